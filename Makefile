@@ -1,0 +1,45 @@
+# Top-level entry points. Every target installs what is missing first.
+GENERATOR := -G Ninja
+JOBS ?= $(shell nproc)
+TEST_DIR := build/test
+RELEASE_DIR := build/release
+TSAN_DIR := build/tsan
+
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM ?= offscreen
+
+.PHONY: all deps build test bench tsan release demo clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+# Debug-friendly build with AddressSanitizer + UndefinedBehaviorSanitizer; runs every test.
+test: deps
+	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_SANITIZE=ON -DZOQ_BUILD_TESTS=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Optimised build without sanitizers (benchmarks, demo, installs).
+release: deps
+	cmake -S . -B $(RELEASE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+build: release
+
+bench: release
+	bash bench/run.sh $(RELEASE_DIR)
+
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_TSAN=ON -DZOQ_BUILD_APP=OFF
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L concurrency
+
+demo: release
+	bash scripts/demo.sh $(RELEASE_DIR)
+
+clean:
+	rm -rf build
