@@ -1,0 +1,71 @@
+#include "package/path.h"
+
+#include "package/codes.h"
+
+namespace zoq {
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+bool IsForbidden(char16_t c) {
+  switch (c) {
+    case 0: case u'\t': case u'\n': case u'\r':
+    case u'"': case u'*': case u':': case u'<': case u'>': case u'?': case u'|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int NormalizePath(std::u16string_view in, std::u16string* out) {
+  if (in.empty()) return kIllegalPath;
+  // The leading separator is implied; a relative path hangs below the root.
+  size_t start = IsSeparator(in[0]) ? 1 : 0;
+  size_t full_length = in.size() + (start == 0 ? 1 : 0);
+  if (full_length > kMaxPathLength) return kIllegalPath;
+
+  std::u16string result(u"/");
+  for (size_t i = start; i < in.size(); ++i) {
+    char16_t c = in[i];
+    char16_t p = result.back();
+    if (IsForbidden(c)) return kIllegalPath;
+    if (c == u' ') {
+      if (p == u'/') return kIllegalPath;  // a component may not begin with a space
+      result.push_back(c);
+    } else if (IsSeparator(c)) {
+      if (p == u' ') return kIllegalPath;  // ... nor end with one
+      if (p != u'/') result.push_back(u'/');
+    } else if (c == u'.' && p == u'/') {
+      bool last = i + 1 == in.size();
+      bool dot_dot = i + 1 < in.size() && in[i + 1] == u'.' &&
+                     (i + 2 == in.size() || IsSeparator(in[i + 2]));
+      bool lone_dot = !last && IsSeparator(in[i + 1]);
+      if (dot_dot) {
+        if (result.size() == 1) return kSitePathAboveRoot;
+        // Drop the last component together with its trailing "/".
+        size_t cut = result.find_last_of(u'/', result.size() - 2);
+        result.resize(cut + 1);
+        ++i;  // the second dot
+      } else if (last) {
+        if (result.size() > 1) result.pop_back();  // "/a/." names /a
+      } else if (lone_dot) {
+        // "/./" stands for the folder itself: nothing to write.
+      } else {
+        result.push_back(c);  // a name that begins with a dot
+      }
+    } else {
+      result.push_back(c);
+    }
+  }
+  *out = std::move(result);
+  return kOk;
+}
+
+bool IsNormalizedPath(std::u16string_view path) {
+  std::u16string normalized;
+  return NormalizePath(path, &normalized) == kOk && normalized == path;
+}
+
+}  // namespace zoq

@@ -1,0 +1,20 @@
+// Package path rules: normalization of a caller's path and the test whether
+// a stored path is already normalized.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zoq {
+
+constexpr size_t kMaxPathLength = 259;  // paths are shorter than 260 code units
+
+// Normalizes `in`: adds a leading "/", accepts "\" as separator, collapses
+// repeated separators, resolves "." and ".." components. Illegal paths give
+// 5050; ".." above the root gives 10040241.
+int NormalizePath(std::u16string_view in, std::u16string* out);
+
+// True when `path` normalizes to itself (what a stored path must be).
+bool IsNormalizedPath(std::u16string_view path);
+
+}  // namespace zoq
