@@ -1,0 +1,87 @@
+// CopyStream and ReadWholeStream: the two utility operations over streams.
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "stream/dynamic_memory_stream.h"
+#include "stream/stream.h"
+
+namespace zoq {
+namespace {
+
+constexpr int64_t kCopyChunk = 0x10000;
+
+}  // namespace
+
+int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destination_origin,
+               int64_t count) {
+  if (destination == nullptr || source == nullptr || count < 0) return kInvalidArgument;
+  if (!destination->IsOpen() || !source->IsOpen()) return kStreamNotOpen;
+  if (destination->GetAccess() == kAccessRead) return kStreamReadOnly;
+  if (source->GetAccess() == kAccessWrite) return kStreamWriteOnly;
+  int code = source->Rewind();
+  if (code != kOk) return AtSite(code, 12060120);
+  code = destination->Seek(0, destination_origin);
+  if (code != kOk) return AtSite(code, 12060123);
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kCopyChunk]);
+  if (!buffer) return kOutOfMemory;
+  if (xor_out) *xor_out = 0;
+  try {
+    int64_t remaining = count;
+    while (!source->IsEof()) {
+      int64_t want = kCopyChunk;
+      if (count > 0) {
+        if (remaining == 0) break;
+        want = std::min(want, remaining);
+      }
+      int64_t got = 0;
+      if (source->Read(buffer.get(), want, &got) != kOk) return kCopyFailed;
+      if (got <= 0) break;
+      if (xor_out) {
+        uint8_t x = *xor_out;
+        for (int64_t i = 0; i < got; ++i) x ^= buffer[i];
+        *xor_out = x;
+      }
+      if (destination->Write(buffer.get(), got) != kOk) return kCopyFailed;
+      remaining -= got;
+    }
+  } catch (...) {
+    return kCopyFailed;
+  }
+  return kOk;
+}
+
+int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
+  if (stream == nullptr || data == nullptr || size == nullptr) return kInvalidArgument;
+  *data = nullptr;
+  *size = 0;
+  int code = stream->Rewind();
+  if (code != kOk) return AtSite(code, 12060160);
+  Stream* source = stream;
+  std::unique_ptr<CVelDynamicMemoryStream> copy;
+  int64_t length = stream->GetLength();
+  if (length < 0) {
+    // The stream cannot tell its length before it has decoded to its end:
+    // decode it once into memory and read from there.
+    copy = std::make_unique<CVelDynamicMemoryStream>();
+    code = copy->Open(kModeWrite);
+    if (code == kOk) code = CopyStream(copy.get(), stream, nullptr, kSeekSet, 0);
+    if (code == kOk) code = copy->Open(kModeRead);
+    if (code != kOk) return AtSite(code, 12060172);
+    source = copy.get();
+    length = copy->GetLength();
+  }
+  uint8_t* bytes = new (std::nothrow) uint8_t[length + 1];
+  if (bytes == nullptr) return kOutOfMemory;
+  int64_t done = 0;
+  if (source->Read(bytes, length, &done) != kOk) {
+    delete[] bytes;
+    return 12060181;
+  }
+  bytes[done] = 0;
+  *data = bytes;
+  *size = done;
+  return kOk;
+}
+
+}  // namespace zoq

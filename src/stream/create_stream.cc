@@ -1,0 +1,57 @@
+// The stream factory: builds any stream by its type code.
+#include <exception>
+#include <memory>
+
+#include "stream/dynamic_memory_stream.h"
+#include "stream/file_stream.h"
+#include "stream/memory_stream.h"
+#include "stream/stream.h"
+
+namespace zoq {
+namespace {
+
+// Builds the stream; constructors throw std::runtime_error on bad arguments.
+Stream* Construct(void* args, int type) {
+  switch (type) {
+    case kFileStream: {
+      auto* a = static_cast<FileStreamArgs*>(args);
+      return new CVelFileStream(a->path, a->shared);
+    }
+    case kMemoryStream: {
+      auto* a = static_cast<MemoryStreamArgs*>(args);
+      return new CVelMemoryStream(a->buffer, a->capacity, a->length);
+    }
+    case kDynamicMemoryStream:
+      return new CVelDynamicMemoryStream();
+    default:
+      return nullptr;
+  }
+}
+
+bool IsImplemented(int type) {
+  return type == kFileStream || type == kMemoryStream || type == kDynamicMemoryStream;
+}
+
+}  // namespace
+
+int CreateStream(int mode, void* args, Stream** out, int type) {
+  if (out == nullptr || type < kFileStream || type > kReadOnlySubStream) return kInvalidArgument;
+  *out = nullptr;
+  if (args == nullptr && type != kDynamicMemoryStream) return kInvalidArgument;
+  if (!IsImplemented(type)) return kNotSupported;
+  std::unique_ptr<Stream> stream;
+  try {
+    stream.reset(Construct(args, type));
+  } catch (...) {
+    return kCreateException;
+  }
+  if (!stream) return 12080109;
+  if (mode != kModeClose) {
+    int code = stream->Open(mode);
+    if (code != kOk) return AtSite(code, 12080111);
+  }
+  *out = stream.release();
+  return kOk;
+}
+
+}  // namespace zoq

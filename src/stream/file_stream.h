@@ -1,0 +1,66 @@
+// A stream over a disk file. Reads and writes go through one 65,536-byte
+// window; bytes reach the file only when the window moves, on Flush,
+// SetLength and Close. In append mode (3) the old content is hidden: stream
+// positions start at the file's size when it was opened.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "stream/stream.h"
+
+namespace zoq {
+
+class CVelFileStream : public Stream {
+ public:
+  static constexpr int64_t kWindowSize = 0x10000;
+
+  // Throws std::runtime_error for an empty path. Does not open.
+  CVelFileStream(std::string path, bool shared);
+  ~CVelFileStream() override;
+
+  int Open(int mode) override;
+  int Close() override;
+  bool IsOpen() override { return fd_ >= 0; }
+  int Clear() override;
+  int Release() override;
+  int64_t GetLength() override { return IsOpen() ? length_ : -1; }
+  bool IsEof() override { return !IsOpen() || position_ >= length_; }
+  int GetType() override { return kFileStream; }
+  int PeekByte(int* out) override;
+  int Read(void* buffer, int64_t count, int64_t* done) override;
+  int Write(const void* buffer, int64_t count) override;
+  int Flush() override;
+  int64_t Tell() override { return IsOpen() ? position_ : -1; }
+  int Seek(int64_t offset, int origin) override;
+  int SetLength(int64_t size) override;
+  bool IsStorageStream() override { return true; }
+  Stream* Clone() override;
+  int GetAccess() override { return access_; }
+  int SetAccess(int access) override;
+  bool SupportsAccess(int access) override;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  // Makes the window hold `position_` for reading (flushing and refilling).
+  int LoadWindowForRead();
+  // Writes the window's valid bytes to the file when dirty.
+  int FlushWindow();
+  void EmptyWindowAt(int64_t offset);
+
+  std::string path_;
+  bool shared_;
+  int fd_ = -1;
+  int mode_ = kModeClose;
+  int access_ = kAccessRead;
+  int64_t length_ = -1;
+  int64_t position_ = 0;
+  int64_t base_ = 0;
+  std::unique_ptr<uint8_t[]> window_;
+  int64_t window_offset_ = 0;  // stream position of window_[0]
+  int64_t window_end_ = 0;     // valid bytes in the window
+  bool dirty_ = false;
+};
+
+}  // namespace zoq

@@ -1,0 +1,258 @@
+#include "stream/file_stream.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "temp_dir.h"
+
+namespace zoq {
+namespace {
+
+using test::TempDir;
+
+std::string ReadAll(Stream& s) {
+  std::string out(static_cast<size_t>(s.GetLength()), '\0');
+  int64_t done = 0;
+  EXPECT_EQ(s.Read(out.data(), out.size(), &done), kOk);
+  out.resize(static_cast<size_t>(done));
+  return out;
+}
+
+class FileStreamTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  std::string path_ = dir_.File("data.bin");
+};
+
+TEST_F(FileStreamTest, RoundTripAcrossWindows) {
+  std::string content = test::Pattern(3 * CVelFileStream::kWindowSize + 123);
+  {
+    CVelFileStream out(path_, false);
+    ASSERT_EQ(out.Open(kModeWrite), kOk);
+    EXPECT_EQ(out.GetAccess(), kAccessWrite);
+    // Odd-sized pieces straddle window boundaries.
+    for (size_t at = 0; at < content.size(); at += 777) {
+      size_t n = std::min<size_t>(777, content.size() - at);
+      ASSERT_EQ(out.Write(content.data() + at, n), kOk);
+    }
+    EXPECT_EQ(out.GetLength(), static_cast<int64_t>(content.size()));
+    ASSERT_EQ(out.Close(), kOk);
+  }
+  EXPECT_EQ(test::ReadFile(path_), content);
+
+  CVelFileStream in(path_, false);
+  ASSERT_EQ(in.Open(kModeRead), kOk);
+  EXPECT_EQ(ReadAll(in), content);
+  EXPECT_TRUE(in.IsEof());
+  // Byte-wise access at a window boundary.
+  ASSERT_EQ(in.Seek(CVelFileStream::kWindowSize - 1, kSeekSet), kOk);
+  int b = 0;
+  ASSERT_EQ(in.ReadByte(&b), kOk);
+  EXPECT_EQ(b, static_cast<uint8_t>(content[CVelFileStream::kWindowSize - 1]));
+  ASSERT_EQ(in.PeekByte(&b), kOk);
+  EXPECT_EQ(b, static_cast<uint8_t>(content[CVelFileStream::kWindowSize]));
+  EXPECT_EQ(in.Tell(), CVelFileStream::kWindowSize);
+}
+
+TEST_F(FileStreamTest, EndOfContentAndSeekLimits) {
+  test::WriteFile(path_, "hello");
+  CVelFileStream s(path_, false);
+  ASSERT_EQ(s.Open(kModeRead), kOk);
+  ASSERT_EQ(s.Seek(0, kSeekEnd), kOk);
+  EXPECT_EQ(s.Tell(), 5);
+  char buf[4];
+  int64_t done = 7;
+  EXPECT_EQ(s.Read(buf, 4, &done), kOk);
+  EXPECT_EQ(done, 0);
+  int b = 0;
+  EXPECT_EQ(s.PeekByte(&b), kOk);
+  EXPECT_EQ(b, -1);
+  EXPECT_EQ(s.ReadByte(&b), kOk);
+  EXPECT_EQ(b, -1);
+  EXPECT_EQ(s.Seek(1, kSeekEnd), 12030506);
+  EXPECT_EQ(s.Seek(-1, kSeekSet), 12030506);
+  EXPECT_EQ(s.Seek(-2, kSeekCur), kOk);
+  EXPECT_EQ(s.Tell(), 3);
+  EXPECT_EQ(s.Seek(0, 3), kInvalidArgument);
+  EXPECT_EQ(s.GetLength(), 5);  // seeking never extends
+}
+
+TEST_F(FileStreamTest, HeadOfOperationRules) {
+  test::WriteFile(path_, "abc");
+  CVelFileStream s(path_, false);
+  char buf[2];
+  int64_t done;
+  int b;
+  EXPECT_EQ(s.Read(buf, 1, &done), kStreamNotOpen);
+  EXPECT_EQ(s.Write(buf, 1), kStreamNotOpen);
+  EXPECT_EQ(s.Tell(), -1);
+  EXPECT_EQ(s.GetLength(), -1);
+  EXPECT_TRUE(s.IsEof());
+  EXPECT_EQ(s.GetAccess(), kAccessRead);
+
+  ASSERT_EQ(s.Open(kModeRead), kOk);
+  EXPECT_EQ(s.Write(buf, 1), kStreamReadOnly);
+  EXPECT_EQ(s.SetLength(1), kStreamReadOnly);
+  EXPECT_EQ(s.Clear(), kStreamReadOnly);
+  EXPECT_EQ(s.Read(nullptr, 1, &done), 12030349);
+  EXPECT_EQ(s.Read(buf, -1, &done), 12030349);
+
+  ASSERT_EQ(s.Open(kModeAppend), kOk);
+  EXPECT_EQ(s.Read(buf, 1, &done), kStreamWriteOnly);
+  EXPECT_EQ(s.PeekByte(&b), kStreamWriteOnly);
+  EXPECT_EQ(s.Write(nullptr, 1), kInvalidArgument);
+  EXPECT_EQ(s.Write(buf, -1), kInvalidArgument);
+
+  EXPECT_EQ(s.Open(6), kBadOpenMode);
+  EXPECT_FALSE(s.IsOpen());
+  EXPECT_EQ(s.Open(kModeClose), kOk);
+}
+
+TEST_F(FileStreamTest, AppendModeHidesOldContent) {
+  test::WriteFile(path_, "0123456789");
+  CVelFileStream s(path_, false);
+  ASSERT_EQ(s.Open(kModeAppend), kOk);
+  EXPECT_EQ(s.GetLength(), 0);
+  EXPECT_EQ(s.Tell(), 0);
+  ASSERT_EQ(s.Write("abcde", 5), kOk);
+  // Rewriting inside the appended part stays after the old end.
+  ASSERT_EQ(s.Seek(1, kSeekSet), kOk);
+  ASSERT_EQ(s.Write("X", 1), kOk);
+  ASSERT_EQ(s.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path_), "0123456789aXcde");
+}
+
+TEST_F(FileStreamTest, ReadWriteModeOverwritesAndReadsBack) {
+  std::string content = test::Pattern(100000);
+  test::WriteFile(path_, content);
+  CVelFileStream s(path_, false);
+  ASSERT_EQ(s.Open(kModeReadWrite), kOk);
+  EXPECT_EQ(s.GetAccess(), kAccessReadWrite);
+  ASSERT_EQ(s.Seek(70000, kSeekSet), kOk);
+  ASSERT_EQ(s.Write("ZZZZ", 4), kOk);
+  content.replace(70000, 4, "ZZZZ");
+  // Read an area far from the dirty window, then the dirty bytes themselves.
+  ASSERT_EQ(s.Seek(10, kSeekSet), kOk);
+  char buf[4];
+  int64_t done = 0;
+  ASSERT_EQ(s.Read(buf, 4, &done), kOk);
+  EXPECT_EQ(std::string(buf, 4), content.substr(10, 4));
+  ASSERT_EQ(s.Seek(69999, kSeekSet), kOk);
+  ASSERT_EQ(s.Read(buf, 4, &done), kOk);
+  EXPECT_EQ(std::string(buf, 4), content.substr(69999, 4));
+  ASSERT_EQ(s.Seek(0, kSeekEnd), kOk);
+  ASSERT_EQ(s.Write("tail", 4), kOk);
+  content += "tail";
+  ASSERT_EQ(s.Rewind(), kOk);
+  EXPECT_EQ(ReadAll(s), content);
+  ASSERT_EQ(s.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path_), content);
+}
+
+TEST_F(FileStreamTest, SetLengthAndClear) {
+  std::string content = test::Pattern(5000);
+  test::WriteFile(path_, content);
+  CVelFileStream s(path_, false);
+  ASSERT_EQ(s.Open(kModeReadWrite), kOk);
+  ASSERT_EQ(s.Seek(4000, kSeekSet), kOk);
+  ASSERT_EQ(s.Write("w", 1), kOk);  // dirty window must reach the file first
+  ASSERT_EQ(s.SetLength(3000), kOk);
+  EXPECT_EQ(s.GetLength(), 3000);
+  EXPECT_LE(s.Tell(), 3000);
+  ASSERT_EQ(s.SetLength(3100), kOk);
+  ASSERT_EQ(s.Rewind(), kOk);
+  std::string expect = content.substr(0, 3000) + std::string(100, '\0');
+  EXPECT_EQ(ReadAll(s), expect);
+  EXPECT_EQ(s.SetLength(-4), kOk);  // ignored
+  EXPECT_EQ(s.GetLength(), 3100);
+  ASSERT_EQ(s.Clear(), kOk);
+  EXPECT_EQ(s.GetLength(), 0);
+  EXPECT_EQ(s.GetAccess(), kAccessReadWrite);
+  ASSERT_EQ(s.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path_), "");
+}
+
+TEST_F(FileStreamTest, ReleaseDeletesDestroyKeeps) {
+  test::WriteFile(path_, "x");
+  auto* s = new CVelFileStream(path_, false);
+  ASSERT_EQ(s->Open(kModeRead), kOk);
+  delete s;
+  EXPECT_EQ(access(path_.c_str(), F_OK), 0);
+  s = new CVelFileStream(path_, false);
+  ASSERT_EQ(s->Open(kModeRead), kOk);
+  EXPECT_EQ(s->Release(), kOk);
+  EXPECT_NE(access(path_.c_str(), F_OK), 0);
+}
+
+TEST_F(FileStreamTest, AccessChanges) {
+  test::WriteFile(path_, "abc");
+  CVelFileStream s(path_, false);
+  EXPECT_EQ(s.SetAccess(kAccessRead), 12030518);
+  ASSERT_EQ(s.Open(kModeReadWrite), kOk);
+  EXPECT_EQ(s.SetAccess(kAccessReadWrite), kOk);
+  EXPECT_EQ(s.SetAccess(7), 12030521);
+  EXPECT_EQ(s.SetAccess(kAccessRead), kOk);
+  EXPECT_EQ(s.SetAccess(kAccessReadWrite), 12030521);  // never widens again
+  EXPECT_EQ(s.Write("z", 1), kStreamReadOnly);
+  ASSERT_EQ(s.Open(kModeWrite), kOk);
+  EXPECT_EQ(s.SetAccess(kAccessRead), 12030521);
+}
+
+TEST_F(FileStreamTest, CloneIsClosedOverTheSameFile) {
+  test::WriteFile(path_, "abc");
+  CVelFileStream s(path_, true);
+  std::unique_ptr<Stream> clone(s.Clone());
+  ASSERT_NE(clone, nullptr);
+  EXPECT_FALSE(clone->IsOpen());
+  EXPECT_EQ(clone->GetType(), kFileStream);
+  ASSERT_EQ(clone->Open(kModeRead), kOk);
+  EXPECT_EQ(ReadAll(*clone), "abc");
+}
+
+TEST_F(FileStreamTest, OpenFailures) {
+  EXPECT_THROW(CVelFileStream("", false), std::runtime_error);
+  try {
+    CVelFileStream bad("", false);
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "CVelFileStream -- Cannot open file!");
+  }
+  CVelFileStream missing(dir_.File("missing"), false);
+  EXPECT_EQ(missing.Open(kModeRead), kFileOpenFailed);
+  EXPECT_EQ(missing.Open(kModeReadWrite), kFileOpenFailed);
+  CVelFileStream directory(dir_.path(), false);
+  EXPECT_EQ(directory.Open(kModeRead), kFileOpenFailed);
+}
+
+// Created files are never world-writable and a planted link is not followed.
+TEST_F(FileStreamTest, CreationIsSafe) {
+  mode_t old_mask = umask(0);
+  {
+    CVelFileStream s(path_, false);
+    EXPECT_EQ(s.Open(kModeWrite), kOk);
+  }
+  umask(old_mask);
+  struct stat st;
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0022, 0u);
+
+  std::string victim = dir_.File("victim");
+  std::string link = dir_.File("link");
+  test::WriteFile(victim, "precious");
+  ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+  for (int mode : {kModeWrite, kModeAppend, kModeReadWriteNew}) {
+    CVelFileStream s(link, false);
+    EXPECT_EQ(s.Open(mode), kFileOpenFailed) << mode;
+  }
+  EXPECT_EQ(test::ReadFile(victim), "precious");
+  // Reading through a link is fine.
+  CVelFileStream reader(link, false);
+  ASSERT_EQ(reader.Open(kModeRead), kOk);
+  EXPECT_EQ(reader.GetLength(), 8);
+}
+
+}  // namespace
+}  // namespace zoq
