@@ -8,6 +8,9 @@
 
 namespace zoq {
 
+// A stream that an operation needed was not built (no package open).
+constexpr int kNoStream = 6;
+
 enum PackageResult : int {
   kBadHeaderMagic = 5000,
   kBadPackageVersion = 5001,

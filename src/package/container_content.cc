@@ -1,0 +1,384 @@
+// Part content: assembling a part from its records at a revision limit,
+// undoing ECS codes through decoding streams, decoded copies in temporary
+// storage, and the verification of data check bytes.
+#include <algorithm>
+#include <memory>
+
+#include "package/checked_read.h"
+#include "package/checked_stream.h"
+#include "package/container_impl.h"
+#include "package/path.h"
+#include "package/temp_files.h"
+
+namespace zoq {
+namespace {
+
+std::vector<uint8_t> KeyBytes(const KeyInfo* key) {
+  if (key == nullptr || key->key == nullptr || key->key_length <= 0) return {};
+  return std::vector<uint8_t>(key->key, key->key + key->key_length);
+}
+
+// Wraps `inner` in the decorator for one ECS code; on failure `inner` is
+// destroyed.
+int Decorate(int type, void* args, Stream** inner_slot, Stream** out) {
+  int code = CreateStream(kModeClose, args, out, type);
+  if (code != kOk) {
+    delete *inner_slot;  // the factory leaves it to us when it did not take it
+    *inner_slot = nullptr;
+    return code;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int PackageContainer::CollectContent(const std::u16string& path, int revision_limit,
+                                     RecordList* out) {
+  out->clear();
+  const RecordList* records = FindRecords(path);
+  if (records == nullptr) return kNoSuchNode;
+  bool full = false;
+  for (auto it = records->rbegin(); it != records->rend(); ++it) {
+    ItemRecord* record = *it;
+    if (!record->present) continue;
+    // Everything at or above the limit did not exist yet, deletions included.
+    if (revision_limit != 0 && record->revision >= revision_limit) continue;
+    if (record->type == kRecordAppended) {
+      out->push_back(record);
+      continue;
+    }
+    if (record->IsFull()) {
+      out->push_back(record);
+      full = true;
+    }
+    break;  // a full record, a deletion or an empty record ends the walk
+  }
+  if (!full) {
+    out->clear();
+    return kStoredDataProblem;
+  }
+  std::reverse(out->begin(), out->end());
+  return kOk;
+}
+
+int PackageContainer::DecodeRecord(ItemRecord* record, int code, const KeyInfo* key,
+                                   Stream** out) {
+  *out = nullptr;
+  int result = LoadData(record);
+  if (result != kOk) return result;
+  int first = 0;  // index of the first code to undo
+  if (code == 0) {
+    first = record->code_count;
+  } else if (code != kEcsEnd) {
+    if (record->code_count == 0 || record->codes[0] != code) return kSiteFirstCodeMismatch;
+    first = 1;
+  }
+  Stream* stream = record->data->Clone();
+  if (stream == nullptr) return kBitStreamReadFailed;
+  // Empty stored data is empty content whatever the codes say.
+  for (int i = record->code_count - 1; record->stored_size > 0 && i >= first; --i) {
+    Stream* next = nullptr;
+    switch (record->codes[i]) {
+      case kEcsZip: {
+        DeflateStreamArgs args;
+        args.inner = stream;
+        result = Decorate(kDeflateStream, &args, &args.inner, &next);
+        break;
+      }
+      case kEcsAdm: {
+        if (key == nullptr || key->key == nullptr) {
+          delete stream;
+          return kSiteNoKey;
+        }
+        AdmStreamArgs args;
+        args.inner = stream;
+        args.key = key->key;
+        args.key_length = key->key_length;
+        args.algorithm = key->algorithm;
+        args.iv_header = version_code_ > 257;
+        result = Decorate(kAdmStream, &args, &args.inner, &next);
+        break;
+      }
+      case kEcsSxc: {
+        if (temp_dir_.empty()) {
+          delete stream;
+          return kSiteSxcWithoutTempDir;
+        }
+        std::string schema = SchemaPathLocked();
+        if (schema.empty()) {
+          delete stream;
+          return kSchemaFileMissing;
+        }
+        SxcStreamArgs args;
+        args.inner = stream;
+        args.schema_path = schema;
+        args.temp_dir = temp_dir_;
+        result = Decorate(kSxcStream, &args, &args.inner, &next);
+        break;
+      }
+      default:
+        // No transformation is known for this code: the part cannot be decoded.
+        delete stream;
+        return kDecodeFailed;
+    }
+    if (result != kOk) return AtSite(result, kDecodeFailed);
+    stream = next;
+  }
+  result = stream->Open(kModeRead);
+  if (result != kOk) {
+    delete stream;
+    return AtSite(result, kBitStreamReadFailed);
+  }
+  *out = stream;
+  return kOk;
+}
+
+DecodedCopy* PackageContainer::FindCopy(const std::u16string& path, int revision_limit, int code,
+                                        const std::vector<uint8_t>& key, bool need_file) {
+  auto it = copies_.find(path);
+  if (it == copies_.end()) return nullptr;
+  for (const auto& copy : it->second) {
+    // Only a copy made for the same request holds the same bytes.
+    if (!copy->unusable && copy->revision_limit == revision_limit && copy->code == code &&
+        copy->key == key && (!need_file || !copy->file.empty())) {
+      return copy.get();
+    }
+  }
+  return nullptr;
+}
+
+int PackageContainer::MakeCopy(const RecordList& records, int code, const KeyInfo* key,
+                               bool need_file, std::unique_ptr<DecodedCopy>* out) {
+  auto copy = std::make_unique<DecodedCopy>();
+  Stream* storage = nullptr;
+  if (!temp_dir_.empty()) {
+    int result = MakeTempFile(temp_dir_, &copy->file);
+    if (result != kOk) return result;
+    FileStreamArgs args;
+    args.path = copy->file;
+    if (CreateStream(kModeReadWriteNew, &args, &storage, kFileStream) != kOk) {
+      return kTempFileProblem;
+    }
+  } else {
+    if (need_file) return kTempFileProblem;
+    if (CreateStream(kModeReadWriteNew, nullptr, &storage, kDynamicMemoryStream) != kOk) {
+      return kTempFileProblem;
+    }
+  }
+  copy->storage.reset(storage);
+  for (ItemRecord* record : records) {
+    Stream* decoded = nullptr;
+    int result = DecodeRecord(record, code, key, &decoded);
+    if (result != kOk) return result;
+    std::unique_ptr<Stream> owner(decoded);
+    result = CopyChecked(decoded, storage, &copy->length);
+    if (result != kOk) return AtSite(result, kTempFileProblem);
+  }
+  if (storage->Flush() != kOk) return kTempFileProblem;
+  *out = std::move(copy);
+  return kOk;
+}
+
+int PackageContainer::OpenCopy(DecodedCopy* copy, Stream** out) {
+  Stream* clone = copy->storage->Clone();
+  if (clone == nullptr) return kTempFileProblem;
+  SubStreamArgs args;
+  args.inner = clone;
+  args.offset = 0;
+  args.length = copy->length;
+  Stream* window = nullptr;
+  int code = CreateStream(kModeRead, &args, &window, kReadOnlySubStream);
+  if (code != kOk) {
+    delete args.inner;
+    return kTempFileProblem;
+  }
+  *out = window;
+  return kOk;
+}
+
+int PackageContainer::OpenContent(const std::u16string& path, int revision_limit,
+                                  const DecodeOptions* options, bool keep, bool need_file,
+                                  Stream** out, DecodedCopy** copy_out) {
+  if (!IsOpenLocked()) return kNoStream;
+  if (revision_limit < 0) return kInvalidArgument;
+  std::u16string normalized;
+  int code = NormalizePath(path, &normalized);
+  if (code != kOk) return code;
+  RecordList records;
+  code = CollectContent(normalized, revision_limit, &records);
+  if (code != kOk) return code;
+  const int decode = options == nullptr ? kEcsEnd : (options->code & 0xFF);
+  const KeyInfo* key = options == nullptr ? nullptr : options->key;
+
+  if (records.size() == 1 && !keep && !need_file) {
+    Stream* decoded = nullptr;
+    code = DecodeRecord(records[0], decode, key, &decoded);
+    if (code != kOk) return code;
+    *out = new CheckedStream(decoded);
+    return kOk;
+  }
+
+  const std::vector<uint8_t> key_bytes = KeyBytes(key);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DecodedCopy* copy = FindCopy(normalized, revision_limit, decode, key_bytes, need_file);
+    if (copy == nullptr) {
+      std::unique_ptr<DecodedCopy> made;
+      code = MakeCopy(records, decode, key, need_file, &made);
+      if (code != kOk) return code;
+      made->revision_limit = revision_limit;
+      made->code = decode;
+      made->key = key_bytes;
+      copy = made.get();
+      copies_[normalized].push_back(std::move(made));
+    }
+    if (copy_out != nullptr) {
+      *copy_out = copy;
+      return kOk;
+    }
+    code = OpenCopy(copy, out);
+    if (code == kOk) return kOk;
+    copy->unusable = true;  // its storage is gone: decode anew
+  }
+  return code;
+}
+
+int PackageContainer::OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+                               const DecodeOptions* options, bool keep) {
+  WriteLockGuard guard(lock_);
+  if (out == nullptr) return kInvalidArgument;
+  *out = nullptr;
+  return OpenContent(path, revision_limit, options, keep, false, out, nullptr);
+}
+
+int PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t* length,
+                               int revision_limit, const DecodeOptions* options) {
+  WriteLockGuard guard(lock_);
+  if (length == nullptr || (buffer != nullptr && *length < 0)) return kInvalidArgument;
+  Stream* raw = nullptr;
+  int code = OpenContent(path, revision_limit, options, false, false, &raw, nullptr);
+  if (code != kOk) return code;
+  std::unique_ptr<Stream> content(raw);
+  int64_t total = 0;
+  if (buffer == nullptr) {
+    std::unique_ptr<uint8_t[]> piece(new uint8_t[65536]);
+    for (;;) {
+      int64_t done = 0;
+      code = content->Read(piece.get(), 65536, &done);
+      if (code != kOk) return code;
+      if (done <= 0) break;
+      total += done;
+    }
+  } else {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    while (total < *length) {
+      int64_t done = 0;
+      code = content->Read(bytes + total, *length - total, &done);
+      if (code != kOk) return code;
+      if (done <= 0) break;
+      total += done;
+    }
+  }
+  *length = total;
+  return kOk;
+}
+
+int PackageContainer::ExtractPart(const std::u16string& path, std::string* target,
+                                  int revision_limit, const DecodeOptions* options) {
+  WriteLockGuard guard(lock_);
+  return ExtractLocked(path, target, revision_limit, options);
+}
+
+int PackageContainer::ExtractLocked(const std::u16string& path, std::string* target,
+                                    int revision_limit, const DecodeOptions* options) {
+  if (target == nullptr) return kInvalidArgument;
+  if (target->empty()) {
+    if (temp_dir_.empty()) return kTempFileProblem;
+    DecodedCopy* copy = nullptr;
+    int code = OpenContent(path, revision_limit, options, true, true, nullptr, &copy);
+    if (code != kOk) return code;
+    *target = copy->file;
+    return kOk;
+  }
+  Stream* raw = nullptr;
+  int code = OpenContent(path, revision_limit, options, false, false, &raw, nullptr);
+  if (code != kOk) return code;
+  std::unique_ptr<Stream> content(raw);
+  FileStreamArgs args;
+  args.path = *target;
+  Stream* file = nullptr;
+  if (CreateStream(kModeWrite, &args, &file, kFileStream) != kOk) return kTargetFileFailed;
+  std::unique_ptr<Stream> sink(file);
+  int64_t copied = 0;
+  code = CopyChecked(content.get(), sink.get(), &copied);
+  if (code == kOk && sink->Close() != kOk) code = kTargetFileFailed;
+  if (code != kOk) {
+    // Never leave a partial file behind that looks like the part.
+    sink.reset();
+    RemoveTree(*target);
+    return AtSite(code, kTargetFileFailed);
+  }
+  return kOk;
+}
+
+int PackageContainer::ReleasePartCopies(const std::u16string& path) {
+  WriteLockGuard guard(lock_);
+  if (path == u"*") {
+    copies_.clear();
+    return kOk;
+  }
+  std::u16string normalized;
+  int code = NormalizePath(path, &normalized);
+  if (code != kOk) return code;
+  copies_.erase(normalized);
+  return kOk;
+}
+
+int PackageContainer::VerifyRecord(ItemRecord* record) {
+  if (LoadData(record) != kOk) return kBitStreamReadFailed;
+  std::unique_ptr<Stream> data(record->data->Clone());
+  if (!data || data->Open(kModeRead) != kOk) return kBitStreamReadFailed;
+  uint8_t check = 0;
+  int64_t total = 0;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[65536]);
+  for (;;) {
+    int64_t done = 0;
+    if (data->Read(piece.get(), 65536, &done) != kOk) return kBitStreamReadFailed;
+    if (done <= 0) break;
+    for (int64_t i = 0; i < done; ++i) check ^= piece[i];
+    total += done;
+  }
+  if (total != record->stored_size) return kBitStreamReadFailed;
+  if (check != record->check_byte) return kChecksumFailed;
+  return kOk;
+}
+
+int PackageContainer::VerifyChecks(bool all_revisions) {
+  WriteLockGuard guard(lock_);
+  if (entries_.empty()) return kOk;
+  for (auto& [path, records] : path_map_) {
+    RecordList checked;
+    if (all_revisions) {
+      for (ItemRecord* record : records) {
+        if (record->type == kRecordNone) return kStoredDataProblem;
+        if (record->present && record->HasData()) checked.push_back(record);
+      }
+    } else {
+      // The records of the current content: appends, then the full record.
+      for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        ItemRecord* record = *it;
+        if (!record->present) continue;
+        if (record->type == kRecordNone) return kStoredDataProblem;
+        if (record->type == kRecordDeleted) break;
+        checked.push_back(record);
+        if (record->IsFull()) break;
+      }
+    }
+    for (ItemRecord* record : checked) {
+      int code = VerifyRecord(record);
+      if (code != kOk) return code;
+    }
+  }
+  return kOk;
+}
+
+}  // namespace zoq

@@ -1,0 +1,179 @@
+// The Container implementation over the package file layout.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/container.h"
+#include "package/item_record.h"
+#include "package/path_tree.h"
+#include "stream/rw_lock.h"
+
+namespace zoq {
+
+// How the package was opened.
+enum SourceKind : int {
+  kSourceNone = 0,
+  kSourceFile = 1,
+  kSourceMemory = 2,
+  kSourceOpening = 3,
+  kSourceCreated = 4,
+  kSourceCreatedNoTemp = 5,
+};
+
+// Decoded content produced in temporary storage, remembered for reuse.
+struct DecodedCopy {
+  ~DecodedCopy();
+  int revision_limit = 0;
+  int code = 0;
+  std::vector<uint8_t> key;
+  std::unique_ptr<Stream> storage;
+  std::string file;  // empty for memory storage
+  int64_t length = 0;
+  bool unusable = false;
+};
+
+class PackageContainer : public Container {
+ public:
+  PackageContainer(std::string temp_dir, std::string resource_dir, const ContainerOptions& options);
+  ~PackageContainer() override;
+
+  int CreatePackage(const std::string& path, int subset_kind, int version_code, int offset_width,
+                    int reserved_byte) override;
+  int OpenStream(Stream* stream, bool read_only) override;
+  int OpenFile(const std::string& path, bool read_only) override;
+  int OpenMemory(const void* bytes, int64_t length, int revision_limit) override;
+  int OpenStreamAt(Stream* stream, int revision_limit) override;
+  int OpenFileAt(const std::string& path, int revision_limit) override;
+  int Close() override;
+  int Save(int mode, bool merge) override;
+  int SaveAs(const std::string& path, int mode, bool merge) override;
+  bool IsModified() override;
+  int ReadRawPackage(void* buffer, int64_t* length) override;
+  int AddPartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
+                        int code_count, bool skippable) override;
+  int AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+                        const EcsCodeArg* codes, int code_count, bool skippable) override;
+  int AddPartFromFile(const std::u16string& path, const std::string& file,
+                      const EcsCodeArg* codes, int code_count, bool skippable) override;
+  int DeletePart(const std::u16string& path) override;
+  int ReplacePartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
+                            int code_count, bool skippable) override;
+  int ReplacePartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+                            const EcsCodeArg* codes, int code_count, bool skippable) override;
+  int ReplacePartFromFile(const std::u16string& path, const std::string& file,
+                          const EcsCodeArg* codes, int code_count, bool skippable) override;
+  int AppendToPartFromStream(const std::u16string& path, Stream* source,
+                             const EcsCodeArg* codes, int code_count) override;
+  int AppendToPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+                             const EcsCodeArg* codes, int code_count) override;
+  int AppendToPartFromFile(const std::u16string& path, const std::string& file,
+                           const EcsCodeArg* codes, int code_count) override;
+  int AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
+                      int code_count) override;
+  bool IsPartSkippable(const std::u16string& path) override;
+  int ReadPart(const std::u16string& path, void* buffer, int64_t* length, int revision_limit,
+               const DecodeOptions* options) override;
+  int OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+               const DecodeOptions* options, bool keep) override;
+  int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+                  const DecodeOptions* options) override;
+  int ReleasePartCopies(const std::u16string& path) override;
+  int GetContainerVersion() override;
+  int GetRevisionCount() override;
+  int GetPathKind(const std::u16string& path) override;
+  int ListParts(const std::u16string& folder, std::vector<std::u16string>* out) override;
+  PathNode* GetNode(const std::u16string& path) override;
+  int GetPartInfoByPath(PartInfo* info, const std::u16string& path, int revision_limit) override;
+  int GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) override;
+  int GetPartLocation(const std::u16string& path, int64_t* position,
+                      int64_t* stored_size) override;
+  bool GetSchemaPath(std::string* out) override;
+  int SetDocumentType(int subset_kind, int version_code) override;
+  int SetSchemaFile(const std::string& path) override;
+  int SetTableCompression(int flags) override;
+  int VerifyChecks(bool all_revisions) override;
+  int SetOrderAnchor(const std::u16string& path) override;
+  void ClearOrderAnchor() override;
+
+ private:
+  using RecordList = std::vector<ItemRecord*>;
+
+  // Opening and closing (container.cc).
+  int OpenLocked(Stream* caller_stream, const std::string* file, const void* bytes,
+                 int64_t length, int revision_limit, bool read_only);
+  int LoadModel(int revision_limit);
+  void BuildTree();
+  void CloseLocked();
+  bool IsOpenLocked() const { return stream_ != nullptr; }
+  const RecordList* FindRecords(const std::u16string& normalized) const;
+  static bool Exists(const RecordList& records);
+
+  // Information (container_info.cc).
+  PathNode* GetNodeLocked(const std::u16string& path);
+  int GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit);
+  int LoadData(ItemRecord* record);
+
+  // Content (container_content.cc).
+  int CollectContent(const std::u16string& path, int revision_limit, RecordList* out);
+  int DecodeRecord(ItemRecord* record, int code, const KeyInfo* key, Stream** out);
+  int OpenContent(const std::u16string& path, int revision_limit, const DecodeOptions* options,
+                  bool keep, bool need_file, Stream** out, DecodedCopy** copy_out);
+  int MakeCopy(const RecordList& records, int code, const KeyInfo* key, bool need_file,
+               std::unique_ptr<DecodedCopy>* out);
+  DecodedCopy* FindCopy(const std::u16string& path, int revision_limit, int code,
+                        const std::vector<uint8_t>& key, bool need_file);
+  static int OpenCopy(DecodedCopy* copy, Stream** out);
+  int ExtractLocked(const std::u16string& path, std::string* target, int revision_limit,
+                    const DecodeOptions* options);
+  int VerifyRecord(ItemRecord* record);
+
+  // Schema selection (container_schema.cc).
+  int ResolveSchema();
+  std::string SelectSchemaFile() const;
+  void ClearSchemaState();
+  std::string SchemaPathLocked();
+
+  RwLock lock_;
+
+  // Settings from creation.
+  std::string temp_dir_;      // ends with "/"; empty without one
+  std::string resource_dir_;  // ends with "/"
+  uint8_t table_flags_ = 0;
+  bool no_temp_dir_ = false;
+  bool no_tree_ = false;
+
+  // The open package.
+  Stream* stream_ = nullptr;             // the package stream in use
+  std::unique_ptr<Stream> own_stream_;   // set when the container made it
+  bool opened_caller_stream_ = false;    // we opened the caller's stream
+  std::vector<uint8_t> memory_;          // bytes of OpenMemory
+  std::string package_path_;
+  int source_kind_ = kSourceNone;
+  bool read_only_ = false;
+  bool modified_ = false;
+  HeaderFacts header_;
+  std::vector<std::unique_ptr<Entry>> entries_;
+  std::map<std::u16string, RecordList> path_map_;
+  std::unique_ptr<TreeNode> root_;
+  std::map<std::u16string, std::vector<std::unique_ptr<DecodedCopy>>> copies_;
+
+  // Item numbering and the order anchor.
+  int64_t next_item_ = 0;
+  int64_t anchor_ = -1;
+  std::map<int64_t, int> anchor_sequence_;
+
+  // Schema state.
+  int subset_kind_ = 0;
+  int version_code_ = 0;
+  std::string explicit_schema_;
+  std::string schema_in_effect_;
+  bool schema_in_package_ = false;
+  bool sxc_used_ = false;
+  bool extracting_schema_ = false;
+};
+
+}  // namespace zoq

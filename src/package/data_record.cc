@@ -1,0 +1,55 @@
+#include "package/item_record.h"
+
+#include <cstdint>
+
+#include "package/byte_io.h"
+#include "package/codes.h"
+#include "package/decode_options.h"
+
+namespace zoq {
+
+int LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record) {
+  if (record->data) return kOk;
+  if (!record->HasData() || record->data_offset <= 0 || bitstream < 0) {
+    return kBitStreamReadFailed;
+  }
+  if (record->data_offset > INT64_MAX - bitstream) return kBitStreamReadFailed;
+  const int64_t position = bitstream + record->data_offset;
+  uint8_t head[1 + 8];
+  if (ReadExactAt(package, position, head, 1 + width) != kOk) return kBitStreamReadFailed;
+  std::array<uint8_t, 8> codes{};
+  int count = 0;
+  for (;;) {
+    uint8_t code = 0;
+    if (ReadExact(package, &code, 1) != kOk) return kBitStreamReadFailed;
+    if (code == 0xFF) break;
+    if (code == 0) return kSiteZeroCode;
+    if (count == kMaxStoredCodes) return kSiteTooManyCodes;
+    codes[count++] = code;
+  }
+  const int64_t size = LoadOffset(head + 1, width);
+  const int64_t start = position + 1 + width + count + 1;
+  const int64_t file_length = package->GetLength();
+  if (size < 0 || file_length < 0 || start > file_length || size > file_length - start) {
+    return kBitStreamReadFailed;
+  }
+  Stream* clone = package->Clone();
+  if (clone == nullptr) return kBitStreamReadFailed;
+  SubStreamArgs args;
+  args.inner = clone;
+  args.offset = start;
+  args.length = size;
+  Stream* window = nullptr;
+  if (CreateStream(kModeClose, &args, &window, kReadOnlySubStream) != kOk) {
+    delete args.inner;
+    return kBitStreamReadFailed;
+  }
+  record->data.reset(window);
+  record->codes = codes;
+  record->code_count = count;
+  record->check_byte = head[0];
+  record->stored_size = size;
+  return kOk;
+}
+
+}  // namespace zoq

@@ -1,0 +1,198 @@
+#include "package/entry_reader.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "package/byte_io.h"
+#include "package/checked_read.h"
+#include "package/codes.h"
+#include "package/path.h"
+#include "package/utf.h"
+
+namespace zoq {
+namespace {
+
+constexpr int64_t kPiece = 65536;
+// The longest stored path: 259 UTF-16 code units of at most 3 UTF-8 bytes.
+constexpr int64_t kMaxNameRecord = 16 + 3 * 259 + 1;
+
+int ItemRecordSize(int width) { return 17 + width; }
+
+// Inflates `data` piece by piece; after each piece `judge` says whether to
+// go on (0), stop because everything needed is there (1), or give up (-1).
+template <typename Judge>
+int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, int failure,
+                 Judge judge) {
+  out->clear();
+  MemoryStreamArgs memory;
+  memory.buffer = const_cast<uint8_t*>(data);
+  memory.capacity = static_cast<int64_t>(size);
+  memory.length = static_cast<int64_t>(size);
+  Stream* raw = nullptr;
+  if (CreateStream(kModeClose, &memory, &raw, kMemoryStream) != kOk) return failure;
+  DeflateStreamArgs deflate;
+  deflate.inner = raw;
+  Stream* inflater = nullptr;
+  if (CreateStream(kModeRead, &deflate, &inflater, kDeflateStream) != kOk) {
+    delete deflate.inner;  // still ours when the factory did not take it
+    return failure;
+  }
+  std::unique_ptr<Stream> stream(inflater);
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
+  for (;;) {
+    int64_t done = 0;
+    if (CheckedRead(stream.get(), piece.get(), kPiece, &done) != kOk) return failure;
+    if (done <= 0) return kOk;
+    out->insert(out->end(), piece.get(), piece.get() + done);
+    int verdict = judge(*out);
+    if (verdict < 0) return failure;
+    if (verdict > 0) return kOk;
+  }
+}
+
+}  // namespace
+
+int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
+  out->clear();
+  if (size < 4) return kNameTableReadFailed;
+  auto count = static_cast<int32_t>(LoadU32(data));
+  if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size)) return kNameTableReadFailed;
+  size_t pos = 4;
+  for (int32_t i = 0; i < count; ++i) {
+    if (size - pos < 16) return kNameTableReadFailed;
+    NameKey key;
+    std::memcpy(key.data(), data + pos, 16);
+    pos += 16;
+    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data + pos, 0, size - pos));
+    if (end == nullptr) return kNameTableReadFailed;
+    size_t length = static_cast<size_t>(end - (data + pos));
+    if (length < 2) return kNameTableReadFailed;
+    std::u16string path;
+    // A path that is not valid UTF-8, or not in normalized form, never
+    // becomes a name: records that use its key fail instead.
+    if (Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data + pos), length), &path) &&
+        IsNormalizedPath(path)) {
+      out->emplace(key, std::move(path));
+    }
+    pos += length + 1;
+  }
+  return kOk;
+}
+
+int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+                  std::vector<RecordFacts>* out) {
+  out->clear();
+  const size_t record = ItemRecordSize(width);
+  for (size_t pos = 0; size - pos >= record; pos += record) {
+    int type = data[pos] & 0x0F;
+    if (type == kRecordListEnd) break;
+    if (type > kRecordDeleted) return kItemListReadFailed;
+    int64_t offset = LoadOffset(data + pos + 1, width);
+    if (offset < 0) return kItemListReadFailed;
+    NameKey key;
+    std::memcpy(key.data(), data + pos + 1 + width, 16);
+    auto name = names.find(key);
+    if (name == names.end()) return kItemListReadFailed;
+    RecordFacts facts;
+    facts.type = type;
+    facts.skippable = (data[pos] & 0x10) != 0;
+    facts.data_offset = offset;
+    facts.path = name->second;
+    out->push_back(std::move(facts));
+  }
+  return kOk;
+}
+
+int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  return InflateTable(data, size, out, kNameTableReadFailed, [](const std::vector<uint8_t>& t) {
+    int64_t have = static_cast<int64_t>(t.size());
+    if (have > kMaxTableSize) return -1;
+    if (have < 4) return 0;
+    auto count = static_cast<int32_t>(LoadU32(t.data()));
+    if (count < 0) return -1;
+    return have > 4 + int64_t{count} * kMaxNameRecord ? -1 : 0;
+  });
+}
+
+int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out) {
+  size_t scanned = 0;
+  const size_t record = ItemRecordSize(width);
+  return InflateTable(data, size, out, kItemListReadFailed,
+                      [&scanned, record](const std::vector<uint8_t>& t) {
+                        // Nothing after the end record is ever needed.
+                        for (; t.size() - scanned >= record; scanned += record) {
+                          if ((t[scanned] & 0x0F) == kRecordListEnd) return 1;
+                        }
+                        return static_cast<int64_t>(t.size()) > kMaxTableSize ? -1 : 0;
+                      });
+}
+
+int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+              EntryFacts* out) {
+  if (stream == nullptr || (width != 2 && width != 4 && width != 8) ||
+      (version != 0x0100 && version != 0x0101)) {
+    return kNotInitialized;
+  }
+  const int head = 29 + 2 * width;
+  uint8_t bytes[29 + 2 * 8];
+  if (offset <= 0 || ReadExactAt(stream, offset, bytes, head) != kOk) return kEntryReadFailed;
+  if (std::memcmp(bytes, "C.En", 4) != 0) return kEntryReadFailed;
+  uint32_t length = LoadU32(bytes + 4);
+  int64_t bitstream = LoadOffset(bytes + 8, width);
+  int64_t next = LoadOffset(bytes + 8 + width, width);
+  uint8_t flags = bytes[8 + 2 * width] & 0x03;
+  const uint8_t* digest = bytes + 9 + 2 * width;
+  uint32_t name_length = LoadU32(bytes + 25 + 2 * width);
+  if (bitstream < 0 || next < 0) return kEntryReadFailed;
+  if (name_length >= length || int64_t{head} + name_length > length) return kEntryReadFailed;
+  // The tables must lie inside the file; this also bounds what is read.
+  if (length > file_length || offset > file_length - length) return kEntryReadFailed;
+
+  std::vector<uint8_t> stored(length - head);
+  if (!stored.empty() && ReadExact(stream, stored.data(), stored.size()) != kOk) {
+    return kEntryReadFailed;
+  }
+  uint8_t md5[EVP_MAX_MD_SIZE];
+  unsigned int md5_length = 0;
+  if (EVP_Digest(stored.data(), stored.size(), md5, &md5_length, EVP_md5(), nullptr) != 1 ||
+      md5_length != 16 || std::memcmp(md5, digest, 16) != 0) {
+    return kChecksumFailed;
+  }
+
+  NameMap names;
+  std::vector<uint8_t> plain;
+  const uint8_t* table = stored.data();
+  size_t table_size = name_length;
+  if (flags & 0x01) {
+    int code = InflateNameTable(table, table_size, &plain);
+    if (code != kOk) return code;
+    table = plain.data();
+    table_size = plain.size();
+  }
+  int code = ParseNameTable(table, table_size, &names);
+  if (code != kOk) return code;
+
+  table = stored.data() + name_length;
+  table_size = stored.size() - name_length;
+  if (flags & 0x02) {
+    code = InflateItemList(table, table_size, width, &plain);
+    if (code != kOk) return code;
+    table = plain.data();
+    table_size = plain.size();
+  }
+  code = ParseItemList(table, table_size, width, names, &out->records);
+  if (code != kOk) return code;
+
+  out->offset = offset;
+  out->bitstream = bitstream;
+  out->next = next;
+  out->length = length;
+  out->name_table_length = name_length;
+  out->table_flags = flags;
+  return kOk;
+}
+
+}  // namespace zoq
