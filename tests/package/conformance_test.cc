@@ -1,0 +1,216 @@
+// Every package of the conformance corpus must read exactly as its
+// .expected.json describes: open result, layout, tree, part information,
+// content (decoded, stored, first code kept) at every revision, and the
+// verification of check bytes.
+#include <dirent.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "json_value.h"
+#include "package/container.h"
+#include "package/layout.h"
+#include "test_util.h"
+
+namespace zoq::test {
+namespace {
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  const std::string suffix = ".expected.json";
+  if (DIR* dir = opendir(DataDir().c_str())) {
+    while (dirent* e = readdir(dir)) {
+      std::string name = e->d_name;
+      if (name.size() > suffix.size() &&
+          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        names.push_back(name.substr(0, name.size() - suffix.size()));
+      }
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<uint8_t> HexBytes(const std::string& hex) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+// Checks a content result against {"length", "sha256"} or {"error"}.
+void ExpectContent(const JsonValue& expected, int code, const std::vector<uint8_t>& bytes) {
+  if (expected.Has("error")) {
+    EXPECT_EQ(code, expected["error"].number);
+    return;
+  }
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(static_cast<int64_t>(bytes.size()), expected["length"].number);
+  EXPECT_EQ(Sha256Hex(bytes), expected["sha256"].text);
+}
+
+void ExpectInfo(const JsonValue& expected, const PartInfo& info) {
+  EXPECT_EQ(U8(info.name), expected["name"].text);
+  EXPECT_EQ(info.deleted, expected["deleted"].boolean);
+  EXPECT_EQ(info.position, expected["position"].number);
+  EXPECT_EQ(info.size, expected["size"].number);
+  EXPECT_EQ(info.total_size, expected["total"].number);
+  EXPECT_EQ(info.skippable, expected["skippable"].boolean);
+  std::vector<int64_t> revisions(info.revisions.begin(), info.revisions.end());
+  std::vector<int64_t> want;
+  for (const JsonValue& r : expected["revisions"].items) want.push_back(r.number);
+  EXPECT_EQ(revisions, want);
+  std::vector<int64_t> codes(info.codes.begin(), info.codes.begin() + info.code_count);
+  std::vector<int64_t> want_codes;
+  for (const JsonValue& c : expected["codes"].items) want_codes.push_back(c.number);
+  EXPECT_EQ(codes, want_codes);
+}
+
+void CollectTree(PathNode* node, std::vector<std::string>* out) {
+  out->push_back(U8(node->GetPath()));
+  for (PathNode* child : node->Children()) CollectTree(child, out);
+}
+
+class ConformanceTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ConformanceTest, ReadsAsExpected) {
+  const std::string base = DataDir() + "/" + GetParam();
+  std::ifstream in(base + ".expected.json");
+  std::stringstream text;
+  text << in.rdbuf();
+  JsonValue expected;
+  ASSERT_TRUE(ParseJson(text.str(), &expected));
+
+  const JsonValue& args = expected["args"];
+  const int limit = static_cast<int>(args["limit"].number);
+  std::vector<uint8_t> key_bytes;
+  if (!args["key"].IsNull()) key_bytes = HexBytes(args["key"].text);
+  KeyInfo key;
+  key.key = key_bytes.empty() ? nullptr : key_bytes.data();
+  key.key_length = static_cast<int>(key_bytes.size());
+
+  auto container = MakeContainer();
+  ASSERT_NE(container, nullptr);
+  const std::string file = base + ".zoq";
+  int open = limit == 0 ? container->OpenFile(file, true) : container->OpenFileAt(file, limit);
+  ASSERT_EQ(open, expected["open"].number);
+  if (open != 0) {
+    EXPECT_EQ(container->GetRevisionCount(), 0);
+    EXPECT_EQ(container->GetNode(u"/"), nullptr);
+    return;
+  }
+  if (args["docver"].number != 0) {
+    container->SetDocumentType(0, static_cast<int>(args["docver"].number));
+  }
+
+  // Layout.
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, limit, &layout), 0);
+  const JsonValue& header = expected["header"];
+  EXPECT_EQ(container->GetContainerVersion(), header["version"].number);
+  EXPECT_EQ(layout.header.width, header["width"].number);
+  EXPECT_EQ(layout.header.width_byte, header["width_byte"].number);
+  EXPECT_EQ(layout.header.reserved, header["reserved"].number);
+  EXPECT_EQ(layout.header.entry_count, header["entry_count"].number);
+  EXPECT_EQ(layout.header.first_entry, header["first_entry"].number);
+  EXPECT_EQ(container->GetRevisionCount(), expected["revision_count"].number);
+  const auto& entries = expected["entries"].items;
+  ASSERT_EQ(layout.entries.size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE("entry " + std::to_string(i));
+    EXPECT_EQ(layout.entries[i].offset, entries[i]["offset"].number);
+    EXPECT_EQ(layout.entries[i].bitstream, entries[i]["bitstream"].number);
+    EXPECT_EQ(layout.entries[i].next, entries[i]["next"].number);
+    EXPECT_EQ(layout.entries[i].length, entries[i]["length"].number);
+    EXPECT_EQ(layout.entries[i].name_table_length, entries[i]["name_table_length"].number);
+    EXPECT_EQ(layout.entries[i].table_flags, entries[i]["table_flags"].number);
+    EXPECT_EQ(static_cast<int64_t>(layout.entries[i].records.size()),
+              entries[i]["records"].number);
+  }
+
+  // Tree and listing.
+  std::vector<std::string> tree;
+  PathNode* root = container->GetNode(u"/");
+  ASSERT_NE(root, nullptr);
+  CollectTree(root, &tree);
+  std::vector<std::string> want_tree;
+  for (const JsonValue& p : expected["tree"].items) want_tree.push_back(p.text);
+  EXPECT_EQ(tree, want_tree);
+  std::vector<std::u16string> listed;
+  ASSERT_EQ(container->ListParts(u"/", &listed), 0);
+  std::vector<std::string> listed8;
+  for (const auto& p : listed) listed8.push_back(U8(p));
+  std::vector<std::string> want_list;
+  for (const JsonValue& p : expected["list_parts"].items) want_list.push_back(p.text);
+  EXPECT_EQ(listed8, want_list);
+  for (const JsonValue& gone : expected["deleted_paths"].items) {
+    EXPECT_EQ(container->GetPathKind(U16(gone.text)), kPathNotFound) << gone.text;
+    EXPECT_EQ(container->GetNode(U16(gone.text)), nullptr) << gone.text;
+  }
+
+  // Parts.
+  for (const auto& [path8, part] : expected["parts"].members) {
+    SCOPED_TRACE(path8);
+    const std::u16string path = U16(path8);
+    EXPECT_EQ(container->GetPathKind(path), kPathPart);
+    PartInfo info;
+    ASSERT_EQ(container->GetPartInfoByPath(&info, path, 0), 0);
+    EXPECT_EQ(U8(info.path), path8);
+    ExpectInfo(part["info"], info);
+    EXPECT_EQ(container->IsPartSkippable(path), part["is_skippable"].boolean);
+
+    std::vector<uint8_t> bytes;
+    DecodeOptions full{kEcsEnd, &key};
+    {
+      SCOPED_TRACE("content");
+      ExpectContent(part["content"], ReadContent(container.get(), path, 0, &full, false, &bytes),
+                    bytes);
+    }
+    {
+      SCOPED_TRACE("stored");
+      // Through ReadPart: the length first, then the bytes.
+      DecodeOptions stored{0, &key};
+      int64_t length = 0;
+      int code = container->ReadPart(path, nullptr, &length, 0, &stored);
+      bytes.assign(static_cast<size_t>(std::max<int64_t>(length, 0)), 0);
+      if (code == 0) code = container->ReadPart(path, bytes.data(), &length, 0, &stored);
+      ExpectContent(part["stored"], code, bytes);
+    }
+    if (part.Has("first_code")) {
+      SCOPED_TRACE("first code");
+      DecodeOptions first{static_cast<int>(part["first_code"]["code"].number), &key};
+      ExpectContent(part["first_code"],
+                    ReadContent(container.get(), path, 0, &first, true, &bytes), bytes);
+    }
+    for (const auto& [limit_text, at] : part["history"].members) {
+      SCOPED_TRACE("history " + limit_text);
+      const int at_limit = std::stoi(limit_text);
+      PartInfo old;
+      ASSERT_EQ(container->GetPartInfoByPath(&old, path, at_limit), 0);
+      ExpectInfo(at["info"], old);
+      // Through ExtractPart into a temporary file of the container.
+      std::string extracted;
+      int code = container->ExtractPart(path, &extracted, at_limit, &full);
+      bytes.clear();
+      if (code == 0) bytes = ReadFileBytes(extracted);
+      ExpectContent(at["content"], code, bytes);
+    }
+  }
+
+  EXPECT_EQ(container->VerifyChecks(false), expected["verify"]["current"].number);
+  EXPECT_EQ(container->VerifyChecks(true), expected["verify"]["all"].number);
+  EXPECT_EQ(container->ReleasePartCopies(u"*"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, ConformanceTest, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
+
+}  // namespace
+}  // namespace zoq::test
