@@ -1,0 +1,29 @@
+// What the SXC decoder finds, node by node. The codec turns these into
+// XmlEventSink calls; the encoder's self-check compares them with what it
+// matched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sxc/schema.h"
+
+namespace zoq {
+
+class DecodedEvents {
+ public:
+  virtual ~DecodedEvents() = default;
+  virtual void StartDocument() {}
+  virtual void EndDocument() {}
+  virtual void StartElement(const SchemaNode& element) = 0;
+  virtual void EndElement(const SchemaNode& element) = 0;
+  virtual void StartAttribute(const SchemaNode& attribute) = 0;
+  virtual void EndAttribute(const SchemaNode& attribute) = 0;
+  virtual void Bool(bool value) = 0;
+  virtual void Int(int32_t value) = 0;
+  virtual void Double(double value) = 0;
+  // A non-empty text value, as stored (UTF-8, not checked).
+  virtual void Text(const char* utf8, size_t length) = 0;
+};
+
+}  // namespace zoq

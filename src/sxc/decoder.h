@@ -1,0 +1,61 @@
+// Decodes an SXC document held in memory against a schema and reports it
+// node by node.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sxc/decoded_events.h"
+#include "sxc/schema.h"
+
+namespace zoq {
+
+class SxcDecoder {
+ public:
+  SxcDecoder(const BinarySchema& schema, DecodedEvents* events);
+  ~SxcDecoder();
+
+  // Decodes the whole document. False, with a reason in `error`, for a
+  // document of another schema or version, truncated or corrupt sections, a
+  // malformed value directory, or a value stream that runs out while the
+  // structure still asks for values. Events already reported stay reported.
+  bool Decode(const uint8_t* data, size_t size, std::string* error);
+
+  // After a successful Decode: whether every value stream was read to its
+  // end.
+  bool AllValuesRead() const;
+
+ private:
+  struct ValueItem {
+    int node = -1;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t cursor = 0;
+  };
+
+  void ReadHeaderAndSections(const uint8_t* data, size_t size);
+  void BuildValueItems(const uint8_t* blocks, size_t blocks_size, const std::vector<uint8_t>& directory);
+  void DecodeRoot();
+  void DecodeElement(const SchemaNode& element, const SchemaNode* owner);
+  void DecodeGroup(const SchemaNode& group, const SchemaNode* owner);
+  void DecodeParticle(const SchemaNode& particle, const SchemaNode* owner);
+  void DecodeValue(const SchemaNode& node);
+  int64_t Occurrences(const SchemaNode& particle);
+  // Takes ceil(bits / 8) presence bytes; false when they are not there.
+  bool TakePresence(int bits, const uint8_t** presence);
+  uint32_t ReadCode();
+
+  const BinarySchema& schema_;
+  DecodedEvents* events_;
+  std::vector<uint8_t> structure_;
+  const uint8_t* cursor_ = nullptr;
+  const uint8_t* end_ = nullptr;
+  std::vector<std::vector<uint8_t>> blocks_;
+  std::vector<ValueItem> items_;
+  std::vector<int> item_of_node_;  // first item per node index, or -1
+  int depth_ = 0;
+};
+
+}  // namespace zoq

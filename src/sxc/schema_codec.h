@@ -1,0 +1,60 @@
+// One loaded binary schema bound to the conversions between SXC binary XML
+// and XML text. A codec is used by one thread at a time; codecs on several
+// threads may share a cached schema.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sxc/encode_report.h"
+#include "sxc/schema.h"
+#include "sxc/xml_event_sink.h"
+
+namespace zoq {
+
+class SchemaCodec {
+ public:
+  // Loads the .bsg file at `path` (through the SchemaCache). Throws
+  // std::runtime_error "CFileStream -- Cannot open file!" when the file
+  // cannot be opened; answers null, with the reason in `error`, when it is
+  // malformed.
+  static std::unique_ptr<SchemaCodec> Create(const std::string& path, std::string* error = nullptr);
+
+  explicit SchemaCodec(std::shared_ptr<const BinarySchema> schema);
+  ~SchemaCodec();
+  SchemaCodec(const SchemaCodec&) = delete;
+  SchemaCodec& operator=(const SchemaCodec&) = delete;
+
+  const BinarySchema* schema() const { return schema_.get(); }
+
+  // SXC document in `source` -> XML text in `target`. On failure the target
+  // is left empty and `error` tells why.
+  bool DecodeFile(const std::string& source, const std::string& target, std::string* error = nullptr);
+  // SXC bytes -> events. Events sent before a failure stay sent.
+  bool DecodeDocument(const uint8_t* data, size_t size, XmlEventSink* sink, std::string* error = nullptr);
+  // SXC bytes -> XML text.
+  bool DecodeToString(const uint8_t* data, size_t size, std::string* xml, std::string* error = nullptr);
+
+  // XML text in `xml_path` -> SXC document in `output_path`. Nothing is
+  // written when the document does not encode; `report` (optional) then
+  // holds the console message, if one was printed, and a readable reason.
+  bool EncodeFile(const std::string& xml_path, const std::string& output_path,
+                  EncodeReport* report = nullptr);
+  // XML text -> SXC bytes.
+  bool EncodeDocument(const char* xml, size_t size, std::vector<uint8_t>* sxc,
+                      EncodeReport* report = nullptr);
+
+  // The UTF-16 buffer into which text values are converted for sinks that
+  // take UTF-16: at least `units` code units, grown to a multiple of 8.
+  char16_t* Scratch(size_t units);
+  size_t scratch_capacity() const { return scratch_.size(); }
+
+ private:
+  std::shared_ptr<const BinarySchema> schema_;
+  std::vector<char16_t> scratch_;
+};
+
+}  // namespace zoq
