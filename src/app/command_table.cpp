@@ -1,0 +1,89 @@
+#include "app/command_table.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace zoqe {
+
+namespace {
+
+QAction* MakeAction(QWidget* owner, const char16_t* text, const char* name,
+                    const QKeySequence& shortcut = QKeySequence()) {
+  auto* action = new QAction(QString::fromUtf16(text), owner);
+  action->setObjectName(QString::fromLatin1(name));
+  if (!shortcut.isEmpty()) {
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    owner->addAction(action);  // accelerators work while the menus are closed
+  }
+  return action;
+}
+
+}  // namespace
+
+CommandTable CommandTable::Build(QWidget* owner) {
+  CommandTable t;
+  t.open = MakeAction(owner, u"打开(&O)...\tCtrl+O", "actionOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
+  t.close = MakeAction(owner, u"关闭(&W)\tCtrl+W", "actionClose", QKeySequence(Qt::CTRL | Qt::Key_W));
+  t.exit = MakeAction(owner, u"退出(&X)\tAlt+F4", "actionExit");
+  // Ctrl+A and Ctrl+C belong to the text view, which handles them itself.
+  t.select_all = MakeAction(owner, u"全选(&A)\tCtrl+A", "actionSelectAll");
+  t.copy = MakeAction(owner, u"复制(&C)\tCtrl+C", "actionCopy");
+  t.find = MakeAction(owner, u"查找(&F)...\tAlt+F", "actionFind", QKeySequence(Qt::ALT | Qt::Key_F));
+  t.history = MakeAction(owner, u"修订历史(&R)", "actionHistory");
+  t.history->setCheckable(true);
+  t.statistics = MakeAction(owner, u"统计信息(&I)...", "actionStatistics");
+  t.open_text = MakeAction(owner, u"文本方式打开(&T)", "actionOpenText");
+  t.open_binary = MakeAction(owner, u"二进制方式打开(&B)", "actionOpenBinary");
+  t.open_default = MakeAction(owner, u"使用默认程序打开(&O)", "actionOpenDefault");
+  t.export_files = MakeAction(owner, u"导出文件(&E)...", "actionExportFiles");
+  t.export_raw = MakeAction(owner, u"导出包内数据(&P)...", "actionExportRaw");
+  const QString raw_tip = QStringLiteral("不进行解压缩或解密操作，直接导出包内文件。");
+  t.export_raw->setToolTip(raw_tip);
+  t.export_raw->setStatusTip(raw_tip);
+  t.help = MakeAction(owner, u"查看帮助(&H)...\tF1", "actionHelp");
+  t.help->setEnabled(false);
+  t.about = MakeAction(owner, u"关于 ZOQ Explorer (&A)...", "actionAbout");
+
+  t.menu_bar = new QMenuBar(owner);
+  // The file menu has no mnemonic: Alt+F is the find accelerator.
+  t.file_menu = t.menu_bar->addMenu(QStringLiteral("文件"));
+  t.file_menu->addAction(t.open);
+  t.file_menu->addAction(t.close);
+  t.file_menu->addSeparator();
+  t.file_menu->addAction(t.exit);
+  t.edit_menu = t.menu_bar->addMenu(QStringLiteral("编辑(&E)"));
+  t.edit_menu->addAction(t.select_all);
+  t.edit_menu->addAction(t.copy);
+  t.edit_menu->addSeparator();
+  t.edit_menu->addAction(t.find);
+  t.view_menu = t.menu_bar->addMenu(QStringLiteral("查看(&V)"));
+  t.view_menu->addAction(t.history);
+  t.view_menu->addAction(t.statistics);
+  t.view_menu->addSeparator();
+  t.view_menu->addAction(t.open_text);
+  t.view_menu->addAction(t.open_binary);
+  t.view_menu->addAction(t.open_default);
+  t.view_menu->addSeparator();
+  t.view_menu->addAction(t.export_files);
+  t.view_menu->addAction(t.export_raw);
+  t.view_menu->setToolTipsVisible(true);
+  t.help_menu = t.menu_bar->addMenu(QStringLiteral("帮助(&H)"));
+  t.help_menu->addAction(t.help);
+  t.help_menu->addSeparator();
+  t.help_menu->addAction(t.about);
+
+  t.context_menu = new QMenu(owner);
+  t.context_menu->setObjectName(QStringLiteral("itemMenu"));
+  t.context_menu->addAction(t.open_text);
+  t.context_menu->addAction(t.open_binary);
+  t.context_menu->addAction(t.open_default);
+  t.context_menu->addSeparator();
+  t.context_menu->addAction(t.export_files);
+  return t;
+}
+
+}  // namespace zoqe

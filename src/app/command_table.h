@@ -1,0 +1,46 @@
+// The main window's commands: one action per command with its menu text and
+// accelerator, the menu bar that carries them and the item context menu.
+// Which commands are enabled is the window's decision (CZOQEDlg::
+// UpdateCommands); this file only builds them.
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace zoqe {
+
+struct CommandTable {
+  QAction* open = nullptr;          // 32796
+  QAction* close = nullptr;         // 32794
+  QAction* exit = nullptr;          // 32826
+  QAction* select_all = nullptr;    // 32926
+  QAction* copy = nullptr;          // 32932
+  QAction* find = nullptr;          // 32930
+  QAction* history = nullptr;       // 32962, checkable
+  QAction* statistics = nullptr;    // 32963
+  QAction* open_text = nullptr;     // 32964
+  QAction* open_binary = nullptr;   // 32965
+  QAction* open_default = nullptr;  // 32966
+  QAction* export_files = nullptr;  // 32778
+  QAction* export_raw = nullptr;    // 32910
+  QAction* help = nullptr;          // 32968, always greyed
+  QAction* about = nullptr;         // 32851
+
+  QMenuBar* menu_bar = nullptr;
+  QMenu* file_menu = nullptr;
+  QMenu* edit_menu = nullptr;
+  QMenu* view_menu = nullptr;
+  QMenu* help_menu = nullptr;
+  // The item menu of the tree and the list: open as text, as binary, with
+  // the default program, a separator, export files.
+  QMenu* context_menu = nullptr;
+
+  // Builds every action (owned by `owner`) and the menus.
+  static CommandTable Build(QWidget* owner);
+};
+
+}  // namespace zoqe

@@ -1,0 +1,31 @@
+#include "app/message_box.h"
+
+#include <utility>
+
+namespace zoqe {
+
+namespace {
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+}  // namespace
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
+                                        const QString& caption, QMessageBox::Icon icon,
+                                        QMessageBox::StandardButtons buttons) {
+  MessageRequest request{text, caption, icon, buttons};
+  if (Handler()) return Handler()(request);
+  QMessageBox box(icon, caption, text, buttons, parent);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  return std::exchange(Handler(), std::move(handler));
+}
+
+void ShowError(QWidget* parent, const QString& text) {
+  ShowMessage(parent, text, QStringLiteral("错误"), QMessageBox::Critical);
+}
+
+}  // namespace zoqe

@@ -1,0 +1,97 @@
+// The package tree shown on the left: the root "/" with the package's
+// folders and parts, and in revision history mode a second top item
+// "History" with one subtree per package version. Items carry their name,
+// their item data (0 folders and the history items, 1 parts) and their type
+// image.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace zoqe {
+
+class TypeTable;
+
+struct TreeItem {
+  QString name;
+  int data = 0;   // 0 folder-like, 1 part
+  int image = 1;  // type image of a part; folders use the folder icon
+  TreeItem* parent = nullptr;
+  int row = 0;
+  std::vector<std::unique_ptr<TreeItem>> children;
+  // Children with item data 0 by name, for the lookups of the history fill.
+  QHash<QString, TreeItem*> folder_children;
+};
+
+// Where an item lies (found by walking up to a top item).
+enum TreeKind : int {
+  kKindVersionTree = 0,  // inside a version's tree under "History"
+  kKindMainTree = 1,     // under the root "/"
+  kKindHistory = 2,      // "History" itself or a version item
+  kKindNone = 3,         // no item, or no top item reached
+};
+
+class PackageTreeModel : public QAbstractItemModel {
+  Q_OBJECT
+
+ public:
+  explicit PackageTreeModel(const TypeTable* types, QObject* parent = nullptr);
+  ~PackageTreeModel() override;
+
+  // Removes every item and inserts a new root "/"; forgets "History".
+  void Reset();
+
+  // Bulk filling: items added between BeginFill and EndFill are announced
+  // to the views once, which keeps a large package fast to show.
+  void BeginFill();
+  void EndFill();
+  // Inserts at the end of parent's children (parent null: top level).
+  TreeItem* AddItem(TreeItem* parent, const QString& name, int data, int image = 1);
+  // The child of `parent` with item data 0 and this name, or null.
+  static TreeItem* FindFolderChild(TreeItem* parent, const QString& name);
+
+  // Adds a part to the history subtree: under each version v + 1 of its
+  // revision list, at the same path. Creates "History" with its version
+  // items 1..revision_count when missing. Call between BeginFill/EndFill.
+  void AddToHistory(const TreeItem* part, const std::vector<int>& revisions,
+                    int revision_count);
+
+  TreeItem* root() const { return root_; }
+  TreeItem* history() const { return history_; }
+
+  static TreeKind KindOf(const TreeItem* item);
+  // "/a/b/" for a folder, "/a/b/c.xml" for a part, "/" for an item named
+  // "/"; empty when no item named "/" lies above.
+  static QString PackagePath(const TreeItem* item);
+  // The folder part of the package path, with its trailing "/".
+  static QString FolderPath(const TreeItem* item);
+  // 0 in the main tree, k inside the tree of version item k.
+  static int VersionOf(const TreeItem* item);
+
+  TreeItem* ItemAt(const QModelIndex& index) const;
+  QModelIndex IndexOf(const TreeItem* item) const;
+  int item_count() const { return item_count_; }
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& index) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool hasChildren(const QModelIndex& parent = {}) const override;
+
+ private:
+  TreeItem* Insert(TreeItem* parent, std::unique_ptr<TreeItem> item);
+
+  const TypeTable* types_;
+  std::vector<std::unique_ptr<TreeItem>> top_;
+  TreeItem* root_ = nullptr;
+  TreeItem* history_ = nullptr;
+  int filling_ = 0;
+  int item_count_ = 0;
+};
+
+}  // namespace zoqe

@@ -1,0 +1,81 @@
+#include "app/type_table.h"
+
+#include <QApplication>
+#include <QStyle>
+
+#include "app/app_text.h"
+#include "app/shell_types.h"
+
+namespace zoqe {
+
+namespace {
+
+QIcon ThemeOr(const char* name, QStyle::StandardPixmap fallback) {
+  QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
+  if (icon.isNull() && qApp) icon = qApp->style()->standardIcon(fallback);
+  return icon;
+}
+
+}  // namespace
+
+QIcon TypeTable::StockIcon(int image) {
+  switch (image) {
+    case kFolderOpenImage:
+      return ThemeOr("folder-open", QStyle::SP_DirOpenIcon);
+    case kFolderImage:
+      return ThemeOr("folder", QStyle::SP_DirClosedIcon);
+    case kDeletedImage:
+      return ThemeOr("edit-delete", QStyle::SP_TrashIcon);
+    case kXmlImage:
+      return ThemeOr("text-xml", QStyle::SP_FileIcon);
+    default:
+      return ThemeOr("text-x-generic", QStyle::SP_FileIcon);
+  }
+}
+
+TypeTable::TypeTable(ShellTypes* shell) : shell_(shell ? shell : &ShellTypes::Instance()) {
+  struct Row {
+    const char16_t* name;
+    const char16_t* key;
+  };
+  static const Row kRows[] = {
+      {u"文件夹", u"文件夹"}, {u"文件夹", u"文件夹"}, {u"文件", u"文件"},
+      {u"已删除", u"已删除"}, {u"XML文件", u"XML"},
+  };
+  for (int i = 0; i < 5; ++i) {
+    icons_.push_back(StockIcon(i));
+    map_.insert(QString::fromUtf16(kRows[i].key), Entry{i, QString::fromUtf16(kRows[i].name)});
+  }
+  // Theme icons take no extra pixmaps: build the two-state folder icon from
+  // pixmaps of both.
+  for (int size : {16, 22, 32}) {
+    folder_icon_.addPixmap(icons_[kFolderImage].pixmap(size), QIcon::Normal);
+    folder_icon_.addPixmap(icons_[kFolderOpenImage].pixmap(size), QIcon::Selected);
+  }
+}
+
+TypeInfo TypeTable::Lookup(const QString& name, bool is_folder, bool is_deleted) {
+  TypeInfo info;
+  info.extension = UpperExtension(name);
+  const QString key = is_folder    ? QStringLiteral("文件夹")
+                      : is_deleted ? QStringLiteral("已删除")
+                                   : info.extension;
+  auto found = map_.constFind(key);
+  if (found == map_.constEnd()) {
+    const ShellType& shell = shell_->Lookup(QLatin1Char('.') + key);
+    Entry entry{kFileImage, key + QStringLiteral("文件")};
+    if (shell.known) {
+      entry.type_name = shell.name;
+      if (!shell.icon.isNull()) {
+        entry.image = static_cast<int>(icons_.size());
+        icons_.push_back(shell.icon);
+      }
+    }
+    found = map_.insert(key, entry);
+  }
+  info.image = found->image;
+  info.type_name = found->type_name;
+  return info;
+}
+
+}  // namespace zoqe
