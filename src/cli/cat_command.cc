@@ -1,0 +1,68 @@
+// zoq cat: a part's content on standard output.
+#include "cli/command.h"
+#include "cli/failure.h"
+#include "cli/output.h"
+#include "cli/package_session.h"
+#include "cli/part_content.h"
+#include "package/decode_options.h"
+
+namespace zoqcli {
+namespace {
+
+int RunCat(const ParsedArgs& args) {
+  PackageOptions options = ReadPackageOptions(args);
+  int code = zoq::kEcsEnd;
+  if (args.Has("--raw") && args.Has("--keep")) {
+    throw UsageError("--raw and --keep exclude each other");
+  }
+  if (args.Has("--raw")) code = 0;
+  if (const std::string* keep = args.Value("--keep")) code = KeepCode(*keep);
+  const auto& positionals = args.Positionals();
+  std::u16string path = PackagePathArgument(positionals[1]);
+  PackageSession session(positionals[0], options, SessionUse::kContent);
+  if (session.container()->GetPathKind(path) == zoq::kPathFolder) {
+    throw ToolFailure(positionals[1] + " is a folder (use ls or extract)");
+  }
+  Output out;
+  ReadPartContent(session, path, code,
+                  [&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); });
+  out.Flush();
+  return 0;
+}
+
+}  // namespace
+
+const Command kCatCommand{
+    "cat",
+    "cat [-r N] [--raw | --keep CODE] [--key HEX | --key-file F] [--docver N]\n"
+    "           [--schema FILE] PACKAGE PATH",
+    "write a part's content to standard output",
+    "Writes the content of the part PATH to standard output, fully decoded\n"
+    "(every ECS code undone: decrypted, inflated, SXC turned into XML) unless\n"
+    "told otherwise. When the content cannot be read to its end, the command\n"
+    "fails (exit status 1) even if some bytes were already written.\n"
+    "\n"
+    "Options:\n"
+    "  -r N           the part as it stood after the first N revisions\n"
+    "  --raw          the bytes as stored, nothing undone\n"
+    "  --keep CODE    leave the part's first ECS code in place (1/sxc, 2/zip,\n"
+    "                 128/adm; it must be the part's first code)\n"
+    "  --key HEX      the key for ADM-encrypted parts: hex digit runs separated by\n"
+    "                 spaces, hyphens or any other character, one byte a run\n"
+    "                 (\"FF FE 0D 0A\"), or one unbroken run read as byte pairs\n"
+    "                 (\"00112233...\")\n"
+    "  --key-file F   read the raw key bytes from the file F (keeps the key out of\n"
+    "                 process lists and shell history)\n"
+    "  --docver N     document version code (256, 257, 258); above 257 an ADM part\n"
+    "                 starts with a 16-byte initial counter block. Default: what the\n"
+    "                 document of a .pliv file says, else 0\n"
+    "  --schema FILE  the binary schema (.bsg) for SXC parts, when neither the\n"
+    "                 package nor the tool's Resource/BinarySchema/ holds it\n",
+    {kRevisionOption, kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption,
+     {"--raw", false}, {"--keep", true}},
+    2,
+    2,
+    RunCat,
+};
+
+}  // namespace zoqcli

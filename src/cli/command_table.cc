@@ -1,0 +1,22 @@
+#include <cstring>
+
+#include "cli/command.h"
+
+namespace zoqcli {
+
+const std::vector<const Command*>& AllCommands() {
+  static const std::vector<const Command*> commands = {
+      &kLsCommand,  &kInfoCommand,   &kCatCommand,  &kExtractCommand,
+      &kLogCommand, &kVerifyCommand, &kStatCommand,
+  };
+  return commands;
+}
+
+const Command* FindCommand(const char* name) {
+  for (const Command* command : AllCommands()) {
+    if (std::strcmp(command->name, name) == 0) return command;
+  }
+  return nullptr;
+}
+
+}  // namespace zoqcli

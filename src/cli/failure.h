@@ -1,0 +1,54 @@
+// Failures of a command: a result code of the library, or a problem of the
+// tool itself (a file it cannot read or write). Both end the command with
+// exit status 1 after one message on standard error.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zoqcli {
+
+class CodeFailure : public std::runtime_error {
+ public:
+  explicit CodeFailure(int code, std::string context = {})
+      : std::runtime_error("error " + std::to_string(code)), code_(code),
+        context_(std::move(context)) {}
+  int code() const { return code_; }
+  // What was being done, e.g. the package path; may be empty.
+  const std::string& context() const { return context_; }
+
+ private:
+  int code_;
+  std::string context_;
+};
+
+class ToolFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Standard output was closed by its reader (a pipe into "head"): the command
+// stops quietly.
+class OutputClosed : public std::runtime_error {
+ public:
+  OutputClosed() : std::runtime_error("standard output closed") {}
+};
+
+// Throws CodeFailure unless `code` is 0.
+inline void Check(int code, const std::string& context = {}) {
+  if (code != 0) throw CodeFailure(code, context);
+}
+
+// The message line for a code: "error CODE: TEXT", the text taken from the
+// package error table when it has one, else a description of the tool's
+// own, else none ("error CODE").
+std::string DescribeCode(int code);
+
+// Prints "zoq: error CODE: TEXT" (preceded by a line naming the context when
+// there is one) to standard error.
+void ReportCode(int code, const std::string& context = {});
+
+// Prints "zoq: MESSAGE" to standard error.
+void ReportMessage(const std::string& message);
+
+}  // namespace zoqcli

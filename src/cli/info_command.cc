@@ -1,0 +1,225 @@
+// zoq info: the facts of a package, or the information of one part.
+#include <cstdio>
+
+#include "cli/command.h"
+#include "cli/failure.h"
+#include "cli/json_writer.h"
+#include "cli/output.h"
+#include "cli/package_session.h"
+#include "cli/part_facts.h"
+#include "cli/tree_walk.h"
+#include "package/layout.h"
+
+namespace zoqcli {
+namespace {
+
+struct PackageFacts {
+  zoq::PackageLayout layout;
+  int version = 0;
+  int revisions = 0;
+  int64_t parts = 0;
+  int64_t folders = 0;  // the root included
+  std::string schema;   // empty: none in effect
+};
+
+PackageFacts GatherFacts(const PackageSession& session) {
+  PackageFacts facts;
+  Check(zoq::ReadPackageLayoutFile(session.package_path(), session.revision_limit(),
+                                   &facts.layout),
+        "cannot open " + session.package_path());
+  zoq::Container* container = session.container();
+  facts.version = container->GetContainerVersion();
+  facts.revisions = container->GetRevisionCount();
+  facts.folders = 1;
+  WalkBelow(FindNode(container, "/"), [&facts](zoq::PathNode* node) {
+    ++(node->IsFolder() ? facts.folders : facts.parts);
+  });
+  container->GetSchemaPath(&facts.schema);
+  return facts;
+}
+
+std::string VersionText(int version) {
+  return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF);
+}
+
+std::string Field(const char* name, const std::string& value) {
+  std::string line = name;
+  line += ':';
+  if (line.size() < 14) line.append(14 - line.size(), ' ');
+  return line + value + "\n";
+}
+
+void WritePackageText(Output& out, const PackageFacts& facts) {
+  const zoq::HeaderFacts& header = facts.layout.header;
+  out.Write(Field("version", VersionText(facts.version)));
+  out.Write(Field("offset width", std::to_string(header.width)));
+  out.Write(Field("revisions", std::to_string(facts.revisions) + " of " +
+                                   std::to_string(header.entry_count)));
+  out.Write(Field("parts", std::to_string(facts.parts)));
+  out.Write(Field("folders", std::to_string(facts.folders) + " (root included)"));
+  out.Write(Field("schema", facts.schema.empty() ? "(none)" : facts.schema));
+  if (!facts.layout.entries.empty()) out.Write("entries:\n");
+  char line[160];
+  for (const zoq::EntryFacts& entry : facts.layout.entries) {
+    std::snprintf(line, sizeof line,
+                  "  %d: offset %lld, BitStream %lld, length %u, table flags %d, records %zu\n",
+                  entry.revision + 1, static_cast<long long>(entry.offset),
+                  static_cast<long long>(entry.bitstream), entry.length, entry.table_flags,
+                  entry.records.size());
+    out.Write(line);
+  }
+}
+
+void WritePackageJson(Output& out, const PackageFacts& facts) {
+  const zoq::HeaderFacts& header = facts.layout.header;
+  JsonWriter json(2);
+  json.BeginObject();
+  json.Key("version");
+  json.String(VersionText(facts.version));
+  json.Key("offset_width");
+  json.Int(header.width);
+  json.Key("revision_count");
+  json.Int(facts.revisions);
+  json.Key("stored_revision_count");
+  json.Int(header.entry_count);
+  json.Key("parts");
+  json.Int(facts.parts);
+  json.Key("folders");
+  json.Int(facts.folders);
+  json.Key("schema");
+  if (facts.schema.empty()) {
+    json.Null();
+  } else {
+    json.String(facts.schema);
+  }
+  json.Key("entries");
+  json.BeginArray();
+  for (const zoq::EntryFacts& entry : facts.layout.entries) {
+    json.BeginObject();
+    json.Key("revision");
+    json.Int(entry.revision + 1);
+    json.Key("offset");
+    json.Int(entry.offset);
+    json.Key("bitstream");
+    json.Int(entry.bitstream);
+    json.Key("length");
+    json.Int(entry.length);
+    json.Key("table_flags");
+    json.Int(entry.table_flags);
+    json.Key("records");
+    json.Int(static_cast<int64_t>(entry.records.size()));
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  out.Write(json.Take());
+  out.Write("\n");
+}
+
+std::string CodeNames(const zoq::PartInfo& info) {
+  std::string text;
+  for (int i = 0; i < info.code_count && i < static_cast<int>(info.codes.size()); ++i) {
+    if (i > 0) text += ", ";
+    switch (info.codes[i]) {
+      case 1: text += "1 (sxc)"; break;
+      case 2: text += "2 (zip)"; break;
+      case 128: text += "128 (adm)"; break;
+      default: text += std::to_string(info.codes[i]);
+    }
+  }
+  return text.empty() ? "(none)" : text;
+}
+
+void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info) {
+  out.Write(Field("path", NodePath(node)));
+  out.Write(Field("kind", node->IsFolder() ? "folder" : "part"));
+  if (info == nullptr) {
+    out.Write(Field("children", std::to_string(node->Children().size())));
+    return;
+  }
+  out.Write(Field("size", std::to_string(info->size)));
+  out.Write(Field("total size", std::to_string(info->total_size)));
+  out.Write(Field("position", std::to_string(info->position)));
+  out.Write(Field("revisions", RevisionList(*info)));
+  out.Write(Field("codes", CodeNames(*info)));
+  out.Write(Field("deleted", info->deleted ? "yes" : "no"));
+  out.Write(Field("skippable", info->skippable ? "yes" : "no"));
+}
+
+void WriteNodeJson(Output& out, zoq::PathNode* node, const zoq::PartInfo* info) {
+  JsonWriter json(1);
+  json.BeginObject();
+  json.Key("path");
+  json.String(NodePath(node));
+  json.Key("kind");
+  json.String(node->IsFolder() ? "folder" : "part");
+  if (info == nullptr) {
+    json.Key("children");
+    json.Int(static_cast<int64_t>(node->Children().size()));
+  } else {
+    json.Key("position");
+    json.Int(info->position);
+    WritePartMembers(json, *info);
+  }
+  json.EndObject();
+  out.Write(json.Take());
+  out.Write("\n");
+}
+
+int RunInfo(const ParsedArgs& args) {
+  PackageOptions options = ReadPackageOptions(args);
+  const auto& positionals = args.Positionals();
+  PackageSession session(positionals[0], options, SessionUse::kContent);
+  bool as_json = args.Has("--json");
+  Output out;
+  if (positionals.size() > 1) {
+    zoq::PathNode* node = FindNode(session.container(), positionals[1]);
+    zoq::PartInfo info;
+    if (!node->IsFolder()) info = ReadPartInfo(session.container(), node, session.revision_limit());
+    const zoq::PartInfo* part = node->IsFolder() ? nullptr : &info;
+    if (as_json) {
+      WriteNodeJson(out, node, part);
+    } else {
+      WriteNodeText(out, node, part);
+    }
+  } else {
+    PackageFacts facts = GatherFacts(session);
+    if (as_json) {
+      WritePackageJson(out, facts);
+    } else {
+      WritePackageText(out, facts);
+    }
+  }
+  out.Flush();
+  return 0;
+}
+
+}  // namespace
+
+const Command kInfoCommand{
+    "info",
+    "info [-r N] [--json] [--docver N] [--schema FILE] PACKAGE [PATH]",
+    "show the facts of a package or of one part",
+    "Without PATH: the package's format version, offset width, the number of\n"
+    "revisions read (of those stored), the number of parts and folders (the\n"
+    "root included) in the tree, the binary schema file in effect for SXC parts,\n"
+    "and per revision its entry's offset, BitStream offset, length, table flags\n"
+    "and record count.\n"
+    "With PATH: the part's stored size (newest full record), total stored size\n"
+    "(all data records), file position of its oldest data, revisions with\n"
+    "records (1-based, newest first), ECS codes, and the deleted and skippable\n"
+    "flags; for a folder, its number of children.\n"
+    "\n"
+    "Options:\n"
+    "  -r N           the package as it stood after its first N revisions\n"
+    "  --json         the same as a JSON object\n"
+    "  --docver N     document version code deciding the schema (default: what the\n"
+    "                 document of a .pliv file says, else 0)\n"
+    "  --schema FILE  a binary schema file to use when no other is found\n",
+    {kRevisionOption, kDocverOption, kSchemaOption, {"--json", false}},
+    1,
+    2,
+    RunInfo,
+};
+
+}  // namespace zoqcli

@@ -1,0 +1,68 @@
+#include "cli/package_session.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "cli/arguments.h"
+#include "cli/failure.h"
+#include "package/pliv_detection.h"
+#include "package/utf.h"
+
+namespace zoqcli {
+
+std::string ExecutableFolder() {
+  char buffer[PATH_MAX];
+  ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(length));
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::u16string PackagePathArgument(const std::string& text) {
+  std::u16string path;
+  if (!zoq::Utf8ToUtf16(text, &path)) throw UsageError("package path is not UTF-8: " + text);
+  if (path.empty() || (path[0] != u'/' && path[0] != u'\\')) path.insert(path.begin(), u'/');
+  return path;
+}
+
+PackageSession::PackageSession(const std::string& package_path, const PackageOptions& options,
+                               SessionUse use)
+    : package_path_(package_path), options_(options) {
+  zoq::ContainerOptions container_options;
+  container_options.resource_dir = ExecutableFolder();
+  container_options.no_temp_dir = use == SessionUse::kStructure;
+  zoq::Container* raw = nullptr;
+  Check(zoq::CreateContainer(&container_options, &raw));
+  container_.reset(raw);
+  Check(container_->OpenFileAt(package_path, options.revision_limit), "cannot open " + package_path);
+  if (!options.schema.empty()) {
+    Check(container_->SetSchemaFile(options.schema), "cannot use the schema file " + options.schema);
+  }
+  if (use == SessionUse::kContent) ApplyDocumentType();
+  key_info_.key = options_.key.data();
+  key_info_.key_length = static_cast<int>(options_.key.size());
+}
+
+void PackageSession::ApplyDocumentType() {
+  zoq::PlivDocumentType detected;
+  if (zoq::IsPlivFileName(package_path_)) zoq::ApplyPlivDetection(container_.get(), &detected);
+  // Version code 0 is what an open package starts with; asking for the code
+  // already in effect changes nothing (and 0 would be refused for a version
+  // 1.1 package).
+  if (options_.docver.has_value() && *options_.docver != detected.version) {
+    Check(container_->SetDocumentType(detected.subset, *options_.docver),
+          "cannot use document version " + std::to_string(*options_.docver));
+  }
+}
+
+zoq::DecodeOptions PackageSession::Decode(int code) const {
+  zoq::DecodeOptions decode;
+  decode.code = code;
+  decode.key = options_.has_key ? &key_info_ : nullptr;
+  return decode;
+}
+
+}  // namespace zoqcli

@@ -1,0 +1,25 @@
+// Reading a part's content from an open package piece by piece, for
+// standard output or a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "cli/package_session.h"
+
+namespace zoqcli {
+
+// Opens the part's content with the decode code and hands it to `sink` in
+// pieces; returns the number of bytes. Throws CodeFailure when the part
+// cannot be opened or a piece cannot be read (the sink may then have
+// received part of the content).
+int64_t ReadPartContent(const PackageSession& session, const std::u16string& path, int code,
+                        const std::function<void(const uint8_t*, size_t)>& sink);
+
+// The decode code of a --keep value: 1, 2, 128 or sxc, zip, adm (any case).
+// Anything else throws UsageError.
+int KeepCode(const std::string& text);
+
+}  // namespace zoqcli

@@ -1,0 +1,24 @@
+// What the tool reports about one part, in text and JSON: the container's
+// part information with 1-based revision numbers.
+#pragma once
+
+#include <string>
+
+#include "cli/json_writer.h"
+#include "package/container.h"
+
+namespace zoqcli {
+
+// GetPartInfo of the node at the limit; throws CodeFailure.
+zoq::PartInfo ReadPartInfo(zoq::Container* container, zoq::PathNode* node, int revision_limit);
+
+// "2,128" (empty for none).
+std::string CodeList(const zoq::PartInfo& info);
+// "7,5,1": revisions newest first, 1-based (empty for none).
+std::string RevisionList(const zoq::PartInfo& info);
+
+// The members size, total_size, revisions, codes, deleted, skippable of the
+// current object.
+void WritePartMembers(JsonWriter& json, const zoq::PartInfo& info);
+
+}  // namespace zoqcli

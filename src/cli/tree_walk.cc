@@ -1,0 +1,25 @@
+#include "cli/tree_walk.h"
+
+#include "cli/failure.h"
+#include "cli/package_session.h"
+#include "package/codes.h"
+#include "package/utf.h"
+
+namespace zoqcli {
+
+void WalkBelow(zoq::PathNode* node, const std::function<void(zoq::PathNode*)>& visit) {
+  for (zoq::PathNode* child : node->Children()) {
+    visit(child);
+    if (child->IsFolder()) WalkBelow(child, visit);
+  }
+}
+
+zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text) {
+  zoq::PathNode* node = container->GetNode(PackagePathArgument(path_text));
+  if (node == nullptr) throw CodeFailure(zoq::kNoSuchNode, "no such part or folder: " + path_text);
+  return node;
+}
+
+std::string NodePath(const zoq::PathNode* node) { return zoq::Utf16ToUtf8(node->GetPath()); }
+
+}  // namespace zoqcli

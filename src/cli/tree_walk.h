@@ -1,0 +1,23 @@
+// Visiting a package's tree in tree order.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "package/container.h"
+#include "package/path_node.h"
+
+namespace zoqcli {
+
+// Calls `visit` for every node below `node` (not the node itself), depth
+// first, each folder before its children, children in tree order.
+void WalkBelow(zoq::PathNode* node, const std::function<void(zoq::PathNode*)>& visit);
+
+// The node of a package path typed by the user; throws CodeFailure 5054
+// when the path names nothing.
+zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text);
+
+// The node's package path as UTF-8.
+std::string NodePath(const zoq::PathNode* node);
+
+}  // namespace zoqcli
