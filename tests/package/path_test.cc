@@ -1,0 +1,120 @@
+#include "package/path.h"
+
+#include <gtest/gtest.h>
+
+#include "package/codes.h"
+#include "package/path_tree.h"
+
+namespace zoq {
+namespace {
+
+std::u16string Normalized(const std::u16string& in, int* code) {
+  std::u16string out = u"unchanged";
+  *code = NormalizePath(in, &out);
+  return out;
+}
+
+TEST(NormalizePathTest, SeparatorsAndRelativePaths) {
+  int code = 0;
+  EXPECT_EQ(Normalized(u"Doc\\Pages\\\\Page_1.xml", &code), u"/Doc/Pages/Page_1.xml");
+  EXPECT_EQ(code, kOk);
+  EXPECT_EQ(Normalized(u"//a///b/", &code), u"/a/b/");
+  EXPECT_EQ(Normalized(u"/", &code), u"/");
+  EXPECT_EQ(Normalized(u"\\", &code), u"/");
+  EXPECT_EQ(Normalized(u"/Doc/A.xml", &code), u"/Doc/A.xml");
+}
+
+TEST(NormalizePathTest, DotComponents) {
+  int code = 0;
+  EXPECT_EQ(Normalized(u"/a/b/../c", &code), u"/a/c");
+  EXPECT_EQ(Normalized(u"/a/b/..", &code), u"/a/");
+  EXPECT_EQ(Normalized(u"/a/.", &code), u"/a");
+  EXPECT_EQ(Normalized(u"/a/./b", &code), u"/a/b");
+  EXPECT_EQ(Normalized(u"/.hidden/..x", &code), u"/.hidden/..x");
+  EXPECT_EQ(Normalized(u"/a.b/c..", &code), u"/a.b/c..");
+  Normalized(u"/..", &code);
+  EXPECT_EQ(code, kSitePathAboveRoot);
+  Normalized(u"/a/../../x", &code);
+  EXPECT_EQ(code, kSitePathAboveRoot);
+}
+
+TEST(NormalizePathTest, IllegalPaths) {
+  for (const char16_t* bad : {u"", u"/a/ b", u"/a /b", u"/a/b?.xml", u"/a:b", u"/a*", u"/a|b",
+                              u"/a<b", u"/a>b", u"/a\"b", u"/a\tb", u"/a\nb", u"/a\rb"}) {
+    int code = 0;
+    Normalized(bad, &code);
+    EXPECT_EQ(code, kIllegalPath) << std::u16string(bad).size();
+  }
+  int code = 0;
+  std::u16string nul = u"/a";
+  nul.push_back(u'\0');
+  Normalized(nul, &code);
+  EXPECT_EQ(code, kIllegalPath);
+  EXPECT_EQ(Normalized(u"/a b/c", &code), u"/a b/c");
+  EXPECT_EQ(code, kOk);
+}
+
+TEST(NormalizePathTest, LengthLimit) {
+  int code = 0;
+  std::u16string path = u"/" + std::u16string(258, u'x');  // 259 units
+  EXPECT_EQ(Normalized(path, &code), path);
+  EXPECT_EQ(code, kOk);
+  Normalized(path + u"x", &code);  // 260
+  EXPECT_EQ(code, kIllegalPath);
+  Normalized(std::u16string(259, u'x'), &code);  // 260 with the implied "/"
+  EXPECT_EQ(code, kIllegalPath);
+}
+
+TEST(NormalizePathTest, StoredPathsMustAlreadyBeNormalized) {
+  EXPECT_TRUE(IsNormalizedPath(u"/a/b.xml"));
+  EXPECT_TRUE(IsNormalizedPath(u"/folder/"));
+  EXPECT_FALSE(IsNormalizedPath(u"a/b.xml"));
+  EXPECT_FALSE(IsNormalizedPath(u"\\x"));
+  EXPECT_FALSE(IsNormalizedPath(u"/a//b"));
+  EXPECT_FALSE(IsNormalizedPath(u"/a/../b"));
+  EXPECT_FALSE(IsNormalizedPath(u"/a/../../x"));
+  EXPECT_FALSE(IsNormalizedPath(u"/a/./b"));
+}
+
+TEST(PathTreeTest, NodesKeepInsertionOrderAndKinds) {
+  TreeNode root;
+  EXPECT_TRUE(root.IsRoot());
+  EXPECT_EQ(root.GetPath(), u"/");
+  PathNode* node = nullptr;
+  ASSERT_EQ(AddPathToTree(&root, u"/b.xml", &node), kOk);
+  ASSERT_EQ(AddPathToTree(&root, u"/Doc/Pages/p.xml", &node), kOk);
+  EXPECT_EQ(node->GetPath(), u"/Doc/Pages/p.xml");
+  EXPECT_EQ(node->GetParent()->GetPath(), u"/Doc/Pages/");
+  ASSERT_EQ(AddPathToTree(&root, u"/a.xml", nullptr), kOk);
+  ASSERT_EQ(AddPathToTree(&root, u"/doc/", &node), kOk);
+  EXPECT_TRUE(node->IsFolder());
+
+  std::vector<std::u16string> names;
+  for (PathNode* child = root.FirstChild(); child; child = root.NextChild()) {
+    names.push_back(child->GetName());
+  }
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"b.xml", u"Doc", u"a.xml", u"doc"}));
+  EXPECT_EQ(root.Children().size(), 4u);
+
+  // A part cannot become a folder, nor hold children.
+  EXPECT_EQ(AddPathToTree(&root, u"/b.xml/x", nullptr), kAddNodeFailed);
+  EXPECT_EQ(root.AddPartChild(u"Doc", &node), kAddNodeFailed);
+  EXPECT_EQ(root.AddPartChild(u"", &node), kAddNodeFailed);
+  EXPECT_EQ(root.AddFolderChild(u"", &node), kAddNodeFailed);
+  ASSERT_EQ(root.AddPartChild(u"b.xml", &node), kOk);  // the existing part
+  EXPECT_EQ(node, root.FindChild(u"b.xml"));
+
+  EXPECT_EQ(FindPathInTree(&root, u"/Doc/Pages/p.xml")->GetName(), u"p.xml");
+  EXPECT_EQ(FindPathInTree(&root, u"/doc/Pages/p.xml"), nullptr);
+  EXPECT_EQ(FindPathInTree(&root, u"/b.xml/"), nullptr);
+  EXPECT_EQ(AddPathToTree(&root, u"relative", nullptr), kIllegalPath);
+
+  EXPECT_EQ(root.RemoveChild(u""), kRemoveNodeFailed);
+  EXPECT_EQ(root.RemoveChild(u"missing"), kOk);
+  EXPECT_EQ(root.RemoveChild(u"Doc"), kOk);
+  EXPECT_EQ(FindPathInTree(&root, u"/Doc/Pages/p.xml"), nullptr);
+  EXPECT_EQ(root.Children().size(), 3u);
+}
+
+}  // namespace
+}  // namespace zoq
