@@ -26,3 +26,43 @@ bool Encode(SchemaCodec& codec, const std::string& xml, std::vector<uint8_t>* sx
 std::string RoundTrip(SchemaCodec& codec, const std::string& xml);
 
 }  // namespace zoq::test
+
+namespace zoq::test {
+
+// Writes .bsg bytes for hand-made content models. Node indexes follow the
+// order of the calls.
+class BsgBuilder {
+ public:
+  int Attribute(const std::string& name, int value_type, bool required);
+  int Element(const std::string& name, int value_type, int min_occurs, int max_occurs, bool mixed = false);
+  int Group(int kind, int min_occurs, int max_occurs);
+  void SetAttributes(int element, std::vector<int> attributes) { nodes_[element].attributes = attributes; }
+  void SetChildren(int node, std::vector<int> children) { nodes_[node].children = children; }
+  void SetRoots(std::vector<int> roots) { roots_ = roots; }
+  // Fixes the identifier: `first`, then fixed bytes. By default it is
+  // derived from the content.
+  void SetIdentifier(uint8_t first) {
+    id_ = first;
+    explicit_id_ = true;
+  }
+  std::vector<uint8_t> Bytes() const;
+  // Writes a temporary file and answers its path.
+  std::string WriteTemp() const;
+
+ private:
+  struct Node {
+    int kind = 0;
+    std::string name;
+    int value_type = 4;
+    bool required = false;
+    int min_occurs = 1, max_occurs = 1;
+    bool mixed = false;
+    std::vector<int> attributes, children;
+  };
+  std::vector<Node> nodes_;
+  std::vector<int> roots_;
+  uint8_t id_ = 0;
+  bool explicit_id_ = false;
+};
+
+}  // namespace zoq::test

@@ -1,0 +1,250 @@
+// Hand-built SXC documents: the header and section rules, and the failures
+// that stop a decode instead of producing wrong XML.
+#include <gtest/gtest.h>
+
+#include "sxc/schema_codec.h"
+#include "sxc/zlib_codec.h"
+#include "test_util.h"
+
+namespace zoq {
+namespace {
+
+using Stream = std::pair<int, std::string>;  // node index, value bytes
+
+void PutInt(std::vector<uint8_t>* out, int32_t v) {
+  for (int s = 0; s < 32; s += 8) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> s));
+}
+
+std::string Int32(int32_t v) {
+  std::vector<uint8_t> b;
+  PutInt(&b, v);
+  return std::string(b.begin(), b.end());
+}
+
+struct SxcParts {
+  int32_t version = 1;
+  std::vector<uint8_t> structure;    // plain bytes; compressed on output
+  std::vector<Stream> individual;    // one block each
+  std::vector<std::vector<Stream>> groups;
+  bool compress_directory = true;
+  bool corrupt_structure = false;
+  bool corrupt_block = false;
+  int32_t block_size_delta = 0;  // added to the first block's recorded size
+};
+
+std::vector<uint8_t> BuildSxc(const BinarySchema& schema, const SxcParts& parts) {
+  std::vector<uint8_t> structure, blocks, directory;
+  if (!parts.structure.empty()) DeflateAll(parts.structure.data(), parts.structure.size(), &structure);
+  if (parts.corrupt_structure) structure[structure.size() / 2] ^= 0x55;
+  PutInt(&directory, static_cast<int32_t>(parts.individual.size()));
+  PutInt(&directory, static_cast<int32_t>(parts.groups.size()));
+  bool first = true;
+  for (const auto& [node, data] : parts.individual) {
+    const size_t before = blocks.size();
+    DeflateAll(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &blocks);
+    PutInt(&directory, node);
+    PutInt(&directory, static_cast<int32_t>(blocks.size() - before) + (first ? parts.block_size_delta : 0));
+    first = false;
+  }
+  for (const auto& group : parts.groups) {
+    std::string joined;
+    for (const auto& member : group) joined += member.second;
+    const size_t before = blocks.size();
+    DeflateAll(reinterpret_cast<const uint8_t*>(joined.data()), joined.size(), &blocks);
+    PutInt(&directory, static_cast<int32_t>(group.size()));
+    PutInt(&directory, static_cast<int32_t>(blocks.size() - before) + (first ? parts.block_size_delta : 0));
+    first = false;
+    for (const auto& [node, data] : group) {
+      PutInt(&directory, node);
+      PutInt(&directory, static_cast<int32_t>(data.size()));
+    }
+  }
+  if (parts.corrupt_block && !blocks.empty()) blocks[2] ^= 0xFF;
+  std::vector<uint8_t> dir_part = {0, static_cast<uint8_t>(parts.compress_directory ? 1 : 0)};
+  if (parts.compress_directory) {
+    DeflateAll(directory.data(), directory.size(), &dir_part);
+  } else {
+    dir_part.insert(dir_part.end(), directory.begin(), directory.end());
+  }
+  const bool values = !blocks.empty();
+  std::vector<uint8_t> out = {'?', '?', 'S', 'X', 'C'};
+  PutInt(&out, parts.version);
+  out.insert(out.end(), schema.identifier.begin(), schema.identifier.end());
+  out.push_back(0);
+  out.push_back(static_cast<uint8_t>((values ? 1 : 0) | (structure.empty() ? 0 : 2)));
+  if (!structure.empty()) {
+    PutInt(&out, 0);
+    PutInt(&out, static_cast<int32_t>(structure.size()));
+  }
+  if (values) {
+    PutInt(&out, 0);
+    PutInt(&out, static_cast<int32_t>(blocks.size()));
+    PutInt(&out, 0);
+    PutInt(&out, static_cast<int32_t>(dir_part.size()));
+  }
+  out.insert(out.end(), structure.begin(), structure.end());
+  if (values) {
+    out.insert(out.end(), blocks.begin(), blocks.end());
+    out.insert(out.end(), dir_part.begin(), dir_part.end());
+  }
+  return out;
+}
+
+// r (a: int, optional) with children x (text, 0..*) and an optional all
+// group holding p (bool) and q (double, optional).
+class DecoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::BsgBuilder b;
+    const int r = b.Element("r", kTextValue, 1, 1);
+    a_ = b.Attribute("a", kIntegerValue, false);
+    x_ = b.Element("x", kTextValue, 0, -1);
+    const int all = b.Group(kAllNode, 0, 1);
+    p_ = b.Element("p", kBooleanValue, 1, 1);
+    q_ = b.Element("q", kDoubleValue, 0, 1);
+    b.SetAttributes(r, {a_});
+    b.SetChildren(r, {x_, all});
+    b.SetChildren(all, {p_, q_});
+    b.SetRoots({r});
+    path_ = b.WriteTemp();
+    codec_ = SchemaCodec::Create(path_);
+    ASSERT_NE(codec_, nullptr);
+  }
+  void TearDown() override { remove(path_.c_str()); }
+
+  SxcParts Valid() const {
+    SxcParts parts;
+    // a, x present, all absent; two x.
+    parts.structure = {0xC0, 0x02};
+    parts.groups = {{{x_, std::string("one\0two\0", 8)}}, {{a_, Int32(-7)}}};
+    return parts;
+  }
+
+  bool Decode(const SxcParts& parts, std::string* xml, std::string* error) {
+    const std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
+    return codec_->DecodeToString(sxc.data(), sxc.size(), xml, error);
+  }
+
+  std::string path_;
+  std::unique_ptr<SchemaCodec> codec_;
+  int a_ = 0, x_ = 0, p_ = 0, q_ = 0;
+};
+
+constexpr char kDecl[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+TEST_F(DecoderTest, DecodesPresenceCountsAndValues) {
+  std::string xml, error;
+  ASSERT_TRUE(Decode(Valid(), &xml, &error)) << error;
+  EXPECT_EQ(xml, std::string(kDecl) + "<r a=\"-7\"><x>one</x><x>two</x></r>");
+}
+
+TEST_F(DecoderTest, AllGroupAndPlainDirectory) {
+  SxcParts parts;
+  // x absent, all present: one optional child occurs (q), then q, then p.
+  parts.structure = {0x20, 0x01, 0x02, 0x01};
+  double q = 2.5;
+  parts.individual = {{q_, std::string(reinterpret_cast<char*>(&q), 8)}};
+  parts.groups = {{{p_, std::string("\x02", 1)}}};
+  parts.compress_directory = false;
+  std::string xml, error;
+  ASSERT_TRUE(Decode(parts, &xml, &error)) << error;
+  EXPECT_EQ(xml, std::string(kDecl) + "<r><q>2.5</q><p>true</p></r>");
+  parts.structure = {0x20, 0x01, 0x00, 0x01};  // an all index of 0
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+}
+
+TEST_F(DecoderTest, HeaderChecks) {
+  SxcParts parts = Valid();
+  std::string xml, error;
+  parts.version = 0;
+  EXPECT_TRUE(Decode(parts, &xml, &error)) << "version 0 is accepted";
+  parts.version = 2;
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), Valid());
+  sxc[0] = 'X';  // the signature is not compared
+  EXPECT_TRUE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
+  sxc[12] ^= 1;  // identifier
+  EXPECT_FALSE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
+  EXPECT_TRUE(xml.empty());
+  sxc = BuildSxc(*codec_->schema(), Valid());
+  sxc.push_back(0x99);  // bytes after the directory are ignored
+  EXPECT_TRUE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
+  for (size_t cut = 0; cut + 1 < sxc.size(); ++cut) {
+    EXPECT_FALSE(codec_->DecodeToString(sxc.data(), cut, &xml, &error)) << "truncated at " << cut;
+  }
+}
+
+TEST_F(DecoderTest, CorruptCompressedDataFails) {
+  std::string xml, error;
+  SxcParts parts = Valid();
+  parts.corrupt_structure = true;
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  parts = Valid();
+  parts.corrupt_block = true;
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+}
+
+TEST_F(DecoderTest, MalformedDirectoryFails) {
+  std::string xml, error;
+  SxcParts parts = Valid();
+  parts.block_size_delta = 1000;  // the block would pass the end of the value blocks
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  parts = Valid();
+  parts.groups[0][0].second += "extra";
+  std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
+  EXPECT_TRUE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error)) << "unread values are harmless";
+}
+
+TEST_F(DecoderTest, ValuesThatRunOutFail) {
+  std::string xml, error;
+  SxcParts parts = Valid();
+  parts.groups[0][0].second = std::string("one\0", 4);  // two x, one value
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  EXPECT_NE(error.find("run out"), std::string::npos) << error;
+  parts.groups[0][0].second = "one";  // no terminating zero
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  parts = Valid();
+  parts.groups[1][0].second = "\x01\x02";  // half an int
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+  parts = Valid();
+  parts.groups.pop_back();  // no stream at all for a
+  EXPECT_FALSE(Decode(parts, &xml, &error));
+}
+
+TEST(DecoderDepthTest, HostileNestingFailsCleanly) {
+  test::BsgBuilder b;
+  const int n = b.Element("n", kTextValue, 0, 1);
+  const int root = b.Element("root", kTextValue, 1, 1);
+  b.SetChildren(n, {n});
+  b.SetChildren(root, {n});
+  b.SetRoots({root});
+  const std::string path = b.WriteTemp();
+  auto codec = SchemaCodec::Create(path);
+  ASSERT_NE(codec, nullptr);
+  SxcParts parts;
+  parts.structure.assign(100000, 0x80);  // every n holds another n
+  const std::vector<uint8_t> sxc = BuildSxc(*codec->schema(), parts);
+  std::string xml, error;
+  EXPECT_FALSE(codec->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
+  EXPECT_NE(error.find("deeper"), std::string::npos) << error;
+  remove(path.c_str());
+}
+
+TEST_F(DecoderTest, DecodeFileLeavesNoPartialOutput) {
+  const std::string source = test::TempPath(".sxc");
+  const std::string target = test::TempPath(".xml");
+  SxcParts parts = Valid();
+  parts.groups[0][0].second = std::string("one\0", 4);
+  const std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
+  test::WriteFile(source, std::string(sxc.begin(), sxc.end()));
+  std::string error;
+  EXPECT_FALSE(codec_->DecodeFile(source, target, &error));
+  EXPECT_EQ(test::ReadFile(target), "");
+  EXPECT_FALSE(codec_->DecodeFile(source + ".missing", target, &error));
+  remove(source.c_str());
+  remove(target.c_str());
+}
+
+}  // namespace
+}  // namespace zoq

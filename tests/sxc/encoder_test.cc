@@ -1,0 +1,160 @@
+// The encoder's matcher: what it accepts, what it refuses, and that it never
+// reports success for output that decodes to another document.
+#include <gtest/gtest.h>
+
+#include "sxc/schema_codec.h"
+#include "test_util.h"
+
+namespace zoq {
+namespace {
+
+constexpr char kDecl[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+std::string Expect(const std::string& body) { return kDecl + body; }
+
+class RecEncoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    codec_ = test::CorpusCodec("rec_types");
+    ASSERT_NE(codec_, nullptr);
+  }
+  bool Fails(const std::string& xml, EncodeReport* report) {
+    std::vector<uint8_t> sxc;
+    const bool ok = test::Encode(*codec_, xml, &sxc, report);
+    EXPECT_TRUE(ok || sxc.empty());
+    return !ok;
+  }
+  std::unique_ptr<SchemaCodec> codec_;
+};
+
+TEST_F(RecEncoderTest, TypedValuesAndDroppedAttributes) {
+  EXPECT_EQ(test::RoundTrip(*codec_, "<record q:x='1' zz='2' a_int=' 42abc' id='i'><flag>TRUE</flag>"
+                                     "<flag>yes</flag><num>9999999999</num><dbl>1e3</dbl></record>"),
+            Expect("<record id=\"i\" a_int=\"42\"><flag>true</flag><flag>false</flag>"
+                   "<num>2147483647</num><dbl>1000</dbl></record>"));
+}
+
+TEST_F(RecEncoderTest, EmptyNumericContentFails) {
+  EncodeReport report;
+  EXPECT_TRUE(Fails("<record id='x'><num></num></record>", &report));
+  EXPECT_NE(report.reason.find("'num' is empty"), std::string::npos) << report.reason;
+  EXPECT_EQ(report.message, "\ninvalidate node found in endElement: record(localname)");
+  EXPECT_TRUE(Fails("<record id='x'><flag/></record>", &report));
+  EXPECT_TRUE(Fails("<record id='x'><dbl></dbl></record>", &report));
+  EXPECT_TRUE(Fails("<record id='x' a_bool=''/>", &report));
+  // Empty text stays fine.
+  EXPECT_EQ(test::RoundTrip(*codec_, "<record id=''><txt/></record>"),
+            Expect("<record id=\"\"><txt></txt></record>"));
+}
+
+TEST_F(RecEncoderTest, UndeclaredAttributesDoNotStandInForRequiredOnes) {
+  EncodeReport report;
+  EXPECT_TRUE(Fails("<record other='1'><txt>a</txt></record>", &report));
+  EXPECT_NE(report.reason.find("required attribute 'id'"), std::string::npos) << report.reason;
+  EXPECT_NE(report.reason.find("line 1"), std::string::npos) << report.reason;
+}
+
+TEST_F(RecEncoderTest, AnythingAfterTheRootFails) {
+  EncodeReport report;
+  EXPECT_TRUE(Fails("<record id='x'/>junk", &report));
+  EXPECT_EQ(report.message, "") << "a parser error prints nothing";
+  EXPECT_NE(report.reason.find("XML error"), std::string::npos) << report.reason;
+  EXPECT_TRUE(Fails("<record id='x'/><record id='y'/>", &report));
+  EXPECT_TRUE(Fails("<record id='x'>", &report));
+  EXPECT_TRUE(Fails("", &report));
+  EXPECT_EQ(test::RoundTrip(*codec_, "<record id='x'/>\n  <!-- fine -->\n"), Expect("<record id=\"x\"></record>"));
+}
+
+TEST_F(RecEncoderTest, RepeatedSingleElementInSequenceFails) {
+  // t5 may occur once; the matcher re-enters the completed sequence, but the
+  // result would decode to one t5 only.
+  EncodeReport report;
+  EXPECT_TRUE(Fails("<record id='x'><t5>a</t5><t5>b</t5></record>", &report));
+  EXPECT_EQ(report.message, "");
+  EXPECT_FALSE(report.reason.empty());
+  // A second occurrence of a sequence that may occur twice is fine.
+  EXPECT_EQ(test::RoundTrip(*codec_, "<record id='x'><px>1</px><py>2</py><px>3</px><py>4</py></record>"),
+            Expect("<record id=\"x\"><px>1</px><py>2</py><px>3</px><py>4</py></record>"));
+  EXPECT_TRUE(Fails("<record id='x'><px>1</px><py>2</py><px>3</px><py>4</py><px>5</px><py>6</py></record>",
+                    &report));
+}
+
+TEST_F(RecEncoderTest, ReportsOnlyTheFirstMessage) {
+  EncodeReport report;
+  testing::internal::CaptureStdout();
+  std::vector<uint8_t> sxc;
+  EXPECT_FALSE(codec_->EncodeDocument("<record id='x'><bag><k2>1</k2><k2>2</k2></bag><zz/></record>", 59, &sxc,
+                                      &report));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nerror syntax of ALL: (node name)");
+  EXPECT_EQ(report.message, "\nerror syntax of ALL: (node name)");
+}
+
+// r: a sequence of a choice (0..*) between a* and b, then c.
+class ChoiceEncoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::BsgBuilder b;
+    const int r = b.Element("r", kTextValue, 1, 1);
+    const int seq = b.Group(kSequenceNode, 1, 1);
+    const int choice = b.Group(kChoiceNode, 0, -1);
+    const int a = b.Element("a", kTextValue, 1, -1);
+    const int bb = b.Element("b", kIntegerValue, 1, 1);
+    const int c = b.Element("c", kTextValue, 0, 1);
+    const int m = b.Element("m", kTextValue, 0, 1, true);
+    const int once = b.Group(kChoiceNode, 0, 1);
+    const int d = b.Element("d", kTextValue, 1, -1);
+    const int e = b.Element("e", kTextValue, 1, 1);
+    b.SetChildren(r, {seq, m, once});
+    b.SetChildren(seq, {choice, c});
+    b.SetChildren(choice, {a, bb});
+    b.SetChildren(m, {e});
+    b.SetChildren(once, {d, e});
+    b.SetRoots({r});
+    path_ = b.WriteTemp();
+    codec_ = SchemaCodec::Create(path_);
+    ASSERT_NE(codec_, nullptr);
+  }
+  void TearDown() override { remove(path_.c_str()); }
+  std::string path_;
+  std::unique_ptr<SchemaCodec> codec_;
+};
+
+TEST_F(ChoiceEncoderTest, AnotherAlternativeStartsANewChoiceOccurrence) {
+  const std::string xml = "<r><a>1</a><a>2</a><b>3</b><a>4</a><c>5</c></r>";
+  EXPECT_EQ(test::RoundTrip(*codec_, xml), Expect(xml.substr(0)));
+}
+
+TEST_F(ChoiceEncoderTest, ChoiceThatMayOccurOnceTakesOneAlternative) {
+  EXPECT_EQ(test::RoundTrip(*codec_, "<r><d>1</d><d>2</d></r>"), Expect("<r><d>1</d><d>2</d></r>"));
+  EncodeReport report;
+  std::vector<uint8_t> sxc;
+  EXPECT_FALSE(test::Encode(*codec_, "<r><d>1</d><e>2</e></r>", &sxc, &report));
+}
+
+TEST_F(ChoiceEncoderTest, MixedContentKeepsEveryTextRun) {
+  const std::string xml = "<r><m>x &amp; <e>in</e> y</m></r>";
+  EXPECT_EQ(test::RoundTrip(*codec_, xml), Expect("<r><m>x &amp; <e>in</e> y</m></r>"));
+  // e is required inside m: leaving it out would decode to a different document.
+  EXPECT_EQ(test::RoundTrip(*codec_, "<r><m/></r>").rfind("FAILED", 0), 0u);
+}
+
+TEST_F(ChoiceEncoderTest, RepeatedSingleElementInElementFails) {
+  EncodeReport report;
+  std::vector<uint8_t> sxc;
+  EXPECT_FALSE(test::Encode(*codec_, "<r><m>1</m><m>2</m></r>", &sxc, &report));
+  EXPECT_TRUE(sxc.empty());
+}
+
+TEST(EncoderFileTest, MissingInputFailsAndWritesNothing) {
+  auto codec = test::CorpusCodec("rec_types");
+  ASSERT_NE(codec, nullptr);
+  const std::string output = test::TempPath(".sxc");
+  EncodeReport report;
+  report.print_messages = false;
+  EXPECT_FALSE(codec->EncodeFile("/nonexistent/in.xml", output, &report));
+  EXPECT_FALSE(test::FileExists(output));
+  EXPECT_NE(report.reason.find("cannot open"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zoq
