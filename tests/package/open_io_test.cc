@@ -1,0 +1,160 @@
+// Opening reads headers and tables only; several threads may share one
+// Container.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "package/container.h"
+#include "package_builder.h"
+#include "test_util.h"
+
+namespace zoq::test {
+namespace {
+
+struct ReadLog {
+  std::mutex mutex;
+  std::vector<std::pair<int64_t, int64_t>> ranges;  // [start, end) of every read
+};
+
+// Forwards to a stream and notes the byte range of every read.
+class CountingStream : public Stream {
+ public:
+  CountingStream(Stream* inner, std::shared_ptr<ReadLog> log) : inner_(inner), log_(log) {}
+  int Open(int mode) override { return inner_->Open(mode); }
+  int Close() override { return inner_->Close(); }
+  bool IsOpen() override { return inner_->IsOpen(); }
+  int Clear() override { return inner_->Clear(); }
+  int Release() override {
+    delete this;
+    return kOk;
+  }
+  int64_t GetLength() override { return inner_->GetLength(); }
+  bool IsEof() override { return inner_->IsEof(); }
+  int GetType() override { return inner_->GetType(); }
+  int PeekByte(int* out) override { return inner_->PeekByte(out); }
+  int Read(void* buffer, int64_t count, int64_t* done) override {
+    int64_t at = inner_->Tell();
+    int code = inner_->Read(buffer, count, done);
+    std::lock_guard<std::mutex> lock(log_->mutex);
+    log_->ranges.emplace_back(at, at + *done);
+    return code;
+  }
+  int Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
+  int Flush() override { return inner_->Flush(); }
+  int64_t Tell() override { return inner_->Tell(); }
+  int Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
+  int SetLength(int64_t size) override { return inner_->SetLength(size); }
+  bool IsStorageStream() override { return inner_->IsStorageStream(); }
+  Stream* Clone() override {
+    Stream* copy = inner_->Clone();
+    return copy ? new CountingStream(copy, log_) : nullptr;
+  }
+  int GetAccess() override { return inner_->GetAccess(); }
+  int SetAccess(int access) override { return inner_->SetAccess(access); }
+  bool SupportsAccess(int access) override { return inner_->SupportsAccess(access); }
+
+ private:
+  std::unique_ptr<Stream> inner_;
+  std::shared_ptr<ReadLog> log_;
+};
+
+TestRecord Part(const std::string& path, size_t size, int type = 1) {
+  TestRecord r;
+  r.type = type;
+  r.path = path;
+  for (size_t i = 0; i < size; ++i) r.data.push_back(static_cast<uint8_t>(i * 7 + path.size()));
+  return r;
+}
+
+TEST(OpenIoTest, OpeningTouchesNoDataRecord) {
+  std::vector<TestEntry> entries;
+  for (int e = 0; e < 3; ++e) {
+    TestEntry entry;
+    entry.table_flags = static_cast<uint8_t>(e);
+    for (int p = 0; p < 5; ++p) {
+      entry.records.push_back(Part("/d" + std::to_string(p) + "/p.bin", 3000, e == 0 ? 1 : 3));
+    }
+    entries.push_back(entry);
+  }
+  BuiltPackage built = BuildPackage(entries);
+  MemoryStreamArgs args;
+  args.buffer = built.bytes.data();
+  args.capacity = args.length = static_cast<int64_t>(built.bytes.size());
+  Stream* memory = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &args, &memory, kMemoryStream), kOk);
+  auto log = std::make_shared<ReadLog>();
+  CountingStream counting(memory, log);
+
+  auto container = MakeContainer();
+  ASSERT_EQ(container->OpenStream(&counting, true), kOk);
+  std::vector<std::u16string> parts;
+  ASSERT_EQ(container->ListParts(u"/", &parts), kOk);
+  EXPECT_EQ(parts.size(), 5u);
+  ASSERT_FALSE(log->ranges.empty());
+  for (size_t e = 0; e < built.record_starts.size(); ++e) {
+    for (int64_t start : built.record_starts[e]) {
+      for (const auto& [from, to] : log->ranges) {
+        EXPECT_FALSE(from < start + 3000 && to > start) << "read " << from << "-" << to;
+      }
+    }
+  }
+  // Asking for information reads the data record's head, not its data.
+  log->ranges.clear();
+  PartInfo info;
+  ASSERT_EQ(container->GetPartInfoByPath(&info, u"/d0/p.bin", 0), kOk);
+  EXPECT_EQ(info.total_size, 9000);
+  for (const auto& [from, to] : log->ranges) {
+    EXPECT_LE(to - from, 16) << "read " << from << "-" << to;
+  }
+  container->Close();
+}
+
+TEST(OpenIoTest, ThreadsShareOneContainer) {
+  std::vector<TestEntry> entries(2);
+  for (int p = 0; p < 20; ++p) {
+    entries[0].records.push_back(Part("/p" + std::to_string(p), 5000 + p));
+    if (p % 2) entries[1].records.push_back(Part("/p" + std::to_string(p), 100, 2));
+  }
+  BuiltPackage built = BuildPackage(entries);
+  auto container = MakeContainer();
+  ASSERT_EQ(container->OpenMemory(built.bytes.data(), built.bytes.size(), 0), kOk);
+  std::vector<std::vector<uint8_t>> expected;
+  for (int p = 0; p < 20; ++p) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(ReadContent(container.get(), u"/p" + U16(std::to_string(p)), 0, nullptr, false,
+                          &bytes),
+              kOk);
+    expected.push_back(bytes);
+  }
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) {
+        for (int p = 0; p < 20; ++p) {
+          std::u16string path = u"/p" + U16(std::to_string(p));
+          std::vector<uint8_t> bytes;
+          bool keep = (p + t + round) % 3 == 0;
+          if (ReadContent(container.get(), path, 0, nullptr, keep, &bytes) != kOk ||
+              bytes != expected[p]) {
+            ++failures;
+          }
+          PartInfo info;
+          if (container->GetNode(path) == nullptr ||
+              container->GetPartInfoByPath(&info, path, 0) != kOk) {
+            ++failures;
+          }
+          if (t == 0 && p == 0) container->ReleasePartCopies(u"*");
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
+}  // namespace
+}  // namespace zoq::test
