@@ -73,10 +73,17 @@ int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
   }
   uint8_t* bytes = new (std::nothrow) uint8_t[length + 1];
   if (bytes == nullptr) return kOutOfMemory;
+  // Read until the stream delivers nothing more, so that a decoder failure
+  // that follows the bytes decoded before it is not mistaken for the end.
   int64_t done = 0;
-  if (source->Read(bytes, length, &done) != kOk) {
-    delete[] bytes;
-    return 12060181;
+  while (done < length) {
+    int64_t got = 0;
+    if (source->Read(bytes + done, length - done, &got) != kOk) {
+      delete[] bytes;
+      return 12060181;
+    }
+    if (got <= 0) break;
+    done += got;
   }
   bytes[done] = 0;
   *data = bytes;

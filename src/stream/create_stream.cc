@@ -2,10 +2,12 @@
 #include <exception>
 #include <memory>
 
+#include "stream/deflate_stream.h"
 #include "stream/dynamic_memory_stream.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/stream.h"
+#include "stream/sub_stream.h"
 
 namespace zoq {
 namespace {
@@ -23,13 +25,21 @@ Stream* Construct(void* args, int type) {
     }
     case kDynamicMemoryStream:
       return new CVelDynamicMemoryStream();
+    case kDeflateStream: {
+      auto* a = static_cast<DeflateStreamArgs*>(args);
+      return new CVelDeflateStream(a->inner, a->raw);
+    }
+    case kReadOnlySubStream: {
+      auto* a = static_cast<SubStreamArgs*>(args);
+      return new CVelReadOnlySubStream(a->inner, a->offset, a->length);
+    }
     default:
       return nullptr;
   }
 }
 
 bool IsImplemented(int type) {
-  return type == kFileStream || type == kMemoryStream || type == kDynamicMemoryStream;
+  return type != kSxcStream && type != kAdmStream;
 }
 
 }  // namespace

@@ -76,8 +76,10 @@ class Stream {
 };
 
 // Argument records of CreateStream, one per type. File system paths are
-// native (UTF-8) strings. For the decorator types the inner stream is taken
-// over: CreateStream clears the record's `inner` once the new stream owns it.
+// native (UTF-8) strings. For the decorator types (4 to 7) the inner stream
+// is taken over: CreateStream clears the record's `inner`. The new stream
+// owns it; when construction or opening fails, the inner stream has been
+// destroyed with it, so the caller never frees it in either case.
 struct FileStreamArgs {
   std::string path;
   bool shared = false;
@@ -115,7 +117,9 @@ struct SubStreamArgs {
 };
 
 // Builds a stream of `type` from its argument record (a pointer to the
-// matching *Args struct) and opens it in `mode` unless mode is 0.
+// matching *Args struct) and opens it in `mode` unless mode is 0. Answers 5
+// for an unknown type or a missing record, 6005 when a constructor rejects
+// its arguments, and the Open result when opening fails.
 int CreateStream(int mode, void* args, Stream** out, int type);
 
 // Copies `source` from its start into `destination` (from its start for

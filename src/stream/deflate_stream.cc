@@ -1,0 +1,185 @@
+#include "stream/deflate_stream.h"
+
+#include <new>
+
+namespace zoq {
+namespace {
+
+constexpr int kLevel = 9;
+constexpr int kMemLevel = 8;
+constexpr uInt kBufferSize = 0x10000;
+
+int WindowBits(bool raw) { return raw ? -MAX_WBITS : MAX_WBITS; }
+
+}  // namespace
+
+CVelDeflateStream::CVelDeflateStream(Stream*& inner, bool raw)
+    : CVelStreamDecorator(inner),
+      raw_(raw),
+      inflater_(std::make_unique<z_stream>()),
+      deflater_(std::make_unique<z_stream>()) {}
+
+CVelDeflateStream::~CVelDeflateStream() {
+  Close();
+  EndInflate();
+  EndDeflate();
+}
+
+void CVelDeflateStream::EndInflate() {
+  if (inflating_) inflateEnd(inflater_.get());
+  inflating_ = false;
+}
+
+void CVelDeflateStream::EndDeflate() {
+  if (deflating_) deflateEnd(deflater_.get());
+  deflating_ = false;
+}
+
+void CVelDeflateStream::Reset() {
+  EndInflate();
+  EndDeflate();
+  input_.reset();
+  output_.reset();
+  input_exhausted_ = false;
+  CVelStreamDecorator::Reset();
+}
+
+Stream* CVelDeflateStream::Clone() {
+  Stream* inner = inner_->Clone();
+  if (inner == nullptr) return nullptr;
+  try {
+    return new CVelDeflateStream(inner, raw_);
+  } catch (...) {
+    delete inner;
+    return nullptr;
+  }
+}
+
+int CVelDeflateStream::Decode() {
+  if (!inflater_) return 12110075;
+  if (end_of_input_) return kOk;
+  ClearWindow();
+  bool first = false;
+  if (!input_) {
+    input_.reset(new (std::nothrow) uint8_t[kBufferSize]);
+    if (!input_) return kOutOfMemory;
+    position_ = 0;
+    length_ = 0;
+    EndInflate();
+    *inflater_ = z_stream{};
+    if (inflateInit2(inflater_.get(), WindowBits(raw_)) != Z_OK) return 12110100;
+    inflating_ = true;
+    first = true;
+    input_exhausted_ = inner_->IsEof();
+    inflater_->avail_in = 0;
+    if (input_exhausted_) {
+      // Nothing stored at all: what a writer leaves when given no bytes.
+      EndInflate();
+      end_of_input_ = true;
+      whole_in_first_window_ = true;
+      return kOk;
+    }
+  }
+  if (!output_) {
+    output_.reset(new (std::nothrow) uint8_t[kBufferSize]);
+    if (!output_) return 12110112;
+  }
+  SetWindow(output_.get(), kBufferSize, 0);
+  inflater_->next_out = output_.get();
+  inflater_->avail_out = kBufferSize;
+
+  int failure = kOk;
+  while (!end_of_input_ && inflater_->avail_out > 0) {
+    if (!input_exhausted_ && inflater_->avail_in == 0) {
+      int64_t got = 0;
+      int code = inner_->Read(input_.get(), kBufferSize, &got);
+      if (code != kOk) {
+        failure = AtSite(code, 12110127);
+        break;
+      }
+      if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
+      inflater_->next_in = input_.get();
+      inflater_->avail_in = static_cast<uInt>(got);
+    }
+    int ret = inflate(inflater_.get(), Z_SYNC_FLUSH);
+    data_end_ = output_.get() + (kBufferSize - inflater_->avail_out);
+    if (ret == Z_STREAM_END) {
+      EndInflate();
+      whole_in_first_window_ = first;
+      end_of_input_ = true;
+    } else if (ret == Z_OK || (ret == Z_BUF_ERROR && !input_exhausted_)) {
+      continue;  // more input to come
+    } else {
+      // Corrupt data, or input that ended before the compressed stream did.
+      failure = kDecodeFailed;
+      break;
+    }
+  }
+
+  int64_t produced = data_end_ - window_start_;
+  if (failure != kOk) {
+    EndInflate();
+    end_of_input_ = true;
+    whole_in_first_window_ = false;
+    if (produced == 0) {
+      ClearWindow();
+      return failure;
+    }
+    decode_failure_ = failure;  // delivered after the bytes before the break
+  }
+  length_ += produced;
+  return kOk;
+}
+
+int CVelDeflateStream::Encode(bool final) {
+  if (!deflater_) return 12110178;
+  if (!dirty_ || length_ == 0 || window_start_ == nullptr || data_end_ == window_start_) {
+    return kOk;
+  }
+  int64_t held = data_end_ - window_start_;
+  // Without the final flag the last byte stays behind, so that the finish
+  // always has at least one byte to compress.
+  int64_t input = final ? held : held - 1;
+  if (input <= 0) return kOk;
+  if (held == length_) {
+    EndDeflate();
+    *deflater_ = z_stream{};
+    if (deflateInit2(deflater_.get(), kLevel, Z_DEFLATED, WindowBits(raw_), kMemLevel,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+      return 12110202;
+    }
+    deflating_ = true;
+  }
+  if (!deflating_) return kEncodeFailed;
+  if (!output_) {
+    output_.reset(new (std::nothrow) uint8_t[kBufferSize]);
+    if (!output_) return kOutOfMemory;
+  }
+  deflater_->next_in = window_start_;
+  deflater_->avail_in = static_cast<uInt>(input);
+  do {
+    deflater_->next_out = output_.get();
+    deflater_->avail_out = kBufferSize;
+    int ret = deflate(deflater_.get(), final ? Z_FINISH : Z_SYNC_FLUSH);
+    // Z_BUF_ERROR only means that a call made no progress (the flush was
+    // already complete when the output buffer filled up exactly).
+    if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) return kEncodeFailed;
+    int64_t produced = kBufferSize - deflater_->avail_out;
+    if (produced > 0) {
+      int code = inner_->Write(output_.get(), produced);
+      if (code != kOk) return AtSite(code, 12110219);
+    }
+  } while (deflater_->avail_out == 0);
+  if (deflater_->avail_in != 0) return kEncodeFailed;
+
+  if (final) {
+    dirty_ = false;
+    cursor_ = data_end_ = window_start_;
+  } else {
+    window_start_[0] = window_start_[held - 1];
+    cursor_ = data_end_ = window_start_ + 1;
+  }
+  return kOk;
+}
+
+}  // namespace zoq

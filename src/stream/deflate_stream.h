@@ -1,0 +1,47 @@
+// The decorator that inflates while reading and deflates while writing, in
+// the zlib format or as raw deflate data. Written output is one compressed
+// stream: every full window of 65,535 plain bytes ends with a sync flush and
+// the last piece with the finish (level 9, memory level 8).
+#pragma once
+
+#include <zlib.h>
+
+#include <memory>
+
+#include "stream/stream_decorator.h"
+
+namespace zoq {
+
+class CVelDeflateStream : public CVelStreamDecorator {
+ public:
+  // Takes over `inner` (see CVelStreamDecorator). `raw`: raw deflate data
+  // without header and checksum instead of the zlib format.
+  CVelDeflateStream(Stream*& inner, bool raw);
+  ~CVelDeflateStream() override;
+
+  int GetType() override { return kDeflateStream; }
+  Stream* Clone() override;
+
+  void Reset() override;
+  int Decode() override;
+  int Encode(bool final) override;
+  bool BuffersWholeContent() override { return false; }
+  bool AllowsOverwrite() override { return false; }
+
+  bool raw() const { return raw_; }
+
+ private:
+  void EndInflate();
+  void EndDeflate();
+
+  bool raw_;
+  std::unique_ptr<z_stream> inflater_;
+  std::unique_ptr<z_stream> deflater_;
+  bool inflating_ = false;
+  bool deflating_ = false;
+  bool input_exhausted_ = false;
+  std::unique_ptr<uint8_t[]> input_;   // compressed bytes read from inner
+  std::unique_ptr<uint8_t[]> output_;  // read: the plain window; write: compressed bytes
+};
+
+}  // namespace zoq

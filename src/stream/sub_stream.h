@@ -1,0 +1,49 @@
+// A read-only window [offset, offset + length) onto another stream, which it
+// owns. It keeps no position of its own: its position is the inner stream's
+// position less the offset.
+#pragma once
+
+#include "stream/stream.h"
+
+namespace zoq {
+
+class CVelReadOnlySubStream : public Stream {
+ public:
+  // Takes over `inner` and clears the caller's pointer. On a null inner
+  // stream or a negative offset or length the inner stream is destroyed and
+  // std::runtime_error is thrown. An open inner stream is closed.
+  CVelReadOnlySubStream(Stream*& inner, int64_t offset, int64_t length);
+  ~CVelReadOnlySubStream() override;
+
+  int Open(int mode) override;
+  int Close() override;
+  bool IsOpen() override { return open_; }
+  int Clear() override { return kNotPossible; }
+  // Destroys the sub-stream and the inner stream; a file beneath stays.
+  int Release() override;
+  int64_t GetLength() override { return length_; }
+  bool IsEof() override;
+  int GetType() override { return kReadOnlySubStream; }
+  int PeekByte(int* out) override;
+  int Read(void* buffer, int64_t count, int64_t* done) override;
+  int Write(const void*, int64_t) override { return kNotPossible; }
+  int Flush() override { return kNotPossible; }
+  int64_t Tell() override;
+  int Seek(int64_t offset, int origin) override;
+  int SetLength(int64_t) override { return kNotPossible; }
+  bool IsStorageStream() override { return inner_ != nullptr && inner_->IsStorageStream(); }
+  Stream* Clone() override;
+  int GetAccess() override { return kAccessRead; }
+  int SetAccess(int access) override;
+  bool SupportsAccess(int access) override { return access == kAccessRead; }
+
+  Stream* inner() { return inner_; }
+
+ private:
+  Stream* inner_;
+  int64_t offset_;
+  int64_t length_;
+  bool open_ = false;
+};
+
+}  // namespace zoq

@@ -1,0 +1,282 @@
+#include "stream/deflate_stream.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+
+#include "stream/dynamic_memory_stream.h"
+#include "stream/memory_stream.h"
+#include "temp_dir.h"
+
+namespace zoq {
+namespace {
+
+// Compresses `plain` through a CVelDeflateStream into memory.
+std::string Compress(const std::string& plain, bool raw, size_t piece = 10000) {
+  auto* mem = new CVelDynamicMemoryStream();
+  Stream* inner = mem;
+  CVelDeflateStream d(inner, raw);
+  EXPECT_EQ(d.Open(kModeWrite), kOk);
+  for (size_t at = 0; at < plain.size(); at += piece) {
+    EXPECT_EQ(d.Write(plain.data() + at, std::min(piece, plain.size() - at)), kOk);
+  }
+  EXPECT_EQ(d.Close(), kOk);
+  EXPECT_EQ(mem->Open(kModeRead), kOk);
+  std::string out(static_cast<size_t>(mem->GetLength()), '\0');
+  int64_t done = 0;
+  mem->Read(out.data(), out.size(), &done);
+  return out;
+}
+
+// Reads `stored` back through a CVelDeflateStream.
+int Decompress(const std::string& stored, bool raw, std::string* plain) {
+  std::string copy = stored;
+  Stream* inner = new CVelMemoryStream(copy.data(), copy.size(), copy.size());
+  CVelDeflateStream d(inner, raw);
+  int code = d.Open(kModeRead);
+  if (code != kOk) return code;
+  plain->clear();
+  char buf[30000];
+  for (;;) {
+    int64_t done = 0;
+    code = d.Read(buf, sizeof buf, &done);
+    if (code != kOk) return code;
+    if (done == 0) return kOk;
+    plain->append(buf, done);
+  }
+}
+
+// Plain zlib inflate, zlib format or raw.
+bool ZlibInflate(const std::string& stored, bool raw, std::string* plain) {
+  z_stream z{};
+  if (inflateInit2(&z, raw ? -15 : 15) != Z_OK) return false;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
+  z.avail_in = stored.size();
+  plain->clear();
+  int ret;
+  do {
+    char buf[16384];
+    z.next_out = reinterpret_cast<Bytef*>(buf);
+    z.avail_out = sizeof buf;
+    ret = inflate(&z, Z_NO_FLUSH);
+    plain->append(buf, sizeof buf - z.avail_out);
+  } while (ret == Z_OK);
+  inflateEnd(&z);
+  return ret == Z_STREAM_END;
+}
+
+std::string Text(size_t size) {
+  std::string s;
+  while (s.size() < size) s += "The quick brown fox " + std::to_string(s.size() % 977) + ". ";
+  s.resize(size);
+  return s;
+}
+
+size_t CountSyncMarks(const std::string& stored) {
+  size_t n = 0;
+  for (size_t at = stored.find(std::string("\0\0\xff\xff", 4)); at != std::string::npos;
+       at = stored.find(std::string("\0\0\xff\xff", 4), at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(DeflateStreamTest, OutputInflatesWithPlainZlib) {
+  for (bool raw : {false, true}) {
+    for (size_t size : {1u, 65535u, 65536u, 65537u, 300001u}) {
+      std::string plain = test::Pattern(size / 2) + Text(size - size / 2);
+      std::string stored = Compress(plain, raw);
+      if (!raw) {
+        ASSERT_GE(stored.size(), 2u);
+        EXPECT_EQ(static_cast<uint8_t>(stored[0]), 0x78);
+        EXPECT_EQ(static_cast<uint8_t>(stored[1]), 0xDA);  // level 9 header
+      }
+      std::string back;
+      ASSERT_TRUE(ZlibInflate(stored, raw, &back)) << raw << " " << size;
+      EXPECT_EQ(back, plain);
+      // And through the decorator itself.
+      ASSERT_EQ(Decompress(stored, raw, &back), kOk);
+      EXPECT_EQ(back, plain);
+    }
+  }
+}
+
+TEST(DeflateStreamTest, RawOutputIsNotReadableAsZlibFormat) {
+  std::string stored = Compress(Text(1000), true);
+  std::string back;
+  EXPECT_FALSE(ZlibInflate(stored, false, &back));
+  EXPECT_NE(Decompress(stored, false, &back), kOk);
+}
+
+TEST(DeflateStreamTest, PlainZlibOutputReadsThroughTheDecorator) {
+  std::string plain = Text(500000);
+  uLongf size = compressBound(plain.size());
+  std::string stored(size, '\0');
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(stored.data()), &size,
+                      reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 6),
+            Z_OK);
+  stored.resize(size);
+  std::string back;
+  ASSERT_EQ(Decompress(stored, false, &back), kOk);
+  EXPECT_EQ(back, plain);
+}
+
+TEST(DeflateStreamTest, SyncFlushAfterEachFullWindow) {
+  // 65,536 bytes: all compressed with the finish, no sync flush.
+  EXPECT_EQ(CountSyncMarks(Compress(Text(65536), false, 65536)), 0u);
+  // 65,537 bytes: 65,535 up to a sync flush, the last 2 with the finish.
+  std::string stored = Compress(Text(65537), false, 65537);
+  EXPECT_EQ(CountSyncMarks(stored), 1u);
+  // Written byte by byte the layout is the same.
+  EXPECT_EQ(Compress(Text(65537), false, 1), stored);
+}
+
+TEST(DeflateStreamTest, TruncatedPartFailsAfterItsGoodBytes) {
+  std::string plain = test::Pattern(200000);
+  std::string stored = Compress(plain, false);
+  std::string cut = stored.substr(0, stored.size() * 3 / 4);
+  Stream* inner = new CVelMemoryStream(cut.data(), cut.size(), cut.size());
+  CVelDeflateStream d(inner, false);
+  ASSERT_EQ(d.Open(kModeRead), kOk);
+  std::string out(plain.size(), '\0');
+  int64_t done = 0, total = 0;
+  int code = kOk;
+  while ((code = d.Read(out.data() + total, out.size() - total, &done)) == kOk && done > 0) {
+    total += done;
+  }
+  EXPECT_EQ(code, kDecodeFailed);
+  EXPECT_GT(total, 100000);  // what came before the break was delivered
+  EXPECT_LT(total, 200000);
+  EXPECT_EQ(out.substr(0, total), plain.substr(0, total));
+  int b = 0;
+  EXPECT_EQ(d.PeekByte(&b), 12070291);
+  EXPECT_EQ(d.GetLength(), -1);
+
+  auto sink = std::make_unique<CVelDynamicMemoryStream>();
+  ASSERT_EQ(sink->Open(kModeWrite), kOk);
+  EXPECT_EQ(CopyStream(sink.get(), &d, nullptr, kSeekSet, 0), kCopyFailed);
+}
+
+TEST(DeflateStreamTest, CorruptDataFailsAtOnce) {
+  std::string junk = test::Pattern(1000);
+  std::string back;
+  EXPECT_EQ(Decompress(junk, false, &back), kDecodeFailed);
+  std::string stored = Compress(Text(5000), false);
+  stored[stored.size() - 1] ^= 0x55;  // Adler-32 mismatch
+  EXPECT_EQ(Decompress(stored, false, &back), kDecodeFailed);
+}
+
+TEST(DeflateStreamTest, EmptyContentRoundTrips) {
+  std::string stored = Compress("", false);
+  EXPECT_TRUE(stored.empty());
+  std::string back = "x";
+  char dummy = 0;
+  Stream* inner = new CVelMemoryStream(&dummy, 0, 0);
+  CVelDeflateStream d(inner, false);
+  ASSERT_EQ(d.Open(kModeRead), kOk);
+  char buf[4];
+  int64_t done = 5;
+  EXPECT_EQ(d.Read(buf, 4, &done), kOk);
+  EXPECT_EQ(done, 0);
+  EXPECT_EQ(d.GetLength(), 0);
+  EXPECT_TRUE(d.IsEof());
+}
+
+TEST(DeflateStreamTest, LengthSeekAndRewindInReadMode) {
+  std::string plain = test::Pattern(150000);
+  std::string stored = Compress(plain, false);
+  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  CVelDeflateStream d(inner, false);
+  ASSERT_EQ(d.Open(kModeRead), kOk);
+  EXPECT_EQ(d.GetLength(), -1);
+  ASSERT_EQ(d.Seek(140000, kSeekSet), kOk);
+  ASSERT_EQ(d.Seek(20, kSeekSet), kOk);  // backward: inflates again from the start
+  char buf[4];
+  int64_t done = 0;
+  ASSERT_EQ(d.Read(buf, 4, &done), kOk);
+  EXPECT_EQ(std::string(buf, 4), plain.substr(20, 4));
+  EXPECT_EQ(d.Seek(0, kSeekEnd), kNotPossible);
+  EXPECT_EQ(d.Seek(150001, kSeekSet), 12070519);
+  EXPECT_EQ(d.GetLength(), 150000);  // decoded to the end by now
+  ASSERT_EQ(d.Rewind(), kOk);
+  int b = 0;
+  ASSERT_EQ(d.ReadByte(&b), kOk);
+  EXPECT_EQ(b, static_cast<uint8_t>(plain[0]));
+}
+
+TEST(DeflateStreamTest, WholeFirstWindowRewindKeepsTheWindow) {
+  std::string plain = Text(1000);
+  std::string stored = Compress(plain, false);
+  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  CVelDeflateStream d(inner, false);
+  ASSERT_EQ(d.Open(kModeRead), kOk);
+  std::string out(1000, '\0');
+  int64_t done = 0;
+  ASSERT_EQ(d.Read(out.data(), 1000, &done), kOk);
+  EXPECT_EQ(d.GetLength(), 1000);
+  int64_t inner_at = d.inner()->Tell();
+  ASSERT_EQ(d.Rewind(), kOk);
+  EXPECT_EQ(d.inner()->Tell(), inner_at);  // nothing read again
+  ASSERT_EQ(d.Read(out.data(), 1000, &done), kOk);
+  EXPECT_EQ(out, plain);
+}
+
+TEST(DeflateStreamTest, WriteModeRules) {
+  auto* mem = new CVelDynamicMemoryStream();
+  Stream* inner = mem;
+  CVelDeflateStream d(inner, false);
+  ASSERT_EQ(d.Open(kModeWrite), kOk);
+  std::string plain = Text(70000);
+  ASSERT_EQ(d.Write(plain.data(), plain.size()), kOk);
+  EXPECT_EQ(d.Rewind(), kNotSupported);
+  EXPECT_EQ(d.Seek(10, kSeekSet), 12070525);
+  ASSERT_EQ(d.Flush(), kOk);
+  EXPECT_EQ(d.Write("x", 1), 12070386);
+  // Reopening for writing starts a fresh compressed stream.
+  ASSERT_EQ(d.Open(kModeWrite), kOk);
+  ASSERT_EQ(d.Write("fresh", 5), kOk);
+  ASSERT_EQ(d.Close(), kOk);
+  ASSERT_EQ(d.Open(kModeRead), kOk);
+  char buf[8];
+  int64_t done = 0;
+  ASSERT_EQ(d.Read(buf, 8, &done), kOk);
+  EXPECT_EQ(std::string(buf, done), "fresh");
+}
+
+TEST(DeflateStreamTest, CloneKeepsTheRawFlag) {
+  std::string plain = Text(3000);
+  std::string stored = Compress(plain, true);
+  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  CVelDeflateStream d(inner, true);
+  std::unique_ptr<Stream> clone(d.Clone());
+  ASSERT_NE(clone, nullptr);
+  EXPECT_EQ(clone->GetType(), kDeflateStream);
+  ASSERT_EQ(clone->Open(kModeRead), kOk);
+  uint8_t* data = nullptr;
+  int64_t size = 0;
+  ASSERT_EQ(ReadWholeStream(clone.get(), &data, &size), kOk);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), plain);
+  delete[] data;
+}
+
+TEST(DeflateStreamTest, CreateStreamTakesTheInnerStream) {
+  std::string stored = Compress(Text(100), false);
+  DeflateStreamArgs args{new CVelMemoryStream(stored.data(), stored.size(), stored.size()), false};
+  Stream* s = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &args, &s, kDeflateStream), kOk);
+  EXPECT_EQ(args.inner, nullptr);
+  EXPECT_EQ(s->GetType(), kDeflateStream);
+  s->Release();
+  DeflateStreamArgs none{nullptr, false};
+  EXPECT_EQ(CreateStream(kModeRead, &none, &s, kDeflateStream), kCreateException);
+  DeflateStreamArgs bad_mode{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+                             false};
+  EXPECT_EQ(CreateStream(kModeReadWrite, &bad_mode, &s, kDeflateStream), kBadOpenMode);
+  EXPECT_EQ(bad_mode.inner, nullptr);
+  EXPECT_EQ(s, nullptr);
+}
+
+}  // namespace
+}  // namespace zoq
