@@ -125,7 +125,7 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
       return kSourceOpenFailed;
     }
     own_stream_.reset(made);
-  } else {
+  } else if (caller_stream != nullptr) {
     if (!caller_stream->IsOpen()) {
       if (caller_stream->Open(kModeRead) != kOk) {
         CloseLocked();
@@ -133,6 +133,9 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
       }
       opened_caller_stream_ = true;
     }
+  } else {
+    CloseLocked();
+    return kInvalidArgument;
   }
   stream_ = own_stream_ ? own_stream_.get() : caller_stream;
 
