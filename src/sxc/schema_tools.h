@@ -1,0 +1,32 @@
+// File-level operations on schemas and SXC documents, for command-line
+// tools: compile an XML Schema to a .bsg file, show a .bsg file as text,
+// decode and encode SXC documents.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sxc/encode_report.h"
+
+namespace zoq {
+
+// XSD file -> .bsg file. `error` names the construct and line on failure.
+bool CompileSchemaFile(const std::string& xsd_path, const std::string& bsg_path, std::string* error);
+// XSD text -> .bsg bytes.
+bool CompileSchemaText(const std::string& xsd_text, std::vector<uint8_t>* bsg, std::string* error);
+
+// The content model of a .bsg file as readable text.
+bool DumpSchemaFile(const std::string& bsg_path, std::string* text, std::string* error);
+
+// SXC file -> XML text.
+bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path, std::string* xml,
+                   std::string* error);
+
+// XML file -> SXC bytes. On failure the encoder's console message has been
+// printed to standard output (when report->print_messages) and is in
+// report->message; report->reason says what went wrong and where.
+bool EncodeSxcFile(const std::string& bsg_path, const std::string& xml_path, std::vector<uint8_t>* sxc,
+                   EncodeReport* report);
+
+}  // namespace zoq
