@@ -9,7 +9,11 @@ const ShellType& ShellTypes::Lookup(const QString& file_name) {
   if (found != cache_.constEnd()) return *found;
   ++lookups_;
   ShellType type;
-  const QMimeType mime = mime_.mimeTypeForFile(file_name, QMimeDatabase::MatchExtension);
+  // The MIME database sees no extension in a name that begins with its dot
+  // (".png"): give such names a stem.
+  const QString probe =
+      file_name.startsWith(QLatin1Char('.')) ? QStringLiteral("file") + file_name : file_name;
+  const QMimeType mime = mime_.mimeTypeForFile(probe, QMimeDatabase::MatchExtension);
   if (mime.isValid() && !mime.isDefault()) {
     type.known = true;
     type.name = mime.comment();

@@ -8,6 +8,10 @@
 #include "app/shell_types.h"
 #include "app/zoqe_dlg.h"
 
+// Resources of a static library must be registered by name, outside any
+// namespace.
+static void InitResources() { Q_INIT_RESOURCE(zoqe); }
+
 namespace zoqe {
 
 CZOQEApp::CZOQEApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -19,6 +23,7 @@ CZOQEApp::CZOQEApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 void CZOQEApp::ConfigureEnvironment() {
+  InitResources();
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   ShellTypes::InitIconTheme();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/zoqe/zoq-explorer.svg")));

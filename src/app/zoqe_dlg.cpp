@@ -81,6 +81,8 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
 
 CZOQEDlg::~CZOQEDlg() {
   // Views go before the models they show; the package goes last.
+  tree_viewport_->removeEventFilter(this);
+  tree_viewport_ = nullptr;
   delete tree_view_;
   delete list_view_;
   tree_view_ = nullptr;
@@ -117,7 +119,8 @@ void CZOQEDlg::BuildLayout() {
   tree_view_->setExpandsOnDoubleClick(false);
   tree_view_->setContextMenuPolicy(Qt::CustomContextMenu);
   tree_view_->setMinimumWidth(kSplitterLimit);
-  tree_view_->viewport()->installEventFilter(this);
+  tree_viewport_ = tree_view_->viewport();
+  tree_viewport_->installEventFilter(this);
   auto* left_layout = new QVBoxLayout(left);
   left_layout->setContentsMargins(0, 0, 0, 0);
   left_layout->setSpacing(2);
@@ -355,8 +358,7 @@ void CZOQEDlg::dropEvent(QDropEvent* event) {
 
 bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {
   // A click into the tree lets the folder it selects open itself.
-  if (tree_view_ && watched == tree_view_->viewport() &&
-      event->type() == QEvent::MouseButtonPress) {
+  if (watched == tree_viewport_ && event->type() == QEvent::MouseButtonPress) {
     expand_on_select_ = true;
   }
   return QDialog::eventFilter(watched, event);

@@ -193,6 +193,7 @@ class CZOQEDlg : public QDialog {
   QLineEdit* filter_edit_ = nullptr;
   QTimer* filter_timer_ = nullptr;
   QTreeView* tree_view_ = nullptr;
+  QObject* tree_viewport_ = nullptr;
   QStackedWidget* right_pane_ = nullptr;
   QTreeView* list_view_ = nullptr;
   QWidget* picture_view_ = nullptr;
