@@ -23,12 +23,13 @@ const char* KindName(int kind) {
 }
 
 std::string IndexList(const char* label, const std::vector<const SchemaNode*>& nodes) {
-  std::string text = std::string(" ") + label + "(";
+  std::string text(" ");
+  text.append(label).append("(");
   for (size_t i = 0; i < nodes.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += "#" + std::to_string(nodes[i]->index);
+    if (i > 0) text.append(", ");
+    text.append("#").append(std::to_string(nodes[i]->index));
   }
-  return text + ")";
+  return text.append(")");
 }
 
 }  // namespace
@@ -64,25 +65,25 @@ std::string DumpBinarySchema(const BinarySchema& schema) {
   text += "\nroots (sorted): ";
   for (size_t i = 0; i < schema.roots.size(); ++i) {
     if (i > 0) text += ", ";
-    text += schema.roots[i]->name_utf8 + "=#" + std::to_string(schema.roots[i]->index);
+    text.append(schema.roots[i]->name_utf8).append("=#").append(std::to_string(schema.roots[i]->index));
   }
   text += "\n";
   for (const SchemaNode& node : schema.nodes) {
-    text += "#" + std::to_string(node.index) + " " + KindName(node.kind);
+    text.append("#").append(std::to_string(node.index)).append(" ").append(KindName(node.kind));
     if (node.IsAttribute()) {
-      text += " " + node.name_utf8 + " " + ValueTypeName(node.value_type) +
-              (node.IsOptional() ? " optional" : " required") + "\n";
+      text.append(" ").append(node.name_utf8).append(" ").append(ValueTypeName(node.value_type));
+      text.append(node.IsOptional() ? " optional\n" : " required\n");
       continue;
     }
     if (node.IsElement()) {
-      text += " " + node.name_utf8 + " " + ValueTypeName(node.value_type);
-      if (node.mixed) text += " mixed";
+      text.append(" ").append(node.name_utf8).append(" ").append(ValueTypeName(node.value_type));
+      if (node.mixed) text.append(" mixed");
     }
-    text += " [" + std::to_string(node.min_occurs) + ".." +
-            (node.max_occurs == -1 ? std::string("*") : std::to_string(node.max_occurs)) + "]";
-    if (!node.attributes.empty()) text += IndexList("attrs", node.attributes);
-    if (!node.children.empty()) text += IndexList("children", node.children);
-    text += "\n";
+    text.append(" [").append(std::to_string(node.min_occurs)).append("..");
+    text.append(node.max_occurs == -1 ? std::string("*") : std::to_string(node.max_occurs)).append("]");
+    if (!node.attributes.empty()) text.append(IndexList("attrs", node.attributes));
+    if (!node.children.empty()) text.append(IndexList("children", node.children));
+    text.append("\n");
   }
   return text;
 }

@@ -72,7 +72,7 @@ bool ReadIndexList(Reader& in, BinarySchema* schema, std::vector<const SchemaNod
   if (!in.Count(4, &count)) return false;
   list->reserve(static_cast<size_t>(count));
   for (int32_t k = 0; k < count; ++k) {
-    int32_t index;
+    int32_t index = -1;
     in.Int(&index);
     if (const SchemaNode* node = schema->Node(index)) list->push_back(node);
   }
@@ -192,7 +192,7 @@ bool ParseBinarySchema(const uint8_t* data, size_t size, BinarySchema* out, std:
   }
   out->roots.clear();
   for (int32_t k = 0; k < root_count; ++k) {
-    int32_t index;
+    int32_t index = -1;
     in.Int(&index);
     const SchemaNode* root = out->Node(index);
     if (root == nullptr) return Fail(error, "root " + std::to_string(k) + " names no node");

@@ -49,12 +49,12 @@ std::vector<uint8_t> SerializeSchemaBody(const BinarySchema& schema) {
 }
 
 std::vector<uint8_t> SerializeBinarySchema(const BinarySchema& schema) {
-  std::vector<uint8_t> out(22, 0);
+  const std::vector<uint8_t> body = SerializeSchemaBody(schema);
+  std::vector<uint8_t> out(22 + schema.identifier.size() + body.size(), 0);
   memcpy(out.data(), kBsgMagic, sizeof kBsgMagic);  // with its zero
   out[8] = 1;                                       // format version 1
-  out.insert(out.end(), schema.identifier.begin(), schema.identifier.end());
-  const std::vector<uint8_t> body = SerializeSchemaBody(schema);
-  out.insert(out.end(), body.begin(), body.end());
+  memcpy(out.data() + 22, schema.identifier.data(), schema.identifier.size());
+  memcpy(out.data() + 22 + schema.identifier.size(), body.data(), body.size());
   return out;
 }
 

@@ -17,6 +17,12 @@ void PutInt(std::vector<uint8_t>* out, int32_t value) {
   out->push_back(static_cast<uint8_t>(v >> 24));
 }
 
+void Append(std::vector<uint8_t>* out, const void* data, size_t size) {
+  const size_t at = out->size();
+  out->resize(at + size);
+  if (size > 0) memcpy(out->data() + at, data, size);
+}
+
 void SetInt(std::vector<uint8_t>* out, size_t at, size_t value) {
   const auto v = static_cast<uint32_t>(value);
   (*out)[at] = static_cast<uint8_t>(v);
@@ -75,7 +81,8 @@ bool WriteValueSection(const BinarySchema& schema, const EncodedDocument& doc, s
   std::vector<uint8_t> counts;
   PutInt(&counts, individual_count);
   PutInt(&counts, group_count);
-  directory.insert(directory.begin(), counts.begin(), counts.end());
+  Append(&counts, directory.data(), directory.size());
+  directory.swap(counts);
   *directory_offset = out->size();
   out->push_back(0);  // reserved
   out->push_back(1);  // the directory is compressed
@@ -86,9 +93,9 @@ bool WriteValueSection(const BinarySchema& schema, const EncodedDocument& doc, s
 
 bool WriteSxcDocument(const BinarySchema& schema, const EncodedDocument& doc, std::vector<uint8_t>* out) {
   out->clear();
-  out->insert(out->end(), kSxcSignature, kSxcSignature + sizeof kSxcSignature);
+  Append(out, kSxcSignature, sizeof kSxcSignature);
   PutInt(out, kSxcVersion);
-  out->insert(out->end(), schema.identifier.begin(), schema.identifier.end());
+  Append(out, schema.identifier.data(), schema.identifier.size());
   out->push_back(0);
   bool has_values = false;
   for (uint8_t h : *doc.has_stream) has_values = has_values || h != 0;
@@ -101,9 +108,9 @@ bool WriteSxcDocument(const BinarySchema& schema, const EncodedDocument& doc, st
     std::vector<uint8_t> structure;
     if (schema.roots.size() >= 2) {
       const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(doc.root)));
-      structure.insert(structure.end(), code.bytes, code.bytes + code.length);
+      Append(&structure, code.bytes, code.length);
     }
-    structure.insert(structure.end(), doc.root_bytes->begin(), doc.root_bytes->end());
+    Append(&structure, doc.root_bytes->data(), doc.root_bytes->size());
     const size_t start = out->size();
     if (!DeflateAll(structure.data(), structure.size(), out)) return false;
     SetInt(out, at, start);
