@@ -92,8 +92,8 @@ long long ParseInteger(const std::string& text, const std::string& option, long 
   bool whole = !text.empty() && end == begin + text.size() &&
                (text[0] == '-' || (text[0] >= '0' && text[0] <= '9'));
   if (!whole || errno == ERANGE || value < min || value > max) {
-    throw UsageError("option " + option + " expects a number from " + std::to_string(min) +
-                     " to " + std::to_string(max) + ", not \"" + text + "\"");
+    throw UsageError("option " + option + " expects a number from " + std::to_string(min) + " to " +
+                     std::to_string(max) + ", not \"" + text + "\"");
   }
   return value;
 }

@@ -58,8 +58,13 @@ const Command kCatCommand{
     "                 document of a .pliv file says, else 0\n"
     "  --schema FILE  the binary schema (.bsg) for SXC parts, when neither the\n"
     "                 package nor the tool's Resource/BinarySchema/ holds it\n",
-    {kRevisionOption, kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption,
-     {"--raw", false}, {"--keep", true}},
+    {kRevisionOption,
+     kKeyOption,
+     kKeyFileOption,
+     kDocverOption,
+     kSchemaOption,
+     {"--raw", false},
+     {"--keep", true}},
     2,
     2,
     RunCat,

@@ -131,10 +131,10 @@ int RunExtract(const ParsedArgs& args) {
   }
   size_t requested = missing.size() + nodes.size();
   if (failed > 0) {
-    ReportMessage(failed == requested ? "extraction failed"
-                                      : "extraction partly failed: " + std::to_string(failed) +
-                                            " of " + std::to_string(requested) +
-                                            " paths not extracted");
+    ReportMessage(failed == requested
+                      ? "extraction failed"
+                      : "extraction partly failed: " + std::to_string(failed) + " of " +
+                            std::to_string(requested) + " paths not extracted");
     return 1;
   }
   Output out;
@@ -171,8 +171,13 @@ const Command kExtractCommand{
     "  --key-file F   read the raw key bytes from the file F\n"
     "  --docver N     document version code (see \"zoq cat --help\")\n"
     "  --schema FILE  the binary schema (.bsg) for SXC parts\n",
-    {kRevisionOption, kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption,
-     {"--raw", false}, {"-d", true}},
+    {kRevisionOption,
+     kKeyOption,
+     kKeyFileOption,
+     kDocverOption,
+     kSchemaOption,
+     {"--raw", false},
+     {"-d", true}},
     1,
     -1,
     RunExtract,

@@ -11,7 +11,8 @@ namespace zoqcli {
 class CodeFailure : public std::runtime_error {
  public:
   explicit CodeFailure(int code, std::string context = {})
-      : std::runtime_error("error " + std::to_string(code)), code_(code),
+      : std::runtime_error("error " + std::to_string(code)),
+        code_(code),
         context_(std::move(context)) {}
   int code() const { return code_; }
   // What was being done, e.g. the package path; may be empty.

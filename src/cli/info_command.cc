@@ -24,16 +24,14 @@ struct PackageFacts {
 
 PackageFacts GatherFacts(const PackageSession& session) {
   PackageFacts facts;
-  Check(zoq::ReadPackageLayoutFile(session.package_path(), session.revision_limit(),
-                                   &facts.layout),
+  Check(zoq::ReadPackageLayoutFile(session.package_path(), session.revision_limit(), &facts.layout),
         "cannot open " + session.package_path());
   zoq::Container* container = session.container();
   facts.version = container->GetContainerVersion();
   facts.revisions = container->GetRevisionCount();
   facts.folders = 1;
-  WalkBelow(FindNode(container, "/"), [&facts](zoq::PathNode* node) {
-    ++(node->IsFolder() ? facts.folders : facts.parts);
-  });
+  WalkBelow(FindNode(container, "/"),
+            [&facts](zoq::PathNode* node) { ++(node->IsFolder() ? facts.folders : facts.parts); });
   container->GetSchemaPath(&facts.schema);
   return facts;
 }
@@ -53,8 +51,8 @@ void WritePackageText(Output& out, const PackageFacts& facts) {
   const zoq::HeaderFacts& header = facts.layout.header;
   out.Write(Field("version", VersionText(facts.version)));
   out.Write(Field("offset width", std::to_string(header.width)));
-  out.Write(Field("revisions", std::to_string(facts.revisions) + " of " +
-                                   std::to_string(header.entry_count)));
+  out.Write(Field("revisions",
+                  std::to_string(facts.revisions) + " of " + std::to_string(header.entry_count)));
   out.Write(Field("parts", std::to_string(facts.parts)));
   out.Write(Field("folders", std::to_string(facts.folders) + " (root included)"));
   out.Write(Field("schema", facts.schema.empty() ? "(none)" : facts.schema));
@@ -121,10 +119,17 @@ std::string CodeNames(const zoq::PartInfo& info) {
   for (int i = 0; i < info.code_count && i < static_cast<int>(info.codes.size()); ++i) {
     if (i > 0) text += ", ";
     switch (info.codes[i]) {
-      case 1: text += "1 (sxc)"; break;
-      case 2: text += "2 (zip)"; break;
-      case 128: text += "128 (adm)"; break;
-      default: text += std::to_string(info.codes[i]);
+      case 1:
+        text += "1 (sxc)";
+        break;
+      case 2:
+        text += "2 (zip)";
+        break;
+      case 128:
+        text += "128 (adm)";
+        break;
+      default:
+        text += std::to_string(info.codes[i]);
     }
   }
   return text.empty() ? "(none)" : text;

@@ -13,11 +13,16 @@ namespace {
 
 char RecordLetter(int type) {
   switch (type) {
-    case zoq::kRecordCreated: return 'C';
-    case zoq::kRecordAppended: return 'A';
-    case zoq::kRecordReplaced: return 'R';
-    case zoq::kRecordDeleted: return 'D';
-    default: return 'N';
+    case zoq::kRecordCreated:
+      return 'C';
+    case zoq::kRecordAppended:
+      return 'A';
+    case zoq::kRecordReplaced:
+      return 'R';
+    case zoq::kRecordDeleted:
+      return 'D';
+    default:
+      return 'N';
   }
 }
 

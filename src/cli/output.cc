@@ -25,8 +25,8 @@ void Output::Write(const void* bytes, size_t count) {
       ssize_t written = ::write(STDOUT_FILENO, source, count);
       if (written < 0 && errno == EINTR) continue;
       if (written < 0 && errno == EPIPE) throw OutputClosed();
-      if (written <= 0) throw ToolFailure(std::string("cannot write to standard output: ") +
-                                          std::strerror(errno));
+      if (written <= 0)
+        throw ToolFailure(std::string("cannot write to standard output: ") + std::strerror(errno));
       source += written;
       count -= static_cast<size_t>(written);
     }

@@ -37,9 +37,11 @@ PackageSession::PackageSession(const std::string& package_path, const PackageOpt
   zoq::Container* raw = nullptr;
   Check(zoq::CreateContainer(&container_options, &raw));
   container_.reset(raw);
-  Check(container_->OpenFileAt(package_path, options.revision_limit), "cannot open " + package_path);
+  Check(container_->OpenFileAt(package_path, options.revision_limit),
+        "cannot open " + package_path);
   if (!options.schema.empty()) {
-    Check(container_->SetSchemaFile(options.schema), "cannot use the schema file " + options.schema);
+    Check(container_->SetSchemaFile(options.schema),
+          "cannot use the schema file " + options.schema);
   }
   if (use == SessionUse::kContent) ApplyDocumentType();
   key_info_.key = options_.key.data();

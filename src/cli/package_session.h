@@ -22,8 +22,7 @@ class PackageSession {
  public:
   // Throws CodeFailure when the container cannot be made or the package
   // cannot be opened, or when --docver or --schema are refused.
-  PackageSession(const std::string& package_path, const PackageOptions& options,
-                 SessionUse use);
+  PackageSession(const std::string& package_path, const PackageOptions& options, SessionUse use);
 
   zoq::Container* container() const { return container_.get(); }
   int revision_limit() const { return options_.revision_limit; }

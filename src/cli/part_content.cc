@@ -1,7 +1,8 @@
 #include "cli/part_content.h"
 
-#include <memory>
 #include <strings.h>
+
+#include <memory>
 
 #include "cli/arguments.h"
 #include "cli/failure.h"

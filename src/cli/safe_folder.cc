@@ -33,8 +33,8 @@ std::string TemporaryName() {
 }  // namespace
 
 bool IsSafeName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
 }
 
 FolderHandle FolderHandle::Open(const std::string& path) {
@@ -46,7 +46,7 @@ FolderHandle FolderHandle::Open(const std::string& path) {
 FolderHandle FolderHandle::OpenOrCreate(const std::string& path) {
   if (path.empty()) throw ToolFailure("no target folder given");
   // Create each missing level from the top down.
-  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     std::string level = path.substr(0, slash);
     if (!level.empty() && ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
       throw ToolFailure("cannot create folder " + level + ": " + Reason());
@@ -91,8 +91,8 @@ void FolderHandle::WriteFile(const std::string& name,
   std::string path = path_ + "/" + name;
   if (!IsSafeName(name)) throw ToolFailure("refusing the unsafe name \"" + name + "\"");
   std::string temporary = TemporaryName();
-  int fd = ::openat(fd_, temporary.c_str(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd =
+      ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) throw ToolFailure("cannot create a file in " + path_ + ": " + Reason());
   try {
     produce([fd, &path](const uint8_t* bytes, size_t count) { WriteAll(fd, bytes, count, path); });

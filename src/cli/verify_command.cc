@@ -12,8 +12,7 @@ int RunVerify(const ParsedArgs& args) {
   const std::string& package = args.Positionals()[0];
   PackageSession session(package, options, SessionUse::kStructure);
   bool all = args.Has("--all");
-  Check(session.container()->VerifyChecks(all),
-        "verification of " + package + " failed");
+  Check(session.container()->VerifyChecks(all), "verification of " + package + " failed");
   Output out;
   out.Write(all ? "ok: every data record of every revision checked\n"
                 : "ok: the data records of the current content checked\n");

@@ -1,0 +1,227 @@
+// The zoq commands as a user meets them: help and usage errors, failure
+// messages, key arguments, and the text and JSON forms of ls, info, log and
+// stat.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "json_value.h"
+#include "run_zoq.h"
+
+namespace zoqtest {
+namespace {
+
+std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(ZoqHelp, DescribesEveryCommand) {
+  RunResult overview = RunZoq({"--help"});
+  EXPECT_EQ(overview.status, 0);
+  for (const char* command : {"ls", "info", "cat", "extract", "log", "verify", "stat"}) {
+    SCOPED_TRACE(command);
+    EXPECT_TRUE(Contains(overview.out, std::string("  ") + command + " "));
+    RunResult help = RunZoq({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Contains(help.out, std::string("usage: zoq ") + command));
+    EXPECT_TRUE(help.err.empty());
+  }
+}
+
+TEST(ZoqUsage, MistakesExitWithStatus2AndAShortUsage) {
+  const std::string package = Package("v_history");
+  const std::vector<std::vector<std::string>> mistakes = {
+      {},
+      {"frobnicate", package},
+      {"ls"},
+      {"ls", "--bogus", package},
+      {"ls", package, "/", "/extra"},
+      {"cat", package},
+      {"cat", "--raw", "--keep", "zip", package, "/a.txt"},
+      {"cat", "--keep", "7", package, "/a.txt"},
+      {"cat", "-r", "0", package, "/a.txt"},
+      {"cat", "-r", "two", package, "/a.txt"},
+      {"cat", "--key", "xyz", package, "/a.txt"},
+      {"cat", "--key", "00", "--key-file", "/dev/null", package, "/a.txt"},
+      {"cat", "--docver", "-1", package, "/a.txt"},
+      {"verify", "--all=yes", package},
+  };
+  for (const auto& args : mistakes) {
+    std::string line;
+    for (const auto& arg : args) line += arg + " ";
+    SCOPED_TRACE(line);
+    RunResult run = RunZoq(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Contains(run.err, "usage: zoq")) << run.err;
+    EXPECT_TRUE(run.out.empty());
+  }
+}
+
+TEST(ZoqFailures, PrintTheCodeAndTableTextAndExit1) {
+  RunResult missing = RunZoq({"ls", TestDataDir() + "/package/no-such-file.zoq"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(Contains(missing.err, "zoq: error 5063: ZOQ:")) << missing.err;
+
+  RunResult no_node = RunZoq({"info", Package("v_history"), "/nothing.txt"});
+  EXPECT_EQ(no_node.status, 1);
+  EXPECT_TRUE(Contains(no_node.err, "zoq: error 5054: ZOQ:")) << no_node.err;
+
+  RunResult folder = RunZoq({"cat", Package("v_history"), "/dir"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_TRUE(Contains(folder.err, "is a folder")) << folder.err;
+
+  // A part that fails to decode is a failure even though nothing is shown.
+  RunResult broken = RunZoq({"cat", Package("v_damaged_deflate"), "/broken.xml"});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_TRUE(Contains(broken.err, "zoq: error 6008")) << broken.err;
+}
+
+TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
+  const std::string package = Package("v_adm_noiv");
+  const std::string expected = "7dc8d7aa378456b99a1c4226d87d870d236fc968c88b8e51dc059dc08cdafb54";
+  const std::vector<std::string> spellings = {
+      "00112233445566778899aabbccddeeff",
+      "00112233445566778899AABBCCDDEEFF",
+      "00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF",
+      "00-11-22-33-44-55-66-77-88-99-aa-bb-cc-dd-ee-ff",
+      "0:11:f22:33:44:55:66:77:88:99:aa:bb:cc:dd:ee:ff",  // "f22" keeps its last two digits
+  };
+  for (const std::string& key : spellings) {
+    SCOPED_TRACE(key);
+    RunResult run = RunZoq({"cat", "--key", key, package, "/adm/150000.bin"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Sha256Hex(run.out), expected);
+  }
+  ScratchFolder scratch;
+  std::string key_file = scratch.path() + "/key.bin";
+  WriteFileBytes(key_file, std::string("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd"
+                                       "\xee\xff",
+                                       16));
+  RunResult from_file = RunZoq({"cat", "--key-file", key_file, package, "/adm/150000.bin"});
+  ASSERT_EQ(from_file.status, 0) << from_file.err;
+  EXPECT_EQ(Sha256Hex(from_file.out), expected);
+
+  RunResult without = RunZoq({"cat", package, "/adm/150000.bin"});
+  EXPECT_EQ(without.status, 1);
+  EXPECT_TRUE(Contains(without.err, "zoq: error 10052392")) << without.err;
+  // A wrong key cannot be told from the right one: it gives other bytes.
+  RunResult wrong = RunZoq({"cat", "--key", "0011", package, "/adm/150000.bin"});
+  EXPECT_EQ(wrong.status, 0) << wrong.err;
+  EXPECT_NE(Sha256Hex(wrong.out), expected);
+  RunResult unreadable =
+      RunZoq({"cat", "--key-file", scratch.path() + "/none", package, "/adm/1.bin"});
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_TRUE(Contains(unreadable.err, "cannot read key file")) << unreadable.err;
+}
+
+TEST(ZoqLs, ListsBelowAFolderAndAtARevision) {
+  const std::string package = Package("v_history");
+  RunResult folder = RunZoq({"ls", package, "dir"});
+  ASSERT_EQ(folder.status, 0) << folder.err;
+  EXPECT_EQ(Lines(folder.out), std::vector<std::string>{"/dir/c.txt"});
+  RunResult part = RunZoq({"ls", package, "/a.txt"});
+  EXPECT_EQ(Lines(part.out), std::vector<std::string>{"/a.txt"});
+  // After the first revision: four parts created, nothing deleted yet.
+  RunResult first = RunZoq({"ls", "-r", "1", package});
+  EXPECT_EQ(Lines(first.out),
+            (std::vector<std::string>{"/a.txt", "/b.txt", "/dir/", "/dir/c.txt", "/dir/d.txt"}));
+  RunResult json = RunZoq({"ls", "--json", "-r", "1", package, "/a.txt"});
+  JsonValue listed = JsonValue::Parse(json.out);
+  ASSERT_EQ(listed.Items().size(), 1u);
+  EXPECT_EQ(listed.Items()[0]["total_size"].AsInt(), 3);
+  // Opened at revision 1, the package knows no later revision.
+  EXPECT_EQ(listed.Items()[0]["revisions"].Items().size(), 1u);
+}
+
+TEST(ZoqLog, ShowsEveryRevisionWithItsRecords) {
+  RunResult run = RunZoq({"log", Package("v_history")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "1\t66\t3\tC /a.txt\tC /b.txt\tC /dir/c.txt\tC /dir/d.txt");
+  EXPECT_EQ(lines[1], "2\t185\t3\tA /a.txt\tR /b.txt\tD /dir/c.txt");
+  EXPECT_EQ(lines[7], "8\t1786\t3\tD /dir/d.txt\tC /f.txt");
+
+  RunResult json = RunZoq({"log", "--json", Package("v_tables_mixed")});
+  ASSERT_EQ(json.status, 0) << json.err;
+  JsonValue revisions = JsonValue::Parse(json.out);
+  std::vector<int64_t> flags;
+  for (const JsonValue& revision : revisions.Items())
+    flags.push_back(revision["table_flags"].AsInt());
+  EXPECT_EQ(flags, (std::vector<int64_t>{1, 2, 0, 3}));
+  EXPECT_EQ(revisions.Items()[0]["revision"].AsInt(), 1);
+
+  RunResult broken = RunZoq({"log", Package("b_chain_short")});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_TRUE(Contains(broken.err, "zoq: error 5026")) << broken.err;
+}
+
+TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {
+  RunResult all = RunZoq({"info", "--json", Package("v_w8_revisions")});
+  ASSERT_EQ(all.status, 0) << all.err;
+  JsonValue facts = JsonValue::Parse(all.out);
+  EXPECT_EQ(facts["offset_width"].AsInt(), 8);
+  EXPECT_EQ(facts["revision_count"].AsInt(), 4);
+  EXPECT_EQ(facts["entries"].Items().size(), 4u);
+  EXPECT_TRUE(facts["schema"].IsNull());
+
+  RunResult limited = RunZoq({"info", "--json", "-r", "2", Package("v_w8_revisions")});
+  JsonValue two = JsonValue::Parse(limited.out);
+  EXPECT_EQ(two["revision_count"].AsInt(), 2);
+  EXPECT_EQ(two["stored_revision_count"].AsInt(), 4);
+  EXPECT_EQ(two["entries"].Items().size(), 2u);
+
+  RunResult text = RunZoq({"info", Package("v_v10")});
+  EXPECT_TRUE(Contains(text.out, "version:      1.0")) << text.out;
+
+  RunResult part = RunZoq({"info", "--json", Package("v_history"), "/a.txt"});
+  JsonValue info = JsonValue::Parse(part.out);
+  EXPECT_EQ(info["kind"].AsString(), "part");
+  EXPECT_EQ(info["position"].AsInt(), 30);
+  EXPECT_EQ(info["size"].AsInt(), 895);
+  RunResult folder = RunZoq({"info", Package("v_history"), "/dir/"});
+  EXPECT_TRUE(Contains(folder.out, "children:     1")) << folder.out;
+}
+
+TEST(ZoqStat, CountsByUpperCaseExtensionWithFoldersUnderABackslash) {
+  RunResult run = RunZoq({"stat", Package("v_utf8_paths")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  // Folders: the root and four below it; .TXT: three parts.
+  bool saw_folders = false;
+  bool saw_txt = false;
+  for (const std::string& line : lines) {
+    std::istringstream fields(line);
+    std::string key;
+    long long count = 0;
+    fields >> key >> count;
+    if (key == "\\") {
+      saw_folders = true;
+      EXPECT_EQ(count, 5);
+    }
+    if (key == ".TXT") {
+      saw_txt = true;
+      EXPECT_EQ(count, 4);
+    }
+    if (key == "total") {
+      EXPECT_EQ(count, 11);
+    }
+  }
+  EXPECT_TRUE(saw_folders && saw_txt) << run.out;
+  RunResult empty = RunZoq({"stat", Package("v_empty")});
+  ASSERT_EQ(empty.status, 0) << empty.err;
+  // Nothing stored: no share is shown.
+  EXPECT_FALSE(Contains(empty.out, "%")) << empty.out;
+}
+
+}  // namespace
+}  // namespace zoqtest

@@ -1,0 +1,43 @@
+// Running the real zoq executable from the tests and capturing what it
+// writes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zoqtest {
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+// Runs zoq with the arguments (working directory `cwd` when not empty).
+RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd = {});
+
+// Lower-case hexadecimal SHA-256 of the bytes.
+std::string Sha256Hex(const std::string& bytes);
+
+// The folder of the test data (tests/data).
+std::string TestDataDir();
+
+// A fresh, empty folder below the system temporary folder, removed with
+// everything in it when the object goes away.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Whole file content, or an empty string with *exists false.
+std::string ReadFileBytes(const std::string& path, bool* exists = nullptr);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+}  // namespace zoqtest
