@@ -2,6 +2,7 @@
 #include <exception>
 #include <memory>
 
+#include "stream/adm_stream.h"
 #include "stream/deflate_stream.h"
 #include "stream/dynamic_memory_stream.h"
 #include "stream/file_stream.h"
@@ -29,6 +30,10 @@ Stream* Construct(void* args, int type) {
       auto* a = static_cast<DeflateStreamArgs*>(args);
       return new CVelDeflateStream(a->inner, a->raw);
     }
+    case kAdmStream: {
+      auto* a = static_cast<AdmStreamArgs*>(args);
+      return new CVelADMStream(a->inner, a->key, a->key_length, a->algorithm, a->iv_header);
+    }
     case kReadOnlySubStream: {
       auto* a = static_cast<SubStreamArgs*>(args);
       return new CVelReadOnlySubStream(a->inner, a->offset, a->length);
@@ -39,7 +44,7 @@ Stream* Construct(void* args, int type) {
 }
 
 bool IsImplemented(int type) {
-  return type != kSxcStream && type != kAdmStream;
+  return type != kSxcStream;
 }
 
 }  // namespace

@@ -1,0 +1,219 @@
+#include "stream/adm_stream.h"
+
+#include <openssl/rand.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace zoq {
+namespace {
+
+constexpr uint64_t kBlocksPerPiece = CVelADMStream::kPieceSize / CVelADMStream::kBlockSize;
+
+uint32_t LoadBigEndian32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+void StoreBigEndian32(uint32_t v, uint8_t* p) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
+}
+
+// Adds `n` to the 16-byte big-endian number at `block`.
+void Add128(uint8_t* block, uint64_t n) {
+  for (int i = 15; i >= 0 && n != 0; --i) {
+    uint64_t sum = block[i] + (n & 0xFF);
+    block[i] = static_cast<uint8_t>(sum);
+    n = (n >> 8) + (sum >> 8);
+  }
+}
+
+}  // namespace
+
+CVelADMStream::CVelADMStream(Stream*& inner, const uint8_t* key, int key_length,
+                             const std::u16string& algorithm, bool iv_header)
+    : CVelStreamDecorator(inner), iv_header_(iv_header) {
+  if (key_length <= 0 || key == nullptr || algorithm.empty()) {
+    throw std::runtime_error("CVelADMStream -- Cannot init stream - Arguments invalid!");
+  }
+  if (algorithm != u"AES-128-CTR") {
+    throw std::runtime_error("CVelADMStream -- Cannot init stream - Data error!");
+  }
+  std::memcpy(key_, key, static_cast<size_t>(std::min(key_length, kKeySize)));
+  algorithm_ = algorithm;
+  cipher_ = EVP_CIPHER_CTX_new();
+  if (cipher_ == nullptr) {
+    throw std::runtime_error("CVelADMStream -- Cannot init stream - Memory error!");
+  }
+}
+
+CVelADMStream::~CVelADMStream() {
+  Close();
+  EVP_CIPHER_CTX_free(cipher_);
+  OPENSSL_cleanse(key_, sizeof key_);
+}
+
+void CVelADMStream::CounterBlock(const uint8_t initial[16], uint64_t block, uint8_t out[16]) {
+  uint64_t piece_first = block - block % kBlocksPerPiece;
+  std::memcpy(out, initial, 16);
+  StoreBigEndian32(LoadBigEndian32(out + 12) + static_cast<uint32_t>(piece_first), out + 12);
+  Add128(out, block - piece_first);
+}
+
+bool CVelADMStream::Crypt(uint64_t first_block, const uint8_t* in, int64_t count, uint8_t* out) {
+  int64_t done = 0;
+  while (done < count) {
+    uint64_t block = first_block + static_cast<uint64_t>(done / kBlockSize);
+    uint64_t blocks_left_in_piece = kBlocksPerPiece - block % kBlocksPerPiece;
+    int64_t n = std::min<int64_t>(count - done, static_cast<int64_t>(blocks_left_in_piece) * kBlockSize);
+    uint8_t counter[16];
+    CounterBlock(initial_.get(), block, counter);
+    int out_len = 0;
+    if (EVP_EncryptInit_ex(cipher_, EVP_aes_128_ctr(), nullptr, key_, counter) != 1 ||
+        EVP_EncryptUpdate(cipher_, out + done, &out_len, in + done, static_cast<int>(n)) != 1 ||
+        out_len != n) {
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+int CVelADMStream::Open(int mode) {
+  int code = CVelStreamDecorator::Open(mode);
+  if (code != kOk || mode == kModeClose) return code;
+  if (IsReading()) {
+    Rewind();
+  } else {
+    Clear();
+  }
+  return kOk;
+}
+
+int64_t CVelADMStream::GetLength() {
+  if (!IsOpen()) return -1;
+  if (IsWriting()) return length_;
+  int64_t stored = inner_->GetLength();
+  if (stored < 0) return -1;
+  int64_t length = stored - HeaderSize();
+  return length < 0 ? -1 : length;
+}
+
+Stream* CVelADMStream::Clone() {
+  Stream* inner = inner_->Clone();
+  if (inner == nullptr) return nullptr;
+  try {
+    return new CVelADMStream(inner, key_, kKeySize, algorithm_, iv_header_);
+  } catch (...) {
+    delete inner;
+    return nullptr;
+  }
+}
+
+void CVelADMStream::Reset() {
+  initial_.reset();
+  buffer_.reset();
+  CVelStreamDecorator::Reset();
+}
+
+int CVelADMStream::PrepareCounter() {
+  if (initial_) {
+    if (IsReading() && iv_header_ && inner_->Tell() < kHeaderSize) {
+      return AtSite(inner_->Seek(kHeaderSize, kSeekSet), 12010101);
+    }
+    return kOk;
+  }
+  std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[16]());
+  if (!block) return kOutOfMemory;
+  if (iv_header_) {
+    if (IsReading()) {
+      int code = inner_->Rewind();
+      if (code != kOk) return AtSite(code, 12010120);
+      int64_t got = 0;
+      code = inner_->Read(block.get(), kHeaderSize, &got);
+      if (code != kOk) return AtSite(code, 12010121);
+      if (got < kHeaderSize) return 12010122;
+    } else {
+      if (RAND_bytes(block.get(), kHeaderSize) != 1) return 12010127;
+      int code = inner_->Rewind();
+      if (code != kOk) return AtSite(code, 12010132);
+      code = inner_->Write(block.get(), kHeaderSize);
+      if (code != kOk) return AtSite(code, 12010133);
+    }
+  }
+  initial_ = std::move(block);
+  return kOk;
+}
+
+int CVelADMStream::Decode() {
+  if (end_of_input_) return kOk;
+  ClearWindow();
+  int code = PrepareCounter();
+  if (code != kOk) return AtSite(code, 12010337);
+  bool first = false;
+  if (!buffer_) {
+    buffer_.reset(new (std::nothrow) uint8_t[kPieceSize]);
+    if (!buffer_) return kOutOfMemory;
+    first = true;
+  }
+  // Start at the block that holds the position: any block decrypts alone.
+  int64_t r = position_ % kBlockSize;
+  if (r != 0) {
+    code = inner_->Seek(-r, kSeekCur);
+    if (code != kOk) return AtSite(code, 12010353);
+  }
+  int64_t got = 0;
+  code = inner_->Read(buffer_.get(), kPieceSize, &got);
+  if (code != kOk) return AtSite(code, 12010354);
+  int64_t reached = inner_->Tell() - HeaderSize();
+  if (got <= 0) {
+    end_of_input_ = true;
+    return kOk;
+  }
+  if (!Crypt(static_cast<uint64_t>((position_ - r) / kBlockSize), buffer_.get(), got,
+             buffer_.get())) {
+    return kDecodeFailed;
+  }
+  if (inner_->IsEof()) {
+    end_of_input_ = true;
+    whole_in_first_window_ = first;
+  }
+  SetWindow(buffer_.get(), got, got);
+  cursor_ = window_start_ + r;
+  length_ = std::max(length_, reached);
+  return kOk;
+}
+
+int CVelADMStream::Encode(bool final) {
+  if (!dirty_) return kOk;
+  if (length_ == 0 || blocks_.empty()) {
+    int code = inner_->Clear();
+    if (code != kOk) return AtSite(code, 12010422);
+    return AtSite(inner_->Flush(), 12010423);
+  }
+  int code = PrepareCounter();
+  if (code != kOk) return AtSite(code, 12010427);
+  int64_t count = data_end_ - window_start_;
+  if (count > 0) {
+    if (!buffer_) {
+      buffer_.reset(new (std::nothrow) uint8_t[kPieceSize]);
+      if (!buffer_) return kOutOfMemory;
+    }
+    int64_t offset = inner_->Tell() - HeaderSize();
+    if (offset < 0 || offset % kBlockSize != 0) return kEncodeFailed;
+    if (!Crypt(static_cast<uint64_t>(offset / kBlockSize), window_start_, count, buffer_.get())) {
+      return kEncodeFailed;
+    }
+    code = inner_->Write(buffer_.get(), count);
+    if (code != kOk) return AtSite(code, 12010516);
+  }
+  if (final) dirty_ = false;
+  cursor_ = data_end_ = window_start_;
+  return kOk;
+}
+
+}  // namespace zoq

@@ -1,0 +1,289 @@
+#include "stream/adm_stream.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "stream/dynamic_memory_stream.h"
+#include "stream/memory_stream.h"
+#include "temp_dir.h"
+
+namespace zoq {
+namespace {
+
+const std::u16string kAlgorithm = u"AES-128-CTR";
+
+std::string Hex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return out;
+}
+
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// Encrypts `plain` through an ADM stream into memory and returns the stored form.
+std::string Encrypt(const std::string& plain, const std::string& key, bool iv_header) {
+  auto* mem = new CVelDynamicMemoryStream();
+  Stream* inner = mem;
+  CVelADMStream adm(inner, Bytes(key), key.size(), kAlgorithm, iv_header);
+  EXPECT_EQ(adm.Open(kModeWrite), kOk);
+  for (size_t at = 0; at < plain.size(); at += 9999) {
+    EXPECT_EQ(adm.Write(plain.data() + at, std::min<size_t>(9999, plain.size() - at)), kOk);
+  }
+  EXPECT_EQ(adm.Close(), kOk);
+  EXPECT_EQ(mem->Open(kModeRead), kOk);
+  std::string stored(static_cast<size_t>(mem->GetLength()), '\0');
+  int64_t done = 0;
+  mem->Read(stored.data(), stored.size(), &done);
+  return stored;
+}
+
+// An ADM stream opened for reading over a copy of `stored`.
+class Reader {
+ public:
+  Reader(const std::string& stored, const std::string& key, bool iv_header) : stored_(stored) {
+    Stream* inner = new CVelMemoryStream(stored_.data(), stored_.size(), stored_.size());
+    adm_ = std::make_unique<CVelADMStream>(inner, Bytes(key), key.size(), kAlgorithm, iv_header);
+    EXPECT_EQ(adm_->Open(kModeRead), kOk);
+  }
+  CVelADMStream* operator->() { return adm_.get(); }
+  std::string ReadAll() {
+    std::string out;
+    char buf[20000];
+    int64_t done = 0;
+    while (adm_->Read(buf, sizeof buf, &done) == kOk && done > 0) out.append(buf, done);
+    return out;
+  }
+
+ private:
+  std::string stored_;
+  std::unique_ptr<CVelADMStream> adm_;
+};
+
+// NIST SP 800-38A F.5.1 (CTR-AES128.Encrypt), with the initial counter
+// block as the 16-byte header.
+TEST(AdmStreamTest, NistVectorThroughTheHeader) {
+  std::string key = Hex("2b7e151628aed2a6abf7158809cf4f3c");
+  std::string counter = Hex("f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff");
+  std::string plain = Hex(
+      "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+      "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+  std::string cipher = Hex(
+      "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
+      "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee");
+  Reader reader(counter + cipher, key, true);
+  EXPECT_EQ(reader->GetLength(), 64);
+  EXPECT_EQ(reader.ReadAll(), plain);
+  // A partial last block uses only as many key stream bytes as it needs.
+  Reader partial(counter + cipher.substr(0, 21), key, true);
+  EXPECT_EQ(partial.ReadAll(), plain.substr(0, 21));
+}
+
+TEST(AdmStreamTest, CounterBlocksFollowThePieceRule) {
+  uint8_t initial[16];
+  for (int i = 0; i < 12; ++i) initial[i] = static_cast<uint8_t>(0x10 + i);
+  initial[12] = initial[13] = initial[14] = 0xFF;
+  initial[15] = 0xFE;
+  uint8_t c[16];
+  // Block 2 lies inside the first piece: a full 128-bit increment.
+  CVelADMStream::CounterBlock(initial, 2, c);
+  EXPECT_EQ(c[11], initial[11] + 1);
+  EXPECT_EQ(c[12] | c[13] | c[14] | c[15], 0);
+  EXPECT_EQ(std::memcmp(c, initial, 11), 0);
+  // Block 4,096 starts the second piece: last four bytes + 4,096 mod 2^32.
+  CVelADMStream::CounterBlock(initial, 4096, c);
+  EXPECT_EQ(std::memcmp(c, initial, 12), 0);
+  EXPECT_EQ(c[12], 0x00);
+  EXPECT_EQ(c[13], 0x00);
+  EXPECT_EQ(c[14], 0x0F);
+  EXPECT_EQ(c[15], 0xFE);
+}
+
+// AES-128 of one block, straight from OpenSSL (ECB, no padding).
+std::string AesBlock(const std::string& key, const uint8_t block[16]) {
+  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+  uint8_t out[32];
+  int n = 0;
+  EVP_EncryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, Bytes(key), nullptr);
+  EVP_CIPHER_CTX_set_padding(ctx, 0);
+  EVP_EncryptUpdate(ctx, out, &n, block, 16);
+  EVP_CIPHER_CTX_free(ctx);
+  return std::string(reinterpret_cast<char*>(out), 16);
+}
+
+// The counter block of `block`, worked out step by step: the piece's first
+// block from the last four bytes, then one 128-bit increment per block.
+std::string HandCounter(const std::string& initial, uint64_t block) {
+  uint8_t c[16];
+  std::memcpy(c, initial.data(), 16);
+  uint64_t piece_first = block / 4096 * 4096;
+  uint32_t tail = uint32_t{c[12]} << 24 | uint32_t{c[13]} << 16 | uint32_t{c[14]} << 8 | c[15];
+  tail += static_cast<uint32_t>(piece_first);
+  c[12] = tail >> 24;
+  c[13] = tail >> 16;
+  c[14] = tail >> 8;
+  c[15] = tail;
+  for (uint64_t i = piece_first; i < block; ++i) {
+    for (int b = 15; b >= 0 && ++c[b] == 0; --b) {
+    }
+  }
+  return std::string(reinterpret_cast<char*>(c), 16);
+}
+
+// Zero plain bytes encrypt to the key stream itself, so each stored block
+// shows which counter block it used.
+TEST(AdmStreamTest, KeyStreamAcrossAPieceBoundary) {
+  std::string key = Hex("000102030405060708090a0b0c0d0e0f");
+  std::string initial = Hex("a0a1a2a3a4a5a6a7a8a9aaabfffffffe");
+  EXPECT_EQ(HandCounter(initial, 2), Hex("a0a1a2a3a4a5a6a7a8a9aaac00000000"));
+  EXPECT_EQ(HandCounter(initial, 4096), Hex("a0a1a2a3a4a5a6a7a8a9aaab00000ffe"));
+  const uint64_t kBlocks = 4101;
+
+  // Reading: a stored form built by hand decrypts to zeros.
+  std::string stored = initial;
+  for (uint64_t block = 0; block < kBlocks; ++block) {
+    stored += AesBlock(key, Bytes(HandCounter(initial, block)));
+  }
+  Reader reader(stored, key, true);
+  EXPECT_EQ(reader.ReadAll(), std::string(kBlocks * 16, '\0'));
+
+  // Writing: the stream's output under its random header is that key stream.
+  std::string written = Encrypt(std::string(kBlocks * 16, '\0'), key, true);
+  ASSERT_EQ(written.size(), 16 + kBlocks * 16);
+  std::string header = written.substr(0, 16);
+  for (uint64_t block : {0u, 2u, 4095u, 4096u, 4100u}) {
+    EXPECT_EQ(written.substr(16 + block * 16, 16), AesBlock(key, Bytes(HandCounter(header, block))))
+        << block;
+  }
+}
+
+TEST(AdmStreamTest, RoundTripOf70000Bytes) {
+  std::string key = "sixteen byte key";
+  std::string plain = test::Pattern(70000);
+  std::string stored = Encrypt(plain, key, true);
+  EXPECT_EQ(stored.size(), 70016u);
+  EXPECT_NE(stored.substr(16, 100), plain.substr(0, 100));
+  Reader reader(stored, key, true);
+  EXPECT_EQ(reader->GetLength(), 70000);  // known before decoding
+  EXPECT_EQ(reader.ReadAll(), plain);
+  // Each opening draws a new header.
+  EXPECT_NE(Encrypt(plain, key, true).substr(0, 16), stored.substr(0, 16));
+  // Without the header the stored form is as long as the content.
+  std::string bare = Encrypt(plain, key, false);
+  EXPECT_EQ(bare.size(), 70000u);
+  Reader bare_reader(bare, key, false);
+  EXPECT_EQ(bare_reader.ReadAll(), plain);
+}
+
+TEST(AdmStreamTest, SeekBackReadsTheRightBytes) {
+  std::string key = "k";
+  std::string plain = test::Pattern(150000);
+  Reader reader(Encrypt(plain, key, true), key, true);
+  std::string all = reader.ReadAll();
+  ASSERT_EQ(all, plain);
+  ASSERT_EQ(reader->Seek(20, kSeekSet), kOk);
+  char buf[4];
+  int64_t done = 0;
+  ASSERT_EQ(reader->Read(buf, 4, &done), kOk);
+  EXPECT_EQ(std::string(buf, 4), plain.substr(20, 4));
+  ASSERT_EQ(reader->Seek(131075, kSeekSet), kOk);
+  ASSERT_EQ(reader->Read(buf, 4, &done), kOk);
+  EXPECT_EQ(std::string(buf, 4), plain.substr(131075, 4));
+}
+
+TEST(AdmStreamTest, KeysAreCutOrPadded) {
+  std::string plain = test::Pattern(1000);
+  std::string short_key = "abcde";
+  std::string padded = short_key + std::string(11, '\0');
+  Reader a(Encrypt(plain, short_key, false), padded, false);
+  EXPECT_EQ(a.ReadAll(), plain);
+  std::string long_key = "0123456789abcdefXYZW";
+  Reader b(Encrypt(plain, long_key, false), long_key.substr(0, 16), false);
+  EXPECT_EQ(b.ReadAll(), plain);
+  Reader wrong(Encrypt(plain, "other key", false), padded, false);
+  EXPECT_NE(wrong.ReadAll(), plain);  // a wrong key is not detected, only wrong
+}
+
+TEST(AdmStreamTest, ConstructorMessages) {
+  uint8_t key[4] = {1, 2, 3, 4};
+  auto message = [&](const uint8_t* k, int len, const std::u16string& name) -> std::string {
+    Stream* inner = new CVelDynamicMemoryStream();
+    try {
+      CVelADMStream adm(inner, k, len, name, false);
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(inner, nullptr);
+      return e.what();
+    }
+    return "";
+  };
+  EXPECT_EQ(message(key, 0, kAlgorithm), "CVelADMStream -- Cannot init stream - Arguments invalid!");
+  EXPECT_EQ(message(nullptr, 4, kAlgorithm), "CVelADMStream -- Cannot init stream - Arguments invalid!");
+  EXPECT_EQ(message(key, 4, u""), "CVelADMStream -- Cannot init stream - Arguments invalid!");
+  EXPECT_EQ(message(key, 4, u"aes-128-ctr"), "CVelADMStream -- Cannot init stream - Data error!");
+  EXPECT_EQ(message(key, 4, kAlgorithm), "");
+}
+
+TEST(AdmStreamTest, LengthFromTheStoredSize) {
+  std::string key = "key";
+  Reader hundred(std::string(116, 'x'), key, true);
+  EXPECT_EQ(hundred->GetLength(), 100);
+  Reader ten(std::string(10, 'x'), key, true);
+  EXPECT_EQ(ten->GetLength(), -1);
+  // A header cut short is a failure, not an empty part.
+  char buf[4];
+  int64_t done = 0;
+  EXPECT_EQ(ten->Read(buf, 4, &done), 12010122);
+  Reader empty(std::string(16, 'x'), key, true);
+  EXPECT_EQ(empty->GetLength(), 0);
+  EXPECT_EQ(empty.ReadAll(), "");
+  EXPECT_TRUE(empty->IsEof());
+}
+
+TEST(AdmStreamTest, WritingNothingLeavesTheInnerStreamEmpty) {
+  auto* mem = new CVelDynamicMemoryStream();
+  ASSERT_EQ(mem->Open(kModeWrite), kOk);
+  ASSERT_EQ(mem->Write("old content", 11), kOk);
+  ASSERT_EQ(mem->Close(), kOk);
+  Stream* inner = mem;
+  std::string key = "key";
+  CVelADMStream adm(inner, Bytes(key), 3, kAlgorithm, true);
+  ASSERT_EQ(adm.Open(kModeWrite), kOk);
+  ASSERT_EQ(adm.Close(), kOk);
+  ASSERT_EQ(mem->Open(kModeRead), kOk);
+  EXPECT_EQ(mem->GetLength(), 0);
+}
+
+TEST(AdmStreamTest, CloneAndCreateStream) {
+  std::string key = "clone key";
+  std::string plain = test::Pattern(5000);
+  std::string stored = Encrypt(plain, key, true);
+  AdmStreamArgs args{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+                     Bytes(key), static_cast<int>(key.size()), kAlgorithm, true};
+  Stream* s = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &args, &s, kAdmStream), kOk);
+  EXPECT_EQ(args.inner, nullptr);
+  EXPECT_EQ(s->GetType(), kAdmStream);
+  std::unique_ptr<Stream> clone(s->Clone());
+  s->Release();
+  ASSERT_NE(clone, nullptr);
+  ASSERT_EQ(clone->Open(kModeRead), kOk);
+  uint8_t* data = nullptr;
+  int64_t size = 0;
+  ASSERT_EQ(ReadWholeStream(clone.get(), &data, &size), kOk);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), plain);
+  delete[] data;
+
+  AdmStreamArgs bad{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+                    Bytes(key), static_cast<int>(key.size()), u"AES-256-CTR", true};
+  EXPECT_EQ(CreateStream(kModeRead, &bad, &s, kAdmStream), kCreateException);
+  EXPECT_EQ(bad.inner, nullptr);
+  EXPECT_EQ(s, nullptr);
+}
+
+}  // namespace
+}  // namespace zoq
