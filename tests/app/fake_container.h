@@ -41,10 +41,8 @@ class FakeNode : public zoq::PathNode {
     return cursor_ < children_.size() ? children_[cursor_].get() : nullptr;
   }
   zoq::PathNode* FindChild(const std::u16string& name) override {
-    for (auto& child : children_) {
-      if (child->name_ == name) return child.get();
-    }
-    return nullptr;
+    auto found = by_name_.find(name);
+    return found == by_name_.end() ? nullptr : found->second;
   }
   int AddPartChild(const std::u16string& name, zoq::PathNode** out) override {
     return Add(name, false, out);
@@ -71,6 +69,7 @@ class FakeNode : public zoq::PathNode {
     }
     children_.push_back(std::make_unique<FakeNode>(name, this, folder));
     *out = children_.back().get();
+    by_name_[name] = children_.back().get();
     return 0;
   }
 
@@ -78,6 +77,7 @@ class FakeNode : public zoq::PathNode {
   FakeNode* parent_;
   bool folder_;
   std::vector<std::unique_ptr<FakeNode>> children_;
+  std::map<std::u16string, FakeNode*> by_name_;
   size_t cursor_ = 0;
 };
 
