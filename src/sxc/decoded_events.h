@@ -19,6 +19,9 @@ class DecodedEvents {
   virtual void EndElement(const SchemaNode& element) = 0;
   virtual void StartAttribute(const SchemaNode& attribute) = 0;
   virtual void EndAttribute(const SchemaNode& attribute) = 0;
+  // Before each value is read: its node and where it starts in the node's
+  // value stream.
+  virtual void Value(const SchemaNode& /*node*/, size_t /*offset*/) {}
   virtual void Bool(bool value) = 0;
   virtual void Int(int32_t value) = 0;
   virtual void Double(double value) = 0;

@@ -69,6 +69,31 @@ bool SxcDecoder::Decode(const uint8_t* data, size_t size, std::string* error) {
   return false;
 }
 
+bool SxcDecoder::DecodeParts(const std::vector<uint8_t>& structure, const std::vector<std::string>& streams,
+                             const std::vector<uint8_t>& has_stream, std::string* error) {
+  try {
+    structure_ = structure;
+    cursor_ = structure_.data();
+    end_ = cursor_ + structure_.size();
+    item_of_node_.assign(schema_.nodes.size(), -1);
+    for (size_t i = 0; i < streams.size() && i < item_of_node_.size(); ++i) {
+      if (!has_stream[i]) continue;
+      items_.push_back(ValueItem{static_cast<int>(i), reinterpret_cast<const uint8_t*>(streams[i].data()),
+                                 streams[i].size(), 0});
+      item_of_node_[i] = static_cast<int>(items_.size() - 1);
+    }
+    events_->StartDocument();
+    DecodeRoot();
+    events_->EndDocument();
+    return true;
+  } catch (const DecodeFailure& failure) {
+    if (error != nullptr) *error = failure.what();
+  } catch (const std::bad_alloc&) {
+    if (error != nullptr) *error = "out of memory";
+  }
+  return false;
+}
+
 bool SxcDecoder::AllValuesRead() const {
   for (const ValueItem& item : items_) {
     if (item.cursor != item.size) return false;
@@ -293,6 +318,7 @@ void SxcDecoder::DecodeValue(const SchemaNode& node) {
   const int slot = item_of_node_.empty() ? -1 : item_of_node_[node.index];
   if (slot < 0) Fail("the document holds no values for " + NodeName(node));
   ValueItem& item = items_[slot];
+  events_->Value(node, item.cursor);
   const uint8_t* p = item.data + item.cursor;
   const size_t left = item.size - item.cursor;
   auto need = [&](size_t n) {

@@ -23,6 +23,12 @@ class SxcDecoder {
   // structure still asks for values. Events already reported stay reported.
   bool Decode(const uint8_t* data, size_t size, std::string* error);
 
+  // Walks an uncompressed structure (root index code, if any, then the root's
+  // bytes) over uncompressed value streams (per node index), as Decode would
+  // walk the document stored from them.
+  bool DecodeParts(const std::vector<uint8_t>& structure, const std::vector<std::string>& streams,
+                   const std::vector<uint8_t>& has_stream, std::string* error);
+
   // After a successful Decode: whether every value stream was read to its
   // end.
   bool AllValuesRead() const;

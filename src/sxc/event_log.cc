@@ -3,31 +3,33 @@
 #include <cstring>
 
 namespace zoq {
+namespace {
 
-void EventLog::Tagged(char tag, int32_t value) {
-  char bytes[5];
-  bytes[0] = tag;
-  memcpy(bytes + 1, &value, 4);
-  bytes_.append(bytes, 5);
+constexpr size_t kEntrySize = 1 + 4 + 8;
+
+void Encode(char tag, int32_t node, uint64_t offset, char* entry) {
+  entry[0] = tag;
+  memcpy(entry + 1, &node, 4);
+  memcpy(entry + 5, &offset, 8);
 }
 
-void EventLog::Bool(bool value) {
-  bytes_.push_back('B');
-  bytes_.push_back(value ? 1 : 0);
+}  // namespace
+
+void EventLog::Add(char tag, int32_t node, uint64_t offset) {
+  char entry[kEntrySize];
+  Encode(tag, node, offset, entry);
+  bytes_.append(entry, kEntrySize);
 }
 
-void EventLog::Int(int32_t value) { Tagged('I', value); }
-
-void EventLog::Double(double value) {
-  char bytes[9];
-  bytes[0] = 'D';
-  memcpy(bytes + 1, &value, 8);
-  bytes_.append(bytes, 9);
-}
-
-void EventLog::Text(const char* utf8, size_t length) {
-  Tagged('T', static_cast<int32_t>(length));
-  bytes_.append(utf8, length);
+void EventLogChecker::Check(char tag, int32_t node, uint64_t offset) {
+  if (differs_) return;
+  char entry[kEntrySize];
+  Encode(tag, node, offset, entry);
+  if (expected_.size() - offset_ < kEntrySize || memcmp(expected_.data() + offset_, entry, kEntrySize) != 0) {
+    differs_ = true;
+    return;
+  }
+  offset_ += kEntrySize;
 }
 
 }  // namespace zoq

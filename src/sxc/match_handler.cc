@@ -31,7 +31,10 @@ MatchHandler::MatchHandler(const BinarySchema& schema, EncodeReport* report, Eve
       streams_(schema.nodes.size()),
       has_stream_(schema.nodes.size(), 0) {}
 
-std::string MatchHandler::At() const { return "line " + std::to_string(line_) + ": "; }
+std::string MatchHandler::At() const {
+  const long line = line_source_ != nullptr ? line_source_(line_context_) : 0;
+  return "line " + std::to_string(line) + ": ";
+}
 
 void MatchHandler::Fail(const std::string& reason) {
   failed_ = true;
@@ -178,32 +181,28 @@ void MatchHandler::BuildBytes(const Frame& frame, std::vector<uint8_t>* out) {
 
 // ---- values ----
 
-void MatchHandler::AppendValue(const SchemaNode& node, const char* text, size_t length, bool log) {
+void MatchHandler::AppendValue(const SchemaNode& node, const char* text, size_t length) {
   std::string& stream = streams_[node.index];
   has_stream_[node.index] = 1;
   switch (node.value_type) {
     case kBooleanValue: {
       const bool value = ParseBooleanText(text);
       stream.push_back(value ? 1 : 0);
-      if (log) log_->Bool(value);
       break;
     }
     case kIntegerValue: {
       const int32_t value = ParseIntegerText(text);
       stream.append(reinterpret_cast<const char*>(&value), 4);
-      if (log) log_->Int(value);
       break;
     }
     case kFloatValue:
     case kDoubleValue: {
       const double value = ParseDoubleText(text);
       stream.append(reinterpret_cast<const char*>(&value), 8);
-      if (log) log_->Double(value);
       break;
     }
     default:
       stream.append(text, length);
-      if (log && length > 0) log_->Text(text, length);
       break;
   }
 }
@@ -213,13 +212,17 @@ void MatchHandler::AppendZero(const SchemaNode& node) {
   has_stream_[node.index] = 1;
 }
 
+// A value is logged where the decoder will read it: its node and its offset
+// in the node's stream.
 void MatchHandler::StorePendingAtStart() {
   if (frames_.empty()) return;
   const SchemaNode* owner = frames_.back().text_owner;
   const bool textual = IsTextual(owner->value_type);
   const bool ends_value = owner->mixed && textual;
-  if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size(), !textual || ends_value);
+  const size_t start = streams_[owner->index].size();
+  if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size());
   if (ends_value) AppendZero(*owner);
+  if (ends_value || (!textual && !pending_.empty())) log_->Value(*owner, start);
   pending_.clear();
 }
 
@@ -227,17 +230,16 @@ bool MatchHandler::StorePendingAtEnd() {
   const SchemaNode* owner = frames_.back().text_owner;
   const bool textual = IsTextual(owner->value_type);
   const bool holds_value = owner->mixed || owner->children.empty();
-  if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size(), !textual || holds_value);
-  if (holds_value) {
-    if (textual) {
-      AppendZero(*owner);
-    } else if (pending_.empty()) {
-      // Without a value here the decoder would take the next one of the stream.
-      Fail(At() + "element '" + owner->name_utf8 + "' is empty but must hold " +
-           ValueKind(owner->value_type));
-      return false;
-    }
+  const size_t start = streams_[owner->index].size();
+  if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size());
+  if (holds_value && !textual && pending_.empty()) {
+    // Without a value here the decoder would take the next one of the stream.
+    Fail(At() + "element '" + owner->name_utf8 + "' is empty but must hold " +
+         ValueKind(owner->value_type));
+    return false;
   }
+  if (holds_value && textual) AppendZero(*owner);
+  if ((holds_value && textual) || (!textual && !pending_.empty())) log_->Value(*owner, start);
   pending_.clear();
   return true;
 }
@@ -327,14 +329,15 @@ bool MatchHandler::StoreAttributes(const SchemaNode& element, const char** attri
     if (!attribute.IsOptional()) ++required_given;
     records_.push_back(Record{&attribute, arena_.size(), 0, true});
     const size_t length = strlen(value);
+    const size_t start = streams_[attribute.index].size();
     if (length == 0 && !IsTextual(attribute.value_type)) {
       Fail(At() + "attribute '" + name + "' of element '" + element.name_utf8 + "' is empty but must hold " +
            ValueKind(attribute.value_type));
       return false;
     }
-    AppendValue(attribute, value, length, false);
+    AppendValue(attribute, value, length);
     if (IsTextual(attribute.value_type)) AppendZero(attribute);
-    given_.push_back({position, value});
+    given_.push_back({position, start});
   }
   // Only declared attributes count towards the required ones.
   const int required = static_cast<int>(element.attributes.size()) - element.optional_attribute_count;
@@ -355,24 +358,10 @@ bool MatchHandler::StoreAttributes(const SchemaNode& element, const char** attri
   }
   // The decoder reports attributes in schema order.
   std::sort(given_.begin(), given_.end());
-  for (const auto& [position, value] : given_) {
+  for (const auto& [position, start] : given_) {
     const SchemaNode& attribute = *element.attributes[position];
     log_->StartAttribute(attribute);
-    switch (attribute.value_type) {
-      case kBooleanValue:
-        log_->Bool(ParseBooleanText(value));
-        break;
-      case kIntegerValue:
-        log_->Int(ParseIntegerText(value));
-        break;
-      case kFloatValue:
-      case kDoubleValue:
-        log_->Double(ParseDoubleText(value));
-        break;
-      default:
-        if (*value != 0) log_->Text(value, strlen(value));
-        break;
-    }
+    log_->Value(attribute, start);
     log_->EndAttribute(attribute);
   }
   return true;
@@ -380,8 +369,7 @@ bool MatchHandler::StoreAttributes(const SchemaNode& element, const char** attri
 
 // ---- parser events ----
 
-void MatchHandler::StartElement(const char* name, const char** attributes, long line) {
-  line_ = line;
+void MatchHandler::StartElement(const char* name, const char** attributes) {
   if (failed_) {
     Message(std::string("\ninvalidate node found in startElement: ") + name + "(localname)");
     if (completed_) Fail(At() + "element '" + name + "' follows the end of the root element");
@@ -399,8 +387,7 @@ void MatchHandler::StartElement(const char* name, const char** attributes, long 
   EnterLeadingGroups(element);
 }
 
-void MatchHandler::EndElement(const char* name, long line) {
-  line_ = line;
+void MatchHandler::EndElement(const char* name) {
   if (failed_ || frames_.empty()) {
     Message(std::string("\ninvalidate node found in endElement: ") + name + "(localname)");
     completed_ = false;
@@ -457,8 +444,7 @@ void MatchHandler::EndElement(const char* name, long line) {
   }
 }
 
-void MatchHandler::CharacterData(const char* text, int length, long line) {
-  line_ = line;
+void MatchHandler::CharacterData(const char* text, int length) {
   if (failed_ || frames_.empty()) {
     Message("\ninvalidate characters found: " + std::string(text, static_cast<size_t>(length)));
     completed_ = false;

@@ -18,11 +18,18 @@ class MatchHandler {
  public:
   MatchHandler(const BinarySchema& schema, EncodeReport* report, EventLog* log);
 
-  // Parser events. Names and text are UTF-8; `line` is where the event
-  // arrived.
-  void StartElement(const char* name, const char** attributes, long line);
-  void EndElement(const char* name, long line);
-  void CharacterData(const char* text, int length, long line);
+  // Answers the line of the event being handled (asked only when a reason
+  // is written).
+  using LineSource = long (*)(void* context);
+  void SetLineSource(LineSource source, void* context) {
+    line_source_ = source;
+    line_context_ = context;
+  }
+
+  // Parser events. Names and text are UTF-8.
+  void StartElement(const char* name, const char** attributes);
+  void EndElement(const char* name);
+  void CharacterData(const char* text, int length);
 
   // Fails the run without a console message.
   void Fail(const std::string& reason);
@@ -66,7 +73,7 @@ class MatchHandler {
   bool StoreAttributes(const SchemaNode& element, const char** attributes);
   void StorePendingAtStart();
   bool StorePendingAtEnd();
-  void AppendValue(const SchemaNode& node, const char* text, size_t length, bool log);
+  void AppendValue(const SchemaNode& node, const char* text, size_t length);
   void AppendZero(const SchemaNode& node);
   void BuildBytes(const Frame& frame, std::vector<uint8_t>* out);
   void AppendChildren(size_t first, std::vector<uint8_t>* out);
@@ -79,7 +86,8 @@ class MatchHandler {
   bool failed_ = false;
   bool completed_ = false;
   bool message_printed_ = false;
-  long line_ = 0;
+  LineSource line_source_ = nullptr;
+  void* line_context_ = nullptr;
   std::string pending_;
   std::vector<Frame> frames_;
   std::vector<Record> records_;
@@ -90,7 +98,9 @@ class MatchHandler {
   std::vector<uint8_t> root_bytes_;
   std::vector<std::string> streams_;
   std::vector<uint8_t> has_stream_;
-  std::vector<std::pair<size_t, const char*>> given_;  // declared attributes of a start tag
+  // Declared attributes of a start tag: position in the element's list and
+  // offset of the value in the attribute's stream.
+  std::vector<std::pair<size_t, size_t>> given_;
 };
 
 }  // namespace zoq

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "sxc/byte_coder.h"
 #include "sxc/decoder.h"
 #include "sxc/event_log.h"
 #include "sxc/match_handler.h"
@@ -22,25 +23,20 @@ struct ParserDeleter {
 };
 using Parser = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 
-struct Context {
-  MatchHandler* handler;
-  XML_Parser parser;
-  long Line() const { return static_cast<long>(XML_GetCurrentLineNumber(parser)); }
-};
-
-void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-  auto* context = static_cast<Context*>(data);
-  context->handler->StartElement(name, attributes, context->Line());
+long CurrentLine(void* parser) {
+  return static_cast<long>(XML_GetCurrentLineNumber(static_cast<XML_Parser>(parser)));
 }
 
-void XMLCALL OnEnd(void* data, const XML_Char* name) {
-  auto* context = static_cast<Context*>(data);
-  context->handler->EndElement(name, context->Line());
+void XMLCALL OnStart(void* handler, const XML_Char* name, const XML_Char** attributes) {
+  static_cast<MatchHandler*>(handler)->StartElement(name, attributes);
 }
 
-void XMLCALL OnText(void* data, const XML_Char* text, int length) {
-  auto* context = static_cast<Context*>(data);
-  context->handler->CharacterData(text, length, context->Line());
+void XMLCALL OnEnd(void* handler, const XML_Char* name) {
+  static_cast<MatchHandler*>(handler)->EndElement(name);
+}
+
+void XMLCALL OnText(void* handler, const XML_Char* text, int length) {
+  static_cast<MatchHandler*>(handler)->CharacterData(text, length);
 }
 
 // Parses with `feed`, which hands the parser one piece after another and
@@ -55,8 +51,8 @@ bool Run(const BinarySchema& schema, EncodeReport* report,
     report->reason = "out of memory";
     return false;
   }
-  Context context{&handler, parser.get()};
-  XML_SetUserData(parser.get(), &context);
+  handler.SetLineSource(CurrentLine, parser.get());
+  XML_SetUserData(parser.get(), &handler);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
   XML_SetCharacterDataHandler(parser.get(), OnText);
   if (!feed(parser.get())) {
@@ -74,21 +70,28 @@ bool Run(const BinarySchema& schema, EncodeReport* report,
     if (report->reason.empty()) report->reason = "the document has no complete root element";
     return false;
   }
+  // The stored form must decode to exactly what was matched: walk the
+  // structure over the value streams as the decoder will.
+  std::vector<uint8_t> structure;
+  if (schema.roots.size() >= 2) {
+    const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(handler.root())));
+    structure.assign(code.bytes, code.bytes + code.length);
+  }
+  structure.insert(structure.end(), handler.root_bytes().begin(), handler.root_bytes().end());
+  EventLogChecker checker(log.bytes());
+  SxcDecoder decoder(schema, &checker);
+  std::string error;
+  if (!decoder.DecodeParts(structure, handler.value_streams(), handler.has_stream(), &error) ||
+      !checker.Matches() || !decoder.AllValuesRead()) {
+    report->reason =
+        "the document does not fit the schema: an element or group occurs more often, or in "
+        "another order, than the stored form can express";
+    return false;
+  }
   const EncodedDocument document{handler.root(), &handler.root_bytes(), &handler.value_streams(),
                                  &handler.has_stream()};
   if (!WriteSxcDocument(schema, document, sxc) || sxc->size() > static_cast<size_t>(INT32_MAX)) {
     report->reason = "the document is too large to be stored";
-    sxc->clear();
-    return false;
-  }
-  // The output must decode to exactly what was matched.
-  EventLogChecker checker(log.bytes());
-  SxcDecoder decoder(schema, &checker);
-  std::string error;
-  if (!decoder.Decode(sxc->data(), sxc->size(), &error) || !checker.Matches() || !decoder.AllValuesRead()) {
-    report->reason =
-        "the document does not fit the schema: an element or group occurs more often, or in "
-        "another order, than the stored form can express";
     sxc->clear();
     return false;
   }

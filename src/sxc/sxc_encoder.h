@@ -1,7 +1,8 @@
 // Encodes XML text into an SXC document: parses it with expat (no namespace
-// processing), matches it against the schema, writes the SXC bytes, and
-// checks them by decoding, so that a run never reports success for output
-// that would decode to a different document.
+// processing), matches it against the schema, checks that the structure and
+// values it gathered decode to exactly what it matched (the decoder's own
+// walk over them), and writes the SXC bytes; a run never reports success for
+// output that would decode to a different document.
 #pragma once
 
 #include <cstddef>
