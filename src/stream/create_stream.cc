@@ -9,6 +9,7 @@
 #include "stream/memory_stream.h"
 #include "stream/stream.h"
 #include "stream/sub_stream.h"
+#include "stream/sxc_stream.h"
 
 namespace zoq {
 namespace {
@@ -26,6 +27,10 @@ Stream* Construct(void* args, int type) {
     }
     case kDynamicMemoryStream:
       return new CVelDynamicMemoryStream();
+    case kSxcStream: {
+      auto* a = static_cast<SxcStreamArgs*>(args);
+      return new CVelSXCStream(a->inner, a->schema_path, a->temp_dir);
+    }
     case kDeflateStream: {
       auto* a = static_cast<DeflateStreamArgs*>(args);
       return new CVelDeflateStream(a->inner, a->raw);
@@ -43,17 +48,12 @@ Stream* Construct(void* args, int type) {
   }
 }
 
-bool IsImplemented(int type) {
-  return type != kSxcStream;
-}
-
 }  // namespace
 
 int CreateStream(int mode, void* args, Stream** out, int type) {
   if (out == nullptr || type < kFileStream || type > kReadOnlySubStream) return kInvalidArgument;
   *out = nullptr;
   if (args == nullptr && type != kDynamicMemoryStream) return kInvalidArgument;
-  if (!IsImplemented(type)) return kNotSupported;
   std::unique_ptr<Stream> stream;
   try {
     stream.reset(Construct(args, type));
