@@ -167,6 +167,24 @@ TEST_F(SxcStreamTest, ConstructorRefusesBadArguments) {
   delete clone;
 }
 
+TEST_F(SxcStreamTest, CreateStreamBuildsTypeFour) {
+  test::WriteFile(stored_, test::ReadFile(test::DataDir() + "/doc_basic.sxc"));
+  SxcStreamArgs args;
+  args.inner = new CVelFileStream(stored_, false);
+  args.schema_path = schema_;
+  args.temp_dir = dir_;
+  Stream* stream = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &args, &stream, kSxcStream), kOk);
+  EXPECT_EQ(args.inner, nullptr) << "the stream owns its inner stream";
+  int code;
+  EXPECT_EQ(ReadAll(stream, &code), test::ReadFile(test::DataDir() + "/doc_basic.expected.xml"));
+  delete stream;
+  args.inner = new CVelFileStream(stored_, false);
+  args.schema_path = dir_ + "/missing.bsg";
+  EXPECT_EQ(CreateStream(kModeRead, &args, &stream, kSxcStream), kCreateException);
+  EXPECT_EQ(stream, nullptr);
+}
+
 TEST_F(SxcStreamTest, ParallelConversionsUseTheirOwnFiles) {
   test::WriteFile(stored_, test::ReadFile(test::DataDir() + "/doc_basic.sxc"));
   const std::string expected = test::ReadFile(test::DataDir() + "/doc_basic.expected.xml");
