@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +23,7 @@
 #include "app/item_list_model.h"
 #include "app/item_sort_proxy.h"
 #include "app/package_tree_model.h"
+#include "app/stats_dialog.h"
 #include "app/stats_table.h"
 #include "app/zoqe_app.h"
 #include "app/zoqe_dlg.h"
@@ -451,6 +455,33 @@ class AppWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(!window_->package());
+  }
+
+  void statisticsAndAboutCommands() {
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
+    QStringList rows;
+    QString version;
+    // The command runs the dialog modally; read it and close it from inside.
+    QTimer::singleShot(0, this, [&rows] {
+      auto* dialog = qobject_cast<CZOQEInfoDlg*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
+        rows << row->text(1) + QLatin1Char('|') + row->text(2);
+      }
+      dialog->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
+    });
+    window_->commands().statistics->trigger();
+    // Folders "/" and "dir" (size 0) and four .TXT parts of 911+9+6+3 bytes.
+    QCOMPARE(rows, (QStringList{"4|929", "2|0"}));
+    QTimer::singleShot(0, this, [&version] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      version = dialog->findChild<QLabel*>(QStringLiteral("versionText"))->text();
+      dialog->close();
+    });
+    window_->commands().about->trigger();
+    QVERIFY(version.contains(QStringLiteral("0.1.0")));
   }
 
   void infoPanelLayout() {
