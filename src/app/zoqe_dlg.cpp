@@ -215,6 +215,19 @@ void CZOQEDlg::ConnectCommands() {
   connect(c.history, &QAction::triggered, this, &CZOQEDlg::OnToggleHistory);
   connect(c.statistics, &QAction::triggered, this, &CZOQEDlg::OnStatistics);
   connect(c.about, &QAction::triggered, this, &CZOQEDlg::OnAbout);
+  connect(c.open_text, &QAction::triggered, this, [this] { OnOpenPartAs(kViewText); });
+  connect(c.open_binary, &QAction::triggered, this, [this] { OnOpenPartAs(kViewHex); });
+  connect(c.open_default, &QAction::triggered, this,
+          [this] { OnOpenPartAs(kViewDefaultProgram); });
+  connect(c.export_files, &QAction::triggered, this, [this] {
+    if (exporter_) exporter_(false);
+  });
+  connect(c.export_raw, &QAction::triggered, this, [this] {
+    if (exporter_) exporter_(true);
+  });
+  connect(c.find, &QAction::triggered, this, [this] {
+    if (finder_) finder_();
+  });
   for (QMenu* menu : {c.file_menu, c.edit_menu, c.view_menu, c.help_menu}) {
     connect(menu, &QMenu::aboutToShow, this, &CZOQEDlg::UpdateCommands);
   }
@@ -228,16 +241,17 @@ void CZOQEDlg::UpdateCommands() {
   c.select_all->setEnabled(text_shown);
   c.copy->setEnabled(text_shown);
   // Find, the three open commands and export are carried out by the part
-  // viewers; without them the entries stay greyed.
-  c.find->setEnabled(false);
+  // viewers and the export; without those the entries stay greyed.
+  c.find->setEnabled(text_shown && finder_);
   c.history->setChecked(history_mode_);
   c.statistics->setEnabled(open);
   const bool viewers = static_cast<bool>(part_viewer_);
   for (QAction* action : {c.open_text, c.open_binary, c.open_default}) {
     action->setEnabled(open && viewers && item_commands_.open_enabled);
   }
-  c.export_files->setEnabled(false);
-  c.export_raw->setEnabled(false);
+  const bool exports = open && exporter_ && item_commands_.export_enabled;
+  c.export_files->setEnabled(exports);
+  c.export_raw->setEnabled(exports);
   c.help->setEnabled(false);
 }
 
@@ -252,6 +266,16 @@ void CZOQEDlg::SetContainerFactory(ContainerFactory factory) {
 
 void CZOQEDlg::SetPartViewer(PartViewer viewer) {
   part_viewer_ = std::move(viewer);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetExporter(Exporter exporter) {
+  exporter_ = std::move(exporter);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetFinder(Finder finder) {
+  finder_ = std::move(finder);
   UpdateCommands();
 }
 

@@ -55,6 +55,13 @@ class CZOQEDlg : public QDialog {
   // Hook for the part viewers: (package path, version, read-only, report
   // errors, view mode) -> shown.
   using PartViewer = std::function<bool(const QString&, int, bool, bool, int)>;
+  // Hooks for export (raw flag) and for the find dialog.
+  using Exporter = std::function<void(bool)>;
+  using Finder = std::function<void()>;
+  // View modes the open commands ask the viewer for.
+  static constexpr int kViewText = 3;
+  static constexpr int kViewHex = 5;
+  static constexpr int kViewDefaultProgram = 6;
 
   static const QString& InitialTitle();
 
@@ -81,6 +88,9 @@ class CZOQEDlg : public QDialog {
   void OnToggleHistory();
   void OnStatistics();
   void OnAbout();
+  // Open as text, as hex dump or with the default program: the part
+  // selected in the tree, or the single part row selected in the list.
+  void OnOpenPartAs(int view_mode);
   // Evaluates every command's enabled state.
   void UpdateCommands();
 
@@ -91,6 +101,8 @@ class CZOQEDlg : public QDialog {
 
   void SetContainerFactory(ContainerFactory factory);
   void SetPartViewer(PartViewer viewer);
+  void SetExporter(Exporter exporter);
+  void SetFinder(Finder finder);
   // Set by the part viewers: the text view holds an XML part being edited.
   void SetXmlEditable(bool editable, const QString& part_path);
 
@@ -178,6 +190,8 @@ class CZOQEDlg : public QDialog {
   ItemCommandState item_commands_;
   ContainerFactory container_factory_;
   PartViewer part_viewer_;
+  Exporter exporter_;
+  Finder finder_;
 
   // Models.
   std::unique_ptr<TypeTable> types_;

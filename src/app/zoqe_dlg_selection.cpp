@@ -10,6 +10,7 @@
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
 #include "app/item_sort_proxy.h"
+#include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/stats_table.h"
 #include "app/type_table.h"
@@ -217,6 +218,26 @@ void CZOQEDlg::ActivateListRow(int proxy_row) {
     part_viewer_(PackageTreeModel::PackagePath(tree_item) + row.name,
                  PackageTreeModel::VersionOf(tree_item), false, false, kViewByExtension);
   }
+}
+
+void CZOQEDlg::OnOpenPartAs(int view_mode) {
+  if (!package_) {
+    ShowError(this, QStringLiteral("文件未打开"));
+    return;
+  }
+  TreeItem* item = CurrentTreeItem();
+  if (!item || !part_viewer_) return;
+  QString path = PackageTreeModel::PackagePath(item);
+  if (item->data == 0) {
+    const QModelIndexList rows = list_view_->selectionModel()->selectedRows();
+    if (rows.size() != 1) {
+      ShowMessage(this, QStringLiteral("请选择一个文件"), QStringLiteral("提示"),
+                  QMessageBox::Information);
+      return;
+    }
+    path += list_model_->row(list_proxy_->mapToSource(rows.first()).row()).name;
+  }
+  part_viewer_(path, PackageTreeModel::VersionOf(item), true, true, view_mode);
 }
 
 void CZOQEDlg::ShowTreeContextMenu(const QPoint& pos) {

@@ -290,6 +290,28 @@ class AppWindowTest : public QObject {
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(0, 0));
     QVERIFY(!window_->item_commands().export_enabled);
 
+    // The open commands go to the viewers with the selected part.
+    QStringList viewed;
+    window_->SetPartViewer([&viewed](const QString& path, int version, bool read_only,
+                                     bool report, int mode) {
+      viewed << QStringLiteral("%1 %2 %3 %4 %5").arg(path).arg(version).arg(read_only).arg(
+                    report).arg(mode);
+      return true;
+    });
+    MessageRecorder messages;
+    window_->list_view()->clearSelection();
+    window_->OnOpenPartAs(CZOQEDlg::kViewText);
+    QCOMPARE(messages.LastText(), QStringLiteral("请选择一个文件"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
+    window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
+    QVERIFY(window_->commands().open_text->isEnabled());
+    window_->commands().open_binary->trigger();
+    QCOMPARE(viewed, (QStringList{"/f/a9.txt 0 1 1 5"}));
+    // A double-click on a part row shows it for editing, without reports.
+    window_->ActivateListRow(a9);
+    QCOMPARE(viewed.last(), QStringLiteral("/f/a9.txt 0 0 0 0"));
+    QCOMPARE(messages.shown.size(), 1);
+
     // Double-clicks: a folder row opens the folder, ".." goes back up.
     window_->ActivateListRow(ListRowOf(*window_, QStringLiteral("z")));
     QCOMPARE(window_->CurrentTreeItem()->name, QStringLiteral("z"));
