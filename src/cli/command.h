@@ -35,5 +35,7 @@ extern const Command kExtractCommand;
 extern const Command kLogCommand;
 extern const Command kVerifyCommand;
 extern const Command kStatCommand;
+extern const Command kSchemaCommand;
+extern const Command kSxcCommand;
 
 }  // namespace zoqcli

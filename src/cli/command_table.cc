@@ -6,8 +6,8 @@ namespace zoqcli {
 
 const std::vector<const Command*>& AllCommands() {
   static const std::vector<const Command*> commands = {
-      &kLsCommand,  &kInfoCommand,   &kCatCommand,  &kExtractCommand,
-      &kLogCommand, &kVerifyCommand, &kStatCommand,
+      &kLsCommand,     &kInfoCommand, &kCatCommand,    &kExtractCommand, &kLogCommand,
+      &kVerifyCommand, &kStatCommand, &kSchemaCommand, &kSxcCommand,
   };
   return commands;
 }

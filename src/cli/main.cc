@@ -17,7 +17,7 @@ using zoqcli::Command;
 
 void PrintOverview(std::FILE* out) {
   std::fprintf(out,
-               "usage: zoq COMMAND [OPTIONS] PACKAGE [ARGUMENTS]\n"
+               "usage: zoq COMMAND [OPTIONS] ARGUMENTS...\n"
                "\n"
                "Reads ZOQ packages (.zoq, .pliv): their tree of folders and parts, every\n"
                "revision, and part content decoded or as stored.\n"
@@ -43,7 +43,7 @@ int UsageFailure(const Command* command, const std::string& message) {
     std::fprintf(stderr, "usage: zoq %s\n", command->synopsis);
     std::fprintf(stderr, "Run \"zoq %s --help\" for details.\n", command->name);
   } else {
-    std::fprintf(stderr, "usage: zoq COMMAND [OPTIONS] PACKAGE [ARGUMENTS]\n");
+    std::fprintf(stderr, "usage: zoq COMMAND [OPTIONS] ARGUMENTS...\n");
     std::fprintf(stderr, "Run \"zoq --help\" for the list of commands.\n");
   }
   return 2;

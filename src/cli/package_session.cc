@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <exception>
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
@@ -30,7 +31,7 @@ std::u16string PackagePathArgument(const std::string& text) {
 
 PackageSession::PackageSession(const std::string& package_path, const PackageOptions& options,
                                SessionUse use)
-    : package_path_(package_path), options_(options) {
+    : package_path_(package_path), options_(options), use_(use) {
   zoq::ContainerOptions container_options;
   container_options.resource_dir = ExecutableFolder();
   container_options.no_temp_dir = use == SessionUse::kStructure;
@@ -46,6 +47,17 @@ PackageSession::PackageSession(const std::string& package_path, const PackageOpt
   if (use == SessionUse::kContent) ApplyDocumentType();
   key_info_.key = options_.key.data();
   key_info_.key_length = static_cast<int>(options_.key.size());
+}
+
+PackageSession::~PackageSession() {
+  // A container without a temporary directory owns nothing outside the
+  // process. Taking apart the model of a large package costs a good part
+  // of a short command's run time, so it is left for the process exit to
+  // reclaim (held by a global pointer: it is not a leak).
+  if (use_ == SessionUse::kStructure && std::uncaught_exceptions() == 0) {
+    static std::vector<zoq::Container*>* kept_until_exit = new std::vector<zoq::Container*>;
+    kept_until_exit->push_back(container_.release());
+  }
 }
 
 void PackageSession::ApplyDocumentType() {

@@ -23,6 +23,9 @@ class PackageSession {
   // Throws CodeFailure when the container cannot be made or the package
   // cannot be opened, or when --docver or --schema are refused.
   PackageSession(const std::string& package_path, const PackageOptions& options, SessionUse use);
+  ~PackageSession();
+  PackageSession(const PackageSession&) = delete;
+  PackageSession& operator=(const PackageSession&) = delete;
 
   zoq::Container* container() const { return container_.get(); }
   int revision_limit() const { return options_.revision_limit; }
@@ -37,6 +40,7 @@ class PackageSession {
   std::string package_path_;
   PackageOptions options_;
   std::unique_ptr<zoq::Container> container_;
+  SessionUse use_;
   zoq::KeyInfo key_info_;
 };
 
