@@ -158,21 +158,19 @@ int PackageContainer::LoadModel(int revision_limit) {
   for (EntryFacts& facts : chain) {
     auto entry = std::make_unique<Entry>();
     for (RecordFacts& r : facts.records) {
-      auto record = std::make_unique<ItemRecord>();
-      record->revision = facts.revision;
-      record->item_number = next_item_++;
-      record->type = r.type;
-      record->skippable = r.skippable;
-      record->data_offset = r.data_offset;
-      record->path = std::move(r.path);
-      entry->records.push_back(std::move(record));
+      ItemRecord& record = entry->records.emplace_back();
+      record.revision = facts.revision;
+      record.item_number = next_item_++;
+      record.type = r.type;
+      record.skippable = r.skippable;
+      record.data_offset = r.data_offset;
+      auto slot = path_map_.try_emplace(std::move(r.path)).first;
+      slot->second.push_back(&record);
+      record.path = &slot->first;
     }
     facts.records.clear();
     entry->facts = std::move(facts);
     entries_.push_back(std::move(entry));
-  }
-  for (const auto& entry : entries_) {
-    for (const auto& record : entry->records) path_map_[record->path].push_back(record.get());
   }
   BuildTree();
   return kOk;

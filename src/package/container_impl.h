@@ -9,6 +9,7 @@
 
 #include "package/container.h"
 #include "package/item_record.h"
+#include "package/path.h"
 #include "package/path_tree.h"
 #include "stream/rw_lock.h"
 
@@ -157,7 +158,7 @@ class PackageContainer : public Container {
   bool modified_ = false;
   HeaderFacts header_;
   std::vector<std::unique_ptr<Entry>> entries_;
-  std::map<std::u16string, RecordList> path_map_;
+  std::map<std::u16string, RecordList, PathLess> path_map_;
   std::unique_ptr<TreeNode> root_;
   std::map<std::u16string, std::vector<std::unique_ptr<DecodedCopy>>> copies_;
 

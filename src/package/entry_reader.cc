@@ -55,8 +55,35 @@ int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, in
 
 }  // namespace
 
+NameMap::NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names) {
+  for (const auto& [key, path] : names) Add(key, path);
+}
+
+void NameMap::Add(const NameKey& key, std::u16string path) {
+  if (names_.empty() || names_.back().first < key) {
+    names_.emplace_back(key, std::move(path));
+    return;
+  }
+  auto at = std::lower_bound(names_.begin(), names_.end(), key,
+                             [](const auto& entry, const NameKey& k) { return entry.first < k; });
+  if (at != names_.end() && at->first == key) return;
+  names_.emplace(at, key, std::move(path));
+}
+
+int NameMap::Find(const NameKey& key) const {
+  auto at = std::lower_bound(names_.begin(), names_.end(), key,
+                             [](const auto& entry, const NameKey& k) { return entry.first < k; });
+  if (at == names_.end() || at->first != key) return -1;
+  return static_cast<int>(at - names_.begin());
+}
+
+const std::u16string* NameMap::Lookup(const NameKey& key) const {
+  int index = Find(key);
+  return index < 0 ? nullptr : &names_[index].second;
+}
+
 int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
-  out->clear();
+  *out = NameMap();
   if (size < 4) return kNameTableReadFailed;
   auto count = static_cast<int32_t>(LoadU32(data));
   if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size)) return kNameTableReadFailed;
@@ -75,16 +102,19 @@ int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
     // becomes a name: records that use its key fail instead.
     if (Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data + pos), length), &path) &&
         IsNormalizedPath(path)) {
-      out->emplace(key, std::move(path));
+      out->Add(key, std::move(path));
     }
     pos += length + 1;
   }
   return kOk;
 }
 
-int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+int ParseItemList(const uint8_t* data, size_t size, int width, NameMap& names,
                   std::vector<RecordFacts>* out) {
   out->clear();
+  // The first record of a name takes its path over; later ones copy it from
+  // that record.
+  std::vector<int> first_use(names.size(), -1);
   const size_t record = ItemRecordSize(width);
   for (size_t pos = 0; size - pos >= record; pos += record) {
     int type = data[pos] & 0x0F;
@@ -94,13 +124,18 @@ int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& na
     if (offset < 0) return kItemListReadFailed;
     NameKey key;
     std::memcpy(key.data(), data + pos + 1 + width, 16);
-    auto name = names.find(key);
-    if (name == names.end()) return kItemListReadFailed;
+    int name = names.Find(key);
+    if (name < 0) return kItemListReadFailed;
     RecordFacts facts;
     facts.type = type;
     facts.skippable = (data[pos] & 0x10) != 0;
     facts.data_offset = offset;
-    facts.path = name->second;
+    if (first_use[name] < 0) {
+      first_use[name] = static_cast<int>(out->size());
+      facts.path = std::move(names.names_[name].second);
+    } else {
+      facts.path = (*out)[first_use[name]].path;
+    }
     out->push_back(std::move(facts));
   }
   return kOk;

@@ -4,7 +4,8 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,26 @@
 namespace zoq {
 
 using NameKey = std::array<uint8_t, 16>;
-using NameMap = std::map<NameKey, std::u16string>;
+
+// The names of one entry: key -> path. Keys are usually stored in
+// ascending order, so the names are kept in a sorted vector.
+class NameMap {
+ public:
+  NameMap() = default;
+  NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names);
+
+  // Adds a name; when a key repeats, the first name stays.
+  void Add(const NameKey& key, std::u16string path);
+  // The path of a key, or null.
+  const std::u16string* Lookup(const NameKey& key) const;
+  size_t size() const { return names_.size(); }
+
+ private:
+  friend int ParseItemList(const uint8_t*, size_t, int, NameMap&, std::vector<RecordFacts>*);
+  int Find(const NameKey& key) const;  // index or -1
+
+  std::vector<std::pair<NameKey, std::u16string>> names_;  // sorted by key
+};
 
 // Inflated tables may not grow beyond this, whatever their counts say.
 constexpr int64_t kMaxTableSize = int64_t{1} << 30;
@@ -24,8 +44,9 @@ constexpr int64_t kMaxTableSize = int64_t{1} << 30;
 int ParseNameTable(const uint8_t* data, size_t size, NameMap* out);
 
 // Plain Item List -> records, up to the end record or the last whole
-// record. A bad type, negative offset or unknown key gives 5024.
-int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+// record. A bad type, negative offset or unknown key gives 5024. The paths
+// are taken out of `names` (which is left unspecified).
+int ParseItemList(const uint8_t* data, size_t size, int width, NameMap& names,
                   std::vector<RecordFacts>* out);
 
 // Inflates a stored Name Table (zlib format). Fails with 5023 when the data

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ struct ItemRecord {
   bool present = true;
   int type = kRecordNone;
   bool skippable = false;
-  std::u16string path;
+  const std::u16string* path = nullptr;  // the key of its path map entry
   int64_t data_offset = 0;  // from the entry's BitStream
 
   // Known once the data record has been read (data != null).
@@ -38,7 +39,7 @@ struct ItemRecord {
 
 struct Entry {
   EntryFacts facts;  // facts.records stays empty: the records live below
-  std::vector<std::unique_ptr<ItemRecord>> records;
+  std::deque<ItemRecord> records;  // Item List order; elements never move
 };
 
 // Reads the data record of `record` (check byte, stored length, ECS codes)

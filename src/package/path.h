@@ -18,3 +18,14 @@ int NormalizePath(std::u16string_view in, std::u16string* out);
 bool IsNormalizedPath(std::u16string_view path);
 
 }  // namespace zoq
+
+namespace zoq {
+
+// Ordinal (code-unit) order of package paths, comparing four code units at
+// a time where the paths agree: paths in one package share long prefixes.
+struct PathLess {
+  using is_transparent = void;
+  bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
+
+}  // namespace zoq

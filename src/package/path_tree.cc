@@ -5,17 +5,21 @@
 namespace zoq {
 namespace {
 
-// Splits "/a/b/c" into {"a", "b", "c"}; empty components are dropped.
-std::vector<std::u16string> SplitPath(const std::u16string& path) {
-  std::vector<std::u16string> parts;
+// Calls `visit(component, is_last)` for every non-empty component of a
+// path ("/a/b/c": a, b, c); stops when it returns false.
+template <typename Visit>
+bool ForEachComponent(std::u16string_view path, Visit visit) {
   size_t start = 1;
-  while (start <= path.size()) {
+  while (start < path.size()) {
     size_t end = path.find(u'/', start);
-    if (end == std::u16string::npos) end = path.size();
-    if (end > start) parts.push_back(path.substr(start, end - start));
+    if (end == std::u16string_view::npos) end = path.size();
+    if (end > start) {
+      bool last = path.find_first_not_of(u'/', end) == std::u16string_view::npos;
+      if (!visit(path.substr(start, end - start), last)) return false;
+    }
     start = end + 1;
   }
-  return parts;
+  return true;
 }
 
 }  // namespace
@@ -40,15 +44,24 @@ PathNode* TreeNode::NextChild() {
   return children_[++cursor_].get();
 }
 
-PathNode* TreeNode::FindChild(const std::u16string& name) {
+PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
+
+TreeNode* TreeNode::Find(std::u16string_view name) const {
   auto it = by_name_.find(name);
   return it == by_name_.end() ? nullptr : it->second;
 }
 
-TreeNode* TreeNode::Append(const std::u16string& name, bool folder) {
-  children_.push_back(std::make_unique<TreeNode>(name, this, folder));
+TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder) {
+  if (name.empty()) return nullptr;
+  TreeNode* node = Find(name);
+  if (node == nullptr) return Append(name, folder);
+  return node->folder_ == folder ? node : nullptr;
+}
+
+TreeNode* TreeNode::Append(std::u16string_view name, bool folder) {
+  children_.push_back(std::make_unique<TreeNode>(std::u16string(name), this, folder));
   TreeNode* node = children_.back().get();
-  by_name_[name] = node;
+  by_name_[node->name_] = node;
   return node;
 }
 
@@ -103,36 +116,30 @@ std::vector<PathNode*> TreeNode::Children() const {
   return out;
 }
 
-int AddPathToTree(PathNode* root, const std::u16string& path, PathNode** out) {
+int AddPathToTree(TreeNode* root, const std::u16string& path, PathNode** out) {
   if (root == nullptr || path.empty() || path[0] != u'/') return kIllegalPath;
-  std::vector<std::u16string> parts = SplitPath(path);
-  bool folder_path = path.back() == u'/';
-  PathNode* node = root;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    bool last = i + 1 == parts.size();
-    PathNode* next = nullptr;
-    int code = (last && !folder_path) ? node->AddPartChild(parts[i], &next)
-                                      : node->AddFolderChild(parts[i], &next);
-    if (code != kOk) return code;
-    // A part cannot hold children: a path that runs through one is refused.
-    if (next == nullptr || (!last && !next->IsFolder())) return kAddNodeFailed;
-    if (last && folder_path && !next->IsFolder()) return kAddNodeFailed;
-    node = next;
-  }
+  const bool folder_path = path.back() == u'/';
+  TreeNode* node = root;
+  // A part cannot hold children, nor a folder take a part's name.
+  bool added = ForEachComponent(path, [&](std::u16string_view part, bool last) {
+    node = node->Ensure(part, !(last && !folder_path));
+    return node != nullptr;
+  });
+  if (!added) return kAddNodeFailed;
   if (out) *out = node;
   return kOk;
 }
 
-PathNode* FindPathInTree(PathNode* root, const std::u16string& path) {
+PathNode* FindPathInTree(const TreeNode* root, const std::u16string& path) {
   if (root == nullptr || path.empty() || path[0] != u'/') return nullptr;
-  PathNode* node = root;
-  for (const std::u16string& part : SplitPath(path)) {
-    node = node->FindChild(part);
-    if (node == nullptr) return nullptr;
-  }
+  const TreeNode* node = root;
+  bool found = ForEachComponent(path, [&](std::u16string_view part, bool) {
+    node = node->Find(part);
+    return node != nullptr;
+  });
   // "/x/" names a folder only.
-  if (path.back() == u'/' && !node->IsFolder()) return nullptr;
-  return node;
+  if (!found || (path.back() == u'/' && !node->IsFolder())) return nullptr;
+  return const_cast<TreeNode*>(node);
 }
 
 }  // namespace zoq

@@ -2,9 +2,10 @@
 // order and find them by name.
 #pragma once
 
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/path_node.h"
@@ -32,23 +33,31 @@ class TreeNode : public PathNode {
   std::u16string GetPath() const override;
   std::vector<PathNode*> Children() const override;
 
+  // Lookup and adding by a name view, without copying the name.
+  TreeNode* Find(std::u16string_view name) const;
+  // Adds a child of the kind asked for, or returns the one of that name;
+  // null when a part of that name exists where a folder is wanted or the
+  // other way round.
+  TreeNode* Ensure(std::u16string_view name, bool folder);
+
  private:
-  TreeNode* Append(const std::u16string& name, bool folder);
+  TreeNode* Append(std::u16string_view name, bool folder);
 
   std::u16string name_;
   TreeNode* parent_ = nullptr;
   bool folder_ = true;
   std::vector<std::unique_ptr<TreeNode>> children_;  // insertion order
-  std::map<std::u16string, TreeNode*> by_name_;
+  // Keys view the children's own names, which live as long as the children.
+  std::unordered_map<std::u16string_view, TreeNode*> by_name_;
   size_t cursor_ = 0;
 };
 
 // Adds a normalized path below the root: folders for every component but
 // the last, a part for the last (folders only for a path ending with "/").
 // 5050 for a path without the leading "/", 5051 when a node cannot be added.
-int AddPathToTree(PathNode* root, const std::u16string& path, PathNode** out);
+int AddPathToTree(TreeNode* root, const std::u16string& path, PathNode** out);
 
 // Walks a normalized path from the root; null when a component is missing.
-PathNode* FindPathInTree(PathNode* root, const std::u16string& path);
+PathNode* FindPathInTree(const TreeNode* root, const std::u16string& path);
 
 }  // namespace zoq

@@ -9,12 +9,16 @@ bool Utf8ToUtf16(std::string_view in, std::u16string* out) {
   out->reserve(in.size());
   size_t i = 0;
   while (i < in.size()) {
-    uint8_t b = static_cast<uint8_t>(in[i]);
-    if (b < 0x80) {
-      out->push_back(b);
-      ++i;
+    // Runs of ASCII, the usual content of a path, are copied in one go.
+    size_t ascii = i;
+    while (ascii < in.size() && static_cast<uint8_t>(in[ascii]) < 0x80) ++ascii;
+    if (ascii > i) {
+      out->append(in.begin() + static_cast<std::ptrdiff_t>(i),
+                  in.begin() + static_cast<std::ptrdiff_t>(ascii));
+      i = ascii;
       continue;
     }
+    uint8_t b = static_cast<uint8_t>(in[i]);
     int extra;
     uint32_t cp;
     uint32_t min;

@@ -47,8 +47,8 @@ TEST(NameTableTest, ReadsNamesAndChecksCounts) {
   auto table = NameTableBuilder(2).Name(1, "/a.xml").Name(2, "/dir/b.xml").bytes;
   table.push_back(0x77);  // bytes after the last record are ignored
   ASSERT_EQ(ParseNameTable(table.data(), table.size(), &names), kOk);
-  EXPECT_EQ(names.at(KeyOf(1)), u"/a.xml");
-  EXPECT_EQ(names.at(KeyOf(2)), u"/dir/b.xml");
+  EXPECT_EQ(*names.Lookup(KeyOf(1)), u"/a.xml");
+  EXPECT_EQ(*names.Lookup(KeyOf(2)), u"/dir/b.xml");
 
   EXPECT_EQ(ParseNameTable(table.data(), 3, &names), kNameTableReadFailed);
   auto negative = NameTableBuilder(-1).bytes;
@@ -75,7 +75,7 @@ TEST(NameTableTest, SkipsInvalidUtf8AndUnnormalizedPaths) {
                    .bytes;
   ASSERT_EQ(ParseNameTable(table.data(), table.size(), &names), kOk);
   EXPECT_EQ(names.size(), 1u);
-  EXPECT_EQ(names.count(KeyOf(1)), 1u);
+  EXPECT_NE(names.Lookup(KeyOf(1)), nullptr);
 
   // A record that uses a skipped name fails the Item List.
   std::vector<RecordFacts> records;
@@ -107,6 +107,23 @@ TEST(ItemListTest, ReadsUpToEndRecordOrLastWholeRecord) {
   cut.insert(cut.end(), {1, 4, 0});
   ASSERT_EQ(ParseItemList(cut.data(), cut.size(), 4, names, &records), kOk);
   EXPECT_EQ(records.size(), 2u);
+}
+
+TEST(ItemListTest, RecordsMayShareAName) {
+  NameMap names{{KeyOf(2), u"/b"}, {KeyOf(1), u"/a"}, {KeyOf(1), u"/ignored"}};
+  EXPECT_EQ(names.size(), 2u);
+  std::vector<uint8_t> items;
+  for (int k : {1, 2, 1, 1}) {
+    auto record = ItemRecord(2, 4, k);
+    items.insert(items.end(), record.begin(), record.end());
+  }
+  std::vector<RecordFacts> records;
+  ASSERT_EQ(ParseItemList(items.data(), items.size(), 4, names, &records), kOk);
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].path, u"/a");
+  EXPECT_EQ(records[1].path, u"/b");
+  EXPECT_EQ(records[2].path, u"/a");
+  EXPECT_EQ(records[3].path, u"/a");
 }
 
 TEST(ItemListTest, RejectsBadRecords) {

@@ -76,6 +76,21 @@ TEST(NormalizePathTest, StoredPathsMustAlreadyBeNormalized) {
   EXPECT_FALSE(IsNormalizedPath(u"/a/./b"));
 }
 
+TEST(NormalizePathTest, InPlaceCheckAgreesWithNormalization) {
+  // Every path of up to six characters over the characters that matter.
+  const std::u16string alphabet = u"/a. \\?";
+  std::vector<std::u16string> paths{u"/"};
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (paths[i].size() >= 6) continue;
+    for (char16_t c : alphabet) paths.push_back(paths[i] + c);
+  }
+  for (const std::u16string& path : paths) {
+    std::u16string normalized;
+    bool expected = NormalizePath(path, &normalized) == kOk && normalized == path;
+    EXPECT_EQ(IsNormalizedPath(path), expected) << std::string(path.begin(), path.end());
+  }
+}
+
 TEST(PathTreeTest, NodesKeepInsertionOrderAndKinds) {
   TreeNode root;
   EXPECT_TRUE(root.IsRoot());
