@@ -23,7 +23,9 @@ using test::U16;
 std::unique_ptr<Stream> MemoryOf(const std::vector<uint8_t>& bytes) {
   auto stream = std::make_unique<CVelDynamicMemoryStream>();
   EXPECT_EQ(stream->Open(kModeReadWriteNew), kOk);
-  if (!bytes.empty()) EXPECT_EQ(stream->Write(bytes.data(), bytes.size()), kOk);
+  if (!bytes.empty()) {
+    EXPECT_EQ(stream->Write(bytes.data(), bytes.size()), kOk);
+  }
   return stream;
 }
 
@@ -56,7 +58,9 @@ std::vector<uint8_t> ReadRecordData(Stream* package, int64_t bitstream, int widt
   EXPECT_EQ(LoadDataRecord(package, bitstream, width, record), kOk);
   std::vector<uint8_t> out(static_cast<size_t>(record->stored_size));
   EXPECT_EQ(record->data->Open(kModeRead), kOk);
-  if (!out.empty()) EXPECT_EQ(ReadExact(record->data.get(), out.data(), out.size()), kOk);
+  if (!out.empty()) {
+    EXPECT_EQ(ReadExact(record->data.get(), out.data(), out.size()), kOk);
+  }
   return out;
 }
 
