@@ -65,6 +65,11 @@ void CVelADMStream::CounterBlock(const uint8_t initial[16], uint64_t block, uint
 }
 
 bool CVelADMStream::Crypt(uint64_t first_block, const uint8_t* in, int64_t count, uint8_t* out) {
+  if (!cipher_keyed_) {
+    if (EVP_EncryptInit_ex(cipher_, EVP_aes_128_ctr(), nullptr, key_, nullptr) != 1) return false;
+    cipher_keyed_ = true;
+    next_counter_valid_ = false;
+  }
   int64_t done = 0;
   while (done < count) {
     uint64_t block = first_block + static_cast<uint64_t>(done / kBlockSize);
@@ -72,11 +77,22 @@ bool CVelADMStream::Crypt(uint64_t first_block, const uint8_t* in, int64_t count
     int64_t n = std::min<int64_t>(count - done, static_cast<int64_t>(blocks_left_in_piece) * kBlockSize);
     uint8_t counter[16];
     CounterBlock(initial_.get(), block, counter);
+    if (!next_counter_valid_ || std::memcmp(counter, next_counter_, 16) != 0) {
+      if (EVP_EncryptInit_ex(cipher_, nullptr, nullptr, nullptr, counter) != 1) {
+        next_counter_valid_ = false;
+        return false;
+      }
+    }
     int out_len = 0;
-    if (EVP_EncryptInit_ex(cipher_, EVP_aes_128_ctr(), nullptr, key_, counter) != 1 ||
-        EVP_EncryptUpdate(cipher_, out + done, &out_len, in + done, static_cast<int>(n)) != 1 ||
+    if (EVP_EncryptUpdate(cipher_, out + done, &out_len, in + done, static_cast<int>(n)) != 1 ||
         out_len != n) {
+      next_counter_valid_ = false;
       return false;
+    }
+    next_counter_valid_ = n % kBlockSize == 0;
+    if (next_counter_valid_) {
+      std::memcpy(next_counter_, counter, 16);
+      Add128(next_counter_, static_cast<uint64_t>(n / kBlockSize));
     }
     done += n;
   }
@@ -116,6 +132,7 @@ Stream* CVelADMStream::Clone() {
 
 void CVelADMStream::Reset() {
   initial_.reset();
+  next_counter_valid_ = false;
   buffer_.reset();
   CVelStreamDecorator::Reset();
 }
@@ -146,6 +163,34 @@ int CVelADMStream::PrepareCounter() {
     }
   }
   initial_ = std::move(block);
+  return kOk;
+}
+
+int CVelADMStream::Read(void* buffer, int64_t count, int64_t* done) {
+  if (!IsReading() || buffer == nullptr || count < kPieceSize || WindowHasByte() ||
+      end_of_input_ || decode_failure_ != kOk || position_ % kBlockSize != 0) {
+    return CVelStreamDecorator::Read(buffer, count, done);
+  }
+  if (done) *done = 0;
+  // With the window used up, the inner stream stands at header + position.
+  int code = PrepareCounter();
+  if (code != kOk) return decode_failure_ = AtSite(code, 12010337);
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  int64_t got = 0;
+  code = inner_->Read(out, count - count % kBlockSize, &got);
+  if (code != kOk) return decode_failure_ = AtSite(code, 12010354);
+  ClearWindow();
+  if (got <= 0) {
+    end_of_input_ = true;
+    return kOk;
+  }
+  if (!Crypt(static_cast<uint64_t>(position_ / kBlockSize), out, got, out)) {
+    return decode_failure_ = kDecodeFailed;
+  }
+  position_ += got;
+  length_ = std::max(length_, inner_->Tell() - HeaderSize());
+  if (inner_->IsEof()) end_of_input_ = true;
+  if (done) *done = got;
   return kOk;
 }
 

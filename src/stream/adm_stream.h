@@ -35,6 +35,9 @@ class CVelADMStream : public CVelStreamDecorator {
   int GetType() override { return kAdmStream; }
   // Known before anything is decoded: the stored length less the header.
   int64_t GetLength() override;
+  // Reads of at least a piece on a block boundary bypass the window: the
+  // cipher text lands in the caller's buffer and is decrypted there.
+  int Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
   void Reset() override;
@@ -61,6 +64,12 @@ class CVelADMStream : public CVelStreamDecorator {
   std::unique_ptr<uint8_t[]> initial_;  // initial counter block, null until needed
   std::unique_ptr<uint8_t[]> buffer_;   // cipher text in, plain window out
   EVP_CIPHER_CTX* cipher_ = nullptr;
+  bool cipher_keyed_ = false;
+  // The counter block the cipher context continues with; valid while the
+  // context stands on a block boundary. Consecutive pieces whose counter
+  // blocks follow on need no new initialisation.
+  uint8_t next_counter_[16] = {};
+  bool next_counter_valid_ = false;
 };
 
 }  // namespace zoq

@@ -20,13 +20,6 @@ TEST(CreateStreamTest, RejectsBadTypesAndMissingArguments) {
   EXPECT_EQ(CreateStream(0, nullptr, nullptr, 3), kInvalidArgument);
 }
 
-TEST(CreateStreamTest, SxcStreamIsNotBuiltHere) {
-  Stream* s = nullptr;
-  SxcStreamArgs args;
-  EXPECT_EQ(CreateStream(kModeRead, &args, &s, kSxcStream), kNotSupported);
-  EXPECT_EQ(s, nullptr);
-}
-
 TEST(CreateStreamTest, ConstructorExceptionBecomes6005) {
   Stream* s = nullptr;
   FileStreamArgs file{"", false};
