@@ -30,18 +30,26 @@ int RunLs(const ParsedArgs& args) {
   Output out;
   // A part named directly lists itself; a folder lists what is below it.
   std::vector<zoq::PathNode*> nodes;
-  if (start->IsFolder()) {
-    WalkBelow(start, [&nodes](zoq::PathNode* node) { nodes.push_back(node); });
-  } else {
+  std::string text;
+  if (!start->IsFolder()) {
     nodes.push_back(start);
+    text = NodePath(start) + "\n";
+  } else {
+    WalkBelowWithPaths(start, [&](zoq::PathNode* node, const std::string& path) {
+      if (as_json) {
+        nodes.push_back(node);
+        return;
+      }
+      text += path;
+      text.push_back('\n');
+      if (text.size() >= (1 << 16)) {
+        out.Write(text);
+        text.clear();
+      }
+    });
   }
   if (!as_json) {
-    std::string line;
-    for (zoq::PathNode* node : nodes) {
-      line = NodePath(node);
-      line.push_back('\n');
-      out.Write(line);
-    }
+    out.Write(text);
     out.Flush();
     return 0;
   }

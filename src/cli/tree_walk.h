@@ -13,6 +13,11 @@ namespace zoqcli {
 // first, each folder before its children, children in tree order.
 void WalkBelow(zoq::PathNode* node, const std::function<void(zoq::PathNode*)>& visit);
 
+// The same, handing each node its package path as UTF-8 (built from its
+// folder's path and its own name, which is cheaper than asking each node).
+void WalkBelowWithPaths(zoq::PathNode* node,
+                        const std::function<void(zoq::PathNode*, const std::string&)>& visit);
+
 // The node of a package path typed by the user; throws CodeFailure 5054
 // when the path names nothing.
 zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text);
