@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -361,6 +362,22 @@ void CZOQEDlg::closeEvent(QCloseEvent* event) {
   } else {
     event->ignore();
   }
+}
+
+void CZOQEDlg::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape that no control took end the program like Exit; in the
+  // filter box Enter applies the filter at once.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && event->modifiers() == Qt::NoModifier) {
+    if (focusWidget() == filter_edit_) {
+      filter_timer_->stop();
+      ApplyTreeFilter();
+    } else {
+      accept();
+    }
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void CZOQEDlg::reject() { EndDialog(); }

@@ -146,6 +146,7 @@ class CZOQEDlg : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void reject() override;
   void accept() override;
   void dragEnterEvent(QDragEnterEvent* event) override;

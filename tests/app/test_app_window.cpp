@@ -477,6 +477,24 @@ class AppWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(!window_->package());
+    // Enter in the filter box filters; Escape ends the window like Exit,
+    // unless the close is cancelled.
+    fake_.modified = true;
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
+    window_->filter_edit()->setFocus();
+    QTest::keyClick(window_->filter_edit(), Qt::Key_Return);
+    QVERIFY(window_->isVisible());
+    messages.answers = {QMessageBox::Cancel};
+    QTest::keyClick(window_->tree_view(), Qt::Key_Escape);
+    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->package());
+    messages.answers = {QMessageBox::No};
+    window_->tree_view()->setFocus();
+    QTest::keyClick(window_.get(), Qt::Key_Return);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(!window_->package());
   }
 
   void statisticsAndAboutCommands() {
