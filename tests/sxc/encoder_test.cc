@@ -158,3 +158,31 @@ TEST(EncoderFileTest, MissingInputFailsAndWritesNothing) {
 
 }  // namespace
 }  // namespace zoq
+
+namespace zoq {
+namespace {
+
+// Two required groups side by side before any element: the matcher enters
+// the second inside the first, so the stored structure would not match the
+// document. The run must fail rather than store something else.
+TEST(EncoderSelfCheckTest, NestedLeadingGroupsNeverStoreAnotherDocument) {
+  test::BsgBuilder b;
+  const int r = b.Element("r", kTextValue, 1, 1);
+  const int first = b.Group(kSequenceNode, 1, 1);
+  const int second = b.Group(kSequenceNode, 1, 1);
+  const int a = b.Element("a", kIntegerValue, 1, 1);
+  const int c = b.Element("c", kIntegerValue, 0, 1);
+  b.SetChildren(r, {first, second});
+  b.SetChildren(first, {a});
+  b.SetChildren(second, {c});
+  b.SetRoots({r});
+  const std::string path = b.WriteTemp();
+  auto codec = SchemaCodec::Create(path);
+  ASSERT_NE(codec, nullptr);
+  const std::string result = test::RoundTrip(*codec, "<r><a>1</a><c>2</c></r>");
+  EXPECT_TRUE(result == Expect("<r><a>1</a><c>2</c></r>") || result.rfind("FAILED", 0) == 0) << result;
+  remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace zoq
