@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -16,6 +17,9 @@
 #include "app/zoqe_app.h"
 #include "app/zoqe_dlg.h"
 #include "fake_container.h"
+#ifdef ZOQE_HAVE_GENERATED_PACKAGE
+#include "generated_package.h"
+#endif
 
 namespace {
 
@@ -125,6 +129,33 @@ void BM_OpenRealManyParts(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenRealManyParts)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+#ifdef ZOQE_HAVE_GENERATED_PACKAGE
+// 10 revisions of 10,000 new parts each: 100,000 parts in 110 folders,
+// read through the real package reader.
+void BM_OpenRealGenerated100k(benchmark::State& state) {
+  QTemporaryDir temp;
+  const QString file = temp.filePath(QStringLiteral("generated.zoq"));
+  if (!zoq::bench::WriteGeneratedPackage(QFile::encodeName(file).toStdString(), 10, 10000)) {
+    state.SkipWithError("cannot write the package");
+    return;
+  }
+  CZOQEDlg window(nullptr, temp.path() + QLatin1Char('/'));
+  window.resize(900, 600);
+  window.show();
+  int items = 0;
+  for (auto _ : state) {
+    window.OpenPackage(file, true);
+    QApplication::processEvents();
+    items = window.tree_model()->item_count();
+    state.PauseTiming();
+    window.ClosePackage();
+    state.ResumeTiming();
+  }
+  state.counters["items"] = items;
+}
+BENCHMARK(BM_OpenRealGenerated100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+#endif
 
 }  // namespace
 
