@@ -143,6 +143,15 @@ size_t FilePool::OpenCount(const std::string& path) {
   return it == entries_.end() ? 0 : it->second.open.size();
 }
 
+void FilePool::DropIdle(const std::string& path) {
+  WriteLockGuard guard(lock_);
+  auto it = entries_.find(path);
+  if (it == entries_.end()) return;
+  for (int fd : it->second.idle) close(fd);
+  it->second.idle.clear();
+  for (Handle& handle : it->second.open) handle.mode = kModeClose;
+}
+
 size_t FilePool::IdleCount(const std::string& path) {
   WriteLockGuard guard(lock_);
   auto it = entries_.find(path);

@@ -30,6 +30,11 @@ class FilePool {
   // Gives a descriptor from Take back; it is kept idle or closed.
   void GiveBack(const std::string& path, int fd);
 
+  // Forgets every idle descriptor on `path` and lets the ones in use close
+  // when given back: called after the file at `path` was replaced, so that
+  // no later reader is handed the old file.
+  void DropIdle(const std::string& path);
+
   // State for tests: descriptors in use and idle on `path`.
   size_t OpenCount(const std::string& path);
   size_t IdleCount(const std::string& path);
