@@ -146,6 +146,7 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
     return code;
   }
   source_kind_ = file != nullptr ? kSourceFile : kSourceMemory;
+  RememberFileIdentity();
   ClearSchemaState();
   ResolveSchema();  // with no document type set this selects nothing
   return kOk;
@@ -183,15 +184,21 @@ bool PackageContainer::Exists(const RecordList& records) {
 void PackageContainer::BuildTree() {
   root_ = std::make_unique<TreeNode>();
   if (no_tree_) return;
-  // Parts are listed in the order in which they were first stored.
-  std::vector<std::tuple<int64_t, int, int, const std::u16string*>> order;
-  for (const auto& [path, records] : path_map_) {
-    if (!Exists(records)) continue;
-    const ItemRecord* first = records.front();
-    order.emplace_back(first->item_number, first->sequence, first->revision, &path);
+  // Parts are listed in the order in which they were first stored: by the
+  // numbers of their first record. Walking the records in load order meets
+  // every path's first record in that order already.
+  using Key = std::tuple<int64_t, int, int, const std::u16string*>;
+  std::vector<Key> order;
+  order.reserve(path_map_.size());
+  for (const auto& entry : entries_) {
+    for (const ItemRecord& record : entry->records) {
+      const RecordList& records = path_map_.find(*record.path)->second;
+      if (records.front() != &record || !Exists(records)) continue;
+      order.emplace_back(record.item_number, record.sequence, record.revision, record.path);
+    }
   }
-  std::sort(order.begin(), order.end());
-  for (const auto& item : order) {
+  if (!std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
+  for (const Key& item : order) {
     // A path that cannot join the tree (it runs through a part) stays out
     // of it; it is still reachable by path.
     AddPathToTree(root_.get(), *std::get<3>(item), nullptr);
@@ -212,6 +219,7 @@ int PackageContainer::Close() {
 
 void PackageContainer::CloseLocked() {
   copies_.clear();
+  ResetEditing();
   path_map_.clear();
   entries_.clear();
   root_.reset();
@@ -269,54 +277,6 @@ int PackageContainer::SetOrderAnchor(const std::u16string& path) {
 void PackageContainer::ClearOrderAnchor() {
   WriteLockGuard guard(lock_);
   anchor_ = -1;
-}
-
-// Creating, editing and saving packages is not available in this build:
-// every such operation answers 3 and changes nothing.
-int PackageContainer::CreatePackage(const std::string&, int, int, int, int) {
-  return kNotSupported;
-}
-int PackageContainer::Save(int, bool) { return kNotSupported; }
-int PackageContainer::SaveAs(const std::string&, int, bool) { return kNotSupported; }
-int PackageContainer::AddPartFromStream(const std::u16string&, Stream*, const EcsCodeArg*, int,
-                                        bool) {
-  return kNotSupported;
-}
-int PackageContainer::AddPartFromMemory(const std::u16string&, const void*, int64_t,
-                                        const EcsCodeArg*, int, bool) {
-  return kNotSupported;
-}
-int PackageContainer::AddPartFromFile(const std::u16string&, const std::string&,
-                                      const EcsCodeArg*, int, bool) {
-  return kNotSupported;
-}
-int PackageContainer::DeletePart(const std::u16string&) { return kNotSupported; }
-int PackageContainer::ReplacePartFromStream(const std::u16string&, Stream*, const EcsCodeArg*,
-                                            int, bool) {
-  return kNotSupported;
-}
-int PackageContainer::ReplacePartFromMemory(const std::u16string&, const void*, int64_t,
-                                            const EcsCodeArg*, int, bool) {
-  return kNotSupported;
-}
-int PackageContainer::ReplacePartFromFile(const std::u16string&, const std::string&,
-                                          const EcsCodeArg*, int, bool) {
-  return kNotSupported;
-}
-int PackageContainer::AppendToPartFromStream(const std::u16string&, Stream*, const EcsCodeArg*,
-                                             int) {
-  return kNotSupported;
-}
-int PackageContainer::AppendToPartFromMemory(const std::u16string&, const void*, int64_t,
-                                             const EcsCodeArg*, int) {
-  return kNotSupported;
-}
-int PackageContainer::AppendToPartFromFile(const std::u16string&, const std::string&,
-                                           const EcsCodeArg*, int) {
-  return kNotSupported;
-}
-int PackageContainer::AddPartEncoding(const std::u16string&, const EcsCodeArg*, int) {
-  return kNotSupported;
 }
 
 }  // namespace zoq

@@ -37,6 +37,13 @@ struct DecodedCopy {
   bool unusable = false;
 };
 
+// Pending changes, temporary storage and what a save needs to know about
+// the package file (container_edit.cc, container_save.cc).
+struct EditState;
+struct EditStateDeleter {
+  void operator()(EditState* state) const;
+};
+
 class PackageContainer : public Container {
  public:
   PackageContainer(std::string temp_dir, std::string resource_dir, const ContainerOptions& options);
@@ -101,7 +108,13 @@ class PackageContainer : public Container {
   void ClearOrderAnchor() override;
 
  private:
+  friend class PackageEditor;
   using RecordList = std::vector<ItemRecord*>;
+
+  // Editing state (container_edit.cc): forgotten on close; the identity of
+  // the package file is taken after every open.
+  void ResetEditing();
+  void RememberFileIdentity();
 
   // Opening and closing (container.cc).
   int OpenLocked(Stream* caller_stream, const std::string* file, const void* bytes,
@@ -175,6 +188,8 @@ class PackageContainer : public Container {
   bool schema_in_package_ = false;
   bool sxc_used_ = false;
   bool extracting_schema_ = false;
+
+  std::unique_ptr<EditState, EditStateDeleter> edit_;
 };
 
 }  // namespace zoq

@@ -1,0 +1,634 @@
+// Starting a new package and saving: incremental (append one entry and link
+// it), merged into the previous revision, or compacted into one revision.
+//
+// Durability: an incremental save over a file makes the new entry durable
+// before the link that makes it visible, and raises the header's entry
+// count last, so that an interrupted save leaves the package as it was.
+// A merge, a compact save and every save into another file build the
+// complete result in a new file beside the target and rename it over the
+// target, so the old file stays intact until the new one is complete.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "package/byte_io.h"
+#include "package/header.h"
+#include "package/package_editor.h"
+#include "package/path.h"
+#include "package/temp_files.h"
+#include "stream/dynamic_memory_stream.h"
+#include "stream/file_pool.h"
+
+namespace zoq {
+namespace {
+
+// An open descriptor closed on scope exit.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+int Sync(Stream* out, int fd) {
+  if (out->Flush() != kOk) return kFailed;
+  if (fd >= 0 && fsync(fd) != 0) return kFailed;
+  return kOk;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+int SyncDirectory(const std::string& dir) {
+  Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0 || fsync(fd.get()) != 0) return kFailed;
+  return kOk;
+}
+
+}  // namespace
+
+// --- Collecting the records to write. -------------------------------------
+
+int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream>>* streams,
+                          RecordToWrite* out) {
+  out->type = record->type;
+  out->skippable = record->skippable;
+  out->path = *record->path;
+  if (!record->HasData()) return kOk;
+  int code = c_.LoadData(record);
+  if (code != kOk) return code;
+  Stream* clone = record->data->Clone();
+  if (clone == nullptr) return kBitStreamReadFailed;
+  streams->emplace_back(clone);
+  if (clone->Open(kModeRead) != kOk) return kBitStreamReadFailed;
+  out->data = clone;
+  out->codes = record->codes;
+  out->code_count = record->code_count;
+  out->stored_size = record->stored_size;
+  return kOk;
+}
+
+int PackageEditor::CollectWorking(std::vector<RecordToWrite>* out,
+                                  std::vector<ItemRecord*>* from,
+                                  std::vector<std::unique_ptr<Stream>>* streams) {
+  Entry* entry = Working();
+  if (entry == nullptr) return kOk;
+  for (ItemRecord& record : entry->records) {
+    if (!record.present) continue;
+    RecordToWrite w;
+    int code = DataOf(&record, streams, &w);
+    if (code != kOk) return code;
+    out->push_back(std::move(w));
+    from->push_back(&record);
+  }
+  return kOk;
+}
+
+int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
+                                  std::vector<std::unique_ptr<Stream>>* streams) {
+  struct Group {
+    std::tuple<int64_t, int, int> order;
+    std::vector<ItemRecord*> records;
+    bool first_of_path;
+  };
+  std::vector<Group> groups;
+  for (auto& [path, records] : c_.path_map_) {
+    if (records.empty() || records.back()->type == kRecordDeleted) continue;
+    PackageContainer::RecordList content;
+    int code = c_.CollectContent(path, 0, &content);
+    if (code != kOk) return code;
+    for (size_t i = 0; i < content.size(); ++i) {
+      ItemRecord* r = content[i];
+      if (r->revision < 0 || r->revision >= static_cast<int>(c_.entries_.size())) {
+        return kBadRevisionReference;
+      }
+      // A new group starts where the skippable flag turns on, so that
+      // skippable appended data may follow other parts' data.
+      // The first group stands where the part stands in the tree (its
+      // oldest record), later groups where their own first record does.
+      const ItemRecord* key = i == 0 ? records.front() : r;
+      if (i == 0 || (r->skippable && !content[i - 1]->skippable)) {
+        groups.push_back({{key->item_number, key->sequence, key->revision}, {}, i == 0});
+      }
+      groups.back().records.push_back(r);
+    }
+  }
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const Group& a, const Group& b) { return a.order < b.order; });
+  for (const Group& group : groups) {
+    for (size_t i = 0; i < group.records.size(); ++i) {
+      RecordToWrite w;
+      int code = DataOf(group.records[i], streams, &w);
+      if (code != kOk) return code;
+      w.type = group.first_of_path && i == 0 ? kRecordCreated : kRecordAppended;
+      out->push_back(std::move(w));
+    }
+  }
+  return kOk;
+}
+
+int PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
+                                 std::vector<std::unique_ptr<Stream>>* streams) {
+  Entry* working = Working();
+  Entry* previous = c_.entries_[c_.entries_.size() - 2].get();
+  // Per path, its records in each revision, and the order of first mention.
+  std::vector<const std::u16string*> order;
+  std::map<std::u16string, std::pair<std::vector<ItemRecord*>, std::vector<ItemRecord*>>> by_path;
+  auto note = [&](ItemRecord& r, bool is_working) {
+    if (!r.present) return;
+    auto [it, fresh] = by_path.try_emplace(*r.path);
+    if (fresh) order.push_back(&it->first);
+    (is_working ? it->second.second : it->second.first).push_back(&r);
+  };
+  for (ItemRecord& r : previous->records) note(r, false);
+  for (ItemRecord& r : working->records) note(r, true);
+  for (const std::u16string* path : order) {
+    auto& [p, l] = by_path[*path];
+    std::vector<ItemRecord*> keep;
+    int first_type = l.empty() ? kRecordNone : l.front()->type;
+    bool p_began_new =
+        !p.empty() && (p.front()->type == kRecordCreated || p.front()->type == kRecordDeleted);
+    int override_first = -1;
+    switch (first_type) {
+      case kRecordNone:
+        keep = p;
+        break;
+      case kRecordAppended:
+        keep = p;
+        keep.insert(keep.end(), l.begin(), l.end());
+        break;
+      case kRecordCreated:
+        keep = l;
+        break;
+      case kRecordReplaced:
+        keep = l;
+        if (p_began_new) override_first = kRecordCreated;
+        break;
+      case kRecordDeleted:
+        if (!p.empty() && p.front()->type == kRecordCreated) break;
+        keep = l;
+        break;
+      default:
+        keep = l;
+    }
+    for (size_t i = 0; i < keep.size(); ++i) {
+      RecordToWrite w;
+      int code = DataOf(keep[i], streams, &w);
+      if (code != kOk) return code;
+      if (i == 0 && override_first >= 0) w.type = override_first;
+      out->push_back(std::move(w));
+    }
+  }
+  return kOk;
+}
+
+// The previous revision may be merged when all of it lies after every
+// older revision; *start is where its area begins.
+bool PackageEditor::CanMerge(int64_t* start) {
+  const size_t written = c_.entries_.size() - 1;
+  if (written < 1) return false;
+  const int width = c_.header_.width;
+  auto end_of = [&](Entry* e, int64_t* end) {
+    *end = std::max<int64_t>(e->facts.offset + e->facts.length, e->facts.bitstream + 4);
+    for (ItemRecord& r : e->records) {
+      if (!r.HasData()) continue;
+      if (c_.LoadData(&r) != kOk) return false;
+      *end = std::max(*end, e->facts.bitstream + r.data_offset + 2 + width + r.code_count +
+                                r.stored_size);
+    }
+    return true;
+  };
+  Entry* previous = c_.entries_[written - 1].get();
+  *start = std::min(previous->facts.offset, previous->facts.bitstream);
+  for (size_t i = 0; i + 1 < written; ++i) {
+    int64_t end = 0;
+    if (!end_of(c_.entries_[i].get(), &end) || end > *start) return false;
+  }
+  return *start >= kHeaderFixedSize + width;
+}
+
+// --- Writing. -------------------------------------------------------------
+
+int PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
+  EditState* s = state();
+  Entry* entry = Working();
+  std::vector<RecordToWrite> records;
+  for (ItemRecord& r : entry->records) {
+    if (!r.present) continue;
+    RecordToWrite w;
+    w.type = r.type;
+    w.skippable = r.skippable;
+    w.path = *r.path;
+    w.data_offset = r.HasData() ? r.data_offset : 0;
+    records.push_back(std::move(w));
+  }
+  EntryFacts facts;
+  int code = WriteEntryAfterBitStream(out, c_.header_.width, c_.header_.version,
+                                      c_.table_flags_, s->bitstream, records, &facts);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kEntryHeaderPatchFailed;
+  if (code == kOk) code = PatchNextEntry(out, c_.header_.width, 0, facts.offset);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kHeaderPatchFailed;
+  if (code == kOk) code = PatchEntryCount(out, 1);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kHeaderPatchFailed;
+  if (code != kOk) return code;
+  facts.revision = entry->facts.revision;
+  entry->facts = facts;
+  return kOk;
+}
+
+int PackageEditor::AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
+                               EntryFacts* facts) {
+  const size_t written = c_.entries_.size() - 1;
+  int code = WriteEntry(out, c_.header_.width, c_.header_.version, c_.table_flags_, records,
+                        facts);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kBitStreamWriteFailed;
+  if (code != kOk) return code;
+  const int64_t previous = written == 0 ? 0 : c_.entries_[written - 1]->facts.offset;
+  code = PatchNextEntry(out, c_.header_.width, previous, facts->offset);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kNextEntryPatchFailed;
+  if (code == kOk) code = PatchEntryCount(out, static_cast<int>(written) + 1);
+  if (code == kOk && Sync(out, sync_fd) != kOk) code = kHeaderPatchFailed;
+  return code;
+}
+
+int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd) {
+  EditState* s = state();
+  Entry* entry = Working();
+  const size_t written = c_.entries_.size() - 1;
+  if (s->direct_write) {
+    bool any = std::any_of(entry->records.begin(), entry->records.end(),
+                           [](const ItemRecord& r) { return r.present; });
+    if (!any) return kOk;
+    int code = CompleteDirect(out, sync_fd);
+    if (code != kOk) return code;
+    c_.header_.entry_count = 1;
+    c_.header_.first_entry = entry->facts.offset;
+  } else {
+    std::vector<RecordToWrite> records;
+    std::vector<ItemRecord*> from;
+    std::vector<std::unique_ptr<Stream>> streams;
+    int code = CollectWorking(&records, &from, &streams);
+    if (code != kOk) return code;
+    EntryFacts facts;
+    code = AppendEntry(out, sync_fd, &records, &facts);
+    if (code != kOk) return code;
+    facts.revision = entry->facts.revision;
+    entry->facts = facts;
+    for (size_t i = 0; i < from.size(); ++i) {
+      from[i]->data.reset();  // reopened from the package when needed
+      from[i]->data_offset = records[i].data_offset;
+    }
+    if (written == 0) {
+      c_.header_.first_entry = facts.offset;
+    } else {
+      c_.entries_[written - 1]->facts.next = facts.offset;
+    }
+    c_.header_.entry_count = static_cast<int>(written) + 1;
+  }
+  for (ItemRecord& r : entry->records) {
+    if (r.present && r.HasData()) r.data.reset();
+  }
+  s->working = false;
+  s->direct_write = false;
+  s->current.reset();
+  return kOk;
+}
+
+// Writes the whole result of a compact save, a merge, or an incremental
+// save into another file, into the empty stream `out`.
+int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start) {
+  EditState* s = state();
+  std::vector<RecordToWrite> records;
+  std::vector<std::unique_ptr<Stream>> streams;
+  if (mode == kSaveCompact) {
+    HeaderFacts header = c_.header_;
+    header.entry_count = 0;
+    header.first_entry = 0;
+    int code = WriteHeader(out, header);
+    if (code != kOk) return code;
+    code = CollectCompact(&records, &streams);
+    if (code != kOk) return code;
+    if (records.empty()) return kOk;
+    EntryFacts facts;
+    code = WriteEntry(out, c_.header_.width, c_.header_.version, c_.table_flags_, &records,
+                      &facts);
+    if (code != kOk) return code;
+    return LinkEntry(out, c_.header_.width, 0, facts.offset, 1);
+  }
+  // Copy the package (up to the previous revision when merging).
+  Stream* package = c_.stream_;
+  const int64_t length = merge ? merge_start : package->GetLength();
+  if (length < 0 || package->Seek(0, kSeekSet) != kOk) return kSourceOpenFailed;
+  if (CopyStream(out, package, nullptr, kSeekSet, length) != kOk) return kTargetFileFailed;
+  const size_t written = c_.entries_.size() - 1;
+  if (merge) {
+    int code = CollectMerged(&records, &streams);
+    if (code != kOk) return code;
+    EntryFacts facts;
+    code = WriteEntry(out, c_.header_.width, c_.header_.version, c_.table_flags_, &records,
+                      &facts);
+    if (code != kOk) return code;
+    const int64_t before = written >= 2 ? c_.entries_[written - 2]->facts.offset : 0;
+    return LinkEntry(out, c_.header_.width, before, facts.offset, static_cast<int>(written));
+  }
+  if (s->direct_write) {
+    bool any = std::any_of(Working()->records.begin(), Working()->records.end(),
+                           [](const ItemRecord& r) { return r.present; });
+    if (!any) return kOk;
+    return CompleteDirect(out, -1);
+  }
+  std::vector<ItemRecord*> from;
+  int code = CollectWorking(&records, &from, &streams);
+  if (code != kOk) return code;
+  if (records.empty()) return kOk;
+  EntryFacts facts;
+  return AppendEntry(out, -1, &records, &facts);
+}
+
+int PackageEditor::Reopen(const std::string& path, Stream* caller) {
+  const bool read_only = c_.read_only_;
+  const int subset = c_.subset_kind_;
+  const int version = c_.version_code_;
+  // A new package held in memory is the container's own stream: keep it
+  // across the reopen, which treats it like a caller's stream.
+  std::unique_ptr<Stream> kept;
+  const bool in_memory = c_.source_kind_ == kSourceCreatedNoTemp;
+  if (in_memory) kept = std::move(c_.own_stream_);
+  int code = caller != nullptr
+                 ? c_.OpenLocked(caller, nullptr, nullptr, 0, 0, read_only)
+                 : c_.OpenLocked(nullptr, &path, nullptr, 0, 0, read_only);
+  if (in_memory) {
+    if (code == kOk) {
+      c_.own_stream_ = std::move(kept);
+      c_.source_kind_ = kSourceCreatedNoTemp;
+    } else {
+      kept.reset();
+    }
+  }
+  if (code != kOk) return code;
+  c_.subset_kind_ = subset;
+  c_.version_code_ = version;
+  c_.ResolveSchema();
+  return kOk;
+}
+
+int PackageEditor::Save(const std::string* target, int mode, bool merge) {
+  if (!c_.IsOpenLocked() || state() == nullptr) return kSiteNoPackageOpen;
+  EditState* s = state();
+  if (c_.header_.version != 0x0100 && c_.header_.version != 0x0101) return kSiteSaveBadHeader;
+  if (target != nullptr && target->empty()) return kSiteSaveAsEmptyPath;
+  const bool own_file = c_.source_kind_ == kSourceFile || !s->created_temp.empty();
+  const std::string own_path = !s->created_temp.empty() ? s->created_temp : c_.package_path_;
+  const bool over = target == nullptr || (own_file && *target == own_path);
+  if (over && c_.read_only_) return kReadOnlyPackage;
+  // Written in place through the package stream itself: a caller's stream,
+  // or a new package held in memory.
+  const bool caller_stream =
+      c_.own_stream_ == nullptr || c_.source_kind_ == kSourceCreatedNoTemp;
+  if (over && !own_file && !caller_stream) return kSiteSaveNoTarget;  // a copy of caller memory
+  const bool working = s->working;
+  if (over && mode != kSaveCompact && !c_.modified_) return kOk;
+  const bool direct = s->direct_write;
+  if (direct && mode == kSaveCompact) {
+    // A new package saves its first revision in place either way.
+    mode = kSaveIncremental;
+  }
+  int64_t merge_start = 0;
+  const bool do_merge =
+      mode != kSaveCompact && merge && working && !direct && CanMerge(&merge_start);
+
+  // Over a file: hold an exclusive advisory lock for the whole save and
+  // refuse when the file changed since we read it.
+  Fd lock;
+  const std::string write_path = over ? own_path : *target;
+  if (over && own_file) {
+    lock.reset(open(own_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (lock.get() < 0) return kTargetFileFailed;
+    if (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return kTargetFileFailed;
+    if (s->identity.known && !SameIdentity(s->identity, IdentityOfDescriptor(lock.get()))) {
+      return kTargetFileFailed;
+    }
+  }
+
+  if (over && mode != kSaveCompact && !do_merge) {
+    // In place: append and link.
+    int code = kOk;
+    if (!working) {
+      c_.modified_ = false;
+      return kOk;
+    }
+    if (caller_stream || direct) {
+      Stream* out = c_.stream_;
+      if (caller_stream && !direct && out->Open(kModeReadWrite) != kOk) {
+        return kTargetFileFailed;
+      }
+      code = SaveIncrementalInPlace(out, lock.get());
+      out->Open(kModeRead);
+    } else {
+      FileStreamArgs args;
+      args.path = own_path;
+      Stream* made = nullptr;
+      if (CreateStream(kModeReadWrite, &args, &made, kFileStream) != kOk) {
+        return kTargetFileFailed;
+      }
+      std::unique_ptr<Stream> out(made);
+      code = SaveIncrementalInPlace(out.get(), lock.get());
+      if (out->Close() != kOk && code == kOk) code = kBitStreamWriteFailed;
+      c_.own_stream_->Open(kModeRead);
+    }
+    if (code != kOk) return code;
+    c_.modified_ = false;
+    if (own_file) s->identity = IdentityOfPath(own_path);
+    c_.copies_.clear();
+    c_.ResolveSchema();
+    return kOk;
+  }
+
+  if (over && caller_stream) {
+    // Build the new package in memory storage, then copy it over the
+    // caller's stream.
+    CVelDynamicMemoryStream built;
+    if (built.Open(kModeReadWriteNew) != kOk) return kTempFileProblem;
+    int code = WriteRewrite(&built, mode, do_merge, merge_start);
+    if (code != kOk) return code;
+    Stream* out = c_.stream_;
+    if (out->Open(kModeReadWriteNew) != kOk || CopyStream(out, &built, nullptr, kSeekSet, 0) != kOk ||
+        out->Flush() != kOk) {
+      return kTargetFileFailed;
+    }
+    code = Reopen(std::string(), out);
+    return code;
+  }
+
+  // A new file beside the target, renamed over it when complete.
+  const std::string dir = DirectoryOf(write_path);
+  std::string name = dir + "/.~zoq-XXXXXX";
+  std::vector<char> templ(name.begin(), name.end());
+  templ.push_back('\0');
+  Fd temp(mkstemp(templ.data()));
+  if (temp.get() < 0) return kTargetFileFailed;
+  const std::string temp_path(templ.data());
+  auto fail = [&](int code) {
+    unlink(temp_path.c_str());
+    return code;
+  };
+  struct stat old;
+  if (stat(write_path.c_str(), &old) == 0) {
+    if (fchmod(temp.get(), old.st_mode & 07777 & ~0002) != 0) return fail(kTargetFileFailed);
+    if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
+        fchown(temp.get(), old.st_uid, old.st_gid) != 0) {
+      return fail(kTargetFileFailed);
+    }
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(temp.get(), 0666 & ~mask & ~0002) != 0) return fail(kTargetFileFailed);
+  }
+  {
+    FileStreamArgs args;
+    args.path = temp_path;
+    Stream* made = nullptr;
+    if (CreateStream(kModeReadWrite, &args, &made, kFileStream) != kOk) {
+      return fail(kTargetFileFailed);
+    }
+    std::unique_ptr<Stream> out(made);
+    int code = WriteRewrite(out.get(), mode, do_merge, merge_start);
+    if (code == kOk && out->Close() != kOk) code = kTargetFileFailed;
+    if (code != kOk) return fail(code);
+  }
+  if (fsync(temp.get()) != 0) return fail(kTargetFileFailed);
+  if (over && own_file && s->identity.known &&
+      !SameIdentity(s->identity, IdentityOfPath(own_path))) {
+    return fail(kTargetFileFailed);
+  }
+  if (rename(temp_path.c_str(), write_path.c_str()) != 0) return fail(kTargetFileFailed);
+  SyncDirectory(dir);
+  FilePool::Instance().DropIdle(write_path);
+  if (!over) c_.read_only_ = false;
+  s->created_temp.clear();  // the package now lives at the target
+  return Reopen(write_path, nullptr);
+}
+
+int PackageEditor::Create(const std::string& path, int subset_kind, int version_code, int width,
+                          int reserved) {
+  if (width == 0) width = 4;
+  if ((width != 2 && width != 4 && width != 8) || reserved != 0) return kContainerCreateFailed;
+  if (c_.resource_dir_.empty() || (c_.temp_dir_.empty() && !c_.no_temp_dir_)) {
+    return kContainerCreateFailed;
+  }
+  c_.CloseLocked();
+  c_.read_only_ = false;
+  c_.subset_kind_ = subset_kind;
+  c_.version_code_ = version_code;
+  c_.header_ = HeaderFacts{};
+  c_.header_.width = width;
+  c_.header_.width_byte = width;
+  c_.header_.version = version_code == 0 || version_code > 257 ? 0x0101 : 0x0100;
+  c_.edit_.reset(new (std::nothrow) EditState());
+  EditState* s = state();
+  if (s == nullptr) return kOutOfMemory;
+
+  std::string file = path;
+  if (path.empty()) {
+    if (c_.temp_dir_.empty()) {
+      auto* memory = new (std::nothrow) CVelDynamicMemoryStream();
+      if (memory == nullptr) return kOutOfMemory;
+      c_.own_stream_.reset(memory);
+      if (memory->Open(kModeReadWriteNew) != kOk) {
+        c_.CloseLocked();
+        return kTempFileProblem;
+      }
+    } else {
+      int code = MakeTempFile(c_.temp_dir_, &file);
+      if (code != kOk) return code;
+      s->created_temp = file;
+    }
+  }
+  if (!file.empty()) {
+    FileStreamArgs args;
+    args.path = file;
+    Stream* made = nullptr;
+    int code = CreateStream(path.empty() ? kModeReadWrite : kModeReadWriteNew, &args, &made,
+                            kFileStream);
+    if (code != kOk) {
+      c_.CloseLocked();
+      return kTargetFileFailed;
+    }
+    c_.own_stream_.reset(made);
+    c_.package_path_ = path;
+  }
+  c_.stream_ = c_.own_stream_.get();
+  c_.source_kind_ = path.empty() ? (c_.temp_dir_.empty() ? kSourceCreatedNoTemp : kSourceCreated)
+                                 : kSourceFile;
+  Stream* out = c_.stream_;
+  int64_t bitstream = 0;
+  int code = WriteHeader(out, c_.header_);
+  if (code == kOk) {
+    bitstream = kHeaderFixedSize + width;
+    if (out->Seek(bitstream, kSeekSet) != kOk || out->Write("C.BS", 4) != kOk ||
+        out->Flush() != kOk) {
+      code = kSiteDirectWrite;
+    }
+  }
+  if (code != kOk) {
+    c_.CloseLocked();
+    return code;
+  }
+  code = EnsureWorkingRevision();
+  if (code != kOk) {
+    c_.CloseLocked();
+    return code;
+  }
+  Working()->facts.bitstream = bitstream;
+  s->direct_write = true;
+  s->bitstream = bitstream;
+  s->direct_end = bitstream + 4;
+  c_.root_ = std::make_unique<TreeNode>();
+  c_.modified_ = true;
+  if (!file.empty()) s->identity = IdentityOfPath(file);
+  c_.ResolveSchema();
+  return kOk;
+}
+
+// --- The Container slots. -------------------------------------------------
+
+int PackageContainer::CreatePackage(const std::string& path, int subset_kind, int version_code,
+                                    int offset_width, int reserved_byte) {
+  WriteLockGuard guard(lock_);
+  return PackageEditor(*this).Create(path, subset_kind, version_code, offset_width,
+                                     reserved_byte);
+}
+
+int PackageContainer::Save(int mode, bool merge) {
+  WriteLockGuard guard(lock_);
+  return PackageEditor(*this).Save(nullptr, mode, merge);
+}
+
+int PackageContainer::SaveAs(const std::string& path, int mode, bool merge) {
+  WriteLockGuard guard(lock_);
+  return PackageEditor(*this).Save(&path, mode, merge);
+}
+
+}  // namespace zoq

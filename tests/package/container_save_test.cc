@@ -1,0 +1,405 @@
+// Creating, editing and saving packages through the Container, checked by
+// reading the results back with the reader.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "package/codes.h"
+#include "package/layout.h"
+#include "save_test_util.h"
+#include "test_util.h"
+
+namespace zoq {
+namespace {
+
+using test::AddBytes;
+using test::Bytes;
+using test::MakeContainer;
+using test::ScratchDir;
+using test::Snapshot;
+using test::SnapshotFile;
+using test::U16;
+using Parts = std::map<std::string, std::vector<uint8_t>>;
+
+std::vector<std::string> RootNames(Container* container) {
+  std::vector<std::string> names;
+  PathNode* root = container->GetNode(u"/");
+  if (root == nullptr) return names;
+  for (PathNode* child = root->FirstChild(); child != nullptr; child = root->NextChild()) {
+    names.push_back(test::U8(child->GetName()));
+  }
+  return names;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// A package with three revisions: a, b created; a replaced, c appended;
+// b deleted, c appended again.
+std::string MakeThreeRevisions(const ScratchDir& dir) {
+  const std::string file = dir.File("three.zoq");
+  auto c = MakeContainer();
+  EXPECT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a1")), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/dir/b.txt", Bytes("b1"), {2}), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/c.txt", Bytes("c1")), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a2"), {2}), kOk);
+  EXPECT_EQ(c->AppendToPartFromMemory(u"/c.txt", "c2", 2, nullptr, 0), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(c->DeletePart(u"/dir/b.txt"), kOk);
+  EXPECT_EQ(c->AppendToPartFromMemory(u"/c.txt", "c3", 2, nullptr, 0), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  return file;
+}
+
+TEST(ContainerSave, CreatedPackageSavesBitStreamFirstAndReadsBack) {
+  ScratchDir dir;
+  const std::string file = dir.File("new.zoq");
+  for (int width : {2, 4, 8}) {
+    auto c = MakeContainer();
+    ASSERT_EQ(c->CreatePackage(file, 0, 0, width, 0), kOk);
+    EXPECT_TRUE(c->IsModified());
+    ASSERT_EQ(AddBytes(c.get(), "/Doc/main.xml", Bytes("<doc/>"), {2}), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/Doc/empty.bin", {}), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/readme.txt", test::TextLike(100000, 7), {2, 2}), kOk);
+    // Pending parts already read back before the save.
+    std::vector<uint8_t> content;
+    ASSERT_EQ(test::ReadContent(c.get(), u"/Doc/main.xml", 0, nullptr, false, &content), kOk);
+    EXPECT_EQ(content, Bytes("<doc/>"));
+    const Parts before = Snapshot(c.get());
+    ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+    EXPECT_FALSE(c->IsModified());
+    EXPECT_EQ(Snapshot(c.get()), before);
+
+    PackageLayout layout;
+    ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+    EXPECT_EQ(layout.header.width, width);
+    ASSERT_EQ(layout.entries.size(), 1u);
+    EXPECT_LT(layout.entries[0].bitstream, layout.entries[0].offset);
+    int code = 0;
+    EXPECT_EQ(SnapshotFile(file, &code), before);
+    EXPECT_EQ(code, kOk);
+  }
+}
+
+TEST(ContainerSave, VersionFollowsDocumentVersionCode) {
+  ScratchDir dir;
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage(dir.File("v.zoq"), 1, 257, 0, 0), kOk);
+  EXPECT_EQ(c->GetContainerVersion(), 0x0100);
+  ASSERT_EQ(c->CreatePackage(dir.File("v.zoq"), 1, 258, 0, 0), kOk);
+  EXPECT_EQ(c->GetContainerVersion(), 0x0101);
+  EXPECT_EQ(c->CreatePackage(dir.File("v.zoq"), 0, 0, 3, 0), kContainerCreateFailed);
+  EXPECT_EQ(c->CreatePackage(dir.File("v.zoq"), 0, 0, 4, 1), kContainerCreateFailed);
+}
+
+TEST(ContainerSave, IncrementalSavesAddRevisionsAndKeepHistory) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  ASSERT_EQ(layout.entries.size(), 3u);
+  EXPECT_EQ(layout.entries[1].records[0].type, kRecordReplaced);
+  EXPECT_EQ(layout.entries[1].records[1].type, kRecordAppended);
+  EXPECT_EQ(layout.entries[2].records[0].type, kRecordDeleted);
+  EXPECT_GT(layout.entries[2].offset, layout.entries[1].offset);
+
+  int code = 0;
+  EXPECT_EQ(SnapshotFile(file, &code),
+            (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2c3")}}));
+  EXPECT_EQ(SnapshotFile(file, &code, 1),
+            (Parts{{"/a.txt", Bytes("a1")}, {"/c.txt", Bytes("c1")}, {"/dir/b.txt", Bytes("b1")}}));
+  EXPECT_EQ(SnapshotFile(file, &code, 2),
+            (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2")}, {"/dir/b.txt", Bytes("b1")}}));
+}
+
+TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
+  ScratchDir dir;
+  const std::string file = dir.File("rules.zoq");
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/b.xml", Bytes("b")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a.xml", Bytes("a")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  const int64_t saved_size = FileSize(file);
+
+  // Nothing changed: nothing written.
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(FileSize(file), saved_size);
+
+  // Replacing a missing path creates it; adding and deleting before a save
+  // leaves no trace; adding twice keeps the second in the first's place.
+  ASSERT_EQ(c->ReplacePartFromMemory(u"/new.txt", "n", 1, nullptr, 0, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/gone.txt", Bytes("g")), kOk);
+  ASSERT_EQ(c->DeletePart(u"/gone.txt"), kOk);
+  EXPECT_EQ(c->GetPathKind(u"/gone.txt"), kPathNotFound);
+  ASSERT_EQ(AddBytes(c.get(), "/twice.txt", Bytes("first")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/z.txt", Bytes("z")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/twice.txt", Bytes("second")), kOk);
+  ASSERT_EQ(c->DeletePart(u"/a.xml"), kOk);
+  EXPECT_EQ(RootNames(c.get()), (std::vector<std::string>{"b.xml", "new.txt", "twice.txt", "z.txt"}));
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  ASSERT_EQ(layout.entries.size(), 2u);
+  std::vector<std::pair<std::string, int>> records;
+  for (const RecordFacts& r : layout.entries[1].records) records.emplace_back(test::U8(r.path), r.type);
+  // Records are stored in the order they were made; a new open orders the
+  // tree by that.
+  EXPECT_EQ(records, (std::vector<std::pair<std::string, int>>{{"/new.txt", kRecordCreated},
+                                                               {"/z.txt", kRecordCreated},
+                                                               {"/twice.txt", kRecordCreated},
+                                                               {"/a.xml", kRecordDeleted}}));
+  auto reopened = MakeContainer();
+  ASSERT_EQ(reopened->OpenFile(file, true), kOk);
+  EXPECT_EQ(RootNames(reopened.get()),
+            (std::vector<std::string>{"b.xml", "new.txt", "z.txt", "twice.txt"}));
+  std::vector<uint8_t> content;
+  ASSERT_EQ(test::ReadContent(reopened.get(), u"/twice.txt", 0, nullptr, false, &content), kOk);
+  EXPECT_EQ(content, Bytes("second"));
+}
+
+TEST(ContainerSave, DeletingRemovesEmptyFoldersFromTheTree) {
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/x/y/z.txt", Bytes("z")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/x/keep.txt", Bytes("k")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(c->DeletePart(u"/x/y/z.txt"), kOk);
+  EXPECT_EQ(c->GetPathKind(u"/x/y/"), kPathNotFound);
+  EXPECT_EQ(c->GetPathKind(u"/x/"), kPathFolder);
+  EXPECT_EQ(c->DeletePart(u"/missing"), kOk);
+  // A folder where a part should go cannot take it.
+  EXPECT_EQ(AddBytes(c.get(), "/x", Bytes("p")), kAddNodeFailed);
+}
+
+TEST(ContainerSave, OrderAnchorPlacesNewPartsAfterIt) {
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/b.xml", Bytes("b")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a.xml", Bytes("a")), kOk);
+  ASSERT_EQ(c->SetOrderAnchor(u"/b.xml"), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/c.xml", Bytes("c")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/d.xml", Bytes("d")), kOk);
+  c->ClearOrderAnchor();
+  EXPECT_EQ(RootNames(c.get()), (std::vector<std::string>{"b.xml", "c.xml", "d.xml", "a.xml"}));
+}
+
+TEST(ContainerSave, ReadOnlyPackageSavesOnlyElsewhere) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, true), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/more.txt", Bytes("m")), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kReadOnlyPackage);
+  EXPECT_EQ(c->SaveAs(file, kSaveIncremental, false), kReadOnlyPackage);
+  const std::string copy = dir.File("copy.zoq");
+  ASSERT_EQ(c->SaveAs(copy, kSaveIncremental, false), kOk);
+  int code = 0;
+  Parts parts = SnapshotFile(copy, &code);
+  EXPECT_EQ(parts["/more.txt"], Bytes("m"));
+  EXPECT_EQ(parts.size(), 3u);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(copy, 0, &layout), kOk);
+  EXPECT_EQ(layout.entries.size(), 4u);
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  EXPECT_EQ(layout.entries.size(), 3u);
+  EXPECT_EQ(c->SaveAs("", kSaveIncremental, false), 10051196);
+}
+
+TEST(ContainerSave, CompactOfThreeRevisionsKeepsNewestContent) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  chmod(file.c_str(), 0640);
+  int code = 0;
+  const Parts newest = SnapshotFile(file, &code);
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, false), kOk);
+  ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
+  EXPECT_EQ(c->GetRevisionCount(), 1);
+  EXPECT_EQ(Snapshot(c.get()), newest);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  EXPECT_EQ(layout.header.entry_count, 1);
+  ASSERT_EQ(layout.entries.size(), 1u);
+  std::vector<int> types;
+  for (const RecordFacts& r : layout.entries[0].records) types.push_back(r.type);
+  // a (created); c: created then two appends.
+  EXPECT_EQ(types, (std::vector<int>{kRecordCreated, kRecordCreated, kRecordAppended,
+                                     kRecordAppended}));
+  EXPECT_EQ(SnapshotFile(file, &code), newest);
+  struct stat st;
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  // No leftovers beside the package.
+  EXPECT_EQ(FileSize(dir.File("three.zoq")), st.st_size);
+}
+
+TEST(ContainerSave, CompactPutsSkippableAppendsAfterOtherParts) {
+  ScratchDir dir;
+  const std::string file = dir.File("skip.zoq");
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("a1")), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/b", Bytes("b1")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("A"), {}, false), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/s", Bytes("s1"), {}, true), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  EXPECT_TRUE(c->IsPartSkippable(u"/s"));
+  ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  std::vector<std::string> paths;
+  for (const RecordFacts& r : layout.entries[0].records) paths.push_back(test::U8(r.path));
+  EXPECT_EQ(paths, (std::vector<std::string>{"/a", "/b", "/s"}));
+  EXPECT_TRUE(layout.entries[0].records[2].skippable);
+}
+
+TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  int code = 0;
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, false), kOk);
+  // Rows of the merge table against revision 2 (b deleted, c appended):
+  // /c.txt appended again (P followed by L); /dir/b.txt created again
+  // (P began with a deletion: stays a creation); /new created then
+  // deleted within the merged pair leaves nothing.
+  ASSERT_EQ(c->AppendToPartFromMemory(u"/c.txt", "c4", 2, nullptr, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/dir/b.txt", Bytes("b2")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, true), kOk);
+  EXPECT_EQ(c->GetRevisionCount(), 3);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  ASSERT_EQ(layout.entries.size(), 3u);
+  std::vector<std::pair<std::string, int>> records;
+  for (const RecordFacts& r : layout.entries[2].records) records.emplace_back(test::U8(r.path), r.type);
+  EXPECT_EQ(records, (std::vector<std::pair<std::string, int>>{{"/dir/b.txt", kRecordCreated},
+                                                               {"/c.txt", kRecordAppended},
+                                                               {"/c.txt", kRecordAppended}}));
+  EXPECT_EQ(SnapshotFile(file, &code),
+            (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2c3c4")}, {"/dir/b.txt", Bytes("b2")}}));
+  EXPECT_EQ(SnapshotFile(file, &code, 2),
+            (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2")}, {"/dir/b.txt", Bytes("b1")}}));
+
+  // A creation in the previous revision followed by a deletion: both go.
+  ASSERT_EQ(AddBytes(c.get(), "/tmp.txt", Bytes("t")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(c->DeletePart(u"/tmp.txt"), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a3")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, true), kOk);
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  ASSERT_EQ(layout.entries.size(), 4u);
+  ASSERT_EQ(layout.entries[3].records.size(), 1u);
+  EXPECT_EQ(layout.entries[3].records[0].type, kRecordReplaced);
+}
+
+TEST(ContainerSave, SaveRefusesWhenTheFileChangedOnDisk) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  auto first = MakeContainer();
+  auto second = MakeContainer();
+  ASSERT_EQ(first->OpenFile(file, false), kOk);
+  ASSERT_EQ(second->OpenFile(file, false), kOk);
+  ASSERT_EQ(AddBytes(first.get(), "/one.txt", Bytes("1")), kOk);
+  ASSERT_EQ(AddBytes(second.get(), "/two.txt", Bytes("2")), kOk);
+  ASSERT_EQ(first->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(second->Save(kSaveIncremental, false), kTargetFileFailed);
+  EXPECT_EQ(second->Save(kSaveCompact, false), kTargetFileFailed);
+  int code = 0;
+  Parts parts = SnapshotFile(file, &code);
+  EXPECT_EQ(parts.count("/one.txt"), 1u);
+  EXPECT_EQ(parts.count("/two.txt"), 0u);
+  // The refused changes are still there to be saved elsewhere.
+  ASSERT_EQ(second->SaveAs(dir.File("other.zoq"), kSaveIncremental, false), kOk);
+  parts = SnapshotFile(dir.File("other.zoq"), &code);
+  EXPECT_EQ(parts.count("/two.txt"), 1u);
+}
+
+TEST(ContainerSave, EncryptedAndReencodedPartsRoundTrip) {
+  ScratchDir dir;
+  const std::string file = dir.File("enc.zoq");
+  const uint8_t key_bytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  KeyInfo key;
+  key.key = key_bytes;
+  key.key_length = 16;
+  auto c = MakeContainer();
+  ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
+  EcsCodeArg codes[3];
+  codes[0].code = kEcsZip;
+  codes[1].code = kEcsAdm;
+  codes[1].key = &key;
+  codes[2].code = kEcsEnd;
+  const std::vector<uint8_t> secret = test::TextLike(200000, 3);
+  ASSERT_EQ(c->AddPartFromMemory(u"/secret.txt", secret.data(), secret.size(), codes, 3, false),
+            kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/plain.txt", test::TextLike(5000, 4)), kOk);
+  EXPECT_EQ(c->AddPartFromMemory(u"/x", "x", 1, codes + 1, 1, false), kOk);
+  EcsCodeArg no_key;
+  no_key.code = kEcsAdm;
+  EXPECT_EQ(c->AddPartFromMemory(u"/y", "y", 1, &no_key, 1, false), kSiteNoKey);
+  EcsCodeArg bad;
+  bad.code = 3;
+  EXPECT_EQ(c->AddPartFromMemory(u"/y", "y", 1, &bad, 1, false), kSiteBadAddCodes);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(c->AddPartEncoding(u"/plain.txt", codes, 1), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+
+  auto r = MakeContainer();
+  ASSERT_EQ(r->OpenFile(file, true), kOk);
+  DecodeOptions options;
+  options.key = &key;
+  std::vector<uint8_t> content;
+  ASSERT_EQ(test::ReadContent(r.get(), u"/secret.txt", 0, &options, false, &content), kOk);
+  EXPECT_EQ(content, secret);
+  ASSERT_EQ(test::ReadContent(r.get(), u"/plain.txt", 0, nullptr, false, &content), kOk);
+  EXPECT_EQ(content, test::TextLike(5000, 4));
+  PartInfo info;
+  ASSERT_EQ(r->GetPartInfoByPath(&info, u"/plain.txt", 0), kOk);
+  EXPECT_EQ(info.code_count, 1);
+  EXPECT_EQ(info.codes[0], kEcsZip);
+  EXPECT_LT(info.size, 5000);
+  ASSERT_EQ(r->GetPartInfoByPath(&info, u"/secret.txt", 0), kOk);
+  EXPECT_EQ(info.code_count, 2);
+  EXPECT_EQ(r->VerifyChecks(true), kOk);
+}
+
+TEST(ContainerSave, PackagesWithoutTemporaryDirectoryLiveInMemory) {
+  auto c = MakeContainer(/*no_temp_dir=*/true);
+  ASSERT_EQ(c->CreatePackage("", 0, 0, 2, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/m.txt", Bytes("memory")), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/n.txt", Bytes("more"), {2}), kOk);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
+  EXPECT_EQ(c->GetRevisionCount(), 1);
+  EXPECT_EQ(Snapshot(c.get()), (Parts{{"/m.txt", Bytes("memory")}, {"/n.txt", Bytes("more")}}));
+  int64_t length = 0;
+  ASSERT_EQ(c->ReadRawPackage(nullptr, &length), kOk);
+  std::vector<uint8_t> raw(length);
+  ASSERT_EQ(c->ReadRawPackage(raw.data(), &length), kOk);
+  auto r = MakeContainer();
+  ASSERT_EQ(r->OpenMemory(raw.data(), length, 0), kOk);
+  EXPECT_EQ(Snapshot(r.get()), (Parts{{"/m.txt", Bytes("memory")}, {"/n.txt", Bytes("more")}}));
+}
+
+TEST(ContainerSave, EditingNeedsAnOpenPackage) {
+  auto c = MakeContainer();
+  EXPECT_EQ(AddBytes(c.get(), "/a", Bytes("a")), kSiteNoPackageOpen);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kSiteNoPackageOpen);
+  ASSERT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
+  EXPECT_EQ(c->AddPartFromMemory(u"/a", nullptr, 3, nullptr, 0, false), kBadAddArguments);
+  EXPECT_EQ(c->AddPartFromFile(u"/a", "/nonexistent/file", nullptr, 0, false), kAddSourceFailed);
+  EXPECT_EQ(c->AddPartFromStream(u"/a", nullptr, nullptr, 0, false), 10052023);
+  EXPECT_EQ(AddBytes(c.get(), "/a?b", Bytes("a")), kIllegalPath);
+}
+
+}  // namespace
+}  // namespace zoq

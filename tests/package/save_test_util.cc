@@ -1,0 +1,74 @@
+#include "save_test_util.h"
+
+#include <cstdlib>
+#include <random>
+
+#include "package/temp_files.h"
+#include "test_util.h"
+
+namespace zoq::test {
+
+ScratchDir::ScratchDir() {
+  std::string templ = SystemTempDir() + "/zoq-save-test-XXXXXX";
+  std::vector<char> buffer(templ.begin(), templ.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+}
+
+ScratchDir::~ScratchDir() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<uint8_t> TextLike(size_t size, uint32_t seed) {
+  static const char* kWords[] = {"package ", "revision ", "entry ",  "part ",    "stream ",
+                                 "<item>",   "</item>\n", "value=\"", "\" ",      "data ",
+                                 "the ",     "of ",       "and ",    "record ", "0123 "};
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out;
+  out.reserve(size);
+  while (out.size() < size) {
+    const char* word = kWords[random() % 15];
+    for (const char* p = word; *p && out.size() < size; ++p) out.push_back(*p);
+  }
+  return out;
+}
+
+std::map<std::string, std::vector<uint8_t>> Snapshot(Container* container,
+                                                     const DecodeOptions* options) {
+  std::map<std::string, std::vector<uint8_t>> out;
+  std::vector<std::u16string> parts;
+  if (container->ListParts(u"/", &parts) != kOk) return out;
+  for (const std::u16string& part : parts) {
+    std::vector<uint8_t> content;
+    int code = ReadContent(container, part, 0, options, false, &content);
+    if (code != kOk) content = Bytes("<unreadable " + std::to_string(code) + ">");
+    out[U8(part)] = content;
+  }
+  return out;
+}
+
+std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file, int* code,
+                                                         int revision_limit) {
+  auto container = MakeContainer();
+  *code = revision_limit == 0 ? container->OpenFile(file, true)
+                              : container->OpenFileAt(file, revision_limit);
+  if (*code != kOk) return {};
+  return Snapshot(container.get());
+}
+
+int AddBytes(Container* container, const std::string& path, const std::vector<uint8_t>& content,
+             std::vector<int> codes, bool skippable) {
+  std::vector<EcsCodeArg> args;
+  for (int code : codes) {
+    EcsCodeArg arg;
+    arg.code = code;
+    args.push_back(arg);
+  }
+  return container->AddPartFromMemory(U16(path), content.data(),
+                                      static_cast<int64_t>(content.size()), args.data(),
+                                      static_cast<int>(args.size()), skippable);
+}
+
+}  // namespace zoq::test

@@ -1,0 +1,43 @@
+// Helpers of the editing and saving tests: scratch folders, part contents,
+// and a summary of what a package holds.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/container.h"
+
+namespace zoq::test {
+
+// A fresh folder below the system temporary directory, removed at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::vector<uint8_t> Bytes(const std::string& text);
+// Deterministic text-like content.
+std::vector<uint8_t> TextLike(size_t size, uint32_t seed);
+
+// Every existing part with its fully decoded content (key for ADM parts).
+std::map<std::string, std::vector<uint8_t>> Snapshot(Container* container,
+                                                     const DecodeOptions* options = nullptr);
+// Opens `file` in a new container and snapshots it; empty map with *code
+// set when it does not open.
+std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file, int* code,
+                                                         int revision_limit = 0);
+
+// Adds `content` at `path` with the given codes (no key).
+int AddBytes(Container* container, const std::string& path, const std::vector<uint8_t>& content,
+             std::vector<int> codes = {}, bool skippable = false);
+
+}  // namespace zoq::test
