@@ -4,13 +4,15 @@ JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 RELEASE_DIR := build/release
 TSAN_DIR := build/tsan
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test bench tsan release demo clean
+.PHONY: all deps build test bench tsan fuzz release demo clean
 
 all: build
 
@@ -37,6 +39,16 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_TSAN=ON -DZOQ_BUILD_APP=OFF
 	cmake --build $(TSAN_DIR) -j $(JOBS)
 	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L concurrency
+
+# libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS on a copy of
+# its kept corpus (new inputs land in $(FUZZ_DIR)/corpus, crashes in
+# $(FUZZ_DIR)/findings).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZOQ_SANITIZE=ON -DZOQ_BUILD_FUZZ=ON -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_APP=OFF \
+	  -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 demo: release
 	bash scripts/demo.sh $(RELEASE_DIR)
