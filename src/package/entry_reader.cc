@@ -57,17 +57,26 @@ int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, in
 
 NameMap::NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names) {
   for (const auto& [key, path] : names) Add(key, path);
+  Seal();
 }
 
 void NameMap::Add(const NameKey& key, std::u16string path) {
-  if (names_.empty() || names_.back().first < key) {
-    names_.emplace_back(key, std::move(path));
-    return;
+  names_.emplace_back(key, std::move(path));
+}
+
+void NameMap::Seal() {
+  auto by_key = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (std::is_sorted(names_.begin(), names_.end(), by_key)) {
+    if (std::adjacent_find(names_.begin(), names_.end(), [](const auto& a, const auto& b) {
+          return a.first == b.first;
+        }) == names_.end()) {
+      return;
+    }
   }
-  auto at = std::lower_bound(names_.begin(), names_.end(), key,
-                             [](const auto& entry, const NameKey& k) { return entry.first < k; });
-  if (at != names_.end() && at->first == key) return;
-  names_.emplace(at, key, std::move(path));
+  std::stable_sort(names_.begin(), names_.end(), by_key);
+  names_.erase(std::unique(names_.begin(), names_.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }),
+               names_.end());
 }
 
 int NameMap::Find(const NameKey& key) const {
@@ -106,6 +115,7 @@ int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
     }
     pos += length + 1;
   }
+  out->Seal();
   return kOk;
 }
 

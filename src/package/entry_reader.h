@@ -23,8 +23,10 @@ class NameMap {
   NameMap() = default;
   NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names);
 
-  // Adds a name; when a key repeats, the first name stays.
+  // Adds a name; call Seal() after the last one. When a key repeats, the
+  // first name stays.
   void Add(const NameKey& key, std::u16string path);
+  void Seal();
   // The path of a key, or null.
   const std::u16string* Lookup(const NameKey& key) const;
   size_t size() const { return names_.size(); }
@@ -33,7 +35,7 @@ class NameMap {
   friend int ParseItemList(const uint8_t*, size_t, int, NameMap&, std::vector<RecordFacts>*);
   int Find(const NameKey& key) const;  // index or -1
 
-  std::vector<std::pair<NameKey, std::u16string>> names_;  // sorted by key
+  std::vector<std::pair<NameKey, std::u16string>> names_;  // sorted by key once sealed
 };
 
 // Inflated tables may not grow beyond this, whatever their counts say.
