@@ -35,6 +35,15 @@ extern const Command kExtractCommand;
 extern const Command kLogCommand;
 extern const Command kVerifyCommand;
 extern const Command kStatCommand;
+extern const Command kCreateCommand;
+extern const Command kAddCommand;
+extern const Command kReplaceCommand;
+extern const Command kAppendCommand;
+extern const Command kRmCommand;
+extern const Command kEncodeCommand;
+extern const Command kCommitCommand;
+extern const Command kImportCommand;
+extern const Command kCompactCommand;
 extern const Command kSchemaCommand;
 extern const Command kSxcCommand;
 

@@ -6,8 +6,10 @@ namespace zoqcli {
 
 const std::vector<const Command*>& AllCommands() {
   static const std::vector<const Command*> commands = {
-      &kLsCommand,     &kInfoCommand, &kCatCommand,    &kExtractCommand, &kLogCommand,
-      &kVerifyCommand, &kStatCommand, &kSchemaCommand, &kSxcCommand,
+      &kLsCommand,      &kInfoCommand,   &kCatCommand,    &kExtractCommand, &kLogCommand,
+      &kVerifyCommand,  &kStatCommand,   &kCreateCommand, &kAddCommand,     &kReplaceCommand,
+      &kAppendCommand,  &kRmCommand,     &kEncodeCommand, &kCommitCommand,  &kImportCommand,
+      &kCompactCommand, &kSchemaCommand, &kSxcCommand,
   };
   return commands;
 }

@@ -19,8 +19,9 @@ void PrintOverview(std::FILE* out) {
   std::fprintf(out,
                "usage: zoq COMMAND [OPTIONS] ARGUMENTS...\n"
                "\n"
-               "Reads ZOQ packages (.zoq, .pliv): their tree of folders and parts, every\n"
-               "revision, and part content decoded or as stored.\n"
+               "Reads and writes ZOQ packages (.zoq, .pliv): their tree of folders and\n"
+               "parts, every revision, and part content decoded or as stored; compiles\n"
+               "binary schemas and converts SXC binary XML.\n"
                "\n"
                "Commands:\n");
   for (const Command* command : zoqcli::AllCommands()) {

@@ -29,15 +29,21 @@ std::u16string PackagePathArgument(const std::string& text) {
   return path;
 }
 
-PackageSession::PackageSession(const std::string& package_path, const PackageOptions& options,
-                               SessionUse use)
-    : package_path_(package_path), options_(options), use_(use) {
+void PackageSession::MakeContainer(bool with_temp_dir) {
   zoq::ContainerOptions container_options;
   container_options.resource_dir = ExecutableFolder();
-  container_options.no_temp_dir = use == SessionUse::kStructure;
+  container_options.no_temp_dir = !with_temp_dir;
   zoq::Container* raw = nullptr;
   Check(zoq::CreateContainer(&container_options, &raw));
   container_.reset(raw);
+  key_info_.key = options_.key.data();
+  key_info_.key_length = static_cast<int>(options_.key.size());
+}
+
+PackageSession::PackageSession(const std::string& package_path, const PackageOptions& options,
+                               SessionUse use)
+    : package_path_(package_path), options_(options), use_(use) {
+  MakeContainer(use != SessionUse::kStructure);
   Check(container_->OpenFileAt(package_path, options.revision_limit),
         "cannot open " + package_path);
   if (!options.schema.empty()) {
@@ -45,8 +51,22 @@ PackageSession::PackageSession(const std::string& package_path, const PackageOpt
           "cannot use the schema file " + options.schema);
   }
   if (use == SessionUse::kContent) ApplyDocumentType();
-  key_info_.key = options_.key.data();
-  key_info_.key_length = static_cast<int>(options_.key.size());
+}
+
+PackageSession::PackageSession(const std::string& package_path, const PackageOptions& options,
+                               const NewPackage& create)
+    : package_path_(package_path), options_(options), use_(SessionUse::kContent) {
+  MakeContainer(true);
+  Check(container_->CreatePackage(package_path, create.subset, create.docver, create.width, 0),
+        "cannot create " + package_path);
+  if (!options.schema.empty()) {
+    Check(container_->SetSchemaFile(options.schema),
+          "cannot use the schema file " + options.schema);
+  }
+}
+
+void PackageSession::SaveIncremental(bool merge) {
+  Check(container_->Save(zoq::kSaveIncremental, merge), "cannot save " + package_path_);
 }
 
 PackageSession::~PackageSession() {

@@ -15,7 +15,14 @@ namespace zoqcli {
 
 enum class SessionUse {
   kStructure,  // tree, information and checks only: no temporary directory
-  kContent,    // part content is read: temporary directory, document type
+  kContent,    // part content is read or written: temporary directory, document type
+};
+
+// What a new package is made with (zoq create, zoq import).
+struct NewPackage {
+  int subset = 0;  // 1 A, 2 P, 4 I, 8 M, 16 Full; 0 none
+  int docver = 0;  // 256, 257, 258; 0 none
+  int width = 4;   // offset width 2, 4 or 8
 };
 
 class PackageSession {
@@ -23,6 +30,9 @@ class PackageSession {
   // Throws CodeFailure when the container cannot be made or the package
   // cannot be opened, or when --docver or --schema are refused.
   PackageSession(const std::string& package_path, const PackageOptions& options, SessionUse use);
+  // Starts a new, empty package at the path (written by the first save).
+  PackageSession(const std::string& package_path, const PackageOptions& options,
+                 const NewPackage& create);
   ~PackageSession();
   PackageSession(const PackageSession&) = delete;
   PackageSession& operator=(const PackageSession&) = delete;
@@ -33,9 +43,15 @@ class PackageSession {
   // Decode options with `code` (255 decoded, 0 stored, 1/2/128 first code
   // kept) and the key, when one was given.
   zoq::DecodeOptions Decode(int code) const;
+  // The key given with --key or --key-file, or null.
+  const zoq::KeyInfo* key() const { return options_.has_key ? &key_info_ : nullptr; }
+  // Saves the changes as one new revision (merged into the newest one when
+  // asked and possible); throws CodeFailure.
+  void SaveIncremental(bool merge);
 
  private:
   void ApplyDocumentType();
+  void MakeContainer(bool with_temp_dir);
 
   std::string package_path_;
   PackageOptions options_;

@@ -1,0 +1,84 @@
+// zoq commit: many changes saved as one revision.
+#include "cli/code_list.h"
+#include "cli/command.h"
+#include "cli/failure.h"
+#include "cli/package_session.h"
+
+namespace zoqcli {
+namespace {
+
+// "PATH=FILE" split at its first "=".
+std::pair<std::string, std::string> Assignment(const std::string& text, const char* option) {
+  size_t equals = text.find('=');
+  if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
+    throw UsageError(std::string(option) + " expects PATH=FILE, not \"" + text + "\"");
+  }
+  return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+int RunCommit(const ParsedArgs& args) {
+  PackageOptions options = ReadPackageOptions(args);
+  const std::vector<std::string> adds = args.Values("--add");
+  const std::vector<std::string> appends = args.Values("--append");
+  const std::vector<std::string> removals = args.Values("--rm");
+  if (adds.empty() && appends.empty() && removals.empty()) {
+    throw UsageError("commit needs at least one --add, --append or --rm");
+  }
+  PackageSession session(args.Positionals()[0], options, SessionUse::kContent);
+  const std::string* code_text = args.Value("--codes");
+  std::vector<zoq::EcsCodeArg> codes =
+      ParseCodeList(code_text != nullptr ? *code_text : "", session.key());
+  const zoq::EcsCodeArg* code_data = codes.empty() ? nullptr : codes.data();
+  int count = static_cast<int>(codes.size());
+  zoq::Container* container = session.container();
+  for (const std::string& add : adds) {
+    auto [path, file] = Assignment(add, "--add");
+    Check(container->AddPartFromFile(PackagePathArgument(path), file, code_data, count, false),
+          "cannot store " + path);
+  }
+  for (const std::string& append : appends) {
+    auto [path, file] = Assignment(append, "--append");
+    Check(container->AppendToPartFromFile(PackagePathArgument(path), file, code_data, count),
+          "cannot append to " + path);
+  }
+  for (const std::string& path : removals) {
+    Check(container->DeletePart(PackagePathArgument(path)), "cannot delete " + path);
+  }
+  session.SaveIncremental(args.Has("--merge"));
+  return 0;
+}
+
+}  // namespace
+
+const Command kCommitCommand{
+    "commit",
+    "commit PACKAGE [--add PATH=FILE]... [--append PATH=FILE]... [--rm PATH]...\n"
+    "           [--codes LIST] [--key HEX | --key-file F] [--docver N] [--merge]",
+    "make many changes as one revision",
+    "Stores, appends and deletes parts (in that order) and saves all of it as\n"
+    "one new revision.\n"
+    "\n"
+    "Options:\n"
+    "  --add PATH=FILE     store FILE as the part PATH (new or a new version)\n"
+    "  --append PATH=FILE  append FILE to the part PATH\n"
+    "  --rm PATH           delete the part PATH\n"
+    "  --codes LIST        ECS codes for every stored or appended part (zip,adm)\n"
+    "  --key HEX           the key for adm; --key-file F reads it from a file\n"
+    "  --docver N          document version code (see \"zoq add --help\")\n"
+    "  --merge             merge the changes into the newest revision when\n"
+    "                      possible instead of adding a revision\n",
+    {kKeyOption,
+     kKeyFileOption,
+     kDocverOption,
+     kSchemaOption,
+     {"--add", true},
+     {"--append", true},
+     {"--rm", true},
+     {"--codes", true},
+     {"--merge", false}},
+    1,
+    1,
+    RunCommit,
+};
+
+}  // namespace zoqcli

@@ -1,0 +1,67 @@
+// zoq rm and zoq encode: deleting parts, and applying further ECS codes to
+// a part's stored data, each saved as a new revision.
+#include "cli/code_list.h"
+#include "cli/command.h"
+#include "cli/failure.h"
+#include "cli/package_session.h"
+
+namespace zoqcli {
+namespace {
+
+int RunRm(const ParsedArgs& args) {
+  const auto& positionals = args.Positionals();
+  PackageSession session(positionals[0], PackageOptions{}, SessionUse::kContent);
+  for (size_t i = 1; i < positionals.size(); ++i) {
+    Check(session.container()->DeletePart(PackagePathArgument(positionals[i])),
+          "cannot delete " + positionals[i]);
+  }
+  session.SaveIncremental(false);
+  return 0;
+}
+
+int RunEncode(const ParsedArgs& args) {
+  PackageOptions options = ReadPackageOptions(args);
+  const auto& positionals = args.Positionals();
+  PackageSession session(positionals[0], options, SessionUse::kContent);
+  std::vector<zoq::EcsCodeArg> codes = ParseCodeList(positionals[2], session.key());
+  if (codes.empty()) throw UsageError("encode needs at least one code");
+  Check(session.container()->AddPartEncoding(PackagePathArgument(positionals[1]), codes.data(),
+                                             static_cast<int>(codes.size())),
+        "cannot encode " + positionals[1]);
+  session.SaveIncremental(false);
+  return 0;
+}
+
+}  // namespace
+
+const Command kRmCommand{
+    "rm",
+    "rm PACKAGE PATH...",
+    "delete parts",
+    "Records the deletion of every PATH and saves the package as one new\n"
+    "revision. Earlier revisions keep the parts.\n",
+    {},
+    2,
+    -1,
+    RunRm,
+};
+
+const Command kEncodeCommand{
+    "encode",
+    "encode [--key HEX | --key-file F] [--docver N] [--schema FILE] PACKAGE PATH LIST",
+    "apply further ECS codes to a part",
+    "Applies the ECS codes of LIST (e.g. zip,adm) to the stored data of the part\n"
+    "PATH and saves the package as a new revision.\n"
+    "\n"
+    "Options:\n"
+    "  --key HEX      the key for adm\n"
+    "  --key-file F   read the raw key bytes from the file F\n"
+    "  --docver N     document version code (see \"zoq add --help\")\n"
+    "  --schema FILE  the binary schema for sxc\n",
+    {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption},
+    3,
+    3,
+    RunEncode,
+};
+
+}  // namespace zoqcli
