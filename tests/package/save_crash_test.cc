@@ -1,0 +1,208 @@
+// An interrupted save leaves the package as it was before or as it is
+// after: I/O failures injected at every write of a save, and a saving child
+// process killed at seeded moments.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <random>
+
+#include "package/codes.h"
+#include "save_test_util.h"
+#include "stream/dynamic_memory_stream.h"
+#include "test_util.h"
+
+namespace zoq {
+namespace {
+
+using test::AddBytes;
+using test::Bytes;
+using test::MakeContainer;
+using test::Snapshot;
+using Parts = std::map<std::string, std::vector<uint8_t>>;
+
+// Forwards to a memory stream; the fail_at-th call of Write, Flush or
+// SetLength (counting from 1) fails without effect.
+class FaultyStream : public Stream {
+ public:
+  explicit FaultyStream(int fail_at) : fail_at_(fail_at) {}
+  CVelDynamicMemoryStream& inner() { return inner_; }
+  int calls() const { return calls_; }
+
+  int Open(int mode) override { return inner_.Open(mode); }
+  int Close() override { return inner_.Close(); }
+  bool IsOpen() override { return inner_.IsOpen(); }
+  int Clear() override { return inner_.Clear(); }
+  int Release() override { return inner_.Release(); }
+  int64_t GetLength() override { return inner_.GetLength(); }
+  bool IsEof() override { return inner_.IsEof(); }
+  int GetType() override { return inner_.GetType(); }
+  int PeekByte(int* out) override { return inner_.PeekByte(out); }
+  int Read(void* buffer, int64_t count, int64_t* done) override {
+    return inner_.Read(buffer, count, done);
+  }
+  int Write(const void* buffer, int64_t count) override {
+    return Fails() ? kFailed : inner_.Write(buffer, count);
+  }
+  int Flush() override { return Fails() ? kFailed : inner_.Flush(); }
+  int64_t Tell() override { return inner_.Tell(); }
+  int Seek(int64_t offset, int origin) override { return inner_.Seek(offset, origin); }
+  int SetLength(int64_t size) override { return Fails() ? kFailed : inner_.SetLength(size); }
+  bool IsStorageStream() override { return true; }
+  Stream* Clone() override { return inner_.Clone(); }
+  int GetAccess() override { return inner_.GetAccess(); }
+  int SetAccess(int access) override { return inner_.SetAccess(access); }
+  bool SupportsAccess(int access) override { return inner_.SupportsAccess(access); }
+
+ private:
+  bool Fails() { return ++calls_ == fail_at_; }
+  int fail_at_;
+  int calls_ = 0;
+  CVelDynamicMemoryStream inner_;
+};
+
+std::vector<uint8_t> RawBytes(Stream* stream) {
+  std::unique_ptr<Stream> copy(stream->Clone());
+  std::vector<uint8_t> out;
+  if (!copy || copy->Open(kModeRead) != kOk) return out;
+  test::ReadAll(copy.get(), &out);
+  return out;
+}
+
+Parts SnapshotBytes(const std::vector<uint8_t>& bytes, int* code) {
+  auto c = MakeContainer();
+  *code = c->OpenMemory(bytes.data(), static_cast<int64_t>(bytes.size()), 0);
+  return *code == kOk ? Snapshot(c.get()) : Parts{};
+}
+
+// A package of two revisions, as bytes.
+std::vector<uint8_t> SmallPackage() {
+  auto c = MakeContainer(/*no_temp_dir=*/true);
+  EXPECT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha")), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(3000, 1), {2}), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(AddBytes(c.get(), "/c.txt", Bytes("gamma")), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  int64_t length = 0;
+  EXPECT_EQ(c->ReadRawPackage(nullptr, &length), kOk);
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  EXPECT_EQ(c->ReadRawPackage(bytes.data(), &length), kOk);
+  return bytes;
+}
+
+TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
+  const std::vector<uint8_t> original = SmallPackage();
+  int code = 0;
+  const Parts before = SnapshotBytes(original, &code);
+  ASSERT_EQ(code, kOk);
+  Parts after;
+  int failures = 0;
+  std::vector<std::pair<int, Parts>> failed;
+  for (int k = 1;; ++k) {
+    FaultyStream stream(k);
+    ASSERT_EQ(stream.inner().Open(kModeReadWriteNew), kOk);
+    ASSERT_EQ(stream.inner().Write(original.data(), original.size()), kOk);
+    ASSERT_EQ(stream.inner().Close(), kOk);
+    auto c = MakeContainer();
+    ASSERT_EQ(c->OpenStream(&stream, false), kOk);
+    const int writes_before_save = stream.calls();
+    ASSERT_LT(writes_before_save, k) << "the open itself must not write";
+    ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha-2")), kOk);
+    ASSERT_EQ(c->AppendToPartFromMemory(u"/c.txt", "+", 1, nullptr, 0), kOk);
+    ASSERT_EQ(c->DeletePart(u"/b.txt"), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/d/e.txt", test::TextLike(2000, 2), {2}), kOk);
+    const int result = c->Save(kSaveIncremental, false);
+    const Parts now = SnapshotBytes(RawBytes(&stream.inner()), &code);
+    ASSERT_EQ(code, kOk) << "fault at write " << k;
+    if (result == kOk) {
+      after = now;
+      EXPECT_NE(after, before);
+      break;
+    }
+    ++failures;
+    // A failure of the last flush, after the entry count was raised, may
+    // leave the save visible.
+    if (now != before) failed.emplace_back(k, now);
+    // The changes are still pending: saving again succeeds.
+    ASSERT_EQ(c->Save(kSaveIncremental, false), kOk) << "retry after fault " << k;
+    EXPECT_EQ(SnapshotBytes(RawBytes(&stream.inner()), &code).size(), 3u);
+    c.reset();
+    ASSERT_LT(k, 1000);
+  }
+  EXPECT_GT(failures, 5);
+  for (const auto& [k, parts] : failed) EXPECT_EQ(parts, after) << "fault at write " << k;
+  EXPECT_LE(failed.size(), 1u);
+  EXPECT_EQ(after.at("/a.txt"), Bytes("alpha-2"));
+  EXPECT_EQ(after.at("/c.txt"), Bytes("gamma+"));
+  EXPECT_EQ(after.count("/b.txt"), 0u);
+}
+
+// A child process saves and is killed at a seeded moment; the package then
+// reads as before or as after the save.
+void SaveInChild(const std::string& file, int mode, bool merge, const std::string& big_path) {
+  auto c = MakeContainer();
+  if (c->OpenFile(file, false) != kOk) _exit(2);
+  if (c->AddPartFromFile(u"/big.bin", big_path, nullptr, 0, false) != kOk) _exit(3);
+  if (AddBytes(c.get(), "/a.txt", Bytes("changed")) != kOk) _exit(4);
+  if (c->DeletePart(u"/b.txt") != kOk) _exit(5);
+  _exit(c->Save(mode, merge) == kOk ? 0 : 6);
+}
+
+TEST(SaveCrash, KilledSavesLeaveBeforeOrAfter) {
+  test::ScratchDir dir;
+  const std::string big = dir.File("big.src");
+  {
+    std::vector<uint8_t> content = test::TextLike(6 << 20, 9);
+    FILE* f = fopen(big.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fwrite(content.data(), 1, content.size(), f), content.size());
+    fclose(f);
+  }
+  std::mt19937 random(20261208);
+  int seen_before = 0, seen_after = 0;
+  for (int round = 0; round < 12; ++round) {
+    const int mode = round % 3 == 0 ? kSaveCompact : kSaveIncremental;
+    const bool merge = round % 3 == 1;
+    const std::string file = dir.File("crash" + std::to_string(round) + ".zoq");
+    {
+      auto c = MakeContainer();
+      ASSERT_EQ(c->CreatePackage(file, 0, 0, 8, 0), kOk);
+      ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("original")), kOk);
+      ASSERT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(50000, 5), {2}), kOk);
+      ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+      ASSERT_EQ(AddBytes(c.get(), "/c.txt", Bytes("third")), kOk);
+      ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+    }
+    int code = 0;
+    const Parts before = test::SnapshotFile(file, &code);
+    ASSERT_EQ(code, kOk);
+    const int delay_us = static_cast<int>(random() % 400000);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) SaveInChild(file, mode, merge, big);
+    usleep(delay_us);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (WIFEXITED(status)) {
+      ASSERT_EQ(WEXITSTATUS(status), 0);
+    }
+    const Parts now = test::SnapshotFile(file, &code);
+    ASSERT_EQ(code, kOk) << "round " << round << " killed after " << delay_us << " us";
+    if (now == before) {
+      ++seen_before;
+    } else {
+      ++seen_after;
+      EXPECT_EQ(now.at("/a.txt"), Bytes("changed"));
+      EXPECT_EQ(now.at("/big.bin").size(), size_t{6} << 20);
+      EXPECT_EQ(now.count("/b.txt"), 0u);
+    }
+  }
+  EXPECT_EQ(seen_before + seen_after, 12);
+}
+
+}  // namespace
+}  // namespace zoq
