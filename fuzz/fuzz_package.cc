@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int revisions = c->GetRevisionCount();
   std::vector<std::u16string> parts;
   c->ListParts(u"/", &parts);
-  int budget = 2000;
+  int budget = 300;
   Walk(c.get(), c->GetNode(u"/"), 0, &budget);
   c->VerifyChecks(false);
   c->VerifyChecks(true);
