@@ -24,3 +24,18 @@ target=$(mktemp -d)
 trap 'rm -rf "$target"' EXIT
 step extract -d "$target" "$sample"
 (cd "$target" && find . -print | sort)
+
+# Then the desktop browser on the same package: in the user's session when
+# there is a display, otherwise in a virtual one long enough for a screenshot.
+explorer="$dir/src/app/zoq-explorer"
+if [ -x "$explorer" ]; then
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo; echo "== zoq-explorer $sample"
+    "$explorer" "$sample"
+  elif command -v xvfb-run >/dev/null 2>&1 && command -v import >/dev/null 2>&1; then
+    shot=build/demo-explorer.png
+    echo; echo "== zoq-explorer $sample (no display: virtual screen, screenshot in $shot)"
+    xvfb-run -a -s "-screen 0 1024x640x24" bash -c \
+      "\"$explorer\" \"$sample\" & pid=\$!; sleep 3; import -window root \"$shot\"; kill \$pid" || true
+  fi
+fi
