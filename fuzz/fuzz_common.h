@@ -24,7 +24,7 @@ constexpr int64_t kReadLimit = 16 << 20;
 // `seed`; answers the first failure code or 0.
 inline int ReadAll(Stream* stream, uint32_t seed, std::vector<uint8_t>* out) {
   static const int64_t kPieces[] = {1, 7, 4096, 65536, 65537, 3, 1 << 20, 16};
-  std::vector<uint8_t> buffer(1 << 20);
+  static std::vector<uint8_t> buffer(1 << 20);  // one per process: the targets run on one thread
   int64_t total = 0;
   for (int round = 0; total < kReadLimit; ++round) {
     const int64_t want = kPieces[(seed + static_cast<uint32_t>(round)) % 8];
