@@ -151,6 +151,13 @@ TEST(AdmStreamTest, KeyStreamAcrossAPieceBoundary) {
   }
   Reader reader(stored, key, true);
   EXPECT_EQ(reader.ReadAll(), std::string(kBlocks * 16, '\0'));
+  // One large read decrypts straight into the caller's buffer.
+  ASSERT_EQ(reader->Rewind(), kOk);
+  uint8_t* data = nullptr;
+  int64_t size = 0;
+  ASSERT_EQ(ReadWholeStream(reader.operator->(), &data, &size), kOk);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string(kBlocks * 16, '\0'));
+  delete[] data;
 
   // Writing: the stream's output under its random header is that key stream.
   std::string written = Encrypt(std::string(kBlocks * 16, '\0'), key, true);
@@ -194,6 +201,29 @@ TEST(AdmStreamTest, SeekBackReadsTheRightBytes) {
   ASSERT_EQ(reader->Seek(131075, kSeekSet), kOk);
   ASSERT_EQ(reader->Read(buf, 4, &done), kOk);
   EXPECT_EQ(std::string(buf, 4), plain.substr(131075, 4));
+}
+
+// Reads that bypass the window and reads through it mix freely.
+TEST(AdmStreamTest, LargeAndSmallReadsAgree) {
+  std::string key = "mix";
+  std::string plain = test::Pattern(300000);
+  Reader reader(Encrypt(plain, key, true), key, true);
+  std::string out(plain.size(), '\0');
+  int64_t at = 0, done = 0;
+  for (int64_t count : {int64_t{16}, int64_t{65536 - 16}, int64_t{100000}, int64_t{7},
+                        int64_t{70000}, int64_t{60000}}) {
+    ASSERT_EQ(reader->Read(out.data() + at, count, &done), kOk);
+    EXPECT_EQ(done, count);
+    at += done;
+  }
+  ASSERT_EQ(reader->Read(out.data() + at, 200000, &done), kOk);
+  at += done;
+  EXPECT_EQ(at, 300000);
+  EXPECT_EQ(out, plain);
+  EXPECT_TRUE(reader->IsEof());
+  ASSERT_EQ(reader->Seek(165537, kSeekSet), kOk);  // backward over a bypassing read
+  ASSERT_EQ(reader->Read(out.data(), 70000, &done), kOk);
+  EXPECT_EQ(out.substr(0, 70000), plain.substr(165537, 70000));
 }
 
 TEST(AdmStreamTest, KeysAreCutOrPadded) {
