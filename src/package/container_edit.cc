@@ -205,7 +205,6 @@ int PackageEditor::FileWindow(const std::string& path, int64_t offset, int64_t l
 
 int PackageEditor::Encode(Stream* source, const uint8_t* codes, const EcsCodeArg* args,
                           int count, int64_t source_length, ItemRecord* record) {
-  EditState* s = state();
   const bool large = source_length < 0 || source_length >= kLargeSource;
   std::unique_ptr<Stream> file_sink;
   std::string file_sink_path;
@@ -244,9 +243,7 @@ int PackageEditor::Encode(Stream* source, const uint8_t* codes, const EcsCodeArg
   }
   // Encoded in memory: reopen for reading and store it.
   if (memory->Open(kModeRead) != kOk) return kEncodeFailed;
-  code = StoreFromMemory(memory, record);
-  (void)s;
-  return code;
+  return StoreFromMemory(memory, record);
 }
 
 int PackageEditor::StoreFromFile(const std::string& path, int64_t size, ItemRecord* record) {
@@ -354,17 +351,14 @@ void PackageEditor::Insert(ItemRecord* record) {
     list.push_back(record);
     return;
   }
-  bool took_numbers = false;
   while (!list.empty() && list.back()->revision == record->revision) {
     ItemRecord* old = list.back();
     record->item_number = old->item_number;
     record->sequence = old->sequence;
-    took_numbers = true;
     old->present = false;
     old->data.reset();
     list.pop_back();
   }
-  (void)took_numbers;
   if (list.empty() || list.back()->type == kRecordDeleted) {
     if (record->type == kRecordDeleted) {
       // Nothing is recorded. The record keeps pointing at a path that
@@ -563,8 +557,6 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
     fresh.code_count = old->code_count;
     for (uint8_t c : list) fresh.codes[fresh.code_count++] = c;
     fresh.skippable = old->skippable;
-    const int saved_direct = 0;
-    (void)saved_direct;
     code = EnsureWorkingRevision();
     if (code != kOk) return code;
     code = Encode(stored.get(), list.data(), codes, static_cast<int>(list.size()),

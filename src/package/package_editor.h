@@ -20,7 +20,6 @@ enum EditSite : int {
   kSiteSaveNoTarget = 10051128,     // the package has no file or stream to save into
   kSiteSaveBadHeader = 10051152,    // no header, or an unknown version
   kSiteSaveAsEmptyPath = 10051196,
-  kSiteBadAddCodes2 = 10051992,
   kSiteNoSourceStream = 10052023,
   kSiteNoHeader = 10052084,
   kSiteReencodeCodes = 10052520,
