@@ -3,6 +3,8 @@
 // zoqe_dlg_selection.cpp.
 #include "app/zoqe_dlg.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -283,6 +285,14 @@ void CZOQEDlg::SetFinder(Finder finder) {
 void CZOQEDlg::SetXmlEditable(bool editable, const QString& part_path) {
   xml_editable_ = editable;
   current_part_path_ = part_path;
+}
+
+void CZOQEDlg::SetKey(const QByteArray& key) {
+  const int length = static_cast<int>(std::min<qsizetype>(key.size(), sizeof key_bytes_));
+  std::copy_n(key.constData(), length, key_bytes_);
+  key_info_.key = key_bytes_;
+  key_info_.key_length = length;
+  key_set_ = true;
 }
 
 void CZOQEDlg::SetPictureView(QWidget* view) {

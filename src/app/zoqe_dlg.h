@@ -4,6 +4,7 @@
 // package.
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -14,6 +15,7 @@
 
 #include "app/command_table.h"
 #include "package/container.h"
+#include "package/decode_options.h"
 
 class QLineEdit;
 class QModelIndex;
@@ -105,6 +107,11 @@ class CZOQEDlg : public QDialog {
   void SetFinder(Finder finder);
   // Set by the part viewers: the text view holds an XML part being edited.
   void SetXmlEditable(bool editable, const QString& part_path);
+  // The decryption key handed to every extraction: none until one is
+  // entered; it survives closing and opening packages. At most 256 bytes
+  // are kept; a length of 0 is a key that was entered empty.
+  void SetKey(const QByteArray& key);
+  const zoq::KeyInfo* key_info() const { return key_set_ ? &key_info_ : nullptr; }
 
   // State, for the viewers and for tests.
   zoq::Container* package() const { return package_.get(); }
@@ -193,6 +200,9 @@ class CZOQEDlg : public QDialog {
   PartViewer part_viewer_;
   Exporter exporter_;
   Finder finder_;
+  unsigned char key_bytes_[256] = {};
+  zoq::KeyInfo key_info_;
+  bool key_set_ = false;
 
   // Models.
   std::unique_ptr<TypeTable> types_;
