@@ -47,12 +47,16 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.help = MakeAction(owner, u"查看帮助(&H)...\tF1", "actionHelp");
   t.help->setEnabled(false);
   t.about = MakeAction(owner, u"关于 ZOQ Explorer (&A)...", "actionAbout");
+  t.enter_key = MakeAction(owner, u"输入密钥(&K)...\tCtrl+K", "actionEnterKey",
+                           QKeySequence(Qt::CTRL | Qt::Key_K));
 
   t.menu_bar = new QMenuBar(owner);
   // The file menu has no mnemonic: Alt+F is the find accelerator.
   t.file_menu = t.menu_bar->addMenu(QStringLiteral("文件"));
   t.file_menu->addAction(t.open);
   t.file_menu->addAction(t.close);
+  t.file_menu->addSeparator();
+  t.file_menu->addAction(t.enter_key);
   t.file_menu->addSeparator();
   t.file_menu->addAction(t.exit);
   t.edit_menu = t.menu_bar->addMenu(QStringLiteral("编辑(&E)"));

@@ -29,6 +29,7 @@ struct CommandTable {
   QAction* export_raw = nullptr;    // 32910
   QAction* help = nullptr;          // 32968, always greyed
   QAction* about = nullptr;         // 32851
+  QAction* enter_key = nullptr;     // 32969, key entry
 
   QMenuBar* menu_bar = nullptr;
   QMenu* file_menu = nullptr;

@@ -37,6 +37,8 @@
 #include "app/stats_table.h"
 #include "app/tree_filter_proxy.h"
 #include "app/type_table.h"
+#include "app/view/item_viewer.h"
+#include "app/view/picture_ctrl.h"
 #include "app/work_folder.h"
 
 namespace zoqe {
@@ -73,6 +75,11 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
     return zoq::CreateContainer(&options, out);
   };
   BuildLayout();
+  item_viewer_ = new ItemViewer(this);
+  part_viewer_ = [this](const QString& path, int version, bool read_only, bool report, int mode) {
+    return item_viewer_->ShowPart(path, version, read_only, report, mode);
+  };
+  finder_ = [this] { item_viewer_->OpenFind(); };
   ConnectCommands();
   program_folder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
   work_folder_ = work_folder.isEmpty() ? CreateWorkFolder() : work_folder;
@@ -231,6 +238,7 @@ void CZOQEDlg::ConnectCommands() {
   connect(c.find, &QAction::triggered, this, [this] {
     if (finder_) finder_();
   });
+  connect(c.enter_key, &QAction::triggered, this, [this] { item_viewer_->EnterKey(); });
   for (QMenu* menu : {c.file_menu, c.edit_menu, c.view_menu, c.help_menu}) {
     connect(menu, &QMenu::aboutToShow, this, &CZOQEDlg::UpdateCommands);
   }
@@ -285,6 +293,7 @@ void CZOQEDlg::SetFinder(Finder finder) {
 void CZOQEDlg::SetXmlEditable(bool editable, const QString& part_path) {
   xml_editable_ = editable;
   current_part_path_ = part_path;
+  edit_item_ = editable ? CurrentTreeItem() : nullptr;
 }
 
 void CZOQEDlg::SetKey(const QByteArray& key) {
@@ -318,6 +327,9 @@ void CZOQEDlg::ResetInfoPanel() {
 }
 
 void CZOQEDlg::ShowView(View view) {
+  if (view != View::kPicture) {
+    if (auto* picture = qobject_cast<CPictureCtrl*>(picture_view_)) picture->Release();
+  }
   switch (view) {
     case View::kList:
       right_pane_->setCurrentWidget(list_view_);

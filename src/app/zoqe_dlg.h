@@ -29,6 +29,7 @@ namespace zoqe {
 
 class InfoPanel;
 class ItemListModel;
+class ItemViewer;
 class ItemSortProxy;
 class PackageTreeModel;
 class StatsTable;
@@ -107,6 +108,13 @@ class CZOQEDlg : public QDialog {
   void SetFinder(Finder finder);
   // Set by the part viewers: the text view holds an XML part being edited.
   void SetXmlEditable(bool editable, const QString& part_path);
+  // Before the text view's XML edit is left: when it holds unsaved changes,
+  // asks whether to store them; Yes stores them in the package as a new
+  // version of the part. Returns false when they could not be stored (the
+  // edit then stays as it is); otherwise the edit is over.
+  bool SettleXmlEdit();
+  bool xml_editable() const { return xml_editable_; }
+  const QString& current_part_path() const { return current_part_path_; }
   // The decryption key handed to every extraction: none until one is
   // entered; it survives closing and opening packages. At most 256 bytes
   // are kept; a length of 0 is a key that was entered empty.
@@ -128,6 +136,8 @@ class CZOQEDlg : public QDialog {
   View current_view() const;
 
   InfoPanel* info_panel() const { return info_panel_; }
+  // The part viewers, find and key entry.
+  ItemViewer* item_viewer() const { return item_viewer_; }
   QTreeView* tree_view() const { return tree_view_; }
   QTreeView* list_view() const { return list_view_; }
   QLineEdit* filter_edit() const { return filter_edit_; }
@@ -170,7 +180,7 @@ class CZOQEDlg : public QDialog {
                            int kind);
   void OnListSelectionChanged();
   void SetItemCommands(int tree_kind, Selection selection);
-  void AskXmlEditSave();
+  bool AskXmlEditSave();
   void ShowTreeContextMenu(const QPoint& pos);
   void ShowListContextMenu(const QPoint& pos);
   void ApplyTreeFilter();
@@ -192,6 +202,8 @@ class CZOQEDlg : public QDialog {
   bool history_mode_ = false;
   bool xml_editable_ = false;
   QString current_part_path_;
+  const TreeItem* edit_item_ = nullptr;  // tree item current when the XML edit began
+  bool keeping_edit_ = false;            // the selection moves back to the edited part
   QStringList temp_files_;
   QList<qint64> processes_;
   bool list_guard_ = true;  // false while the list is filled or sorted
@@ -224,6 +236,7 @@ class CZOQEDlg : public QDialog {
   QWidget* picture_view_ = nullptr;
   QsciScintilla* text_view_ = nullptr;
   InfoPanel* info_panel_ = nullptr;
+  ItemViewer* item_viewer_ = nullptr;
 };
 
 }  // namespace zoqe

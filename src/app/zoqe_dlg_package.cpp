@@ -20,6 +20,7 @@
 #include "app/package_tree_model.h"
 #include "app/stats_table.h"
 #include "app/type_table.h"
+#include "app/view/item_viewer.h"
 #include "app/zoqe_dlg.h"
 #include "package/pliv_detection.h"
 #include "package/utf.h"
@@ -136,17 +137,27 @@ void CZOQEDlg::FillTree(TreeItem* parent, zoq::PathNode* node) {
   }
 }
 
-void CZOQEDlg::AskXmlEditSave() {
-  // The edited text is not written back; the question only warns.
-  if (xml_editable_ && text_view_->isModified()) {
-    ShowMessage(this, QStringLiteral("是否保存XML编辑结果?"), QStringLiteral("提示"),
-                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-  }
+bool CZOQEDlg::AskXmlEditSave() {
+  if (!xml_editable_ || !text_view_->isModified()) return true;
+  const auto answer = ShowMessage(this, QStringLiteral("是否保存XML编辑结果?"),
+                                  QStringLiteral("提示"), QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No);
+  if (answer != QMessageBox::Yes) return true;
+  return item_viewer_->StoreXmlEdit(current_part_path_);
+}
+
+bool CZOQEDlg::SettleXmlEdit() {
+  if (!AskXmlEditSave()) return false;
+  xml_editable_ = false;
+  current_part_path_.clear();
+  edit_item_ = nullptr;
+  return true;
 }
 
 bool CZOQEDlg::ClosePackage() {
   if (package_) {
-    AskXmlEditSave();
+    // Edited XML that could not be stored keeps the package open.
+    if (!AskXmlEditSave()) return false;
     for (qsizetype i = processes_.size() - 1; i >= 0; --i) {
       if (ProcessEnded(processes_[i])) processes_.removeAt(i);
     }
@@ -159,6 +170,7 @@ bool CZOQEDlg::ClosePackage() {
     processes_.clear();
     xml_editable_ = false;
     current_part_path_.clear();
+    edit_item_ = nullptr;
     if (package_->IsModified() && !SaveModified()) return false;
   }
 

@@ -37,7 +37,15 @@ constexpr int kViewByExtension = 0;
 
 void CZOQEDlg::ShowSelection(bool read_only) {
   TreeItem* item = CurrentTreeItem();
-  if (!package_ || !item) return;
+  if (!package_ || !item || keeping_edit_) return;
+  if (!SettleXmlEdit()) {
+    // The edited XML could not be stored: go back to it, text unchanged.
+    keeping_edit_ = true;
+    if (edit_item_) SelectTreeItem(edit_item_);
+    keeping_edit_ = false;
+    ShowView(View::kText);
+    return;
+  }
   ResetInfoPanel();
   list_guard_ = false;
   list_model_->Clear();
@@ -50,9 +58,6 @@ void CZOQEDlg::ShowSelection(bool read_only) {
     SetItemCommands(kind, Selection::kNothing);
     return;
   }
-  AskXmlEditSave();
-  xml_editable_ = false;
-  current_part_path_.clear();
   if (item->data == 1) {
     ShowPartSelection(item, node, path, version, kind, read_only);
   } else {
