@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTimer>
 
+#include "app/export/export_command.h"
 #include "app/shell_types.h"
 #include "app/zoqe_dlg.h"
 
@@ -31,6 +32,7 @@ void CZOQEApp::ConfigureEnvironment() {
 
 int CZOQEApp::Run(const QString& package) {
   CZOQEDlg dialog;
+  InstallExport(&dialog);
   if (!package.isEmpty()) {
     const QString path = QFileInfo(package).absoluteFilePath();
     QTimer::singleShot(0, &dialog, [&dialog, path] { dialog.OpenPackage(path, false); });

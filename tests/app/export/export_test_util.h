@@ -1,0 +1,146 @@
+// Shared helpers of the export tests: packages written through the
+// library, a fake container whose parts can be extracted (and made to
+// fail), files read back, and answering the target folder dialog.
+#pragma once
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/export/select_dir.h"
+#include "fake_container.h"
+#include "package/container.h"
+
+namespace export_test {
+
+struct PartSpec {
+  std::u16string path;
+  QByteArray content;
+  std::vector<int> codes;  // ECS codes; 128 uses kKey
+};
+
+inline const uint8_t kKey[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+inline std::unique_ptr<zoq::Container> NewContainer(const QString& temp) {
+  zoq::ContainerOptions options;
+  options.resource_dir = QFile::encodeName(temp).toStdString();
+  options.temp_base_dir = QFile::encodeName(temp).toStdString();
+  zoq::Container* raw = nullptr;
+  if (zoq::CreateContainer(&options, &raw) != 0) return nullptr;
+  return std::unique_ptr<zoq::Container>(raw);
+}
+
+// Writes a one-revision package at `file`; returns whether it worked.
+inline bool WritePackage(const QString& file, const std::vector<PartSpec>& parts) {
+  auto container = NewContainer(QFileInfo(file).absolutePath());
+  if (!container) return false;
+  if (container->CreatePackage(QFile::encodeName(file).toStdString(), 0, 0, 4, 0) != 0) {
+    return false;
+  }
+  static const zoq::KeyInfo key{kKey, 16};
+  for (const PartSpec& part : parts) {
+    std::vector<zoq::EcsCodeArg> codes;
+    for (int code : part.codes) codes.push_back({code, code == zoq::kEcsAdm ? &key : nullptr});
+    if (container->AddPartFromMemory(part.path, part.content.constData(), part.content.size(),
+                                     codes.empty() ? nullptr : codes.data(),
+                                     static_cast<int>(codes.size()), false) != 0) {
+      return false;
+    }
+  }
+  return container->Save(zoq::kSaveIncremental, false) == 0;
+}
+
+inline QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every entry below `folder`, relative, with "/" after folders, sorted.
+inline QStringList Listing(const QString& folder) {
+  QStringList names;
+  QDir dir(folder);
+  const auto filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+  for (const QFileInfo& info : dir.entryInfoList(filters, QDir::Name)) {
+    if (info.isDir() && !info.isSymLink()) {
+      names << info.fileName() + QLatin1Char('/');
+      for (const QString& below : Listing(info.filePath())) {
+        names << info.fileName() + QLatin1Char('/') + below;
+      }
+    } else {
+      names << info.fileName();
+    }
+  }
+  return names;
+}
+
+// A fake package whose parts are extracted from their content; paths in
+// `failing` answer 5066 instead. Records every extraction asked for.
+class ExtractingContainer : public zoqe_test::FakeContainer {
+ public:
+  explicit ExtractingContainer(zoqe_test::FakePackage* package)
+      : FakeContainer(package), package_(package) {}
+
+  int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+                  const zoq::DecodeOptions* options) override {
+    extracted.push_back(path);
+    limits.push_back(revision_limit);
+    codes.push_back(options ? options->code : -1);
+    auto found = package_->parts.find(path);
+    if (found == package_->parts.end()) return zoq::kNoSuchNode;
+    if (failing.count(path) != 0) return 5066;
+    QFile file(QFile::decodeName(QByteArray::fromStdString(*target)));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 5066;
+    const std::string& content = found->second.content;
+    file.write(content.data(), static_cast<qint64>(content.size()));
+    return 0;
+  }
+
+  std::set<std::u16string> failing;
+  std::vector<std::u16string> extracted;
+  std::vector<int> limits;
+  std::vector<int> codes;
+
+ private:
+  zoqe_test::FakePackage* package_;
+};
+
+// Answers the next target folder dialog of `owner`: `answer` sees it (and
+// may edit its line); it is then accepted, or rejected when `answer`
+// returns false. Returns the timer that waits for the dialog.
+inline QTimer* AnswerSelectDir(QWidget* owner, std::function<bool(zoqe::CSelectDir*)> answer) {
+  auto* timer = new QTimer(owner);
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, owner, answer] {
+    auto* dialog = owner->findChild<zoqe::CSelectDir*>();
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    if (answer(dialog)) {
+      dialog->accept();
+    } else {
+      dialog->reject();
+    }
+  });
+  timer->start();
+  return timer;
+}
+
+// Accepts the next target folder dialog with `path` in its line.
+inline void ChooseFolder(QWidget* owner, const QString& path) {
+  AnswerSelectDir(owner, [path](zoqe::CSelectDir* dialog) {
+    dialog->path_edit()->setText(path);
+    return true;
+  });
+}
+
+}  // namespace export_test
