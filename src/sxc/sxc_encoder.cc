@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "sxc/byte_coder.h"
 #include "sxc/decoder.h"
@@ -17,6 +18,9 @@ namespace zoq {
 namespace {
 
 constexpr int kPieceSize = 0x10000;
+// From this much plain structure and value data on, compressing overlaps
+// the self-check.
+constexpr size_t kOverlapMinimum = size_t{1} << 20;
 
 struct ParserDeleter {
   void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
@@ -37,6 +41,22 @@ void XMLCALL OnEnd(void* handler, const XML_Char* name) {
 
 void XMLCALL OnText(void* handler, const XML_Char* text, int length) {
   static_cast<MatchHandler*>(handler)->CharacterData(text, length);
+}
+
+// True when the structure and value streams decode to exactly the events
+// that were matched, with every value stream read to its end.
+bool CheckEncoding(const BinarySchema& schema, const MatchHandler& handler, const EventLog& log) {
+  std::vector<uint8_t> structure;
+  if (schema.roots.size() >= 2) {
+    const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(handler.root())));
+    structure.assign(code.bytes, code.bytes + code.length);
+  }
+  structure.insert(structure.end(), handler.root_bytes().begin(), handler.root_bytes().end());
+  EventLogChecker checker(log.bytes());
+  SxcDecoder decoder(schema, &checker);
+  std::string error;
+  return decoder.DecodeParts(structure, handler.value_streams(), handler.has_stream(), &error) &&
+         checker.Matches() && decoder.AllValuesRead();
 }
 
 // Parses with `feed`, which hands the parser one piece after another and
@@ -71,26 +91,32 @@ bool Run(const BinarySchema& schema, EncodeReport* report,
     return false;
   }
   // The stored form must decode to exactly what was matched: walk the
-  // structure over the value streams as the decoder will.
-  std::vector<uint8_t> structure;
-  if (schema.roots.size() >= 2) {
-    const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(handler.root())));
-    structure.assign(code.bytes, code.bytes + code.length);
+  // structure over the value streams as the decoder will. A large document
+  // is compressed on other threads meanwhile (both only read the streams);
+  // its output is dropped when the check fails.
+  const EncodedDocument document{handler.root(), &handler.root_bytes(), &handler.value_streams(),
+                                 &handler.has_stream()};
+  size_t plain_size = handler.root_bytes().size();
+  for (const auto& stream : handler.value_streams()) plain_size += stream.size();
+  bool written = false;
+  std::thread writer;
+  if (plain_size >= kOverlapMinimum) {
+    writer = std::thread([&] { written = WriteSxcDocument(schema, document, sxc); });
   }
-  structure.insert(structure.end(), handler.root_bytes().begin(), handler.root_bytes().end());
-  EventLogChecker checker(log.bytes());
-  SxcDecoder decoder(schema, &checker);
-  std::string error;
-  if (!decoder.DecodeParts(structure, handler.value_streams(), handler.has_stream(), &error) ||
-      !checker.Matches() || !decoder.AllValuesRead()) {
+  const bool checked = CheckEncoding(schema, handler, log);
+  if (writer.joinable()) {
+    writer.join();
+  } else if (checked) {
+    written = WriteSxcDocument(schema, document, sxc);
+  }
+  if (!checked) {
+    sxc->clear();
     report->reason =
         "the document does not fit the schema: an element or group occurs more often, or in "
         "another order, than the stored form can express";
     return false;
   }
-  const EncodedDocument document{handler.root(), &handler.root_bytes(), &handler.value_streams(),
-                                 &handler.has_stream()};
-  if (!WriteSxcDocument(schema, document, sxc) || sxc->size() > static_cast<size_t>(INT32_MAX)) {
+  if (!written || sxc->size() > static_cast<size_t>(INT32_MAX)) {
     report->reason = "the document is too large to be stored";
     sxc->clear();
     return false;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sxc/byte_coder.h"
+#include "sxc/parallel_deflate.h"
 #include "sxc/sxc_format.h"
 #include "sxc/zlib_codec.h"
 
@@ -38,51 +39,60 @@ int ClassOf(int value_type) {
   return 0;
 }
 
-bool WriteValueSection(const BinarySchema& schema, const EncodedDocument& doc, std::vector<uint8_t>* out,
-                       size_t* directory_offset) {
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// Which value streams get a block of their own and which share one block
+// per value class, in the order the blocks are written.
+struct ValueLayout {
+  std::vector<int> individual;
+  std::vector<int> grouped[3];
+};
+
+ValueLayout LayOutValues(const BinarySchema& schema, const EncodedDocument& doc) {
+  ValueLayout layout;
   const auto& streams = *doc.streams;
   const auto& has = *doc.has_stream;
-  std::vector<uint8_t> directory;
-  int32_t individual_count = 0;
-  std::vector<int> grouped[3];
   for (size_t i = 0; i < streams.size(); ++i) {
     if (!has[i]) continue;
     if (streams[i].size() > kGroupedStreamLimit) {
-      const size_t before = out->size();
-      if (!DeflateAll(reinterpret_cast<const uint8_t*>(streams[i].data()), streams[i].size(), out)) {
-        return false;
-      }
-      PutInt(&directory, static_cast<int32_t>(i));
-      PutInt(&directory, static_cast<int32_t>(out->size() - before));
-      ++individual_count;
+      layout.individual.push_back(static_cast<int>(i));
     } else {
-      grouped[ClassOf(schema.nodes[i].value_type)].push_back(static_cast<int>(i));
+      layout.grouped[ClassOf(schema.nodes[i].value_type)].push_back(static_cast<int>(i));
     }
   }
+  return layout;
+}
+
+// Writes the value blocks compressed by `jobs` (from `first_job` on) and the
+// directory part after them.
+bool WriteValueSection(const EncodedDocument& doc, const ValueLayout& layout,
+                       std::vector<DeflateJob>& jobs, size_t first_job, std::vector<uint8_t>* out,
+                       size_t* directory_offset) {
+  const auto& streams = *doc.streams;
+  std::vector<uint8_t> directory;
+  PutInt(&directory, static_cast<int32_t>(layout.individual.size()));
+  PutInt(&directory, 0);  // group count, set below
+  size_t job = first_job;
+  for (int node : layout.individual) {
+    const std::vector<uint8_t>& block = jobs[job++].output;
+    Append(out, block.data(), block.size());
+    PutInt(&directory, node);
+    PutInt(&directory, static_cast<int32_t>(block.size()));
+  }
   int32_t group_count = 0;
-  for (const auto& members : grouped) {
+  for (const auto& members : layout.grouped) {
     if (members.empty()) continue;
-    const size_t before = out->size();
-    Deflater deflater;
-    for (int node : members) {
-      if (!deflater.Add(reinterpret_cast<const uint8_t*>(streams[node].data()), streams[node].size(), out)) {
-        return false;
-      }
-    }
-    if (!deflater.Finish(out)) return false;
+    const std::vector<uint8_t>& block = jobs[job++].output;
+    Append(out, block.data(), block.size());
     PutInt(&directory, static_cast<int32_t>(members.size()));
-    PutInt(&directory, static_cast<int32_t>(out->size() - before));
+    PutInt(&directory, static_cast<int32_t>(block.size()));
     for (int node : members) {
       PutInt(&directory, node);
       PutInt(&directory, static_cast<int32_t>(streams[node].size()));
     }
     ++group_count;
   }
-  std::vector<uint8_t> counts;
-  PutInt(&counts, individual_count);
-  PutInt(&counts, group_count);
-  Append(&counts, directory.data(), directory.size());
-  directory.swap(counts);
+  SetInt(&directory, 4, static_cast<size_t>(group_count));
   *directory_offset = out->size();
   out->push_back(0);  // reserved
   out->push_back(1);  // the directory is compressed
@@ -103,16 +113,41 @@ bool WriteSxcDocument(const BinarySchema& schema, const EncodedDocument& doc, st
   out->push_back(static_cast<uint8_t>((has_values ? kHasValues : 0) | (has_structure ? kHasStructure : 0)));
   const size_t fields = out->size();
   out->resize(fields + (has_structure ? 8 : 0) + (has_values ? 16 : 0), 0);
+
+  // Every section and block is a zlib stream of its own: compress them all
+  // at once, then lay them out in order.
+  std::vector<uint8_t> root_code;
+  if (has_structure && schema.roots.size() >= 2) {
+    const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(doc.root)));
+    root_code.assign(code.bytes, code.bytes + code.length);
+  }
+  std::vector<DeflateJob> jobs;
+  if (has_structure) {
+    jobs.emplace_back();
+    jobs.back().pieces = {{root_code.data(), root_code.size()},
+                          {doc.root_bytes->data(), doc.root_bytes->size()}};
+  }
+  const size_t first_value_job = jobs.size();
+  ValueLayout layout;
+  if (has_values) {
+    layout = LayOutValues(schema, doc);
+    const auto& streams = *doc.streams;
+    for (int node : layout.individual) {
+      jobs.emplace_back();
+      jobs.back().pieces = {{Bytes(streams[node]), streams[node].size()}};
+    }
+    for (const auto& members : layout.grouped) {
+      if (members.empty()) continue;
+      jobs.emplace_back();
+      for (int node : members) jobs.back().pieces.emplace_back(Bytes(streams[node]), streams[node].size());
+    }
+  }
+  if (!ParallelDeflate().Run(&jobs)) return false;
+
   size_t at = fields;
   if (has_structure) {
-    std::vector<uint8_t> structure;
-    if (schema.roots.size() >= 2) {
-      const ByteCode code = ByteCoder::Encode(static_cast<uint32_t>(schema.RootIndex(doc.root)));
-      Append(&structure, code.bytes, code.length);
-    }
-    Append(&structure, doc.root_bytes->data(), doc.root_bytes->size());
     const size_t start = out->size();
-    if (!DeflateAll(structure.data(), structure.size(), out)) return false;
+    Append(out, jobs[0].output.data(), jobs[0].output.size());
     SetInt(out, at, start);
     SetInt(out, at + 4, out->size() - start);
     at += 8;
@@ -120,7 +155,7 @@ bool WriteSxcDocument(const BinarySchema& schema, const EncodedDocument& doc, st
   if (has_values) {
     const size_t start = out->size();
     size_t directory_offset = 0;
-    if (!WriteValueSection(schema, doc, out, &directory_offset)) return false;
+    if (!WriteValueSection(doc, layout, jobs, first_value_job, out, &directory_offset)) return false;
     SetInt(out, at, start);
     SetInt(out, at + 4, directory_offset - start);
     SetInt(out, at + 8, directory_offset);

@@ -1,0 +1,45 @@
+// Compresses several independent inputs into zlib streams at once, on a few
+// threads. An input longer than a chunk is cut into chunks that are
+// compressed separately, each primed with the 32 KiB of input before it as
+// its dictionary, ended with a sync flush (the last with the finish) and
+// joined behind one zlib header with the combined Adler-32: the result is
+// one ordinary zlib stream that any inflater reads, at the same level,
+// window and strategy, and nearly the size of a one-pass stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include <zlib.h>
+
+namespace zoq {
+
+struct DeflateJob {
+  // The input: these pieces one after another. They must stay valid until
+  // DeflateJobs returns.
+  std::vector<std::pair<const uint8_t*, size_t>> pieces;
+  // The complete zlib stream, filled in by DeflateJobs.
+  std::vector<uint8_t> output;
+};
+
+class ParallelDeflate {
+ public:
+  static constexpr size_t kChunkSize = size_t{1} << 20;
+
+  // `threads` 0 picks the machine's core count (at most 8).
+  explicit ParallelDeflate(int level = Z_DEFAULT_COMPRESSION, int threads = 0,
+                           size_t chunk_size = kChunkSize);
+
+  // Compresses every job. False when zlib fails for any of them (the outputs
+  // are then unusable).
+  bool Run(std::vector<DeflateJob>* jobs);
+
+ private:
+  int level_;
+  int threads_;
+  size_t chunk_size_;
+};
+
+}  // namespace zoq

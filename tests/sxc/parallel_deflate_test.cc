@@ -1,0 +1,102 @@
+#include "sxc/parallel_deflate.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+#include "sxc/zlib_codec.h"
+
+namespace zoq {
+namespace {
+
+// Text with some repetition, like value streams: compresses a few times.
+std::string Text(size_t size, unsigned seed) {
+  static const char* const kWords[] = {"alpha ", "beta ", "gamma ", "2026-12-08", " 3.25",
+                                       "true", "段落 ", "<x/>", "\n", "table "};
+  std::string s;
+  unsigned x = seed;
+  while (s.size() < size) {
+    x = x * 1103515245u + 12345u;
+    s += kWords[(x >> 16) % 10];
+    if ((x >> 8) % 7 == 0) s += static_cast<char>('a' + (x >> 24) % 26);
+  }
+  s.resize(size);
+  return s;
+}
+
+// Plain zlib, as any other reader would inflate it.
+bool ZlibUncompress(const std::vector<uint8_t>& stream, size_t size, std::string* out) {
+  out->assign(size, '\0');
+  uLongf length = static_cast<uLongf>(size);
+  return uncompress(reinterpret_cast<Bytef*>(out->data()), &length, stream.data(),
+                    static_cast<uLong>(stream.size())) == Z_OK &&
+         length == size;
+}
+
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// Chunked streams must be single valid zlib streams whatever the sizes and
+// piece boundaries: checked with zlib itself and with our own inflater.
+TEST(ParallelDeflateTest, ChunkedStreamsInflateWithPlainZlib) {
+  constexpr size_t kChunk = 4096;
+  const std::string text = Text(10 * kChunk + 77, 3);
+  for (int threads : {1, 3}) {
+    std::vector<DeflateJob> jobs;
+    const size_t sizes[] = {0, 1, kChunk - 1, kChunk, kChunk + 1, 2 * kChunk, text.size()};
+    for (size_t size : sizes) {
+      jobs.emplace_back();
+      jobs.back().pieces = {{Bytes(text), size}};
+    }
+    // Several pieces whose joins fall inside and on chunk boundaries.
+    jobs.emplace_back();
+    jobs.back().pieces = {{Bytes(text), 100}, {Bytes(text) + 100, kChunk - 100},
+                          {Bytes(text) + kChunk, 0}, {Bytes(text) + kChunk, text.size() - kChunk}};
+    ASSERT_TRUE(ParallelDeflate(Z_DEFAULT_COMPRESSION, threads, kChunk).Run(&jobs));
+    for (size_t j = 0; j < jobs.size(); ++j) {
+      const size_t size = j < std::size(sizes) ? sizes[j] : text.size();
+      std::string back;
+      ASSERT_TRUE(ZlibUncompress(jobs[j].output, size, &back)) << "job " << j;
+      EXPECT_EQ(back, text.substr(0, size)) << "job " << j;
+      std::vector<uint8_t> ours;
+      ASSERT_TRUE(InflateAll(jobs[j].output.data(), jobs[j].output.size(), &ours));
+      EXPECT_EQ(std::string(ours.begin(), ours.end()), back);
+    }
+    // The header is the one zlib writes for the default level.
+    EXPECT_EQ(jobs.back().output[0], 0x78);
+    EXPECT_EQ(jobs.back().output[1], 0x9C);
+  }
+}
+
+// Small jobs come out exactly as a one-pass zlib stream; chunking a large
+// one costs little size because each chunk starts with the 32 KiB before it.
+TEST(ParallelDeflateTest, SmallJobsMatchOnePassAndChunkingCostsLittle) {
+  const std::string text = Text(3 << 20, 9);
+  std::vector<DeflateJob> jobs(2);
+  jobs[0].pieces = {{Bytes(text), 5000}};
+  jobs[1].pieces = {{Bytes(text), text.size()}};
+  ASSERT_TRUE(ParallelDeflate().Run(&jobs));
+  std::vector<uint8_t> small, whole;
+  ASSERT_TRUE(DeflateAll(Bytes(text), 5000, &small));
+  EXPECT_EQ(jobs[0].output, small);
+  ASSERT_TRUE(DeflateAll(Bytes(text), text.size(), &whole));
+  EXPECT_LT(jobs[1].output.size(), whole.size() + whole.size() / 100);
+  std::string back;
+  ASSERT_TRUE(ZlibUncompress(jobs[1].output, text.size(), &back));
+  EXPECT_EQ(back, text);
+}
+
+// A damaged chunk is caught by the stream's checksum like any other stream.
+TEST(ParallelDeflateTest, CorruptionIsDetected) {
+  const std::string text = Text(50000, 5);
+  std::vector<DeflateJob> jobs(1);
+  jobs[0].pieces = {{Bytes(text), text.size()}};
+  ASSERT_TRUE(ParallelDeflate(Z_DEFAULT_COMPRESSION, 2, 8192).Run(&jobs));
+  std::vector<uint8_t> damaged = jobs[0].output;
+  damaged[damaged.size() - 2] ^= 1;  // the Adler-32
+  std::vector<uint8_t> out;
+  EXPECT_FALSE(InflateAll(damaged.data(), damaged.size(), &out));
+}
+
+}  // namespace
+}  // namespace zoq
