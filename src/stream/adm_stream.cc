@@ -214,6 +214,17 @@ int CVelADMStream::Decode() {
   int64_t got = 0;
   code = inner_->Read(buffer_.get(), kPieceSize, &got);
   if (code != kOk) return AtSite(code, 12010354);
+  // A short read that gives back no byte at or after the position (an inner
+  // decoder that stops early to report a failure on its next read) is not
+  // the end of the content: read on until such a byte comes, the inner
+  // stream ends, or it fails.
+  while (got > 0 && got <= r) {
+    int64_t more = 0;
+    code = inner_->Read(buffer_.get() + got, kPieceSize - got, &more);
+    if (code != kOk) return AtSite(code, 12010354);
+    if (more <= 0) break;
+    got += more;
+  }
   int64_t reached = inner_->Tell() - HeaderSize();
   if (got <= 0) {
     end_of_input_ = true;
