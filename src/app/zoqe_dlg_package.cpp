@@ -277,7 +277,10 @@ void CZOQEDlg::OnClose() {
 
 void CZOQEDlg::OnToggleHistory() {
   history_mode_ = !history_mode_;
-  if (package_) OpenPackage(package_folder_ + file_name_, false);
+  // A close the user cancelled keeps the package as it was shown.
+  if (package_ && !OpenPackage(package_folder_ + file_name_, false) && package_) {
+    history_mode_ = !history_mode_;
+  }
   UpdateCommands();
 }
 

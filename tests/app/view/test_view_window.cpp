@@ -438,6 +438,11 @@ class ViewWindowTest : public QObject {
     QVERIFY(!window_->ClosePackage());
     QVERIFY(messages.LastText().contains(QStringLiteral("只读")));
     QVERIFY(!window_->package()->IsModified());
+    // Switching to history mode reopens the package: refused the same way.
+    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    window_->OnToggleHistory();
+    QVERIFY(!window_->history_mode());
+    QVERIFY(window_->xml_editable());
     // No: the edit is dropped and the package closes unchanged.
     messages.answers = {QMessageBox::No};
     QVERIFY(window_->ClosePackage());
