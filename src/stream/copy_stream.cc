@@ -9,7 +9,8 @@
 namespace zoq {
 namespace {
 
-constexpr int64_t kCopyChunk = 0x10000;
+// Large enough that file-to-file copies move whole runs per system call.
+constexpr int64_t kCopyChunk = 0x40000;
 
 }  // namespace
 

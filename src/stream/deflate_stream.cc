@@ -1,5 +1,6 @@
 #include "stream/deflate_stream.h"
 
+#include <algorithm>
 #include <new>
 
 namespace zoq {
@@ -8,6 +9,11 @@ namespace {
 constexpr int kLevel = 9;
 constexpr int kMemLevel = 8;
 constexpr uInt kBufferSize = 0x10000;
+// Compressed bytes are taken from the inner stream in large reads.
+constexpr int64_t kInputSize = 0x40000;
+// Reads of at least this many bytes inflate straight into the caller's
+// buffer instead of through the window.
+constexpr int64_t kDirectReadMin = 0x4000;
 
 int WindowBits(bool raw) { return raw ? -MAX_WBITS : MAX_WBITS; }
 
@@ -55,79 +61,146 @@ Stream* CVelDeflateStream::Clone() {
   }
 }
 
+int CVelDeflateStream::PrepareInflate(bool* first) {
+  *first = false;
+  if (input_) return kOk;
+  input_.reset(new (std::nothrow) uint8_t[kInputSize]);
+  if (!input_) return kOutOfMemory;
+  position_ = 0;
+  length_ = 0;
+  EndInflate();
+  *inflater_ = z_stream{};
+  if (inflateInit2(inflater_.get(), WindowBits(raw_)) != Z_OK) return 12110100;
+  inflating_ = true;
+  *first = true;
+  input_exhausted_ = inner_->IsEof();
+  inflater_->avail_in = 0;
+  if (input_exhausted_) {
+    // Nothing stored at all: what a writer leaves when given no bytes.
+    EndInflate();
+    end_of_input_ = true;
+    whole_in_first_window_ = true;
+  }
+  return kOk;
+}
+
+int CVelDeflateStream::InflateInto(uint8_t* out, int64_t capacity, int64_t* produced,
+                                   bool* ended) {
+  *produced = 0;
+  *ended = false;
+  while (*produced < capacity) {
+    uInt room = static_cast<uInt>(std::min<int64_t>(capacity - *produced, 1 << 30));
+    inflater_->next_out = out + *produced;
+    inflater_->avail_out = room;
+    int failure = kOk;
+    while (inflater_->avail_out > 0) {
+      if (!input_exhausted_ && inflater_->avail_in == 0) {
+        int64_t got = 0;
+        int code = inner_->Read(input_.get(), kInputSize, &got);
+        if (code != kOk) {
+          failure = AtSite(code, 12110127);
+          break;
+        }
+        if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
+        inflater_->next_in = input_.get();
+        inflater_->avail_in = static_cast<uInt>(got);
+      }
+      int ret = inflate(inflater_.get(), Z_SYNC_FLUSH);
+      if (ret == Z_STREAM_END) {
+        *ended = true;
+        break;
+      }
+      if (ret == Z_OK || (ret == Z_BUF_ERROR && !input_exhausted_)) continue;
+      // Corrupt data, or input that ended before the compressed stream did.
+      failure = kDecodeFailed;
+      break;
+    }
+    *produced += room - inflater_->avail_out;
+    if (failure != kOk) return failure;
+    if (*ended) return kOk;
+  }
+  return kOk;
+}
+
+void CVelDeflateStream::FinishInflate(int failure, int64_t produced, bool ended, bool first) {
+  length_ += produced;
+  if (ended) {
+    EndInflate();
+    whole_in_first_window_ = first && failure == kOk;
+    end_of_input_ = true;
+  }
+  if (failure != kOk) {
+    EndInflate();
+    end_of_input_ = true;
+    whole_in_first_window_ = false;
+    decode_failure_ = failure;
+  }
+}
+
 int CVelDeflateStream::Decode() {
   if (!inflater_) return 12110075;
   if (end_of_input_) return kOk;
   ClearWindow();
   bool first = false;
-  if (!input_) {
-    input_.reset(new (std::nothrow) uint8_t[kBufferSize]);
-    if (!input_) return kOutOfMemory;
-    position_ = 0;
-    length_ = 0;
-    EndInflate();
-    *inflater_ = z_stream{};
-    if (inflateInit2(inflater_.get(), WindowBits(raw_)) != Z_OK) return 12110100;
-    inflating_ = true;
-    first = true;
-    input_exhausted_ = inner_->IsEof();
-    inflater_->avail_in = 0;
-    if (input_exhausted_) {
-      // Nothing stored at all: what a writer leaves when given no bytes.
-      EndInflate();
-      end_of_input_ = true;
-      whole_in_first_window_ = true;
-      return kOk;
-    }
-  }
+  int code = PrepareInflate(&first);
+  if (code != kOk || end_of_input_) return code;
   if (!output_) {
     output_.reset(new (std::nothrow) uint8_t[kBufferSize]);
     if (!output_) return 12110112;
   }
-  SetWindow(output_.get(), kBufferSize, 0);
-  inflater_->next_out = output_.get();
-  inflater_->avail_out = kBufferSize;
-
-  int failure = kOk;
-  while (!end_of_input_ && inflater_->avail_out > 0) {
-    if (!input_exhausted_ && inflater_->avail_in == 0) {
-      int64_t got = 0;
-      int code = inner_->Read(input_.get(), kBufferSize, &got);
-      if (code != kOk) {
-        failure = AtSite(code, 12110127);
-        break;
-      }
-      if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
-      inflater_->next_in = input_.get();
-      inflater_->avail_in = static_cast<uInt>(got);
-    }
-    int ret = inflate(inflater_.get(), Z_SYNC_FLUSH);
-    data_end_ = output_.get() + (kBufferSize - inflater_->avail_out);
-    if (ret == Z_STREAM_END) {
-      EndInflate();
-      whole_in_first_window_ = first;
-      end_of_input_ = true;
-    } else if (ret == Z_OK || (ret == Z_BUF_ERROR && !input_exhausted_)) {
-      continue;  // more input to come
-    } else {
-      // Corrupt data, or input that ended before the compressed stream did.
-      failure = kDecodeFailed;
-      break;
-    }
-  }
-
-  int64_t produced = data_end_ - window_start_;
-  if (failure != kOk) {
+  int64_t produced = 0;
+  bool ended = false;
+  int failure = InflateInto(output_.get(), kBufferSize, &produced, &ended);
+  if (failure != kOk && produced == 0) {
     EndInflate();
     end_of_input_ = true;
-    whole_in_first_window_ = false;
-    if (produced == 0) {
-      ClearWindow();
+    return failure;
+  }
+  SetWindow(output_.get(), kBufferSize, produced);
+  // Bytes decoded before a break are delivered first; the failure follows.
+  FinishInflate(failure, produced, ended, first);
+  return kOk;
+}
+
+int CVelDeflateStream::Read(void* buffer, int64_t count, int64_t* done) {
+  if (!IsReading() || buffer == nullptr || count < kDirectReadMin || !inflater_ ||
+      end_of_input_ || decode_failure_ != kOk) {
+    return CVelStreamDecorator::Read(buffer, count, done);
+  }
+  if (done) *done = 0;
+  uint8_t* dst = static_cast<uint8_t*>(buffer);
+  int64_t total = 0;
+  if (WindowHasByte()) {
+    // Hand out what the window still holds, then inflate the rest straight
+    // into the caller's buffer when enough of it remains.
+    int64_t held = std::min<int64_t>(data_end_ - cursor_, length_ - position_);
+    if (count - held < kDirectReadMin) return CVelStreamDecorator::Read(buffer, count, done);
+    int code = CVelStreamDecorator::Read(dst, held, &total);
+    if (code != kOk) return code;
+  }
+  ClearWindow();
+  bool first = false;
+  int code = PrepareInflate(&first);
+  if (code != kOk) {
+    if (total > 0) {
+      decode_failure_ = code;
+    } else {
+      return decode_failure_ = code;
+    }
+  } else if (!end_of_input_) {
+    int64_t produced = 0;
+    bool ended = false;
+    int failure = InflateInto(dst + total, count - total, &produced, &ended);
+    // The caller's buffer is no window: a later backward seek decodes again.
+    FinishInflate(failure, produced, ended, false);
+    position_ += produced;
+    total += produced;
+    if (failure != kOk && total == 0) {
+      if (done) *done = 0;
       return failure;
     }
-    decode_failure_ = failure;  // delivered after the bytes before the break
   }
-  length_ += produced;
+  if (done) *done = total;
   return kOk;
 }
 

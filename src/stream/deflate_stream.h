@@ -20,6 +20,8 @@ class CVelDeflateStream : public CVelStreamDecorator {
   ~CVelDeflateStream() override;
 
   int GetType() override { return kDeflateStream; }
+  // Large reads inflate straight into the caller's buffer.
+  int Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
   void Reset() override;
@@ -31,6 +33,15 @@ class CVelDeflateStream : public CVelStreamDecorator {
   bool raw() const { return raw_; }
 
  private:
+  // Sets up the inflater and its input buffer on the first decode; an empty
+  // inner stream ends the content at once. *first tells that it did.
+  int PrepareInflate(bool* first);
+  // Inflates into `out` until `capacity` bytes are there or the compressed
+  // stream ends (*ended). Answers the failure that stopped it, if any;
+  // *produced counts the bytes made before it.
+  int InflateInto(uint8_t* out, int64_t capacity, int64_t* produced, bool* ended);
+  // Books `produced` bytes and the end or failure of the compressed stream.
+  void FinishInflate(int failure, int64_t produced, bool ended, bool first);
   void EndInflate();
   void EndDeflate();
 

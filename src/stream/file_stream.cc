@@ -148,6 +148,20 @@ int CVelFileStream::LoadWindowForRead() {
   return kOk;
 }
 
+int CVelFileStream::ReadDirect(uint8_t* dst, int64_t count, int64_t* total) {
+  int code = FlushWindow();
+  if (code != kOk) return code;
+  // The window keeps no copy of what is read here; an empty window after
+  // the new position keeps PeekByte and small reads right.
+  int64_t want = std::min(count, length_ - position_);
+  int64_t got = ReadAt(fd_, dst, want, base_ + position_);
+  EmptyWindowAt(position_ + got);
+  if (got < want) length_ = position_ + got;  // the file shrank behind our back
+  position_ += got;
+  *total += got;
+  return kOk;
+}
+
 int CVelFileStream::PeekByte(int* out) {
   if (!IsOpen()) return kStreamNotOpen;
   if (access_ == kAccessWrite) return kStreamWriteOnly;
@@ -168,6 +182,17 @@ int CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
   uint8_t* dst = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
   while (total < count && position_ < length_) {
+    bool windowed = position_ >= window_offset_ && position_ < window_offset_ + window_end_;
+    if (!windowed && count - total >= kWindowSize) {
+      // A large read past the window goes straight into the caller's
+      // buffer: one system call and no copy through the window.
+      int code = ReadDirect(dst + total, count - total, &total);
+      if (code != kOk) {
+        if (done) *done = total;
+        return code;
+      }
+      break;
+    }
     int code = LoadWindowForRead();
     if (code != kOk) {
       if (done) *done = total;
@@ -191,6 +216,12 @@ int CVelFileStream::Write(const void* buffer, int64_t count) {
   const uint8_t* src = static_cast<const uint8_t*>(buffer);
   int64_t taken = 0;
   while (taken < count) {
+    if (count - taken >= kWindowSize && (!dirty_ || window_end_ == 0)) {
+      // A large write with nothing buffered goes straight to the file.
+      int code = WriteDirect(src + taken, count - taken);
+      if (code != kOk) return code;
+      break;
+    }
     // The window accepts the write when the position lies inside it or
     // continues its valid bytes without leaving a gap.
     int64_t cursor = position_ - window_offset_;
@@ -208,6 +239,20 @@ int CVelFileStream::Write(const void* buffer, int64_t count) {
     position_ += n;
     length_ = std::max(length_, position_);
   }
+  return kOk;
+}
+
+int CVelFileStream::WriteDirect(const uint8_t* src, int64_t count) {
+  // Writing must not leave a hole: the position lies within the content,
+  // and the content is all in the file once the window is flushed.
+  int code = FlushWindow();
+  if (code != kOk) return code;
+  int64_t size = FileSize(fd_);
+  if (size < 0 || base_ + position_ > size) return 12030618;
+  if (!WriteAt(fd_, src, count, base_ + position_)) return 12030624;
+  position_ += count;
+  length_ = std::max(length_, position_);
+  EmptyWindowAt(position_);
   return kOk;
 }
 

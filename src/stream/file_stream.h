@@ -45,6 +45,10 @@ class CVelFileStream : public Stream {
  private:
   // Makes the window hold `position_` for reading (flushing and refilling).
   int LoadWindowForRead();
+  // Large transfers that bypass the window. ReadDirect reads up to `count`
+  // bytes at the position into `dst` and adds their number to *total.
+  int ReadDirect(uint8_t* dst, int64_t count, int64_t* total);
+  int WriteDirect(const uint8_t* src, int64_t count);
   // Writes the window's valid bytes to the file when dirty.
   int FlushWindow();
   void EmptyWindowAt(int64_t offset);

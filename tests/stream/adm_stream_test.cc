@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "stream/dynamic_memory_stream.h"
+#include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 #include "temp_dir.h"
 
@@ -224,6 +225,42 @@ TEST(AdmStreamTest, LargeAndSmallReadsAgree) {
   ASSERT_EQ(reader->Seek(165537, kSeekSet), kOk);  // backward over a bypassing read
   ASSERT_EQ(reader->Read(out.data(), 70000, &done), kOk);
   EXPECT_EQ(out.substr(0, 70000), plain.substr(165537, 70000));
+}
+
+// A part inside a package file: the ADM stream over a window of a file
+// stream, whose large reads land straight in the caller's buffer. Odd read
+// sizes cross piece and window boundaries at unaligned positions.
+TEST(AdmStreamTest, OddReadsOverAFileWindow) {
+  std::string key = "file-key";
+  std::string plain = test::Pattern(5 * 65536 + 999, 11);
+  std::string stored = Encrypt(plain, key, true);
+  test::TempDir dir;
+  const std::string prefix = test::Pattern(4321, 12);  // the part starts mid-file
+  test::WriteFile(dir.File("package"), prefix + stored + "tail");
+  auto* file = new CVelFileStream(dir.File("package"), false);
+  Stream* inner = file;
+  SubStreamArgs window{inner, static_cast<int64_t>(prefix.size()),
+                       static_cast<int64_t>(stored.size())};
+  Stream* sub = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &window, &sub, kReadOnlySubStream), kOk);
+  CVelADMStream adm(sub, Bytes(key), key.size(), kAlgorithm, true);
+  ASSERT_EQ(adm.Open(kModeRead), kOk);
+  std::string out(plain.size() + 100, '\0');
+  int64_t at = 0, done = 0;
+  for (int64_t count : {int64_t{5}, int64_t{65536 + 3}, int64_t{131072}, int64_t{13},
+                        int64_t{65536}, int64_t{50001}}) {
+    ASSERT_EQ(adm.Read(out.data() + at, count, &done), kOk);
+    ASSERT_EQ(done, count);
+    at += done;
+  }
+  ASSERT_EQ(adm.Read(out.data() + at, 100000, &done), kOk);
+  at += done;
+  ASSERT_EQ(at, static_cast<int64_t>(plain.size()));
+  EXPECT_EQ(out.substr(0, at), plain);
+  EXPECT_TRUE(adm.IsEof());
+  ASSERT_EQ(adm.Seek(65536 * 2 - 1, kSeekSet), kOk);  // back, one byte before a piece
+  ASSERT_EQ(adm.Read(out.data(), 65536 + 2, &done), kOk);
+  EXPECT_EQ(out.substr(0, 65536 + 2), plain.substr(65536 * 2 - 1, 65536 + 2));
 }
 
 TEST(AdmStreamTest, KeysAreCutOrPadded) {

@@ -84,7 +84,8 @@ TEST(CopyStreamTest, ArgumentAndStateChecks) {
 }
 
 TEST(CopyStreamTest, ReadOrWriteFailureIs6004) {
-  std::string content = test::Pattern(200000);
+  // Larger than the copy's chunks, so that the failing read comes mid-copy.
+  std::string content = test::Pattern(700000);
   FailingStream source(content.data(), content.size(), 2);
   ASSERT_EQ(source.Open(kModeRead), kOk);
   auto dest = OpenDynamic(kModeWrite);
@@ -130,7 +131,7 @@ TEST(ReadWholeStreamTest, KnownAndUnknownLength) {
 }
 
 TEST(ReadWholeStreamTest, FailureLeavesNothing) {
-  std::string content = test::Pattern(100000);
+  std::string content = test::Pattern(700000);
   FailingStream s(content.data(), content.size(), 1);
   ASSERT_EQ(s.Open(kModeRead), kOk);
   uint8_t* data = reinterpret_cast<uint8_t*>(0x1);

@@ -58,6 +58,81 @@ TEST_F(FileStreamTest, RoundTripAcrossWindows) {
   EXPECT_EQ(in.Tell(), CVelFileStream::kWindowSize);
 }
 
+// Transfers of a window or more skip the window; mixed with small ones, every
+// byte must still land where the position says.
+TEST_F(FileStreamTest, LargeTransfersMixWithWindowedOnes) {
+  const int64_t w = CVelFileStream::kWindowSize;
+  std::string content = test::Pattern(5 * w + 321, 7);
+  {
+    CVelFileStream out(path_, false);
+    ASSERT_EQ(out.Open(kModeWrite), kOk);
+    // small (buffered), large (after the buffer is flushed), small, large.
+    const int64_t pieces[] = {100, 2 * w + 5, 1, w, w + 7};
+    int64_t at = 0;
+    for (int64_t n : pieces) {
+      ASSERT_EQ(out.Write(content.data() + at, n), kOk);
+      at += n;
+    }
+    ASSERT_EQ(out.Write(content.data() + at, content.size() - at), kOk);
+    EXPECT_EQ(out.GetLength(), static_cast<int64_t>(content.size()));
+    ASSERT_EQ(out.Close(), kOk);
+  }
+  EXPECT_EQ(test::ReadFile(path_), content);
+
+  CVelFileStream in(path_, false);
+  ASSERT_EQ(in.Open(kModeRead), kOk);
+  std::string back;
+  const int64_t reads[] = {3, w, 17, 3 * w, 1};
+  for (int64_t n : reads) {
+    std::string piece(n, '\0');
+    int64_t done = 0;
+    ASSERT_EQ(in.Read(piece.data(), n, &done), kOk);
+    ASSERT_EQ(done, n);
+    back += piece;
+    int b = -2;
+    ASSERT_EQ(in.PeekByte(&b), kOk);
+    EXPECT_EQ(b, static_cast<uint8_t>(content[back.size()]));
+  }
+  back += ReadAll(in);  // a large read that meets the end
+  EXPECT_EQ(back, content);
+  EXPECT_TRUE(in.IsEof());
+  // After a direct read, seeking back reads the file again, not a stale window.
+  ASSERT_EQ(in.Seek(w + 1, kSeekSet), kOk);
+  int b = 0;
+  ASSERT_EQ(in.ReadByte(&b), kOk);
+  EXPECT_EQ(b, static_cast<uint8_t>(content[w + 1]));
+}
+
+TEST_F(FileStreamTest, LargeOverwriteReplacesWhatTheWindowHeld) {
+  const int64_t w = CVelFileStream::kWindowSize;
+  std::string content = test::Pattern(3 * w, 3);
+  test::WriteFile(path_, content);
+  std::string fresh = test::Pattern(2 * w, 4);
+  CVelFileStream s(path_, false);
+  ASSERT_EQ(s.Open(kModeReadWrite), kOk);
+  int b = 0;
+  ASSERT_EQ(s.Seek(10, kSeekSet), kOk);
+  ASSERT_EQ(s.ReadByte(&b), kOk);  // the window now holds the first 64 KiB
+  ASSERT_EQ(s.Write("xy", 2), kOk);  // a dirty window...
+  ASSERT_EQ(s.Seek(w / 2, kSeekSet), kOk);
+  ASSERT_EQ(s.Write(fresh.data(), fresh.size()), kOk);  // ...then a large write over it
+  ASSERT_EQ(s.Seek(0, kSeekSet), kOk);
+  std::string expected = content;
+  expected.replace(11, 2, "xy");
+  expected.replace(w / 2, fresh.size(), fresh);
+  EXPECT_EQ(ReadAll(s), expected);
+  ASSERT_EQ(s.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path_), expected);
+
+  // In append mode a large write lands after the hidden content.
+  CVelFileStream a(path_, false);
+  ASSERT_EQ(a.Open(kModeAppend), kOk);
+  ASSERT_EQ(a.Write(fresh.data(), fresh.size()), kOk);
+  EXPECT_EQ(a.GetLength(), static_cast<int64_t>(fresh.size()));
+  ASSERT_EQ(a.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path_), expected + fresh);
+}
+
 TEST_F(FileStreamTest, EndOfContentAndSeekLimits) {
   test::WriteFile(path_, "hello");
   CVelFileStream s(path_, false);
