@@ -251,8 +251,10 @@ TEST(SxcStreamFaults, DecodingReportsEveryReadFault) {
   std::vector<uint8_t> expected;
   ASSERT_EQ(DecodeThrough(sxc, counting, schema, &expected), kOk);
   ASSERT_FALSE(expected.empty());
+  int cases = 0;
   for (Op op : kReadKinds) {
     for (int64_t k : Targets(counting->Count(op))) {
+      ++cases;
       auto plan = std::make_shared<FaultPlan>(op, k);
       std::vector<uint8_t> xml;
       int code = DecodeThrough(sxc, plan, schema, &xml);
@@ -263,6 +265,7 @@ TEST(SxcStreamFaults, DecodingReportsEveryReadFault) {
       }
     }
   }
+  RecordProperty("cases", cases);
 }
 
 // Encodes `xml` through the SXC decorator into a faulty stream; the code of
@@ -294,8 +297,10 @@ TEST(SxcStreamFaults, EncodingReportsEveryWriteFault) {
   std::vector<uint8_t> expected;
   ASSERT_EQ(EncodeThrough(xml, counting, schema, &expected), kOk);
   ASSERT_FALSE(expected.empty());
+  int cases = 0;
   for (Op op : kAllKinds) {
     for (int64_t k : Targets(counting->Count(op))) {
+      ++cases;
       auto plan = std::make_shared<FaultPlan>(op, k);
       std::vector<uint8_t> sxc;
       int code = EncodeThrough(xml, plan, schema, &sxc);
@@ -308,6 +313,7 @@ TEST(SxcStreamFaults, EncodingReportsEveryWriteFault) {
       }
     }
   }
+  RecordProperty("cases", cases);
 }
 
 // --- Saving through a caller's stream. ---------------------------------------

@@ -175,12 +175,12 @@ TEST(HostileNames, ExtractWritesNothingOutsideTheTarget) {
 // --- Inflating tables and parts. --------------------------------------------
 
 TEST(HostileInflation, NameTableInflatingAThousandfoldIsBounded) {
-  // A valid Name Table followed by 64 MiB of zeros (ignored bytes), stored
-  // compressed in about 64 KiB.
+  // A valid Name Table followed by 32 MiB of zeros (ignored bytes), stored
+  // compressed in about 32 KiB.
   RawEntry entry;
   entry.flags = 1;
   entry.names = NameTable({{1, "/a.txt"}});
-  entry.names.resize(entry.names.size() + 64 * kMiB, 0);
+  entry.names.resize(entry.names.size() + 32 * kMiB, 0);
   entry.bitstream = DataRecord({'a'}, {}, 4);
   AddItem(&entry.items, 1, 4, 1, 4);
   AddEnd(&entry.items, 4);
@@ -199,8 +199,8 @@ TEST(HostileInflation, NameTableInflatingAThousandfoldIsBounded) {
 }
 
 TEST(HostileInflation, ItemListInflatingAThousandfoldIsBounded) {
-  // Three million type-0 records (64 MiB plain) naming one path, stored
-  // compressed in about 64 KiB. Type-0 records carry nothing.
+  // 1.2 million type-0 records (24 MiB plain) naming one path, stored
+  // compressed in about 60 KiB. Type-0 records carry nothing.
   RawEntry entry;
   entry.flags = 2;
   entry.names = NameTable({{1, "/a.txt"}});
@@ -208,7 +208,7 @@ TEST(HostileInflation, ItemListInflatingAThousandfoldIsBounded) {
   AddItem(&entry.items, 1, 4, 1, 4);
   std::vector<uint8_t> none;
   AddItem(&none, 0, 0, 1, 4);
-  const size_t records = 64 * kMiB / none.size();
+  const size_t records = 24 * kMiB / none.size();
   entry.items.reserve(entry.items.size() + records * none.size() + 64);
   for (size_t i = 0; i < records; ++i) entry.items.insert(entry.items.end(), none.begin(), none.end());
   AddEnd(&entry.items, 4);
@@ -227,7 +227,7 @@ TEST(HostileInflation, ItemListInflatingAThousandfoldIsBounded) {
   EXPECT_LT(seconds, 60.0);
   // Opening should cost memory in proportion to the file, not to what its
   // tables inflate to.
-  if (growth > 64 * kMiB) {
+  if (growth > 48 * kMiB) {
     GTEST_SKIP() << "opening a " << pkg.bytes.size() / 1024 << " KiB package took "
                  << growth / kMiB << " MiB (open gave " << code
                  << "): the Item List is bounded only by its 1 GiB limit (known fault)";
@@ -235,7 +235,7 @@ TEST(HostileInflation, ItemListInflatingAThousandfoldIsBounded) {
 }
 
 TEST(HostileInflation, PartInflatingAThousandfoldStreamsInBoundedMemory) {
-  const std::vector<uint8_t> zeros(64 * kMiB, 0);
+  const std::vector<uint8_t> zeros(32 * kMiB, 0);
   const std::vector<uint8_t> stored = Deflate(zeros);
   ASSERT_LT(stored.size(), 128u * 1024);
   RawPackage pkg = OneEntry({{"/bomb.bin", DataRecord(stored, {2}, 4)}});
@@ -245,7 +245,7 @@ TEST(HostileInflation, PartInflatingAThousandfoldStreamsInBoundedMemory) {
   int code = -1;
   int64_t growth = PeakGrowth([&] { code = StreamPart(c.get(), u"/bomb.bin", &length); });
   EXPECT_EQ(code, kOk);
-  EXPECT_EQ(length, 64 * kMiB);
+  EXPECT_EQ(length, 32 * kMiB);
   if (growth >= 0) {
     EXPECT_LT(growth, 16 * kMiB);
   }
@@ -256,7 +256,7 @@ TEST(HostileInflation, PartInflatingAThousandfoldStreamsInBoundedMemory) {
     EXPECT_EQ(c->VerifyChecks(true), kOk);
   });
   EXPECT_EQ(code, kOk);
-  EXPECT_EQ(length, 64 * kMiB);
+  EXPECT_EQ(length, 32 * kMiB);
   if (growth >= 0) {
     EXPECT_LT(growth, 16 * kMiB);
   }
@@ -574,7 +574,9 @@ TEST(HostileSxc, EntityExpansionIsRefusedByTheEncoder) {
     EXPECT_LT(seconds, 10.0);
     // Expat stops an expansion once it passes a hundredfold of the input
     // beyond its first 8 MiB; the encoder keeps what it was given until then.
-    RecordProperty("peak_growth_mib", static_cast<int>(growth / kMiB));
+    RecordProperty(doc == xml ? "laughs_code" : "external_code", code);
+    RecordProperty(doc == xml ? "laughs_peak_growth_mib" : "external_peak_growth_mib",
+                   static_cast<int>(growth / kMiB));
     if (growth >= 0) {
       EXPECT_LT(growth, 256 * kMiB);
     }
