@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -171,6 +172,8 @@ Walk OpenAndWalk(Container* c, Stream* stream) {
 struct ReadCase {
   const char* package;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.package; }
 
 class ReadFaults : public ::testing::TestWithParam<ReadCase> {};
 
@@ -358,6 +361,8 @@ struct SaveCase {
   bool incremental_write_faults;  // covered by the package tests already
 };
 
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+
 class CallerStreamSaveFaults : public ::testing::TestWithParam<SaveCase> {};
 
 TEST_P(CallerStreamSaveFaults, FailedSaveKeepsThePackage) {
@@ -498,6 +503,8 @@ struct FileSaveCase {
   bool merge;
   bool save_as;
 };
+
+void PrintTo(const FileSaveCase& c, std::ostream* os) { *os << c.name; }
 
 class FileSaveFaults : public ::testing::TestWithParam<FileSaveCase> {};
 
