@@ -105,7 +105,13 @@ class ExtractingContainer : public zoqe_test::FakeContainer {
     return 0;
   }
 
+  // Paths whose node has vanished from the container's tree.
+  zoq::PathNode* GetNode(const std::u16string& path) override {
+    return hidden.count(path) != 0 ? nullptr : FakeContainer::GetNode(path);
+  }
+
   std::set<std::u16string> failing;
+  std::set<std::u16string> hidden;
   std::vector<std::u16string> extracted;
   std::vector<int> limits;
   std::vector<int> codes;

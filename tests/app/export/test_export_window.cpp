@@ -297,6 +297,40 @@ class ExportWindowTest : public QObject {
     QVERIFY(!window_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")));
   }
 
+  void vanishedNodeIsNoSuccess() {
+    MessageRecorder messages;
+    fake_.AddPart(u"/gone.txt", FakePart{{0}, 4, 4, {}, false, "gone"});
+    fake_.AddPart(u"/kept.txt", FakePart{{0}, 4, 4, {}, false, "kept"});
+    export_test::ExtractingContainer* container = nullptr;
+    window_->SetContainerFactory([this, &container](const zoq::ContainerOptions&,
+                                                    zoq::Container** out) {
+      container = new export_test::ExtractingContainer(&fake_);
+      *out = container;
+      return 0;
+    });
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/small.zoq"), true));
+    QVERIFY(container);
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("gone.txt")));
+    container->hidden.insert(u"/gone.txt");
+    container->extracted.clear();  // the part viewer's own extraction
+    const QString target = temp_->path() + QStringLiteral("/vanished");
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
+    QVERIFY(container->extracted.empty());
+
+    // A raw export asks for the stored bytes, at the tree item's version.
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("kept.txt")));
+    container->codes.clear();
+    container->limits.clear();
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(container->codes, std::vector<int>{0});
+    QCOMPARE(container->limits, std::vector<int>{0});
+    QCOMPARE(Listing(target), QStringList{"kept.txt.zoqf"});
+  }
+
   void dragOutCarriesWrittenFiles() {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
