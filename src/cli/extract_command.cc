@@ -1,15 +1,20 @@
 // zoq extract: parts and folders written below a folder on disk, decoded or
 // as stored, recreating the folder structure.
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
+#include "cli/parallel_option.h"
 #include "cli/part_content.h"
 #include "cli/progress_line.h"
 #include "cli/safe_folder.h"
 #include "cli/tree_walk.h"
+#include "cli/work_queue.h"
 #include "package/decode_options.h"
 #include "package/utf.h"
 
@@ -27,31 +32,85 @@ std::string DefaultTarget(const std::string& package) {
   return folder + name;
 }
 
+// One part to write: where, under which name, and which requested path it
+// belongs to.
+struct ExportJob {
+  std::shared_ptr<const FolderHandle> folder;
+  std::string name;
+  std::u16string path;
+  size_t request = 0;
+};
+
+// Writes the parts of the requested paths. With one worker everything runs
+// on the calling thread; with more, the calling thread walks the tree and
+// creates the folders while the workers read and write the parts, each
+// through a container of its own on the same package (opened at the same
+// revision), fed through a short queue so that only a few parts are in
+// flight. A requested path whose part or folder fails is not continued:
+// the first failure is reported and the path counts as not extracted.
 class Exporter {
  public:
-  Exporter(const PackageSession& session, bool raw, int64_t total_parts)
-      : session_(session), raw_(raw), progress_("extracting", total_parts) {}
+  Exporter(const PackageSession& session, const PackageOptions& options, bool raw,
+           int64_t total_parts, int workers)
+      : raw_(raw), queue_(2 * static_cast<size_t>(workers)), progress_("extracting", total_parts) {
+    if (workers <= 1) {
+      serial_session_ = &session;
+      return;
+    }
+    // The workers see the package exactly as the walk does: the same
+    // revision, even when a revision is saved meanwhile.
+    PackageOptions worker_options = options;
+    if (worker_options.revision_limit == 0) {
+      worker_options.revision_limit = session.container()->GetRevisionCount();
+    }
+    for (int i = 0; i < workers; ++i) {
+      sessions_.push_back(std::make_unique<PackageSession>(session.package_path(), worker_options,
+                                                           SessionUse::kContent));
+    }
+    for (auto& worker_session : sessions_) {
+      threads_.emplace_back([this, s = worker_session.get()] { Work(*s); });
+    }
+  }
 
-  // Exports a node into `target`; a folder with `own_folder` gets a folder
-  // of its name there, else its children go straight into `target`. The
-  // first child that fails ends the folder. Reports the failure and returns
-  // false.
-  bool Export(zoq::PathNode* node, const FolderHandle& target, bool own_folder) {
+  ~Exporter() { Finish(); }
+
+  // Exports a node into `target`: a folder with `own_folder` gets a folder of
+  // its name there, else its children go straight into `target`.
+  void Export(zoq::PathNode* node, const std::shared_ptr<const FolderHandle>& target,
+              bool own_folder) {
+    size_t request = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      request = failed_.size();
+      failed_.push_back(false);
+    }
     try {
       if (!node->IsFolder()) {
-        ExportPart(node, target);
-        return true;
+        Submit(node, target, request);
+      } else if (!own_folder) {
+        WalkChildren(node, target, request);
+      } else {
+        auto folder = std::make_shared<const FolderHandle>(
+            target->Subfolder(zoq::Utf16ToUtf8(node->GetName())));
+        CountFolder();
+        WalkChildren(node, folder, request);
       }
-      if (!own_folder) return ExportChildren(node, target);
-      FolderHandle folder = target.Subfolder(zoq::Utf16ToUtf8(node->GetName()));
-      ++folders_;
-      return ExportChildren(node, folder);
     } catch (const CodeFailure& failure) {
-      ReportCode(failure.code(), failure.context());
+      Fail(request, [&] { ReportCode(failure.code(), failure.context()); });
     } catch (const ToolFailure& failure) {
-      ReportMessage(failure.what());
+      Fail(request, [&] { ReportMessage(failure.what()); });
     }
-    return false;
+  }
+
+  // Waits for the workers; returns how many requested paths failed.
+  size_t Finish() {
+    queue_.Close();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t failed = 0;
+    for (bool f : failed_) failed += f ? 1 : 0;
+    return failed;
   }
 
   int64_t parts() const { return parts_; }
@@ -59,27 +118,90 @@ class Exporter {
   int64_t bytes() const { return bytes_; }
 
  private:
-  bool ExportChildren(zoq::PathNode* folder, const FolderHandle& target) {
-    for (zoq::PathNode* child : folder->Children()) {
-      if (!Export(child, target, true)) return false;
-    }
-    return true;
+  bool Failed(size_t request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_[request];
   }
 
-  void ExportPart(zoq::PathNode* node, const FolderHandle& target) {
-    std::string name = zoq::Utf16ToUtf8(node->GetName());
+  // Marks the request failed; only its first failure is reported.
+  template <typename Report>
+  void Fail(size_t request, const Report& report) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failed_[request]) return;
+    failed_[request] = true;
+    report();
+  }
+
+  void CountFolder() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++folders_;
+  }
+
+  // Throws on the first failure met by the walk itself (a folder); stops
+  // quietly once a part of the request has failed.
+  void WalkChildren(zoq::PathNode* folder, const std::shared_ptr<const FolderHandle>& target,
+                    size_t request) {
+    for (zoq::PathNode* child : folder->Children()) {
+      if (Failed(request)) return;
+      if (!child->IsFolder()) {
+        Submit(child, target, request);
+        continue;
+      }
+      auto subfolder = std::make_shared<const FolderHandle>(
+          target->Subfolder(zoq::Utf16ToUtf8(child->GetName())));
+      CountFolder();
+      WalkChildren(child, subfolder, request);
+    }
+  }
+
+  void Submit(zoq::PathNode* node, const std::shared_ptr<const FolderHandle>& target,
+              size_t request) {
+    ExportJob job{target, zoq::Utf16ToUtf8(node->GetName()), node->GetPath(), request};
+    if (serial_session_ != nullptr) {
+      Run(*serial_session_, job);
+    } else {
+      queue_.Push(std::move(job));
+    }
+  }
+
+  void Work(const PackageSession& session) {
+    ExportJob job;
+    while (queue_.Pop(&job)) {
+      if (!Failed(job.request)) Run(session, job);
+      job = ExportJob();  // let go of the folder handle
+    }
+  }
+
+  // Writes one part; a failure marks its request.
+  void Run(const PackageSession& session, const ExportJob& job) {
+    std::string name = job.name;
     if (raw_) name += ".zoqf";
     int64_t written = 0;
-    target.WriteFile(name, [&](const FolderHandle::Writer& write) {
-      written = ReadPartContent(session_, node->GetPath(), raw_ ? 0 : zoq::kEcsEnd, write);
-    });
+    try {
+      job.folder->WriteFile(name, [&](const FolderHandle::Writer& write) {
+        written = ReadPartContent(session, job.path, raw_ ? 0 : zoq::kEcsEnd, write);
+      });
+    } catch (const CodeFailure& failure) {
+      Fail(job.request, [&] { ReportCode(failure.code(), failure.context()); });
+      return;
+    } catch (const std::exception& failure) {
+      // ToolFailure, or running out of memory on a worker thread.
+      Fail(job.request, [&] { ReportMessage(failure.what()); });
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     ++parts_;
     bytes_ += written;
     progress_.Advance(1, written);
   }
 
-  const PackageSession& session_;
   bool raw_;
+  const PackageSession* serial_session_ = nullptr;
+  std::vector<std::unique_ptr<PackageSession>> sessions_;
+  std::vector<std::thread> threads_;
+  WorkQueue<ExportJob> queue_;
+  std::mutex mutex_;  // guards everything below
+  std::vector<bool> failed_;
   ProgressLine progress_;
   int64_t parts_ = 0;
   int64_t folders_ = 0;
@@ -95,6 +217,7 @@ int64_t CountParts(zoq::PathNode* node) {
 
 int RunExtract(const ParsedArgs& args) {
   PackageOptions options = ReadPackageOptions(args);
+  const int workers = WorkerCount(args);
   const auto& positionals = args.Positionals();
   const std::string& package = positionals[0];
   PackageSession session(package, options, SessionUse::kContent);
@@ -117,18 +240,16 @@ int RunExtract(const ParsedArgs& args) {
 
   const std::string* target_option = args.Value("-d");
   std::string target_path = target_option != nullptr ? *target_option : DefaultTarget(package);
-  FolderHandle target = FolderHandle::OpenOrCreate(target_path);
+  auto target = std::make_shared<const FolderHandle>(FolderHandle::OpenOrCreate(target_path));
 
   int64_t total_parts = 0;
   for (zoq::PathNode* node : nodes) total_parts += CountParts(node);
-  Exporter exporter(session, args.Has("--raw"), total_parts);
-  size_t failed = missing.size();
   for (const std::string& path : missing) {
     ReportCode(zoq::kNoSuchNode, "no such part or folder: " + path);
   }
-  for (zoq::PathNode* node : nodes) {
-    if (!exporter.Export(node, target, !whole_tree)) ++failed;
-  }
+  Exporter exporter(session, options, args.Has("--raw"), total_parts, workers);
+  for (zoq::PathNode* node : nodes) exporter.Export(node, target, !whole_tree);
+  size_t failed = missing.size() + exporter.Finish();
   size_t requested = missing.size() + nodes.size();
   if (failed > 0) {
     ReportMessage(failed == requested
@@ -149,7 +270,7 @@ int RunExtract(const ParsedArgs& args) {
 const Command kExtractCommand{
     "extract",
     "extract [-r N] [--raw] [--key HEX | --key-file F] [--docver N] [--schema FILE]\n"
-    "           [-d DIR] PACKAGE [PATH...]",
+    "           [-d DIR] [-j N] PACKAGE [PATH...]",
     "write parts and folders to disk",
     "Writes parts into the folder DIR, recreating the package's folders below it.\n"
     "Without PATH the whole tree is written straight into DIR; each PATH given is\n"
@@ -165,6 +286,9 @@ const Command kExtractCommand{
     "Options:\n"
     "  -d DIR         the target folder, created when missing (default: beside the\n"
     "                 package, named after it without its extension)\n"
+    "  -j N           N parts at a time, each decoded by a worker thread of its\n"
+    "                 own (default 1; 0: one per processor core); the files\n"
+    "                 written are the same\n"
     "  -r N           the parts as they stood after the first N revisions\n"
     "  --raw          write the stored bytes, nothing undone, as NAME.zoqf\n"
     "  --key HEX      the key for ADM-encrypted parts (see \"zoq cat --help\")\n"
@@ -176,6 +300,7 @@ const Command kExtractCommand{
      kKeyFileOption,
      kDocverOption,
      kSchemaOption,
+     kJobsOption,
      {"--raw", false},
      {"-d", true}},
     1,

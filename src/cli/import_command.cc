@@ -3,51 +3,86 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/file_prefetch.h"
 #include "cli/package_session.h"
+#include "cli/parallel_option.h"
 
 namespace zoqcli {
 namespace {
 
-struct Importer {
-  zoq::Container* container;
-  const zoq::EcsCodeArg* codes;
-  int count;
-  int64_t files = 0;
+// One file to store and the part it becomes.
+struct ImportFile {
+  std::string file;
+  std::u16string part;
+};
 
-  // Stores every regular file below `folder` (names sorted, links not
-  // followed) under the package folder `prefix` (ending with "/").
-  void ImportFolder(const std::string& folder, const std::string& prefix) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) throw ToolFailure("cannot read folder " + folder);
-    std::vector<std::string> names;
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-      std::string file = folder + "/" + name;
-      struct stat info;
-      if (::lstat(file.c_str(), &info) != 0) throw ToolFailure("cannot read " + file);
-      if (S_ISDIR(info.st_mode)) {
-        ImportFolder(file, prefix + name + "/");
-      } else if (S_ISREG(info.st_mode)) {
-        Check(container->AddPartFromFile(PackagePathArgument(prefix + name), file, codes, count,
-                                         false),
-              "cannot store " + file);
-        ++files;
-      }
+// Collects every regular file below `folder` (names sorted, links not
+// followed) with its part path below the package folder `prefix` (ending
+// with "/"), in the order they are stored.
+void CollectFolder(const std::string& folder, const std::string& prefix,
+                   std::vector<ImportFile>* out) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) throw ToolFailure("cannot read folder " + folder);
+  std::vector<std::string> names;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    std::string file = folder + "/" + name;
+    struct stat info;
+    if (::lstat(file.c_str(), &info) != 0) throw ToolFailure("cannot read " + file);
+    if (S_ISDIR(info.st_mode)) {
+      CollectFolder(file, prefix + name + "/", out);
+    } else if (S_ISREG(info.st_mode)) {
+      out->push_back({file, PackagePathArgument(prefix + name)});
     }
   }
-};
+}
+
+// Files up to this size are read ahead by the workers; larger ones are
+// stored straight from their file (the library then keeps memory flat).
+constexpr int64_t kLargestReadAhead = 8 << 20;
+constexpr int64_t kBytesReadAhead = 32 << 20;
+
+// Stores the files in list order. With more than one worker the files are
+// read ahead on worker threads; the parts are the same either way.
+void StoreFiles(zoq::Container* container, const std::vector<ImportFile>& files,
+                const zoq::EcsCodeArg* codes, int count, int workers) {
+  if (workers <= 1) {
+    for (const ImportFile& file : files) {
+      Check(container->AddPartFromFile(file.part, file.file, codes, count, false),
+            "cannot store " + file.file);
+    }
+    return;
+  }
+  std::vector<std::string> paths;
+  paths.reserve(files.size());
+  for (const ImportFile& file : files) paths.push_back(file.file);
+  FilePrefetch prefetch(std::move(paths), workers, kLargestReadAhead, kBytesReadAhead);
+  for (const ImportFile& file : files) {
+    FilePrefetch::File loaded = prefetch.TakeNext();
+    if (!loaded.error.empty()) throw ToolFailure(loaded.error);
+    int code = loaded.loaded
+                   ? container->AddPartFromMemory(file.part, loaded.bytes.data(),
+                                                  static_cast<int64_t>(loaded.bytes.size()),
+                                                  codes, count, false)
+                   : container->AddPartFromFile(file.part, file.file, codes, count, false);
+    Check(code, "cannot store " + file.file);
+  }
+}
 
 int RunImport(const ParsedArgs& args) {
   PackageOptions options = ReadPackageOptions(args);
+  const int workers = WorkerCount(args);
   const auto& positionals = args.Positionals();
   const std::string& package = positionals[0];
   std::string prefix = positionals.size() > 2 ? positionals[2] : "/";
@@ -62,11 +97,12 @@ int RunImport(const ParsedArgs& args) {
   const std::string* code_text = args.Value("--codes");
   std::vector<zoq::EcsCodeArg> codes =
       ParseCodeList(code_text != nullptr ? *code_text : "", session.key());
-  Importer importer{session.container(), codes.empty() ? nullptr : codes.data(),
-                    static_cast<int>(codes.size())};
   std::string folder = positionals[1];
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  importer.ImportFolder(folder, prefix);
+  std::vector<ImportFile> files;
+  CollectFolder(folder, prefix, &files);
+  StoreFiles(session.container(), files, codes.empty() ? nullptr : codes.data(),
+             static_cast<int>(codes.size()), workers);
   session.SaveIncremental(false);
   return 0;
 }
@@ -75,7 +111,8 @@ int RunImport(const ParsedArgs& args) {
 
 const Command kImportCommand{
     "import",
-    "import [--codes LIST] [--key HEX | --key-file F] [--docver N] PACKAGE DIR [PREFIX]",
+    "import [--codes LIST] [--key HEX | --key-file F] [--docver N] [-j N] PACKAGE DIR\n"
+    "           [PREFIX]",
     "store a folder tree as one revision",
     "Stores every file below DIR (symbolic links are skipped) as parts below the\n"
     "package folder PREFIX (default \"/\"), all in one new revision. A missing\n"
@@ -84,8 +121,10 @@ const Command kImportCommand{
     "Options:\n"
     "  --codes LIST   ECS codes for every part, e.g. zip\n"
     "  --key HEX      the key for adm; --key-file F reads it from a file\n"
-    "  --docver N     document version code (see \"zoq add --help\")\n",
-    {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, {"--codes", true}},
+    "  --docver N     document version code (see \"zoq add --help\")\n"
+    "  -j N           read files ahead on N worker threads (default 1; 0: one per\n"
+    "                 processor core); the package is the same\n",
+    {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, kJobsOption, {"--codes", true}},
     2,
     3,
     RunImport,

@@ -20,8 +20,11 @@ int64_t ReadPartContent(const PackageSession& session, const std::u16string& pat
         context);
   std::unique_ptr<zoq::Stream> content(raw);
   if (content == nullptr) throw CodeFailure(zoq::kFailed, context);
+  // One piece buffer per thread for the whole run: a fresh 256 KiB buffer
+  // per part costs a heap grow and trim for each of thousands of parts.
   constexpr int64_t kPieceSize = 1 << 18;
-  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPieceSize]);
+  thread_local std::unique_ptr<uint8_t[]> piece;
+  if (piece == nullptr) piece.reset(new uint8_t[kPieceSize]);
   int64_t total = 0;
   for (;;) {
     int64_t done = 0;
