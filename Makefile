@@ -12,7 +12,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test bench tsan fuzz release demo clean
+.PHONY: all deps build test bench tsan fuzz release demo compare clean
 
 all: build
 
@@ -52,6 +52,15 @@ fuzz: deps
 
 demo: release
 	bash scripts/demo.sh $(RELEASE_DIR)
+
+# The zoq tool side by side with unzip, zip, openssl, zlib-flate, xmllint and
+# gzip on the same generated data (kept in build/compare-data); prints the
+# table and writes it into docs/PERFORMANCE.md. COMPARE_SCALE=small for a
+# quick run.
+compare: deps
+	cmake -S . -B $(RELEASE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target zoq compare_data
+	python3 bench/compare/compare.py $(RELEASE_DIR)
 
 clean:
 	rm -rf build
