@@ -25,6 +25,20 @@ trap 'rm -rf "$target"' EXIT
 step extract -d "$target" "$sample"
 (cd "$target" && find . -print | sort)
 
+# The sample PLIV document the build makes from samples/pliv/: binary XML
+# parts decoded with the schema it carries, three revisions, an encrypted part.
+pliv="$dir/samples/sample.pliv"
+if [ -f "$pliv" ]; then
+  step log "$pliv"
+  step ls "$pliv"
+  step cat "$pliv" /Document.xml
+  echo
+  step cat -r 1 "$pliv" /Pages/page1.xml
+  echo
+  step cat --key 7a6f712d73616d706c65 "$pliv" /Private/memo.txt
+  sample=$pliv  # the richer package for the desktop browser below
+fi
+
 # Then the desktop browser on the same package: in the user's session when
 # there is a display, otherwise in a virtual one long enough for a screenshot.
 explorer="$dir/src/app/zoq-explorer"
