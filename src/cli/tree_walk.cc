@@ -21,7 +21,7 @@ void WalkWithPaths(zoq::PathNode* node, std::string& path,
   const size_t folder_length = path.size();
   for (zoq::PathNode* child : node->Children()) {
     path.resize(folder_length);
-    path += zoq::Utf16ToUtf8(child->GetName());
+    child->AppendNameUtf8(&path);
     if (child->IsFolder()) {
       path.push_back('/');
       visit(child, path);

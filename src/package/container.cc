@@ -153,27 +153,34 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
 }
 
 int PackageContainer::LoadModel(int revision_limit) {
-  std::vector<EntryFacts> chain;
-  int code = ReadEntryChain(stream_, header_, revision_limit, &chain);
+  // Paths in the order of their first record: load order is item-number
+  // order, which is the order of the tree.
+  std::vector<const PathEntry*> first_stored;
+  int code = ReadEntryChain(
+      stream_, header_, revision_limit, &path_pool_,
+      [this, &first_stored](EntryFacts& facts, std::vector<ItemRef>& items) {
+        auto entry = std::make_unique<Entry>();
+        if (path_map_.empty()) path_map_.reserve(items.size() * 2);
+        for (const ItemRef& item : items) {
+          ItemRecord& record = entry->records.emplace_back();
+          record.revision = facts.revision;
+          record.item_number = next_item_++;
+          record.type = item.type;
+          record.skippable = item.skippable;
+          record.data_offset = item.data_offset;
+          // The item's path already lives in the pool: a new key views it.
+          auto [slot, added] = path_map_.try_emplace(item.path);
+          if (added) first_stored.push_back(&*slot);
+          slot->second.push_back(&record);
+          record.path = slot->first;
+        }
+        entry->facts = std::move(facts);
+        entries_.push_back(std::move(entry));
+        return kOk;
+      });
+  sorted_valid_ = false;
   if (code != kOk) return code;
-  for (EntryFacts& facts : chain) {
-    auto entry = std::make_unique<Entry>();
-    for (RecordFacts& r : facts.records) {
-      ItemRecord& record = entry->records.emplace_back();
-      record.revision = facts.revision;
-      record.item_number = next_item_++;
-      record.type = r.type;
-      record.skippable = r.skippable;
-      record.data_offset = r.data_offset;
-      auto slot = path_map_.try_emplace(std::move(r.path)).first;
-      slot->second.push_back(&record);
-      record.path = &slot->first;
-    }
-    facts.records.clear();
-    entry->facts = std::move(facts);
-    entries_.push_back(std::move(entry));
-  }
-  BuildTree();
+  BuildTreeFrom(first_stored);
   return kOk;
 }
 
@@ -182,33 +189,75 @@ bool PackageContainer::Exists(const RecordList& records) {
 }
 
 void PackageContainer::BuildTree() {
-  root_ = std::make_unique<TreeNode>();
-  if (no_tree_) return;
   // Parts are listed in the order in which they were first stored: by the
-  // numbers of their first record. Walking the records in load order meets
-  // every path's first record in that order already.
-  using Key = std::tuple<int64_t, int, int, const std::u16string*>;
+  // numbers of their first record.
+  using Key = std::tuple<int64_t, int, int, const PathEntry*>;
   std::vector<Key> order;
   order.reserve(path_map_.size());
-  for (const auto& entry : entries_) {
-    for (const ItemRecord& record : entry->records) {
-      const RecordList& records = path_map_.find(*record.path)->second;
-      if (records.front() != &record || !Exists(records)) continue;
-      order.emplace_back(record.item_number, record.sequence, record.revision, record.path);
-    }
+  for (const PathEntry& slot : path_map_) {
+    if (slot.second.empty()) continue;
+    const ItemRecord* first = slot.second.front();
+    order.emplace_back(first->item_number, first->sequence, first->revision, &slot);
   }
-  if (!std::is_sorted(order.begin(), order.end())) std::sort(order.begin(), order.end());
-  for (const Key& item : order) {
+  std::sort(order.begin(), order.end());
+  std::vector<const PathEntry*> ordered;
+  ordered.reserve(order.size());
+  for (const Key& item : order) ordered.push_back(std::get<3>(item));
+  BuildTreeFrom(ordered);
+}
+
+void PackageContainer::BuildTreeFrom(const std::vector<const PathEntry*>& ordered) {
+  root_ = std::make_unique<TreeNode>();
+  if (no_tree_) return;
+  TreeBuilder builder(root_.get(), ordered.size());
+  for (const PathEntry* slot : ordered) {
     // A path that cannot join the tree (it runs through a part) stays out
     // of it; it is still reachable by path.
-    AddPathToTree(root_.get(), *std::get<3>(item), nullptr);
+    if (Exists(slot->second)) builder.Add(slot->first);
   }
 }
 
 const PackageContainer::RecordList* PackageContainer::FindRecords(
-    const std::u16string& normalized) const {
+    std::u16string_view normalized) const {
   auto it = path_map_.find(normalized);
   return it == path_map_.end() ? nullptr : &it->second;
+}
+
+PackageContainer::PathEntry& PackageContainer::PathSlot(std::u16string_view path) {
+  auto it = path_map_.find(path);
+  if (it != path_map_.end()) return *it;
+  sorted_valid_ = false;
+  return *path_map_.try_emplace(path_pool_.Add(path)).first;
+}
+
+void PackageContainer::ErasePath(PathMap::iterator at) {
+  sorted_valid_ = false;
+  path_map_.erase(at);
+}
+
+const std::vector<PackageContainer::PathEntry*>& PackageContainer::SortedPaths() const {
+  std::lock_guard<std::mutex> hold(sorted_mutex_);
+  if (!sorted_valid_) {
+    sorted_paths_.clear();
+    sorted_paths_.reserve(path_map_.size());
+    for (const PathEntry& slot : path_map_) {
+      sorted_paths_.push_back(const_cast<PathEntry*>(&slot));
+    }
+    std::sort(sorted_paths_.begin(), sorted_paths_.end(),
+              [](const PathEntry* a, const PathEntry* b) { return PathLess()(a->first, b->first); });
+    sorted_valid_ = true;
+  }
+  return sorted_paths_;
+}
+
+std::pair<size_t, size_t> PackageContainer::SortedRange(std::u16string_view prefix) const {
+  const std::vector<PathEntry*>& sorted = SortedPaths();
+  auto first = std::lower_bound(
+      sorted.begin(), sorted.end(), prefix,
+      [](const PathEntry* entry, std::u16string_view p) { return PathLess()(entry->first, p); });
+  auto last = first;
+  while (last != sorted.end() && (*last)->first.substr(0, prefix.size()) == prefix) ++last;
+  return {static_cast<size_t>(first - sorted.begin()), static_cast<size_t>(last - sorted.begin())};
 }
 
 int PackageContainer::Close() {
@@ -220,9 +269,12 @@ int PackageContainer::Close() {
 void PackageContainer::CloseLocked() {
   copies_.clear();
   ResetEditing();
-  path_map_.clear();
-  entries_.clear();
   root_.reset();
+  path_map_ = PathMap();
+  sorted_paths_.clear();
+  sorted_valid_ = false;
+  entries_.clear();
+  path_pool_.Clear();
   if (opened_caller_stream_ && stream_ != nullptr) stream_->Close();
   opened_caller_stream_ = false;
   own_stream_.reset();

@@ -355,7 +355,10 @@ int PackageContainer::VerifyRecord(ItemRecord* record) {
 int PackageContainer::VerifyChecks(bool all_revisions) {
   WriteLockGuard guard(lock_);
   if (entries_.empty()) return kOk;
-  for (auto& [path, records] : path_map_) {
+  // Paths in ordinal order, so that the first failure reported does not
+  // depend on how the map is laid out.
+  for (PathEntry* slot : SortedPaths()) {
+    const RecordList& records = slot->second;
     RecordList checked;
     if (all_revisions) {
       for (ItemRecord* record : records) {

@@ -343,9 +343,9 @@ int PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record
 }
 
 void PackageEditor::Insert(ItemRecord* record) {
-  auto slot = c_.path_map_.try_emplace(*record->path).first;
-  record->path = &slot->first;
-  PackageContainer::RecordList& list = slot->second;
+  PackageContainer::PathEntry& slot = c_.PathSlot(record->path);
+  record->path = slot.first;
+  PackageContainer::RecordList& list = slot.second;
   if (record->type == kRecordAppended && !list.empty()) {
     record->skippable = list.back()->skippable;
     list.push_back(record);
@@ -363,10 +363,9 @@ void PackageEditor::Insert(ItemRecord* record) {
     if (record->type == kRecordDeleted) {
       // Nothing is recorded. The record keeps pointing at a path that
       // outlives the map entry.
-      static const std::u16string kDropped = u"/";
       record->present = false;
-      record->path = &kDropped;
-      if (list.empty()) c_.path_map_.erase(slot);
+      record->path = u"/";
+      if (list.empty()) c_.ErasePath(c_.path_map_.find(slot.first));
       return;
     }
     record->type = kRecordCreated;
@@ -458,7 +457,7 @@ int PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCode
   record.data_offset = scratch.data_offset;
   record.check_byte = scratch.check_byte;
   record.stored_size = scratch.stored_size;
-  record.path = &normalized;
+  record.path = normalized;
   Number(&record);
   if (std::find(list.begin(), list.end(), kEcsSxc) != list.end()) c_.sxc_used_ = true;
   c_.copies_.erase(normalized);
@@ -519,7 +518,7 @@ int PackageEditor::Delete(const std::u16string& path) {
   record.revision = entry->facts.revision;
   record.type = kRecordDeleted;
   record.present = true;
-  record.path = &normalized;
+  record.path = normalized;
   Number(&record);
   c_.copies_.erase(normalized);
   Insert(&record);
@@ -569,7 +568,7 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
     record.revision = entry->facts.revision;
     record.type = i == 0 ? kRecordReplaced : kRecordAppended;
     record.present = true;
-    record.path = &normalized;
+    record.path = normalized;
     Number(&record);
     Insert(&record);
   }

@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "package/container.h"
 #include "package/item_record.h"
 #include "package/path.h"
+#include "package/path_pool.h"
 #include "package/path_tree.h"
 #include "stream/rw_lock.h"
 
@@ -110,6 +114,9 @@ class PackageContainer : public Container {
  private:
   friend class PackageEditor;
   using RecordList = std::vector<ItemRecord*>;
+  // Path -> its records in revision order. The keys view path_pool_.
+  using PathMap = std::unordered_map<std::u16string_view, RecordList>;
+  using PathEntry = PathMap::value_type;
 
   // Editing state (container_edit.cc): forgotten on close; the identity of
   // the package file is taken after every open.
@@ -121,10 +128,23 @@ class PackageContainer : public Container {
                  int64_t length, int revision_limit, bool read_only);
   int LoadModel(int revision_limit);
   void BuildTree();
+  // Adds the paths in the given order (that of the tree) to a new tree.
+  void BuildTreeFrom(const std::vector<const PathEntry*>& ordered);
   void CloseLocked();
   bool IsOpenLocked() const { return stream_ != nullptr; }
-  const RecordList* FindRecords(const std::u16string& normalized) const;
+  const RecordList* FindRecords(std::u16string_view normalized) const;
   static bool Exists(const RecordList& records);
+  // The map entry of a path, made (with the path copied into the pool) when
+  // there is none; and its removal. Both change the set of paths, so they
+  // drop the ordinal index.
+  PathEntry& PathSlot(std::u16string_view path);
+  void ErasePath(PathMap::iterator at);
+  // The map entries in ordinal path order, built when first asked for after
+  // a change. Safe under the read lock: readers build it under sorted_mutex_,
+  // and only writers change the map.
+  const std::vector<PathEntry*>& SortedPaths() const;
+  // The entries whose paths start with `prefix`, in ordinal order.
+  std::pair<size_t, size_t> SortedRange(std::u16string_view prefix) const;
 
   // Information (container_info.cc).
   PathNode* GetNodeLocked(const std::u16string& path);
@@ -171,7 +191,11 @@ class PackageContainer : public Container {
   bool modified_ = false;
   HeaderFacts header_;
   std::vector<std::unique_ptr<Entry>> entries_;
-  std::map<std::u16string, RecordList, PathLess> path_map_;
+  PathPool path_pool_;
+  PathMap path_map_;
+  mutable std::mutex sorted_mutex_;
+  mutable std::vector<PathEntry*> sorted_paths_;
+  mutable bool sorted_valid_ = false;
   std::unique_ptr<TreeNode> root_;
   std::map<std::u16string, std::vector<std::unique_ptr<DecodedCopy>>> copies_;
 

@@ -35,9 +35,10 @@ int PackageContainer::GetPathKind(const std::u16string& path) {
     if (records != nullptr && Exists(*records)) return kPathPart;
     std::u16string folder = normalized;
     if (folder.back() != u'/') folder.push_back(u'/');
-    for (auto it = path_map_.lower_bound(folder);
-         it != path_map_.end() && it->first.compare(0, folder.size(), folder) == 0; ++it) {
-      if (Exists(it->second)) return kPathFolder;
+    const auto [first, last] = SortedRange(folder);
+    const std::vector<PathEntry*>& sorted = SortedPaths();
+    for (size_t i = first; i < last; ++i) {
+      if (Exists(sorted[i]->second)) return kPathFolder;
     }
     return kPathNotFound;
   }
@@ -54,9 +55,10 @@ int PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u
   if (code != kOk) return code;
   if (normalized.back() != u'/') return kInvalidArgument;
   out->clear();
-  for (auto it = path_map_.lower_bound(normalized);
-       it != path_map_.end() && it->first.compare(0, normalized.size(), normalized) == 0; ++it) {
-    if (Exists(it->second)) out->push_back(it->first);
+  const auto [first, last] = SortedRange(normalized);
+  const std::vector<PathEntry*>& sorted = SortedPaths();
+  for (size_t i = first; i < last; ++i) {
+    if (Exists(sorted[i]->second)) out->emplace_back(sorted[i]->first);
   }
   return kOk;
 }

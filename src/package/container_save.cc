@@ -75,7 +75,7 @@ int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream
                           RecordToWrite* out) {
   out->type = record->type;
   out->skippable = record->skippable;
-  out->path = *record->path;
+  out->path = std::u16string(record->path);
   if (!record->HasData()) return kOk;
   int code = c_.LoadData(record);
   if (code != kOk) return code;
@@ -114,7 +114,9 @@ int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
     bool first_of_path;
   };
   std::vector<Group> groups;
-  for (auto& [path, records] : c_.path_map_) {
+  for (PackageContainer::PathEntry* slot : c_.SortedPaths()) {
+    const std::u16string path(slot->first);
+    const PackageContainer::RecordList& records = slot->second;
     if (records.empty() || records.back()->type == kRecordDeleted) continue;
     PackageContainer::RecordList content;
     int code = c_.CollectContent(path, 0, &content);
@@ -158,7 +160,7 @@ int PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
   std::map<std::u16string, std::pair<std::vector<ItemRecord*>, std::vector<ItemRecord*>>> by_path;
   auto note = [&](ItemRecord& r, bool is_working) {
     if (!r.present) return;
-    auto [it, fresh] = by_path.try_emplace(*r.path);
+    auto [it, fresh] = by_path.try_emplace(std::u16string(r.path));
     if (fresh) order.push_back(&it->first);
     (is_working ? it->second.second : it->second.first).push_back(&r);
   };
@@ -240,7 +242,7 @@ int PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
     RecordToWrite w;
     w.type = r.type;
     w.skippable = r.skippable;
-    w.path = *r.path;
+    w.path = std::u16string(r.path);
     w.data_offset = r.HasData() ? r.data_offset : 0;
     records.push_back(std::move(w));
   }
@@ -394,6 +396,32 @@ int PackageEditor::Reopen(const std::string& path, Stream* caller) {
   return kOk;
 }
 
+int PackageEditor::EmbedSchema() {
+  static const char16_t kSchemaPart[] = u"/__ECSEnv/01/Schema.bsg";
+  auto held = c_.path_map_.find(kSchemaPart);
+  if (held != c_.path_map_.end() && !held->second.empty() &&
+      held->second.back()->type != kRecordDeleted) {
+    return kOk;
+  }
+  const std::string schema = c_.SchemaPathLocked();
+  if (schema.empty()) return kSchemaFileMissing;
+  // Only the new record stays in the model: it is the part's whole story.
+  // A deletion pending in the working revision is withdrawn.
+  if (held != c_.path_map_.end()) {
+    const Entry* working = Working();
+    for (ItemRecord* record : held->second) {
+      if (working != nullptr && record->revision == working->facts.revision) {
+        record->present = false;
+      }
+    }
+    held->second.clear();
+  }
+  EcsCodeArg zip;
+  zip.code = kEcsZip;
+  if (AddFile(kSchemaPart, schema, &zip, 1, false, false) != kOk) return kAddSchemaFailed;
+  return kOk;
+}
+
 int PackageEditor::Save(const std::string* target, int mode, bool merge) {
   if (!c_.IsOpenLocked() || state() == nullptr) return kSiteNoPackageOpen;
   EditState* s = state();
@@ -408,6 +436,12 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
   const bool caller_stream =
       c_.own_stream_ == nullptr || c_.source_kind_ == kSourceCreatedNoTemp;
   if (over && !own_file && !caller_stream) return kSiteSaveNoTarget;  // a copy of caller memory
+  if (c_.sxc_used_) {
+    // Before any entry is written, so that a new package's first revision
+    // holds the schema together with the parts that need it.
+    int code = EmbedSchema();
+    if (code != kOk) return code;
+  }
   const bool working = s->working;
   if (over && mode != kSaveCompact && !c_.modified_) return kOk;
   const bool direct = s->direct_write;

@@ -55,44 +55,94 @@ int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, in
 
 }  // namespace
 
-NameMap::NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names) {
+NameMap::NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names)
+    : pool_(&own_pool_) {
   for (const auto& [key, path] : names) Add(key, path);
   Seal();
 }
 
-void NameMap::Add(const NameKey& key, std::u16string path) {
-  names_.emplace_back(key, std::move(path));
+void NameMap::Add(const NameKey& key, std::u16string_view path) {
+  names_.emplace_back(key, pool_->Add(path));
 }
 
+namespace {
+
+// The key a writer gives the k-th name record: k, then 12 zero bytes.
+bool IsNumberedKey(const NameKey& key, int32_t k) {
+  NameKey expected{};
+  std::memcpy(expected.data(), &k, 4);
+  return key == expected;
+}
+
+}  // namespace
+
 void NameMap::Seal() {
+  numbered_ = true;
+  for (size_t i = 0; i < names_.size() && numbered_; ++i) {
+    numbered_ = IsNumberedKey(names_[i].first, static_cast<int32_t>(i + 1));
+  }
+  if (numbered_) return;
   auto by_key = [](const auto& a, const auto& b) { return a.first < b.first; };
-  if (std::is_sorted(names_.begin(), names_.end(), by_key)) {
-    if (std::adjacent_find(names_.begin(), names_.end(), [](const auto& a, const auto& b) {
-          return a.first == b.first;
-        }) == names_.end()) {
-      return;
-    }
+  auto same_key = [](const auto& a, const auto& b) { return a.first == b.first; };
+  if (std::is_sorted(names_.begin(), names_.end(), by_key) &&
+      std::adjacent_find(names_.begin(), names_.end(), same_key) == names_.end()) {
+    return;
   }
   std::stable_sort(names_.begin(), names_.end(), by_key);
-  names_.erase(std::unique(names_.begin(), names_.end(),
-                           [](const auto& a, const auto& b) { return a.first == b.first; }),
-               names_.end());
+  names_.erase(std::unique(names_.begin(), names_.end(), same_key), names_.end());
 }
 
 int NameMap::Find(const NameKey& key) const {
+  if (numbered_) {
+    int32_t k;
+    std::memcpy(&k, key.data(), 4);
+    if (k > 0 && static_cast<size_t>(k) <= names_.size() && names_[k - 1].first == key) {
+      return k - 1;
+    }
+    return -1;
+  }
   auto at = std::lower_bound(names_.begin(), names_.end(), key,
                              [](const auto& entry, const NameKey& k) { return entry.first < k; });
   if (at == names_.end() || at->first != key) return -1;
   return static_cast<int>(at - names_.begin());
 }
 
-const std::u16string* NameMap::Lookup(const NameKey& key) const {
+const std::u16string_view* NameMap::Lookup(const NameKey& key) const {
   int index = Find(key);
   return index < 0 ? nullptr : &names_[index].second;
 }
 
+namespace {
+
+// Stores a name record's UTF-8 path in the pool as UTF-16. False, with
+// nothing kept, when it is not valid UTF-8 or not in normalized form.
+bool StorePath(std::string_view utf8, PathPool* pool, std::u16string_view* out) {
+  // A normalized path has at most kMaxPathLength code units, each of at
+  // most three UTF-8 bytes (a surrogate pair takes four for two).
+  if (utf8.size() > 3 * kMaxPathLength) return false;
+  // UTF-16 never needs more code units than UTF-8 has bytes.
+  char16_t* at = pool->Reserve(utf8.size());
+  size_t length = 0;
+  for (; length < utf8.size(); ++length) {
+    const auto c = static_cast<uint8_t>(utf8[length]);
+    if (c >= 0x80) break;
+    at[length] = c;
+  }
+  if (length < utf8.size()) {
+    std::u16string wide;
+    if (!Utf8ToUtf16(utf8, &wide)) return false;
+    std::copy(wide.begin(), wide.end(), at);
+    length = wide.size();
+  }
+  if (!IsNormalizedPath(std::u16string_view(at, length))) return false;
+  *out = pool->Commit(length);
+  return true;
+}
+
+}  // namespace
+
 int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
-  *out = NameMap();
+  out->Clear();
   if (size < 4) return kNameTableReadFailed;
   auto count = static_cast<int32_t>(LoadU32(data));
   if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size)) return kNameTableReadFailed;
@@ -106,12 +156,12 @@ int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
     if (end == nullptr) return kNameTableReadFailed;
     size_t length = static_cast<size_t>(end - (data + pos));
     if (length < 2) return kNameTableReadFailed;
-    std::u16string path;
     // A path that is not valid UTF-8, or not in normalized form, never
     // becomes a name: records that use its key fail instead.
-    if (Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data + pos), length), &path) &&
-        IsNormalizedPath(path)) {
-      out->Add(key, std::move(path));
+    std::u16string_view path;
+    if (StorePath(std::string_view(reinterpret_cast<const char*>(data + pos), length),
+                  out->pool(), &path)) {
+      out->AddStored(key, path);
     }
     pos += length + 1;
   }
@@ -119,13 +169,11 @@ int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
   return kOk;
 }
 
-int ParseItemList(const uint8_t* data, size_t size, int width, NameMap& names,
-                  std::vector<RecordFacts>* out) {
+int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
+                  std::vector<ItemRef>* out) {
   out->clear();
-  // The first record of a name takes its path over; later ones copy it from
-  // that record.
-  std::vector<int> first_use(names.size(), -1);
   const size_t record = ItemRecordSize(width);
+  out->reserve(size / record);
   for (size_t pos = 0; size - pos >= record; pos += record) {
     int type = data[pos] & 0x0F;
     if (type == kRecordListEnd) break;
@@ -136,17 +184,28 @@ int ParseItemList(const uint8_t* data, size_t size, int width, NameMap& names,
     std::memcpy(key.data(), data + pos + 1 + width, 16);
     int name = names.Find(key);
     if (name < 0) return kItemListReadFailed;
-    RecordFacts facts;
-    facts.type = type;
-    facts.skippable = (data[pos] & 0x10) != 0;
-    facts.data_offset = offset;
-    if (first_use[name] < 0) {
-      first_use[name] = static_cast<int>(out->size());
-      facts.path = std::move(names.names_[name].second);
-    } else {
-      facts.path = (*out)[first_use[name]].path;
-    }
-    out->push_back(std::move(facts));
+    ItemRef& item = out->emplace_back();
+    item.type = type;
+    item.skippable = (data[pos] & 0x10) != 0;
+    item.data_offset = offset;
+    item.path = names.names_[name].second;
+  }
+  return kOk;
+}
+
+int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+                  std::vector<RecordFacts>* out) {
+  out->clear();
+  std::vector<ItemRef> items;
+  int code = ParseItemRefs(data, size, width, names, &items);
+  if (code != kOk) return code;
+  out->reserve(items.size());
+  for (const ItemRef& item : items) {
+    RecordFacts& facts = out->emplace_back();
+    facts.type = item.type;
+    facts.skippable = item.skippable;
+    facts.data_offset = item.data_offset;
+    facts.path = item.path;
   }
   return kOk;
 }
@@ -175,8 +234,8 @@ int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uin
                       });
 }
 
-int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
-              EntryFacts* out) {
+int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items) {
   if (stream == nullptr || (width != 2 && width != 4 && width != 8) ||
       (version != 0x0100 && version != 0x0101)) {
     return kNotInitialized;
@@ -207,7 +266,6 @@ int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t fi
     return kChecksumFailed;
   }
 
-  NameMap names;
   std::vector<uint8_t> plain;
   const uint8_t* table = stored.data();
   size_t table_size = name_length;
@@ -217,7 +275,7 @@ int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t fi
     table = plain.data();
     table_size = plain.size();
   }
-  int code = ParseNameTable(table, table_size, &names);
+  int code = ParseNameTable(table, table_size, names);
   if (code != kOk) return code;
 
   table = stored.data() + name_length;
@@ -228,7 +286,7 @@ int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t fi
     table = plain.data();
     table_size = plain.size();
   }
-  code = ParseItemList(table, table_size, width, names, &out->records);
+  code = ParseItemRefs(table, table_size, width, *names, items);
   if (code != kOk) return code;
 
   out->offset = offset;
@@ -237,6 +295,24 @@ int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t fi
   out->length = length;
   out->name_table_length = name_length;
   out->table_flags = flags;
+  return kOk;
+}
+
+int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+              EntryFacts* out) {
+  NameMap names;
+  std::vector<ItemRef> items;
+  int code = ReadEntryRefs(stream, offset, width, version, file_length, out, &names, &items);
+  if (code != kOk) return code;
+  out->records.clear();
+  out->records.reserve(items.size());
+  for (const ItemRef& item : items) {
+    RecordFacts& facts = out->records.emplace_back();
+    facts.type = item.type;
+    facts.skippable = item.skippable;
+    facts.data_offset = item.data_offset;
+    facts.path = item.path;
+  }
   return kOk;
 }
 

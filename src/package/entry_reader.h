@@ -7,48 +7,80 @@
 #include <initializer_list>
 #include <utility>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/layout.h"
+#include "package/path_pool.h"
 #include "stream/stream.h"
 
 namespace zoq {
 
+// One Item List record with its path as stored in a name map's pool.
+struct ItemRef {
+  int type = kRecordNone;
+  bool skippable = false;
+  int64_t data_offset = 0;  // relative to the entry's BitStream
+  std::u16string_view path;
+};
+
 using NameKey = std::array<uint8_t, 16>;
 
-// The names of one entry: key -> path. Keys are usually stored in
-// ascending order, so the names are kept in a sorted vector.
+// The names of one entry: key -> path. The paths live in a PathPool (the
+// map's own, or one given by the caller so that they outlive the map).
+// Writers number the keys 1, 2, 3 ... in record order; such names are found
+// by their number, any others by a search in a vector sorted by key.
 class NameMap {
  public:
-  NameMap() = default;
+  NameMap() : pool_(&own_pool_) {}
+  explicit NameMap(PathPool* pool) : pool_(pool) {}
   NameMap(std::initializer_list<std::pair<NameKey, std::u16string>> names);
+  NameMap(const NameMap&) = delete;
+  NameMap& operator=(const NameMap&) = delete;
 
   // Adds a name; call Seal() after the last one. When a key repeats, the
   // first name stays.
-  void Add(const NameKey& key, std::u16string path);
+  void Add(const NameKey& key, std::u16string_view path);
+  void AddStored(const NameKey& key, std::u16string_view stored) {
+    names_.emplace_back(key, stored);
+  }
   void Seal();
+  void Clear() {
+    names_.clear();
+    numbered_ = false;
+  }
   // The path of a key, or null.
-  const std::u16string* Lookup(const NameKey& key) const;
+  const std::u16string_view* Lookup(const NameKey& key) const;
   size_t size() const { return names_.size(); }
+  PathPool* pool() const { return pool_; }
 
  private:
-  friend int ParseItemList(const uint8_t*, size_t, int, NameMap&, std::vector<RecordFacts>*);
+  friend int ParseItemRefs(const uint8_t*, size_t, int, const NameMap&, std::vector<ItemRef>*);
   int Find(const NameKey& key) const;  // index or -1
 
-  std::vector<std::pair<NameKey, std::u16string>> names_;  // sorted by key once sealed
+  PathPool own_pool_;
+  PathPool* pool_;
+  // Sorted by key once sealed, unless numbered_: then the k-th name has the
+  // key k (as a writer numbers them) and keeps its place.
+  std::vector<std::pair<NameKey, std::u16string_view>> names_;
+  bool numbered_ = false;
 };
 
 // Inflated tables may not grow beyond this, whatever their counts say.
 constexpr int64_t kMaxTableSize = int64_t{1} << 30;
 
-// Plain Name Table -> key to path. Paths that are not valid UTF-8 or not in
-// normalized form are skipped; a table that cannot be read gives 5023.
+// Plain Name Table -> key to path, the paths stored in the map's pool.
+// Paths that are not valid UTF-8 or not in normalized form are skipped; a
+// table that cannot be read gives 5023.
 int ParseNameTable(const uint8_t* data, size_t size, NameMap* out);
 
 // Plain Item List -> records, up to the end record or the last whole
 // record. A bad type, negative offset or unknown key gives 5024. The paths
-// are taken out of `names` (which is left unspecified).
-int ParseItemList(const uint8_t* data, size_t size, int width, NameMap& names,
+// view the name map's pool.
+int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
+                  std::vector<ItemRef>* out);
+// The same with each path copied into its record.
+int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<RecordFacts>* out);
 
 // Inflates a stored Name Table (zlib format). Fails with 5023 when the data
@@ -61,7 +93,12 @@ int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out
 int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out);
 
 // Reads the entry at `offset` with every check; `file_length` bounds what
-// its lengths may claim. Fills everything in `out` but the revision.
+// its lengths may claim. Fills everything in `out` but the revision and the
+// records, which go to `items` (paths in the pool of `names`).
+int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items);
+
+// The same with the records, paths copied, in out->records.
 int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
               EntryFacts* out);
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/layout.h"
@@ -21,7 +22,8 @@ struct ItemRecord {
   bool present = true;
   int type = kRecordNone;
   bool skippable = false;
-  const std::u16string* path = nullptr;  // the key of its path map entry
+  // The key of its path map entry (text in the container's path pool).
+  std::u16string_view path;
   int64_t data_offset = 0;  // from the entry's BitStream
 
   // Known once the data record has been read (data != null).

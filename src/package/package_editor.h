@@ -80,6 +80,9 @@ class PackageEditor {
   int SaveIncrementalInPlace(Stream* out, int sync_fd);
   int WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start);
   int Reopen(const std::string& path, Stream* caller);
+  // Stores the schema file in effect as the package's own copy when SXC-coded
+  // parts were added and the package has none yet.
+  int EmbedSchema();
 
   PackageContainer& c_;
 };

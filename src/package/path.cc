@@ -8,9 +8,9 @@
 namespace zoq {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+constexpr bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
-bool IsForbidden(char16_t c) {
+constexpr bool IsForbidden(char16_t c) {
   switch (c) {
     case 0: case u'\t': case u'\n': case u'\r':
     case u'"': case u'*': case u':': case u'<': case u'>': case u'?': case u'|':
@@ -19,6 +19,16 @@ bool IsForbidden(char16_t c) {
       return false;
   }
 }
+
+// The code units below 128 that may not stand in a stored path: the
+// forbidden ones and "\\" (stored paths use "/" only).
+struct StoredPathRules {
+  bool refused[128] = {};
+  constexpr StoredPathRules() {
+    for (char16_t c = 0; c < 128; ++c) refused[c] = IsForbidden(c) || c == u'\\';
+  }
+};
+constexpr StoredPathRules kStoredPathRules;
 
 }  // namespace
 
@@ -67,21 +77,27 @@ int NormalizePath(std::u16string_view in, std::u16string* out) {
 }
 
 bool IsNormalizedPath(std::u16string_view path) {
-  // The same rules as NormalizePath, checked in place: this runs for every
-  // name of every table.
+  // The same rules as NormalizePath, checked in place and in one pass: this
+  // runs for every name of every table.
   if (path.empty() || path[0] != u'/' || path.size() > kMaxPathLength) return false;
-  size_t start = 1;
-  while (start < path.size()) {
-    size_t end = path.find(u'/', start);
-    const bool last = end == std::u16string_view::npos;
-    if (last) end = path.size();
-    std::u16string_view part = path.substr(start, end - start);
-    if (part.empty() || part == u"." || part == u"..") return false;
-    if (part.front() == u' ' || (!last && part.back() == u' ')) return false;
-    for (char16_t c : part) {
-      if (c == u'\\' || IsForbidden(c)) return false;
+  const size_t n = path.size();
+  size_t start = 1;  // the current component's first code unit
+  for (size_t i = 1; i <= n; ++i) {
+    if (i < n && path[i] != u'/') {
+      const char16_t c = path[i];
+      if (c < 128 && kStoredPathRules.refused[c]) return false;
+      continue;
     }
-    start = end + 1;
+    const size_t length = i - start;
+    if (length == 0) {
+      if (i == n) break;  // "/" itself, or a folder path's final "/"
+      return false;       // an empty component
+    }
+    const char16_t* part = path.data() + start;
+    if (part[0] == u'.' && (length == 1 || (length == 2 && part[1] == u'.'))) return false;
+    // A component may not begin with a space, nor end with one before "/".
+    if (part[0] == u' ' || (i < n && part[length - 1] == u' ')) return false;
+    start = i + 1;
   }
   return true;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "package/utf.h"
+
 namespace zoq {
 
 class PathNode {
@@ -38,6 +40,9 @@ class PathNode {
   virtual std::u16string GetPath() const = 0;
   // The children in tree order, without touching the cursor.
   virtual std::vector<PathNode*> Children() const = 0;
+  // Appends the node's own name to `out` as UTF-8 (for listings that print
+  // many names; the package tree's nodes do it without a copy).
+  virtual void AppendNameUtf8(std::string* out) const { AppendUtf8(GetName(), out); }
 };
 
 }  // namespace zoq

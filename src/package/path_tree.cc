@@ -1,5 +1,8 @@
 #include "package/path_tree.h"
 
+#include <cstdint>
+#include <algorithm>
+
 #include "package/codes.h"
 
 namespace zoq {
@@ -14,7 +17,9 @@ bool ForEachComponent(std::u16string_view path, Visit visit) {
     size_t end = path.find(u'/', start);
     if (end == std::u16string_view::npos) end = path.size();
     if (end > start) {
-      bool last = path.find_first_not_of(u'/', end) == std::u16string_view::npos;
+      // Last unless a non-separator follows (normalized paths have no "//").
+      bool last = end + 1 >= path.size() ||
+                  path.find_first_not_of(u'/', end) == std::u16string_view::npos;
       if (!visit(path.substr(start, end - start), last)) return false;
     }
     start = end + 1;
@@ -24,16 +29,94 @@ bool ForEachComponent(std::u16string_view path, Visit visit) {
 
 }  // namespace
 
-TreeNode::TreeNode() : name_(u"/") {}
+// --- TreeIndex ------------------------------------------------------------
 
-TreeNode::TreeNode(std::u16string name, TreeNode* parent, bool folder)
-    : name_(std::move(name)), parent_(parent), folder_(folder) {}
+char TreeIndex::removed_mark_ = 0;
 
+size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
+  uint64_t h = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull;
+  for (char16_t c : name) h = (h ^ c) * 0x100000001B3ull;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size_t hash) const {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.node == nullptr) return nullptr;
+    if (slot.hash == hash && slot.node != Removed() && slot.node->GetParent() == parent &&
+        slot.node->name() == name) {
+      return slot.node;
+    }
+  }
+}
+
+TreeNode* TreeIndex::Make(TreeNode* parent, std::u16string_view name, bool folder,
+                          size_t hash) {
+  if (2 * (used_ + 1) > slots_.size()) Grow(std::max<size_t>(64, 2 * (used_ + 1)));
+  TreeNode* node = &nodes_.emplace_back(names_.Add(name), parent, folder, this);
+  Place(node, hash);
+  return node;
+}
+
+void TreeIndex::Place(TreeNode* node, size_t hash) {
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i].node != nullptr) i = (i + 1) & mask;
+  slots_[i] = Slot{node, hash};
+  ++used_;
+}
+
+void TreeIndex::Forget(const TreeNode* node) {
+  if (slots_.empty()) return;
+  const size_t mask = slots_.size() - 1;
+  const auto* parent = static_cast<const TreeNode*>(node->GetParent());
+  for (size_t i = Hash(parent, node->name()) & mask; slots_[i].node != nullptr;
+       i = (i + 1) & mask) {
+    if (slots_[i].node == node) {
+      slots_[i].node = Removed();  // keeps the probe chains of others intact
+      return;
+    }
+  }
+}
+
+void TreeIndex::Reserve(size_t nodes) {
+  if (2 * (used_ + nodes) > slots_.size()) Grow(2 * (used_ + nodes));
+}
+
+void TreeIndex::Grow(size_t capacity) {
+  size_t size = 64;
+  while (size < capacity) size *= 2;
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(size, Slot{});
+  used_ = 0;
+  for (const Slot& slot : old) {
+    if (slot.node != nullptr && slot.node != Removed()) Place(slot.node, slot.hash);
+  }
+}
+
+// --- TreeNode -------------------------------------------------------------
+
+TreeNode::TreeNode() : own_index_(std::make_unique<TreeIndex>()), name_(u"/") {
+  index_ = own_index_.get();
+}
+
+TreeNode::TreeNode(std::u16string_view name, TreeNode* parent, bool folder, TreeIndex* index)
+    : index_(index), name_(name), parent_(parent), folder_(folder) {}
+
+// The nodes below the root belong to the root's index and go with it.
 TreeNode::~TreeNode() = default;
+
+TreeNode* TreeNode::Find(std::u16string_view name) const {
+  return index_->Find(this, name, TreeIndex::Hash(this, name));
+}
+
+void TreeNode::ReserveNodes(size_t count) { index_->Reserve(count); }
 
 PathNode* TreeNode::FirstChild() {
   cursor_ = 0;
-  return children_.empty() ? nullptr : children_[0].get();
+  return children_.empty() ? nullptr : children_[0];
 }
 
 PathNode* TreeNode::NextChild() {
@@ -41,59 +124,60 @@ PathNode* TreeNode::NextChild() {
     cursor_ = children_.size();
     return nullptr;
   }
-  return children_[++cursor_].get();
+  return children_[++cursor_];
 }
 
 PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
 
-TreeNode* TreeNode::Find(std::u16string_view name) const {
-  auto it = by_name_.find(name);
-  return it == by_name_.end() ? nullptr : it->second;
-}
-
 TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder) {
   if (name.empty()) return nullptr;
-  TreeNode* node = Find(name);
-  if (node == nullptr) return Append(name, folder);
+  const size_t hash = TreeIndex::Hash(this, name);
+  TreeNode* node = index_->Find(this, name, hash);
+  if (node == nullptr) return Append(name, folder, hash);
   return node->folder_ == folder ? node : nullptr;
 }
 
-TreeNode* TreeNode::Append(std::u16string_view name, bool folder) {
-  children_.push_back(std::make_unique<TreeNode>(std::u16string(name), this, folder));
-  TreeNode* node = children_.back().get();
-  by_name_[node->name_] = node;
+TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash) {
+  TreeNode* node = index_->Make(this, name, folder, hash);
+  children_.push_back(node);
   return node;
 }
 
 int TreeNode::AddPartChild(const std::u16string& name, PathNode** out) {
   if (name.empty()) return kAddNodeFailed;
-  PathNode* existing = FindChild(name);
+  TreeNode* existing = Find(name);
   if (existing != nullptr) {
     if (existing->IsFolder()) return kAddNodeFailed;
     if (out) *out = existing;
     return kOk;
   }
-  TreeNode* node = Append(name, false);
+  TreeNode* node = Append(name, false, TreeIndex::Hash(this, name));
   if (out) *out = node;
   return kOk;
 }
 
 int TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
   if (name.empty()) return kAddNodeFailed;
-  PathNode* node = FindChild(name);
-  if (node == nullptr) node = Append(name, true);
+  PathNode* node = Find(name);
+  if (node == nullptr) node = Append(name, true, TreeIndex::Hash(this, name));
   if (out) *out = node;
   return kOk;
 }
 
+void TreeNode::Unindex(TreeNode* node) {
+  for (TreeNode* child : node->children_) node->Unindex(child);
+  index_->Forget(node);
+}
+
 int TreeNode::RemoveChild(const std::u16string& name) {
   if (name.empty()) return kRemoveNodeFailed;
-  auto it = by_name_.find(name);
-  if (it == by_name_.end()) return kOk;
-  TreeNode* node = it->second;
-  by_name_.erase(it);
+  TreeNode* node = Find(name);
+  if (node == nullptr) return kOk;
+  // The subtree leaves the tree; its memory stays with the index until the
+  // tree goes.
+  Unindex(node);
   for (size_t i = 0; i < children_.size(); ++i) {
-    if (children_[i].get() == node) {
+    if (children_[i] == node) {
       children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
       if (cursor_ > i) --cursor_;
       break;
@@ -104,19 +188,21 @@ int TreeNode::RemoveChild(const std::u16string& name) {
 
 std::u16string TreeNode::GetPath() const {
   if (parent_ == nullptr) return u"/";
-  std::u16string path = parent_->GetPath() + name_;
+  std::u16string path = parent_->GetPath();
+  path += name_;
   if (folder_) path.push_back(u'/');
   return path;
 }
 
 std::vector<PathNode*> TreeNode::Children() const {
-  std::vector<PathNode*> out;
-  out.reserve(children_.size());
-  for (const auto& child : children_) out.push_back(child.get());
-  return out;
+  return std::vector<PathNode*>(children_.begin(), children_.end());
 }
 
-int AddPathToTree(TreeNode* root, const std::u16string& path, PathNode** out) {
+void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf8(name_, out); }
+
+// --- Building ---------------------------------------------------------------
+
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out) {
   if (root == nullptr || path.empty() || path[0] != u'/') return kIllegalPath;
   const bool folder_path = path.back() == u'/';
   TreeNode* node = root;
@@ -130,7 +216,28 @@ int AddPathToTree(TreeNode* root, const std::u16string& path, PathNode** out) {
   return kOk;
 }
 
-PathNode* FindPathInTree(const TreeNode* root, const std::u16string& path) {
+TreeBuilder::TreeBuilder(TreeNode* root, size_t paths) : root_(root) {
+  root_->ReserveNodes(paths + paths / 8);
+}
+
+int TreeBuilder::Add(std::u16string_view path) {
+  const size_t slash = path.rfind(u'/');
+  if (folder_node_ != nullptr && slash != std::u16string_view::npos && slash + 1 < path.size() &&
+      path.substr(0, slash + 1) == folder_) {
+    if (folder_node_->Ensure(path.substr(slash + 1), false) == nullptr) return kAddNodeFailed;
+    return kOk;
+  }
+  PathNode* node = nullptr;
+  int code = AddPathToTree(root_, path, &node);
+  folder_node_ = nullptr;
+  if (code == kOk && !node->IsFolder()) {
+    folder_node_ = static_cast<TreeNode*>(node->GetParent());
+    folder_ = path.substr(0, slash + 1);
+  }
+  return code;
+}
+
+PathNode* FindPathInTree(const TreeNode* root, std::u16string_view path) {
   if (root == nullptr || path.empty() || path[0] != u'/') return nullptr;
   const TreeNode* node = root;
   bool found = ForEachComponent(path, [&](std::u16string_view part, bool) {

@@ -2,24 +2,32 @@
 // order and find them by name.
 #pragma once
 
-#include <unordered_map>
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "package/path_node.h"
+#include "package/path_pool.h"
 
 namespace zoq {
 
+class TreeIndex;
+
 class TreeNode : public PathNode {
  public:
-  // The root: a folder named "/".
+  // The root: a folder named "/", owning the tree's index.
   TreeNode();
-  TreeNode(std::u16string name, TreeNode* parent, bool folder);
+  // A node below the root; made by the index only.
+  TreeNode(std::u16string_view name, TreeNode* parent, bool folder, TreeIndex* index);
   ~TreeNode() override;
+  TreeNode(const TreeNode&) = delete;
+  TreeNode& operator=(const TreeNode&) = delete;
 
-  std::u16string GetName() const override { return name_; }
+  std::u16string GetName() const override { return std::u16string(name_); }
   bool HasChildren() const override { return !children_.empty(); }
   bool IsRoot() const override { return parent_ == nullptr; }
   bool IsFolder() const override { return folder_; }
@@ -32,32 +40,81 @@ class TreeNode : public PathNode {
   int RemoveChild(const std::u16string& name) override;
   std::u16string GetPath() const override;
   std::vector<PathNode*> Children() const override;
+  void AppendNameUtf8(std::string* out) const override;
 
+  std::u16string_view name() const { return name_; }
   // Lookup and adding by a name view, without copying the name.
   TreeNode* Find(std::u16string_view name) const;
   // Adds a child of the kind asked for, or returns the one of that name;
   // null when a part of that name exists where a folder is wanted or the
   // other way round.
   TreeNode* Ensure(std::u16string_view name, bool folder);
+  // Room in the index for this many nodes (a tree about to be filled).
+  void ReserveNodes(size_t count);
 
  private:
-  TreeNode* Append(std::u16string_view name, bool folder);
+  TreeNode* Append(std::u16string_view name, bool folder, size_t hash);
+  // Takes the child and its subtree out of the index.
+  void Unindex(TreeNode* node);
 
-  std::u16string name_;
+  std::unique_ptr<TreeIndex> own_index_;  // the root's
+  TreeIndex* index_;
+  std::u16string_view name_;  // in the index's pool ("/" for the root)
   TreeNode* parent_ = nullptr;
   bool folder_ = true;
-  std::vector<std::unique_ptr<TreeNode>> children_;  // insertion order
-  // Keys view the children's own names, which live as long as the children.
-  std::unordered_map<std::u16string_view, TreeNode*> by_name_;
+  std::vector<TreeNode*> children_;  // insertion order
   size_t cursor_ = 0;
+};
+
+// What the nodes of one tree share: the nodes below the root, their names
+// and one lookup table keyed by (parent, name). One open-addressing table
+// for the whole tree instead of a map per folder keeps building a large
+// tree to a few allocations.
+class TreeIndex {
+ public:
+  static size_t Hash(const TreeNode* parent, std::u16string_view name);
+  // Find and Make with the Hash of (parent, name) computed once.
+  TreeNode* Find(const TreeNode* parent, std::u16string_view name, size_t hash) const;
+  TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash);
+  void Forget(const TreeNode* node);
+  void Reserve(size_t nodes);
+
+ private:
+  struct Slot {
+    TreeNode* node = nullptr;  // null: empty; Removed(): a node that left
+    size_t hash = 0;
+  };
+  static TreeNode* Removed() { return reinterpret_cast<TreeNode*>(&removed_mark_); }
+  void Grow(size_t capacity);
+  void Place(TreeNode* node, size_t hash);
+
+  static char removed_mark_;
+  PathPool names_;
+  std::deque<TreeNode> nodes_;  // elements never move
+  std::vector<Slot> slots_;     // a power of two in size, at most half full
+  size_t used_ = 0;             // slots that are not empty (removed ones too)
 };
 
 // Adds a normalized path below the root: folders for every component but
 // the last, a part for the last (folders only for a path ending with "/").
 // 5050 for a path without the leading "/", 5051 when a node cannot be added.
-int AddPathToTree(TreeNode* root, const std::u16string& path, PathNode** out);
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out);
+
+// Fills a new tree with many paths: remembers the folder of the last part
+// added, so that parts of one folder that follow each other skip the walk.
+class TreeBuilder {
+ public:
+  TreeBuilder(TreeNode* root, size_t paths);
+  // As AddPathToTree.
+  int Add(std::u16string_view path);
+
+ private:
+  TreeNode* root_;
+  std::u16string_view folder_;  // the last part's folder path, ending with "/"
+  TreeNode* folder_node_ = nullptr;
+};
 
 // Walks a normalized path from the root; null when a component is missing.
-PathNode* FindPathInTree(const TreeNode* root, const std::u16string& path);
+PathNode* FindPathInTree(const TreeNode* root, std::u16string_view path);
 
 }  // namespace zoq

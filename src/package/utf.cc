@@ -52,8 +52,19 @@ bool Utf8ToUtf16(std::string_view in, std::u16string* out) {
 
 std::string Utf16ToUtf8(std::u16string_view in) {
   std::string out;
-  out.reserve(in.size());
-  for (size_t i = 0; i < in.size(); ++i) {
+  AppendUtf8(in, &out);
+  return out;
+}
+
+void AppendUtf8(std::u16string_view in, std::string* to) {
+  std::string& out = *to;
+  size_t i = 0;
+  // Runs of ASCII, the usual content of a path, are copied in one go.
+  while (i < in.size() && in[i] < 0x80) ++i;
+  const size_t start = out.size();
+  out.resize(start + i);
+  for (size_t k = 0; k < i; ++k) out[start + k] = static_cast<char>(in[k]);
+  for (; i < in.size(); ++i) {
     uint32_t cp = in[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
         in[i + 1] <= 0xDFFF) {
@@ -78,7 +89,6 @@ std::string Utf16ToUtf8(std::u16string_view in) {
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
-  return out;
 }
 
 }  // namespace zoq

@@ -12,5 +12,7 @@ bool Utf8ToUtf16(std::string_view in, std::u16string* out);
 
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view in);
+// The same, appended to `out`.
+void AppendUtf8(std::u16string_view in, std::string* out);
 
 }  // namespace zoq

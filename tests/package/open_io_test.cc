@@ -1,9 +1,6 @@
-// Opening reads headers and tables only; several threads may share one
-// Container.
-#include <atomic>
+// Opening reads headers and tables only, never a data record.
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -110,50 +107,6 @@ TEST(OpenIoTest, OpeningTouchesNoDataRecord) {
     EXPECT_LE(to - from, 16) << "read " << from << "-" << to;
   }
   container->Close();
-}
-
-TEST(OpenIoTest, ThreadsShareOneContainer) {
-  std::vector<TestEntry> entries(2);
-  for (int p = 0; p < 20; ++p) {
-    entries[0].records.push_back(Part("/p" + std::to_string(p), 5000 + p));
-    if (p % 2) entries[1].records.push_back(Part("/p" + std::to_string(p), 100, 2));
-  }
-  BuiltPackage built = BuildPackage(entries);
-  auto container = MakeContainer();
-  ASSERT_EQ(container->OpenMemory(built.bytes.data(), built.bytes.size(), 0), kOk);
-  std::vector<std::vector<uint8_t>> expected;
-  for (int p = 0; p < 20; ++p) {
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(ReadContent(container.get(), u"/p" + U16(std::to_string(p)), 0, nullptr, false,
-                          &bytes),
-              kOk);
-    expected.push_back(bytes);
-  }
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int round = 0; round < 20; ++round) {
-        for (int p = 0; p < 20; ++p) {
-          std::u16string path = u"/p" + U16(std::to_string(p));
-          std::vector<uint8_t> bytes;
-          bool keep = (p + t + round) % 3 == 0;
-          if (ReadContent(container.get(), path, 0, nullptr, keep, &bytes) != kOk ||
-              bytes != expected[p]) {
-            ++failures;
-          }
-          PartInfo info;
-          if (container->GetNode(path) == nullptr ||
-              container->GetPartInfoByPath(&info, path, 0) != kOk) {
-            ++failures;
-          }
-          if (t == 0 && p == 0) container->ReleasePartCopies(u"*");
-        }
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace
