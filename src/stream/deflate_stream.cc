@@ -64,7 +64,7 @@ Stream* CVelDeflateStream::Clone() {
 int CVelDeflateStream::PrepareInflate(bool* first) {
   *first = false;
   if (input_) return kOk;
-  input_.reset(new (std::nothrow) uint8_t[kInputSize]);
+  input_.reset(static_cast<uint8_t*>(aligned_alloc(4096, kInputSize)));
   if (!input_) return kOutOfMemory;
   position_ = 0;
   length_ = 0;

@@ -4,6 +4,7 @@
 // the last piece with the finish (level 9, memory level 8).
 #pragma once
 
+#include <stdlib.h>
 #include <zlib.h>
 
 #include <memory>
@@ -51,7 +52,9 @@ class CVelDeflateStream : public CVelStreamDecorator {
   bool inflating_ = false;
   bool deflating_ = false;
   bool input_exhausted_ = false;
-  std::unique_ptr<uint8_t[]> input_;   // compressed bytes read from inner
+  // Compressed bytes read from inner; page-aligned, which makes the
+  // kernel's copy of large file reads into it faster.
+  std::unique_ptr<uint8_t, decltype(&free)> input_{nullptr, &free};
   std::unique_ptr<uint8_t[]> output_;  // read: the plain window; write: compressed bytes
 };
 
