@@ -248,6 +248,16 @@ void SxcDecoder::DecodeParticle(const SchemaNode& particle, const SchemaNode* ow
   }
 }
 
+void SxcDecoder::DecodeRepetitions(const SchemaNode& particle, const SchemaNode* owner,
+                                   int64_t count) {
+  for (int64_t i = 0; i < count; ++i) {
+    const uint8_t* cursor = cursor_;
+    const uint64_t started = elements_started_;
+    DecodeParticle(particle, owner);
+    if (cursor_ == cursor && elements_started_ == started) break;
+  }
+}
+
 void SxcDecoder::DecodeElement(const SchemaNode& element, const SchemaNode* owner) {
   const uint8_t* presence;
   if (!TakePresence(element.optional_attribute_count + element.optional_child_count, &presence)) {
@@ -255,6 +265,7 @@ void SxcDecoder::DecodeElement(const SchemaNode& element, const SchemaNode* owne
   }
   if (++depth_ > kMaxDepth) Fail("the document nests deeper than " + std::to_string(kMaxDepth));
   int bit = 0;
+  ++elements_started_;
   events_->StartElement(element);
   for (const SchemaNode* attribute : element.attributes) {
     const bool present = !attribute->IsOptional() || PresenceBit(presence, bit++);
@@ -267,8 +278,7 @@ void SxcDecoder::DecodeElement(const SchemaNode& element, const SchemaNode* owne
   for (const SchemaNode* child : element.children) {
     const bool present = !child->IsOptional() || PresenceBit(presence, bit++);
     if (!present) continue;
-    const int64_t count = Occurrences(*child);
-    for (int64_t i = 0; i < count; ++i) DecodeParticle(*child, &element);
+    DecodeRepetitions(*child, &element, Occurrences(*child));
   }
   events_->EndElement(element);
   --depth_;
@@ -286,8 +296,7 @@ void SxcDecoder::DecodeGroup(const SchemaNode& group, const SchemaNode* owner) {
       for (const SchemaNode* child : group.children) {
         const bool present = !child->IsOptional() || PresenceBit(presence, bit++);
         if (!present) continue;
-        const int64_t count = Occurrences(*child);
-        for (int64_t i = 0; i < count; ++i) DecodeParticle(*child, owner);
+        DecodeRepetitions(*child, owner, Occurrences(*child));
       }
       break;
     }
@@ -295,8 +304,7 @@ void SxcDecoder::DecodeGroup(const SchemaNode& group, const SchemaNode* owner) {
       const uint32_t index = ReadCode();
       if (index == 0 || index > static_cast<uint32_t>(children)) break;
       const SchemaNode& child = *group.children[index - 1];
-      const int64_t count = Occurrences(child);
-      for (int64_t i = 0; i < count; ++i) DecodeParticle(child, owner);
+      DecodeRepetitions(child, owner, Occurrences(child));
       break;
     }
     case kAllNode: {
@@ -304,8 +312,7 @@ void SxcDecoder::DecodeGroup(const SchemaNode& group, const SchemaNode* owner) {
       if (index > static_cast<uint32_t>(children)) break;
       if (index == 0) Fail("an all group names no child");
       const SchemaNode& child = *group.children[index - 1];
-      const int64_t count = Occurrences(child);
-      for (int64_t i = 0; i < count; ++i) DecodeParticle(child, owner);
+      DecodeRepetitions(child, owner, Occurrences(child));
       break;
     }
     default:

@@ -47,6 +47,11 @@ class SxcDecoder {
   void DecodeElement(const SchemaNode& element, const SchemaNode* owner);
   void DecodeGroup(const SchemaNode& group, const SchemaNode* owner);
   void DecodeParticle(const SchemaNode& particle, const SchemaNode* owner);
+  // Decodes `count` repetitions of a particle. A repetition that reads no
+  // structure byte and starts no element changes nothing, and neither would
+  // the ones after it: they are skipped, so that a count far beyond the
+  // document costs no work.
+  void DecodeRepetitions(const SchemaNode& particle, const SchemaNode* owner, int64_t count);
   void DecodeValue(const SchemaNode& node);
   int64_t Occurrences(const SchemaNode& particle);
   // Takes ceil(bits / 8) presence bytes; false when they are not there.
@@ -62,6 +67,7 @@ class SxcDecoder {
   std::vector<ValueItem> items_;
   std::vector<int> item_of_node_;  // first item per node index, or -1
   int depth_ = 0;
+  uint64_t elements_started_ = 0;
 };
 
 }  // namespace zoq
