@@ -49,8 +49,7 @@ std::string PartText(std::mt19937& random) {
     for (int w = 0; w < 6; ++w) {
       text += kWords[random() % std::size(kWords)];
       text += ' ';
-      text += std::to_string(random() % 1000);
-      text += ' ';
+      if (w % 2 == 0) text += std::to_string(random() % 100) + ' ';
     }
     text += "</";
     text += tag;
@@ -189,7 +188,7 @@ void BM_ExportExplorerAgainstCli(benchmark::State& state) {
   state.counters["compression"] =
       static_cast<double>(fixture->decoded_bytes) / static_cast<double>(fixture->stored_bytes);
 }
-BENCHMARK(BM_ExportExplorerAgainstCli)->Unit(benchmark::kMillisecond)->Iterations(6)->UseRealTime();
+BENCHMARK(BM_ExportExplorerAgainstCli)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 }  // namespace
 
