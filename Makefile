@@ -35,9 +35,11 @@ build: release
 bench: release
 	bash bench/run.sh $(RELEASE_DIR)
 
+# ThreadSanitizer build of the library and the tests labelled "concurrency"
+# (only those are built: the rest of the suite runs under ASan in `make test`).
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_TSAN=ON -DZOQ_BUILD_APP=OFF
-	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target concurrency_test
 	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L concurrency
 
 # libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS on a copy of
