@@ -35,11 +35,13 @@ build: release
 bench: release
 	bash bench/run.sh $(RELEASE_DIR)
 
-# ThreadSanitizer build of the library and the tests labelled "concurrency"
-# (only those are built: the rest of the suite runs under ASan in `make test`).
+# ThreadSanitizer build of the library and the test programs whose tests are
+# labelled "concurrency" (only those are built: the rest of the suite runs
+# under ASan in `make test`).
+TSAN_TARGETS := concurrency_test package_concurrency_test stream_concurrency_test sxc_concurrency_test
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_TSAN=ON -DZOQ_BUILD_APP=OFF
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target concurrency_test
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TARGETS)
 	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L concurrency
 
 # libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS on a copy of
