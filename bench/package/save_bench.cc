@@ -60,6 +60,11 @@ std::string MakePackage(int mib) {
     if ((i + 1) % per_revision == 0 && c->Save(zoq::kSaveIncremental, false) != 0) std::abort();
   }
   if (c->Save(zoq::kSaveIncremental, false) != 0) std::abort();
+  c.reset();
+  // The temporary storage written while building the package is still being
+  // written back by the system; let that finish so the timed saves' fsync
+  // calls do not wait for it.
+  sync();
   return path;
 }
 
