@@ -323,13 +323,13 @@ int PackageContainer::ExtractLocked(const std::u16string& path, std::string* tar
 int PackageContainer::ReleasePartCopies(const std::u16string& path) {
   WriteLockGuard guard(lock_);
   if (path == u"*") {
-    copies_.clear();
+    ReleaseCopies(path);
     return kOk;
   }
   std::u16string normalized;
   int code = NormalizePath(path, &normalized);
   if (code != kOk) return code;
-  copies_.erase(normalized);
+  ReleaseCopies(normalized);
   return kOk;
 }
 

@@ -460,7 +460,7 @@ int PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCode
   record.path = normalized;
   Number(&record);
   if (std::find(list.begin(), list.end(), kEcsSxc) != list.end()) c_.sxc_used_ = true;
-  c_.copies_.erase(normalized);
+  c_.ReleaseCopies(normalized);
   Insert(&record);
   if (!c_.no_tree_ && c_.root_ && FindPathInTree(c_.root_.get(), normalized) == nullptr) {
     if (c_.anchor_ >= 0) {
@@ -520,7 +520,7 @@ int PackageEditor::Delete(const std::u16string& path) {
   record.present = true;
   record.path = normalized;
   Number(&record);
-  c_.copies_.erase(normalized);
+  c_.ReleaseCopies(normalized);
   Insert(&record);
   c_.modified_ = true;
   return kOk;
@@ -573,7 +573,7 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
     Insert(&record);
   }
   if (std::find(list.begin(), list.end(), kEcsSxc) != list.end()) c_.sxc_used_ = true;
-  c_.copies_.erase(normalized);
+  c_.ReleaseCopies(normalized);
   c_.modified_ = true;
   return kOk;
 }

@@ -169,6 +169,10 @@ class PackageContainer : public Container {
   int ResolveSchema();
   std::string SelectSchemaFile() const;
   void ClearSchemaState();
+  // Drops the decoded copies of a path ("*": of every path). When the
+  // schema in effect was extracted from the package as one of them, it is
+  // forgotten too, so that the next SXC read extracts it again.
+  void ReleaseCopies(const std::u16string& path);
   std::string SchemaPathLocked();
 
   RwLock lock_;
@@ -212,6 +216,7 @@ class PackageContainer : public Container {
   bool schema_in_package_ = false;
   bool sxc_used_ = false;
   bool extracting_schema_ = false;
+  bool schema_extracted_ = false;  // schema_in_effect_ is a decoded copy
 
   std::unique_ptr<EditState, EditStateDeleter> edit_;
 };

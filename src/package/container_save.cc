@@ -82,7 +82,11 @@ int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream
   Stream* clone = record->data->Clone();
   if (clone == nullptr) return kBitStreamReadFailed;
   streams->emplace_back(clone);
+  // Opened once to find out now whether it can be read, then closed: the
+  // writer opens each record's data only while it copies it, so a save of
+  // many parts holds one read window at a time, not one per part.
   if (clone->Open(kModeRead) != kOk) return kBitStreamReadFailed;
+  clone->Close();
   out->data = clone;
   out->codes = record->codes;
   out->code_count = record->code_count;
@@ -492,10 +496,16 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
       if (out->Close() != kOk && code == kOk) code = kBitStreamWriteFailed;
       c_.own_stream_->Open(kModeRead);
     }
-    if (code != kOk) return code;
+    if (code != kOk) {
+      // The exclusive lock was held throughout, so whatever a failed save
+      // left at the end of the file is our own doing: take the file as it
+      // is now, or every later save would refuse it as changed by another.
+      if (own_file && lock.get() >= 0) s->identity = IdentityOfDescriptor(lock.get());
+      return code;
+    }
     c_.modified_ = false;
     if (own_file) s->identity = IdentityOfPath(own_path);
-    c_.copies_.clear();
+    c_.ReleaseCopies(u"*");
     c_.ResolveSchema();
     return kOk;
   }
@@ -508,8 +518,22 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
     int code = WriteRewrite(&built, mode, do_merge, merge_start);
     if (code != kOk) return code;
     Stream* out = c_.stream_;
+    // The caller's stream is emptied before the new package goes in: keep
+    // its bytes so that a failed copy can put the package back as it was.
+    CVelDynamicMemoryStream backup;
+    if (backup.Open(kModeReadWriteNew) != kOk || out->Open(kModeRead) != kOk ||
+        CopyStream(&backup, out, nullptr, kSeekSet, 0) != kOk) {
+      out->Open(kModeRead);
+      return kTempFileProblem;
+    }
     if (out->Open(kModeReadWriteNew) != kOk || CopyStream(out, &built, nullptr, kSeekSet, 0) != kOk ||
         out->Flush() != kOk) {
+      if (out->Open(kModeReadWriteNew) != kOk ||
+          CopyStream(out, &backup, nullptr, kSeekSet, 0) != kOk || out->Flush() != kOk) {
+        out->Open(kModeRead);
+        return kTargetFileFailed;  // the stream could not even be restored
+      }
+      out->Open(kModeRead);
       return kTargetFileFailed;
     }
     code = Reopen(std::string(), out);

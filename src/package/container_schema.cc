@@ -42,7 +42,20 @@ void PackageContainer::ClearSchemaState() {
   version_code_ = 0;
   schema_in_effect_.clear();
   schema_in_package_ = false;
+  schema_extracted_ = false;
   sxc_used_ = false;
+}
+
+void PackageContainer::ReleaseCopies(const std::u16string& path) {
+  if (path == u"*") {
+    copies_.clear();
+  } else {
+    copies_.erase(path);
+  }
+  if (schema_extracted_ && (path == u"*" || path == kEmbeddedSchema)) {
+    schema_in_effect_.clear();
+    schema_extracted_ = false;
+  }
 }
 
 std::string PackageContainer::SelectSchemaFile() const {
@@ -79,6 +92,7 @@ std::string PackageContainer::SchemaPathLocked() {
     std::string extracted;
     if (ExtractLocked(kEmbeddedSchema, &extracted, 0, nullptr) == kOk) {
       schema_in_effect_ = extracted;
+      schema_extracted_ = true;
     } else {
       schema_in_effect_ = SelectSchemaFile();
     }
@@ -104,6 +118,7 @@ int PackageContainer::SetDocumentType(int subset_kind, int version_code) {
   version_code_ = version_code;
   schema_in_effect_.clear();
   schema_in_package_ = false;
+  schema_extracted_ = false;
   return ResolveSchema();
 }
 

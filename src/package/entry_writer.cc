@@ -233,8 +233,13 @@ int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count
   if (out->Write(head, 2 + width + code_count) != kOk) return kBitStreamWriteFailed;
   const int64_t data_start = start + 2 + width + code_count;
   uint8_t check = 0;
-  if (!data->IsOpen() && data->Open(kModeRead) != kOk) return kBitStreamWriteFailed;
-  if (CopyStream(out, data, &check, kSeekCur, 0) != kOk) return kBitStreamWriteFailed;
+  // A stream opened here is closed again at once, so that writing many
+  // records never holds more than one read window at a time.
+  const bool opened_here = !data->IsOpen();
+  if (opened_here && data->Open(kModeRead) != kOk) return kBitStreamWriteFailed;
+  const int copied = CopyStream(out, data, &check, kSeekCur, 0);
+  if (opened_here) data->Close();
+  if (copied != kOk) return kBitStreamWriteFailed;
   const int64_t end = out->Tell();
   if (end < data_start) return kBitStreamWriteFailed;
   const int64_t size = end - data_start;

@@ -255,12 +255,7 @@ TEST(Concurrency, ReleasingCopiesKeepsTheEmbeddedSchema) {
   ASSERT_EQ(test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &first), kOk);
   c->ReleasePartCopies(u"*");
   const int code = test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &again);
-  if (code != kOk) {
-    // Known fault: the schema taken from the package is kept as one of the
-    // decoded copies, and releasing every copy deletes it while it is still
-    // the schema in effect.
-    GTEST_SKIP() << "reading after ReleasePartCopies(\"*\") gave " << code << " (known fault)";
-  }
+  ASSERT_EQ(code, kOk) << "the schema taken from the package went with the released copies";
   EXPECT_EQ(again, first);
 }
 
