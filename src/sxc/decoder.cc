@@ -1,5 +1,7 @@
 #include "sxc/decoder.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -54,9 +56,10 @@ SxcDecoder::SxcDecoder(const BinarySchema& schema, DecodedEvents* events)
 
 SxcDecoder::~SxcDecoder() = default;
 
-bool SxcDecoder::Decode(const uint8_t* data, size_t size, std::string* error) {
+template <typename Walk>
+bool SxcDecoder::Guarded(const Walk& walk, std::string* error) {
   try {
-    ReadHeaderAndSections(data, size);
+    walk();
     events_->StartDocument();
     DecodeRoot();
     events_->EndDocument();
@@ -69,29 +72,26 @@ bool SxcDecoder::Decode(const uint8_t* data, size_t size, std::string* error) {
   return false;
 }
 
+bool SxcDecoder::Decode(const uint8_t* data, size_t size, std::string* error) {
+  return Guarded([&] { ReadHeaderAndSections(data, size); }, error);
+}
+
 bool SxcDecoder::DecodeParts(const std::vector<uint8_t>& structure, const std::vector<std::string>& streams,
                              const std::vector<uint8_t>& has_stream, std::string* error) {
-  try {
-    structure_ = structure;
-    cursor_ = structure_.data();
-    end_ = cursor_ + structure_.size();
-    item_of_node_.assign(schema_.nodes.size(), -1);
-    for (size_t i = 0; i < streams.size() && i < item_of_node_.size(); ++i) {
-      if (!has_stream[i]) continue;
-      items_.push_back(ValueItem{static_cast<int>(i), reinterpret_cast<const uint8_t*>(streams[i].data()),
-                                 streams[i].size(), 0});
-      item_of_node_[i] = static_cast<int>(items_.size() - 1);
-    }
-    events_->StartDocument();
-    DecodeRoot();
-    events_->EndDocument();
-    return true;
-  } catch (const DecodeFailure& failure) {
-    if (error != nullptr) *error = failure.what();
-  } catch (const std::bad_alloc&) {
-    if (error != nullptr) *error = "out of memory";
-  }
-  return false;
+  return Guarded(
+      [&] {
+        cursor_ = structure.data();
+        end_ = cursor_ + structure.size();
+        item_of_node_.assign(schema_.nodes.size(), -1);
+        for (size_t i = 0; i < streams.size() && i < item_of_node_.size(); ++i) {
+          if (!has_stream[i]) continue;
+          items_.push_back(ValueItem{static_cast<int>(i),
+                                     reinterpret_cast<const uint8_t*>(streams[i].data()),
+                                     streams[i].size(), 0});
+          item_of_node_[i] = static_cast<int>(items_.size() - 1);
+        }
+      },
+      error);
 }
 
 bool SxcDecoder::AllValuesRead() const {
@@ -125,9 +125,8 @@ void SxcDecoder::ReadHeaderAndSections(const uint8_t* data, size_t size) {
   }
   if ((flags & kHasStructure) && structure_size > 0) {
     const uint8_t* compressed = in.Take(static_cast<size_t>(structure_size), "structure section");
-    if (!InflateAll(compressed, static_cast<size_t>(structure_size), &structure_)) {
-      Fail("the structure section is corrupt");
-    }
+    Inflate(compressed, static_cast<size_t>(structure_size), InflateLimitFor(structure_size),
+            "the structure section", &structure_);
   }
   cursor_ = structure_.data();
   end_ = cursor_ + structure_.size();
@@ -141,9 +140,8 @@ void SxcDecoder::ReadHeaderAndSections(const uint8_t* data, size_t size) {
     const uint8_t* directory_bytes = in.Take(rest, "value directory");
     std::vector<uint8_t> directory;
     if (compressed) {
-      if (!InflateAll(directory_bytes, rest, &directory) || directory.empty()) {
-        Fail("the value directory is corrupt");
-      }
+      Inflate(directory_bytes, rest, InflateLimitFor(rest), "the value directory", &directory);
+      if (directory.empty()) Fail("the value directory is corrupt");
     } else {
       directory.assign(directory_bytes, directory_bytes + rest);
     }
@@ -163,12 +161,14 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
     Fail(kMalformed);
   }
   size_t offset = 0;
-  auto take_block = [&](int32_t block_size) -> const std::vector<uint8_t>& {
+  // A block inflates to at most what its directory entries declare (a
+  // group) or what its stored size allows (a single stream).
+  auto take_block = [&](int32_t block_size, size_t declared) -> const std::vector<uint8_t>& {
     if (block_size < 0 || static_cast<size_t>(block_size) > blocks_size - offset) Fail(kMalformed);
     std::vector<uint8_t> inflated;
-    if (!InflateAll(blocks + offset, static_cast<size_t>(block_size), &inflated)) {
-      Fail("a value block is corrupt");
-    }
+    Inflate(blocks + offset, static_cast<size_t>(block_size),
+            std::min(declared, InflateLimitFor(static_cast<size_t>(block_size))), "a value block",
+            &inflated);
     offset += static_cast<size_t>(block_size);
     blocks_.push_back(std::move(inflated));
     return blocks_.back();
@@ -182,22 +182,42 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
   blocks_.reserve(static_cast<size_t>(individual_count) + static_cast<size_t>(group_count));
   for (int32_t i = 0; i < individual_count; ++i) {
     const int32_t node = dir.Int("value directory");
-    const std::vector<uint8_t>& block = take_block(dir.Int("value directory"));
+    const std::vector<uint8_t>& block = take_block(dir.Int("value directory"), SIZE_MAX);
     add_item(node, block.data(), block.size());
   }
+  std::vector<std::pair<int32_t, size_t>> members;
   for (int32_t g = 0; g < group_count; ++g) {
-    const int32_t members = dir.Int("value directory");
+    const int32_t member_count = dir.Int("value directory");
     const int32_t block_size = dir.Int("value directory");
-    if (members < 0 || static_cast<size_t>(members) > dir.remaining() / 8) Fail(kMalformed);
-    const std::vector<uint8_t>& block = take_block(block_size);
-    size_t used = 0;
-    for (int32_t m = 0; m < members; ++m) {
+    if (member_count < 0 || static_cast<size_t>(member_count) > dir.remaining() / 8) Fail(kMalformed);
+    members.clear();
+    size_t declared = 0;  // int32 sizes: no overflow for any count that fits in memory
+    for (int32_t m = 0; m < member_count; ++m) {
       const int32_t node = dir.Int("value directory");
       const int32_t data_size = dir.Int("value directory");
-      if (data_size < 0 || static_cast<size_t>(data_size) > block.size() - used) Fail(kMalformed);
-      add_item(node, block.data() + used, static_cast<size_t>(data_size));
-      used += static_cast<size_t>(data_size);
+      if (data_size < 0) Fail(kMalformed);
+      members.emplace_back(node, static_cast<size_t>(data_size));
+      declared += static_cast<size_t>(data_size);
     }
+    const std::vector<uint8_t>& block = take_block(block_size, declared);
+    if (block.size() != declared) Fail(kMalformed);
+    size_t used = 0;
+    for (const auto& [node, data_size] : members) {
+      add_item(node, block.data() + used, data_size);
+      used += data_size;
+    }
+  }
+}
+
+void SxcDecoder::Inflate(const uint8_t* data, size_t size, size_t limit, const char* what,
+                         std::vector<uint8_t>* out) {
+  switch (InflateBounded(data, size, limit, out)) {
+    case InflateStatus::kOk:
+      return;
+    case InflateStatus::kTooLarge:
+      Fail(std::string(what) + " inflates to more than the document declares or its stored size allows");
+    case InflateStatus::kCorrupt:
+      Fail(std::string(what) + " is corrupt");
   }
 }
 

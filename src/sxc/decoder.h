@@ -41,8 +41,15 @@ class SxcDecoder {
     size_t cursor = 0;
   };
 
+  // Runs `prepare`, then walks the document; false, with the reason, when
+  // either fails.
+  template <typename Walk>
+  bool Guarded(const Walk& prepare, std::string* error);
   void ReadHeaderAndSections(const uint8_t* data, size_t size);
   void BuildValueItems(const uint8_t* blocks, size_t blocks_size, const std::vector<uint8_t>& directory);
+  // Inflates one section or block into `out`; fails the decode when it is
+  // corrupt or would pass `limit`.
+  void Inflate(const uint8_t* data, size_t size, size_t limit, const char* what, std::vector<uint8_t>* out);
   void DecodeRoot();
   void DecodeElement(const SchemaNode& element, const SchemaNode* owner);
   void DecodeGroup(const SchemaNode& group, const SchemaNode* owner);
@@ -60,7 +67,7 @@ class SxcDecoder {
 
   const BinarySchema& schema_;
   DecodedEvents* events_;
-  std::vector<uint8_t> structure_;
+  std::vector<uint8_t> structure_;  // inflated by Decode
   const uint8_t* cursor_ = nullptr;
   const uint8_t* end_ = nullptr;
   std::vector<std::vector<uint8_t>> blocks_;

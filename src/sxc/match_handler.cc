@@ -11,14 +11,8 @@ namespace zoq {
 namespace {
 
 const char* ValueKind(int value_type) {
-  switch (value_type) {
-    case kBooleanValue:
-      return "a boolean";
-    case kIntegerValue:
-      return "an integer";
-    default:
-      return "a number";
-  }
+  if (value_type == kBooleanValue) return "a boolean";
+  return value_type == kIntegerValue ? "an integer" : "a number";
 }
 
 }  // namespace

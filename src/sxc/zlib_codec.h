@@ -9,8 +9,26 @@
 
 namespace zoq {
 
-// Inflates one complete zlib stream. False when the data is corrupt or ends
-// before the stream does; `out` then holds what was produced.
+// The most one stored byte of a zlib stream can inflate to: deflate's
+// densest code repeats 258 bytes for about two bits, about 1032 to 1.
+constexpr size_t kMaxInflateRatio = 1032;
+
+// What a stream of `size` stored bytes can inflate to at the most.
+size_t InflateLimitFor(size_t size);
+
+enum class InflateStatus {
+  kOk,
+  kCorrupt,   // not a zlib stream, damaged, or it ends early
+  kTooLarge,  // it inflates to more than the limit allows
+};
+
+// Inflates one complete zlib stream into `out`, producing at most `limit`
+// bytes: memory follows the limit, never what the stream would produce.
+// Unless kOk, `out` holds what was produced before the stream failed.
+InflateStatus InflateBounded(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>* out);
+
+// Inflates one complete zlib stream, bounded by InflateLimitFor(size).
+// False when the data is corrupt or ends before the stream does.
 bool InflateAll(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
 
 // Compresses pieces of data, appended one after another, into one zlib

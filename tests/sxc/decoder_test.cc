@@ -30,6 +30,7 @@ struct SxcParts {
   bool corrupt_structure = false;
   bool corrupt_block = false;
   int32_t block_size_delta = 0;  // added to the first block's recorded size
+  std::string undeclared_tail;   // stored after the first group's values, not in the directory
 };
 
 std::vector<uint8_t> BuildSxc(const BinarySchema& schema, const SxcParts& parts) {
@@ -49,6 +50,7 @@ std::vector<uint8_t> BuildSxc(const BinarySchema& schema, const SxcParts& parts)
   for (const auto& group : parts.groups) {
     std::string joined;
     for (const auto& member : group) joined += member.second;
+    if (&group == &parts.groups.front()) joined += parts.undeclared_tail;
     const size_t before = blocks.size();
     DeflateAll(reinterpret_cast<const uint8_t*>(joined.data()), joined.size(), &blocks);
     PutInt(&directory, static_cast<int32_t>(group.size()));
@@ -194,6 +196,22 @@ TEST_F(DecoderTest, MalformedDirectoryFails) {
   parts.groups[0][0].second += "extra";
   std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
   EXPECT_TRUE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error)) << "unread values are harmless";
+}
+
+// A small document whose value block inflates far past what its directory
+// declares fails once the declared size is reached, without inflating the
+// rest.
+TEST_F(DecoderTest, BlockInflatingPastItsDeclaredSizeFails) {
+  SxcParts parts = Valid();
+  parts.undeclared_tail.assign(size_t{64} << 20, '\0');
+  const std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
+  ASSERT_LT(sxc.size(), size_t{200} << 10);
+  std::string xml, error;
+  EXPECT_FALSE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
+  EXPECT_NE(error.find("inflates to more than"), std::string::npos) << error;
+  EXPECT_TRUE(xml.empty());
+  parts.undeclared_tail = "x";  // even one byte more is not what was declared
+  EXPECT_FALSE(Decode(parts, &xml, &error));
 }
 
 TEST_F(DecoderTest, ValuesThatRunOutFail) {
