@@ -36,7 +36,9 @@ class CVelADMStream : public CVelStreamDecorator {
   // Known before anything is decoded: the stored length less the header.
   int64_t GetLength() override;
   // Reads of at least a piece on a block boundary bypass the window: the
-  // cipher text lands in the caller's buffer and is decrypted there.
+  // cipher text is decrypted straight from the inner stream's memory into
+  // the caller's buffer when the inner stream lends its bytes, otherwise it
+  // is read into the caller's buffer and decrypted there.
   int Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
@@ -56,6 +58,12 @@ class CVelADMStream : public CVelStreamDecorator {
   // En- or decrypts `count` bytes that start at content block `first_block`
   // (in place allowed). False when the cipher fails.
   bool Crypt(uint64_t first_block, const uint8_t* in, int64_t count, uint8_t* out);
+  // Window-bypassing reads of bytes *got to `count` of `out`, adding what
+  // they deliver to *got. DecryptLent decrypts whole blocks from bytes the
+  // inner stream lends and stops where it lends no whole block;
+  // DecryptRead reads the rest and decrypts it in place.
+  int DecryptLent(uint8_t* out, int64_t count, int64_t* got);
+  int DecryptRead(uint8_t* out, int64_t count, int64_t* got);
   int64_t HeaderSize() const { return iv_header_ ? kHeaderSize : 0; }
 
   bool iv_header_;

@@ -127,6 +127,17 @@ int CVelDynamicMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   return kOk;
 }
 
+bool CVelDynamicMemoryStream::View(int64_t count, const uint8_t** data, int64_t* size) const {
+  if (!open_ || access_ == kAccessWrite) return false;
+  *size = 0;
+  if (position_ >= total_ || count <= 0) return true;
+  size_t block = BlockOf(position_);
+  int64_t in_block = position_ - BlockStart(block);
+  *data = blocks_[block].get() + in_block;
+  *size = std::min({count, total_ - position_, BlockSize(block) - in_block});
+  return true;
+}
+
 int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
   if (!open_) return kStreamNotOpen;
   if (access_ == kAccessRead) return kStreamReadOnly;

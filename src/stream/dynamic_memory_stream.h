@@ -40,6 +40,10 @@ class CVelDynamicMemoryStream : public Stream {
   int SetAccess(int access) override;
   bool SupportsAccess(int access) override;
 
+  // Lends up to `count` content bytes at the position, never more than
+  // the rest of the block that holds it (see byte_view.h).
+  bool View(int64_t count, const uint8_t** data, int64_t* size) const;
+
   // Block layout, for tests and for callers that want the bytes in place.
   size_t BlockCount() const { return blocks_.size(); }
   static int64_t BlockSize(size_t index);

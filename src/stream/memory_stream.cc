@@ -78,10 +78,18 @@ int CVelMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (access_ == kAccessWrite) return kStreamWriteOnly;
   if (buffer == nullptr || count < 0) return 12040150;
   int64_t n = std::max<int64_t>(0, std::min(count, length_ - position_));
-  std::memcpy(buffer, buffer_ + start_ + position_, static_cast<size_t>(n));
+  // memmove: the caller's buffer may be (part of) this stream's buffer.
+  std::memmove(buffer, buffer_ + start_ + position_, static_cast<size_t>(n));
   position_ += n;
   if (done) *done = n;
   return kOk;
+}
+
+bool CVelMemoryStream::View(int64_t count, const uint8_t** data, int64_t* size) const {
+  if (!open_ || access_ == kAccessWrite) return false;
+  *data = buffer_ + start_ + position_;
+  *size = std::max<int64_t>(0, std::min(count, length_ - position_));
+  return true;
 }
 
 int CVelMemoryStream::Write(const void* buffer, int64_t count) {

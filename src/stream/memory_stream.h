@@ -35,6 +35,9 @@ class CVelMemoryStream : public Stream {
   int SetAccess(int access) override;
   bool SupportsAccess(int access) override;
 
+  // Lends up to `count` content bytes at the position (see byte_view.h).
+  bool View(int64_t count, const uint8_t** data, int64_t* size) const;
+
  private:
   uint8_t* buffer_;
   int64_t start_ = 0;  // where position 0 lies in buffer_

@@ -5,6 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "stream/byte_view.h"
+
 namespace zoq {
 
 CVelReadOnlySubStream::CVelReadOnlySubStream(Stream*& inner, int64_t offset, int64_t length)
@@ -84,6 +86,18 @@ int CVelReadOnlySubStream::Read(void* buffer, int64_t count, int64_t* done) {
   int64_t n = std::min(count, offset_ + length_ - at);
   if (n <= 0) return kOk;
   return AtSite(inner_->Read(buffer, n, done), 12050171);
+}
+
+bool CVelReadOnlySubStream::View(int64_t count, const uint8_t** data, int64_t* size) {
+  if (!open_) return false;
+  int64_t at = inner_->Tell();
+  if (at < offset_) return false;
+  int64_t n = std::max<int64_t>(0, std::min(count, offset_ + length_ - at));
+  if (n == 0) {
+    *size = 0;
+    return true;
+  }
+  return ViewBytes(inner_, n, data, size);
 }
 
 int CVelReadOnlySubStream::Seek(int64_t offset, int origin) {

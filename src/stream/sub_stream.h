@@ -37,6 +37,9 @@ class CVelReadOnlySubStream : public Stream {
   int SetAccess(int access) override;
   bool SupportsAccess(int access) override { return access == kAccessRead; }
 
+  // Lends what the inner stream lends, cut to the window (see byte_view.h).
+  bool View(int64_t count, const uint8_t** data, int64_t* size);
+
   Stream* inner() { return inner_; }
 
  private:

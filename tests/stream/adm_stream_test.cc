@@ -10,6 +10,7 @@
 #include "stream/dynamic_memory_stream.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "stream/sub_stream.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -44,11 +45,31 @@ std::string Encrypt(const std::string& plain, const std::string& key, bool iv_he
   return stored;
 }
 
+// What the reader sits on. Memory and dynamic memory streams lend their
+// bytes (the dynamic one block by block); a window at an odd offset into
+// dynamic memory lends blocks that end mid cipher block, so lent and read
+// bytes alternate.
+enum class Inner { kMemory, kDynamic, kOddWindowOnDynamic };
+
+Stream* MakeInner(std::string& stored, Inner kind) {
+  if (kind == Inner::kMemory) return new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  const std::string prefix = kind == Inner::kDynamic ? "" : test::Pattern(4321, 5);
+  auto* mem = new CVelDynamicMemoryStream();
+  EXPECT_EQ(mem->Open(kModeWrite), kOk);
+  EXPECT_EQ(mem->Write((prefix + stored).data(), prefix.size() + stored.size()), kOk);
+  EXPECT_EQ(mem->Close(), kOk);
+  if (kind == Inner::kDynamic) return mem;
+  Stream* inner = mem;
+  return new CVelReadOnlySubStream(inner, prefix.size(), stored.size());
+}
+
 // An ADM stream opened for reading over a copy of `stored`.
 class Reader {
  public:
-  Reader(const std::string& stored, const std::string& key, bool iv_header) : stored_(stored) {
-    Stream* inner = new CVelMemoryStream(stored_.data(), stored_.size(), stored_.size());
+  Reader(const std::string& stored, const std::string& key, bool iv_header,
+         Inner kind = Inner::kMemory)
+      : stored_(stored) {
+    Stream* inner = MakeInner(stored_, kind);
     adm_ = std::make_unique<CVelADMStream>(inner, Bytes(key), key.size(), kAlgorithm, iv_header);
     EXPECT_EQ(adm_->Open(kModeRead), kOk);
   }
@@ -204,11 +225,14 @@ TEST(AdmStreamTest, SeekBackReadsTheRightBytes) {
   EXPECT_EQ(std::string(buf, 4), plain.substr(131075, 4));
 }
 
-// Reads that bypass the window and reads through it mix freely.
-TEST(AdmStreamTest, LargeAndSmallReadsAgree) {
+// Reads that bypass the window and reads through it mix freely, over every
+// kind of inner stream; each read delivers all it is asked for.
+class AdmReadMixTest : public ::testing::TestWithParam<Inner> {};
+
+TEST_P(AdmReadMixTest, LargeAndSmallReadsAgree) {
   std::string key = "mix";
   std::string plain = test::Pattern(300000);
-  Reader reader(Encrypt(plain, key, true), key, true);
+  Reader reader(Encrypt(plain, key, true), key, true, GetParam());
   std::string out(plain.size(), '\0');
   int64_t at = 0, done = 0;
   for (int64_t count : {int64_t{16}, int64_t{65536 - 16}, int64_t{100000}, int64_t{7},
@@ -222,9 +246,40 @@ TEST(AdmStreamTest, LargeAndSmallReadsAgree) {
   EXPECT_EQ(at, 300000);
   EXPECT_EQ(out, plain);
   EXPECT_TRUE(reader->IsEof());
+  ASSERT_EQ(reader->Read(out.data(), 200000, &done), kOk);
+  EXPECT_EQ(done, 0);
   ASSERT_EQ(reader->Seek(165537, kSeekSet), kOk);  // backward over a bypassing read
   ASSERT_EQ(reader->Read(out.data(), 70000, &done), kOk);
   EXPECT_EQ(out.substr(0, 70000), plain.substr(165537, 70000));
+  // A tail shorter than a block after whole lent blocks.
+  std::string odd = plain.substr(0, 3 * 65536 + 5);
+  Reader tail(Encrypt(odd, key, false), key, false, GetParam());
+  std::string got(odd.size() + 64, '\0');
+  ASSERT_EQ(tail->Read(got.data(), got.size(), &done), kOk);
+  EXPECT_EQ(done, static_cast<int64_t>(odd.size()));
+  EXPECT_EQ(got.substr(0, done), odd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inner, AdmReadMixTest,
+                         ::testing::Values(Inner::kMemory, Inner::kDynamic,
+                                           Inner::kOddWindowOnDynamic));
+
+// Decrypting over the stored bytes themselves: in place, and into a range
+// that overlaps them one block further on (which must not use the lent
+// bytes while overwriting them).
+TEST(AdmStreamTest, ReadingIntoTheInnerStreamsOwnBuffer) {
+  std::string key = "own buffer";
+  std::string plain = test::Pattern(3 * 65536, 9);
+  for (int64_t shift : {0, 16}) {
+    std::string stored = Encrypt(plain, key, false) + std::string(16, '\0');
+    Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), plain.size());
+    CVelADMStream adm(inner, Bytes(key), key.size(), kAlgorithm, false);
+    ASSERT_EQ(adm.Open(kModeRead), kOk);
+    int64_t done = 0;
+    ASSERT_EQ(adm.Read(stored.data() + shift, plain.size(), &done), kOk);
+    EXPECT_EQ(done, static_cast<int64_t>(plain.size()));
+    EXPECT_EQ(stored.substr(shift, plain.size()), plain) << shift;
+  }
 }
 
 // A part inside a package file: the ADM stream over a window of a file
