@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "stream/byte_view.h"
+#include "stream/clone_over.h"
 
 namespace zoq {
 namespace {
@@ -122,14 +123,7 @@ int64_t CVelADMStream::GetLength() {
 }
 
 Stream* CVelADMStream::Clone() {
-  Stream* inner = inner_->Clone();
-  if (inner == nullptr) return nullptr;
-  try {
-    return new CVelADMStream(inner, key_, kKeySize, algorithm_, iv_header_);
-  } catch (...) {
-    delete inner;
-    return nullptr;
-  }
+  return CloneOver(inner_, [this](Stream*& inner) { return new CVelADMStream(inner, key_, kKeySize, algorithm_, iv_header_); });
 }
 
 void CVelADMStream::Reset() {

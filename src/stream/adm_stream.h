@@ -45,8 +45,6 @@ class CVelADMStream : public CVelStreamDecorator {
   void Reset() override;
   int Decode() override;
   int Encode(bool final) override;
-  bool BuffersWholeContent() override { return false; }
-  bool AllowsOverwrite() override { return false; }
 
   // The counter block of content block `block` for initial block `initial`.
   static void CounterBlock(const uint8_t initial[16], uint64_t block, uint8_t out[16]);

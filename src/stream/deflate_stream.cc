@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "stream/clone_over.h"
+
 namespace zoq {
 namespace {
 
@@ -51,14 +53,7 @@ void CVelDeflateStream::Reset() {
 }
 
 Stream* CVelDeflateStream::Clone() {
-  Stream* inner = inner_->Clone();
-  if (inner == nullptr) return nullptr;
-  try {
-    return new CVelDeflateStream(inner, raw_);
-  } catch (...) {
-    delete inner;
-    return nullptr;
-  }
+  return CloneOver(inner_, [this](Stream*& inner) { return new CVelDeflateStream(inner, raw_); });
 }
 
 int CVelDeflateStream::PrepareInflate(bool* first) {

@@ -28,8 +28,6 @@ class CVelDeflateStream : public CVelStreamDecorator {
   void Reset() override;
   int Decode() override;
   int Encode(bool final) override;
-  bool BuffersWholeContent() override { return false; }
-  bool AllowsOverwrite() override { return false; }
 
   bool raw() const { return raw_; }
 

@@ -72,8 +72,7 @@ int CVelDynamicMemoryStream::Close() {
 }
 
 int CVelDynamicMemoryStream::Clear() {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   if (origin_ == 0) {
     blocks_.clear();
     total_ = 0;
@@ -92,8 +91,7 @@ int CVelDynamicMemoryStream::Release() {
 }
 
 int CVelDynamicMemoryStream::PeekByte(int* out) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   if (position_ >= total_) {
     *out = -1;
@@ -106,8 +104,7 @@ int CVelDynamicMemoryStream::PeekByte(int* out) {
 
 int CVelDynamicMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (buffer == nullptr) return kInvalidArgument;
   if (count < 0) return 12020202;
   uint8_t* dst = static_cast<uint8_t*>(buffer);
@@ -139,8 +136,7 @@ bool CVelDynamicMemoryStream::View(int64_t count, const uint8_t** data, int64_t*
 }
 
 int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return 12020260;
   int64_t end;
   if (__builtin_add_overflow(position_, count, &end)) return kInvalidArgument;
@@ -160,22 +156,15 @@ int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int CVelDynamicMemoryStream::Flush() {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   return kOk;
 }
 
 int CVelDynamicMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
-  int64_t base;
-  switch (origin) {
-    case kSeekSet: base = origin_; break;
-    case kSeekCur: base = position_; break;
-    case kSeekEnd: base = total_; break;
-    default: return kInvalidArgument;
-  }
+  if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
-  if (__builtin_add_overflow(base, offset, &target)) return 12020372;
+  if (!SeekTarget(offset, origin, origin_, position_, total_, &target)) return 12020372;
   if (blocks_.empty() && target != origin_) return origin == kSeekEnd ? 12020344 : 12020343;
   if (target > total_) return offset > 0 ? 12020372 : 12020378;
   if (target < origin_) return 12020386;
@@ -184,8 +173,7 @@ int CVelDynamicMemoryStream::Seek(int64_t offset, int origin) {
 }
 
 int CVelDynamicMemoryStream::SetLength(int64_t size) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   int64_t end;
   if (size < 0 || __builtin_add_overflow(origin_, size, &end)) return kInvalidArgument;
   int code = Reserve(end);

@@ -109,8 +109,7 @@ void CVelFileStream::EmptyWindowAt(int64_t offset) {
 }
 
 int CVelFileStream::Clear() {
-  if (!IsOpen()) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   // Emptying the content cuts the file at base: in append mode the hidden
   // old content stays, in every other mode the file becomes empty.
   EmptyWindowAt(0);
@@ -163,8 +162,7 @@ int CVelFileStream::ReadDirect(uint8_t* dst, int64_t count, int64_t* total) {
 }
 
 int CVelFileStream::PeekByte(int* out) {
-  if (!IsOpen()) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(IsOpen(), access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   *out = -1;
   if (position_ >= length_) return kOk;
@@ -176,8 +174,7 @@ int CVelFileStream::PeekByte(int* out) {
 
 int CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
-  if (!IsOpen()) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(IsOpen(), access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return 12030349;
   uint8_t* dst = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
@@ -210,8 +207,7 @@ int CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
 }
 
 int CVelFileStream::Write(const void* buffer, int64_t count) {
-  if (!IsOpen()) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return kInvalidArgument;
   const uint8_t* src = static_cast<const uint8_t*>(buffer);
   int64_t taken = 0;
@@ -264,15 +260,10 @@ int CVelFileStream::Flush() {
 
 int CVelFileStream::Seek(int64_t offset, int origin) {
   if (!IsOpen()) return kStreamNotOpen;
-  int64_t base;
-  switch (origin) {
-    case kSeekSet: base = 0; break;
-    case kSeekCur: base = position_; break;
-    case kSeekEnd: base = length_; break;
-    default: return kInvalidArgument;
-  }
+  if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
-  if (__builtin_add_overflow(base, offset, &target) || target < 0 || target > length_) {
+  if (!SeekTarget(offset, origin, 0, position_, length_, &target) || target < 0 ||
+      target > length_) {
     return 12030506;
   }
   position_ = target;
@@ -280,8 +271,7 @@ int CVelFileStream::Seek(int64_t offset, int origin) {
 }
 
 int CVelFileStream::SetLength(int64_t size) {
-  if (!IsOpen()) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   if (size < 0 || size == length_) return kOk;
   if (size == 0) return Clear();
   int code = FlushWindow();

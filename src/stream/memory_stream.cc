@@ -52,8 +52,7 @@ int CVelMemoryStream::Close() {
 }
 
 int CVelMemoryStream::Clear() {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   length_ = 0;
   return AtSite(Rewind(), 12040065);
 }
@@ -65,8 +64,7 @@ int CVelMemoryStream::Release() {
 }
 
 int CVelMemoryStream::PeekByte(int* out) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   *out = position_ < length_ ? buffer_[start_ + position_] : -1;
   return kOk;
@@ -74,8 +72,7 @@ int CVelMemoryStream::PeekByte(int* out) {
 
 int CVelMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessWrite) return kStreamWriteOnly;
+  if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return 12040150;
   int64_t n = std::max<int64_t>(0, std::min(count, length_ - position_));
   // memmove: the caller's buffer may be (part of) this stream's buffer.
@@ -93,8 +90,7 @@ bool CVelMemoryStream::View(int64_t count, const uint8_t** data, int64_t* size) 
 }
 
 int CVelMemoryStream::Write(const void* buffer, int64_t count) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return 12040195;
   if (count > capacity_ - position_) return 12040204;
   std::memmove(buffer_ + start_ + position_, buffer, static_cast<size_t>(count));
@@ -104,22 +100,16 @@ int CVelMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int CVelMemoryStream::Flush() {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   return kOk;
 }
 
 int CVelMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
-  int64_t base;
-  switch (origin) {
-    case kSeekSet: base = 0; break;
-    case kSeekCur: base = position_; break;
-    case kSeekEnd: base = length_; break;
-    default: return kInvalidArgument;
-  }
+  if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
-  if (__builtin_add_overflow(base, offset, &target) || target < 0 || target > length_) {
+  if (!SeekTarget(offset, origin, 0, position_, length_, &target) || target < 0 ||
+      target > length_) {
     return 12040257;
   }
   position_ = target;
@@ -127,8 +117,7 @@ int CVelMemoryStream::Seek(int64_t offset, int origin) {
 }
 
 int CVelMemoryStream::SetLength(int64_t size) {
-  if (!open_) return kStreamNotOpen;
-  if (access_ == kAccessRead) return kStreamReadOnly;
+  if (int code = WriteCheck(open_, access_); code != kOk) return code;
   if (size < 0 || size >= capacity_) return 12040179;
   length_ = size;
   position_ = std::min(position_, size);

@@ -66,8 +66,9 @@ class CVelStreamDecorator : public Stream {
   virtual void Reset();                    // 25
   virtual int Decode() = 0;                // 26
   virtual int Encode(bool final) = 0;      // 27
-  virtual bool BuffersWholeContent() = 0;  // 28
-  virtual bool AllowsOverwrite() = 0;      // 29
+  // Both false by default: a coder that streams in windows.
+  virtual bool BuffersWholeContent() { return false; }  // 28
+  virtual bool AllowsOverwrite() { return false; }      // 29
 
   Stream* inner() { return inner_; }
 

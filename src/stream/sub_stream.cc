@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "stream/byte_view.h"
+#include "stream/clone_over.h"
+#include "stream/open_mode.h"
 
 namespace zoq {
 
@@ -102,30 +104,18 @@ bool CVelReadOnlySubStream::View(int64_t count, const uint8_t** data, int64_t* s
 
 int CVelReadOnlySubStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
-  int64_t base;
-  switch (origin) {
-    case kSeekSet: base = offset_; break;
-    case kSeekCur: base = inner_->Tell(); break;
-    case kSeekEnd: base = offset_ + length_; break;
-    default: return kInvalidArgument;
-  }
+  if (!IsValidOrigin(origin)) return kInvalidArgument;
+  int64_t end = offset_ + length_;
   int64_t target;
-  if (__builtin_add_overflow(base, offset, &target) || target < offset_ ||
-      target > offset_ + length_) {
+  if (!SeekTarget(offset, origin, offset_, inner_->Tell(), end, &target) || target < offset_ ||
+      target > end) {
     return 12050199;
   }
   return AtSite(inner_->Seek(target, kSeekSet), 12050200);
 }
 
 Stream* CVelReadOnlySubStream::Clone() {
-  Stream* inner = inner_->Clone();
-  if (inner == nullptr) return nullptr;
-  try {
-    return new CVelReadOnlySubStream(inner, offset_, length_);
-  } catch (...) {
-    delete inner;
-    return nullptr;
-  }
+  return CloneOver(inner_, [this](Stream*& inner) { return new CVelReadOnlySubStream(inner, offset_, length_); });
 }
 
 int CVelReadOnlySubStream::SetAccess(int access) {

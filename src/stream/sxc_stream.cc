@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "stream/clone_over.h"
 #include "stream/file_stream.h"
 #include "sxc/schema_codec.h"
 
@@ -88,14 +89,7 @@ CVelSXCStream::CVelSXCStream(Stream*& inner, const std::string& schema_path, con
 CVelSXCStream::~CVelSXCStream() { Close(); }
 
 Stream* CVelSXCStream::Clone() {
-  Stream* inner = inner_->Clone();
-  if (inner == nullptr) return nullptr;
-  try {
-    return new CVelSXCStream(inner, schema_path_, temp_dir_);
-  } catch (...) {
-    delete inner;
-    return nullptr;
-  }
+  return CloneOver(inner_, [this](Stream*& inner) { return new CVelSXCStream(inner, schema_path_, temp_dir_); });
 }
 
 void CVelSXCStream::Reset() {

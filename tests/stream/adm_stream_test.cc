@@ -11,6 +11,7 @@
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/sub_stream.h"
+#include "coded.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -30,19 +31,9 @@ const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8
 
 // Encrypts `plain` through an ADM stream into memory and returns the stored form.
 std::string Encrypt(const std::string& plain, const std::string& key, bool iv_header) {
-  auto* mem = new CVelDynamicMemoryStream();
-  Stream* inner = mem;
-  CVelADMStream adm(inner, Bytes(key), key.size(), kAlgorithm, iv_header);
-  EXPECT_EQ(adm.Open(kModeWrite), kOk);
-  for (size_t at = 0; at < plain.size(); at += 9999) {
-    EXPECT_EQ(adm.Write(plain.data() + at, std::min<size_t>(9999, plain.size() - at)), kOk);
-  }
-  EXPECT_EQ(adm.Close(), kOk);
-  EXPECT_EQ(mem->Open(kModeRead), kOk);
-  std::string stored(static_cast<size_t>(mem->GetLength()), '\0');
-  int64_t done = 0;
-  mem->Read(stored.data(), stored.size(), &done);
-  return stored;
+  return test::WriteThrough(plain, 9999, [&](Stream*& inner) {
+    return std::make_unique<CVelADMStream>(inner, Bytes(key), key.size(), kAlgorithm, iv_header);
+  });
 }
 
 // What the reader sits on. Memory and dynamic memory streams lend their
@@ -52,7 +43,7 @@ std::string Encrypt(const std::string& plain, const std::string& key, bool iv_he
 enum class Inner { kMemory, kDynamic, kOddWindowOnDynamic };
 
 Stream* MakeInner(std::string& stored, Inner kind) {
-  if (kind == Inner::kMemory) return new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  if (kind == Inner::kMemory) return test::Over(stored);
   const std::string prefix = kind == Inner::kDynamic ? "" : test::Pattern(4321, 5);
   auto* mem = new CVelDynamicMemoryStream();
   EXPECT_EQ(mem->Open(kModeWrite), kOk);
@@ -76,9 +67,7 @@ class Reader {
   CVelADMStream* operator->() { return adm_.get(); }
   std::string ReadAll() {
     std::string out;
-    char buf[20000];
-    int64_t done = 0;
-    while (adm_->Read(buf, sizeof buf, &done) == kOk && done > 0) out.append(buf, done);
+    test::ReadRest(adm_.get(), &out);
     return out;
   }
 
@@ -384,7 +373,7 @@ TEST(AdmStreamTest, CloneAndCreateStream) {
   std::string key = "clone key";
   std::string plain = test::Pattern(5000);
   std::string stored = Encrypt(plain, key, true);
-  AdmStreamArgs args{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+  AdmStreamArgs args{test::Over(stored),
                      Bytes(key), static_cast<int>(key.size()), kAlgorithm, true};
   Stream* s = nullptr;
   ASSERT_EQ(CreateStream(kModeRead, &args, &s, kAdmStream), kOk);
@@ -400,7 +389,7 @@ TEST(AdmStreamTest, CloneAndCreateStream) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), plain);
   delete[] data;
 
-  AdmStreamArgs bad{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+  AdmStreamArgs bad{test::Over(stored),
                     Bytes(key), static_cast<int>(key.size()), u"AES-256-CTR", true};
   EXPECT_EQ(CreateStream(kModeRead, &bad, &s, kAdmStream), kCreateException);
   EXPECT_EQ(bad.inner, nullptr);

@@ -8,6 +8,7 @@
 
 #include "stream/dynamic_memory_stream.h"
 #include "stream/memory_stream.h"
+#include "coded.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -15,37 +16,20 @@ namespace {
 
 // Compresses `plain` through a CVelDeflateStream into memory.
 std::string Compress(const std::string& plain, bool raw, size_t piece = 10000) {
-  auto* mem = new CVelDynamicMemoryStream();
-  Stream* inner = mem;
-  CVelDeflateStream d(inner, raw);
-  EXPECT_EQ(d.Open(kModeWrite), kOk);
-  for (size_t at = 0; at < plain.size(); at += piece) {
-    EXPECT_EQ(d.Write(plain.data() + at, std::min(piece, plain.size() - at)), kOk);
-  }
-  EXPECT_EQ(d.Close(), kOk);
-  EXPECT_EQ(mem->Open(kModeRead), kOk);
-  std::string out(static_cast<size_t>(mem->GetLength()), '\0');
-  int64_t done = 0;
-  mem->Read(out.data(), out.size(), &done);
-  return out;
+  return test::WriteThrough(plain, piece, [raw](Stream*& inner) {
+    return std::make_unique<CVelDeflateStream>(inner, raw);
+  });
 }
 
 // Reads `stored` back through a CVelDeflateStream.
 int Decompress(const std::string& stored, bool raw, std::string* plain) {
   std::string copy = stored;
-  Stream* inner = new CVelMemoryStream(copy.data(), copy.size(), copy.size());
+  Stream* inner = test::Over(copy);
   CVelDeflateStream d(inner, raw);
   int code = d.Open(kModeRead);
   if (code != kOk) return code;
   plain->clear();
-  char buf[30000];
-  for (;;) {
-    int64_t done = 0;
-    code = d.Read(buf, sizeof buf, &done);
-    if (code != kOk) return code;
-    if (done == 0) return kOk;
-    plain->append(buf, done);
-  }
+  return test::ReadRest(&d, plain, 30000);
 }
 
 // Plain zlib inflate, zlib format or raw.
@@ -137,7 +121,7 @@ TEST(DeflateStreamTest, TruncatedPartFailsAfterItsGoodBytes) {
   std::string plain = test::Pattern(200000);
   std::string stored = Compress(plain, false);
   std::string cut = stored.substr(0, stored.size() * 3 / 4);
-  Stream* inner = new CVelMemoryStream(cut.data(), cut.size(), cut.size());
+  Stream* inner = test::Over(cut);
   CVelDeflateStream d(inner, false);
   ASSERT_EQ(d.Open(kModeRead), kOk);
   std::string out(plain.size(), '\0');
@@ -165,7 +149,7 @@ TEST(DeflateStreamTest, MixedReadSizesAgree) {
   for (bool raw : {false, true}) {
     std::string plain = Text(400000) + test::Pattern(100000, 9);
     std::string stored = Compress(plain, raw);
-    Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+    Stream* inner = test::Over(stored);
     CVelDeflateStream d(inner, raw);
     ASSERT_EQ(d.Open(kModeRead), kOk);
     std::string back;
@@ -221,7 +205,7 @@ TEST(DeflateStreamTest, EmptyContentRoundTrips) {
 TEST(DeflateStreamTest, LengthSeekAndRewindInReadMode) {
   std::string plain = test::Pattern(150000);
   std::string stored = Compress(plain, false);
-  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  Stream* inner = test::Over(stored);
   CVelDeflateStream d(inner, false);
   ASSERT_EQ(d.Open(kModeRead), kOk);
   EXPECT_EQ(d.GetLength(), -1);
@@ -243,7 +227,7 @@ TEST(DeflateStreamTest, LengthSeekAndRewindInReadMode) {
 TEST(DeflateStreamTest, WholeFirstWindowRewindKeepsTheWindow) {
   std::string plain = Text(1000);
   std::string stored = Compress(plain, false);
-  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  Stream* inner = test::Over(stored);
   CVelDeflateStream d(inner, false);
   ASSERT_EQ(d.Open(kModeRead), kOk);
   std::string out(1000, '\0');
@@ -282,7 +266,7 @@ TEST(DeflateStreamTest, WriteModeRules) {
 TEST(DeflateStreamTest, CloneKeepsTheRawFlag) {
   std::string plain = Text(3000);
   std::string stored = Compress(plain, true);
-  Stream* inner = new CVelMemoryStream(stored.data(), stored.size(), stored.size());
+  Stream* inner = test::Over(stored);
   CVelDeflateStream d(inner, true);
   std::unique_ptr<Stream> clone(d.Clone());
   ASSERT_NE(clone, nullptr);
@@ -297,7 +281,7 @@ TEST(DeflateStreamTest, CloneKeepsTheRawFlag) {
 
 TEST(DeflateStreamTest, CreateStreamTakesTheInnerStream) {
   std::string stored = Compress(Text(100), false);
-  DeflateStreamArgs args{new CVelMemoryStream(stored.data(), stored.size(), stored.size()), false};
+  DeflateStreamArgs args{test::Over(stored), false};
   Stream* s = nullptr;
   ASSERT_EQ(CreateStream(kModeRead, &args, &s, kDeflateStream), kOk);
   EXPECT_EQ(args.inner, nullptr);
@@ -305,7 +289,7 @@ TEST(DeflateStreamTest, CreateStreamTakesTheInnerStream) {
   s->Release();
   DeflateStreamArgs none{nullptr, false};
   EXPECT_EQ(CreateStream(kModeRead, &none, &s, kDeflateStream), kCreateException);
-  DeflateStreamArgs bad_mode{new CVelMemoryStream(stored.data(), stored.size(), stored.size()),
+  DeflateStreamArgs bad_mode{test::Over(stored),
                              false};
   EXPECT_EQ(CreateStream(kModeReadWrite, &bad_mode, &s, kDeflateStream), kBadOpenMode);
   EXPECT_EQ(bad_mode.inner, nullptr);

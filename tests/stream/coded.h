@@ -1,0 +1,50 @@
+// Helpers for the decorator tests: stored forms written through a decorator
+// into memory, and reading a stream to its end.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "stream/dynamic_memory_stream.h"
+#include "stream/memory_stream.h"
+
+namespace zoq::test {
+
+// A memory stream over `bytes`, which must outlive it.
+inline Stream* Over(std::string& bytes) {
+  return new CVelMemoryStream(bytes.data(), bytes.size(), bytes.size());
+}
+
+// The stored form of `plain`, written in `piece`-byte writes through the
+// decorator that `make` builds (as a unique_ptr) over a dynamic memory stream.
+template <typename Make>
+std::string WriteThrough(const std::string& plain, size_t piece, Make make) {
+  auto* mem = new CVelDynamicMemoryStream();
+  Stream* inner = mem;
+  auto coder = make(inner);
+  EXPECT_EQ(coder->Open(kModeWrite), kOk);
+  for (size_t at = 0; at < plain.size(); at += piece) {
+    EXPECT_EQ(coder->Write(plain.data() + at, std::min(piece, plain.size() - at)), kOk);
+  }
+  EXPECT_EQ(coder->Close(), kOk);
+  EXPECT_EQ(mem->Open(kModeRead), kOk);
+  std::string stored(static_cast<size_t>(mem->GetLength()), '\0');
+  int64_t done = 0;
+  mem->Read(stored.data(), stored.size(), &done);
+  return stored;
+}
+
+// Appends what `stream` delivers from its position to its end to *out, in
+// reads of `chunk` bytes; answers the code that stopped it.
+inline int ReadRest(Stream* stream, std::string* out, size_t chunk = 20000) {
+  std::string buf(chunk, '\0');
+  for (;;) {
+    int64_t done = 0;
+    int code = stream->Read(buf.data(), chunk, &done);
+    if (code != kOk || done == 0) return code;
+    out->append(buf, 0, done);
+  }
+}
+
+}  // namespace zoq::test
