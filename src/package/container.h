@@ -18,12 +18,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "package/codes.h"
 #include "package/decode_options.h"
+#include "package/encoded_part.h"
 #include "package/path_node.h"
 #include "stream/stream.h"
 
@@ -171,6 +173,37 @@ class Container {
   virtual int VerifyChecks(bool all_revisions) = 0;  // 40
   virtual int SetOrderAnchor(const std::u16string& path) = 0;  // 41
   virtual void ClearOrderAnchor() = 0;  // 42
+
+  // Adding in two steps, for callers that add many parts from several
+  // threads. The add slots above encode without holding the container's
+  // lock too, but file each part as soon as it is encoded; these let a
+  // caller encode on several threads and still file the parts in an order
+  // of its own (the tree lists parts in the order they were filed).
+  //
+  // Encodes content with the codes as an add slot would (same checks and
+  // result codes, except those about the part's path). SXC encoding holds
+  // the container's lock. The result belongs to the caller.
+  virtual int EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
+                                   std::unique_ptr<EncodedPart>* out) {
+    (void)source, (void)codes, (void)code_count, (void)out;
+    return kNotSupported;
+  }
+  virtual int EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
+                                 int code_count, std::unique_ptr<EncodedPart>* out) {
+    (void)file, (void)codes, (void)code_count, (void)out;
+    return kNotSupported;
+  }
+  // Files encoded content as the path's new full version (`append`: as
+  // appended data), like the add, replace and append slots. The content
+  // must come from this container (else 5070); when the document type
+  // changed since it was encoded in a way that changes ADM data, 6007:
+  // encode it again. The part may be filed once; it is left as it was when
+  // filing fails.
+  virtual int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
+                             bool append) {
+    (void)path, (void)part, (void)skippable, (void)append;
+    return kNotSupported;
+  }
 };
 
 // Makes a closed Container. The caller owns it (delete).
