@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "temp_dir.h"
 
@@ -28,79 +29,71 @@ class FileStreamTest : public ::testing::Test {
   std::string path_ = dir_.File("data.bin");
 };
 
-TEST_F(FileStreamTest, RoundTripAcrossWindows) {
-  std::string content = test::Pattern(3 * CVelFileStream::kWindowSize + 123);
-  {
-    CVelFileStream out(path_, false);
-    ASSERT_EQ(out.Open(kModeWrite), kOk);
-    EXPECT_EQ(out.GetAccess(), kAccessWrite);
-    // Odd-sized pieces straddle window boundaries.
-    for (size_t at = 0; at < content.size(); at += 777) {
-      size_t n = std::min<size_t>(777, content.size() - at);
-      ASSERT_EQ(out.Write(content.data() + at, n), kOk);
-    }
-    EXPECT_EQ(out.GetLength(), static_cast<int64_t>(content.size()));
-    ASSERT_EQ(out.Close(), kOk);
+// Writes `content` to `path` in pieces of the given sizes (the last
+// repeated), checking the length reported on the way.
+void WriteInPieces(const std::string& path, const std::string& content,
+                   std::vector<int64_t> pieces) {
+  CVelFileStream out(path, false);
+  ASSERT_EQ(out.Open(kModeWrite), kOk);
+  EXPECT_EQ(out.GetAccess(), kAccessWrite);
+  int64_t at = 0;
+  for (size_t i = 0; at < static_cast<int64_t>(content.size()); ++i) {
+    int64_t n = std::min<int64_t>(pieces[std::min(i, pieces.size() - 1)], content.size() - at);
+    ASSERT_EQ(out.Write(content.data() + at, n), kOk);
+    at += n;
   }
-  EXPECT_EQ(test::ReadFile(path_), content);
-
-  CVelFileStream in(path_, false);
-  ASSERT_EQ(in.Open(kModeRead), kOk);
-  EXPECT_EQ(ReadAll(in), content);
-  EXPECT_TRUE(in.IsEof());
-  // Byte-wise access at a window boundary.
-  ASSERT_EQ(in.Seek(CVelFileStream::kWindowSize - 1, kSeekSet), kOk);
-  int b = 0;
-  ASSERT_EQ(in.ReadByte(&b), kOk);
-  EXPECT_EQ(b, static_cast<uint8_t>(content[CVelFileStream::kWindowSize - 1]));
-  ASSERT_EQ(in.PeekByte(&b), kOk);
-  EXPECT_EQ(b, static_cast<uint8_t>(content[CVelFileStream::kWindowSize]));
-  EXPECT_EQ(in.Tell(), CVelFileStream::kWindowSize);
+  EXPECT_EQ(out.GetLength(), static_cast<int64_t>(content.size()));
+  ASSERT_EQ(out.Close(), kOk);
+  EXPECT_EQ(test::ReadFile(path), content);
 }
 
-// Transfers of a window or more skip the window; mixed with small ones, every
-// byte must still land where the position says.
-TEST_F(FileStreamTest, LargeTransfersMixWithWindowedOnes) {
+// Windowed transfers (small) and transfers of a window or more that skip
+// the window (large) in any mix: every byte must land where the position
+// says, and peeking after each read sees the next byte.
+TEST_F(FileStreamTest, SmallAndLargeTransfersMix) {
   const int64_t w = CVelFileStream::kWindowSize;
-  std::string content = test::Pattern(5 * w + 321, 7);
-  {
-    CVelFileStream out(path_, false);
-    ASSERT_EQ(out.Open(kModeWrite), kOk);
-    // small (buffered), large (after the buffer is flushed), small, large.
-    const int64_t pieces[] = {100, 2 * w + 5, 1, w, w + 7};
-    int64_t at = 0;
-    for (int64_t n : pieces) {
-      ASSERT_EQ(out.Write(content.data() + at, n), kOk);
-      at += n;
+  struct Case {
+    int64_t size;
+    std::vector<int64_t> writes, reads;
+  };
+  const Case cases[] = {
+      {3 * w + 123, {777}, {}},  // odd pieces straddle window boundaries
+      // small (buffered), large (after the buffer is flushed), small, large
+      {5 * w + 321, {100, 2 * w + 5, 1, w, w + 7, 5 * w}, {3, w, 17, 3 * w, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    std::string content = test::Pattern(c.size, static_cast<uint32_t>(c.size));
+    WriteInPieces(path_, content, c.writes);
+    CVelFileStream in(path_, false);
+    ASSERT_EQ(in.Open(kModeRead), kOk);
+    std::string back;
+    for (int64_t n : c.reads) {
+      std::string piece(n, '\0');
+      int64_t done = 0;
+      ASSERT_EQ(in.Read(piece.data(), n, &done), kOk);
+      ASSERT_EQ(done, n);
+      back += piece;
+      int b = -2;
+      ASSERT_EQ(in.PeekByte(&b), kOk);
+      EXPECT_EQ(b, static_cast<uint8_t>(content[back.size()]));
     }
-    ASSERT_EQ(out.Write(content.data() + at, content.size() - at), kOk);
-    EXPECT_EQ(out.GetLength(), static_cast<int64_t>(content.size()));
-    ASSERT_EQ(out.Close(), kOk);
-  }
-  EXPECT_EQ(test::ReadFile(path_), content);
-
-  CVelFileStream in(path_, false);
-  ASSERT_EQ(in.Open(kModeRead), kOk);
-  std::string back;
-  const int64_t reads[] = {3, w, 17, 3 * w, 1};
-  for (int64_t n : reads) {
-    std::string piece(n, '\0');
-    int64_t done = 0;
-    ASSERT_EQ(in.Read(piece.data(), n, &done), kOk);
-    ASSERT_EQ(done, n);
-    back += piece;
-    int b = -2;
+    back += ReadAll(in);  // a large read that meets the end
+    EXPECT_EQ(back, content);
+    EXPECT_TRUE(in.IsEof());
+    // Seeking back reads the file again, not a stale window; byte-wise
+    // access at a window boundary.
+    for (int64_t at : {w + 1, w - 1}) {
+      ASSERT_EQ(in.Seek(at, kSeekSet), kOk);
+      int b = 0;
+      ASSERT_EQ(in.ReadByte(&b), kOk);
+      EXPECT_EQ(b, static_cast<uint8_t>(content[at]));
+    }
+    int b = 0;
     ASSERT_EQ(in.PeekByte(&b), kOk);
-    EXPECT_EQ(b, static_cast<uint8_t>(content[back.size()]));
+    EXPECT_EQ(b, static_cast<uint8_t>(content[w]));
+    EXPECT_EQ(in.Tell(), w);
   }
-  back += ReadAll(in);  // a large read that meets the end
-  EXPECT_EQ(back, content);
-  EXPECT_TRUE(in.IsEof());
-  // After a direct read, seeking back reads the file again, not a stale window.
-  ASSERT_EQ(in.Seek(w + 1, kSeekSet), kOk);
-  int b = 0;
-  ASSERT_EQ(in.ReadByte(&b), kOk);
-  EXPECT_EQ(b, static_cast<uint8_t>(content[w + 1]));
 }
 
 TEST_F(FileStreamTest, LargeOverwriteReplacesWhatTheWindowHeld) {
