@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "hardening_util.h"
 #include "package/container.h"
 #include "save_test_util.h"
 #include "test_util.h"
@@ -20,6 +22,7 @@
 namespace zoq {
 namespace {
 
+using hardening::SxcData;
 using test::AddBytes;
 using test::Bytes;
 using test::MakeContainer;
@@ -159,10 +162,6 @@ TEST(Concurrency, StreamsHandedOutBeforeASaveKeepTheirContent) {
 
 // --- SXC decoding in several containers at once. -----------------------------
 
-std::string SxcData(const std::string& name) {
-  return std::string(ZOQ_TEST_DATA_DIR) + "/sxc/" + name;
-}
-
 // A package whose SXC part carries its schema inside the package.
 std::string SxcPackage(const test::ScratchDir& dir, const std::string& doc) {
   const std::string file = dir.File(doc + ".zoq");
@@ -175,6 +174,22 @@ std::string SxcPackage(const test::ScratchDir& dir, const std::string& doc) {
             kOk);
   EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
   return file;
+}
+
+// Whether the SXC part decodes to `expected` (through OpenPart, keeping the
+// decoded copy or not).
+bool DecodesAs(Container* c, bool keep, const std::vector<uint8_t>& expected) {
+  std::vector<uint8_t> xml;
+  return test::ReadContent(c, u"/content.xml", 0, nullptr, keep, &xml) == kOk && xml == expected;
+}
+
+// Runs `body(t, &bad)` on `threads` threads at once; what they counted bad.
+int CountBadInThreads(int threads, const std::function<void(int, std::atomic<int>*)>& body) {
+  std::atomic<int> bad{0};
+  std::vector<std::thread> running;
+  for (int t = 0; t < threads; ++t) running.emplace_back(body, t, &bad);
+  for (auto& t : running) t.join();
+  return bad.load();
 }
 
 TEST(Concurrency, ContainersDecodeSxcAtOnce) {
@@ -191,29 +206,20 @@ TEST(Concurrency, ContainersDecodeSxcAtOnce) {
     ASSERT_FALSE(xml.empty());
     expected.push_back(xml);
   }
-  std::atomic<int> bad{0};
-  std::vector<std::thread> threads;
   // Two containers per package, each read by its own thread; the schemas
   // are shared between containers of the same package.
-  for (int t = 0; t < 6; ++t) {
-    threads.emplace_back([&, t] {
-      const size_t which = static_cast<size_t>(t) % docs.size();
-      auto c = MakeContainer();
-      if (c->OpenFile(files[which], true) != kOk) {
-        ++bad;
-        return;
-      }
-      for (int round = 0; round < 4; ++round) {
-        std::vector<uint8_t> xml;
-        if (test::ReadContent(c.get(), u"/content.xml", 0, nullptr, round % 2 == 1, &xml) != kOk ||
-            xml != expected[which]) {
-          ++bad;
-        }
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(bad.load(), 0);
+  const int bad = CountBadInThreads(6, [&](int t, std::atomic<int>* bad) {
+    const size_t which = static_cast<size_t>(t) % docs.size();
+    auto c = MakeContainer();
+    if (c->OpenFile(files[which], true) != kOk) {
+      ++*bad;
+      return;
+    }
+    for (int round = 0; round < 4; ++round) {
+      if (!DecodesAs(c.get(), round % 2 == 1, expected[which])) ++*bad;
+    }
+  });
+  EXPECT_EQ(bad, 0);
 }
 
 TEST(Concurrency, OneContainerDecodesSxcForSeveralThreads) {
@@ -223,27 +229,17 @@ TEST(Concurrency, OneContainerDecodesSxcForSeveralThreads) {
   ASSERT_EQ(c->OpenFile(file, true), kOk);
   std::vector<uint8_t> expected;
   ASSERT_EQ(test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &expected), kOk);
-  std::atomic<int> bad{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int round = 0; round < 3; ++round) {
-        std::vector<uint8_t> xml;
-        std::string extracted;
-        if (test::ReadContent(c.get(), u"/content.xml", 0, nullptr, (t + round) % 2 == 0, &xml) !=
-                kOk ||
-            xml != expected) {
-          ++bad;
-        }
-        if (c->ExtractPart(u"/content.xml", &extracted, 0, nullptr) != kOk ||
-            test::ReadFileBytes(extracted) != expected) {
-          ++bad;
-        }
+  const int bad = CountBadInThreads(4, [&](int t, std::atomic<int>* bad) {
+    for (int round = 0; round < 3; ++round) {
+      if (!DecodesAs(c.get(), (t + round) % 2 == 0, expected)) ++*bad;
+      std::string extracted;
+      if (c->ExtractPart(u"/content.xml", &extracted, 0, nullptr) != kOk ||
+          test::ReadFileBytes(extracted) != expected) {
+        ++*bad;
       }
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(bad.load(), 0);
+    }
+  });
+  EXPECT_EQ(bad, 0);
 }
 
 TEST(Concurrency, ReleasingCopiesKeepsTheEmbeddedSchema) {

@@ -17,13 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "hardening_util.h"
 #include "package/container.h"
 
 namespace zoq {
 namespace {
-
-const uint8_t kKey[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                          0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
 
 std::vector<uint8_t> LoadPackage(const std::string& name) {
   std::ifstream in(std::string(ZOQ_TEST_DATA_DIR) + "/package/" + name, std::ios::binary);
@@ -46,10 +44,7 @@ struct Read {
 };
 
 Read ReadOnce(Container* c, const std::u16string& path, int code) {
-  KeyInfo key;
-  key.key = kKey;
-  key.key_length = 16;
-  DecodeOptions options{code, &key};
+  DecodeOptions options{code, &hardening::TestKey()};
   Read r;
   int64_t length = 0;
   r.code = c->ReadPart(path, nullptr, &length, 0, &options);

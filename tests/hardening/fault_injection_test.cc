@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "fault_stream.h"
+#include "hardening_util.h"
 #include "package/container.h"
 #include "save_test_util.h"
-#include "stream/dynamic_memory_stream.h"
 #include "test_util.h"
 
 namespace zoq::hardening {
@@ -31,25 +31,9 @@ using test::Bytes;
 using test::MakeContainer;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
-const uint8_t kKey[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                          0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
-
-const Op kReadKinds[] = {Op::kOpen, Op::kRead, Op::kSeek};
-const Op kAllKinds[] = {Op::kOpen, Op::kRead, Op::kWrite, Op::kSeek, Op::kSetLength, Op::kFlush};
-
-// The k values tried for a path that makes `count` operations of a kind:
-// every one up to a few hundred, an even spread beyond.
-std::vector<int64_t> Targets(int64_t count) {
-  std::vector<int64_t> out;
-  const int64_t dense = 300;
-  for (int64_t k = 1; k <= count && k <= dense; ++k) out.push_back(k);
-  if (count > dense) {
-    const int64_t step = (count - dense) / 100 + 1;
-    for (int64_t k = dense + step; k <= count; k += step) out.push_back(k);
-    if (out.back() != count) out.push_back(count);
-  }
-  return out;
-}
+const std::vector<Op> kReadKinds = {Op::kOpen, Op::kRead, Op::kSeek};
+const std::vector<Op> kAllKinds = {Op::kOpen, Op::kRead,      Op::kWrite,
+                                   Op::kSeek, Op::kSetLength, Op::kFlush};
 
 // One step of a walk over a package: what was asked and what came back.
 struct Step {
@@ -78,11 +62,8 @@ std::vector<uint8_t> FileBytes(const std::string& path) { return test::ReadFileB
 
 // Every read operation of an open package, on at most `max_parts` parts.
 void WalkParts(Container* c, Walk* walk, size_t max_parts = 6) {
-  KeyInfo key;
-  key.key = kKey;
-  key.key_length = 16;
-  const DecodeOptions full{kEcsEnd, &key};
-  const DecodeOptions stored{0, &key};
+  const DecodeOptions full{kEcsEnd, &TestKey()};
+  const DecodeOptions stored{0, &TestKey()};
   std::vector<std::u16string> parts;
   int code = c->ListParts(u"/", &parts);
   std::vector<uint8_t> listing;
@@ -189,33 +170,31 @@ TEST_P(ReadFaults, EveryReadPathReportsTheFaultAndRecovers) {
     clean = OpenAndWalk(c.get(), stream.get());
     ASSERT_EQ(clean.steps()[0].code, kOk);
   }
-  int cases = 0, reported = 0;
-  for (Op op : kReadKinds) {
-    for (int64_t k : Targets(counting->Count(op))) {
-      const std::string label = std::string(OpName(op)) + " #" + std::to_string(k);
-      auto plan = std::make_shared<FaultPlan>(op, k);
-      auto stream = FaultyMemory(bytes, plan);
-      auto c = MakeContainer();
-      Walk faulty = OpenAndWalk(c.get(), stream.get());
-      ASSERT_TRUE(plan->Fired()) << label;
-      ExpectAgrees(faulty, clean, label);
-      bool failed = false;
-      for (const Step& s : faulty.steps()) failed |= s.code != kOk;
-      reported += failed;
-      ++cases;
-      // The fault was one-off: the same container (reopened when the open
-      // failed) now reads everything as without faults.
-      Walk again;
-      if (faulty.steps()[0].code == kOk) {
-        again.Add("open-package", kOk);
-        WalkParts(c.get(), &again);
-      } else {
-        again = OpenAndWalk(c.get(), stream.get());
-      }
-      ExpectSame(again, clean, label + " (again)");
-      if (HasFailure()) return;
-    }
-  }
+  int reported = 0;
+  const int cases = SweepFaults(
+      kReadKinds, [&](Op op) { return counting->Count(op); },
+      [&](Op op, int64_t k, const std::string& label) {
+        auto plan = std::make_shared<FaultPlan>(op, k);
+        auto stream = FaultyMemory(bytes, plan);
+        auto c = MakeContainer();
+        Walk faulty = OpenAndWalk(c.get(), stream.get());
+        ASSERT_TRUE(plan->Fired()) << label;
+        ExpectAgrees(faulty, clean, label);
+        bool failed = false;
+        for (const Step& s : faulty.steps()) failed |= s.code != kOk;
+        reported += failed;
+        // The fault was one-off: the same container (reopened when the open
+        // failed) now reads everything as without faults.
+        Walk again;
+        if (faulty.steps()[0].code == kOk) {
+          again.Add("open-package", kOk);
+          WalkParts(c.get(), &again);
+        } else {
+          again = OpenAndWalk(c.get(), stream.get());
+        }
+        ExpectSame(again, clean, label + " (again)");
+      });
+  if (HasFailure()) return;
   EXPECT_GT(reported, 0);
   RecordProperty("cases", cases);
 }
@@ -229,95 +208,58 @@ INSTANTIATE_TEST_SUITE_P(Packages, ReadFaults,
 
 // --- SXC through the stream. ------------------------------------------------
 
-std::string SxcData(const std::string& name) {
-  return std::string(ZOQ_TEST_DATA_DIR) + "/sxc/" + name;
-}
+// Decoding reads its input, encoding writes its output, through a stream
+// that fails the k-th operation of a kind. Either the document comes out
+// exactly as without the fault, or the failure is reported.
+struct SxcCase {
+  const char* name;
+  int (*through)(const std::vector<uint8_t>&, std::shared_ptr<FaultPlan>, const std::string&,
+                 std::vector<uint8_t>*);
+  const char* input;
+  std::vector<Op> kinds;
+  bool every_fault_fires;  // a fault at any operation of the clean run is met
+  std::vector<Op> must_fail;  // kinds whose failure can never be hidden
+};
 
-// Decodes `sxc` through the SXC decorator over a faulty stream.
-int DecodeThrough(const std::vector<uint8_t>& sxc, std::shared_ptr<FaultPlan> plan,
-                  const std::string& schema, std::vector<uint8_t>* xml) {
-  xml->clear();
-  SxcStreamArgs args;
-  args.inner = FaultyMemory(sxc, plan).release();
-  args.schema_path = schema;
-  Stream* stream = nullptr;
-  int code = CreateStream(kModeRead, &args, &stream, kSxcStream);
-  if (code != kOk) return code;
-  std::unique_ptr<Stream> owner(stream);
-  return test::ReadAll(stream, xml);
-}
+void PrintTo(const SxcCase& c, std::ostream* os) { *os << c.name; }
 
-TEST(SxcStreamFaults, DecodingReportsEveryReadFault) {
+class SxcStreamFaults : public ::testing::TestWithParam<SxcCase> {};
+
+TEST_P(SxcStreamFaults, EveryFaultIsReportedOrHarmless) {
+  const SxcCase& sc = GetParam();
   const std::string schema = SxcData("doc_basic.bsg");
-  const std::vector<uint8_t> sxc = test::ReadFileBytes(SxcData("doc_basic.sxc"));
+  const std::vector<uint8_t> input = test::ReadFileBytes(SxcData(sc.input));
   auto counting = std::make_shared<FaultPlan>();
   std::vector<uint8_t> expected;
-  ASSERT_EQ(DecodeThrough(sxc, counting, schema, &expected), kOk);
+  ASSERT_EQ(sc.through(input, counting, schema, &expected), kOk);
   ASSERT_FALSE(expected.empty());
-  int cases = 0;
-  for (Op op : kReadKinds) {
-    for (int64_t k : Targets(counting->Count(op))) {
-      ++cases;
-      auto plan = std::make_shared<FaultPlan>(op, k);
-      std::vector<uint8_t> xml;
-      int code = DecodeThrough(sxc, plan, schema, &xml);
-      if (code == kOk) {
-        EXPECT_TRUE(xml == expected) << OpName(op) << " #" << k << " gave other XML";
-      } else {
-        EXPECT_TRUE(plan->Fired());
-      }
-    }
-  }
+  const int cases = SweepFaults(
+      sc.kinds, [&](Op op) { return counting->Count(op); },
+      [&](Op op, int64_t k, const std::string& label) {
+        auto plan = std::make_shared<FaultPlan>(op, k);
+        std::vector<uint8_t> output;
+        const int code = sc.through(input, plan, schema, &output);
+        if (sc.every_fault_fires || code != kOk) {
+          ASSERT_TRUE(plan->Fired()) << label;
+        }
+        for (Op fatal : sc.must_fail) {
+          if (op == fatal) {
+            EXPECT_NE(code, kOk) << label << " reported success";
+          }
+        }
+        if (code == kOk) {
+          EXPECT_TRUE(output == expected) << label << " gave other output";
+        }
+      });
   RecordProperty("cases", cases);
 }
 
-// Encodes `xml` through the SXC decorator into a faulty stream; the code of
-// the first failing step.
-int EncodeThrough(const std::vector<uint8_t>& xml, std::shared_ptr<FaultPlan> plan,
-                  const std::string& schema, std::vector<uint8_t>* sxc) {
-  // The decorator owns its inner stream; keep a way to read what it wrote.
-  SxcStreamArgs args;
-  auto* memory = new CVelDynamicMemoryStream();
-  auto* faulty = new FaultStream(memory, plan);
-  args.inner = faulty;
-  args.schema_path = schema;
-  Stream* stream = nullptr;
-  int code = CreateStream(kModeWrite, &args, &stream, kSxcStream);
-  if (code != kOk) return code;
-  std::unique_ptr<Stream> owner(stream);
-  code = stream->Write(xml.data(), static_cast<int64_t>(xml.size()));
-  int close_code = stream->Close();
-  if (code == kOk) code = close_code;
-  // The inner stream is closed but keeps its blocks: read them back.
-  *sxc = ContentOf(memory);
-  return code;
-}
-
-TEST(SxcStreamFaults, EncodingReportsEveryWriteFault) {
-  const std::string schema = SxcData("doc_basic.bsg");
-  const std::vector<uint8_t> xml = test::ReadFileBytes(SxcData("doc_basic.xml"));
-  auto counting = std::make_shared<FaultPlan>();
-  std::vector<uint8_t> expected;
-  ASSERT_EQ(EncodeThrough(xml, counting, schema, &expected), kOk);
-  ASSERT_FALSE(expected.empty());
-  int cases = 0;
-  for (Op op : kAllKinds) {
-    for (int64_t k : Targets(counting->Count(op))) {
-      ++cases;
-      auto plan = std::make_shared<FaultPlan>(op, k);
-      std::vector<uint8_t> sxc;
-      int code = EncodeThrough(xml, plan, schema, &sxc);
-      ASSERT_TRUE(plan->Fired());
-      if (op == Op::kWrite || op == Op::kFlush || op == Op::kOpen) {
-        EXPECT_NE(code, kOk) << OpName(op) << " #" << k << " reported success";
-      }
-      if (code == kOk) {
-        EXPECT_TRUE(sxc == expected) << OpName(op) << " #" << k;
-      }
-    }
-  }
-  RecordProperty("cases", cases);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Directions, SxcStreamFaults,
+    ::testing::Values(SxcCase{"decode", DecodeThrough, "doc_basic.sxc", kReadKinds, false, {}},
+                      SxcCase{"encode", EncodeThrough, "doc_basic.xml", kAllKinds, true,
+                              {Op::kWrite, Op::kFlush, Op::kOpen}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Saving through a caller's stream. ---------------------------------------
 
@@ -387,51 +329,48 @@ TEST_P(CallerStreamSaveFaults, FailedSaveKeepsThePackage) {
     ASSERT_EQ(code, kOk);
     ASSERT_NE(after, before);
   }
-  int cases = 0, failures = 0;
-  for (Op op : kAllKinds) {
-    if (!sc.incremental_write_faults &&
-        (op == Op::kWrite || op == Op::kFlush || op == Op::kSetLength)) {
-      continue;
-    }
-    const int64_t first = at_save[static_cast<int>(op)];
-    for (int64_t j : Targets(counting->Count(op) - first)) {
-      const std::string label = std::string(OpName(op)) + " #" + std::to_string(j);
-      auto plan = std::make_shared<FaultPlan>(op, first + j);
-      auto stream = FaultyMemory(original, plan);
-      auto c = MakeContainer();
-      ASSERT_EQ(c->OpenStream(stream.get(), false), kOk) << label;
-      ASSERT_EQ(Edit(c.get()), kOk) << label;
-      const int result = c->Save(sc.mode, sc.merge);
-      ASSERT_TRUE(plan->Fired()) << label;
-      ++cases;
-      const Parts now = SnapshotBytes(ContentOf(stream->inner()), &code);
-      ASSERT_EQ(code, kOk) << label << ": the package no longer opens (save gave " << result << ")";
-      if (result == kOk) {
-        EXPECT_EQ(now, after) << label;
-        continue;
-      }
-      ++failures;
-      // A failure of the very last step may come after the new content is
-      // complete; anything in between is not allowed.
-      if (now != before) {
-        EXPECT_EQ(now, after) << label;
-      }
-      if (c->GetNode(u"/") == nullptr) {
-        // The new content was complete but could not be opened again: the
-        // container closed, and opening the stream again shows it.
-        EXPECT_EQ(now, after) << label;
+  // Faults are aimed at the operations the save makes, after the open and
+  // the edits.
+  const std::vector<Op>& kinds = sc.incremental_write_faults ? kAllKinds : kReadKinds;
+  int failures = 0;
+  const int cases = SweepFaults(
+      kinds, [&](Op op) { return counting->Count(op) - at_save[static_cast<int>(op)]; },
+      [&](Op op, int64_t j, const std::string& label) {
+        auto plan = std::make_shared<FaultPlan>(op, at_save[static_cast<int>(op)] + j);
+        auto stream = FaultyMemory(original, plan);
+        auto c = MakeContainer();
         ASSERT_EQ(c->OpenStream(stream.get(), false), kOk) << label;
+        ASSERT_EQ(Edit(c.get()), kOk) << label;
+        const int result = c->Save(sc.mode, sc.merge);
+        ASSERT_TRUE(plan->Fired()) << label;
+        const Parts now = SnapshotBytes(ContentOf(stream->inner()), &code);
+        ASSERT_EQ(code, kOk) << label << ": the package no longer opens (save gave " << result
+                             << ")";
+        if (result == kOk) {
+          EXPECT_EQ(now, after) << label;
+          return;
+        }
+        ++failures;
+        // A failure of the very last step may come after the new content is
+        // complete; anything in between is not allowed.
+        if (now != before) {
+          EXPECT_EQ(now, after) << label;
+        }
+        if (c->GetNode(u"/") == nullptr) {
+          // The new content was complete but could not be opened again: the
+          // container closed, and opening the stream again shows it.
+          EXPECT_EQ(now, after) << label;
+          ASSERT_EQ(c->OpenStream(stream.get(), false), kOk) << label;
+          EXPECT_EQ(test::Snapshot(c.get()), after) << label;
+          return;
+        }
+        // The container still describes the package it holds, and the
+        // changes are still pending: saving again succeeds.
+        EXPECT_TRUE(c->IsModified()) << label;
+        ASSERT_EQ(c->Save(sc.mode, sc.merge), kOk) << label << " (retry)";
+        EXPECT_EQ(SnapshotBytes(ContentOf(stream->inner()), &code), after) << label;
         EXPECT_EQ(test::Snapshot(c.get()), after) << label;
-        continue;
-      }
-      // The container still describes the package it holds, and the
-      // changes are still pending: saving again succeeds.
-      EXPECT_TRUE(c->IsModified()) << label;
-      ASSERT_EQ(c->Save(sc.mode, sc.merge), kOk) << label << " (retry)";
-      EXPECT_EQ(SnapshotBytes(ContentOf(stream->inner()), &code), after) << label;
-      EXPECT_EQ(test::Snapshot(c.get()), after) << label;
-    }
-  }
+      });
   EXPECT_GT(failures, 0);
   RecordProperty("cases", cases);
 }
@@ -477,13 +416,6 @@ std::vector<std::string> FolderNames(const std::string& dir) {
   closedir(d);
   std::sort(out.begin(), out.end());
   return out;
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-  fclose(f);
 }
 
 struct FileSaveCase {

@@ -1,12 +1,14 @@
 #include "hostile_input.h"
 
 #include <openssl/evp.h>
-#include <zlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "package_builder.h"
 
 namespace zoq::hardening {
 namespace {
@@ -83,16 +85,14 @@ std::vector<uint8_t> DataRecord(const std::vector<uint8_t>& data, const std::vec
   return out;
 }
 
-void Put(std::vector<uint8_t>* bytes, size_t at, uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) (*bytes)[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-std::vector<uint8_t> Deflate(const std::vector<uint8_t>& plain) {
-  uLongf size = compressBound(plain.size());
-  std::vector<uint8_t> out(size);
-  compress2(out.data(), &size, plain.data(), plain.size(), 9);
-  out.resize(size);
-  return out;
+RawEntry OnePart(int width, const std::vector<uint8_t>& data,
+                 std::optional<uint64_t> stored_length, uint64_t data_offset) {
+  RawEntry entry;
+  entry.names = NameTable({{1, "/a.txt"}});
+  entry.bitstream = DataRecord(data, {}, width, stored_length);
+  AddItem(&entry.items, 1, data_offset, 1, width);
+  AddEnd(&entry.items, width);
+  return entry;
 }
 
 RawPackage BuildRaw(const std::vector<RawEntry>& entries, int width,
@@ -113,14 +113,15 @@ RawPackage BuildRaw(const std::vector<RawEntry>& entries, int width,
     built.bitstreams.push_back(bitstream);
     Append(&out, "C.BS", 4);
     Append(&out, entry.bitstream.data(), entry.bitstream.size());
-    const std::vector<uint8_t> names = entry.flags & 1 ? Deflate(entry.names) : entry.names;
-    const std::vector<uint8_t> items = entry.flags & 2 ? Deflate(entry.items) : entry.items;
+    const std::vector<uint8_t> names = entry.flags & 1 ? test::Compress(entry.names) : entry.names;
+    const std::vector<uint8_t> items = entry.flags & 2 ? test::Compress(entry.items) : entry.items;
     const int64_t offset = static_cast<int64_t>(out.size());
     built.entry_offsets.push_back(offset);
     if (previous_next == -1) {
-      Put(&out, 22, first.value_or(static_cast<uint64_t>(offset)), width);
+      test::PutLittle(&out, 22, first.value_or(static_cast<uint64_t>(offset)), width);
     } else if (previous_next >= 0) {
-      Put(&out, static_cast<size_t>(previous_next), static_cast<uint64_t>(offset), width);
+      test::PutLittle(&out, static_cast<size_t>(previous_next), static_cast<uint64_t>(offset),
+                      width);
     }
     const size_t head = 29 + 2 * width;
     Append(&out, "C.En", 4);
@@ -152,6 +153,14 @@ int64_t PeakGrowth(const std::function<void()>& action) {
   const int64_t peak = StatusBytes("VmHWM");
   if (!reset || before < 0 || peak < 0) return -1;
   return peak > before ? peak - before : 0;
+}
+
+Cost Measure(const std::function<void()>& action) {
+  Cost cost;
+  const auto start = std::chrono::steady_clock::now();
+  cost.growth = PeakGrowth(action);
+  cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return cost;
 }
 
 }  // namespace zoq::hardening

@@ -51,14 +51,22 @@ RawPackage BuildRaw(const std::vector<RawEntry>& entries, int width = 4,
                     std::optional<uint64_t> count = std::nullopt,
                     std::optional<uint64_t> first = std::nullopt);
 
-// Writes `value` as `width` little-endian bytes at `at`.
-void Put(std::vector<uint8_t>* bytes, size_t at, uint64_t value, int width);
-
-// zlib-format compression (level 9).
-std::vector<uint8_t> Deflate(const std::vector<uint8_t>& plain);
+// An entry with one part, "/a.txt", whose data record (at offset
+// `data_offset` of the BitStream) holds `data`; `stored_length` overrides
+// the length the record gives.
+RawEntry OnePart(int width = 4, const std::vector<uint8_t>& data = {'a'},
+                 std::optional<uint64_t> stored_length = std::nullopt, uint64_t data_offset = 4);
 
 // Runs `action` and answers how far the resident set grew above where it
 // stood before (peak, in bytes); -1 when the system cannot tell.
 int64_t PeakGrowth(const std::function<void()>& action);
+
+// What an operation cost: peak growth of the resident set (as PeakGrowth)
+// and wall time.
+struct Cost {
+  int64_t growth = -1;
+  double seconds = 0;
+};
+Cost Measure(const std::function<void()>& action);
 
 }  // namespace zoq::hardening
