@@ -1,35 +1,16 @@
 #include "sxc/event_log.h"
 
-#include <cstring>
-
 namespace zoq {
-namespace {
 
-constexpr size_t kEntrySize = 1 + 4 + 8;
-
-void Encode(char tag, int32_t node, uint64_t offset, char* entry) {
-  entry[0] = tag;
-  memcpy(entry + 1, &node, 4);
-  memcpy(entry + 5, &offset, 8);
-}
-
-}  // namespace
-
-void EventLog::Add(char tag, int32_t node, uint64_t offset) {
-  char entry[kEntrySize];
-  Encode(tag, node, offset, entry);
-  bytes_.append(entry, kEntrySize);
-}
-
-void EventLogChecker::Check(char tag, int32_t node, uint64_t offset) {
+void EventLogChecker::Value(const SchemaNode& node, size_t offset) {
+  Check(EventLog::kValue, node.index);
   if (differs_) return;
-  char entry[kEntrySize];
-  Encode(tag, node, offset, entry);
-  if (expected_.size() - offset_ < kEntrySize || memcmp(expected_.data() + offset_, entry, kEntrySize) != 0) {
+  if (expected_.size() - at_ < 2 || expected_[at_] != static_cast<uint32_t>(offset) ||
+      expected_[at_ + 1] != static_cast<uint32_t>(uint64_t{offset} >> 32)) {
     differs_ = true;
     return;
   }
-  offset_ += kEntrySize;
+  at_ += 2;
 }
 
 }  // namespace zoq

@@ -8,7 +8,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <vector>
 
 #include "sxc/decoded_events.h"
 
@@ -16,41 +16,59 @@ namespace zoq {
 
 class EventLog {
  public:
-  void StartElement(const SchemaNode& element) { Add('S', element.index, 0); }
-  void EndElement(const SchemaNode& element) { Add('E', element.index, 0); }
-  void StartAttribute(const SchemaNode& attribute) { Add('A', attribute.index, 0); }
-  void EndAttribute(const SchemaNode& attribute) { Add('a', attribute.index, 0); }
-  void Value(const SchemaNode& node, size_t offset) { Add('V', node.index, offset); }
+  void StartElement(const SchemaNode& element) { Add(kStart, element.index); }
+  void EndElement(const SchemaNode& element) { Add(kEnd, element.index); }
+  void StartAttribute(const SchemaNode& attribute) { Add(kAttribute, attribute.index); }
+  void EndAttribute(const SchemaNode& attribute) { Add(kAttributeEnd, attribute.index); }
+  void Value(const SchemaNode& node, size_t offset) {
+    Add(kValue, node.index);
+    words_.push_back(static_cast<uint32_t>(offset));
+    words_.push_back(static_cast<uint32_t>(uint64_t{offset} >> 32));
+  }
 
-  const std::string& bytes() const { return bytes_; }
+  // Each entry is a word of the node index and the event's kind; a value's
+  // word is followed by two of its offset.
+  const std::vector<uint32_t>& words() const { return words_; }
+
+  enum Kind : uint32_t { kStart, kEnd, kAttribute, kAttributeEnd, kValue };
+  static constexpr int kKindBits = 3;
 
  private:
-  void Add(char tag, int32_t node, uint64_t offset);
-  std::string bytes_;
+  void Add(Kind kind, int32_t node) {
+    words_.push_back(static_cast<uint32_t>(node) << kKindBits | kind);
+  }
+  std::vector<uint32_t> words_;
 };
 
 class EventLogChecker : public DecodedEvents {
  public:
-  explicit EventLogChecker(const std::string& expected) : expected_(expected) {}
+  explicit EventLogChecker(const std::vector<uint32_t>& expected) : expected_(expected) {}
 
-  void StartElement(const SchemaNode& e) override { Check('S', e.index, 0); }
-  void EndElement(const SchemaNode& e) override { Check('E', e.index, 0); }
-  void StartAttribute(const SchemaNode& a) override { Check('A', a.index, 0); }
-  void EndAttribute(const SchemaNode& a) override { Check('a', a.index, 0); }
-  void Value(const SchemaNode& node, size_t offset) override { Check('V', node.index, offset); }
+  void StartElement(const SchemaNode& e) override { Check(EventLog::kStart, e.index); }
+  void EndElement(const SchemaNode& e) override { Check(EventLog::kEnd, e.index); }
+  void StartAttribute(const SchemaNode& a) override { Check(EventLog::kAttribute, a.index); }
+  void EndAttribute(const SchemaNode& a) override { Check(EventLog::kAttributeEnd, a.index); }
+  void Value(const SchemaNode& node, size_t offset) override;
   void Bool(bool) override {}
   void Int(int32_t) override {}
   void Double(double) override {}
   void Text(const char*, size_t) override {}
 
   // True when every event matched and the whole log was replayed.
-  bool Matches() const { return !differs_ && offset_ == expected_.size(); }
+  bool Matches() const { return !differs_ && at_ == expected_.size(); }
 
  private:
-  void Check(char tag, int32_t node, uint64_t offset);
+  void Check(EventLog::Kind kind, int32_t node) {
+    const uint32_t word = static_cast<uint32_t>(node) << EventLog::kKindBits | kind;
+    if (differs_ || at_ == expected_.size() || expected_[at_] != word) {
+      differs_ = true;
+      return;
+    }
+    ++at_;
+  }
 
-  const std::string& expected_;
-  size_t offset_ = 0;
+  const std::vector<uint32_t>& expected_;
+  size_t at_ = 0;
   bool differs_ = false;
 };
 

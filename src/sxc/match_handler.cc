@@ -71,7 +71,8 @@ void MatchHandler::DiscardTop() {
 }
 
 void MatchHandler::FinishTop() {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t>& bytes = finished_bytes_;  // kept between calls: no allocation per instance
+  bytes.clear();
   BuildBytes(frames_.back(), &bytes);
   const Frame& frame = frames_.back();
   const SchemaNode* node = frame.node;
@@ -81,7 +82,7 @@ void MatchHandler::FinishTop() {
   frames_.pop_back();
   if (frames_.empty()) {
     root_ = node;
-    root_bytes_ = std::move(bytes);
+    root_bytes_ = bytes;
     return;
   }
   arena_.insert(arena_.end(), bytes.begin(), bytes.end());
@@ -199,11 +200,14 @@ void MatchHandler::AppendValue(const SchemaNode& node, const char* text, size_t 
       stream.append(text, length);
       break;
   }
+  if (pipeline_ != nullptr) pipeline_->Grew(node.index, stream);
 }
 
 void MatchHandler::AppendZero(const SchemaNode& node) {
-  streams_[node.index].push_back('\0');
+  std::string& stream = streams_[node.index];
+  stream.push_back('\0');
   has_stream_[node.index] = 1;
+  if (pipeline_ != nullptr) pipeline_->Grew(node.index, stream);
 }
 
 // A value is logged where the decoder will read it: its node and its offset

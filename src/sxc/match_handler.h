@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sxc/chunk_pipeline.h"
 #include "sxc/encode_report.h"
 #include "sxc/event_log.h"
 #include "sxc/schema.h"
@@ -25,6 +26,9 @@ class MatchHandler {
     line_source_ = source;
     line_context_ = context;
   }
+
+  // Long value streams are shipped to `pipeline` as they grow.
+  void SetChunkPipeline(ChunkPipeline* pipeline) { pipeline_ = pipeline; }
 
   // Parser events. Names and text are UTF-8.
   void StartElement(const char* name, const char** attributes);
@@ -86,12 +90,14 @@ class MatchHandler {
   bool failed_ = false;
   bool completed_ = false;
   bool message_printed_ = false;
+  ChunkPipeline* pipeline_ = nullptr;
   LineSource line_source_ = nullptr;
   void* line_context_ = nullptr;
   std::string pending_;
   std::vector<Frame> frames_;
   std::vector<Record> records_;
   std::vector<uint8_t> arena_;
+  std::vector<uint8_t> finished_bytes_;
   std::vector<uint32_t> marks_;  // per node: generation of the last presence scan
   uint32_t generation_ = 0;
   const SchemaNode* root_ = nullptr;

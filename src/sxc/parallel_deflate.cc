@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "sxc/zlib_codec.h"
@@ -10,7 +11,6 @@
 namespace zoq {
 namespace {
 
-constexpr size_t kDictionarySize = 32768;
 // Below this much input in all, starting threads costs more than it saves.
 constexpr size_t kThreadedMinimum = size_t{1} << 20;
 
@@ -18,12 +18,10 @@ constexpr size_t kThreadedMinimum = size_t{1} << 20;
 struct Task {
   size_t job = 0;
   const uint8_t* data = nullptr;  // chunk tasks only
-  size_t size = 0;
-  size_t dictionary = 0;  // bytes before `data` that prime the chunk
+  size_t dictionary = 0;          // bytes before `data` that prime the chunk
   bool last = false;
   bool whole = false;
-  std::vector<uint8_t> output;
-  uLong adler = 1;
+  DeflatedChunk chunk;
 };
 
 // The two header bytes zlib writes for `level` with a 32 KiB window.
@@ -36,46 +34,10 @@ void PutZlibHeader(int level, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(header));
 }
 
-// Raw deflate of one chunk, primed with the bytes before it, ended with a
-// sync flush (byte-aligned, not final) or, for the last chunk, the finish.
-bool DeflateChunk(int level, Task* task) {
-  z_stream z{};
-  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    return false;
-  }
-  bool ok = true;
-  if (task->dictionary > 0 &&
-      deflateSetDictionary(&z, task->data - task->dictionary,
-                           static_cast<uInt>(task->dictionary)) != Z_OK) {
-    ok = false;
-  }
-  std::vector<uint8_t>& out = task->output;
-  out.resize(deflateBound(&z, task->size) + 64);
-  z.next_in = const_cast<Bytef*>(task->data);
-  z.avail_in = static_cast<uInt>(task->size);
-  size_t produced = 0;
-  const int flush = task->last ? Z_FINISH : Z_SYNC_FLUSH;
-  while (ok) {
-    z.next_out = out.data() + produced;
-    z.avail_out = static_cast<uInt>(out.size() - produced);
-    const int ret = deflate(&z, flush);
-    produced = out.size() - z.avail_out;
-    if (ret == Z_STREAM_ERROR) {
-      ok = false;
-    } else if (task->last ? ret == Z_STREAM_END : (z.avail_in == 0 && z.avail_out != 0)) {
-      break;
-    } else {
-      out.resize(out.size() * 2);  // not done yet: more room
-    }
-  }
-  deflateEnd(&z);
-  out.resize(produced);
-  task->adler = adler32(adler32(0, nullptr, 0), task->data, static_cast<uInt>(task->size));
-  return ok;
-}
-
 bool RunTask(int level, std::vector<DeflateJob>& jobs, Task* task) {
-  if (!task->whole) return DeflateChunk(level, task);
+  if (!task->whole) {
+    return DeflateChunk(level, task->data, task->chunk.size, task->dictionary, task->last, &task->chunk);
+  }
   Deflater deflater(level);
   DeflateJob& job = jobs[task->job];
   for (const auto& [data, size] : job.pieces) {
@@ -84,7 +46,66 @@ bool RunTask(int level, std::vector<DeflateJob>& jobs, Task* task) {
   return deflater.Finish(&job.output);
 }
 
+// The job's chunks behind one zlib header, then the Adler-32 of the whole
+// input (big-endian).
+void JoinChunks(int level, const std::vector<const DeflatedChunk*>& chunks, std::vector<uint8_t>* out) {
+  size_t bytes = 2 + 4;
+  for (const DeflatedChunk* chunk : chunks) bytes += chunk->output.size();
+  out->reserve(bytes);
+  PutZlibHeader(level, out);
+  uLong adler = adler32(0, nullptr, 0);
+  for (const DeflatedChunk* chunk : chunks) {
+    out->insert(out->end(), chunk->output.begin(), chunk->output.end());
+    adler = adler32_combine(adler, chunk->adler, static_cast<z_off_t>(chunk->size));
+  }
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(adler >> shift));
+}
+
 }  // namespace
+
+bool DeflateChunk(int level, const uint8_t* data, size_t size, size_t dictionary, bool last,
+                  DeflatedChunk* chunk) {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    return false;
+  }
+  bool ok = true;
+  if (dictionary > 0 &&
+      deflateSetDictionary(&z, data - dictionary, static_cast<uInt>(dictionary)) != Z_OK) {
+    ok = false;
+  }
+  // Room for the worst case without zero-filling it; the result is copied
+  // out at its real size.
+  size_t room = deflateBound(&z, size) + 64;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[room]);
+  z.next_in = const_cast<Bytef*>(data);
+  z.avail_in = static_cast<uInt>(size);
+  z.next_out = buffer.get();
+  z.avail_out = static_cast<uInt>(room);
+  const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+  while (ok) {
+    const int ret = deflate(&z, flush);
+    if (ret == Z_STREAM_ERROR) {
+      ok = false;
+    } else if (last ? ret == Z_STREAM_END : (z.avail_in == 0 && z.avail_out != 0)) {
+      break;
+    } else {  // not done yet: more room
+      const size_t produced = room - z.avail_out;
+      std::unique_ptr<uint8_t[]> larger(new uint8_t[room * 2]);
+      memcpy(larger.get(), buffer.get(), produced);
+      buffer = std::move(larger);
+      room *= 2;
+      z.next_out = buffer.get() + produced;
+      z.avail_out = static_cast<uInt>(room - produced);
+    }
+  }
+  const size_t produced = room - z.avail_out;
+  deflateEnd(&z);
+  chunk->output.assign(buffer.get(), buffer.get() + produced);
+  chunk->size = size;
+  chunk->adler = adler32(adler32(0, nullptr, 0), data, static_cast<uInt>(size));
+  return ok;
+}
 
 ParallelDeflate::ParallelDeflate(int level, int threads, size_t chunk_size)
     : level_(level), threads_(threads), chunk_size_(std::max<size_t>(chunk_size, 1024)) {
@@ -98,14 +119,17 @@ bool ParallelDeflate::Run(std::vector<DeflateJob>* jobs) {
   // every chunk has its dictionary right before it.
   std::vector<std::vector<uint8_t>> joined(jobs->size());
   std::vector<Task> tasks;
+  std::vector<size_t> first_task(jobs->size());
   size_t total = 0;
   for (size_t j = 0; j < jobs->size(); ++j) {
     DeflateJob& job = (*jobs)[j];
     job.output.clear();
+    first_task[j] = tasks.size();
     size_t size = 0;
     for (const auto& piece : job.pieces) size += piece.second;
-    total += size;
-    if (size <= chunk_size_) {
+    const size_t done = std::min(job.done.size() * chunk_size_, size);
+    total += size - done;
+    if (size <= chunk_size_ && job.done.empty()) {
       Task task;
       task.job = j;
       task.whole = true;
@@ -118,18 +142,17 @@ bool ParallelDeflate::Run(std::vector<DeflateJob>* jobs) {
       for (const auto& [bytes, n] : job.pieces) joined[j].insert(joined[j].end(), bytes, bytes + n);
       data = joined[j].data();
     }
-    for (size_t at = 0; at < size; at += chunk_size_) {
+    for (size_t at = done; at < size; at += chunk_size_) {
       Task task;
       task.job = j;
       task.data = data + at;
-      task.size = std::min(chunk_size_, size - at);
-      task.dictionary = std::min(at, kDictionarySize);
-      task.last = at + task.size == size;
+      task.chunk.size = std::min(chunk_size_, size - at);
+      task.dictionary = std::min(at, kDeflateDictionarySize);
+      task.last = at + task.chunk.size == size;
       tasks.push_back(std::move(task));
     }
   }
 
-  if (tasks.empty()) return true;
   std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
   auto work = [&] {
@@ -137,8 +160,9 @@ bool ParallelDeflate::Run(std::vector<DeflateJob>* jobs) {
       if (!RunTask(level_, *jobs, &tasks[i])) ok = false;
     }
   };
-  const size_t helpers =
-      total < kThreadedMinimum ? 0 : std::min<size_t>(threads_ - 1, tasks.size() - 1);
+  const size_t helpers = total < kThreadedMinimum || tasks.empty()
+                             ? 0
+                             : std::min<size_t>(threads_ - 1, tasks.size() - 1);
   std::vector<std::thread> threads;
   threads.reserve(helpers);
   for (size_t i = 0; i < helpers; ++i) threads.emplace_back(work);
@@ -146,30 +170,14 @@ bool ParallelDeflate::Run(std::vector<DeflateJob>* jobs) {
   for (auto& thread : threads) thread.join();
   if (!ok) return false;
 
-  // Join the chunks of each chunked job behind one header, then the
-  // Adler-32 of the whole input (big-endian).
-  for (size_t i = 0; i < tasks.size();) {
-    if (tasks[i].whole) {
-      ++i;
-      continue;
-    }
-    DeflateJob& job = (*jobs)[tasks[i].job];
-    size_t end = i;
-    size_t bytes = 2 + 4;
-    for (; end < tasks.size() && !tasks[end].whole && tasks[end].job == tasks[i].job; ++end) {
-      bytes += tasks[end].output.size();
-    }
-    job.output.reserve(bytes);
-    PutZlibHeader(level_, &job.output);
-    uLong adler = adler32(0, nullptr, 0);
-    for (size_t k = i; k < end; ++k) {
-      job.output.insert(job.output.end(), tasks[k].output.begin(), tasks[k].output.end());
-      adler = adler32_combine(adler, tasks[k].adler, static_cast<z_off_t>(tasks[k].size));
-    }
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      job.output.push_back(static_cast<uint8_t>(adler >> shift));
-    }
-    i = end;
+  std::vector<const DeflatedChunk*> chunks;
+  for (size_t j = 0; j < jobs->size(); ++j) {
+    const size_t end = j + 1 < jobs->size() ? first_task[j + 1] : tasks.size();
+    if (first_task[j] < end && tasks[first_task[j]].whole) continue;
+    chunks.clear();
+    for (const DeflatedChunk& chunk : (*jobs)[j].done) chunks.push_back(&chunk);
+    for (size_t t = first_task[j]; t < end; ++t) chunks.push_back(&tasks[t].chunk);
+    JoinChunks(level_, chunks, &(*jobs)[j].output);
   }
   return true;
 }

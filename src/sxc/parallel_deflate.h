@@ -16,11 +16,32 @@
 
 namespace zoq {
 
+// One chunk of an input compressed on its own: raw deflate primed with the
+// input before it, ended with a sync flush, or with the finish when it is
+// the input's last chunk.
+struct DeflatedChunk {
+  std::vector<uint8_t> output;
+  uLong adler = 1;  // Adler-32 of the chunk's input
+  size_t size = 0;  // bytes of input
+};
+
+// Compresses `size` bytes at `data` as one chunk; the `dictionary` bytes
+// right before `data` prime it. False when zlib fails.
+bool DeflateChunk(int level, const uint8_t* data, size_t size, size_t dictionary, bool last,
+                  DeflatedChunk* chunk);
+
+// The most input before a chunk that primes it (the deflate window).
+constexpr size_t kDeflateDictionarySize = 32768;
+
 struct DeflateJob {
   // The input: these pieces one after another. They must stay valid until
-  // DeflateJobs returns.
+  // Run returns.
   std::vector<std::pair<const uint8_t*, size_t>> pieces;
-  // The complete zlib stream, filled in by DeflateJobs.
+  // The input's first chunks, already compressed with DeflateChunk at the
+  // runner's chunk size (none of them the last): only the rest is
+  // compressed, then all are joined.
+  std::vector<DeflatedChunk> done;
+  // The complete zlib stream, filled in by Run.
   std::vector<uint8_t> output;
 };
 
@@ -35,6 +56,8 @@ class ParallelDeflate {
   // Compresses every job. False when zlib fails for any of them (the outputs
   // are then unusable).
   bool Run(std::vector<DeflateJob>* jobs);
+
+  size_t chunk_size() const { return chunk_size_; }
 
  private:
   int level_;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "sxc/byte_coder.h"
+#include "sxc/chunk_pipeline.h"
 #include "sxc/decoder.h"
 #include "sxc/event_log.h"
 #include "sxc/match_handler.h"
@@ -52,7 +53,7 @@ bool CheckEncoding(const BinarySchema& schema, const MatchHandler& handler, cons
     structure.assign(code.bytes, code.bytes + code.length);
   }
   structure.insert(structure.end(), handler.root_bytes().begin(), handler.root_bytes().end());
-  EventLogChecker checker(log.bytes());
+  EventLogChecker checker(log.words());
   SxcDecoder decoder(schema, &checker);
   std::string error;
   return decoder.DecodeParts(structure, handler.value_streams(), handler.has_stream(), &error) &&
@@ -66,6 +67,9 @@ bool Run(const BinarySchema& schema, EncodeReport* report,
   sxc->clear();
   EventLog log;
   MatchHandler handler(schema, report, &log);
+  // Full chunks of long value streams are compressed while parsing goes on.
+  ChunkPipeline pipeline(schema.nodes.size());
+  handler.SetChunkPipeline(&pipeline);
   Parser parser(XML_ParserCreate(nullptr));
   if (!parser) {
     report->reason = "out of memory";
@@ -94,20 +98,22 @@ bool Run(const BinarySchema& schema, EncodeReport* report,
   // structure over the value streams as the decoder will. A large document
   // is compressed on other threads meanwhile (both only read the streams);
   // its output is dropped when the check fails.
+  std::vector<std::vector<DeflatedChunk>> early_chunks;
   const EncodedDocument document{handler.root(), &handler.root_bytes(), &handler.value_streams(),
-                                 &handler.has_stream()};
+                                 &handler.has_stream(), &early_chunks};
+  auto write = [&] { return pipeline.Finish(&early_chunks) && WriteSxcDocument(schema, document, sxc); };
   size_t plain_size = handler.root_bytes().size();
   for (const auto& stream : handler.value_streams()) plain_size += stream.size();
   bool written = false;
   std::thread writer;
   if (plain_size >= kOverlapMinimum) {
-    writer = std::thread([&] { written = WriteSxcDocument(schema, document, sxc); });
+    writer = std::thread([&] { written = write(); });
   }
   const bool checked = CheckEncoding(schema, handler, log);
   if (writer.joinable()) {
     writer.join();
   } else if (checked) {
-    written = WriteSxcDocument(schema, document, sxc);
+    written = write();
   }
   if (!checked) {
     sxc->clear();

@@ -135,6 +135,7 @@ bool WriteSxcDocument(const BinarySchema& schema, const EncodedDocument& doc, st
     for (int node : layout.individual) {
       jobs.emplace_back();
       jobs.back().pieces = {{Bytes(streams[node]), streams[node].size()}};
+      if (doc.early_chunks != nullptr) jobs.back().done = std::move((*doc.early_chunks)[node]);
     }
     for (const auto& members : layout.grouped) {
       if (members.empty()) continue;

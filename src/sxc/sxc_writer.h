@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sxc/parallel_deflate.h"
 #include "sxc/schema.h"
 
 namespace zoq {
@@ -18,6 +19,9 @@ struct EncodedDocument {
   // Per node index: the value stream, and whether the node has one.
   const std::vector<std::string>* streams = nullptr;
   const std::vector<uint8_t>* has_stream = nullptr;
+  // Optional, per node index: the first chunks of long streams, already
+  // compressed at ParallelDeflate's chunk size. Taken by the writer.
+  std::vector<std::vector<DeflatedChunk>>* early_chunks = nullptr;
 };
 
 // False only when compression fails.

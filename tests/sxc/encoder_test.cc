@@ -47,6 +47,18 @@ TEST_F(RecEncoderTest, EmptyNumericContentFails) {
             Expect("<record id=\"\"><txt></txt></record>"));
 }
 
+// A value stream of several MiB is compressed in chunks while the document
+// is parsed; the result decodes to the document, and a run that fails after
+// chunks were shipped writes nothing.
+TEST_F(RecEncoderTest, LongStreamsCompressedWhileParsing) {
+  std::string text;
+  for (int i = 0; text.size() < (size_t{5} << 19); ++i) text += "value " + std::to_string(i * 7919 % 100003) + " ";
+  const std::string xml = "<record id='x'><txt>" + text + "</txt></record>";
+  EXPECT_EQ(test::RoundTrip(*codec_, xml), Expect("<record id=\"x\"><txt>" + text + "</txt></record>"));
+  EncodeReport report;
+  EXPECT_TRUE(Fails(xml + "<late/>", &report));
+}
+
 TEST_F(RecEncoderTest, UndeclaredAttributesDoNotStandInForRequiredOnes) {
   EncodeReport report;
   EXPECT_TRUE(Fails("<record other='1'><txt>a</txt></record>", &report));

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "sxc/chunk_pipeline.h"
 #include "sxc/zlib_codec.h"
 
 namespace zoq {
@@ -84,6 +85,45 @@ TEST(ParallelDeflateTest, SmallJobsMatchOnePassAndChunkingCostsLittle) {
   std::string back;
   ASSERT_TRUE(ZlibUncompress(jobs[1].output, text.size(), &back));
   EXPECT_EQ(back, text);
+}
+
+// Chunks compressed by the pipeline while streams grow, finished by the
+// runner, give the very bytes the runner alone gives; a pipeline dropped
+// unfinished stops its helpers.
+TEST(ChunkPipelineTest, ChunksShippedWhileGrowingGiveTheSameStream) {
+  constexpr size_t kChunk = 4096;
+  const std::string text = Text(9 * kChunk + 5, 21);
+  for (int helpers : {1, 3}) {
+    ChunkPipeline pipeline(3, Z_DEFAULT_COMPRESSION, helpers, kChunk);
+    std::vector<std::string> streams(3);
+    // Node 0 grows in odd pieces, node 1 to exactly four chunks (its last
+    // chunk stays unshipped), node 2 stays short.
+    for (size_t at = 0; at < text.size(); at += 777) {
+      streams[0].append(text, at, 777);
+      pipeline.Grew(0, streams[0]);
+    }
+    streams[1] = text.substr(0, 4 * kChunk);
+    pipeline.Grew(1, streams[1]);
+    streams[2] = "short";
+    pipeline.Grew(2, streams[2]);
+    std::vector<std::vector<DeflatedChunk>> early;
+    ASSERT_TRUE(pipeline.Finish(&early));
+    ASSERT_EQ(early.size(), 3u);
+    EXPECT_EQ(early[0].size(), 9u);
+    EXPECT_EQ(early[1].size(), 3u);
+    EXPECT_TRUE(early[2].empty());
+    std::vector<DeflateJob> piped(3), plain(3);
+    for (size_t n = 0; n < 3; ++n) {
+      piped[n].pieces = plain[n].pieces = {{Bytes(streams[n]), streams[n].size()}};
+      piped[n].done = std::move(early[n]);
+    }
+    ParallelDeflate runner(Z_DEFAULT_COMPRESSION, 2, kChunk);
+    ASSERT_TRUE(runner.Run(&piped));
+    ASSERT_TRUE(runner.Run(&plain));
+    for (size_t n = 0; n < 3; ++n) EXPECT_EQ(piped[n].output, plain[n].output) << "node " << n;
+  }
+  ChunkPipeline abandoned(1, Z_DEFAULT_COMPRESSION, 2, kChunk);
+  abandoned.Grew(0, text);
 }
 
 // A damaged chunk is caught by the stream's checksum like any other stream.
