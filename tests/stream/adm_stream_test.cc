@@ -164,11 +164,7 @@ TEST(AdmStreamTest, KeyStreamAcrossAPieceBoundary) {
   EXPECT_EQ(reader.ReadAll(), std::string(kBlocks * 16, '\0'));
   // One large read decrypts straight into the caller's buffer.
   ASSERT_EQ(reader->Rewind(), kOk);
-  uint8_t* data = nullptr;
-  int64_t size = 0;
-  ASSERT_EQ(ReadWholeStream(reader.operator->(), &data, &size), kOk);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), std::string(kBlocks * 16, '\0'));
-  delete[] data;
+  EXPECT_EQ(test::Whole(reader.operator->()), std::string(kBlocks * 16, '\0'));
 
   // Writing: the stream's output under its random header is that key stream.
   std::string written = Encrypt(std::string(kBlocks * 16, '\0'), key, true);
@@ -383,11 +379,7 @@ TEST(AdmStreamTest, CloneAndCreateStream) {
   s->Release();
   ASSERT_NE(clone, nullptr);
   ASSERT_EQ(clone->Open(kModeRead), kOk);
-  uint8_t* data = nullptr;
-  int64_t size = 0;
-  ASSERT_EQ(ReadWholeStream(clone.get(), &data, &size), kOk);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), plain);
-  delete[] data;
+  EXPECT_EQ(test::Whole(clone.get()), plain);
 
   AdmStreamArgs bad{test::Over(stored),
                     Bytes(key), static_cast<int>(key.size()), u"AES-256-CTR", true};

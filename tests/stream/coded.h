@@ -47,4 +47,14 @@ inline int ReadRest(Stream* stream, std::string* out, size_t chunk = 20000) {
   }
 }
 
+// The whole content as ReadWholeStream hands it out, or "<failed>".
+inline std::string Whole(Stream* stream) {
+  uint8_t* data = nullptr;
+  int64_t size = 0;
+  if (ReadWholeStream(stream, &data, &size) != kOk) return "<failed>";
+  std::string out(reinterpret_cast<char*>(data), static_cast<size_t>(size));
+  delete[] data;
+  return out;
+}
+
 }  // namespace zoq::test

@@ -27,9 +27,16 @@ int Decompress(const std::string& stored, bool raw, std::string* plain) {
   Stream* inner = test::Over(copy);
   CVelDeflateStream d(inner, raw);
   int code = d.Open(kModeRead);
-  if (code != kOk) return code;
   plain->clear();
-  return test::ReadRest(&d, plain, 30000);
+  return code != kOk ? code : test::ReadRest(&d, plain, 30000);
+}
+
+// A deflate stream opened for reading over `stored`, which must outlive it.
+std::unique_ptr<CVelDeflateStream> Inflating(std::string& stored, bool raw) {
+  Stream* inner = test::Over(stored);
+  auto d = std::make_unique<CVelDeflateStream>(inner, raw);
+  EXPECT_EQ(d->Open(kModeRead), kOk);
+  return d;
 }
 
 // Plain zlib inflate, zlib format or raw.
@@ -121,13 +128,11 @@ TEST(DeflateStreamTest, TruncatedPartFailsAfterItsGoodBytes) {
   std::string plain = test::Pattern(200000);
   std::string stored = Compress(plain, false);
   std::string cut = stored.substr(0, stored.size() * 3 / 4);
-  Stream* inner = test::Over(cut);
-  CVelDeflateStream d(inner, false);
-  ASSERT_EQ(d.Open(kModeRead), kOk);
+  auto d = Inflating(cut, false);
   std::string out(plain.size(), '\0');
   int64_t done = 0, total = 0;
   int code = kOk;
-  while ((code = d.Read(out.data() + total, out.size() - total, &done)) == kOk && done > 0) {
+  while ((code = d->Read(out.data() + total, out.size() - total, &done)) == kOk && done > 0) {
     total += done;
   }
   EXPECT_EQ(code, kDecodeFailed);
@@ -135,12 +140,12 @@ TEST(DeflateStreamTest, TruncatedPartFailsAfterItsGoodBytes) {
   EXPECT_LT(total, 200000);
   EXPECT_EQ(out.substr(0, total), plain.substr(0, total));
   int b = 0;
-  EXPECT_EQ(d.PeekByte(&b), 12070291);
-  EXPECT_EQ(d.GetLength(), -1);
+  EXPECT_EQ(d->PeekByte(&b), 12070291);
+  EXPECT_EQ(d->GetLength(), -1);
 
   auto sink = std::make_unique<CVelDynamicMemoryStream>();
   ASSERT_EQ(sink->Open(kModeWrite), kOk);
-  EXPECT_EQ(CopyStream(sink.get(), &d, nullptr, kSeekSet, 0), kCopyFailed);
+  EXPECT_EQ(CopyStream(sink.get(), d.get(), nullptr, kSeekSet, 0), kCopyFailed);
 }
 
 // Large reads inflate straight into the caller's buffer, small ones through
@@ -149,30 +154,28 @@ TEST(DeflateStreamTest, MixedReadSizesAgree) {
   for (bool raw : {false, true}) {
     std::string plain = Text(400000) + test::Pattern(100000, 9);
     std::string stored = Compress(plain, raw);
-    Stream* inner = test::Over(stored);
-    CVelDeflateStream d(inner, raw);
-    ASSERT_EQ(d.Open(kModeRead), kOk);
+    auto d = Inflating(stored, raw);
     std::string back;
     const int64_t sizes[] = {1, 70000, 5, 16384, 16383, 200000, 3};
     for (size_t i = 0; back.size() < plain.size(); ++i) {
       int64_t n = sizes[i % std::size(sizes)];
       std::string piece(n, '\0');
       int64_t done = 0;
-      ASSERT_EQ(d.Read(piece.data(), n, &done), kOk);
+      ASSERT_EQ(d->Read(piece.data(), n, &done), kOk);
       ASSERT_GT(done, 0);
       back.append(piece, 0, done);
     }
     EXPECT_EQ(back, plain);
     int64_t done = -1;
     char c;
-    EXPECT_EQ(d.Read(&c, 1, &done), kOk);
+    EXPECT_EQ(d->Read(&c, 1, &done), kOk);
     EXPECT_EQ(done, 0);
-    EXPECT_TRUE(d.IsEof());
-    EXPECT_EQ(d.GetLength(), static_cast<int64_t>(plain.size()));
+    EXPECT_TRUE(d->IsEof());
+    EXPECT_EQ(d->GetLength(), static_cast<int64_t>(plain.size()));
     // Backwards after direct reads decodes again from the start.
-    ASSERT_EQ(d.Seek(123457, kSeekSet), kOk);
+    ASSERT_EQ(d->Seek(123457, kSeekSet), kOk);
     std::string piece(50000, '\0');
-    ASSERT_EQ(d.Read(piece.data(), piece.size(), &done), kOk);
+    ASSERT_EQ(d->Read(piece.data(), piece.size(), &done), kOk);
     EXPECT_EQ(piece, plain.substr(123457, 50000));
   }
 }
@@ -205,39 +208,35 @@ TEST(DeflateStreamTest, EmptyContentRoundTrips) {
 TEST(DeflateStreamTest, LengthSeekAndRewindInReadMode) {
   std::string plain = test::Pattern(150000);
   std::string stored = Compress(plain, false);
-  Stream* inner = test::Over(stored);
-  CVelDeflateStream d(inner, false);
-  ASSERT_EQ(d.Open(kModeRead), kOk);
-  EXPECT_EQ(d.GetLength(), -1);
-  ASSERT_EQ(d.Seek(140000, kSeekSet), kOk);
-  ASSERT_EQ(d.Seek(20, kSeekSet), kOk);  // backward: inflates again from the start
+  auto d = Inflating(stored, false);
+  EXPECT_EQ(d->GetLength(), -1);
+  ASSERT_EQ(d->Seek(140000, kSeekSet), kOk);
+  ASSERT_EQ(d->Seek(20, kSeekSet), kOk);  // backward: inflates again from the start
   char buf[4];
   int64_t done = 0;
-  ASSERT_EQ(d.Read(buf, 4, &done), kOk);
+  ASSERT_EQ(d->Read(buf, 4, &done), kOk);
   EXPECT_EQ(std::string(buf, 4), plain.substr(20, 4));
-  EXPECT_EQ(d.Seek(0, kSeekEnd), kNotPossible);
-  EXPECT_EQ(d.Seek(150001, kSeekSet), 12070519);
-  EXPECT_EQ(d.GetLength(), 150000);  // decoded to the end by now
-  ASSERT_EQ(d.Rewind(), kOk);
+  EXPECT_EQ(d->Seek(0, kSeekEnd), kNotPossible);
+  EXPECT_EQ(d->Seek(150001, kSeekSet), 12070519);
+  EXPECT_EQ(d->GetLength(), 150000);  // decoded to the end by now
+  ASSERT_EQ(d->Rewind(), kOk);
   int b = 0;
-  ASSERT_EQ(d.ReadByte(&b), kOk);
+  ASSERT_EQ(d->ReadByte(&b), kOk);
   EXPECT_EQ(b, static_cast<uint8_t>(plain[0]));
 }
 
 TEST(DeflateStreamTest, WholeFirstWindowRewindKeepsTheWindow) {
   std::string plain = Text(1000);
   std::string stored = Compress(plain, false);
-  Stream* inner = test::Over(stored);
-  CVelDeflateStream d(inner, false);
-  ASSERT_EQ(d.Open(kModeRead), kOk);
+  auto d = Inflating(stored, false);
   std::string out(1000, '\0');
   int64_t done = 0;
-  ASSERT_EQ(d.Read(out.data(), 1000, &done), kOk);
-  EXPECT_EQ(d.GetLength(), 1000);
-  int64_t inner_at = d.inner()->Tell();
-  ASSERT_EQ(d.Rewind(), kOk);
-  EXPECT_EQ(d.inner()->Tell(), inner_at);  // nothing read again
-  ASSERT_EQ(d.Read(out.data(), 1000, &done), kOk);
+  ASSERT_EQ(d->Read(out.data(), 1000, &done), kOk);
+  EXPECT_EQ(d->GetLength(), 1000);
+  int64_t inner_at = d->inner()->Tell();
+  ASSERT_EQ(d->Rewind(), kOk);
+  EXPECT_EQ(d->inner()->Tell(), inner_at);  // nothing read again
+  ASSERT_EQ(d->Read(out.data(), 1000, &done), kOk);
   EXPECT_EQ(out, plain);
 }
 
@@ -272,11 +271,7 @@ TEST(DeflateStreamTest, CloneKeepsTheRawFlag) {
   ASSERT_NE(clone, nullptr);
   EXPECT_EQ(clone->GetType(), kDeflateStream);
   ASSERT_EQ(clone->Open(kModeRead), kOk);
-  uint8_t* data = nullptr;
-  int64_t size = 0;
-  ASSERT_EQ(ReadWholeStream(clone.get(), &data, &size), kOk);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), plain);
-  delete[] data;
+  EXPECT_EQ(test::Whole(clone.get()), plain);
 }
 
 TEST(DeflateStreamTest, CreateStreamTakesTheInnerStream) {
