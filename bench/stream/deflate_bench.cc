@@ -65,20 +65,8 @@ void BM_ZlibInflateLoop(benchmark::State& state) {
 }
 
 void BM_DeflateStreamRead(benchmark::State& state) {
-  const auto& stored = Compressed();
-  std::vector<uint8_t> out(kChunk);
-  for (auto _ : state) {
-    Stream* inner = new CVelMemoryStream(const_cast<uint8_t*>(stored.data()),
-                                         static_cast<int64_t>(stored.size()),
-                                         static_cast<int64_t>(stored.size()));
-    CVelDeflateStream reader(inner, false);
-    reader.Open(kModeRead);
-    int64_t total = 0, done = 0;
-    while (reader.Read(out.data(), kChunk, &done) == kOk && done > 0) total += done;
-    if (total != kPlainSize) state.SkipWithError("short read");
-    benchmark::DoNotOptimize(out.data());
-  }
-  state.SetBytesProcessed(state.iterations() * kPlainSize);
+  bench::ReadThroughDecorator(state, Compressed(), kPlainSize,
+                              [](Stream*& inner) { return CVelDeflateStream(inner, false); });
 }
 
 // Alternating runs so that both see the same machine state.
