@@ -29,25 +29,16 @@
 #include "app/zoqe_dlg.h"
 #include "fake_container.h"
 #include "message_recorder.h"
+#include "window_test_util.h"
 
 using namespace zoqe;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
+using zoqe_test::Child;
+using zoqe_test::Corpus;
 using zoqe_test::MessageRecorder;
 
 namespace {
-
-QString Corpus(const char* name) {
-  return QStringLiteral(ZOQ_TEST_DATA_DIR "/package/") + QString::fromLatin1(name);
-}
-
-TreeItem* Child(TreeItem* parent, const QString& name) {
-  if (!parent) return nullptr;
-  for (auto& child : parent->children) {
-    if (child->name == name) return child.get();
-  }
-  return nullptr;
-}
 
 QStringList ChildNames(const TreeItem* parent) {
   QStringList names;

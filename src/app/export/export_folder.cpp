@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 namespace zoqe {
@@ -19,18 +20,26 @@ std::string FreshName() {
   return ".zoqe-partial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-// Whether the per-process descriptor folder can name a file relative to an
-// open directory (it is missing in some containers and chroots).
-bool HaveDescriptorPaths() {
-  static const bool have = ::access("/proc/self/fd", X_OK) == 0;
-  return have;
-}
-
 }  // namespace
 
 bool IsSafeExportName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+bool WriteAllBytes(int fd, const void* bytes, size_t count) {
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const ssize_t written = ::write(fd, next, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      if (written == 0) errno = EIO;
+      return false;
+    }
+    next += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
 }
 
 ExportFolder::ExportFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -64,11 +73,6 @@ ExportFolder::Result ExportFolder::Open(const std::string& path, ExportFolder* o
   return Result::kOk;
 }
 
-std::string ExportFolder::EntryPath(const std::string& entry) const {
-  if (HaveDescriptorPaths()) return "/proc/self/fd/" + std::to_string(fd_) + "/" + entry;
-  return (path_ == "/" ? std::string() : path_) + "/" + entry;
-}
-
 ExportFolder::Result ExportFolder::Subfolder(const std::string& name, unsigned mode,
                                              ExportFolder* out) const {
   if (!IsSafeExportName(name)) return Result::kUnsafeName;
@@ -96,13 +100,6 @@ ExportFolder::Result ExportFolder::Subfolder(const std::string& name, unsigned m
 ExportFolder::Result ExportFolder::WriteFile(const std::string& name,
                                              const Producer& produce) const {
   if (!IsSafeExportName(name)) return Result::kUnsafeName;
-  struct stat st;
-  if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    // A link planted where the file goes is refused rather than replaced, so
-    // that the user notices it; a folder cannot be replaced by a file.
-    if (S_ISLNK(st.st_mode)) return Result::kLink;
-    if (S_ISDIR(st.st_mode)) return Result::kNotAFolder;
-  }
   std::string fresh;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
@@ -112,19 +109,43 @@ ExportFolder::Result ExportFolder::WriteFile(const std::string& name,
     if (fd < 0 && errno != EEXIST) return Result::kSystemError;
   }
   if (fd < 0) return Result::kSystemError;
-  ::close(fd);
-  if (!produce(EntryPath(fresh))) {
+  const bool produced = produce(fd);
+  // close reports write-back errors some file systems only see then.
+  const bool closed = ::close(fd) == 0;
+  if (!produced || !closed) {
     ::unlinkat(fd_, fresh.c_str(), 0);
-    return Result::kWriteFailed;
+    return produced ? Result::kSystemError : Result::kWriteFailed;
   }
-  // rename replaces a link that appeared meanwhile instead of following it.
-  if (::renameat(fd_, fresh.c_str(), fd_, name.c_str()) != 0) {
-    const int saved = errno;
-    ::unlinkat(fd_, fresh.c_str(), 0);
-    errno = saved;
-    return Result::kSystemError;
+  return PlaceFile(fresh, name);
+}
+
+ExportFolder::Result ExportFolder::PlaceFile(const std::string& fresh,
+                                             const std::string& name) const {
+  // Mostly nothing stands at `name` yet: a rename that never replaces
+  // settles that without looking first.
+  if (::renameat2(fd_, fresh.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) == 0) {
+    return Result::kOk;
   }
-  return Result::kOk;
+  Result result = Result::kOk;
+  struct stat st;
+  // EINVAL and ENOSYS say the file system cannot rename that way: look.
+  if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
+    result = Result::kSystemError;
+  } else if (::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+             (S_ISLNK(st.st_mode) || S_ISDIR(st.st_mode))) {
+    // A link planted where the file goes is refused rather than replaced, so
+    // that the user notices it; a folder cannot be replaced by a file.
+    result = S_ISLNK(st.st_mode) ? Result::kLink : Result::kNotAFolder;
+  } else if (::renameat(fd_, fresh.c_str(), fd_, name.c_str()) == 0) {
+    // rename replaces a link that appeared meanwhile instead of following it.
+    return Result::kOk;
+  } else {
+    result = Result::kSystemError;
+  }
+  const int saved = errno;
+  ::unlinkat(fd_, fresh.c_str(), 0);
+  errno = saved;
+  return result;
 }
 
 }  // namespace zoqe

@@ -5,6 +5,7 @@
 // appears under its name only once it is complete.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,10 @@ namespace zoqe {
 
 // Whether `name` (UTF-8) can stand as one file or folder name below a folder.
 bool IsSafeExportName(const std::string& name);
+
+// Writes all `count` bytes to `fd`, carrying on after short writes and
+// interruptions; false (errno set) when the system refuses.
+bool WriteAllBytes(int fd, const void* bytes, size_t count);
 
 class ExportFolder {
  public:
@@ -43,20 +48,20 @@ class ExportFolder {
   // folder is fine; a link or a file of that name is refused).
   Result Subfolder(const std::string& name, unsigned mode, ExportFolder* out) const;
 
-  // Writes the file `name`: `produce` is handed the path of a fresh, empty
-  // file that only this call created (in this folder, under a hidden name)
-  // and fills it; when it returns true the file is renamed to `name`,
-  // replacing an older regular file of that name. Otherwise, or when a link
-  // or a folder stands at `name`, the fresh file is removed and nothing
-  // appears under `name`.
-  using Producer = std::function<bool(const std::string& fresh_path)>;
+  // Writes the file `name`: `produce` is handed the descriptor of a fresh,
+  // empty file that only this call created (in this folder, under a hidden
+  // name) and fills it; when it returns true and the file closes cleanly it
+  // is renamed to `name`, replacing an older regular file of that name.
+  // Otherwise, or when a link or a folder stands at `name`, the fresh file
+  // is removed and nothing appears under `name`.
+  using Producer = std::function<bool(int fd)>;
   Result WriteFile(const std::string& name, const Producer& produce) const;
 
  private:
   ExportFolder(int fd, std::string path);
-  // A path naming `entry` in this folder that cannot be redirected by
-  // renaming the folders above it.
-  std::string EntryPath(const std::string& entry) const;
+  // Renames the finished file `fresh` to `name`, refusing a link or a
+  // folder that stands there; removes `fresh` when it cannot.
+  Result PlaceFile(const std::string& fresh, const std::string& name) const;
 
   int fd_ = -1;
   std::string path_;

@@ -1,7 +1,10 @@
 #include "app/export/export_job.h"
 
+#include <memory>
+
 #include "app/export/export_folder.h"
 #include "package/utf.h"
+#include "stream/stream.h"
 
 namespace zoqe {
 
@@ -95,14 +98,11 @@ bool ExportJob::ExportFolderNode(zoq::PathNode* node, const ExportFolder& target
 bool ExportJob::ExportPart(zoq::PathNode* node, const ExportFolder& target) {
   std::string name = zoq::Utf16ToUtf8(node->GetName());
   if (settings_.raw && IsSafeExportName(name)) name += kRawSuffix;
-  const std::u16string path = node->GetPath();
   int code = 0;
-  const ExportFolder::Result result =
-      target.WriteFile(name, [&](const std::string& fresh_path) {
-        std::string file = fresh_path;
-        code = container_->ExtractPart(path, &file, settings_.version, &options_);
-        return code == 0;
-      });
+  const ExportFolder::Result result = target.WriteFile(name, [&](int fd) {
+    code = CopyPart(node->GetPath(), fd);
+    return code == 0;
+  });
   const bool written = result == ExportFolder::Result::kOk;
   if (written) {
     ++parts_written_;
@@ -113,6 +113,34 @@ bool ExportJob::ExportPart(zoq::PathNode* node, const ExportFolder& target) {
   // A stop asked for during this part takes effect once it is written.
   const bool go_on = Advance(node);
   return written && go_on;
+}
+
+int ExportJob::CopyPart(const std::u16string& path, int fd) {
+  zoq::Stream* opened = nullptr;
+  const int code = container_->OpenPart(path, &opened, settings_.version, &options_, false);
+  std::unique_ptr<zoq::Stream> content(opened);
+  if (code != 0) return code;
+  if (content == nullptr) return zoq::kFailed;
+  if (piece_ == nullptr) piece_ = std::make_unique<uint8_t[]>(kPieceSize);
+  for (bool end = false; !end;) {
+    // Fill the whole piece before writing: a decoder may hand out less than
+    // asked for, and few large writes cost less than many small ones.
+    int64_t filled = 0;
+    while (filled < kPieceSize) {
+      int64_t done = 0;
+      const int read = content->Read(piece_.get() + filled, kPieceSize - filled, &done);
+      if (read != 0) return read;  // a decoding failure: the part is not whole
+      if (done <= 0) {
+        end = true;
+        break;
+      }
+      filled += done;
+    }
+    if (!WriteAllBytes(fd, piece_.get(), static_cast<size_t>(filled))) {
+      return zoq::kTargetFileFailed;
+    }
+  }
+  return 0;
 }
 
 }  // namespace zoqe

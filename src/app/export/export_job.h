@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,12 +59,16 @@ class ExportJob {
   int64_t parts_written() const { return parts_written_; }
   int64_t parts_failed() const { return parts_failed_; }
   // The package code of the last part that could not be extracted (0 when
-  // it was refused before extraction).
+  // the part was refused for its name, for what stands at its place or by
+  // the file system).
   int last_code() const { return last_code_; }
 
  private:
   bool ExportFolderNode(zoq::PathNode* node, const ExportFolder& target);
   bool ExportPart(zoq::PathNode* node, const ExportFolder& target);
+  // Writes the part's content at the export's version to `fd`: 0, or the
+  // code of the failure (opening, decoding, or 5066 when writing fails).
+  int CopyPart(const std::u16string& path, int fd);
   // Whether a child met inside a folder exists at the export's version.
   bool ExistsAtVersion(zoq::PathNode* node);
   // Whether a part with this information has content at `version`.
@@ -76,6 +81,9 @@ class ExportJob {
   zoq::DecodeOptions options_;
   Progress progress_;
   std::unordered_map<const zoq::PathNode*, int64_t> sizes_;
+  // Buffer of CopyPart, made once for the whole export.
+  static constexpr int64_t kPieceSize = int64_t{1} << 20;
+  std::unique_ptr<uint8_t[]> piece_;
   bool cancelled_ = false;
   int64_t parts_done_ = 0;
   int64_t bytes_done_ = 0;

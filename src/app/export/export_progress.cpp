@@ -9,8 +9,9 @@ namespace zoqe {
 namespace {
 
 constexpr int kSteps = 1000;
-// Redrawing after every small part would cost more than the parts.
-constexpr qint64 kUpdateMs = 30;
+// A few redraws a second: redrawing (and handling events) after every
+// small part would cost more than writing the parts.
+constexpr qint64 kUpdateMs = 200;
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 
 #include "app/export/select_dir.h"
 #include "fake_container.h"
+#include "window_test_util.h"
 #include "package/container.h"
 
 namespace export_test {
@@ -60,9 +61,24 @@ inline bool WritePackage(const QString& file, const std::vector<PartSpec>& parts
   return container->Save(zoq::kSaveIncremental, false) == 0;
 }
 
+inline bool WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 inline QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether `folder` holds a.txt of the history corpus package exactly as it
+// stood at version 2 (which differs in length from the newest).
+inline bool WrittenAtVersion2(zoq::Container* package, const QString& folder) {
+  QByteArray expected;
+  QByteArray newest;
+  return zoqe_test::ReadWholePart(package, u"/a.txt", 2, nullptr, &expected) &&
+         zoqe_test::ReadWholePart(package, u"/a.txt", 0, nullptr, &newest) &&
+         newest.size() != expected.size() && ReadAll(folder + QStringLiteral("/a.txt")) == expected;
 }
 
 // Every entry below `folder`, relative, with "/" after folders, sorted.
@@ -83,24 +99,28 @@ inline QStringList Listing(const QString& folder) {
   return names;
 }
 
-// A fake package whose parts are extracted from their content; paths in
-// `failing` answer 5066 instead. Records every extraction asked for.
+// A fake package whose parts can be read (export) and extracted (the part
+// viewer); paths in `failing` answer 5066 instead. Records every read and
+// extraction asked for.
 class ExtractingContainer : public zoqe_test::FakeContainer {
  public:
   explicit ExtractingContainer(zoqe_test::FakePackage* package)
       : FakeContainer(package), package_(package) {}
 
+  int OpenPart(const std::u16string& path, zoq::Stream** out, int revision_limit,
+               const zoq::DecodeOptions* options, bool keep) override {
+    *out = nullptr;
+    const int code = Ask(path, revision_limit, options);
+    return code != 0 ? code : FakeContainer::OpenPart(path, out, revision_limit, options, keep);
+  }
+
   int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
                   const zoq::DecodeOptions* options) override {
-    extracted.push_back(path);
-    limits.push_back(revision_limit);
-    codes.push_back(options ? options->code : -1);
-    auto found = package_->parts.find(path);
-    if (found == package_->parts.end()) return zoq::kNoSuchNode;
-    if (failing.count(path) != 0) return 5066;
+    const int code = Ask(path, revision_limit, options);
+    if (code != 0) return code;
     QFile file(QFile::decodeName(QByteArray::fromStdString(*target)));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 5066;
-    const std::string& content = found->second.content;
+    const std::string& content = package_->parts.find(path)->second.content;
     file.write(content.data(), static_cast<qint64>(content.size()));
     return 0;
   }
@@ -117,6 +137,15 @@ class ExtractingContainer : public zoqe_test::FakeContainer {
   std::vector<int> codes;
 
  private:
+  // Records the request; 0 when the part can be handed out.
+  int Ask(const std::u16string& path, int revision_limit, const zoq::DecodeOptions* options) {
+    extracted.push_back(path);
+    limits.push_back(revision_limit);
+    codes.push_back(options ? options->code : -1);
+    if (package_->parts.count(path) == 0) return zoq::kNoSuchNode;
+    return failing.count(path) != 0 ? 5066 : 0;
+  }
+
   zoqe_test::FakePackage* package_;
 };
 

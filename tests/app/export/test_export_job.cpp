@@ -6,7 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "app/export/export_folder.h"
 #include "app/export/export_job.h"
@@ -17,14 +20,11 @@ using namespace zoqe;
 using export_test::ExtractingContainer;
 using export_test::Listing;
 using export_test::ReadAll;
+using zoqe_test::Corpus;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 
 namespace {
-
-QString Corpus(const char* name) {
-  return QStringLiteral(ZOQ_TEST_DATA_DIR "/package/") + QString::fromLatin1(name);
-}
 
 FakePart Content(const char* text) {
   FakePart part;
@@ -35,6 +35,27 @@ FakePart Content(const char* text) {
 }
 
 std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Lowers the size files may grow to while it lives; a write past it fails
+// (EFBIG) instead of raising a signal.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_handler_)(int) = SIG_DFL;
+};
 
 ExportFolder OpenFolder(const QString& path) {
   ExportFolder folder;
@@ -103,24 +124,28 @@ class ExportJobTest : public QObject {
     package.folders = {u"/sub/"};
     package.AddPart(u"/sub/inner.txt", Content("inner"));
     package.AddPart(u"/page.xml", Content("<new/>"));
+    package.AddPart(u"/dir.txt", Content("file"));
     ExtractingContainer container(&package);
     QCOMPARE(container.OpenFile("", true), 0);
-    QFile victim(outside_ + QStringLiteral("/victim.xml"));
-    QVERIFY(victim.open(QIODevice::WriteOnly));
-    victim.write("<old/>");
-    victim.close();
+    const QString victim = outside_ + QStringLiteral("/victim.xml");
+    QVERIFY(export_test::WriteAll(victim, "<old/>"));
     QVERIFY(QFile::link(outside_, target_ + QStringLiteral("/sub")));
-    QVERIFY(QFile::link(victim.fileName(), target_ + QStringLiteral("/page.xml")));
+    QVERIFY(QFile::link(victim, target_ + QStringLiteral("/page.xml")));
+    // A folder where a file goes is no place for it either.
+    QVERIFY(QDir(target_).mkdir(QStringLiteral("dir.txt")));
 
     ExportJob job(&container, ExportSettings{});
     const ExportFolder folder = OpenFolder(target_);
     QVERIFY(!job.Export(container.GetNode(u"/sub/"), folder, true));
     QVERIFY(!job.Export(container.GetNode(u"/page.xml"), folder, true));
+    QVERIFY(!job.Export(container.GetNode(u"/dir.txt"), folder, true));
     QCOMPARE(Listing(outside_), QStringList{"victim.xml"});
-    QCOMPARE(ReadAll(victim.fileName()), QByteArray("<old/>"));
+    QCOMPARE(ReadAll(victim), QByteArray("<old/>"));
     QVERIFY(QFileInfo(target_ + QStringLiteral("/page.xml")).isSymLink());
+    // Nothing else is left behind, no hidden half-written file either.
+    QCOMPARE(Listing(target_), (QStringList{"dir.txt/", "page.xml", "sub"}));
     QCOMPARE(job.parts_written(), int64_t{0});
-    QCOMPARE(job.parts_failed(), int64_t{2});
+    QCOMPARE(job.parts_failed(), int64_t{3});
   }
 
   void corruptPartIsAFailureAndLeavesNothing() {
@@ -149,19 +174,45 @@ class ExportJobTest : public QObject {
     package.AddPart(u"/a.txt", Content("new"));
     ExtractingContainer container(&package);
     QCOMPARE(container.OpenFile("", true), 0);
-    QFile old(target_ + QStringLiteral("/a.txt"));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old");
-    old.close();
+    const QString old = target_ + QStringLiteral("/a.txt");
+    QVERIFY(export_test::WriteAll(old, "old"));
     container.failing.insert(u"/a.txt");
     ExportJob job(&container, ExportSettings{});
     const ExportFolder folder = OpenFolder(target_);
     QVERIFY(!job.Export(container.GetNode(u"/a.txt"), folder, true));
-    QCOMPARE(ReadAll(old.fileName()), QByteArray("old"));
+    QCOMPARE(ReadAll(old), QByteArray("old"));
     container.failing.clear();
     QVERIFY(job.Export(container.GetNode(u"/a.txt"), folder, true));
-    QCOMPARE(ReadAll(old.fileName()), QByteArray("new"));
+    QCOMPARE(ReadAll(old), QByteArray("new"));
     QCOMPARE(Listing(target_), QStringList{"a.txt"});
+  }
+
+  void largePartIsWholeAndARefusedWriteLeavesNothing() {
+    FakePackage package;
+    // 2.5 MiB of varied text: several writes of the export's buffer.
+    std::string big(5 << 19, 'x');
+    for (size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>('a' + i % 26);
+    FakePart part = Content("");
+    part.content = big;
+    part.size = static_cast<int64_t>(big.size());
+    package.AddPart(u"/big.bin", part);
+    ExtractingContainer container(&package);
+    QCOMPARE(container.OpenFile("", true), 0);
+    const QString old = target_ + QStringLiteral("/big.bin");
+    QVERIFY(export_test::WriteAll(old, "old"));
+    ExportJob job(&container, ExportSettings{});
+    const ExportFolder folder = OpenFolder(target_);
+    {
+      // The system refuses to let files grow past 1 MiB: the write fails
+      // partway through the part.
+      FileSizeLimit limit(1 << 20);
+      QVERIFY(!job.Export(container.GetNode(u"/big.bin"), folder, true));
+    }
+    QCOMPARE(job.last_code(), int{zoq::kTargetFileFailed});
+    QCOMPARE(ReadAll(old), QByteArray("old"));
+    QCOMPARE(Listing(target_), QStringList{"big.bin"});
+    QVERIFY(job.Export(container.GetNode(u"/big.bin"), folder, true));
+    QVERIFY(ReadAll(old) == QByteArray::fromStdString(big));
   }
 
   void folderOrderAndFirstFailureStopsTheFolder() {
@@ -194,15 +245,7 @@ class ExportJobTest : public QObject {
     ExportJob job(container.get(), settings);
     const ExportFolder folder = OpenFolder(target_);
     QVERIFY(job.Export(container->GetNode(u"/a.txt"), folder, true));
-    int64_t length = 0;
-    QCOMPARE(container->ReadPart(u"/a.txt", nullptr, &length, 2, nullptr), 0);
-    QByteArray expected(static_cast<qsizetype>(length), '\0');
-    QCOMPARE(container->ReadPart(u"/a.txt", expected.data(), &length, 2, nullptr), 0);
-    const QByteArray written = ReadAll(target_ + QStringLiteral("/a.txt"));
-    QCOMPARE(written, expected);
-    int64_t newest = 0;
-    QCOMPARE(container->ReadPart(u"/a.txt", nullptr, &newest, 0, nullptr), 0);
-    QVERIFY(newest != length);
+    QVERIFY(export_test::WrittenAtVersion2(container.get(), target_));
 
     // A whole folder at version 2 passes over parts that came later instead
     // of failing on them.

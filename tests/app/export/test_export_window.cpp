@@ -22,25 +22,20 @@
 #include "app/zoqe_dlg.h"
 #include "export_test_util.h"
 #include "message_recorder.h"
+#include "window_test_util.h"
 
 using namespace zoqe;
 using export_test::ChooseFolder;
 using export_test::Listing;
 using export_test::PartSpec;
 using export_test::ReadAll;
+using zoqe_test::Child;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::MessageRecorder;
+using zoqe_test::ReadWholePart;
 
 namespace {
-
-TreeItem* Child(TreeItem* parent, const QString& name) {
-  if (!parent) return nullptr;
-  for (auto& child : parent->children) {
-    if (child->name == name) return child.get();
-  }
-  return nullptr;
-}
 
 QByteArray Text(int repeat, const char* line) {
   QByteArray bytes;
@@ -151,11 +146,9 @@ class ExportWindowTest : public QObject {
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(target), (QStringList{"page.xml", "page.xml.zoqf"}));
 
-    zoq::DecodeOptions stored{0, nullptr};
-    int64_t length = 0;
-    QCOMPARE(window_->package()->ReadPart(u"/page.xml", nullptr, &length, 0, &stored), 0);
-    QByteArray expected(static_cast<qsizetype>(length), '\0');
-    QCOMPARE(window_->package()->ReadPart(u"/page.xml", expected.data(), &length, 0, &stored), 0);
+    const zoq::DecodeOptions stored{0, nullptr};
+    QByteArray expected;
+    QVERIFY(ReadWholePart(window_->package(), u"/page.xml", 0, &stored, &expected));
     QCOMPARE(ReadAll(target + QStringLiteral("/page.xml.zoqf")), expected);
     QVERIFY(expected.size() < page_.size());
     QCOMPARE(ReadAll(target + QStringLiteral("/page.xml")), page_);
@@ -248,14 +241,7 @@ class ExportWindowTest : public QObject {
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
-    int64_t length = 0;
-    QCOMPARE(window_->package()->ReadPart(u"/a.txt", nullptr, &length, 2, nullptr), 0);
-    QByteArray expected(static_cast<qsizetype>(length), '\0');
-    QCOMPARE(window_->package()->ReadPart(u"/a.txt", expected.data(), &length, 2, nullptr), 0);
-    QCOMPARE(ReadAll(target + QStringLiteral("/a.txt")), expected);
-    int64_t newest = 0;
-    QCOMPARE(window_->package()->ReadPart(u"/a.txt", nullptr, &newest, 0, nullptr), 0);
-    QVERIFY(newest != length);
+    QVERIFY(export_test::WrittenAtVersion2(window_->package(), target));
   }
 
   void progressDialogCancelStopsAfterCurrentPart() {

@@ -28,39 +28,25 @@
 #include "app/zoqe_dlg.h"
 #include "message_recorder.h"
 #include "test_packages.h"
+#include "window_test_util.h"
 
 using namespace zoqe;
+using zoqe_test::Child;
+using zoqe_test::ItemAt;
 using zoqe_test::MessageRecorder;
 using Sci = QsciScintillaBase;
 
 namespace {
-
-TreeItem* Child(TreeItem* parent, const QString& name) {
-  if (!parent) return nullptr;
-  for (auto& child : parent->children) {
-    if (child->name == name) return child.get();
-  }
-  return nullptr;
-}
-
-// The item at a path below the main root ("img/small.png").
-TreeItem* ItemAt(TreeItem* root, const QString& path) {
-  TreeItem* item = root;
-  for (const QString& name : path.split(QLatin1Char('/'))) item = Child(item, name);
-  return item;
-}
 
 QString ShownText(const CZOQEDlg& window) {
   return QString::fromUtf8(TextViewBytes(window.text_view()));
 }
 
 QString ReadPart(zoq::Container* package, const char16_t* path, const zoq::KeyInfo* key = nullptr) {
-  int64_t length = 0;
   zoq::DecodeOptions options;
   options.key = key;
-  if (package->ReadPart(path, nullptr, &length, 0, &options) != 0) return QStringLiteral("<fail>");
-  QByteArray bytes(length, '\0');
-  package->ReadPart(path, bytes.data(), &length, 0, &options);
+  QByteArray bytes;
+  if (!zoqe_test::ReadWholePart(package, path, 0, &options, &bytes)) return QStringLiteral("<fail>");
   return QString::fromUtf8(bytes);
 }
 
