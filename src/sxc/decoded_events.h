@@ -13,6 +13,9 @@ namespace zoq {
 class DecodedEvents {
  public:
   virtual ~DecodedEvents() = default;
+  // Before StartDocument: how many bytes the inflated structure and values
+  // take, from which the size of the document's text can be guessed.
+  virtual void ExpectSize(size_t /*structure_bytes*/, size_t /*value_bytes*/) {}
   virtual void StartDocument() {}
   virtual void EndDocument() {}
   virtual void StartElement(const SchemaNode& element) = 0;

@@ -60,6 +60,9 @@ template <typename Walk>
 bool SxcDecoder::Guarded(const Walk& walk, std::string* error) {
   try {
     walk();
+    size_t value_bytes = 0;
+    for (const ValueItem& item : items_) value_bytes += item.size;
+    events_->ExpectSize(static_cast<size_t>(end_ - cursor_), value_bytes);
     events_->StartDocument();
     DecodeRoot();
     events_->EndDocument();

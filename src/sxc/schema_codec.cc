@@ -1,5 +1,6 @@
 #include "sxc/schema_codec.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "sxc/decoder.h"
@@ -21,6 +22,15 @@ class SinkAdapter : public DecodedEvents {
   SinkAdapter(XmlEventSink* sink, SchemaCodec* codec)
       : sink_(sink), codec_(codec), utf8_(sink->AcceptsUtf8Text()) {}
 
+  void ExpectSize(size_t structure_bytes, size_t value_bytes) override {
+    // Values appear about as long as text as they are stored; each
+    // structure byte stands for a few tags. An overestimate costs only
+    // address space.
+    constexpr size_t kMarkupPerStructureByte = 24;
+    if (structure_bytes < SIZE_MAX / kMarkupPerStructureByte / 2 && value_bytes < SIZE_MAX / 2) {
+      sink_->ExpectTextSize(value_bytes + structure_bytes * kMarkupPerStructureByte + 4096);
+    }
+  }
   void StartDocument() override { sink_->StartDocument(); }
   void EndDocument() override { sink_->EndDocument(); }
   void StartElement(const SchemaNode& e) override { sink_->StartElement(e.name.c_str()); }

@@ -10,6 +10,8 @@ namespace zoq {
 class XmlEventSink {
  public:
   virtual ~XmlEventSink() = default;
+  // A guess of the text's size, given before StartDocument (optional).
+  virtual void ExpectTextSize(size_t /*bytes*/) {}
   virtual void StartDocument() = 0;
   virtual void EndDocument() = 0;
   virtual void StartElement(const char16_t* name) = 0;

@@ -79,6 +79,11 @@ void XmlWriter::Spill() {
   buffer_.clear();
 }
 
+void XmlWriter::ExpectTextSize(size_t bytes) {
+  constexpr size_t kMostReserved = size_t{1} << 30;
+  if (text_ != nullptr && bytes <= kMostReserved) text_->reserve(bytes);
+}
+
 void XmlWriter::StartDocument() {
   if (!HasOutput()) return;
   buffer_.clear();
@@ -106,14 +111,12 @@ void XmlWriter::CloseStartTag() {
 }
 
 void XmlWriter::AppendName(const char16_t* name) {
-  for (const char16_t* p = name; *p != 0; ++p) {
-    if (*p < 0x80) {
-      out_.push_back(static_cast<char>(*p));
-    } else {
-      AppendUtf16AsUtf8(std::u16string_view(p), &out_);
-      break;
-    }
-  }
+  size_t ascii = 0;
+  while (name[ascii] != 0 && name[ascii] < 0x80) ++ascii;
+  const size_t at = out_.size();
+  out_.resize(at + ascii);
+  for (size_t i = 0; i < ascii; ++i) out_[at + i] = static_cast<char>(name[i]);
+  if (name[ascii] != 0) AppendUtf16AsUtf8(std::u16string_view(name + ascii), &out_);
 }
 
 void XmlWriter::StartElement(const char16_t* name) {

@@ -18,6 +18,9 @@ class XmlWriter : public XmlEventSink {
   explicit XmlWriter(std::string* text);
   ~XmlWriter() override;
 
+  // Reserves room for text of that size when writing into a string, so that
+  // a long document is not copied as it grows.
+  void ExpectTextSize(size_t bytes) override;
   void StartDocument() override;
   void EndDocument() override;
   void StartElement(const char16_t* name) override;

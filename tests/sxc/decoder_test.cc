@@ -108,11 +108,9 @@ class DecoderTest : public ::testing::Test {
     b.SetChildren(r, {x_, all});
     b.SetChildren(all, {p_, q_});
     b.SetRoots({r});
-    path_ = b.WriteTemp();
-    codec_ = SchemaCodec::Create(path_);
+    codec_ = b.Codec();
     ASSERT_NE(codec_, nullptr);
   }
-  void TearDown() override { remove(path_.c_str()); }
 
   SxcParts Valid() const {
     SxcParts parts;
@@ -127,7 +125,6 @@ class DecoderTest : public ::testing::Test {
     return codec_->DecodeToString(sxc.data(), sxc.size(), xml, error);
   }
 
-  std::string path_;
   std::unique_ptr<SchemaCodec> codec_;
   int a_ = 0, x_ = 0, p_ = 0, q_ = 0;
 };
@@ -237,8 +234,7 @@ TEST(DecoderDepthTest, HostileNestingFailsCleanly) {
   b.SetChildren(n, {n});
   b.SetChildren(root, {n});
   b.SetRoots({root});
-  const std::string path = b.WriteTemp();
-  auto codec = SchemaCodec::Create(path);
+  auto codec = b.Codec();
   ASSERT_NE(codec, nullptr);
   SxcParts parts;
   parts.structure.assign(100000, 0x80);  // every n holds another n
@@ -246,7 +242,6 @@ TEST(DecoderDepthTest, HostileNestingFailsCleanly) {
   std::string xml, error;
   EXPECT_FALSE(codec->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
   EXPECT_NE(error.find("deeper"), std::string::npos) << error;
-  remove(path.c_str());
 }
 
 TEST_F(DecoderTest, DecodeFileLeavesNoPartialOutput) {

@@ -122,12 +122,9 @@ class ChoiceEncoderTest : public ::testing::Test {
     b.SetChildren(m, {e});
     b.SetChildren(once, {d, e});
     b.SetRoots({r});
-    path_ = b.WriteTemp();
-    codec_ = SchemaCodec::Create(path_);
+    codec_ = b.Codec();
     ASSERT_NE(codec_, nullptr);
   }
-  void TearDown() override { remove(path_.c_str()); }
-  std::string path_;
   std::unique_ptr<SchemaCodec> codec_;
 };
 
@@ -188,12 +185,10 @@ TEST(EncoderSelfCheckTest, NestedLeadingGroupsNeverStoreAnotherDocument) {
   b.SetChildren(first, {a});
   b.SetChildren(second, {c});
   b.SetRoots({r});
-  const std::string path = b.WriteTemp();
-  auto codec = SchemaCodec::Create(path);
+  auto codec = b.Codec();
   ASSERT_NE(codec, nullptr);
   const std::string result = test::RoundTrip(*codec, "<r><a>1</a><c>2</c></r>");
   EXPECT_TRUE(result == Expect("<r><a>1</a><c>2</c></r>") || result.rfind("FAILED", 0) == 0) << result;
-  remove(path.c_str());
 }
 
 }  // namespace

@@ -149,4 +149,11 @@ std::string BsgBuilder::WriteTemp() const {
   return path;
 }
 
+std::unique_ptr<SchemaCodec> BsgBuilder::Codec() const {
+  const std::string path = WriteTemp();
+  auto codec = SchemaCodec::Create(path);
+  remove(path.c_str());
+  return codec;
+}
+
 }  // namespace zoq::test

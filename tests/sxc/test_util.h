@@ -48,6 +48,9 @@ class BsgBuilder {
   std::vector<uint8_t> Bytes() const;
   // Writes a temporary file and answers its path.
   std::string WriteTemp() const;
+  // A codec for the built schema (null when it does not load); the
+  // temporary file is gone again.
+  std::unique_ptr<SchemaCodec> Codec() const;
 
  private:
   struct Node {

@@ -9,76 +9,85 @@ namespace {
 
 constexpr char kDecl[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
-TEST(XmlWriterTest, EscapesTextAndAttributesOnOneLine) {
-  std::string out;
-  XmlWriter writer(&out);
-  writer.StartDocument();
-  writer.StartElement(u"a");
-  writer.StartAttribute(u"b");
-  writer.WriteText(u"x<y", -1);
-  writer.EndAttribute();
-  writer.WriteText(u"1 & 2", -1);
-  writer.StartElement(u"c");
-  writer.EndElement(u"c");
-  writer.WriteAsciiText("\"'>", -1);
-  writer.EndElement(u"a");
-  writer.EndDocument();
-  EXPECT_EQ(out, std::string(kDecl) + "<a b=\"x&lt;y\">1 &amp; 2<c></c>&quot;&apos;&gt;</a>");
+// A writer into a string, its document started; Text() is what follows the
+// declaration.
+class XmlWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { writer_.StartDocument(); }
+  std::string Text() const {
+    EXPECT_EQ(out_.compare(0, sizeof kDecl - 1, kDecl), 0) << out_;
+    return out_.substr(sizeof kDecl - 1);
+  }
+  std::string out_;
+  XmlWriter writer_{&out_};
+};
+
+TEST_F(XmlWriterTest, EscapesTextAndAttributesOnOneLine) {
+  writer_.StartElement(u"a");
+  writer_.StartAttribute(u"b");
+  writer_.WriteText(u"x<y", -1);
+  writer_.EndAttribute();
+  writer_.WriteText(u"1 & 2", -1);
+  writer_.StartElement(u"c");
+  writer_.EndElement(u"c");
+  writer_.WriteAsciiText("\"'>", -1);
+  writer_.EndElement(u"a");
+  writer_.EndDocument();
+  EXPECT_EQ(Text(), "<a b=\"x&lt;y\">1 &amp; 2<c></c>&quot;&apos;&gt;</a>");
 }
 
-TEST(XmlWriterTest, NumbersAndBooleans) {
-  EXPECT_EQ(FormatDouble(2.5), "2.5");
-  EXPECT_EQ(FormatDouble(3.0), "3");
-  EXPECT_EQ(FormatDouble(-0.25), "-0.25");
-  EXPECT_EQ(FormatDouble(100.0), "100");
-  EXPECT_EQ(FormatDouble(0.0), "0");
-  EXPECT_EQ(FormatDouble(1.0000001), "1");
-  EXPECT_EQ(FormatDouble(1e15), "1000000000000000");
+TEST_F(XmlWriterTest, NumbersAndBooleans) {
+  const std::pair<double, const char*> formats[] = {
+      {2.5, "2.5"},   {3.0, "3"},          {-0.25, "-0.25"}, {100.0, "100"},
+      {0.0, "0"},     {1.0000001, "1"},    {1e15, "1000000000000000"},
+      {1.0 / 0.0, "INF"}, {-1.0 / 0.0, "-INF"}};
+  for (const auto& [value, text] : formats) EXPECT_EQ(FormatDouble(value), text) << value;
   EXPECT_EQ(FormatDouble(1e300).size(), 301u) << "large values are written in full";
-  EXPECT_EQ(FormatDouble(1.0 / 0.0), "INF");
-  EXPECT_EQ(FormatDouble(-1.0 / 0.0), "-INF");
-  std::string out;
-  XmlWriter writer(&out);
-  writer.StartDocument();
-  writer.StartElement(u"n");
-  writer.WriteInt(-42);
-  writer.WriteBool(true);
-  writer.WriteBool(false);
-  writer.WriteDouble(-0.0015);
-  writer.EndElement(u"n");
-  EXPECT_EQ(out, std::string(kDecl) + "<n>-42truefalse-0.0015</n>");
+  writer_.StartElement(u"n");
+  writer_.WriteInt(-42);
+  writer_.WriteBool(true);
+  writer_.WriteBool(false);
+  writer_.WriteDouble(-0.0015);
+  writer_.EndElement(u"n");
+  EXPECT_EQ(Text(), "<n>-42truefalse-0.0015</n>");
 }
 
-TEST(XmlWriterTest, ZeroEndsTextAndAttributeTextKeepsTagOpen) {
-  std::string out;
-  XmlWriter writer(&out);
-  writer.StartDocument();
-  writer.StartElement(u"e");
-  writer.StartAttribute(u"k");
-  writer.WriteText(u"v", 1);  // must not close the start tag
-  writer.EndAttribute();
+TEST_F(XmlWriterTest, ZeroEndsTextAndAttributeTextKeepsTagOpen) {
+  writer_.StartElement(u"e");
+  writer_.StartAttribute(u"k");
+  writer_.WriteText(u"v", 1);  // must not close the start tag
+  writer_.EndAttribute();
   const char16_t text[] = {u'a', 0, u'b'};
-  writer.WriteText(text, 3);
-  writer.WriteUtf8Text("x\0y", 3);
-  writer.EndElement(u"e");
-  EXPECT_EQ(out, std::string(kDecl) + "<e k=\"v\">ax</e>");
+  writer_.WriteText(text, 3);
+  writer_.WriteUtf8Text("x\0y", 3);
+  writer_.EndElement(u"e");
+  EXPECT_EQ(Text(), "<e k=\"v\">ax</e>");
 }
 
-TEST(XmlWriterTest, NonAsciiTextAndMalformedInput) {
+TEST_F(XmlWriterTest, NonAsciiTextAndMalformedInput) {
+  writer_.StartElement(u"\u00e9t\u00e9");
+  writer_.WriteText(u"\u4e2d \U0001F600", -1);
+  const char16_t lone[] = {0xD800, u'x', 0};
+  writer_.WriteText(lone, -1);
+  writer_.WriteUtf8Text("\xff!", 2);
+  writer_.EndElement(u"\u00e9t\u00e9");
+  EXPECT_EQ(Text(), "<\xc3\xa9t\xc3\xa9>\xe4\xb8\xad \xf0\x9f\x98\x80\xef\xbf\xbdx\xef\xbf\xbd!</\xc3\xa9t\xc3\xa9>");
+}
+
+// The size guess reserves room once; an absurd guess reserves nothing.
+TEST(XmlWriterSizeTest, ExpectedSizeIsReservedWithinReason) {
   std::string out;
   XmlWriter writer(&out);
+  writer.ExpectTextSize(1 << 20);
   writer.StartDocument();
-  writer.StartElement(u"\u00e9t\u00e9");
-  writer.WriteText(u"\u4e2d \U0001F600", -1);
-  const char16_t lone[] = {0xD800, u'x', 0};
-  writer.WriteText(lone, -1);
-  writer.WriteUtf8Text("\xff!", 2);
-  writer.EndElement(u"\u00e9t\u00e9");
-  EXPECT_EQ(out, std::string(kDecl) +
-                     "<\xc3\xa9t\xc3\xa9>\xe4\xb8\xad \xf0\x9f\x98\x80\xef\xbf\xbdx\xef\xbf\xbd!</\xc3\xa9t\xc3\xa9>");
+  EXPECT_GE(out.capacity(), size_t{1} << 20);
+  std::string other;
+  XmlWriter absurd(&other);
+  absurd.ExpectTextSize(SIZE_MAX / 2);
+  EXPECT_LT(other.capacity(), size_t{1} << 20);
 }
 
-TEST(XmlWriterTest, FileOutputIsResetAtStart) {
+TEST(XmlWriterFileTest, FileOutputIsResetAtStart) {
   const std::string path = test::TempPath(".xml");
   test::WriteFile(path, "old content that is longer than the new one");
   {
