@@ -2,7 +2,8 @@
 // a decoder can work straight from those bytes instead of copying them out
 // first. Memory streams lend their buffer, dynamic memory streams one block
 // at a time, read-only sub-streams whatever their inner stream lends inside
-// their window. File streams lend nothing: a mapped file that another
+// their window; subclasses of these lend nothing, since they may read
+// differently. File streams lend nothing either: a mapped file that another
 // process shortens faults on access, and no check made before the access
 // can rule that out, so files are always read with pread.
 #pragma once

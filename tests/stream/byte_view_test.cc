@@ -70,7 +70,22 @@ TEST(ByteViewTest, SubStreamLendsWithinItsWindowOnly) {
   EXPECT_EQ(View(&sub, 1000), "");
 }
 
-TEST(ByteViewTest, FilesAreNeverLent) {
+// A subclass may read differently (here: never), so it lends nothing.
+class SilentMemoryStream : public CVelMemoryStream {
+ public:
+  using CVelMemoryStream::CVelMemoryStream;
+  int Read(void*, int64_t, int64_t* done) override {
+    if (done) *done = 0;
+    return kOk;
+  }
+};
+
+TEST(ByteViewTest, SubclassesAndFilesAreNeverLent) {
+  std::string content = "abcdef";
+  SilentMemoryStream silent(content.data(), 6, 6);
+  ASSERT_EQ(silent.Open(kModeRead), kOk);
+  EXPECT_EQ(View(&silent, 4), "<none>");
+
   test::TempDir dir;
   test::WriteFile(dir.File("f"), "file content");
   auto* file = new CVelFileStream(dir.File("f"), false);
