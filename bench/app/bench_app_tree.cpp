@@ -14,7 +14,6 @@
 
 #include "app/item_sort_proxy.h"
 #include "app/package_tree_model.h"
-#include "app/zoqe_app.h"
 #include "app/zoqe_dlg.h"
 #include "fake_container.h"
 #ifdef ZOQE_HAVE_GENERATED_PACKAGE
@@ -158,12 +157,3 @@ BENCHMARK(BM_OpenRealGenerated100k)->Unit(benchmark::kMillisecond)->Iterations(3
 #endif
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  zoqe::CZOQEApp app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

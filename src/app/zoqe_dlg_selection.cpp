@@ -10,6 +10,7 @@
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
 #include "app/item_sort_proxy.h"
+#include "app/part_codes.h"
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/stats_table.h"
@@ -19,16 +20,6 @@
 namespace zoqe {
 
 namespace {
-
-std::u16string ToU16(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
-
-std::vector<int> Codes(const zoq::PartInfo& info) {
-  const int count = std::clamp(info.code_count, 0, static_cast<int>(info.codes.size()));
-  return std::vector<int>(info.codes.begin(), info.codes.begin() + count);
-}
 
 // The part view modes the tree and the list ask for: chosen by extension.
 constexpr int kViewByExtension = 0;
@@ -53,7 +44,7 @@ void CZOQEDlg::ShowSelection(bool read_only) {
   const QString path = PackageTreeModel::PackagePath(item);
   const int version = PackageTreeModel::VersionOf(item);
   const int kind = PackageTreeModel::KindOf(item);
-  zoq::PathNode* node = path.isEmpty() ? nullptr : package_->GetNode(ToU16(path));
+  zoq::PathNode* node = path.isEmpty() ? nullptr : package_->GetNode(path.toStdU16String());
   if (!node) {
     SetItemCommands(kind, Selection::kNothing);
     return;
@@ -114,7 +105,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
   }
   int parts = 0, deleted = 0, folders = 0;
   for (const auto& child : item->children) {
-    zoq::PathNode* child_node = node->FindChild(ToU16(child->name));
+    zoq::PathNode* child_node = node->FindChild(child->name.toStdU16String());
     if (!child_node) continue;
     zoq::PartInfo info;
     package_->GetPartInfo(&info, child_node, version);
@@ -128,7 +119,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
     if (is_folder) {
       ++folders;
     } else {
-      row.filters = FilterText(Codes(info));
+      row.filters = FilterText(PartCodes(info));
       row.size = SizeText(info.size, 1, true) + QLatin1Char('B');
       row.versions = QString::number(info.revisions.size());
       row.newest = info.revisions.empty() ? QStringLiteral("0")

@@ -6,7 +6,6 @@
 // each, the command-line tool's CPU time from its child process usage.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -191,12 +190,3 @@ void BM_ExportExplorerAgainstCli(benchmark::State& state) {
 BENCHMARK(BM_ExportExplorerAgainstCli)->Unit(benchmark::kMillisecond)->Iterations(4)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

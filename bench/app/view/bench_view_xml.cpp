@@ -4,7 +4,6 @@
 // it. Run offscreen (QT_QPA_PLATFORM=offscreen).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -122,12 +121,3 @@ void BM_HexDumpOneMiB(benchmark::State& state) {
 BENCHMARK(BM_HexDumpOneMiB)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

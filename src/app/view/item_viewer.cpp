@@ -9,6 +9,7 @@
 
 #include "app/app_text.h"
 #include "app/message_box.h"
+#include "app/part_codes.h"
 #include "app/view/find_dialog.h"
 #include "app/view/key_dialog.h"
 #include "app/view/picture_ctrl.h"
@@ -23,11 +24,6 @@ namespace zoqe {
 
 namespace {
 
-std::u16string ToU16(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
-
 const QString& OpenFailure() {
   static const QString text = QStringLiteral("打开包内文件失败");
   return text;
@@ -35,10 +31,9 @@ const QString& OpenFailure() {
 
 bool HasSxcCode(zoq::Container* package, const QString& path) {
   zoq::PartInfo info;
-  if (package->GetPartInfoByPath(&info, ToU16(path), 0) != 0) return false;
-  const int count = std::clamp(info.code_count, 0, static_cast<int>(info.codes.size()));
-  return std::find(info.codes.begin(), info.codes.begin() + count, zoq::kEcsSxc) !=
-         info.codes.begin() + count;
+  if (package->GetPartInfoByPath(&info, path.toStdU16String(), 0) != 0) return false;
+  const std::vector<int> codes = PartCodes(info);
+  return std::find(codes.begin(), codes.end(), zoq::kEcsSxc) != codes.end();
 }
 
 bool ReadWholeFile(const QString& path, QByteArray* out) {
@@ -94,7 +89,7 @@ bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool
   options.code = zoq::kEcsEnd;
   options.key = window_->key_info();
   std::string target = QFile::encodeName(temp.target).toStdString();
-  const int code = package->ExtractPart(ToU16(path), &target, version, &options);
+  const int code = package->ExtractPart(path.toStdU16String(), &target, version, &options);
   if (code != 0) {
     // Nothing half-decoded is left behind or shown.
     QFile::remove(temp.target);

@@ -1,31 +1,22 @@
 #include "app/view/xml_write_back.h"
 
-#include <algorithm>
 #include <vector>
 
+#include "app/part_codes.h"
+
 namespace zoqe {
-
-namespace {
-
-std::u16string ToU16(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
-
-}  // namespace
 
 int StorePartContent(zoq::Container* package, const QString& part_path,
                      const QByteArray& content, const zoq::KeyInfo* key) {
   if (!package) return zoq::kSiteNoPackageOpen;
-  const std::u16string path = ToU16(part_path);
+  const std::u16string path = part_path.toStdU16String();
   zoq::PartInfo info;
   int code = package->GetPartInfoByPath(&info, path, 0);
   if (code != 0) return code;
   std::vector<zoq::EcsCodeArg> codes;
-  const int count = std::clamp(info.code_count, 0, static_cast<int>(info.codes.size()));
-  for (int i = 0; i < count; ++i) {
+  for (const int code : PartCodes(info)) {
     zoq::EcsCodeArg arg;
-    arg.code = info.codes[static_cast<size_t>(i)];
+    arg.code = code;
     if (arg.code == zoq::kEcsAdm) {
       if (!key || key->key_length <= 0) return zoq::kSiteNoKey;
       arg.key = key;
