@@ -160,7 +160,15 @@ int PackageContainer::LoadModel(int revision_limit) {
       stream_, header_, revision_limit, &path_pool_,
       [this, &first_stored](EntryFacts& facts, std::vector<ItemRef>& items) {
         auto entry = std::make_unique<Entry>();
-        if (path_map_.empty()) path_map_.reserve(items.size() * 2);
+        if (path_map_.empty()) {
+          // Room for the paths of every entry if the rest are like the
+          // first, so that the map is not rehashed as it grows; never more
+          // than the file could hold (no record takes less than a byte).
+          const auto expected = static_cast<int64_t>(items.size()) *
+                                std::max(1, header_.entry_count);
+          path_map_.reserve(static_cast<size_t>(
+              std::min(expected, std::max<int64_t>(stream_->GetLength(), 0) / 4 + 16)));
+        }
         for (const ItemRef& item : items) {
           ItemRecord& record = entry->records.emplace_back();
           record.revision = facts.revision;

@@ -15,12 +15,14 @@ int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit
   std::unordered_set<int64_t> seen;
   NameMap names(pool);
   std::vector<ItemRef> items;
+  // What the whole package may hold: one record per byte of the file.
+  TableBudget budget{file_length, file_length};
   int64_t offset = header.first_entry;
   for (int revision = 0; revision < count; ++revision) {
     if (offset <= 0 || !seen.insert(offset).second) return kBadNextEntry;
     EntryFacts entry;
     int code = ReadEntryRefs(stream, offset, header.width, header.version, file_length, &entry,
-                             &names, &items);
+                             &names, &items, &budget);
     if (code != kOk) return code;
     entry.revision = revision;
     offset = entry.next;

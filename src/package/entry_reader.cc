@@ -10,6 +10,7 @@
 #include "package/checked_read.h"
 #include "package/codes.h"
 #include "package/path.h"
+#include "package/table_inflate.h"
 #include "package/utf.h"
 
 namespace zoq {
@@ -122,18 +123,16 @@ bool StorePath(std::string_view utf8, PathPool* pool, std::u16string_view* out) 
   if (utf8.size() > 3 * kMaxPathLength) return false;
   // UTF-16 never needs more code units than UTF-8 has bytes.
   char16_t* at = pool->Reserve(utf8.size());
-  size_t length = 0;
-  for (; length < utf8.size(); ++length) {
-    const auto c = static_cast<uint8_t>(utf8[length]);
-    if (c >= 0x80) break;
-    at[length] = c;
+  const AsciiPath ascii = WidenAsciiPath(utf8.data(), utf8.size(), at);
+  if (ascii == AsciiPath::kRefused) return false;
+  if (ascii == AsciiPath::kNormalized) {
+    *out = pool->Commit(utf8.size());
+    return true;
   }
-  if (length < utf8.size()) {
-    std::u16string wide;
-    if (!Utf8ToUtf16(utf8, &wide)) return false;
-    std::copy(wide.begin(), wide.end(), at);
-    length = wide.size();
-  }
+  std::u16string wide;
+  if (!Utf8ToUtf16(utf8, &wide)) return false;
+  std::copy(wide.begin(), wide.end(), at);
+  const size_t length = wide.size();
   if (!IsNormalizedPath(std::u16string_view(at, length))) return false;
   *out = pool->Commit(length);
   return true;
@@ -141,11 +140,13 @@ bool StorePath(std::string_view utf8, PathPool* pool, std::u16string_view* out) 
 
 }  // namespace
 
-int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
+int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names) {
   out->Clear();
   if (size < 4) return kNameTableReadFailed;
   auto count = static_cast<int32_t>(LoadU32(data));
-  if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size)) return kNameTableReadFailed;
+  if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size) || count > max_names) {
+    return kNameTableReadFailed;
+  }
   size_t pos = 4;
   for (int32_t i = 0; i < count; ++i) {
     if (size - pos < 16) return kNameTableReadFailed;
@@ -170,14 +171,16 @@ int ParseNameTable(const uint8_t* data, size_t size, NameMap* out) {
 }
 
 int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
-                  std::vector<ItemRef>* out) {
+                  std::vector<ItemRef>* out, int64_t max_records) {
   out->clear();
   const size_t record = ItemRecordSize(width);
-  out->reserve(size / record);
+  out->reserve(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size / record),
+                                                     max_records)));
   for (size_t pos = 0; size - pos >= record; pos += record) {
     int type = data[pos] & 0x0F;
     if (type == kRecordListEnd) break;
     if (type > kRecordDeleted) return kItemListReadFailed;
+    if (static_cast<int64_t>(out->size()) >= max_records) return kItemListReadFailed;
     int64_t offset = LoadOffset(data + pos + 1, width);
     if (offset < 0) return kItemListReadFailed;
     NameKey key;
@@ -210,32 +213,61 @@ int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& na
   return kOk;
 }
 
-int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
-  return InflateTable(data, size, out, kNameTableReadFailed, [](const std::vector<uint8_t>& t) {
-    int64_t have = static_cast<int64_t>(t.size());
-    if (have > kMaxTableSize) return -1;
-    if (have < 4) return 0;
-    auto count = static_cast<int32_t>(LoadU32(t.data()));
-    if (count < 0) return -1;
-    return have > 4 + int64_t{count} * kMaxNameRecord ? -1 : 0;
-  });
+int64_t TableInflateLimit(size_t stored) {
+  const int64_t by_ratio =
+      std::max(kMinTableAllowance, static_cast<int64_t>(std::min<size_t>(stored, kMaxTableSize)) *
+                                       kMaxTableInflation);
+  return std::min(by_ratio, kMaxTableSize);
 }
 
-int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out) {
-  size_t scanned = 0;
-  const size_t record = ItemRecordSize(width);
+int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
+  if (InflateWhole(data, size, static_cast<size_t>(TableInflateLimit(size)), out) !=
+      InflateOutcome::kDone) {
+    out->clear();
+    return kNameTableReadFailed;
+  }
+  // More bytes than the count can need is no name table.
+  const int64_t have = static_cast<int64_t>(out->size());
+  if (have < 4) return kOk;  // the parse rejects it
+  auto count = static_cast<int32_t>(LoadU32(out->data()));
+  if (count < 0 || have > 4 + int64_t{count} * kMaxNameRecord) {
+    out->clear();
+    return kNameTableReadFailed;
+  }
+  return kOk;
+}
+
+int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
+                    int64_t max_records) {
+  const int64_t record = ItemRecordSize(width);
+  int64_t limit = TableInflateLimit(size);
+  // Room for the records allowed and the end record.
+  if (max_records < limit / record) limit = std::min(limit, (max_records + 1) * record);
+  switch (InflateWhole(data, size, static_cast<size_t>(limit), out)) {
+    case InflateOutcome::kDone:
+      return kOk;
+    case InflateOutcome::kBad:
+      return kItemListReadFailed;
+    case InflateOutcome::kTooBig:
+      break;
+  }
+  // Too long whole: either too many records, or bytes after the end record
+  // that are never needed. Inflate piece by piece up to the end record.
+  int64_t scanned = 0;
   return InflateTable(data, size, out, kItemListReadFailed,
-                      [&scanned, record](const std::vector<uint8_t>& t) {
-                        // Nothing after the end record is ever needed.
-                        for (; t.size() - scanned >= record; scanned += record) {
+                      [&scanned, record, limit, max_records](const std::vector<uint8_t>& t) {
+                        const auto have = static_cast<int64_t>(t.size());
+                        for (; have - scanned >= record; scanned += record) {
                           if ((t[scanned] & 0x0F) == kRecordListEnd) return 1;
+                          if (scanned / record >= max_records) return -1;
                         }
-                        return static_cast<int64_t>(t.size()) > kMaxTableSize ? -1 : 0;
+                        return have > limit ? -1 : 0;
                       });
 }
 
 int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
-                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items) {
+                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items,
+                  TableBudget* budget) {
   if (stream == nullptr || (width != 2 && width != 4 && width != 8) ||
       (version != 0x0100 && version != 0x0101)) {
     return kNotInitialized;
@@ -266,6 +298,12 @@ int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_
     return kChecksumFailed;
   }
 
+  // At most one record of each table per stored byte, and no more than
+  // the package has left.
+  const auto allowance = static_cast<int64_t>(stored.size());
+  const int64_t max_names = budget ? std::min(allowance, budget->names) : allowance;
+  const int64_t max_records = budget ? std::min(allowance, budget->records) : allowance;
+
   std::vector<uint8_t> plain;
   const uint8_t* table = stored.data();
   size_t table_size = name_length;
@@ -275,19 +313,23 @@ int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_
     table = plain.data();
     table_size = plain.size();
   }
-  int code = ParseNameTable(table, table_size, names);
+  int code = ParseNameTable(table, table_size, names, max_names);
   if (code != kOk) return code;
 
   table = stored.data() + name_length;
   table_size = stored.size() - name_length;
   if (flags & 0x02) {
-    code = InflateItemList(table, table_size, width, &plain);
+    code = InflateItemList(table, table_size, width, &plain, max_records);
     if (code != kOk) return code;
     table = plain.data();
     table_size = plain.size();
   }
-  code = ParseItemRefs(table, table_size, width, *names, items);
+  code = ParseItemRefs(table, table_size, width, *names, items, max_records);
   if (code != kOk) return code;
+  if (budget != nullptr) {
+    budget->names -= static_cast<int64_t>(names->size());
+    budget->records -= static_cast<int64_t>(items->size());
+  }
 
   out->offset = offset;
   out->bitstream = bitstream;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <utility>
 #include <string>
 #include <string_view>
@@ -55,7 +56,8 @@ class NameMap {
   PathPool* pool() const { return pool_; }
 
  private:
-  friend int ParseItemRefs(const uint8_t*, size_t, int, const NameMap&, std::vector<ItemRef>*);
+  friend int ParseItemRefs(const uint8_t*, size_t, int, const NameMap&, std::vector<ItemRef>*,
+                           int64_t);
   int Find(const NameKey& key) const;  // index or -1
 
   PathPool own_pool_;
@@ -69,34 +71,65 @@ class NameMap {
 // Inflated tables may not grow beyond this, whatever their counts say.
 constexpr int64_t kMaxTableSize = int64_t{1} << 30;
 
+// A compressed table may inflate to at most this many times its stored
+// size. Deflate reaches about 1032:1, but only on long runs of one byte;
+// the tables a writer makes carry a distinct key and path per record and
+// inflate 3 to 7 times, and even a table of 100,000 paths of 200 characters
+// that differ only in their last six inflates 57 times. 256 keeps every such
+// table readable while tying what a table may cost to its stored size.
+constexpr int64_t kMaxTableInflation = 256;
+// A stored table smaller than this may still inflate to this many bytes.
+constexpr int64_t kMinTableAllowance = 64 * 1024;
+
+// The most bytes a table of `stored` bytes may inflate to.
+int64_t TableInflateLimit(size_t stored);
+
+// Each record a table holds costs the model memory (an Item List record
+// about 150 bytes). A writer's records take several stored bytes each even
+// compressed (at least 2 for an Item List record, about 6 with its name), so
+// an entry may hold at most one record of each table per byte of its stored
+// tables, and a whole package at most one per byte of its file.
+struct TableBudget {
+  int64_t records = 0;  // Item List records left for the package
+  int64_t names = 0;    // name records left
+};
+
+constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
+
 // Plain Name Table -> key to path, the paths stored in the map's pool.
 // Paths that are not valid UTF-8 or not in normalized form are skipped; a
-// table that cannot be read gives 5023.
-int ParseNameTable(const uint8_t* data, size_t size, NameMap* out);
+// table that cannot be read, or that counts more than `max_names` records,
+// gives 5023.
+int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names = kNoLimit);
 
 // Plain Item List -> records, up to the end record or the last whole
-// record. A bad type, negative offset or unknown key gives 5024. The paths
-// view the name map's pool.
+// record. A bad type, negative offset or unknown key, or more than
+// `max_records` records, gives 5024. The paths view the name map's pool.
 int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
-                  std::vector<ItemRef>* out);
+                  std::vector<ItemRef>* out, int64_t max_records = kNoLimit);
 // The same with each path copied into its record.
 int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<RecordFacts>* out);
 
 // Inflates a stored Name Table (zlib format). Fails with 5023 when the data
 // does not inflate, or would exceed what its record count can need or
-// kMaxTableSize.
+// TableInflateLimit.
 int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
 
-// Inflates a stored Item List, stopping after its end record. Fails with
-// 5024 when the data does not inflate or exceeds kMaxTableSize.
-int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out);
+// Inflates a stored Item List; what follows its end record is not kept.
+// Fails with 5024 when the data does not inflate, exceeds TableInflateLimit,
+// or holds more than `max_records` records before its end record.
+int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
+                    int64_t max_records = kNoLimit);
 
 // Reads the entry at `offset` with every check; `file_length` bounds what
 // its lengths may claim. Fills everything in `out` but the revision and the
-// records, which go to `items` (paths in the pool of `names`).
+// records, which go to `items` (paths in the pool of `names`). The records
+// and names taken are counted off `budget` (null: this entry's own limits
+// only); an entry that would overdraw it fails with 5024 or 5023.
 int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
-                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items);
+                  EntryFacts* out, NameMap* names, std::vector<ItemRef>* items,
+                  TableBudget* budget = nullptr);
 
 // The same with the records, paths copied, in out->records.
 int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,

@@ -30,6 +30,31 @@ struct StoredPathRules {
 };
 constexpr StoredPathRules kStoredPathRules;
 
+// Bytes of a stored UTF-8 path, for the one-pass ASCII check: most copy
+// through; a separator ends a component; the rest need a closer look.
+enum ByteKind : uint8_t { kCopied = 0, kSlash = 1, kRefusedByte = 2, kHighByte = 3 };
+struct ByteKinds {
+  uint8_t kind[256] = {};
+  constexpr ByteKinds() {
+    for (int c = 0; c < 256; ++c) {
+      kind[c] = c >= 128                                  ? kHighByte
+                : c == '/'                                ? kSlash
+                : kStoredPathRules.refused[c]             ? kRefusedByte
+                                                          : kCopied;
+    }
+  }
+};
+constexpr ByteKinds kByteKinds;
+
+// A component of `length` code units: not empty, "." or "..", not
+// beginning with a space, nor ending with one before a "/".
+template <typename Char>
+bool ComponentAllowed(const Char* part, size_t length, bool before_slash) {
+  if (length == 0) return false;
+  if (part[0] == '.' && (length == 1 || (length == 2 && part[1] == '.'))) return false;
+  return part[0] != ' ' && !(before_slash && part[length - 1] == ' ');
+}
+
 }  // namespace
 
 int NormalizePath(std::u16string_view in, std::u16string* out) {
@@ -93,13 +118,35 @@ bool IsNormalizedPath(std::u16string_view path) {
       if (i == n) break;  // "/" itself, or a folder path's final "/"
       return false;       // an empty component
     }
-    const char16_t* part = path.data() + start;
-    if (part[0] == u'.' && (length == 1 || (length == 2 && part[1] == u'.'))) return false;
-    // A component may not begin with a space, nor end with one before "/".
-    if (part[0] == u' ' || (i < n && part[length - 1] == u' ')) return false;
+    if (!ComponentAllowed(path.data() + start, length, i < n)) return false;
     start = i + 1;
   }
   return true;
+}
+
+AsciiPath WidenAsciiPath(const char* utf8, size_t size, char16_t* out) {
+  const auto* in = reinterpret_cast<const uint8_t*>(utf8);
+  if (size == 0 || in[0] != '/') return AsciiPath::kRefused;
+  out[0] = u'/';
+  size_t start = 1;
+  for (size_t i = 1; i < size; ++i) {
+    const uint8_t c = in[i];
+    out[i] = c;
+    const uint8_t kind = kByteKinds.kind[c];
+    if (kind == kCopied) continue;
+    if (kind == kHighByte) return AsciiPath::kNotAscii;
+    if (kind == kRefusedByte || !ComponentAllowed(in + start, i - start, true)) {
+      return AsciiPath::kRefused;
+    }
+    start = i + 1;
+  }
+  // One code unit per byte: the length rule applies to the byte count. A
+  // final "/" (a folder path, or "/" itself) leaves an empty last component.
+  if (size > kMaxPathLength) return AsciiPath::kRefused;
+  if (start < size && !ComponentAllowed(in + start, size - start, false)) {
+    return AsciiPath::kRefused;
+  }
+  return AsciiPath::kNormalized;
 }
 
 }  // namespace zoq

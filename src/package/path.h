@@ -17,6 +17,13 @@ int NormalizePath(std::u16string_view in, std::u16string* out);
 // True when `path` normalizes to itself (what a stored path must be).
 bool IsNormalizedPath(std::u16string_view path);
 
+// A stored UTF-8 path widened to UTF-16 in one pass when it is all ASCII
+// (the usual case): the rules of IsNormalizedPath are checked while copying.
+enum class AsciiPath { kNormalized, kRefused, kNotAscii };
+// Writes up to `size` code units to `out`; only kNormalized leaves them
+// meaningful.
+AsciiPath WidenAsciiPath(const char* utf8, size_t size, char16_t* out);
+
 }  // namespace zoq
 
 namespace zoq {

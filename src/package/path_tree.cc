@@ -1,7 +1,8 @@
 #include "package/path_tree.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "package/codes.h"
 
@@ -220,19 +221,34 @@ TreeBuilder::TreeBuilder(TreeNode* root, size_t paths) : root_(root) {
   root_->ReserveNodes(paths + paths / 8);
 }
 
+size_t TreeBuilder::FolderHash::operator()(std::u16string_view folder) const {
+  // Four code units at a time: folder paths of one package share long
+  // prefixes but are short.
+  uint64_t h = folder.size() * 0x9E3779B97F4A7C15ull;
+  size_t i = 0;
+  for (; i + 4 <= folder.size(); i += 4) {
+    uint64_t word;
+    std::memcpy(&word, folder.data() + i, 8);
+    h = (h ^ word) * 0x100000001B3ull;
+    h ^= h >> 32;
+  }
+  for (; i < folder.size(); ++i) h = (h ^ folder[i]) * 0x100000001B3ull;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
 int TreeBuilder::Add(std::u16string_view path) {
   const size_t slash = path.rfind(u'/');
-  if (folder_node_ != nullptr && slash != std::u16string_view::npos && slash + 1 < path.size() &&
-      path.substr(0, slash + 1) == folder_) {
-    if (folder_node_->Ensure(path.substr(slash + 1), false) == nullptr) return kAddNodeFailed;
-    return kOk;
+  if (slash != std::u16string_view::npos && slash + 1 < path.size()) {
+    auto known = folders_.find(path.substr(0, slash + 1));
+    if (known != folders_.end()) {
+      if (known->second->Ensure(path.substr(slash + 1), false) == nullptr) return kAddNodeFailed;
+      return kOk;
+    }
   }
   PathNode* node = nullptr;
   int code = AddPathToTree(root_, path, &node);
-  folder_node_ = nullptr;
   if (code == kOk && !node->IsFolder()) {
-    folder_node_ = static_cast<TreeNode*>(node->GetParent());
-    folder_ = path.substr(0, slash + 1);
+    folders_.emplace(path.substr(0, slash + 1), static_cast<TreeNode*>(node->GetParent()));
   }
   return code;
 }

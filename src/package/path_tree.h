@@ -100,18 +100,24 @@ class TreeIndex {
 // 5050 for a path without the leading "/", 5051 when a node cannot be added.
 int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out);
 
-// Fills a new tree with many paths: remembers the folder of the last part
-// added, so that parts of one folder that follow each other skip the walk.
+// Fills a new tree with many paths: remembers the node of every folder path
+// met, so that a part whose folder is known is added with one lookup
+// instead of a walk from the root.
 class TreeBuilder {
  public:
+  // The paths handed to Add must stay in place while the builder lives.
   TreeBuilder(TreeNode* root, size_t paths);
   // As AddPathToTree.
   int Add(std::u16string_view path);
 
  private:
+  struct FolderHash {
+    size_t operator()(std::u16string_view folder) const;
+  };
+
   TreeNode* root_;
-  std::u16string_view folder_;  // the last part's folder path, ending with "/"
-  TreeNode* folder_node_ = nullptr;
+  // Folder path (ending with "/") -> its node.
+  std::unordered_map<std::u16string_view, TreeNode*, FolderHash> folders_;
 };
 
 // Walks a normalized path from the root; null when a component is missing.

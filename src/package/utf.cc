@@ -58,12 +58,14 @@ std::string Utf16ToUtf8(std::u16string_view in) {
 
 void AppendUtf8(std::u16string_view in, std::string* to) {
   std::string& out = *to;
-  size_t i = 0;
-  // Runs of ASCII, the usual content of a path, are copied in one go.
-  while (i < in.size() && in[i] < 0x80) ++i;
+  // A leading run of ASCII, the usual content of a path, is copied in one
+  // pass into room for all of it.
   const size_t start = out.size();
+  out.resize(start + in.size());
+  char* ascii = out.data() + start;
+  size_t i = 0;
+  for (; i < in.size() && in[i] < 0x80; ++i) ascii[i] = static_cast<char>(in[i]);
   out.resize(start + i);
-  for (size_t k = 0; k < i; ++k) out[start + k] = static_cast<char>(in[k]);
   for (; i < in.size(); ++i) {
     uint32_t cp = in[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&

@@ -6,6 +6,8 @@
 
 #include "package/codes.h"
 #include "package_builder.h"
+#include "stream/stream.h"
+#include "test_util.h"
 
 namespace zoq {
 namespace {
@@ -174,6 +176,132 @@ TEST(TableInflateTest, ItemListStopsAfterItsEndRecord) {
   std::vector<RecordFacts> records;
   ASSERT_EQ(ParseItemList(plain.data(), plain.size(), 4, names, &records), kOk);
   EXPECT_EQ(records.size(), 1u);
+}
+
+// Tables that inflate far beyond their stored size, or hold more records
+// than they have stored bytes, are refused; tables a writer makes are not.
+class TableBoundsTest : public ::testing::Test {
+ protected:
+  static constexpr int kHead = 29 + 2 * 4;
+
+  // A one-entry package whose stored Item List is replaced by `items`.
+  static std::vector<uint8_t> WithItemList(const std::vector<uint8_t>& items) {
+    test::TestEntry entry;
+    entry.records.push_back({1, "/a.txt", {'a'}, {}, false});
+    entry.table_flags = 2;
+    test::BuiltPackage built = test::BuildPackage({entry});
+    const int64_t offset = built.entry_offsets[0];
+    std::vector<uint8_t>& bytes = built.bytes;
+    const uint32_t names = LoadU32At(bytes, offset + 25 + 8);
+    bytes.resize(offset + kHead + names);
+    bytes.insert(bytes.end(), items.begin(), items.end());
+    test::PutLittle(&bytes, offset + 4, bytes.size() - offset, 4);
+    test::FixDigest(&bytes, offset, 4);
+    return bytes;
+  }
+
+  static uint32_t LoadU32At(const std::vector<uint8_t>& bytes, int64_t at) {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+  }
+
+  // Reads the package's one entry with the given budget.
+  static int ReadWithBudget(std::vector<uint8_t> bytes, TableBudget* budget,
+                            std::vector<ItemRef>* items) {
+    MemoryStreamArgs memory;
+    memory.buffer = bytes.data();
+    memory.capacity = memory.length = static_cast<int64_t>(bytes.size());
+    Stream* raw = nullptr;
+    if (CreateStream(kModeRead, &memory, &raw, kMemoryStream) != kOk) return -1;
+    std::unique_ptr<Stream> stream(raw);
+    const auto offset = static_cast<int64_t>(LoadU32At(bytes, 22));
+    EntryFacts facts;
+    NameMap names;
+    return ReadEntryRefs(stream.get(), offset, 4, 0x0101, memory.length, &facts, &names, items,
+                         budget);
+  }
+};
+
+TEST_F(TableBoundsTest, ManyEmptyRecordsInATinyItemListAreRefused) {
+  // 400,000 records naming one path: 8 MiB plain, a few KiB stored.
+  std::vector<uint8_t> plain = ItemRecord(1, 4, 1);
+  const auto empty = ItemRecord(0, 0, 1);
+  for (int i = 0; i < 400000; ++i) plain.insert(plain.end(), empty.begin(), empty.end());
+  const auto end = ItemRecord(15, 0, 0);
+  plain.insert(plain.end(), end.begin(), end.end());
+  const std::vector<uint8_t> stored = Compress(plain);
+  ASSERT_LT(stored.size(), 64u * 1024);
+
+  // The inflate itself stops at the record allowance, well short of 8 MiB.
+  std::vector<uint8_t> out;
+  EXPECT_EQ(InflateItemList(stored.data(), stored.size(), 4, &out,
+                            static_cast<int64_t>(stored.size())),
+            kItemListReadFailed);
+  EXPECT_LT(out.size(), 2u << 20);
+
+  std::vector<uint8_t> package = WithItemList(stored);
+  auto container = test::MakeContainer(true);
+  EXPECT_EQ(container->OpenMemory(package.data(), static_cast<int64_t>(package.size()), 0),
+            kItemListReadFailed);
+  EXPECT_EQ(container->GetRevisionCount(), 0);
+}
+
+TEST_F(TableBoundsTest, TablesInflatingBeyondTheirRatioAreRefused) {
+  // A count of 20,000 names could need these 8 MiB; their stored size cannot.
+  auto names = NameTableBuilder(20000).Name(1, "/a.xml").bytes;
+  names.resize(8 << 20, 0);
+  auto bomb = Compress(names);
+  ASSERT_GT(static_cast<int64_t>(names.size()), TableInflateLimit(bomb.size()));
+  std::vector<uint8_t> out;
+  EXPECT_EQ(InflateNameTable(bomb.data(), bomb.size(), &out), kNameTableReadFailed);
+
+  // An Item List whose end record comes early reads, whatever follows it.
+  std::vector<uint8_t> items = ItemRecord(1, 4, 1);
+  const auto end = ItemRecord(15, 0, 0);
+  items.insert(items.end(), end.begin(), end.end());
+  items.resize(8 << 20, 0);
+  auto stored = Compress(items);
+  ASSERT_EQ(InflateItemList(stored.data(), stored.size(), 4, &out, 1), kOk);
+  EXPECT_LT(out.size(), 1u << 20);
+  // Without an end record the same bytes are too many.
+  items.erase(items.begin() + 21, items.begin() + 42);
+  stored = Compress(items);
+  EXPECT_EQ(InflateItemList(stored.data(), stored.size(), 4, &out), kItemListReadFailed);
+}
+
+TEST_F(TableBoundsTest, WriterTablesOfLongSimilarPathsStillOpen) {
+  // Paths of 200 characters that differ only at their end compress about
+  // 50 times: the most a writer's tables come near the ratio limit.
+  test::TestEntry entry;
+  entry.table_flags = 3;
+  const std::string folder = "/" + std::string(200, 'f') + "/";
+  for (int i = 0; i < 3000; ++i) {
+    entry.records.push_back({i % 2 ? 4 : 1, folder + std::to_string(100000 + i), {'x'}, {}, false});
+  }
+  test::BuiltPackage built = test::BuildPackage({entry});
+  auto container = test::MakeContainer(true);
+  ASSERT_EQ(container->OpenMemory(built.bytes.data(), static_cast<int64_t>(built.bytes.size()), 0),
+            kOk);
+  std::vector<std::u16string> parts;
+  ASSERT_EQ(container->ListParts(u"/", &parts), kOk);
+  EXPECT_EQ(parts.size(), 1500u);
+}
+
+TEST_F(TableBoundsTest, APackageBudgetLimitsRecordsAndNamesOverAllEntries) {
+  test::TestEntry entry;
+  entry.records = {{1, "/a", {'a'}, {}, false}, {1, "/b", {'b'}, {}, false}};
+  const std::vector<uint8_t> bytes = test::BuildPackage({entry}).bytes;
+  std::vector<ItemRef> items;
+  TableBudget enough{2, 2};
+  ASSERT_EQ(ReadWithBudget(bytes, &enough, &items), kOk);
+  EXPECT_EQ(items.size(), 2u);
+  EXPECT_EQ(enough.records, 0);
+  EXPECT_EQ(enough.names, 0);
+  TableBudget few_records{1, 2};
+  EXPECT_EQ(ReadWithBudget(bytes, &few_records, &items), kItemListReadFailed);
+  TableBudget few_names{2, 1};
+  EXPECT_EQ(ReadWithBudget(bytes, &few_names, &items), kNameTableReadFailed);
 }
 
 }  // namespace

@@ -87,8 +87,24 @@ TEST(NormalizePathTest, InPlaceCheckAgreesWithNormalization) {
   for (const std::u16string& path : paths) {
     std::u16string normalized;
     bool expected = NormalizePath(path, &normalized) == kOk && normalized == path;
-    EXPECT_EQ(IsNormalizedPath(path), expected) << std::string(path.begin(), path.end());
+    const std::string utf8(path.begin(), path.end());
+    EXPECT_EQ(IsNormalizedPath(path), expected) << utf8;
+    // The one-pass check on stored UTF-8 agrees, and widens exactly.
+    std::u16string wide(utf8.size(), u'\0');
+    const AsciiPath ascii = WidenAsciiPath(utf8.data(), utf8.size(), wide.data());
+    EXPECT_EQ(ascii, expected ? AsciiPath::kNormalized : AsciiPath::kRefused) << utf8;
+    if (expected) {
+      EXPECT_EQ(wide, path);
+    }
   }
+  // Anything beyond ASCII is left to the full conversion; the length limit
+  // counts code units.
+  std::u16string out(300, u'\0');
+  EXPECT_EQ(WidenAsciiPath("/a/\xC3\xA9", 5, out.data()), AsciiPath::kNotAscii);
+  const std::string longest = "/" + std::string(kMaxPathLength - 1, 'x');
+  EXPECT_EQ(WidenAsciiPath(longest.data(), longest.size(), out.data()), AsciiPath::kNormalized);
+  const std::string too_long = longest + "x";
+  EXPECT_EQ(WidenAsciiPath(too_long.data(), too_long.size(), out.data()), AsciiPath::kRefused);
 }
 
 TEST(PathTreeTest, NodesKeepInsertionOrderAndKinds) {
