@@ -11,8 +11,11 @@
 namespace zoq {
 namespace {
 
-// Large enough that file-to-file copies move whole runs per system call.
-constexpr int64_t kCopyChunk = 0x40000;
+// One file window: large enough that file-to-file copies bypass the windows
+// and move whole runs per system call, small enough that the buffer stays
+// in the core's cache between the kernel's copy in and its copy out
+// (256 KiB measured a third slower over 1 GiB, as `dd bs=256K` is).
+constexpr int64_t kCopyChunk = 0x10000;
 constexpr size_t kPageSize = 4096;
 
 }  // namespace
