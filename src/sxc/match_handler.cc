@@ -244,7 +244,7 @@ bool MatchHandler::StorePendingAtEnd() {
 
 // ---- matching ----
 
-bool MatchHandler::Match(const char* name) {
+bool MatchHandler::Match(std::string_view name) {
   if (frames_.empty()) {
     const SchemaNode* root = schema_.FindRoot(name);
     if (root == nullptr) return false;
@@ -258,7 +258,7 @@ bool MatchHandler::Match(const char* name) {
   }
 }
 
-bool MatchHandler::MatchIn(size_t index, const char* name) {
+bool MatchHandler::MatchIn(size_t index, std::string_view name) {
   const SchemaNode& node = *frames_[index].node;
   const int count = static_cast<int>(node.children.size());
   int first = 0, last = count;
@@ -316,7 +316,7 @@ bool MatchHandler::StoreAttributes(const SchemaNode& element, const char** attri
   given_.clear();
   int required_given = 0;
   for (size_t i = 0; attributes != nullptr && attributes[i] != nullptr; i += 2) {
-    const char* name = attributes[i];
+    const std::string_view name = attributes[i];
     const char* value = attributes[i + 1];
     size_t position = 0;
     while (position < element.attributes.size() && element.attributes[position]->name_utf8 != name) {
@@ -329,7 +329,7 @@ bool MatchHandler::StoreAttributes(const SchemaNode& element, const char** attri
     const size_t length = strlen(value);
     const size_t start = streams_[attribute.index].size();
     if (length == 0 && !IsTextual(attribute.value_type)) {
-      Fail(At() + "attribute '" + name + "' of element '" + element.name_utf8 + "' is empty but must hold " +
+      Fail(At() + "attribute '" + std::string(name) + "' of element '" + element.name_utf8 + "' is empty but must hold " +
            ValueKind(attribute.value_type));
       return false;
     }

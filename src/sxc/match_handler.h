@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sxc/chunk_pipeline.h"
@@ -71,8 +72,9 @@ class MatchHandler {
   void PushFrame(const SchemaNode* node);
   void FinishTop();
   void DiscardTop();
-  bool Match(const char* name);
-  bool MatchIn(size_t frame, const char* name);
+  // Names as views: measured once per start tag, compared by length first.
+  bool Match(std::string_view name);
+  bool MatchIn(size_t frame, std::string_view name);
   void EnterLeadingGroups(const SchemaNode& node);
   bool StoreAttributes(const SchemaNode& element, const char** attributes);
   void StorePendingAtStart();
