@@ -155,10 +155,7 @@ int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::Flush() {
-  if (int code = WriteCheck(open_, access_); code != kOk) return code;
-  return kOk;
-}
+int CVelDynamicMemoryStream::Flush() { return WriteCheck(open_, access_); }
 
 int CVelDynamicMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;

@@ -99,10 +99,7 @@ int CVelMemoryStream::Write(const void* buffer, int64_t count) {
   return kOk;
 }
 
-int CVelMemoryStream::Flush() {
-  if (int code = WriteCheck(open_, access_); code != kOk) return code;
-  return kOk;
-}
+int CVelMemoryStream::Flush() { return WriteCheck(open_, access_); }
 
 int CVelMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
