@@ -12,61 +12,18 @@ namespace zoqcli {
 FilePrefetch::FilePrefetch(std::vector<std::string> paths, int workers, int64_t largest_loaded,
                            int64_t bytes_ahead)
     : paths_(std::move(paths)),
-      largest_loaded_(largest_loaded),
-      bytes_ahead_(bytes_ahead),
-      files_ahead_(4 * static_cast<size_t>(workers < 1 ? 1 : workers)),
-      files_(paths_.size()),
-      ready_(paths_.size(), false) {
-  for (int i = 0; i < (workers < 1 ? 1 : workers); ++i) threads_.emplace_back([this] { Work(); });
-}
-
-FilePrefetch::~FilePrefetch() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
-}
+      work_(
+          paths_.size(), workers, 4 * static_cast<size_t>(workers < 1 ? 1 : workers), bytes_ahead,
+          [this, largest_loaded](size_t index) { return Load(paths_[index], largest_loaded); },
+          [](const File& file) { return static_cast<int64_t>(file.bytes.size()); }) {}
 
 FilePrefetch::File FilePrefetch::TakeNext() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  const size_t index = next_take_;
-  if (index >= paths_.size()) return File{false, {}, "no more files"};
-  changed_.wait(lock, [&] { return ready_[index]; });
-  File file = std::move(files_[index]);
-  files_[index] = File();
-  waiting_bytes_ -= static_cast<int64_t>(file.bytes.size());
-  ++next_take_;
-  changed_.notify_all();
+  File file;
+  if (!work_.TakeNext(&file)) return File{false, {}, "no more files"};
   return file;
 }
 
-void FilePrefetch::Work() {
-  for (;;) {
-    size_t index = 0;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      // The file the caller waits for is always claimed, whatever waits.
-      changed_.wait(lock, [&] {
-        return stopping_ || next_claim_ >= paths_.size() || next_claim_ == next_take_ ||
-               (next_claim_ < next_take_ + files_ahead_ && waiting_bytes_ < bytes_ahead_);
-      });
-      if (stopping_ || next_claim_ >= paths_.size()) return;
-      index = next_claim_++;
-    }
-    File file = Load(paths_[index]);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      waiting_bytes_ += static_cast<int64_t>(file.bytes.size());
-      files_[index] = std::move(file);
-      ready_[index] = true;
-    }
-    changed_.notify_all();
-  }
-}
-
-FilePrefetch::File FilePrefetch::Load(const std::string& path) const {
+FilePrefetch::File FilePrefetch::Load(const std::string& path, int64_t largest_loaded) {
   File file;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
@@ -76,7 +33,7 @@ FilePrefetch::File FilePrefetch::Load(const std::string& path) const {
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     file.error = "cannot read " + path + ": not a regular file";
-  } else if (info.st_size <= largest_loaded_) {
+  } else if (info.st_size <= largest_loaded) {
     file.loaded = true;
     file.bytes.resize(static_cast<size_t>(info.st_size));
     size_t done = 0;

@@ -3,13 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
-#include "cli/file_prefetch.h"
+#include "cli/ordered_work.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
 
@@ -48,13 +49,18 @@ void CollectFolder(const std::string& folder, const std::string& prefix,
   }
 }
 
-// Files up to this size are read ahead by the workers; larger ones are
-// stored straight from their file (the library then keeps memory flat).
-constexpr int64_t kLargestReadAhead = 8 << 20;
-constexpr int64_t kBytesReadAhead = 32 << 20;
+// Encoded parts waiting to be filed stay below this many bytes (plus one
+// part per worker) and a few parts per worker.
+constexpr int64_t kEncodedBytesAhead = 64 << 20;
+
+struct EncodedFile {
+  int code = 0;
+  std::unique_ptr<zoq::EncodedPart> part;
+};
 
 // Stores the files in list order. With more than one worker the files are
-// read ahead on worker threads; the parts are the same either way.
+// encoded on worker threads, several at once, and filed here in list
+// order, so the package is the same either way.
 void StoreFiles(zoq::Container* container, const std::vector<ImportFile>& files,
                 const zoq::EcsCodeArg* codes, int count, int workers) {
   if (workers <= 1) {
@@ -64,19 +70,20 @@ void StoreFiles(zoq::Container* container, const std::vector<ImportFile>& files,
     }
     return;
   }
-  std::vector<std::string> paths;
-  paths.reserve(files.size());
-  for (const ImportFile& file : files) paths.push_back(file.file);
-  FilePrefetch prefetch(std::move(paths), workers, kLargestReadAhead, kBytesReadAhead);
+  OrderedWork<EncodedFile> encoding(
+      files.size(), workers, 4 * static_cast<size_t>(workers), kEncodedBytesAhead,
+      [&](size_t index) {
+        EncodedFile encoded;
+        encoded.code = container->EncodePartFromFile(files[index].file, codes, count, &encoded.part);
+        return encoded;
+      },
+      [](const EncodedFile& encoded) { return encoded.part ? encoded.part->stored_size() : 0; });
   for (const ImportFile& file : files) {
-    FilePrefetch::File loaded = prefetch.TakeNext();
-    if (!loaded.error.empty()) throw ToolFailure(loaded.error);
-    int code = loaded.loaded
-                   ? container->AddPartFromMemory(file.part, loaded.bytes.data(),
-                                                  static_cast<int64_t>(loaded.bytes.size()),
-                                                  codes, count, false)
-                   : container->AddPartFromFile(file.part, file.file, codes, count, false);
-    Check(code, "cannot store " + file.file);
+    EncodedFile encoded;
+    encoding.TakeNext(&encoded);
+    Check(encoded.code, "cannot store " + file.file);
+    Check(container->AddEncodedPart(file.part, encoded.part.get(), false, false),
+          "cannot store " + file.file);
   }
 }
 
@@ -89,11 +96,17 @@ int RunImport(const ParsedArgs& args) {
   if (prefix.empty() || prefix[0] != '/') prefix.insert(prefix.begin(), '/');
   if (prefix.back() != '/') prefix.push_back('/');
   struct stat existing;
+  // A new package is made at once and its parts are written straight into
+  // it; the import becomes its first revision when saved. Until then the
+  // file opens as an empty package.
+  std::unique_ptr<PackageSession> made;
   if (::stat(package.c_str(), &existing) != 0) {
-    // A new package is written empty first; the import is its first revision.
-    PackageSession(package, options, NewPackage{}).SaveIncremental(false);
+    made = std::make_unique<PackageSession>(package, options, NewPackage{});
+    made->ApplyDocumentType();
+  } else {
+    made = std::make_unique<PackageSession>(package, options, SessionUse::kContent);
   }
-  PackageSession session(package, options, SessionUse::kContent);
+  PackageSession& session = *made;
   const std::string* code_text = args.Value("--codes");
   std::vector<zoq::EcsCodeArg> codes =
       ParseCodeList(code_text != nullptr ? *code_text : "", session.key());
@@ -122,7 +135,7 @@ const Command kImportCommand{
     "  --codes LIST   ECS codes for every part, e.g. zip\n"
     "  --key HEX      the key for adm; --key-file F reads it from a file\n"
     "  --docver N     document version code (see \"zoq add --help\")\n"
-    "  -j N           read files ahead on N worker threads (default 1; 0: one per\n"
+    "  -j N           encode files on N worker threads (default 1; 0: one per\n"
     "                 processor core); the package is the same\n",
     {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, kJobsOption, {"--codes", true}},
     2,

@@ -48,9 +48,11 @@ class PackageSession {
   // Saves the changes as one new revision (merged into the newest one when
   // asked and possible); throws CodeFailure.
   void SaveIncremental(bool merge);
+  // Applies --docver (and the document type a PLIV file name implies);
+  // done by the constructor for an opened package.
+  void ApplyDocumentType();
 
  private:
-  void ApplyDocumentType();
   void MakeContainer(bool with_temp_dir);
 
   std::string package_path_;

@@ -6,6 +6,7 @@
 
 #include "package/checked_read.h"
 #include "package/checked_stream.h"
+#include "package/code_stack.h"
 #include "package/container_impl.h"
 #include "package/path.h"
 #include "package/temp_files.h"
@@ -16,18 +17,6 @@ namespace {
 std::vector<uint8_t> KeyBytes(const KeyInfo* key) {
   if (key == nullptr || key->key == nullptr || key->key_length <= 0) return {};
   return std::vector<uint8_t>(key->key, key->key + key->key_length);
-}
-
-// Wraps `inner` in the decorator for one ECS code; on failure `inner` is
-// destroyed.
-int Decorate(int type, void* args, Stream** inner_slot, Stream** out) {
-  int code = CreateStream(kModeClose, args, out, type);
-  if (code != kOk) {
-    delete *inner_slot;  // the factory leaves it to us when it did not take it
-    *inner_slot = nullptr;
-    return code;
-  }
-  return kOk;
 }
 
 }  // namespace
@@ -75,53 +64,17 @@ int PackageContainer::DecodeRecord(ItemRecord* record, int code, const KeyInfo* 
   }
   Stream* stream = record->data->Clone();
   if (stream == nullptr) return kBitStreamReadFailed;
+  CodeStackSettings settings;
+  settings.iv_header = version_code_ > 257;
+  settings.temp_dir = temp_dir_;
+  settings.schema = [this] { return SchemaPathLocked(); };
   // Empty stored data is empty content whatever the codes say.
   for (int i = record->code_count - 1; record->stored_size > 0 && i >= first; --i) {
     Stream* next = nullptr;
-    switch (record->codes[i]) {
-      case kEcsZip: {
-        DeflateStreamArgs args;
-        args.inner = stream;
-        result = Decorate(kDeflateStream, &args, &args.inner, &next);
-        break;
-      }
-      case kEcsAdm: {
-        if (key == nullptr || key->key == nullptr) {
-          delete stream;
-          return kSiteNoKey;
-        }
-        AdmStreamArgs args;
-        args.inner = stream;
-        args.key = key->key;
-        args.key_length = key->key_length;
-        args.algorithm = key->algorithm;
-        args.iv_header = version_code_ > 257;
-        result = Decorate(kAdmStream, &args, &args.inner, &next);
-        break;
-      }
-      case kEcsSxc: {
-        if (temp_dir_.empty()) {
-          delete stream;
-          return kSiteSxcWithoutTempDir;
-        }
-        std::string schema = SchemaPathLocked();
-        if (schema.empty()) {
-          delete stream;
-          return kSchemaFileMissing;
-        }
-        SxcStreamArgs args;
-        args.inner = stream;
-        args.schema_path = schema;
-        args.temp_dir = temp_dir_;
-        result = Decorate(kSxcStream, &args, &args.inner, &next);
-        break;
-      }
-      default:
-        // No transformation is known for this code: the part cannot be decoded.
-        delete stream;
-        return kDecodeFailed;
-    }
-    if (result != kOk) return AtSite(result, kDecodeFailed);
+    // No transformation known for a code: the part cannot be decoded.
+    result = WrapForCode(record->codes[i], stream, key, settings, kDecodeFailed, kDecodeFailed,
+                         &next);
+    if (result != kOk) return result;
     stream = next;
   }
   result = stream->Open(kModeRead);

@@ -1,6 +1,5 @@
-// Editing: the working revision, encoding new data into temporary storage,
-// the nine add/replace/append operations, deletion, re-encoding, and
-// starting a new package.
+// Editing: the working revision, storing encoded data in temporary storage
+// or straight into a new package, deletion and re-encoding.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <new>
 
 #include "package/container_impl.h"
+#include "package/data_record.h"
 #include "package/edit_state.h"
 #include "package/entry_writer.h"
 #include "package/package_editor.h"
@@ -18,10 +18,11 @@
 
 namespace zoq {
 
-FileIdentity IdentityOfDescriptor(int fd) {
+namespace {
+
+FileIdentity IdentityOfStat(int result, const struct stat& st) {
   FileIdentity id;
-  struct stat st;
-  if (fstat(fd, &st) != 0) return id;
+  if (result != 0) return id;
   id.known = true;
   id.device = st.st_dev;
   id.inode = st.st_ino;
@@ -30,16 +31,16 @@ FileIdentity IdentityOfDescriptor(int fd) {
   return id;
 }
 
-FileIdentity IdentityOfPath(const std::string& path) {
-  FileIdentity id;
+}  // namespace
+
+FileIdentity IdentityOfDescriptor(int fd) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return id;
-  id.known = true;
-  id.device = st.st_dev;
-  id.inode = st.st_ino;
-  id.size = st.st_size;
-  id.modified = st.st_mtim;
-  return id;
+  return IdentityOfStat(fstat(fd, &st), st);
+}
+
+FileIdentity IdentityOfPath(const std::string& path) {
+  struct stat st;
+  return IdentityOfStat(stat(path.c_str(), &st), st);
 }
 
 bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
@@ -102,198 +103,46 @@ void PackageEditor::Number(ItemRecord* record) {
   }
 }
 
-// Builds the decorator stack that applies `codes` in list order over `sink`
-// (taking it over) and opens it for writing.
-int PackageEditor::StackEncoders(const uint8_t* codes, const EcsCodeArg* args, int count,
-                                 Stream* sink, Stream** out) {
-  *out = nullptr;
-  Stream* stream = sink;
-  for (int i = count - 1; i >= 0; --i) {
-    Stream* next = nullptr;
-    int result = kOk;
-    switch (codes[i]) {
-      case kEcsZip: {
-        DeflateStreamArgs a;
-        a.inner = stream;
-        result = CreateStream(kModeClose, &a, &next, kDeflateStream);
-        if (result != kOk) delete a.inner;
-        break;
-      }
-      case kEcsAdm: {
-        const KeyInfo* key = args != nullptr ? args[i].key : nullptr;
-        if (key == nullptr || key->key == nullptr || key->key_length <= 0) {
-          delete stream;
-          return kSiteNoKey;
-        }
-        AdmStreamArgs a;
-        a.inner = stream;
-        a.key = key->key;
-        a.key_length = key->key_length;
-        a.algorithm = key->algorithm;
-        a.iv_header = c_.version_code_ > 257;
-        result = CreateStream(kModeClose, &a, &next, kAdmStream);
-        if (result != kOk) delete a.inner;
-        break;
-      }
-      case kEcsSxc: {
-        if (c_.temp_dir_.empty()) {
-          delete stream;
-          return kSiteSxcWithoutTempDir;
-        }
-        std::string schema = c_.SchemaPathLocked();
-        if (schema.empty()) {
-          delete stream;
-          return kSchemaFileMissing;
-        }
-        SxcStreamArgs a;
-        a.inner = stream;
-        a.schema_path = schema;
-        a.temp_dir = c_.temp_dir_;
-        result = CreateStream(kModeClose, &a, &next, kSxcStream);
-        if (result != kOk) delete a.inner;
-        break;
-      }
-      default:
-        delete stream;
-        return kSiteUnknownAddCode;
-    }
-    if (result != kOk) return AtSite(result, kEncodeFailed);
-    stream = next;
+// Files the encoded bytes of `part` for `record`: into the package itself
+// in direct-write mode, else into temporary storage.
+int PackageEditor::Store(EncodedPart* part, ItemRecord* record) {
+  record->codes = part->codes_;
+  record->code_count = part->code_count_;
+  if (state()->direct_write) {
+    if (part->memory_ != nullptr) return StoreDirect(part->memory_, part->size_, record);
+    std::unique_ptr<Stream> window;
+    int code = FileWindow(part->file_, 0, part->size_, &window);
+    return code != kOk ? code : StoreDirect(window.get(), part->size_, record);
   }
-  int result = stream->Open(kModeWrite);
-  if (result != kOk) {
-    delete stream;
-    return AtSite(result, kEncodeFailed);
-  }
-  *out = stream;
-  return kOk;
+  return part->memory_ != nullptr ? StoreInMemory(part, record) : StoreInStorageFile(part, record);
 }
 
-int PackageEditor::NewStorageFile(std::string* path, std::unique_ptr<Stream>* out) {
-  EditState* s = state();
-  int code = MakeTempFile(c_.temp_dir_, path);
-  if (code != kOk) return code;
-  s->files.push_back(*path);
-  FileStreamArgs args;
-  args.path = *path;
-  Stream* made = nullptr;
-  if (CreateStream(kModeReadWrite, &args, &made, kFileStream) != kOk) return kTempFileProblem;
-  out->reset(made);
-  return kOk;
-}
-
-// A closed read-only window of `length` bytes at `offset` in the file.
-int PackageEditor::FileWindow(const std::string& path, int64_t offset, int64_t length,
-                              std::unique_ptr<Stream>* out) {
-  FileStreamArgs file;
-  file.path = path;
-  file.shared = true;
-  Stream* inner = nullptr;
-  if (CreateStream(kModeClose, &file, &inner, kFileStream) != kOk) return kTempFileProblem;
-  SubStreamArgs sub;
-  sub.inner = inner;
-  sub.offset = offset;
-  sub.length = length;
-  Stream* window = nullptr;
-  if (CreateStream(kModeClose, &sub, &window, kReadOnlySubStream) != kOk) {
-    delete sub.inner;
-    return kTempFileProblem;
-  }
-  out->reset(window);
-  return kOk;
-}
-
-int PackageEditor::Encode(Stream* source, const uint8_t* codes, const EcsCodeArg* args,
-                          int count, int64_t source_length, ItemRecord* record) {
-  const bool large = source_length < 0 || source_length >= kLargeSource;
-  std::unique_ptr<Stream> file_sink;
-  std::string file_sink_path;
-  Stream* sink = nullptr;
-  CVelDynamicMemoryStream* memory = nullptr;
-  if (large && !c_.temp_dir_.empty()) {
-    int code = NewStorageFile(&file_sink_path, &file_sink);
-    if (code != kOk) return code;
-    // The encoder stack owns what it writes to; the storage file stays ours
-    // through a second stream on the same file.
-    FileStreamArgs args2;
-    args2.path = file_sink_path;
-    if (CreateStream(kModeClose, &args2, &sink, kFileStream) != kOk) return kTempFileProblem;
-    file_sink.reset();
-  } else {
-    memory = new (std::nothrow) CVelDynamicMemoryStream();
-    if (memory == nullptr) return kOutOfMemory;
-    sink = memory;
-  }
-  // Keep the memory sink alive after the stack closes: the stack owns it,
-  // so take the bytes out before the stack is destroyed.
-  Stream* top = nullptr;
-  int code = StackEncoders(codes, args, count, sink, &top);
-  if (code != kOk) return code;
-  std::unique_ptr<Stream> stack(top);
-  code = CopyStream(stack.get(), source, nullptr, kSeekSet, 0);
-  if (code == kOk) code = stack->Flush();
-  if (code == kOk) code = stack->Close();
-  if (code != kOk) return AtSite(code, kEncodeFailed);
-
-  if (!file_sink_path.empty()) {
-    stack.reset();
-    FileIdentity id = IdentityOfPath(file_sink_path);
-    if (!id.known) return kTempFileProblem;
-    return StoreFromFile(file_sink_path, id.size, record);
-  }
-  // Encoded in memory: reopen for reading and store it.
-  if (memory->Open(kModeRead) != kOk) return kEncodeFailed;
-  return StoreFromMemory(memory, record);
-}
-
-int PackageEditor::StoreFromFile(const std::string& path, int64_t size, ItemRecord* record) {
+// A part encoded into a file of its own: the record reads it there, and
+// the file is the container's from now on.
+int PackageEditor::StoreInStorageFile(EncodedPart* part, ItemRecord* record) {
   std::unique_ptr<Stream> window;
-  int code = FileWindow(path, 0, size, &window);
+  int code = FileWindow(part->file_, 0, part->size_, &window);
   if (code != kOk) return code;
-  if (state()->direct_write) return StoreDirect(window.get(), size, record);
-  std::unique_ptr<Stream> reader(window->Clone());
-  if (!reader || reader->Open(kModeRead) != kOk) return kTempFileProblem;
-  uint8_t check = 0;
-  std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[65536]);
-  if (!piece) return kOutOfMemory;
-  for (;;) {
-    int64_t done = 0;
-    if (reader->Read(piece.get(), 65536, &done) != kOk) return kTempFileProblem;
-    if (done <= 0) break;
-    for (int64_t i = 0; i < done; ++i) check ^= piece[i];
-  }
+  state()->files.push_back(part->file_);
+  part->file_.clear();
   record->data = std::move(window);
-  record->check_byte = check;
-  record->stored_size = size;
+  record->check_byte = part->check_;
+  record->stored_size = part->size_;
   return kOk;
 }
 
-int PackageEditor::StoreFromMemory(Stream* memory, ItemRecord* record) {
+int PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
   EditState* s = state();
-  const int64_t size = memory->GetLength();
-  if (size < 0) return kEncodeFailed;
-  if (s->direct_write) return StoreDirect(memory, size, record);
+  const int64_t size = part->size_;
   uint8_t check = 0;
   if (c_.temp_dir_.empty()) {
     // No temporary directory: the record keeps its own memory copy.
-    auto* copy = new (std::nothrow) CVelDynamicMemoryStream();
-    if (copy == nullptr) return kOutOfMemory;
-    std::unique_ptr<Stream> owned(copy);
-    if (copy->Open(kModeReadWriteNew) != kOk ||
-        CopyStream(copy, memory, &check, kSeekSet, 0) != kOk || copy->Close() != kOk) {
+    std::unique_ptr<Stream> copy(part->memory_->Clone());
+    if (!copy || copy->Open(kModeRead) != kOk || ExclusiveOrOf(copy.get(), &check) != kOk ||
+        copy->Close() != kOk) {
       return kEncodeFailed;
     }
-    Stream* inner = owned.release();
-    SubStreamArgs sub;
-    sub.inner = inner;
-    sub.offset = 0;
-    sub.length = size;
-    Stream* window = nullptr;
-    if (CreateStream(kModeClose, &sub, &window, kReadOnlySubStream) != kOk) {
-      delete sub.inner;
-      return kEncodeFailed;
-    }
-    record->data.reset(window);
+    if (ReadOnlyWindow(copy.release(), 0, size, &record->data) != kOk) return kEncodeFailed;
     record->check_byte = check;
     record->stored_size = size;
     return kOk;
@@ -301,11 +150,19 @@ int PackageEditor::StoreFromMemory(Stream* memory, ItemRecord* record) {
   // Append to the current storage file, starting a new one past 1 GiB.
   if (!s->current || s->current->GetLength() > kStorageFileLimit) {
     s->current.reset();
-    int code = NewStorageFile(&s->current_path, &s->current);
+    std::string path;
+    int code = MakeTempFile(c_.temp_dir_, &path);
     if (code != kOk) return code;
+    s->files.push_back(path);
+    FileStreamArgs args;
+    args.path = path;
+    Stream* made = nullptr;
+    if (CreateStream(kModeReadWrite, &args, &made, kFileStream) != kOk) return kTempFileProblem;
+    s->current.reset(made);
+    s->current_path = path;
   }
   const int64_t offset = s->current->GetLength();
-  if (offset < 0 || CopyStream(s->current.get(), memory, &check, kSeekEnd, 0) != kOk ||
+  if (offset < 0 || CopyStream(s->current.get(), part->memory_, &check, kSeekEnd, 0) != kOk ||
       s->current->Flush() != kOk) {
     // Whatever was appended is never referred to.
     return kTempFileProblem;
@@ -407,100 +264,6 @@ int PackageEditor::CheckCodes(const EcsCodeArg* codes, int count, std::vector<ui
   return kOk;
 }
 
-int PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
-                       int code_count, bool skippable, bool append) {
-  if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
-  if (state() == nullptr) return kOutOfMemory;
-  std::vector<uint8_t> list;
-  int code = CheckCodes(codes, code_count, &list);
-  if (code != kOk) return code;
-  if ((c_.version_code_ != 0 && c_.version_code_ < 258) || c_.header_.version != 0x0101) {
-    skippable = false;
-  }
-  std::u16string normalized;
-  code = NormalizePath(path, &normalized);
-  if (code != kOk) return code;
-  if (normalized.back() == u'/') return kIllegalPath;
-  const PackageContainer::RecordList* existing = c_.FindRecords(normalized);
-  int type = kRecordCreated;
-  if (existing != nullptr && !existing->empty() && existing->back()->type != kRecordDeleted) {
-    type = append ? kRecordAppended : kRecordReplaced;
-  }
-  // A new part may not run through an existing part, nor be a folder.
-  if (!c_.no_tree_ && c_.root_ && (existing == nullptr || existing->empty() ||
-                                   existing->back()->type == kRecordDeleted)) {
-    PathNode* node = FindPathInTree(c_.root_.get(), normalized);
-    if (node != nullptr && node->IsFolder()) return kAddNodeFailed;
-  }
-  code = EnsureWorkingRevision();
-  if (code != kOk) return code;
-  Entry* entry = Working();
-
-  if (!source->IsOpen() && source->Open(kModeRead) != kOk) return kAddSourceFailed;
-  ItemRecord scratch;
-  scratch.code_count = static_cast<int>(list.size());
-  std::copy(list.begin(), list.end(), scratch.codes.begin());
-  // ADM keys go with the caller's list; pass the elements that hold codes.
-  std::vector<EcsCodeArg> args(codes, codes + (code_count > 0 ? code_count : 0));
-  code = Encode(source, scratch.codes.data(), args.empty() ? nullptr : args.data(),
-                scratch.code_count, source->GetLength(), &scratch);
-  if (code != kOk) return code;
-
-  ItemRecord& record = entry->records.emplace_back();
-  record.revision = entry->facts.revision;
-  record.type = type;
-  record.present = true;
-  record.skippable = skippable;
-  record.codes = scratch.codes;
-  record.code_count = scratch.code_count;
-  record.data = std::move(scratch.data);
-  record.data_offset = scratch.data_offset;
-  record.check_byte = scratch.check_byte;
-  record.stored_size = scratch.stored_size;
-  record.path = normalized;
-  Number(&record);
-  if (std::find(list.begin(), list.end(), kEcsSxc) != list.end()) c_.sxc_used_ = true;
-  c_.ReleaseCopies(normalized);
-  Insert(&record);
-  if (!c_.no_tree_ && c_.root_ && FindPathInTree(c_.root_.get(), normalized) == nullptr) {
-    if (c_.anchor_ >= 0) {
-      // Placed after the anchor's part: the tree is ordered anew.
-      c_.BuildTree();
-    } else {
-      AddPathToTree(c_.root_.get(), normalized, nullptr);
-    }
-  }
-  c_.modified_ = true;
-  return kOk;
-}
-
-int PackageEditor::AddMemory(const std::u16string& path, const void* bytes, int64_t length,
-                             const EcsCodeArg* codes, int code_count, bool skippable,
-                             bool append) {
-  if ((bytes == nullptr && length != 0) || length < 0) return kBadAddArguments;
-  static const uint8_t kNothing = 0;
-  MemoryStreamArgs args;
-  args.buffer = const_cast<void*>(bytes != nullptr ? bytes : &kNothing);
-  args.capacity = length;
-  args.length = length;
-  Stream* made = nullptr;
-  if (CreateStream(kModeRead, &args, &made, kMemoryStream) != kOk) return kAddSourceFailed;
-  std::unique_ptr<Stream> source(made);
-  return Add(path, source.get(), codes, code_count, skippable, append);
-}
-
-int PackageEditor::AddFile(const std::u16string& path, const std::string& file,
-                           const EcsCodeArg* codes, int code_count, bool skippable, bool append) {
-  if (file.empty()) return kBadAddArguments;
-  FileStreamArgs args;
-  args.path = file;
-  args.shared = true;
-  Stream* made = nullptr;
-  if (CreateStream(kModeRead, &args, &made, kFileStream) != kOk) return kAddSourceFailed;
-  std::unique_ptr<Stream> source(made);
-  return Add(path, source.get(), codes, code_count, skippable, append);
-}
-
 int PackageEditor::Delete(const std::u16string& path) {
   if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
   std::u16string normalized;
@@ -540,6 +303,8 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
   code = c_.CollectContent(normalized, 0, &content);
   if (code != kOk) return code;
   if (content.empty()) return kNoSuchNode;
+  EncodeSettings settings = SettingsOf(c_);
+  if (UsesSxc(list) && !settings.temp_dir.empty()) settings.schema = c_.SchemaPathLocked();
   // Encode every record first, so that a failure changes nothing.
   std::vector<ItemRecord> encoded(content.size());
   for (size_t i = 0; i < content.size(); ++i) {
@@ -552,14 +317,16 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
     std::unique_ptr<Stream> stored(old->data->Clone());
     if (!stored || stored->Open(kModeRead) != kOk) return kBitStreamReadFailed;
     ItemRecord& fresh = encoded[i];
-    fresh.codes = old->codes;
-    fresh.code_count = old->code_count;
-    for (uint8_t c : list) fresh.codes[fresh.code_count++] = c;
     fresh.skippable = old->skippable;
-    code = EnsureWorkingRevision();
+    std::unique_ptr<EncodedPart> part;
+    code = Encode(settings, stored.get(), list, codes, &part);
     if (code != kOk) return code;
-    code = Encode(stored.get(), list.data(), codes, static_cast<int>(list.size()),
-                  old->stored_size, &fresh);
+    // The stored codes are the old ones followed by the new.
+    part->codes_ = old->codes;
+    part->code_count_ = old->code_count;
+    for (uint8_t c : list) part->codes_[part->code_count_++] = c;
+    code = EnsureWorkingRevision();
+    if (code == kOk) code = Store(part.get(), &fresh);
     if (code != kOk) return code;
   }
   Entry* entry = Working();
@@ -572,75 +339,13 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
     Number(&record);
     Insert(&record);
   }
-  if (std::find(list.begin(), list.end(), kEcsSxc) != list.end()) c_.sxc_used_ = true;
+  if (UsesSxc(list)) c_.sxc_used_ = true;
   c_.ReleaseCopies(normalized);
   c_.modified_ = true;
   return kOk;
 }
 
 // --- The Container slots. -------------------------------------------------
-
-int PackageContainer::AddPartFromStream(const std::u16string& path, Stream* source,
-                                        const EcsCodeArg* codes, int code_count, bool skippable) {
-  WriteLockGuard guard(lock_);
-  if (source == nullptr) return kSiteNoSourceStream;
-  return PackageEditor(*this).Add(path, source, codes, code_count, skippable, false);
-}
-
-int PackageContainer::AddPartFromMemory(const std::u16string& path, const void* bytes,
-                                        int64_t length, const EcsCodeArg* codes, int code_count,
-                                        bool skippable) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddMemory(path, bytes, length, codes, code_count, skippable, false);
-}
-
-int PackageContainer::AddPartFromFile(const std::u16string& path, const std::string& file,
-                                      const EcsCodeArg* codes, int code_count, bool skippable) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddFile(path, file, codes, code_count, skippable, false);
-}
-
-int PackageContainer::ReplacePartFromStream(const std::u16string& path, Stream* source,
-                                            const EcsCodeArg* codes, int code_count,
-                                            bool skippable) {
-  WriteLockGuard guard(lock_);
-  if (source == nullptr) return kSiteNoSourceStream;
-  return PackageEditor(*this).Add(path, source, codes, code_count, skippable, false);
-}
-
-int PackageContainer::ReplacePartFromMemory(const std::u16string& path, const void* bytes,
-                                            int64_t length, const EcsCodeArg* codes,
-                                            int code_count, bool skippable) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddMemory(path, bytes, length, codes, code_count, skippable, false);
-}
-
-int PackageContainer::ReplacePartFromFile(const std::u16string& path, const std::string& file,
-                                          const EcsCodeArg* codes, int code_count,
-                                          bool skippable) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddFile(path, file, codes, code_count, skippable, false);
-}
-
-int PackageContainer::AppendToPartFromStream(const std::u16string& path, Stream* source,
-                                             const EcsCodeArg* codes, int code_count) {
-  WriteLockGuard guard(lock_);
-  if (source == nullptr) return kSiteNoSourceStream;
-  return PackageEditor(*this).Add(path, source, codes, code_count, false, true);
-}
-
-int PackageContainer::AppendToPartFromMemory(const std::u16string& path, const void* bytes,
-                                             int64_t length, const EcsCodeArg* codes,
-                                             int code_count) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddMemory(path, bytes, length, codes, code_count, false, true);
-}
-
-int PackageContainer::AppendToPartFromFile(const std::u16string& path, const std::string& file,
-                                           const EcsCodeArg* codes, int code_count) {
-  WriteLockGuard guard(lock_);
-  return PackageEditor(*this).AddFile(path, file, codes, code_count, false, true);
-}
 
 int PackageContainer::DeletePart(const std::u16string& path) {
   WriteLockGuard guard(lock_);

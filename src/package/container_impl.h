@@ -110,6 +110,12 @@ class PackageContainer : public Container {
   int VerifyChecks(bool all_revisions) override;
   int SetOrderAnchor(const std::u16string& path) override;
   void ClearOrderAnchor() override;
+  int EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
+                           std::unique_ptr<EncodedPart>* out) override;
+  int EncodePartFromFile(const std::string& file, const EcsCodeArg* codes, int code_count,
+                         std::unique_ptr<EncodedPart>* out) override;
+  int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
+                     bool append) override;
 
  private:
   friend class PackageEditor;

@@ -1,12 +1,27 @@
-#include "package/item_record.h"
+#include "package/data_record.h"
 
 #include <cstdint>
 
 #include "package/byte_io.h"
 #include "package/codes.h"
 #include "package/decode_options.h"
+#include "package/item_record.h"
 
 namespace zoq {
+
+int ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_ptr<Stream>* out) {
+  SubStreamArgs args;
+  args.inner = inner;
+  args.offset = offset;
+  args.length = length;
+  Stream* window = nullptr;
+  if (CreateStream(kModeClose, &args, &window, kReadOnlySubStream) != kOk) {
+    delete args.inner;
+    return kBitStreamReadFailed;
+  }
+  out->reset(window);
+  return kOk;
+}
 
 int LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record) {
   if (record->data) return kOk;
@@ -35,16 +50,8 @@ int LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* re
   }
   Stream* clone = package->Clone();
   if (clone == nullptr) return kBitStreamReadFailed;
-  SubStreamArgs args;
-  args.inner = clone;
-  args.offset = start;
-  args.length = size;
-  Stream* window = nullptr;
-  if (CreateStream(kModeClose, &args, &window, kReadOnlySubStream) != kOk) {
-    delete args.inner;
-    return kBitStreamReadFailed;
-  }
-  record->data.reset(window);
+  int code = ReadOnlyWindow(clone, start, size, &record->data);
+  if (code != kOk) return code;
   record->codes = codes;
   record->code_count = count;
   record->check_byte = head[0];

@@ -10,6 +10,7 @@
 
 #include "package/container_impl.h"
 #include "package/edit_state.h"
+#include "package/encoded_part.h"
 #include "package/entry_writer.h"
 
 namespace zoq {
@@ -28,18 +29,53 @@ enum EditSite : int {
   kSiteEncodedSize = 10021178,
 };
 
+// What encoding needs to know of its container; taken under the
+// container's lock, used without it.
+struct EncodeSettings {
+  const void* owner = nullptr;
+  std::string temp_dir;  // empty: encoded content stays in memory
+  bool iv_header = false;
+  std::string schema;  // the schema file in effect, for SXC only
+};
+
+// Where an add would go: checked against the open package.
+struct AddTarget {
+  std::u16string normalized;
+  int type = kRecordCreated;
+};
+
 class PackageEditor {
  public:
   explicit PackageEditor(PackageContainer& container);
 
   int Create(const std::string& path, int subset_kind, int version_code, int width,
              int reserved);
+  // The add, replace and append slots: encodes under the container's read
+  // lock only (SXC: under the write lock) and takes the write lock to file
+  // the part.
+  static int AddShared(PackageContainer& c, const std::u16string& path, Stream* source,
+                       const EcsCodeArg* codes, int code_count, bool skippable, bool append);
+  static int AddSharedMemory(PackageContainer& c, const std::u16string& path, const void* bytes,
+                             int64_t length, const EcsCodeArg* codes, int code_count,
+                             bool skippable, bool append);
+  static int AddSharedFile(PackageContainer& c, const std::u16string& path,
+                           const std::string& file, const EcsCodeArg* codes, int code_count,
+                           bool skippable, bool append);
+  // Sources of the add slots: 5070 for bad arguments, 5071 when the source
+  // cannot be opened.
+  static int OpenSourceFile(const std::string& file, std::unique_ptr<Stream>* out);
+  static int OpenSourceMemory(const void* bytes, int64_t length, std::unique_ptr<Stream>* out);
+  // Encoding apart from filing (EncodePartFrom*); takes the locks it needs.
+  static int EncodeShared(PackageContainer& c, Stream* source, const EcsCodeArg* codes,
+                          int code_count, std::unique_ptr<EncodedPart>* out);
+  // With the write lock held: an add of `source` done entirely under it.
   int Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes, int code_count,
           bool skippable, bool append);
-  int AddMemory(const std::u16string& path, const void* bytes, int64_t length,
-                const EcsCodeArg* codes, int code_count, bool skippable, bool append);
   int AddFile(const std::u16string& path, const std::string& file, const EcsCodeArg* codes,
               int code_count, bool skippable, bool append);
+  // With the write lock held: files encoded content (AddEncodedPart).
+  // 6007 when the content was encoded under settings that no longer hold.
+  int FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable, bool append);
   int Delete(const std::u16string& path);
   int Reencode(const std::u16string& path, const EcsCodeArg* codes, int count);
   // `target` null: over the open package.
@@ -51,15 +87,31 @@ class PackageEditor {
   int EnsureWorkingRevision();
   void Number(ItemRecord* record);
   static int CheckCodes(const EcsCodeArg* codes, int count, std::vector<uint8_t>* out);
-  int StackEncoders(const uint8_t* codes, const EcsCodeArg* args, int count, Stream* sink,
-                    Stream** out);
-  int NewStorageFile(std::string* path, std::unique_ptr<Stream>* out);
+  static bool UsesSxc(const std::vector<uint8_t>& codes);
+  // The checks of an add before anything is encoded; only reads the
+  // container, so the read lock suffices.
+  static int CheckAdd(const PackageContainer& c, const std::u16string& path, bool append,
+                      AddTarget* out);
+  static int CheckCodesOfAdd(const PackageContainer& c, const EcsCodeArg* codes, int count,
+                             std::vector<uint8_t>* list);
+  static EncodeSettings SettingsOf(const PackageContainer& c);
+  // True when `part` was encoded under settings that no longer hold.
+  static bool Stale(const PackageContainer& c, const EncodedPart& part);
+
+  // Encoding (part_encoder.cc): nothing here touches the container.
+  static int StackEncoders(const EncodeSettings& settings, const uint8_t* codes,
+                           const EcsCodeArg* args, int count, Stream* sink, Stream** out);
+  static int Encode(const EncodeSettings& settings, Stream* source,
+                    const std::vector<uint8_t>& codes, const EcsCodeArg* args,
+                    std::unique_ptr<EncodedPart>* out);
+  static int ExclusiveOrOf(Stream* stream, uint8_t* out);
   static int FileWindow(const std::string& path, int64_t offset, int64_t length,
                         std::unique_ptr<Stream>* out);
-  int Encode(Stream* source, const uint8_t* codes, const EcsCodeArg* args, int count,
-             int64_t source_length, ItemRecord* record);
-  int StoreFromFile(const std::string& path, int64_t size, ItemRecord* record);
-  int StoreFromMemory(Stream* memory, ItemRecord* record);
+
+  // Filing encoded content into the working revision.
+  int Store(EncodedPart* part, ItemRecord* record);
+  int StoreInMemory(EncodedPart* part, ItemRecord* record);
+  int StoreInStorageFile(EncodedPart* part, ItemRecord* record);
   int StoreDirect(Stream* encoded, int64_t size, ItemRecord* record);
   void Insert(ItemRecord* record);
   int RemoveFromTree(const std::u16string& path);

@@ -13,26 +13,15 @@ namespace {
 
 std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 TEST(ZoqHelp, DescribesEveryCommand) {
   RunResult overview = RunZoq({"--help"});
   EXPECT_EQ(overview.status, 0);
   for (const char* command : {"ls", "info", "cat", "extract", "log", "verify", "stat"}) {
     SCOPED_TRACE(command);
-    EXPECT_TRUE(Contains(overview.out, std::string("  ") + command + " "));
+    EXPECT_TRUE(HasText(overview.out, std::string("  ") + command + " "));
     RunResult help = RunZoq({command, "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(Contains(help.out, std::string("usage: zoq ") + command));
+    EXPECT_TRUE(HasText(help.out, std::string("usage: zoq ") + command));
     EXPECT_TRUE(help.err.empty());
   }
 }
@@ -61,7 +50,7 @@ TEST(ZoqUsage, MistakesExitWithStatus2AndAShortUsage) {
     SCOPED_TRACE(line);
     RunResult run = RunZoq(args);
     EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(Contains(run.err, "usage: zoq")) << run.err;
+    EXPECT_TRUE(HasText(run.err, "usage: zoq")) << run.err;
     EXPECT_TRUE(run.out.empty());
   }
 }
@@ -69,20 +58,20 @@ TEST(ZoqUsage, MistakesExitWithStatus2AndAShortUsage) {
 TEST(ZoqFailures, PrintTheCodeAndTableTextAndExit1) {
   RunResult missing = RunZoq({"ls", TestDataDir() + "/package/no-such-file.zoq"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(Contains(missing.err, "zoq: error 5063: ZOQ:")) << missing.err;
+  EXPECT_TRUE(HasText(missing.err, "zoq: error 5063: ZOQ:")) << missing.err;
 
   RunResult no_node = RunZoq({"info", Package("v_history"), "/nothing.txt"});
   EXPECT_EQ(no_node.status, 1);
-  EXPECT_TRUE(Contains(no_node.err, "zoq: error 5054: ZOQ:")) << no_node.err;
+  EXPECT_TRUE(HasText(no_node.err, "zoq: error 5054: ZOQ:")) << no_node.err;
 
   RunResult folder = RunZoq({"cat", Package("v_history"), "/dir"});
   EXPECT_EQ(folder.status, 1);
-  EXPECT_TRUE(Contains(folder.err, "is a folder")) << folder.err;
+  EXPECT_TRUE(HasText(folder.err, "is a folder")) << folder.err;
 
   // A part that fails to decode is a failure even though nothing is shown.
   RunResult broken = RunZoq({"cat", Package("v_damaged_deflate"), "/broken.xml"});
   EXPECT_EQ(broken.status, 1);
-  EXPECT_TRUE(Contains(broken.err, "zoq: error 6008")) << broken.err;
+  EXPECT_TRUE(HasText(broken.err, "zoq: error 6008")) << broken.err;
 }
 
 TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
@@ -112,7 +101,7 @@ TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
 
   RunResult without = RunZoq({"cat", package, "/adm/150000.bin"});
   EXPECT_EQ(without.status, 1);
-  EXPECT_TRUE(Contains(without.err, "zoq: error 10052392")) << without.err;
+  EXPECT_TRUE(HasText(without.err, "zoq: error 10052392")) << without.err;
   // A wrong key cannot be told from the right one: it gives other bytes.
   RunResult wrong = RunZoq({"cat", "--key", "0011", package, "/adm/150000.bin"});
   EXPECT_EQ(wrong.status, 0) << wrong.err;
@@ -120,19 +109,19 @@ TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
   RunResult unreadable =
       RunZoq({"cat", "--key-file", scratch.path() + "/none", package, "/adm/1.bin"});
   EXPECT_EQ(unreadable.status, 1);
-  EXPECT_TRUE(Contains(unreadable.err, "cannot read key file")) << unreadable.err;
+  EXPECT_TRUE(HasText(unreadable.err, "cannot read key file")) << unreadable.err;
 }
 
 TEST(ZoqLs, ListsBelowAFolderAndAtARevision) {
   const std::string package = Package("v_history");
   RunResult folder = RunZoq({"ls", package, "dir"});
   ASSERT_EQ(folder.status, 0) << folder.err;
-  EXPECT_EQ(Lines(folder.out), std::vector<std::string>{"/dir/c.txt"});
+  EXPECT_EQ(SplitLines(folder.out), std::vector<std::string>{"/dir/c.txt"});
   RunResult part = RunZoq({"ls", package, "/a.txt"});
-  EXPECT_EQ(Lines(part.out), std::vector<std::string>{"/a.txt"});
+  EXPECT_EQ(SplitLines(part.out), std::vector<std::string>{"/a.txt"});
   // After the first revision: four parts created, nothing deleted yet.
   RunResult first = RunZoq({"ls", "-r", "1", package});
-  EXPECT_EQ(Lines(first.out),
+  EXPECT_EQ(SplitLines(first.out),
             (std::vector<std::string>{"/a.txt", "/b.txt", "/dir/", "/dir/c.txt", "/dir/d.txt"}));
   RunResult json = RunZoq({"ls", "--json", "-r", "1", package, "/a.txt"});
   JsonValue listed = JsonValue::Parse(json.out);
@@ -145,7 +134,7 @@ TEST(ZoqLs, ListsBelowAFolderAndAtARevision) {
 TEST(ZoqLog, ShowsEveryRevisionWithItsRecords) {
   RunResult run = RunZoq({"log", Package("v_history")});
   ASSERT_EQ(run.status, 0) << run.err;
-  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> lines = SplitLines(run.out);
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines[0], "1\t66\t3\tC /a.txt\tC /b.txt\tC /dir/c.txt\tC /dir/d.txt");
   EXPECT_EQ(lines[1], "2\t185\t3\tA /a.txt\tR /b.txt\tD /dir/c.txt");
@@ -162,7 +151,7 @@ TEST(ZoqLog, ShowsEveryRevisionWithItsRecords) {
 
   RunResult broken = RunZoq({"log", Package("b_chain_short")});
   EXPECT_EQ(broken.status, 1);
-  EXPECT_TRUE(Contains(broken.err, "zoq: error 5026")) << broken.err;
+  EXPECT_TRUE(HasText(broken.err, "zoq: error 5026")) << broken.err;
 }
 
 TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {
@@ -181,7 +170,7 @@ TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {
   EXPECT_EQ(two["entries"].Items().size(), 2u);
 
   RunResult text = RunZoq({"info", Package("v_v10")});
-  EXPECT_TRUE(Contains(text.out, "version:      1.0")) << text.out;
+  EXPECT_TRUE(HasText(text.out, "version:      1.0")) << text.out;
 
   RunResult part = RunZoq({"info", "--json", Package("v_history"), "/a.txt"});
   JsonValue info = JsonValue::Parse(part.out);
@@ -189,13 +178,13 @@ TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {
   EXPECT_EQ(info["position"].AsInt(), 30);
   EXPECT_EQ(info["size"].AsInt(), 895);
   RunResult folder = RunZoq({"info", Package("v_history"), "/dir/"});
-  EXPECT_TRUE(Contains(folder.out, "children:     1")) << folder.out;
+  EXPECT_TRUE(HasText(folder.out, "children:     1")) << folder.out;
 }
 
 TEST(ZoqStat, CountsByUpperCaseExtensionWithFoldersUnderABackslash) {
   RunResult run = RunZoq({"stat", Package("v_utf8_paths")});
   ASSERT_EQ(run.status, 0) << run.err;
-  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> lines = SplitLines(run.out);
   // Folders: the root and four below it; .TXT: three parts.
   bool saw_folders = false;
   bool saw_txt = false;
@@ -220,7 +209,7 @@ TEST(ZoqStat, CountsByUpperCaseExtensionWithFoldersUnderABackslash) {
   RunResult empty = RunZoq({"stat", Package("v_empty")});
   ASSERT_EQ(empty.status, 0) << empty.err;
   // Nothing stored: no share is shown.
-  EXPECT_FALSE(Contains(empty.out, "%")) << empty.out;
+  EXPECT_FALSE(HasText(empty.out, "%")) << empty.out;
 }
 
 }  // namespace

@@ -13,10 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // Every file and folder below `root` with the content of each file, sorted.
 std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& root) {
   std::vector<std::pair<std::string, std::string>> entries;
@@ -62,7 +58,7 @@ TEST(ZoqParallel, ExtractWithWorkersWritesTheSameFiles) {
 
   Zoq({"extract", "-d", scratch.path() + "/one", package});
   RunResult parallel = Zoq({"extract", "-j", "3", "-d", scratch.path() + "/three", package});
-  EXPECT_TRUE(Contains(parallel.out, "extracted 59 parts")) << parallel.out;
+  EXPECT_TRUE(HasText(parallel.out, "extracted 59 parts")) << parallel.out;
   auto expected = Snapshot(scratch.path() + "/tree");
   expected.erase(std::find(expected.begin(), expected.end(),
                            std::make_pair(std::string("d1/s1/f49.txt"),
@@ -94,10 +90,10 @@ TEST(ZoqParallel, ExtractFailureStopsOnlyItsPath) {
   std::string target = scratch.path() + "/out";
   RunResult run = RunZoq({"extract", "-j", "2", "-d", target, package, "/dir", "/good.txt"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err, "1 of 2 paths not extracted")) << run.err;
+  EXPECT_TRUE(HasText(run.err, "1 of 2 paths not extracted")) << run.err;
   EXPECT_EQ(ReadFileBytes(target + "/good.txt"), "content\n");
   for (const auto& entry : fs::recursive_directory_iterator(target)) {
-    EXPECT_FALSE(Contains(entry.path().filename().string(), ".zoq-partial")) << entry.path();
+    EXPECT_FALSE(HasText(entry.path().filename().string(), ".zoq-partial")) << entry.path();
     EXPECT_NE(entry.path().filename(), "locked.txt");
   }
   EXPECT_EQ(RunZoq({"extract", "-j", "many", "-d", target, package}).status, 2);
@@ -114,12 +110,14 @@ TEST(ZoqParallel, ImportWithWorkersStoresTheSameParts) {
   std::string four = scratch.path() + "/four.zoq";
   Zoq({"import", "--codes", "zip", one, tree, "/in"});
   Zoq({"import", "--codes", "zip", "-j", "4", four, tree, "/in"});
+  // Into packages that exist: a second revision each.
+  Zoq({"import", one, tree + "/d1", "/again"});
+  Zoq({"import", "-j", "2", four, tree + "/d1", "/again"});
   EXPECT_EQ(Zoq({"ls", "--json", four}).out, Zoq({"ls", "--json", one}).out);
   EXPECT_EQ(Zoq({"log", four}).out, Zoq({"log", one}).out);
   Zoq({"extract", "-d", scratch.path() + "/back", four});
   EXPECT_EQ(Snapshot(scratch.path() + "/back/in"), Snapshot(tree));
   Zoq({"verify", "--all", four});
-
 }
 
 }  // namespace

@@ -11,21 +11,10 @@
 namespace zoqtest {
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The record columns of "zoq log" (revision number, type letters and paths).
 std::vector<std::string> Records(const std::string& package) {
   std::vector<std::string> records;
-  for (const std::string& line : Lines(RunZoq({"log", package}).out)) {
+  for (const std::string& line : SplitLines(RunZoq({"log", package}).out)) {
     std::string revision = line.substr(0, line.find('\t'));
     size_t at = 0;
     for (int field = 0; field < 3; ++field) at = line.find('\t', at) + 1;
@@ -67,7 +56,7 @@ TEST_F(ZoqWrite, EachChangeCommandMakesOneRevision) {
             (std::vector<std::string>{"1:C /a.txt", "2:C /dir/b.txt", "3:A /a.txt",
                                       "4:R /dir/b.txt", "5:D /a.txt"}));
   EXPECT_EQ(Zoq({"cat", "-r", "3", package_, "/a.txt"}).out, "hello\nhello\n");
-  EXPECT_EQ(Lines(Zoq({"ls", package_}).out), (std::vector<std::string>{"/dir/", "/dir/b.txt"}));
+  EXPECT_EQ(SplitLines(Zoq({"ls", package_}).out), (std::vector<std::string>{"/dir/", "/dir/b.txt"}));
   Zoq({"verify", "--all", package_});
 }
 
@@ -79,7 +68,7 @@ TEST_F(ZoqWrite, CodesAndKeysRoundTrip) {
   EXPECT_EQ(locked.status, 1);
   Zoq({"encode", package_, "/secret.txt", "zip"});
   RunResult info = Zoq({"info", package_, "/secret.txt"});
-  EXPECT_TRUE(Contains(info.out, "2 (zip), 128 (adm), 2 (zip)")) << info.out;
+  EXPECT_TRUE(HasText(info.out, "2 (zip), 128 (adm), 2 (zip)")) << info.out;
   EXPECT_EQ(Zoq({"cat", "--key", key, package_, "/secret.txt"}).out, "hello\n");
 }
 
@@ -89,9 +78,9 @@ TEST_F(ZoqWrite, CommitMakesOneRevisionOfManyChanges) {
        "/a.txt"});
   std::vector<std::string> records = Records(package_);
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_TRUE(Contains(records[1], "C /b.txt")) << records[1];
-  EXPECT_TRUE(Contains(records[1], "A /c.txt")) << records[1];
-  EXPECT_TRUE(Contains(records[1], "D /a.txt")) << records[1];
+  EXPECT_TRUE(HasText(records[1], "C /b.txt")) << records[1];
+  EXPECT_TRUE(HasText(records[1], "A /c.txt")) << records[1];
+  EXPECT_TRUE(HasText(records[1], "D /a.txt")) << records[1];
   EXPECT_EQ(Zoq({"cat", package_, "/c.txt"}).out, "hello\nhello\n");
 }
 
@@ -116,7 +105,7 @@ TEST_F(ZoqWrite, ImportStoresATreeAndCompactKeepsOneRevision) {
 TEST_F(ZoqWrite, RefusesToOverwriteAndReportsMisuse) {
   RunResult again = RunZoq({"create", package_});
   EXPECT_EQ(again.status, 1);
-  EXPECT_TRUE(Contains(again.err, "exists already")) << again.err;
+  EXPECT_TRUE(HasText(again.err, "exists already")) << again.err;
   EXPECT_EQ(RunZoq({"add", "--codes", "gzip", package_, "/a.txt", file_}).status, 2);
   EXPECT_EQ(RunZoq({"add", "--codes", "adm", package_, "/a.txt", file_}).status, 2);
   EXPECT_EQ(RunZoq({"commit", package_}).status, 2);

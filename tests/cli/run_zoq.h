@@ -36,6 +36,11 @@ class ScratchFolder {
   std::string path_;
 };
 
+// True when `part` occurs in `text`.
+bool HasText(const std::string& text, const std::string& part);
+// The lines of `text`, without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
+
 // Whole file content, or an empty string with *exists false.
 std::string ReadFileBytes(const std::string& path, bool* exists = nullptr);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

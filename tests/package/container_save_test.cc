@@ -32,6 +32,22 @@ std::vector<std::string> RootNames(Container* container) {
   return names;
 }
 
+using Records = std::vector<std::pair<std::string, int>>;
+
+// Path and type of each record of one entry of the package file, after
+// checking how many entries it has.
+Records RecordsOf(const std::string& file, size_t entries, size_t entry) {
+  PackageLayout layout;
+  EXPECT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  EXPECT_EQ(layout.entries.size(), entries);
+  Records records;
+  if (entry >= layout.entries.size()) return records;
+  for (const RecordFacts& r : layout.entries[entry].records) {
+    records.emplace_back(test::U8(r.path), r.type);
+  }
+  return records;
+}
+
 int64_t FileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
@@ -144,17 +160,12 @@ TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   EXPECT_EQ(RootNames(c.get()), (std::vector<std::string>{"b.xml", "new.txt", "twice.txt", "z.txt"}));
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
 
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  ASSERT_EQ(layout.entries.size(), 2u);
-  std::vector<std::pair<std::string, int>> records;
-  for (const RecordFacts& r : layout.entries[1].records) records.emplace_back(test::U8(r.path), r.type);
   // Records are stored in the order they were made; a new open orders the
   // tree by that.
-  EXPECT_EQ(records, (std::vector<std::pair<std::string, int>>{{"/new.txt", kRecordCreated},
-                                                               {"/z.txt", kRecordCreated},
-                                                               {"/twice.txt", kRecordCreated},
-                                                               {"/a.xml", kRecordDeleted}}));
+  EXPECT_EQ(RecordsOf(file, 2, 1), (Records{{"/new.txt", kRecordCreated},
+                                           {"/z.txt", kRecordCreated},
+                                           {"/twice.txt", kRecordCreated},
+                                           {"/a.xml", kRecordDeleted}}));
   auto reopened = MakeContainer();
   ASSERT_EQ(reopened->OpenFile(file, true), kOk);
   EXPECT_EQ(RootNames(reopened.get()),
@@ -276,14 +287,9 @@ TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
   ASSERT_EQ(AddBytes(c.get(), "/dir/b.txt", Bytes("b2")), kOk);
   ASSERT_EQ(c->Save(kSaveIncremental, true), kOk);
   EXPECT_EQ(c->GetRevisionCount(), 3);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  ASSERT_EQ(layout.entries.size(), 3u);
-  std::vector<std::pair<std::string, int>> records;
-  for (const RecordFacts& r : layout.entries[2].records) records.emplace_back(test::U8(r.path), r.type);
-  EXPECT_EQ(records, (std::vector<std::pair<std::string, int>>{{"/dir/b.txt", kRecordCreated},
-                                                               {"/c.txt", kRecordAppended},
-                                                               {"/c.txt", kRecordAppended}}));
+  EXPECT_EQ(RecordsOf(file, 3, 2), (Records{{"/dir/b.txt", kRecordCreated},
+                                           {"/c.txt", kRecordAppended},
+                                           {"/c.txt", kRecordAppended}}));
   EXPECT_EQ(SnapshotFile(file, &code),
             (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2c3c4")}, {"/dir/b.txt", Bytes("b2")}}));
   EXPECT_EQ(SnapshotFile(file, &code, 2),

@@ -1,0 +1,27 @@
+// The decorator streams of the ECS codes: stacked over stored bytes to
+// decode them, or over a sink to encode into it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "package/decode_options.h"
+#include "stream/stream.h"
+
+namespace zoq {
+
+struct CodeStackSettings {
+  bool iv_header = false;  // ADM data carries its IV header
+  std::string temp_dir;    // SXC works in it; empty: SXC is refused
+  // The schema file in effect, asked for only when an SXC code is met.
+  std::function<std::string()> schema;
+};
+
+// Wraps `inner` (taken over; destroyed on failure) in the closed decorator
+// of `code`. ADM without a key answers 10052392; SXC without a temporary
+// directory 10053449, without a schema 5068; an unknown code `unknown`; a
+// decorator that cannot be made its code at the site `site`.
+int WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
+                int unknown, int site, Stream** out);
+
+}  // namespace zoq
