@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+
+#include "package/utf.h"
 
 namespace zoqtest {
 
@@ -48,24 +51,6 @@ class JsonParser {
     return true;
   }
 
-  static void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-
   uint32_t Hex4() {
     if (pos_ + 4 > text_.size()) Fail("short \\u escape");
     uint32_t value = static_cast<uint32_t>(std::stoul(text_.substr(pos_, 4), nullptr, 16));
@@ -101,12 +86,12 @@ class JsonParser {
           out.push_back('\f');
           break;
         case 'u': {
-          uint32_t cp = Hex4();
-          if (cp >= 0xD800 && cp < 0xDC00 && TakeWord("\\u")) {
-            uint32_t low = Hex4();
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+          char16_t units[2] = {static_cast<char16_t>(Hex4()), 0};
+          size_t count = 1;
+          if (units[0] >= 0xD800 && units[0] < 0xDC00 && TakeWord("\\u")) {
+            units[count++] = static_cast<char16_t>(Hex4());
           }
-          AppendUtf8(out, cp);
+          zoq::AppendUtf8(std::u16string_view(units, count), &out);
           break;
         }
         default:

@@ -1,6 +1,9 @@
 #include "json_value.h"
 
 #include <cctype>
+#include <string_view>
+
+#include "package/utf.h"
 
 namespace zoq::test {
 namespace {
@@ -63,24 +66,6 @@ class Parser {
     return true;
   }
 
-  static void AppendUtf8(uint32_t cp, std::string* out) {
-    if (cp < 0x80) {
-      out->push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-
   bool Hex4(uint32_t* out) {
     if (pos_ + 4 > s_.size()) return false;
     *out = static_cast<uint32_t>(std::stoul(s_.substr(pos_, 4), nullptr, 16));
@@ -107,15 +92,17 @@ class Parser {
         case 'b': out->push_back('\b'); break;
         case 'f': out->push_back('\f'); break;
         case 'u': {
-          uint32_t cp = 0;
-          if (!Hex4(&cp)) return false;
-          if (cp >= 0xD800 && cp <= 0xDBFF && s_.compare(pos_, 2, "\\u") == 0) {
+          uint32_t high = 0;
+          uint32_t low = 0;
+          if (!Hex4(&high)) return false;
+          char16_t units[2] = {static_cast<char16_t>(high), 0};
+          size_t count = 1;
+          if (high >= 0xD800 && high <= 0xDBFF && s_.compare(pos_, 2, "\\u") == 0) {
             pos_ += 2;
-            uint32_t low = 0;
             if (!Hex4(&low)) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            units[count++] = static_cast<char16_t>(low);
           }
-          AppendUtf8(cp, out);
+          AppendUtf8(std::u16string_view(units, count), out);
           break;
         }
         default: out->push_back(e);
