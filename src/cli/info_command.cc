@@ -1,5 +1,8 @@
 // zoq info: the facts of a package, or the information of one part.
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
 
 #include "cli/command.h"
 #include "cli/failure.h"
@@ -68,22 +71,26 @@ void WritePackageText(Output& out, const PackageFacts& facts) {
   }
 }
 
+// Integer members of the current object, in the order given.
+void IntMembers(JsonWriter& json,
+                std::initializer_list<std::pair<std::string_view, int64_t>> members) {
+  for (const auto& [key, value] : members) {
+    json.Key(key);
+    json.Int(value);
+  }
+}
+
 void WritePackageJson(Output& out, const PackageFacts& facts) {
   const zoq::HeaderFacts& header = facts.layout.header;
   JsonWriter json(2);
   json.BeginObject();
   json.Key("version");
   json.String(VersionText(facts.version));
-  json.Key("offset_width");
-  json.Int(header.width);
-  json.Key("revision_count");
-  json.Int(facts.revisions);
-  json.Key("stored_revision_count");
-  json.Int(header.entry_count);
-  json.Key("parts");
-  json.Int(facts.parts);
-  json.Key("folders");
-  json.Int(facts.folders);
+  IntMembers(json, {{"offset_width", header.width},
+                    {"revision_count", facts.revisions},
+                    {"stored_revision_count", header.entry_count},
+                    {"parts", facts.parts},
+                    {"folders", facts.folders}});
   json.Key("schema");
   if (facts.schema.empty()) {
     json.Null();
@@ -94,18 +101,12 @@ void WritePackageJson(Output& out, const PackageFacts& facts) {
   json.BeginArray();
   for (const zoq::EntryFacts& entry : facts.layout.entries) {
     json.BeginObject();
-    json.Key("revision");
-    json.Int(entry.revision + 1);
-    json.Key("offset");
-    json.Int(entry.offset);
-    json.Key("bitstream");
-    json.Int(entry.bitstream);
-    json.Key("length");
-    json.Int(entry.length);
-    json.Key("table_flags");
-    json.Int(entry.table_flags);
-    json.Key("records");
-    json.Int(static_cast<int64_t>(entry.records.size()));
+    IntMembers(json, {{"revision", entry.revision + 1},
+                      {"offset", entry.offset},
+                      {"bitstream", entry.bitstream},
+                      {"length", entry.length},
+                      {"table_flags", entry.table_flags},
+                      {"records", static_cast<int64_t>(entry.records.size())}});
     json.EndObject();
   }
   json.EndArray();
