@@ -21,6 +21,7 @@ using test::AddBytes;
 using test::Bytes;
 using test::MakeContainer;
 using test::Snapshot;
+using test::SnapshotBytes;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
 // Forwards to a memory stream; the fail_at-th call of Write, Flush or
@@ -71,30 +72,8 @@ std::vector<uint8_t> RawBytes(Stream* stream) {
   return out;
 }
 
-Parts SnapshotBytes(const std::vector<uint8_t>& bytes, int* code) {
-  auto c = MakeContainer();
-  *code = c->OpenMemory(bytes.data(), static_cast<int64_t>(bytes.size()), 0);
-  return *code == kOk ? Snapshot(c.get()) : Parts{};
-}
-
-// A package of two revisions, as bytes.
-std::vector<uint8_t> SmallPackage() {
-  auto c = MakeContainer(/*no_temp_dir=*/true);
-  EXPECT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha")), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(3000, 1), {2}), kOk);
-  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/c.txt", Bytes("gamma")), kOk);
-  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
-  int64_t length = 0;
-  EXPECT_EQ(c->ReadRawPackage(nullptr, &length), kOk);
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  EXPECT_EQ(c->ReadRawPackage(bytes.data(), &length), kOk);
-  return bytes;
-}
-
 TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
-  const std::vector<uint8_t> original = SmallPackage();
+  const std::vector<uint8_t> original = test::RevisedPackage(2);
   int code = 0;
   const Parts before = SnapshotBytes(original, &code);
   ASSERT_EQ(code, kOk);

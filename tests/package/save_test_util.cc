@@ -58,6 +58,37 @@ std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file
   return Snapshot(container.get());
 }
 
+std::map<std::string, std::vector<uint8_t>> SnapshotBytes(const std::vector<uint8_t>& bytes,
+                                                          int* code) {
+  auto container = MakeContainer();
+  *code = container->OpenMemory(bytes.data(), static_cast<int64_t>(bytes.size()), 0);
+  if (*code != kOk) return {};
+  return Snapshot(container.get());
+}
+
+std::vector<uint8_t> RevisedPackage(int revisions) {
+  auto c = MakeContainer(/*no_temp_dir=*/true);
+  int code = c->CreatePackage("", 0, 0, 4, 0);
+  if (code == kOk) code = AddBytes(c.get(), "/a.txt", Bytes("alpha"));
+  if (code == kOk) code = AddBytes(c.get(), "/b.txt", TextLike(3000, 1), {2});
+  if (code == kOk) code = c->Save(kSaveIncremental, false);
+  if (code == kOk && revisions >= 2) {
+    code = AddBytes(c.get(), "/c.txt", Bytes("gamma"));
+    if (code == kOk) code = c->Save(kSaveIncremental, false);
+  }
+  if (code == kOk && revisions >= 3) {
+    code = c->AppendToPartFromMemory(u"/c.txt", "-2", 2, nullptr, 0);
+    if (code == kOk) code = AddBytes(c.get(), "/d/e.txt", TextLike(1500, 3));
+    if (code == kOk) code = c->Save(kSaveIncremental, false);
+  }
+  int64_t length = 0;
+  if (code == kOk) code = c->ReadRawPackage(nullptr, &length);
+  if (code != kOk || length < 0) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  if (c->ReadRawPackage(bytes.data(), &length) != kOk) return {};
+  return bytes;
+}
+
 int AddBytes(Container* container, const std::string& path, const std::vector<uint8_t>& content,
              std::vector<int> codes, bool skippable) {
   std::vector<EcsCodeArg> args;

@@ -36,6 +36,16 @@ std::map<std::string, std::vector<uint8_t>> Snapshot(Container* container,
 std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file, int* code,
                                                          int revision_limit = 0);
 
+// Opens `bytes` in a new container and snapshots it; empty map with *code
+// set when it does not open.
+std::map<std::string, std::vector<uint8_t>> SnapshotBytes(const std::vector<uint8_t>& bytes,
+                                                          int* code);
+
+// The bytes of a small package built in memory with `revisions` (1 to 3)
+// incremental saves: /a.txt and /b.txt (compressed); then /c.txt; then "-2"
+// appended to /c.txt and /d/e.txt. Empty when building it fails.
+std::vector<uint8_t> RevisedPackage(int revisions);
+
 // Adds `content` at `path` with the given codes (no key).
 int AddBytes(Container* container, const std::string& path, const std::vector<uint8_t>& content,
              std::vector<int> codes = {}, bool skippable = false);
