@@ -5,16 +5,9 @@
 # the kept corpora in seconds. Usage: fuzz/merge.sh BUILD_DIR [MAX_BYTES] [TARGET...]
 # BUILD_DIR is the libFuzzer build whose fuzz/fuzz_<target> programs ran and
 # whose corpus/<target> folders hold what they found (see fuzz/run.sh).
-set -u
-build=${1:?build directory}
-max_bytes=${2:-16384}
-shift $(( $# >= 2 ? 2 : $# ))
-here=$(cd "$(dirname "$0")" && pwd)
-targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-  targets=(package sxc_decode sxc_encode bsg_load stream_decorators path)
-fi
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+source "$(dirname "$0")/common.sh"
+zoq_fuzz_args 16384 "$@"
+max_bytes=$number
 status=0
 for target in "${targets[@]}"; do
   exe="$build/fuzz/fuzz_$target"

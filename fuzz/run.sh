@@ -7,17 +7,9 @@
 # new inputs that add coverage, run fuzz/merge.sh BUILD_DIR afterwards.
 # With FUZZ_PARALLEL=1 the targets run all at once instead of in turn (for
 # long runs at low priority on a shared machine: each takes what CPU is idle).
-set -u
-build=${1:?build directory}
-seconds=${2:-60}
-shift $(( $# >= 2 ? 2 : $# ))
-here=$(cd "$(dirname "$0")" && pwd)
-targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-  targets=(package sxc_decode sxc_encode bsg_load stream_decorators path)
-fi
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+source "$(dirname "$0")/common.sh"
+zoq_fuzz_args 60 "$@"
+seconds=$number
 
 # Runs one target; its log is BUILD_DIR/fuzz_<target>.log.
 fuzz_one() {

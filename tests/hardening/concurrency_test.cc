@@ -176,6 +176,17 @@ std::string SxcPackage(const test::ScratchDir& dir, const std::string& doc) {
   return file;
 }
 
+// A container on `file` that decoded its SXC part into `xml` once; null
+// when opening or decoding failed.
+std::unique_ptr<Container> OpenAndDecode(const std::string& file, std::vector<uint8_t>* xml) {
+  auto c = MakeContainer();
+  if (c->OpenFile(file, true) != kOk ||
+      test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, xml) != kOk) {
+    return nullptr;
+  }
+  return c;
+}
+
 // Whether the SXC part decodes to `expected` (through OpenPart, keeping the
 // decoded copy or not).
 bool DecodesAs(Container* c, bool keep, const std::vector<uint8_t>& expected) {
@@ -199,10 +210,8 @@ TEST(Concurrency, ContainersDecodeSxcAtOnce) {
   std::vector<std::vector<uint8_t>> expected;
   for (const std::string& doc : docs) {
     files.push_back(SxcPackage(dir, doc));
-    auto c = MakeContainer();
-    ASSERT_EQ(c->OpenFile(files.back(), true), kOk);
     std::vector<uint8_t> xml;
-    ASSERT_EQ(test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &xml), kOk);
+    ASSERT_NE(OpenAndDecode(files.back(), &xml), nullptr) << doc;
     ASSERT_FALSE(xml.empty());
     expected.push_back(xml);
   }
@@ -224,11 +233,9 @@ TEST(Concurrency, ContainersDecodeSxcAtOnce) {
 
 TEST(Concurrency, OneContainerDecodesSxcForSeveralThreads) {
   test::ScratchDir dir;
-  const std::string file = SxcPackage(dir, "doc_basic");
-  auto c = MakeContainer();
-  ASSERT_EQ(c->OpenFile(file, true), kOk);
   std::vector<uint8_t> expected;
-  ASSERT_EQ(test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &expected), kOk);
+  auto c = OpenAndDecode(SxcPackage(dir, "doc_basic"), &expected);
+  ASSERT_NE(c, nullptr);
   const int bad = CountBadInThreads(4, [&](int t, std::atomic<int>* bad) {
     for (int round = 0; round < 3; ++round) {
       if (!DecodesAs(c.get(), (t + round) % 2 == 0, expected)) ++*bad;
@@ -244,11 +251,9 @@ TEST(Concurrency, OneContainerDecodesSxcForSeveralThreads) {
 
 TEST(Concurrency, ReleasingCopiesKeepsTheEmbeddedSchema) {
   test::ScratchDir dir;
-  const std::string file = SxcPackage(dir, "doc_basic");
-  auto c = MakeContainer();
-  ASSERT_EQ(c->OpenFile(file, true), kOk);
   std::vector<uint8_t> first, again;
-  ASSERT_EQ(test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &first), kOk);
+  auto c = OpenAndDecode(SxcPackage(dir, "doc_basic"), &first);
+  ASSERT_NE(c, nullptr);
   c->ReleasePartCopies(u"*");
   const int code = test::ReadContent(c.get(), u"/content.xml", 0, nullptr, false, &again);
   ASSERT_EQ(code, kOk) << "the schema taken from the package went with the released copies";

@@ -29,6 +29,7 @@ namespace {
 using test::AddBytes;
 using test::Bytes;
 using test::MakeContainer;
+using test::SnapshotBytes;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
 const std::vector<Op> kReadKinds = {Op::kOpen, Op::kRead, Op::kSeek};
@@ -263,31 +264,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Saving through a caller's stream. ---------------------------------------
 
-// A package of three revisions, as bytes.
-std::vector<uint8_t> ThreeRevisions() {
-  auto c = MakeContainer(/*no_temp_dir=*/true);
-  EXPECT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha")), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(3000, 1), {2}), kOk);
-  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/c.txt", Bytes("gamma")), kOk);
-  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
-  EXPECT_EQ(c->AppendToPartFromMemory(u"/c.txt", "-2", 2, nullptr, 0), kOk);
-  EXPECT_EQ(AddBytes(c.get(), "/d/e.txt", test::TextLike(1500, 3)), kOk);
-  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
-  int64_t length = 0;
-  EXPECT_EQ(c->ReadRawPackage(nullptr, &length), kOk);
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  EXPECT_EQ(c->ReadRawPackage(bytes.data(), &length), kOk);
-  return bytes;
-}
-
-Parts SnapshotBytes(const std::vector<uint8_t>& bytes, int* code) {
-  auto c = MakeContainer();
-  *code = c->OpenMemory(bytes.data(), static_cast<int64_t>(bytes.size()), 0);
-  return *code == kOk ? test::Snapshot(c.get()) : Parts{};
-}
-
 int Edit(Container* c) {
   int code = AddBytes(c, "/a.txt", Bytes("alpha-2"));
   if (code == kOk) code = c->AppendToPartFromMemory(u"/c.txt", "+", 1, nullptr, 0);
@@ -300,19 +276,33 @@ struct SaveCase {
   const char* name;
   int mode;
   bool merge;
-  bool incremental_write_faults;  // covered by the package tests already
+  // Over a caller's stream: aim faults at writes too (the package tests
+  // cover an incremental save's writes already).
+  bool write_faults = false;
+  // Into files: SaveAs a new file instead of Save in place.
+  bool save_as = false;
 };
 
 void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 
-class CallerStreamSaveFaults : public ::testing::TestWithParam<SaveCase> {};
+// Each save test starts from a package of three revisions, which it edits.
+class SaveFaults : public ::testing::TestWithParam<SaveCase> {
+ protected:
+  void SetUp() override {
+    original = test::RevisedPackage(3);
+    before = SnapshotBytes(original, &code);
+    ASSERT_EQ(code, kOk);
+  }
+
+  std::vector<uint8_t> original;
+  Parts before;  // what the unedited package holds
+  int code = 0;
+};
+
+class CallerStreamSaveFaults : public SaveFaults {};
 
 TEST_P(CallerStreamSaveFaults, FailedSaveKeepsThePackage) {
   const SaveCase& sc = GetParam();
-  const std::vector<uint8_t> original = ThreeRevisions();
-  int code = 0;
-  const Parts before = SnapshotBytes(original, &code);
-  ASSERT_EQ(code, kOk);
 
   // A run without faults: the operations the save makes, and its result.
   auto counting = std::make_shared<FaultPlan>();
@@ -331,7 +321,7 @@ TEST_P(CallerStreamSaveFaults, FailedSaveKeepsThePackage) {
   }
   // Faults are aimed at the operations the save makes, after the open and
   // the edits.
-  const std::vector<Op>& kinds = sc.incremental_write_faults ? kAllKinds : kReadKinds;
+  const std::vector<Op>& kinds = sc.write_faults ? kAllKinds : kReadKinds;
   int failures = 0;
   const int cases = SweepFaults(
       kinds, [&](Op op) { return counting->Count(op) - at_save[static_cast<int>(op)]; },
@@ -377,7 +367,7 @@ TEST_P(CallerStreamSaveFaults, FailedSaveKeepsThePackage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, CallerStreamSaveFaults,
-    ::testing::Values(SaveCase{"incremental", kSaveIncremental, false, false},
+    ::testing::Values(SaveCase{"incremental", kSaveIncremental, false},
                       SaveCase{"merged", kSaveIncremental, true, true},
                       SaveCase{"compact", kSaveCompact, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -418,23 +408,10 @@ std::vector<std::string> FolderNames(const std::string& dir) {
   return out;
 }
 
-struct FileSaveCase {
-  const char* name;
-  int mode;
-  bool merge;
-  bool save_as;
-};
-
-void PrintTo(const FileSaveCase& c, std::ostream* os) { *os << c.name; }
-
-class FileSaveFaults : public ::testing::TestWithParam<FileSaveCase> {};
+class FileSaveFaults : public SaveFaults {};
 
 TEST_P(FileSaveFaults, WriteFailuresAtEverySizeKeepThePackage) {
-  const FileSaveCase& sc = GetParam();
-  const std::vector<uint8_t> original = ThreeRevisions();
-  int code = 0;
-  const Parts before = SnapshotBytes(original, &code);
-  ASSERT_EQ(code, kOk);
+  const SaveCase& sc = GetParam();
   test::ScratchDir dir;
   const std::string file = dir.File("p.zoq");
   const std::string copy = dir.File("copy.zoq");
@@ -495,11 +472,11 @@ TEST_P(FileSaveFaults, WriteFailuresAtEverySizeKeepThePackage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, FileSaveFaults,
-    ::testing::Values(FileSaveCase{"incremental", kSaveIncremental, false, false},
-                      FileSaveCase{"merged", kSaveIncremental, true, false},
-                      FileSaveCase{"compact", kSaveCompact, false, false},
-                      FileSaveCase{"save_as_incremental", kSaveIncremental, false, true},
-                      FileSaveCase{"save_as_compact", kSaveCompact, false, true}),
+    ::testing::Values(SaveCase{"incremental", kSaveIncremental, false},
+                      SaveCase{"merged", kSaveIncremental, true},
+                      SaveCase{"compact", kSaveCompact, false},
+                      SaveCase{"save_as_incremental", kSaveIncremental, false, false, true},
+                      SaveCase{"save_as_compact", kSaveCompact, false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -81,7 +81,7 @@ int StreamPart(Container* c, const std::u16string& path, int64_t* length) {
 
 // --- Names that try to leave the export folder. -----------------------------
 
-// Runs the zoq tool; its exit status.
+// Runs the zoq tool, its output dropped; its exit status.
 int RunZoq(const std::vector<std::string>& args) {
   pid_t child = fork();
   if (child == 0) {
