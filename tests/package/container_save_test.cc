@@ -301,10 +301,7 @@ TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
   ASSERT_EQ(c->DeletePart(u"/tmp.txt"), kOk);
   ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a3")), kOk);
   ASSERT_EQ(c->Save(kSaveIncremental, true), kOk);
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  ASSERT_EQ(layout.entries.size(), 4u);
-  ASSERT_EQ(layout.entries[3].records.size(), 1u);
-  EXPECT_EQ(layout.entries[3].records[0].type, kRecordReplaced);
+  EXPECT_EQ(RecordsOf(file, 4, 3), (Records{{"/a.txt", kRecordReplaced}}));
 }
 
 TEST(ContainerSave, SaveRefusesWhenTheFileChangedOnDisk) {
