@@ -138,7 +138,7 @@ void SxcDecoder::ReadHeaderAndSections(const uint8_t* data, size_t size) {
     const uint8_t* blocks = in.Take(static_cast<size_t>(blocks_size), "value blocks");
     in.Take(1, "value directory");
     const bool compressed = *in.Take(1, "value directory") != 0;
-    if (directory_size - 2 <= 0) Fail("the value directory is empty");
+    if (directory_size <= 2) Fail("the value directory is empty");
     const size_t rest = static_cast<size_t>(directory_size) - 2;
     const uint8_t* directory_bytes = in.Take(rest, "value directory");
     std::vector<uint8_t> directory;
