@@ -17,6 +17,8 @@ bench/compare/compare_data (default build/release). Environment:
   COMPARE_WARMUP 0 to skip the warm-up round (default 1)
   COMPARE_DOC    1 to write the table into docs/PERFORMANCE.md also for the
                  small scale (the full scale always writes it)
+  COMPARE_SETTLE_SECONDS  how long the extract row waits after this script
+                 last removed many files (default 365; see compare())
 
   COMPARE_DATA_ONLY  1 to generate the data and stop
 
@@ -131,6 +133,27 @@ class Data:
         self.dir = folder
         self.sizes = sizes
         os.makedirs(folder, exist_ok=True)
+        self.removal_stamp = os.path.join(folder, ".last-removal")
+
+    def note_removal(self):
+        """Records when many files were last removed here (see compare())."""
+        with open(self.removal_stamp, "w") as f:
+            f.write("%f\n" % time.time())
+
+    def settle_removals(self):
+        """Writes out what is cached and waits until the last removal noted
+        is older than COMPARE_SETTLE_SECONDS."""
+        subprocess.run(["sync"], check=True)
+        try:
+            with open(self.removal_stamp) as f:
+                removed = float(f.read())
+        except (OSError, ValueError):
+            return
+        wait = removed + float(os.environ.get("COMPARE_SETTLE_SECONDS", "365")) - time.time()
+        if wait > 0:
+            log("waiting %.0f s until the files removed last are out of the file system's way" %
+                wait)
+            time.sleep(wait)
 
     def path(self, name):
         return os.path.join(self.dir, name)
@@ -166,6 +189,7 @@ class Data:
             run(["zip", "-q", "-r", os.path.join(t, "list.zip"), "."],
                 cwd=os.path.join(t, "parts"))
             shutil.rmtree(os.path.join(t, "parts"))
+            self.note_removal()
         self.make("list", listing)
 
         self.make("tree", lambda t: run([gen, "tree", t, str(s["files"]), str(s["tree_bytes"]),
@@ -222,6 +246,7 @@ class Data:
                      str(100 + r)])
                 run([zoq, "import", large, part_tree, "/r%d" % r])
                 shutil.rmtree(part_tree)
+                self.note_removal()
             one = os.path.join(t, "one.txt")
             run([gen, "text", one, str(MiB), "5"])
             small = os.path.join(t, "small.zoq")
@@ -242,10 +267,20 @@ class Measure:
         self.heavy_runs = heavy_runs
         self.warmup = int(os.environ.get("COMPARE_WARMUP", "1"))
         self.scratch = scratch
+        self.targets = 0
 
-    def once(self, command, prepare):
+    def once(self, command, prepare, settle=False):
         if prepare:
             subprocess.run(["sh", "-c", prepare], check=True)
+        if "{target}" in command:
+            # A folder never used before (see compare(): extraction).
+            self.targets += 1
+            command = command.replace("{target}", shlex.quote(
+                os.path.join(self.scratch, "target-%d" % self.targets)))
+        if settle:
+            # The data the previous run left in the page cache is written
+            # back now, not while the next command is being timed.
+            subprocess.run(["sync"], check=True)
         # /usr/bin/time reports the peak memory of the command alone (a child
         # forked from this script would start with the script's memory).
         rss_file = os.path.join(self.scratch, "rss")
@@ -261,13 +296,16 @@ class Measure:
             rss = int(f.read().split()[-1]) * 1024
         return wall, usage.ru_utime + usage.ru_stime, rss
 
-    def time(self, commands, prepare=None, warmup=1, runs=None):
+    def time(self, commands, prepare=None, warmup=1, runs=None, settle=False):
+        """Medians over `runs` rounds after `warmup` rounds. `prepare` runs
+        before each command, untimed; "{target}" in a command stands for a
+        new folder each run; with `settle` every run starts after a sync."""
         runs = runs or self.runs
         warmup = min(warmup, self.warmup)
         samples = [[] for _ in commands]
         for round_number in range(warmup + runs):
             for index, command in enumerate(commands):
-                sample = self.once(command, prepare)
+                sample = self.once(command, prepare, settle)
                 if round_number >= warmup:
                     samples[index].append(sample)
         figures = []
@@ -329,12 +367,21 @@ def compare(data, measure, sizes):
                     (sizes["list_parts"], sizes["list_revisions"]), ours, peer, 0.5))
 
     log("extracting")
-    target = shlex.quote(os.path.join(out, "extracted"))
+    # Every run writes into a folder of its own, and all of them stay until
+    # the end of the script. ext4 without a journal (the disk these figures
+    # come from) will not reuse an inode freed in the last 60 s, or 360 s
+    # while the block holding it has unwritten changes, and scans past every
+    # such inode each time it creates a file: extracting 10,000 files just
+    # after removing 10,000 near by costs either tool 5-12 s of system time
+    # instead of about 1 s. So nothing is removed between runs, and the row
+    # starts only when the last mass removal of this script (generating the
+    # data, the scratch folder of an earlier run) is old enough.
+    data.settle_removals()
     one, two, peer = measure.time(
-        ["%s extract -d %s %s" % (zoq, target, p("extract.zoq")),
-         "%s extract -j 2 -d %s %s" % (zoq, target, p("extract.zoq")),
-         "unzip -q -o %s -d %s" % (p("extract.zip"), target)],
-        prepare="rm -rf %s" % target, runs=measure.heavy_runs)
+        ["%s extract -d {target} %s" % (zoq, p("extract.zoq")),
+         "%s extract -j 2 -d {target} %s" % (zoq, p("extract.zoq")),
+         "unzip -q -o %s -d {target}" % p("extract.zip")],
+        runs=measure.heavy_runs, settle=True)
     task = "extract %d ZIP-coded parts, %d MiB vs `unzip -q -o`" % (files, tree_mib)
     rows.append(row(task + ", single-threaded", one, peer, 1.0))
     rows.append(row(task + ", `-j 2`", two, peer, 0.6, parallel=True))
@@ -425,8 +472,11 @@ def main():
         return
     load_before = os.getloadavg()[0]
     started = time.time()
-    with tempfile.TemporaryDirectory(prefix="zoq-compare-", dir=data.dir) as scratch:
-        rows = compare(data, Measure(runs, heavy_runs, scratch), sizes)
+    try:
+        with tempfile.TemporaryDirectory(prefix="zoq-compare-", dir=data.dir) as scratch:
+            rows = compare(data, Measure(runs, heavy_runs, scratch), sizes)
+    finally:
+        data.note_removal()
     load_after = os.getloadavg()[0]
     header = ("Measured %s on %d cores, %s scale, median of %s runs per command (wall and CPU = user + system); load average "
               "%.1f before and %.1f after the %.0f s of measuring." %
