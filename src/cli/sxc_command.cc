@@ -1,7 +1,6 @@
 // zoq sxc: standalone conversion between SXC binary XML and XML text with a
 // binary schema.
 #include <cstdio>
-#include <exception>
 #include <vector>
 
 #include "cli/command.h"
@@ -29,29 +28,13 @@ int RunSxc(const ParsedArgs& args) {
 
   Output out;
   if (action == "decode") {
-    zoq::SxcFile file;
+    std::string xml;
     std::string error;
-    if (!zoq::ReadSxcFile(*schema, input, &file, &error)) throw ToolFailure(input + ": " + error);
-    // The text goes out as it is decoded; a failed decode leaves no file
-    // named with -o behind.
-    auto decode = [&](const ResultWriter& write) {
-      std::exception_ptr write_failure;
-      auto output = [&](const char* bytes, size_t count) {
-        try {
-          write(reinterpret_cast<const uint8_t*>(bytes), count);
-          return true;
-        } catch (...) {
-          write_failure = std::current_exception();
-          return false;
-        }
-      };
-      const bool decoded = zoq::DecodeSxcFile(file, output, &error);
-      if (write_failure) std::rethrow_exception(write_failure);
-      if (!decoded) throw ToolFailure(input + ": " + error);
-    };
-    // Anything the coder printed goes before the XML.
+    bool decoded = zoq::DecodeSxcFile(*schema, input, &xml, &error);
+    // The coder's own range message (standard output) goes before the XML.
     std::fflush(stdout);
-    WriteResultPieces(target, decode, out);
+    if (!decoded) throw ToolFailure(input + ": " + error);
+    WriteResult(target, xml.data(), xml.size(), out);
   } else {
     std::vector<uint8_t> sxc;
     zoq::EncodeReport report;

@@ -10,8 +10,8 @@
 #include "package/checked_read.h"
 #include "package/codes.h"
 #include "package/path.h"
-#include "package/table_inflate.h"
 #include "package/utf.h"
+#include "stream/bounded_inflate.h"
 
 namespace zoq {
 namespace {
@@ -221,9 +221,8 @@ int64_t TableInflateLimit(size_t stored) {
 }
 
 int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
-  if (InflateWhole(data, size, static_cast<size_t>(TableInflateLimit(size)), out) !=
-      InflateOutcome::kDone) {
-    out->clear();
+  if (InflateToLimit(data, size, static_cast<size_t>(TableInflateLimit(size)), out) !=
+      InflateResult::kOk) {
     return kNameTableReadFailed;
   }
   // More bytes than the count can need is no name table.
@@ -243,12 +242,12 @@ int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uin
   int64_t limit = TableInflateLimit(size);
   // Room for the records allowed and the end record.
   if (max_records < limit / record) limit = std::min(limit, (max_records + 1) * record);
-  switch (InflateWhole(data, size, static_cast<size_t>(limit), out)) {
-    case InflateOutcome::kDone:
+  switch (InflateToLimit(data, size, static_cast<size_t>(limit), out)) {
+    case InflateResult::kOk:
       return kOk;
-    case InflateOutcome::kBad:
+    case InflateResult::kCorrupt:
       return kItemListReadFailed;
-    case InflateOutcome::kTooBig:
+    case InflateResult::kTooLarge:
       break;
   }
   // Too long whole: either too many records, or bytes after the end record

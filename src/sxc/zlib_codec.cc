@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "stream/bounded_inflate.h"
+
 namespace zoq {
 
 size_t InflateLimitFor(size_t size) {
@@ -13,48 +15,15 @@ size_t InflateLimitFor(size_t size) {
 }
 
 InflateStatus InflateBounded(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>* out) {
-  out->clear();
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return InflateStatus::kCorrupt;
-  stream.next_in = const_cast<Bytef*>(data);
-  size_t in_left = size;
-  size_t produced = 0;
-  // A first guess from the stored size; grown by doubling up to the limit.
-  const size_t guess = std::min(limit, std::max<size_t>(1024, std::min<size_t>(size * 4, size_t{1} << 26)));
-  out->reserve(guess);
-  out->resize(guess);
-  // One byte past the limit tells a stream that ends there from one that
-  // holds more.
-  uint8_t probe = 0;
-  int status = Z_OK;
-  bool too_large = false;
-  while (status == Z_OK) {
-    if (produced == out->size() && out->size() < limit) {
-      const size_t grown = out->size() > limit / 2 ? limit : out->size() * 2;
-      out->reserve(grown);  // exactly: memory stays within the limit
-      out->resize(grown);
-    }
-    const bool probing = produced == out->size();
-    const uInt in_chunk = static_cast<uInt>(std::min<size_t>(in_left, UINT_MAX));
-    const uInt out_chunk =
-        probing ? 1 : static_cast<uInt>(std::min<size_t>(out->size() - produced, UINT_MAX));
-    stream.avail_in = in_chunk;
-    stream.next_out = probing ? &probe : out->data() + produced;
-    stream.avail_out = out_chunk;
-    status = inflate(&stream, Z_NO_FLUSH);
-    in_left -= in_chunk - stream.avail_in;
-    if (probing && stream.avail_out == 0) {
-      too_large = true;
+  switch (InflateToLimit(data, size, limit, out)) {
+    case InflateResult::kOk:
+      return InflateStatus::kOk;
+    case InflateResult::kTooLarge:
+      return InflateStatus::kTooLarge;
+    case InflateResult::kCorrupt:
       break;
-    }
-    produced += out_chunk - stream.avail_out;
-    if (status == Z_BUF_ERROR && stream.avail_out != 0) break;  // input ran out
-    if (status == Z_BUF_ERROR) status = Z_OK;
   }
-  inflateEnd(&stream);
-  out->resize(produced);
-  if (too_large) return InflateStatus::kTooLarge;
-  return status == Z_STREAM_END ? InflateStatus::kOk : InflateStatus::kCorrupt;
+  return InflateStatus::kCorrupt;
 }
 
 bool InflateAll(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {

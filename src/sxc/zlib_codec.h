@@ -24,7 +24,7 @@ enum class InflateStatus {
 
 // Inflates one complete zlib stream into `out`, producing at most `limit`
 // bytes: memory follows the limit, never what the stream would produce.
-// Unless kOk, `out` holds what was produced before the stream failed.
+// Bytes after the end of the stream are ignored. Unless kOk, `out` is empty.
 InflateStatus InflateBounded(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>* out);
 
 // Inflates one complete zlib stream, bounded by InflateLimitFor(size).
