@@ -26,17 +26,22 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void WriteResult(const std::string& path, const void* bytes, size_t count, Output& out) {
+  WriteResultPieces(
+      path, [bytes, count](const ResultWriter& write) { write(static_cast<const uint8_t*>(bytes), count); },
+      out);
+}
+
+void WriteResultPieces(const std::string& path, const std::function<void(const ResultWriter&)>& produce,
+                       Output& out) {
   if (path.empty() || path == "-") {
-    out.Write(bytes, count);
+    produce([&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); });
     return;
   }
   size_t slash = path.rfind('/');
   std::string folder =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  FolderHandle::Open(folder).WriteFile(name, [bytes, count](const FolderHandle::Writer& write) {
-    write(static_cast<const uint8_t*>(bytes), count);
-  });
+  FolderHandle::Open(folder).WriteFile(name, produce);
 }
 
 }  // namespace zoqcli

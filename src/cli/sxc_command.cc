@@ -1,6 +1,7 @@
 // zoq sxc: standalone conversion between SXC binary XML and XML text with a
 // binary schema.
 #include <cstdio>
+#include <exception>
 #include <vector>
 
 #include "cli/command.h"
@@ -28,13 +29,29 @@ int RunSxc(const ParsedArgs& args) {
 
   Output out;
   if (action == "decode") {
-    std::string xml;
+    zoq::SxcFile file;
     std::string error;
-    bool decoded = zoq::DecodeSxcFile(*schema, input, &xml, &error);
-    // The coder's own range message (standard output) goes before the XML.
+    if (!zoq::ReadSxcFile(*schema, input, &file, &error)) throw ToolFailure(input + ": " + error);
+    // The text goes out as it is decoded; a failed decode leaves no file
+    // named with -o behind.
+    auto decode = [&](const ResultWriter& write) {
+      std::exception_ptr write_failure;
+      auto output = [&](const char* bytes, size_t count) {
+        try {
+          write(reinterpret_cast<const uint8_t*>(bytes), count);
+          return true;
+        } catch (...) {
+          write_failure = std::current_exception();
+          return false;
+        }
+      };
+      const bool decoded = zoq::DecodeSxcFile(file, output, &error);
+      if (write_failure) std::rethrow_exception(write_failure);
+      if (!decoded) throw ToolFailure(input + ": " + error);
+    };
+    // Anything the coder printed goes before the XML.
     std::fflush(stdout);
-    if (!decoded) throw ToolFailure(input + ": " + error);
-    WriteResult(target, xml.data(), xml.size(), out);
+    WriteResultPieces(target, decode, out);
   } else {
     std::vector<uint8_t> sxc;
     zoq::EncodeReport report;

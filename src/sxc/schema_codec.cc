@@ -104,6 +104,14 @@ bool SchemaCodec::DecodeToString(const uint8_t* data, size_t size, std::string* 
   return false;
 }
 
+bool SchemaCodec::DecodeToOutput(const uint8_t* data, size_t size, const TextOutput& output,
+                                 std::string* error) {
+  XmlWriter writer(output);
+  if (!DecodeDocument(data, size, &writer, error)) return false;
+  writer.EndDocument();
+  return writer.ok() || SetError(error, "cannot write the XML text");
+}
+
 bool SchemaCodec::DecodeFile(const std::string& source, const std::string& target, std::string* error) {
   if (schema_ == nullptr) return SetError(error, "no schema is loaded");
   try {

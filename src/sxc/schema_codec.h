@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ class SchemaCodec {
   bool DecodeDocument(const uint8_t* data, size_t size, XmlEventSink* sink, std::string* error = nullptr);
   // SXC bytes -> XML text.
   bool DecodeToString(const uint8_t* data, size_t size, std::string* xml, std::string* error = nullptr);
+  // SXC bytes -> XML text handed to `output` in pieces as it is produced,
+  // so that memory does not grow with the text. Text handed out before a
+  // failure stays handed out. When `output` answers false, the decode fails
+  // with "cannot write the XML text".
+  using TextOutput = std::function<bool(const char* bytes, size_t count)>;
+  bool DecodeToOutput(const uint8_t* data, size_t size, const TextOutput& output,
+                      std::string* error = nullptr);
 
   // XML text in `xml_path` -> SXC document in `output_path`. Nothing is
   // written when the document does not encode; `report` (optional) then

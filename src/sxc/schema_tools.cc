@@ -75,14 +75,24 @@ bool DumpSchemaFile(const std::string& bsg_path, std::string* text, std::string*
   return true;
 }
 
+bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_path, SxcFile* file,
+                 std::string* error) {
+  return LoadSchema(bsg_path, &file->schema, error) && ReadWholeFile(sxc_path, &file->bytes, error);
+}
+
+bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error) {
+  SchemaCodec codec(file.schema);
+  return codec.DecodeToOutput(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(),
+                              output, error);
+}
+
 bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path, std::string* xml,
                    std::string* error) {
-  std::shared_ptr<const BinarySchema> schema;
-  if (!LoadSchema(bsg_path, &schema, error)) return false;
-  std::string bytes;
-  if (!ReadWholeFile(sxc_path, &bytes, error)) return false;
-  SchemaCodec codec(schema);
-  return codec.DecodeToString(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), xml, error);
+  SxcFile file;
+  if (!ReadSxcFile(bsg_path, sxc_path, &file, error)) return false;
+  SchemaCodec codec(file.schema);
+  return codec.DecodeToString(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(),
+                              xml, error);
 }
 
 bool EncodeSxcFile(const std::string& bsg_path, const std::string& xml_path, std::vector<uint8_t>* sxc,

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sxc/encode_report.h"
+#include "sxc/schema.h"
 
 namespace zoq {
 
@@ -18,6 +21,20 @@ bool CompileSchemaText(const std::string& xsd_text, std::vector<uint8_t>* bsg, s
 
 // The content model of a .bsg file as readable text.
 bool DumpSchemaFile(const std::string& bsg_path, std::string* text, std::string* error);
+
+// An SXC file read into memory with the schema that decodes it.
+struct SxcFile {
+  std::shared_ptr<const BinarySchema> schema;
+  std::string bytes;
+};
+bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_path, SxcFile* file,
+                 std::string* error);
+
+// SXC file -> XML text handed to `output` in pieces of about 64 KiB as it is
+// produced. False, with the reason, for a malformed document or when
+// `output` answered false; pieces handed out before stay handed out.
+using XmlTextOutput = std::function<bool(const char* bytes, size_t count)>;
+bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error);
 
 // SXC file -> XML text.
 bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path, std::string* xml,

@@ -67,15 +67,21 @@ XmlWriter::XmlWriter(CFileStream* file) : file_(file), out_(buffer_) {}
 
 XmlWriter::XmlWriter(std::string* text) : text_(text), out_(text ? *text : buffer_) {}
 
+XmlWriter::XmlWriter(TextOutput output) : output_(std::move(output)), out_(buffer_) {}
+
 XmlWriter::~XmlWriter() { Spill(); }
 
 void XmlWriter::MaybeSpill() {
-  if (file_ != nullptr && buffer_.size() >= kSpillSize) Spill();
+  if (text_ == nullptr && buffer_.size() >= kSpillSize) Spill();
 }
 
 void XmlWriter::Spill() {
-  if (file_ == nullptr || buffer_.empty()) return;
-  if (file_->Write(buffer_.data(), buffer_.size()) != 0) ok_ = false;
+  if (buffer_.empty() || !ok_) return;
+  if (file_ != nullptr) {
+    ok_ = file_->Write(buffer_.data(), buffer_.size()) == 0;
+  } else if (output_) {
+    ok_ = output_(buffer_.data(), buffer_.size());
+  }
   buffer_.clear();
 }
 
@@ -89,7 +95,7 @@ void XmlWriter::StartDocument() {
   buffer_.clear();
   if (file_ != nullptr) {
     if (!file_->Reset()) ok_ = false;
-  } else {
+  } else if (text_ != nullptr) {
     text_->clear();
   }
   start_tag_open_ = false;

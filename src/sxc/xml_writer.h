@@ -3,6 +3,7 @@
 // attribute values, numbers without trailing zeros.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "sxc/file_stream.h"
@@ -16,6 +17,11 @@ class XmlWriter : public XmlEventSink {
   explicit XmlWriter(CFileStream* file);
   // Writes into `text` (not owned), replacing it at StartDocument.
   explicit XmlWriter(std::string* text);
+  // Hands the text to `output` in pieces of about 64 KiB as it is produced
+  // (the last at EndDocument). Once `output` answers false nothing more is
+  // produced and ok() answers false.
+  using TextOutput = std::function<bool(const char* bytes, size_t count)>;
+  explicit XmlWriter(TextOutput output);
   ~XmlWriter() override;
 
   // Reserves room for text of that size when writing into a string, so that
@@ -35,11 +41,11 @@ class XmlWriter : public XmlEventSink {
   bool AcceptsUtf8Text() const override { return true; }
   void WriteUtf8Text(const char* text, size_t length) override;
 
-  // False once a write to the file failed.
+  // False once a write to the file or the output failed.
   bool ok() const { return ok_; }
 
  private:
-  bool HasOutput() const { return file_ != nullptr || text_ != nullptr; }
+  bool HasOutput() const { return ok_ && (file_ != nullptr || text_ != nullptr || output_); }
   void CloseStartTag();
   void AppendName(const char16_t* name);
   void AppendEscapedUtf8(const char* text, size_t length);
@@ -48,7 +54,8 @@ class XmlWriter : public XmlEventSink {
 
   CFileStream* file_ = nullptr;
   std::string* text_ = nullptr;
-  std::string buffer_;  // pending output for the file
+  TextOutput output_;
+  std::string buffer_;  // pending output for the file or `output_`
   std::string& out_;
   bool start_tag_open_ = false;
   bool in_attribute_ = false;

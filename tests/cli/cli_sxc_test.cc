@@ -2,6 +2,8 @@
 // conversion in both directions with the encoder's message on failure.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <filesystem>
 
 #include "run_zoq.h"
@@ -47,17 +49,94 @@ TEST(ZoqSchema, NamesTheConstructItCannotCompile) {
 }
 
 TEST(ZoqSxc, DecodesToTheExpectedXml) {
-  for (const char* name : {"doc_basic", "doc_mixed", "hb_flags23"}) {
+  ScratchFolder scratch;
+  const std::string target = scratch.path() + "/out.xml";
+  // doc_large's text goes out in many pieces.
+  for (const char* name : {"doc_basic", "doc_mixed", "hb_flags23", "doc_large"}) {
     SCOPED_TRACE(name);
     std::string base = name;
+    const std::string expected = ReadFileBytes(Sxc(base + ".expected.xml"));
     RunResult run = RunZoq({"sxc", "decode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".sxc")});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, ReadFileBytes(Sxc(base + ".expected.xml")));
+    EXPECT_EQ(run.out, expected);
+    RunResult to_file =
+        RunZoq({"sxc", "decode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".sxc"), "-o", target});
+    ASSERT_EQ(to_file.status, 0) << to_file.err;
+    EXPECT_TRUE(to_file.out.empty());
+    EXPECT_EQ(ReadFileBytes(target), expected);
   }
   RunResult failed =
       RunZoq({"sxc", "decode", "--schema", Sxc("hb_version2.bsg"), Sxc("hb_version2.sxc")});
   EXPECT_EQ(failed.status, 1);
   EXPECT_TRUE(failed.out.empty());
+}
+
+void PutInt(std::string* out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<char>(value >> shift));
+}
+
+// A document of a self-nesting element with long names whose structure nests
+// deeper than the decoder accepts: the decode fails only after more than
+// 64 KiB of its text went out.
+std::string DeepDocument(const ScratchFolder& scratch, const std::string& bsg) {
+  const std::string name(40, 'n');
+  WriteFileBytes(scratch.path() + "/nest.xsd",
+                 "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">\n"
+                 "  <xs:complexType name=\"nest\"><xs:sequence>\n"
+                 "    <xs:element name=\"" + name + "\" type=\"nest\" minOccurs=\"0\"/>\n"
+                 "  </xs:sequence></xs:complexType>\n"
+                 "  <xs:element name=\"" + name + "\" type=\"nest\"/>\n"
+                 "</xs:schema>\n");
+  WriteFileBytes(scratch.path() + "/nest.xml", "<" + name + "/>");
+  const std::string small = scratch.path() + "/nest.sxc";
+  if (RunZoq({"schema", "compile", scratch.path() + "/nest.xsd", "-o", bsg}).status != 0 ||
+      RunZoq({"sxc", "encode", "--schema", bsg, scratch.path() + "/nest.xml", "-o", small}).status != 0) {
+    return {};
+  }
+  // Signature, version, identifier, reserved byte and flags (structure only)
+  // from the encoded small document; then a structure in which every
+  // element holds its optional child, 2,100 levels deep.
+  std::string document = ReadFileBytes(small).substr(0, 27);
+  const std::string structure(2100, '\x80');
+  uLongf size = compressBound(structure.size());
+  std::string compressed(size, '\0');
+  if (compress(reinterpret_cast<Bytef*>(compressed.data()), &size,
+               reinterpret_cast<const Bytef*>(structure.data()), structure.size()) != Z_OK) {
+    return {};
+  }
+  compressed.resize(size);
+  PutInt(&document, 35);
+  PutInt(&document, static_cast<uint32_t>(compressed.size()));
+  return document + compressed;
+}
+
+TEST(ZoqSxc, AFailedDecodeLeavesNoFileBehind) {
+  ScratchFolder scratch;
+  const std::string bsg = scratch.path() + "/nest.bsg";
+  const std::string deep = scratch.path() + "/deep.sxc";
+  const std::string document = DeepDocument(scratch, bsg);
+  ASSERT_FALSE(document.empty());
+  WriteFileBytes(deep, document);
+
+  const std::string target = scratch.path() + "/out.xml";
+  RunResult to_file = RunZoq({"sxc", "decode", "--schema", bsg, deep, "-o", target});
+  EXPECT_EQ(to_file.status, 1);
+  EXPECT_TRUE(Contains(to_file.err, "deeper")) << to_file.err;
+  EXPECT_FALSE(std::filesystem::exists(target));
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
+  }
+
+  WriteFileBytes(target, "kept");
+  EXPECT_EQ(RunZoq({"sxc", "decode", "--schema", bsg, deep, "-o", target}).status, 1);
+  EXPECT_EQ(ReadFileBytes(target), "kept");
+
+  // Standard output cannot be taken back: the text up to the failure went
+  // out, and the status says it is incomplete.
+  RunResult to_stdout = RunZoq({"sxc", "decode", "--schema", bsg, deep});
+  EXPECT_EQ(to_stdout.status, 1);
+  EXPECT_GT(to_stdout.out.size(), size_t{1} << 16);
+  EXPECT_TRUE(Contains(to_stdout.err, "deeper")) << to_stdout.err;
 }
 
 TEST(ZoqSxc, EncodesWhatDecodesBackToTheExpectedXml) {

@@ -261,3 +261,39 @@ TEST_F(DecoderTest, DecodeFileLeavesNoPartialOutput) {
 
 }  // namespace
 }  // namespace zoq
+
+namespace zoq {
+namespace {
+
+// A long document handed out in pieces: the pieces join to the text that
+// DecodeToString builds, none is much above 64 KiB, and an output that
+// refuses a piece ends the decode with a failure after that piece.
+TEST(DecodeToOutputTest, PiecesJoinToTheWholeTextAndARefusalFails) {
+  auto codec = test::CorpusCodec("doc_large");
+  ASSERT_NE(codec, nullptr);
+  const std::vector<uint8_t> sxc = test::ReadBytes(test::DataDir() + "/doc_large.sxc");
+  std::string whole, error;
+  ASSERT_TRUE(codec->DecodeToString(sxc.data(), sxc.size(), &whole, &error)) << error;
+
+  std::string joined;
+  size_t pieces = 0;
+  ASSERT_TRUE(codec->DecodeToOutput(sxc.data(), sxc.size(), [&](const char* bytes, size_t count) {
+    ++pieces;
+    EXPECT_LT(count, size_t{80} << 10);
+    joined.append(bytes, count);
+    return true;
+  }, &error)) << error;
+  EXPECT_EQ(joined, whole);
+  EXPECT_GT(pieces, whole.size() >> 17);
+
+  pieces = 0;
+  EXPECT_FALSE(codec->DecodeToOutput(sxc.data(), sxc.size(), [&](const char*, size_t) {
+    ++pieces;
+    return false;
+  }, &error));
+  EXPECT_EQ(error, "cannot write the XML text");
+  EXPECT_EQ(pieces, 1u);
+}
+
+}  // namespace
+}  // namespace zoq
