@@ -71,22 +71,29 @@ void MatchHandler::DiscardTop() {
 }
 
 void MatchHandler::FinishTop() {
-  std::vector<uint8_t>& bytes = finished_bytes_;  // kept between calls: no allocation per instance
-  bytes.clear();
-  BuildBytes(frames_.back(), &bytes);
   const Frame& frame = frames_.back();
   const SchemaNode* node = frame.node;
   const size_t start = frame.arena_start;
-  records_.resize(frame.record_start);
-  arena_.resize(start);
-  frames_.pop_back();
-  if (frames_.empty()) {
+  if (frames_.size() == 1) {
+    BuildBytes(frame, &root_bytes_);
     root_ = node;
-    root_bytes_ = bytes;
+    records_.resize(frame.record_start);
+    arena_.resize(start);
+    frames_.pop_back();
     return;
   }
-  arena_.insert(arena_.end(), bytes.begin(), bytes.end());
-  records_.push_back(Record{node, start, bytes.size(), false});
+  // The instance's bytes are built behind its children's, then moved down
+  // over them: the arena is the only buffer they pass through.
+  const size_t end = arena_.size();
+  BuildBytes(frame, &arena_);
+  const size_t length = arena_.size() - end;
+  if (end != start) {
+    memmove(arena_.data() + start, arena_.data() + end, length);
+    arena_.resize(start + length);
+  }
+  records_.resize(frame.record_start);
+  frames_.pop_back();
+  records_.push_back(Record{node, start, length, false});
 }
 
 void MatchHandler::AppendCode(uint32_t value, std::vector<uint8_t>* out) {
@@ -107,21 +114,35 @@ void MatchHandler::AppendChildren(size_t first, std::vector<uint8_t>* out) {
     if (node->max_occurs == -1 || (node->max_occurs > 1 && node->max_occurs != node->min_occurs)) {
       AppendCode(static_cast<uint32_t>(end - i), out);
     }
-    for (; i < end; ++i) {
-      const Record& r = records_[i];
-      out->insert(out->end(), arena_.begin() + r.offset, arena_.begin() + r.offset + r.length);
-    }
+    for (; i < end; ++i) AppendRecord(records_[i], out);
   }
+}
+
+// `out` may be the arena itself (behind the records): it may move while
+// growing, so records are copied by offset, not by pointer.
+void MatchHandler::AppendRecord(const Record& record, std::vector<uint8_t>* out) {
+  if (record.length == 0) return;
+  const size_t at = out->size();
+  out->resize(at + record.length);
+  memcpy(out->data() + at, arena_.data() + record.offset, record.length);
 }
 
 void MatchHandler::BuildBytes(const Frame& frame, std::vector<uint8_t>* out) {
   const SchemaNode& node = *frame.node;
-  ++generation_;
-  for (size_t i = frame.record_start; i < records_.size(); ++i) marks_[records_[i].node->index] = generation_;
+  // Which nodes occur, for presence bits and counts of optional ones.
+  const bool has_optional = node.optional_attribute_count > 0 || node.optional_child_count > 0;
+  if (has_optional) {
+    ++generation_;
+    for (size_t i = frame.record_start; i < records_.size(); ++i) marks_[records_[i].node->index] = generation_;
+  }
   auto present = [&](const SchemaNode* n) { return marks_[n->index] == generation_; };
   switch (node.kind) {
     case kElementNode:
     case kSequenceNode: {
+      if (!has_optional) {
+        AppendChildren(frame.record_start, out);
+        break;
+      }
       uint8_t byte = 0;
       int bits = 0;
       auto add_bit = [&](bool set) {
@@ -165,7 +186,7 @@ void MatchHandler::BuildBytes(const Frame& frame, std::vector<uint8_t>* out) {
         const Record& r = records_[i];
         const auto it = std::find(node.children.begin(), node.children.end(), r.node);
         AppendCode(static_cast<uint32_t>(it - node.children.begin() + 1), out);
-        out->insert(out->end(), arena_.begin() + r.offset, arena_.begin() + r.offset + r.length);
+        AppendRecord(r, out);
       }
       break;
     }
@@ -210,6 +231,12 @@ void MatchHandler::AppendZero(const SchemaNode& node) {
   if (pipeline_ != nullptr) pipeline_->Grew(node.index, stream);
 }
 
+size_t MatchHandler::TakePendingStart(const SchemaNode& owner) {
+  const size_t start = text_in_stream_ ? text_start_ : streams_[owner.index].size();
+  text_in_stream_ = false;
+  return start;
+}
+
 // A value is logged where the decoder will read it: its node and its offset
 // in the node's stream.
 void MatchHandler::StorePendingAtStart() {
@@ -217,7 +244,7 @@ void MatchHandler::StorePendingAtStart() {
   const SchemaNode* owner = frames_.back().text_owner;
   const bool textual = IsTextual(owner->value_type);
   const bool ends_value = owner->mixed && textual;
-  const size_t start = streams_[owner->index].size();
+  const size_t start = TakePendingStart(*owner);
   if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size());
   if (ends_value) AppendZero(*owner);
   if (ends_value || (!textual && !pending_.empty())) log_->Value(*owner, start);
@@ -228,7 +255,7 @@ bool MatchHandler::StorePendingAtEnd() {
   const SchemaNode* owner = frames_.back().text_owner;
   const bool textual = IsTextual(owner->value_type);
   const bool holds_value = owner->mixed || owner->children.empty();
-  const size_t start = streams_[owner->index].size();
+  const size_t start = TakePendingStart(*owner);
   if (!pending_.empty()) AppendValue(*owner, pending_.c_str(), pending_.size());
   if (holds_value && !textual && pending_.empty()) {
     // Without a value here the decoder would take the next one of the stream.
@@ -450,7 +477,19 @@ void MatchHandler::CharacterData(const char* text, int length) {
   }
   const SchemaNode* owner = frames_.back().text_owner;
   if (owner == nullptr || !(owner->mixed || owner->children.empty())) return;  // white space between children
-  pending_.append(text, static_cast<size_t>(length));
+  if (!IsTextual(owner->value_type)) {
+    pending_.append(text, static_cast<size_t>(length));  // parsed as a whole when the value ends
+    return;
+  }
+  // Text goes straight into its stream: the value ends at the next tag.
+  std::string& stream = streams_[owner->index];
+  if (!text_in_stream_) {
+    text_in_stream_ = true;
+    text_start_ = stream.size();
+  }
+  stream.append(text, static_cast<size_t>(length));
+  has_stream_[owner->index] = 1;
+  if (pipeline_ != nullptr) pipeline_->Grew(owner->index, stream);
 }
 
 }  // namespace zoq

@@ -77,12 +77,16 @@ class MatchHandler {
   bool MatchIn(size_t frame, std::string_view name);
   void EnterLeadingGroups(const SchemaNode& node);
   bool StoreAttributes(const SchemaNode& element, const char** attributes);
+  // Where the value that ends now starts in the owner's stream: before the
+  // text already put there, or at the stream's end.
+  size_t TakePendingStart(const SchemaNode& owner);
   void StorePendingAtStart();
   bool StorePendingAtEnd();
   void AppendValue(const SchemaNode& node, const char* text, size_t length);
   void AppendZero(const SchemaNode& node);
   void BuildBytes(const Frame& frame, std::vector<uint8_t>* out);
   void AppendChildren(size_t first, std::vector<uint8_t>* out);
+  void AppendRecord(const Record& record, std::vector<uint8_t>* out);
   void AppendCode(uint32_t value, std::vector<uint8_t>* out);
   std::string At() const;
 
@@ -95,11 +99,12 @@ class MatchHandler {
   ChunkPipeline* pipeline_ = nullptr;
   LineSource line_source_ = nullptr;
   void* line_context_ = nullptr;
-  std::string pending_;
+  std::string pending_;  // character data of a non-text value, parsed when it ends
+  bool text_in_stream_ = false;  // text of the value being read is in its stream
+  size_t text_start_ = 0;        // from this offset
   std::vector<Frame> frames_;
   std::vector<Record> records_;
   std::vector<uint8_t> arena_;
-  std::vector<uint8_t> finished_bytes_;
   std::vector<uint32_t> marks_;  // per node: generation of the last presence scan
   uint32_t generation_ = 0;
   const SchemaNode* root_ = nullptr;

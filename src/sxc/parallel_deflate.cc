@@ -153,11 +153,25 @@ bool ParallelDeflate::Run(std::vector<DeflateJob>* jobs) {
     }
   }
 
+  // Largest inputs first, so that no thread is left with a long one while
+  // the others have run out of work.
+  std::vector<size_t> order(tasks.size());
+  std::vector<size_t> input_size(tasks.size());
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    order[i] = i;
+    if (!tasks[i].whole) {
+      input_size[i] = tasks[i].chunk.size;
+    } else {
+      for (const auto& piece : (*jobs)[tasks[i].job].pieces) input_size[i] += piece.second;
+    }
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return input_size[a] > input_size[b]; });
   std::atomic<size_t> next{0};
   std::atomic<bool> ok{true};
   auto work = [&] {
-    for (size_t i = next++; i < tasks.size(); i = next++) {
-      if (!RunTask(level_, *jobs, &tasks[i])) ok = false;
+    for (size_t i = next++; i < order.size(); i = next++) {
+      if (!RunTask(level_, *jobs, &tasks[order[i]])) ok = false;
     }
   };
   const size_t helpers = total < kThreadedMinimum || tasks.empty()
