@@ -1,5 +1,5 @@
 // Creating a container, opening and closing a package, and the model built
-// from its entries: the path map and the tree.
+// from its entries: the path index and the tree.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -153,21 +153,26 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
 }
 
 int PackageContainer::LoadModel(int revision_limit) {
-  // Paths in the order of their first record: load order is item-number
-  // order, which is the order of the tree.
-  std::vector<const PathEntry*> first_stored;
+  // Records are filed under their paths in two steps: while the entries
+  // are read, each record is counted to its path (paths get ids in the order
+  // of their first record: load order is item-number order, which is the
+  // order of the tree); then every path's records get a slice of one shared
+  // array and are placed there in revision order.
+  std::vector<uint32_t> path_ids;
   int code = ReadEntryChain(
       stream_, header_, revision_limit, &path_pool_,
-      [this, &first_stored](EntryFacts& facts, std::vector<ItemRef>& items) {
+      [this, &path_ids](EntryFacts& facts, std::vector<ItemRef>& items) {
         auto entry = std::make_unique<Entry>();
-        if (path_map_.empty()) {
+        if (paths_.size() == 0) {
           // Room for the paths of every entry if the rest are like the
-          // first, so that the map is not rehashed as it grows; never more
+          // first, so that the index is not rehashed as it grows; never more
           // than the file could hold (no record takes less than a byte).
           const auto expected = static_cast<int64_t>(items.size()) *
                                 std::max(1, header_.entry_count);
-          path_map_.reserve(static_cast<size_t>(
-              std::min(expected, std::max<int64_t>(stream_->GetLength(), 0) / 4 + 16)));
+          const auto room = static_cast<size_t>(
+              std::min(expected, std::max<int64_t>(stream_->GetLength(), 0) / 4 + 16));
+          paths_.Reserve(room);
+          path_ids.reserve(room);
         }
         for (const ItemRef& item : items) {
           ItemRecord& record = entry->records.emplace_back();
@@ -176,11 +181,12 @@ int PackageContainer::LoadModel(int revision_limit) {
           record.type = item.type;
           record.skippable = item.skippable;
           record.data_offset = item.data_offset;
-          // The item's path already lives in the pool: a new key views it.
-          auto [slot, added] = path_map_.try_emplace(item.path);
-          if (added) first_stored.push_back(&*slot);
-          slot->second.push_back(&record);
-          record.path = slot->first;
+          // The item's path already lives in the pool: a new entry views it.
+          PathEntry* slot = paths_.Insert(item.path, item.path).first;
+          const size_t id = paths_.IdOf(slot);
+          paths_.Count(id);
+          path_ids.push_back(static_cast<uint32_t>(id));
+          record.path = slot->path;
         }
         entry->facts = std::move(facts);
         entries_.push_back(std::move(entry));
@@ -188,7 +194,13 @@ int PackageContainer::LoadModel(int revision_limit) {
       });
   sorted_valid_ = false;
   if (code != kOk) return code;
-  BuildTreeFrom(first_stored);
+  paths_.Group();
+  const uint32_t* id = path_ids.data();
+  for (const auto& entry : entries_) {
+    for (ItemRecord& record : entry->records) paths_.slot(*id++).records.push_back(&record);
+  }
+  // Path ids follow the first records: that is the order of the tree.
+  BuildTreeFrom(paths_.slot_count(), [this](size_t i) { return &paths_.slot(i); });
   return kOk;
 }
 
@@ -201,58 +213,64 @@ void PackageContainer::BuildTree() {
   // numbers of their first record.
   using Key = std::tuple<int64_t, int, int, const PathEntry*>;
   std::vector<Key> order;
-  order.reserve(path_map_.size());
-  for (const PathEntry& slot : path_map_) {
-    if (slot.second.empty()) continue;
-    const ItemRecord* first = slot.second.front();
+  order.reserve(paths_.size());
+  for (size_t id = 0; id < paths_.slot_count(); ++id) {
+    const PathEntry& slot = paths_.slot(id);
+    if (slot.records.empty()) continue;
+    const ItemRecord* first = slot.records.front();
     order.emplace_back(first->item_number, first->sequence, first->revision, &slot);
   }
   std::sort(order.begin(), order.end());
   std::vector<const PathEntry*> ordered;
   ordered.reserve(order.size());
   for (const Key& item : order) ordered.push_back(std::get<3>(item));
-  BuildTreeFrom(ordered);
+  BuildTreeFrom(ordered.size(), [&ordered](size_t i) { return ordered[i]; });
 }
 
-void PackageContainer::BuildTreeFrom(const std::vector<const PathEntry*>& ordered) {
+void PackageContainer::BuildTreeFrom(size_t count,
+                                     const std::function<const PathEntry*(size_t)>& nth) {
   root_ = std::make_unique<TreeNode>();
   if (no_tree_) return;
-  TreeBuilder builder(root_.get(), ordered.size());
-  for (const PathEntry* slot : ordered) {
+  // The nodes view their names in the paths' text: the pool holds it until
+  // the package closes, after the tree is gone.
+  TreeBuilder builder(root_.get(), count);
+  for (size_t i = 0; i < count; ++i) {
+    const PathEntry* slot = nth(i);
     // A path that cannot join the tree (it runs through a part) stays out
     // of it; it is still reachable by path.
-    if (Exists(slot->second)) builder.Add(slot->first);
+    if (Exists(slot->records)) builder.Add(slot->path);
   }
 }
 
-const PackageContainer::RecordList* PackageContainer::FindRecords(
+const RecordList* PackageContainer::FindRecords(
     std::u16string_view normalized) const {
-  auto it = path_map_.find(normalized);
-  return it == path_map_.end() ? nullptr : &it->second;
+  const PathEntry* slot = paths_.Find(normalized);
+  return slot == nullptr ? nullptr : &slot->records;
 }
 
 PackageContainer::PathEntry& PackageContainer::PathSlot(std::u16string_view path) {
-  auto it = path_map_.find(path);
-  if (it != path_map_.end()) return *it;
+  PathEntry* slot = paths_.Find(path);
+  if (slot != nullptr) return *slot;
   sorted_valid_ = false;
-  return *path_map_.try_emplace(path_pool_.Add(path)).first;
+  return *paths_.Insert(path, path_pool_.Add(path)).first;
 }
 
-void PackageContainer::ErasePath(PathMap::iterator at) {
+void PackageContainer::ErasePath(PathEntry* entry) {
   sorted_valid_ = false;
-  path_map_.erase(at);
+  paths_.Erase(entry);
 }
 
 const std::vector<PackageContainer::PathEntry*>& PackageContainer::SortedPaths() const {
   std::lock_guard<std::mutex> hold(sorted_mutex_);
   if (!sorted_valid_) {
     sorted_paths_.clear();
-    sorted_paths_.reserve(path_map_.size());
-    for (const PathEntry& slot : path_map_) {
-      sorted_paths_.push_back(const_cast<PathEntry*>(&slot));
+    sorted_paths_.reserve(paths_.size());
+    for (size_t id = 0; id < paths_.slot_count(); ++id) {
+      const PathEntry& slot = paths_.slot(id);
+      if (!slot.path.empty()) sorted_paths_.push_back(const_cast<PathEntry*>(&slot));
     }
     std::sort(sorted_paths_.begin(), sorted_paths_.end(),
-              [](const PathEntry* a, const PathEntry* b) { return PathLess()(a->first, b->first); });
+              [](const PathEntry* a, const PathEntry* b) { return PathLess()(a->path, b->path); });
     sorted_valid_ = true;
   }
   return sorted_paths_;
@@ -262,9 +280,9 @@ std::pair<size_t, size_t> PackageContainer::SortedRange(std::u16string_view pref
   const std::vector<PathEntry*>& sorted = SortedPaths();
   auto first = std::lower_bound(
       sorted.begin(), sorted.end(), prefix,
-      [](const PathEntry* entry, std::u16string_view p) { return PathLess()(entry->first, p); });
+      [](const PathEntry* entry, std::u16string_view p) { return PathLess()(entry->path, p); });
   auto last = first;
-  while (last != sorted.end() && (*last)->first.substr(0, prefix.size()) == prefix) ++last;
+  while (last != sorted.end() && (*last)->path.substr(0, prefix.size()) == prefix) ++last;
   return {static_cast<size_t>(first - sorted.begin()), static_cast<size_t>(last - sorted.begin())};
 }
 
@@ -278,7 +296,7 @@ void PackageContainer::CloseLocked() {
   copies_.clear();
   ResetEditing();
   root_.reset();
-  path_map_ = PathMap();
+  paths_.Clear();
   sorted_paths_.clear();
   sorted_valid_ = false;
   entries_.clear();

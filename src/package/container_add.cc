@@ -36,7 +36,7 @@ int PackageEditor::CheckAdd(const PackageContainer& c, const std::u16string& pat
   int code = NormalizePath(path, &out->normalized);
   if (code != kOk) return code;
   if (out->normalized.back() == u'/') return kIllegalPath;
-  const PackageContainer::RecordList* existing = c.FindRecords(out->normalized);
+  const RecordList* existing = c.FindRecords(out->normalized);
   const bool exists =
       existing != nullptr && !existing->empty() && existing->back()->type != kRecordDeleted;
   out->type = exists ? (append ? kRecordAppended : kRecordReplaced) : kRecordCreated;

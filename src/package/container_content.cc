@@ -22,7 +22,7 @@ std::vector<uint8_t> KeyBytes(const KeyInfo* key) {
 }  // namespace
 
 int PackageContainer::CollectContent(const std::u16string& path, int revision_limit,
-                                     RecordList* out) {
+                                     RecordRefs* out) {
   out->clear();
   const RecordList* records = FindRecords(path);
   if (records == nullptr) return kNoSuchNode;
@@ -100,7 +100,7 @@ DecodedCopy* PackageContainer::FindCopy(const std::u16string& path, int revision
   return nullptr;
 }
 
-int PackageContainer::MakeCopy(const RecordList& records, int code, const KeyInfo* key,
+int PackageContainer::MakeCopy(const RecordRefs& records, int code, const KeyInfo* key,
                                bool need_file, std::unique_ptr<DecodedCopy>* out) {
   auto copy = std::make_unique<DecodedCopy>();
   Stream* storage = nullptr;
@@ -157,7 +157,7 @@ int PackageContainer::OpenContent(const std::u16string& path, int revision_limit
   std::u16string normalized;
   int code = NormalizePath(path, &normalized);
   if (code != kOk) return code;
-  RecordList records;
+  RecordRefs records;
   code = CollectContent(normalized, revision_limit, &records);
   if (code != kOk) return code;
   const int decode = options == nullptr ? kEcsEnd : (options->code & 0xFF);
@@ -311,8 +311,8 @@ int PackageContainer::VerifyChecks(bool all_revisions) {
   // Paths in ordinal order, so that the first failure reported does not
   // depend on how the map is laid out.
   for (PathEntry* slot : SortedPaths()) {
-    const RecordList& records = slot->second;
-    RecordList checked;
+    const RecordList& records = slot->records;
+    RecordRefs checked;
     if (all_revisions) {
       for (ItemRecord* record : records) {
         if (record->type == kRecordNone) return kStoredDataProblem;

@@ -201,8 +201,8 @@ int PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record
 
 void PackageEditor::Insert(ItemRecord* record) {
   PackageContainer::PathEntry& slot = c_.PathSlot(record->path);
-  record->path = slot.first;
-  PackageContainer::RecordList& list = slot.second;
+  record->path = slot.path;
+  RecordList& list = slot.records;
   if (record->type == kRecordAppended && !list.empty()) {
     record->skippable = list.back()->skippable;
     list.push_back(record);
@@ -222,7 +222,7 @@ void PackageEditor::Insert(ItemRecord* record) {
       // outlives the map entry.
       record->present = false;
       record->path = u"/";
-      if (list.empty()) c_.ErasePath(c_.path_map_.find(slot.first));
+      if (list.empty()) c_.ErasePath(&slot);
       return;
     }
     record->type = kRecordCreated;
@@ -269,7 +269,7 @@ int PackageEditor::Delete(const std::u16string& path) {
   std::u16string normalized;
   int code = NormalizePath(path, &normalized);
   if (code != kOk) return code;
-  const PackageContainer::RecordList* existing = c_.FindRecords(normalized);
+  const RecordList* existing = c_.FindRecords(normalized);
   if (existing == nullptr || existing->empty()) return kOk;
   if (existing->back()->type == kRecordDeleted) return kOk;
   code = EnsureWorkingRevision();
@@ -299,7 +299,7 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
   std::u16string normalized;
   code = NormalizePath(path, &normalized);
   if (code != kOk) return code;
-  PackageContainer::RecordList content;
+  PackageContainer::RecordRefs content;
   code = c_.CollectContent(normalized, 0, &content);
   if (code != kOk) return code;
   if (content.empty()) return kNoSuchNode;

@@ -2,17 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "package/container.h"
 #include "package/item_record.h"
 #include "package/path.h"
+#include "package/path_index.h"
 #include "package/path_pool.h"
 #include "package/path_tree.h"
 #include "stream/rw_lock.h"
@@ -119,10 +120,10 @@ class PackageContainer : public Container {
 
  private:
   friend class PackageEditor;
-  using RecordList = std::vector<ItemRecord*>;
-  // Path -> its records in revision order. The keys view path_pool_.
-  using PathMap = std::unordered_map<std::u16string_view, RecordList>;
-  using PathEntry = PathMap::value_type;
+  // A path with its records in revision order; the path views path_pool_.
+  using PathEntry = PathIndex::Slot;
+  // Records gathered for one task (content, checks), oldest first.
+  using RecordRefs = std::vector<ItemRecord*>;
 
   // Editing state (container_edit.cc): forgotten on close; the identity of
   // the package file is taken after every open.
@@ -134,20 +135,22 @@ class PackageContainer : public Container {
                  int64_t length, int revision_limit, bool read_only);
   int LoadModel(int revision_limit);
   void BuildTree();
-  // Adds the paths in the given order (that of the tree) to a new tree.
-  void BuildTreeFrom(const std::vector<const PathEntry*>& ordered);
+  // Adds `count` paths, nth(0) first, to a new tree in that order (that of
+  // the tree).
+  void BuildTreeFrom(size_t count, const std::function<const PathEntry*(size_t)>& nth);
   void CloseLocked();
   bool IsOpenLocked() const { return stream_ != nullptr; }
   const RecordList* FindRecords(std::u16string_view normalized) const;
   static bool Exists(const RecordList& records);
-  // The map entry of a path, made (with the path copied into the pool) when
-  // there is none; and its removal. Both change the set of paths, so they
-  // drop the ordinal index.
+  // The index entry of a path, made (with the path copied into the pool)
+  // when there is none; and its removal. Both change the set of paths, so
+  // they drop the ordinal order. Entry pointers stay valid until a path is
+  // added.
   PathEntry& PathSlot(std::u16string_view path);
-  void ErasePath(PathMap::iterator at);
-  // The map entries in ordinal path order, built when first asked for after
-  // a change. Safe under the read lock: readers build it under sorted_mutex_,
-  // and only writers change the map.
+  void ErasePath(PathEntry* entry);
+  // The index entries in ordinal path order, built when first asked for
+  // after a change. Safe under the read lock: readers build it under
+  // sorted_mutex_, and only writers change the index.
   const std::vector<PathEntry*>& SortedPaths() const;
   // The entries whose paths start with `prefix`, in ordinal order.
   std::pair<size_t, size_t> SortedRange(std::u16string_view prefix) const;
@@ -158,11 +161,11 @@ class PackageContainer : public Container {
   int LoadData(ItemRecord* record);
 
   // Content (container_content.cc).
-  int CollectContent(const std::u16string& path, int revision_limit, RecordList* out);
+  int CollectContent(const std::u16string& path, int revision_limit, RecordRefs* out);
   int DecodeRecord(ItemRecord* record, int code, const KeyInfo* key, Stream** out);
   int OpenContent(const std::u16string& path, int revision_limit, const DecodeOptions* options,
                   bool keep, bool need_file, Stream** out, DecodedCopy** copy_out);
-  int MakeCopy(const RecordList& records, int code, const KeyInfo* key, bool need_file,
+  int MakeCopy(const RecordRefs& records, int code, const KeyInfo* key, bool need_file,
                std::unique_ptr<DecodedCopy>* out);
   DecodedCopy* FindCopy(const std::u16string& path, int revision_limit, int code,
                         const std::vector<uint8_t>& key, bool need_file);
@@ -202,7 +205,7 @@ class PackageContainer : public Container {
   HeaderFacts header_;
   std::vector<std::unique_ptr<Entry>> entries_;
   PathPool path_pool_;
-  PathMap path_map_;
+  PathIndex paths_;
   mutable std::mutex sorted_mutex_;
   mutable std::vector<PathEntry*> sorted_paths_;
   mutable bool sorted_valid_ = false;

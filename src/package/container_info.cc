@@ -38,7 +38,7 @@ int PackageContainer::GetPathKind(const std::u16string& path) {
     const auto [first, last] = SortedRange(folder);
     const std::vector<PathEntry*>& sorted = SortedPaths();
     for (size_t i = first; i < last; ++i) {
-      if (Exists(sorted[i]->second)) return kPathFolder;
+      if (Exists(sorted[i]->records)) return kPathFolder;
     }
     return kPathNotFound;
   }
@@ -58,7 +58,7 @@ int PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u
   const auto [first, last] = SortedRange(normalized);
   const std::vector<PathEntry*>& sorted = SortedPaths();
   for (size_t i = first; i < last; ++i) {
-    if (Exists(sorted[i]->second)) out->emplace_back(sorted[i]->first);
+    if (Exists(sorted[i]->records)) out->emplace_back(sorted[i]->path);
   }
   return kOk;
 }

@@ -119,10 +119,10 @@ int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
   };
   std::vector<Group> groups;
   for (PackageContainer::PathEntry* slot : c_.SortedPaths()) {
-    const std::u16string path(slot->first);
-    const PackageContainer::RecordList& records = slot->second;
+    const std::u16string path(slot->path);
+    const RecordList& records = slot->records;
     if (records.empty() || records.back()->type == kRecordDeleted) continue;
-    PackageContainer::RecordList content;
+    PackageContainer::RecordRefs content;
     int code = c_.CollectContent(path, 0, &content);
     if (code != kOk) return code;
     for (size_t i = 0; i < content.size(); ++i) {
@@ -402,23 +402,23 @@ int PackageEditor::Reopen(const std::string& path, Stream* caller) {
 
 int PackageEditor::EmbedSchema() {
   static const char16_t kSchemaPart[] = u"/__ECSEnv/01/Schema.bsg";
-  auto held = c_.path_map_.find(kSchemaPart);
-  if (held != c_.path_map_.end() && !held->second.empty() &&
-      held->second.back()->type != kRecordDeleted) {
+  PackageContainer::PathEntry* held = c_.paths_.Find(kSchemaPart);
+  if (held != nullptr && !held->records.empty() &&
+      held->records.back()->type != kRecordDeleted) {
     return kOk;
   }
   const std::string schema = c_.SchemaPathLocked();
   if (schema.empty()) return kSchemaFileMissing;
   // Only the new record stays in the model: it is the part's whole story.
   // A deletion pending in the working revision is withdrawn.
-  if (held != c_.path_map_.end()) {
+  if (held != nullptr) {
     const Entry* working = Working();
-    for (ItemRecord* record : held->second) {
+    for (ItemRecord* record : held->records) {
       if (working != nullptr && record->revision == working->facts.revision) {
         record->present = false;
       }
     }
-    held->second.clear();
+    held->records.clear();
   }
   EcsCodeArg zip;
   zip.code = kEcsZip;

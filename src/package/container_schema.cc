@@ -73,7 +73,7 @@ std::string PackageContainer::SelectSchemaFile() const {
 
 int PackageContainer::ResolveSchema() {
   if (schema_in_package_ || !schema_in_effect_.empty()) return kOk;
-  if (!temp_dir_.empty() && path_map_.count(kEmbeddedSchema) != 0) {
+  if (!temp_dir_.empty() && paths_.Find(kEmbeddedSchema) != nullptr) {
     schema_in_package_ = true;
     return kOk;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "package/codes.h"
 
@@ -35,8 +34,7 @@ bool ForEachComponent(std::u16string_view path, Visit visit) {
 char TreeIndex::removed_mark_ = 0;
 
 size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
-  uint64_t h = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull;
-  for (char16_t c : name) h = (h ^ c) * 0x100000001B3ull;
+  const uint64_t h = MixUnits(reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull, name);
   return static_cast<size_t>(h ^ (h >> 29));
 }
 
@@ -54,9 +52,9 @@ TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size
 }
 
 TreeNode* TreeIndex::Make(TreeNode* parent, std::u16string_view name, bool folder,
-                          size_t hash) {
+                          size_t hash, bool view) {
   if (2 * (used_ + 1) > slots_.size()) Grow(std::max<size_t>(64, 2 * (used_ + 1)));
-  TreeNode* node = &nodes_.emplace_back(names_.Add(name), parent, folder, this);
+  TreeNode* node = &nodes_.emplace_back(view ? name : names_.Add(name), parent, folder, this);
   Place(node, hash);
   return node;
 }
@@ -130,16 +128,16 @@ PathNode* TreeNode::NextChild() {
 
 PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
 
-TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder) {
+TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder, bool view) {
   if (name.empty()) return nullptr;
   const size_t hash = TreeIndex::Hash(this, name);
   TreeNode* node = index_->Find(this, name, hash);
-  if (node == nullptr) return Append(name, folder, hash);
+  if (node == nullptr) return Append(name, folder, hash, view);
   return node->folder_ == folder ? node : nullptr;
 }
 
-TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash) {
-  TreeNode* node = index_->Make(this, name, folder, hash);
+TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, bool view) {
+  TreeNode* node = index_->Make(this, name, folder, hash, view);
   children_.push_back(node);
   return node;
 }
@@ -203,13 +201,13 @@ void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf8(name_, out); 
 
 // --- Building ---------------------------------------------------------------
 
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out) {
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view) {
   if (root == nullptr || path.empty() || path[0] != u'/') return kIllegalPath;
   const bool folder_path = path.back() == u'/';
   TreeNode* node = root;
   // A part cannot hold children, nor a folder take a part's name.
   bool added = ForEachComponent(path, [&](std::u16string_view part, bool last) {
-    node = node->Ensure(part, !(last && !folder_path));
+    node = node->Ensure(part, !(last && !folder_path), view);
     return node != nullptr;
   });
   if (!added) return kAddNodeFailed;
@@ -221,34 +219,23 @@ TreeBuilder::TreeBuilder(TreeNode* root, size_t paths) : root_(root) {
   root_->ReserveNodes(paths + paths / 8);
 }
 
-size_t TreeBuilder::FolderHash::operator()(std::u16string_view folder) const {
-  // Four code units at a time: folder paths of one package share long
-  // prefixes but are short.
-  uint64_t h = folder.size() * 0x9E3779B97F4A7C15ull;
-  size_t i = 0;
-  for (; i + 4 <= folder.size(); i += 4) {
-    uint64_t word;
-    std::memcpy(&word, folder.data() + i, 8);
-    h = (h ^ word) * 0x100000001B3ull;
-    h ^= h >> 32;
-  }
-  for (; i < folder.size(); ++i) h = (h ^ folder[i]) * 0x100000001B3ull;
-  return static_cast<size_t>(h ^ (h >> 29));
-}
-
 int TreeBuilder::Add(std::u16string_view path) {
-  const size_t slash = path.rfind(u'/');
-  if (slash != std::u16string_view::npos && slash + 1 < path.size()) {
-    auto known = folders_.find(path.substr(0, slash + 1));
-    if (known != folders_.end()) {
-      if (known->second->Ensure(path.substr(slash + 1), false) == nullptr) return kAddNodeFailed;
+  size_t slash = path.size();
+  while (slash > 0 && path[slash - 1] != u'/') --slash;
+  const std::u16string_view folder = path.substr(0, slash);  // with its final "/"
+  if (slash > 0 && slash < path.size()) {
+    if (const PathIndex::Slot* known = folders_.Find(folder)) {
+      TreeNode* parent = folder_nodes_[folders_.IdOf(known)];
+      if (parent->Ensure(path.substr(slash), false, true) == nullptr) return kAddNodeFailed;
       return kOk;
     }
   }
   PathNode* node = nullptr;
-  int code = AddPathToTree(root_, path, &node);
+  int code = AddPathToTree(root_, path, &node, true);
   if (code == kOk && !node->IsFolder()) {
-    folders_.emplace(path.substr(0, slash + 1), static_cast<TreeNode*>(node->GetParent()));
+    const size_t id = folders_.IdOf(folders_.Insert(folder, folder).first);
+    if (id >= folder_nodes_.size()) folder_nodes_.resize(id + 1);
+    folder_nodes_[id] = static_cast<TreeNode*>(node->GetParent());
   }
   return code;
 }

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "package/path_index.h"
 #include "package/path_node.h"
 #include "package/path_pool.h"
 
@@ -47,23 +48,25 @@ class TreeNode : public PathNode {
   TreeNode* Find(std::u16string_view name) const;
   // Adds a child of the kind asked for, or returns the one of that name;
   // null when a part of that name exists where a folder is wanted or the
-  // other way round.
-  TreeNode* Ensure(std::u16string_view name, bool folder);
+  // other way round. A new node copies its name, unless `view`: then the
+  // name's text must outlive the tree.
+  TreeNode* Ensure(std::u16string_view name, bool folder, bool view = false);
   // Room in the index for this many nodes (a tree about to be filled).
   void ReserveNodes(size_t count);
 
  private:
-  TreeNode* Append(std::u16string_view name, bool folder, size_t hash);
+  TreeNode* Append(std::u16string_view name, bool folder, size_t hash, bool view = false);
   // Takes the child and its subtree out of the index.
   void Unindex(TreeNode* node);
 
+  // Ordered for size: a large package has a node for every part.
   std::unique_ptr<TreeIndex> own_index_;  // the root's
   TreeIndex* index_;
-  std::u16string_view name_;  // in the index's pool ("/" for the root)
+  std::u16string_view name_;  // in the index's pool or the package's paths ("/" for the root)
   TreeNode* parent_ = nullptr;
-  bool folder_ = true;
   std::vector<TreeNode*> children_;  // insertion order
-  size_t cursor_ = 0;
+  uint32_t cursor_ = 0;
+  bool folder_ = true;
 };
 
 // What the nodes of one tree share: the nodes below the root, their names
@@ -75,7 +78,8 @@ class TreeIndex {
   static size_t Hash(const TreeNode* parent, std::u16string_view name);
   // Find and Make with the Hash of (parent, name) computed once.
   TreeNode* Find(const TreeNode* parent, std::u16string_view name, size_t hash) const;
-  TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash);
+  // The node's name is copied into the index, unless `view`.
+  TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash, bool view);
   void Forget(const TreeNode* node);
   void Reserve(size_t nodes);
 
@@ -98,26 +102,26 @@ class TreeIndex {
 // Adds a normalized path below the root: folders for every component but
 // the last, a part for the last (folders only for a path ending with "/").
 // 5050 for a path without the leading "/", 5051 when a node cannot be added.
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out);
+// With `view`, new nodes view their names in `path`, which must then
+// outlive the tree.
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view = false);
 
 // Fills a new tree with many paths: remembers the node of every folder path
 // met, so that a part whose folder is known is added with one lookup
 // instead of a walk from the root.
 class TreeBuilder {
  public:
-  // The paths handed to Add must stay in place while the builder lives.
+  // The paths handed to Add must outlive the tree: its nodes view their
+  // names in them.
   TreeBuilder(TreeNode* root, size_t paths);
   // As AddPathToTree.
   int Add(std::u16string_view path);
 
  private:
-  struct FolderHash {
-    size_t operator()(std::u16string_view folder) const;
-  };
-
   TreeNode* root_;
-  // Folder path (ending with "/") -> its node.
-  std::unordered_map<std::u16string_view, TreeNode*, FolderHash> folders_;
+  // Folder paths (ending with "/") met, and the node of each by its id.
+  PathIndex folders_;
+  std::vector<TreeNode*> folder_nodes_;
 };
 
 // Walks a normalized path from the root; null when a component is missing.

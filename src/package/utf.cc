@@ -1,6 +1,7 @@
 #include "package/utf.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace zoq {
 
@@ -64,6 +65,17 @@ void AppendUtf8(std::u16string_view in, std::string* to) {
   out.resize(start + in.size());
   char* ascii = out.data() + start;
   size_t i = 0;
+  // Four code units a step while all four are ASCII: their low bytes
+  // gathered into one 32-bit store.
+  for (; i + 4 <= in.size(); i += 4) {
+    uint64_t units;
+    std::memcpy(&units, in.data() + i, 8);
+    if ((units & 0xFF80FF80FF80FF80ull) != 0) break;
+    const auto bytes = static_cast<uint32_t>((units & 0xFF) | ((units >> 8) & 0xFF00) |
+                                             ((units >> 16) & 0xFF0000) |
+                                             ((units >> 24) & 0xFF000000));
+    std::memcpy(ascii + i, &bytes, 4);
+  }
   for (; i < in.size() && in[i] < 0x80; ++i) ascii[i] = static_cast<char>(in[i]);
   out.resize(start + i);
   for (; i < in.size(); ++i) {

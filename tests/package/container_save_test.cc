@@ -175,6 +175,49 @@ TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   EXPECT_EQ(content, Bytes("second"));
 }
 
+// Loaded paths take edits like new ones: a deleted part created again, a
+// list growing past what was loaded, a new path dropped and added again,
+// and enough new paths to outgrow the index sized at opening.
+TEST(ContainerSave, EditsOfALoadedPackageSaveAndReadBack) {
+  ScratchDir dir;
+  const std::string file = MakeThreeRevisions(dir);
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, false), kOk);
+  Parts expected{{"/a.txt", Bytes("a2")}, {"/dir/b.txt", Bytes("b2")}, {"/c.txt", Bytes("c1c2c3c4")},
+                 {"/n.txt", Bytes("n2")}};
+  ASSERT_EQ(AddBytes(c.get(), "/dir/b.txt", Bytes("b2")), kOk);
+  ASSERT_EQ(c->AppendToPartFromMemory(u"/c.txt", "c4", 2, nullptr, 0), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/n.txt", Bytes("n1")), kOk);
+  ASSERT_EQ(c->DeletePart(u"/n.txt"), kOk);
+  EXPECT_EQ(c->GetPathKind(u"/n.txt"), kPathNotFound);
+  ASSERT_EQ(AddBytes(c.get(), "/n.txt", Bytes("n2")), kOk);
+  for (int i = 0; i < 200; ++i) {
+    const std::string path = "/many/p" + std::to_string(i);
+    ASSERT_EQ(AddBytes(c.get(), path, Bytes(path)), kOk);
+    expected[path] = Bytes(path);
+  }
+  EXPECT_EQ(c->GetPathKind(u"\\dir\\b.txt"), kPathPart);
+  EXPECT_EQ(c->GetPathKind(u"/DIR/b.txt"), kPathNotFound);
+  EXPECT_EQ(test::Snapshot(c.get()), expected);
+  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  ASSERT_EQ(c->SaveAs(dir.File("compact.zoq"), kSaveCompact, false), kOk);
+
+  for (const std::string& saved : {file, dir.File("compact.zoq")}) {
+    int code = 0;
+    EXPECT_EQ(SnapshotFile(saved, &code), expected) << saved;
+  }
+  auto reopened = MakeContainer();
+  ASSERT_EQ(reopened->OpenFile(file, true), kOk);
+  PartInfo info;
+  ASSERT_EQ(reopened->GetPartInfoByPath(&info, u"/dir/b.txt", 0), kOk);
+  EXPECT_EQ(info.revisions, (std::vector<int>{3, 2, 0}));
+  ASSERT_EQ(reopened->GetPartInfoByPath(&info, u"/c.txt", 0), kOk);
+  EXPECT_EQ(info.revisions, (std::vector<int>{3, 2, 1, 0}));
+  std::vector<std::u16string> listed;
+  ASSERT_EQ(reopened->ListParts(u"/many/", &listed), kOk);
+  EXPECT_EQ(listed.size(), 200u);
+}
+
 TEST(ContainerSave, DeletingRemovesEmptyFoldersFromTheTree) {
   auto c = MakeContainer();
   ASSERT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);

@@ -84,23 +84,37 @@ TEST(NormalizePathTest, InPlaceCheckAgreesWithNormalization) {
     if (paths[i].size() >= 6) continue;
     for (char16_t c : alphabet) paths.push_back(paths[i] + c);
   }
-  for (const std::u16string& path : paths) {
-    std::u16string normalized;
-    bool expected = NormalizePath(path, &normalized) == kOk && normalized == path;
-    const std::string utf8(path.begin(), path.end());
-    EXPECT_EQ(IsNormalizedPath(path), expected) << utf8;
-    // The one-pass check on stored UTF-8 agrees, and widens exactly.
-    std::u16string wide(utf8.size(), u'\0');
-    const AsciiPath ascii = WidenAsciiPath(utf8.data(), utf8.size(), wide.data());
-    EXPECT_EQ(ascii, expected ? AsciiPath::kNormalized : AsciiPath::kRefused) << utf8;
-    if (expected) {
-      EXPECT_EQ(wide, path);
+  // The same below folders of several lengths.
+  for (const std::u16string prefix : {u"", u"/folder-name1", u"/folder-name-123", u"/f/older/name-1234"}) {
+    for (const std::u16string& tail : paths) {
+      const std::u16string path = prefix + tail;
+      std::u16string normalized;
+      bool expected = NormalizePath(path, &normalized) == kOk && normalized == path;
+      const std::string utf8(path.begin(), path.end());
+      EXPECT_EQ(IsNormalizedPath(path), expected) << utf8;
+      // The one-pass check on stored UTF-8 agrees, and widens exactly.
+      std::u16string wide(utf8.size(), u'\0');
+      const AsciiPath ascii = WidenAsciiPath(utf8.data(), utf8.size(), wide.data());
+      EXPECT_EQ(ascii, expected ? AsciiPath::kNormalized : AsciiPath::kRefused) << utf8;
+      if (expected) {
+        EXPECT_EQ(wide, path);
+      }
     }
   }
   // Anything beyond ASCII is left to the full conversion; the length limit
   // counts code units.
   std::u16string out(300, u'\0');
   EXPECT_EQ(WidenAsciiPath("/a/\xC3\xA9", 5, out.data()), AsciiPath::kNotAscii);
+  // Control bytes other than tab, line feed, return and NUL are kept, also
+  // in the middle of a long path.
+  std::string controls = "/" + std::string(40, 'x');
+  for (const auto& [byte, result] : {std::pair{'\x01', AsciiPath::kNormalized},
+                                     std::pair{'\t', AsciiPath::kRefused},
+                                     std::pair{'\0', AsciiPath::kRefused},
+                                     std::pair{'\xE9', AsciiPath::kNotAscii}}) {
+    controls[20] = byte;
+    EXPECT_EQ(WidenAsciiPath(controls.data(), controls.size(), out.data()), result) << int{byte};
+  }
   const std::string longest = "/" + std::string(kMaxPathLength - 1, 'x');
   EXPECT_EQ(WidenAsciiPath(longest.data(), longest.size(), out.data()), AsciiPath::kNormalized);
   const std::string too_long = longest + "x";
