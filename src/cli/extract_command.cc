@@ -41,13 +41,21 @@ struct ExportJob {
   size_t request = 0;
 };
 
+// Parts of one folder that a worker writes one after the other. Handing
+// parts over in batches keeps the threads from waking each other for every
+// small part, and keeps two workers mostly in different folders: creating
+// and renaming files changes the folder's entries under the folder's lock.
+using ExportBatch = std::vector<ExportJob>;
+constexpr size_t kBatchParts = 128;
+
 // Writes the parts of the requested paths. With one worker everything runs
 // on the calling thread; with more, the calling thread walks the tree and
 // creates the folders while the workers read and write the parts, each
 // through a container of its own on the same package (opened at the same
-// revision), fed through a short queue so that only a few parts are in
-// flight. A requested path whose part or folder fails is not continued:
-// the first failure is reported and the path counts as not extracted.
+// revision), fed through a short queue of batches so that only a few
+// hundred parts are in flight. A requested path whose part or folder fails
+// is not continued: the first failure is reported and the path counts as
+// not extracted.
 class Exporter {
  public:
   Exporter(const PackageSession& session, const PackageOptions& options, bool raw,
@@ -104,6 +112,8 @@ class Exporter {
 
   // Waits for the workers; returns how many requested paths failed.
   size_t Finish() {
+    if (!pending_.empty()) queue_.Push(std::move(pending_));
+    pending_.clear();
     queue_.Close();
     for (std::thread& thread : threads_) thread.join();
     threads_.clear();
@@ -159,16 +169,23 @@ class Exporter {
     ExportJob job{target, zoq::Utf16ToUtf8(node->GetName()), node->GetPath(), request};
     if (serial_session_ != nullptr) {
       Run(*serial_session_, job);
-    } else {
-      queue_.Push(std::move(job));
+      return;
     }
+    if (!pending_.empty() &&
+        (pending_.back().folder != target || pending_.size() >= kBatchParts)) {
+      queue_.Push(std::move(pending_));
+      pending_.clear();
+    }
+    pending_.push_back(std::move(job));
   }
 
   void Work(const PackageSession& session) {
-    ExportJob job;
-    while (queue_.Pop(&job)) {
-      if (!Failed(job.request)) Run(session, job);
-      job = ExportJob();  // let go of the folder handle
+    ExportBatch batch;
+    while (queue_.Pop(&batch)) {
+      for (const ExportJob& job : batch) {
+        if (!Failed(job.request)) Run(session, job);
+      }
+      batch.clear();  // let go of the folder handles
     }
   }
 
@@ -199,7 +216,8 @@ class Exporter {
   const PackageSession* serial_session_ = nullptr;
   std::vector<std::unique_ptr<PackageSession>> sessions_;
   std::vector<std::thread> threads_;
-  WorkQueue<ExportJob> queue_;
+  ExportBatch pending_;  // the walk's parts not yet handed over
+  WorkQueue<ExportBatch> queue_;
   std::mutex mutex_;  // guards everything below
   std::vector<bool> failed_;
   ProgressLine progress_;

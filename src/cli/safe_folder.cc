@@ -26,8 +26,9 @@ void WriteAll(int fd, const uint8_t* bytes, size_t count, const std::string& pat
 }
 
 std::string TemporaryName() {
+  static const std::string prefix = ".zoq-partial-" + std::to_string(::getpid()) + "-";
   static std::atomic<unsigned> counter{0};
-  return ".zoq-partial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return prefix + std::to_string(counter++);
 }
 
 }  // namespace

@@ -100,6 +100,43 @@ TEST(ZoqParallel, ExtractFailureStopsOnlyItsPath) {
   EXPECT_EQ(RunZoq({"extract", "-j", "-1", "-d", target, package}).status, 2);
 }
 
+// Workers take a folder's parts in batches: a folder holding more parts than
+// one batch, beside a subfolder, comes out the same; a part that fails in the
+// middle is reported once and leaves nothing behind, and the other path is
+// still written.
+TEST(ZoqParallel, ExtractLargeFolderInBatches) {
+  ScratchFolder scratch;
+  std::string tree = scratch.path() + "/tree";
+  fs::create_directories(tree + "/flat/sub");
+  for (int i = 0; i < 300; ++i) {
+    WriteFileBytes(tree + "/flat/f" + std::to_string(i) + ".txt",
+                   std::string(static_cast<size_t>(i % 7) * 100, static_cast<char>('a' + i % 26)));
+  }
+  WriteFileBytes(tree + "/flat/sub/g.txt", "g");
+  WriteFileBytes(tree + "/good.txt", "good");
+  std::string package = scratch.path() + "/p.zoq";
+  Zoq({"import", "--codes", "zip", package, tree});
+  Zoq({"extract", "-j", "2", "-d", scratch.path() + "/two", package});
+  EXPECT_EQ(Snapshot(scratch.path() + "/two"), Snapshot(tree));
+
+  Zoq({"add", "--codes", "adm", "--key", "00112233445566778899aabbccddeeff", package,
+       "/flat/f150x.txt", tree + "/good.txt"});
+  std::string target = scratch.path() + "/failed";
+  RunResult run = RunZoq({"extract", "-j", "2", "-d", target, package, "/flat", "/good.txt"});
+  EXPECT_EQ(run.status, 1);
+  std::vector<std::string> lines = SplitLines(run.err);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return HasText(line, "zoq: error"); }),
+            1)
+      << run.err;
+  EXPECT_TRUE(HasText(run.err, "1 of 2 paths not extracted")) << run.err;
+  EXPECT_EQ(ReadFileBytes(target + "/good.txt"), "good");
+  for (const auto& entry : fs::recursive_directory_iterator(target)) {
+    EXPECT_FALSE(HasText(entry.path().filename().string(), ".zoq-partial")) << entry.path();
+    EXPECT_NE(entry.path().filename(), "f150x.txt");
+  }
+}
+
 TEST(ZoqParallel, ImportWithWorkersStoresTheSameParts) {
   ScratchFolder scratch;
   std::string tree = scratch.path() + "/tree";
