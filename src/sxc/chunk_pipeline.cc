@@ -29,6 +29,13 @@ void ChunkPipeline::Ship(int node, const std::string& stream) {
     auto task = std::make_unique<Task>();
     task->node = node;
     task->dictionary = std::min(start, kDeflateDictionarySize);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_inputs_.empty()) {
+        task->input = std::move(spare_inputs_.back());
+        spare_inputs_.pop_back();
+      }
+    }
     task->input.assign(data + start - task->dictionary, data + next);
     next += chunk_size_;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -53,11 +60,11 @@ ChunkPipeline::Task* ChunkPipeline::Next(bool wait) {
 void ChunkPipeline::Compress(Task* task) {
   const bool ok = DeflateChunk(level_, task->input.data() + task->dictionary,
                                task->input.size() - task->dictionary, task->dictionary, false, &task->chunk);
-  std::vector<uint8_t>().swap(task->input);  // the stream itself still holds these bytes
-  if (!ok) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failed_ = true;
-  }
+  // The stream itself still holds these bytes.
+  std::lock_guard<std::mutex> lock(mutex_);
+  spare_inputs_.push_back(std::move(task->input));
+  task->input = {};
+  if (!ok) failed_ = true;
 }
 
 void ChunkPipeline::Work() {
@@ -76,6 +83,7 @@ bool ChunkPipeline::Finish(std::vector<std::vector<DeflatedChunk>>* chunks) {
   chunks->assign(next_ship_.size(), {});
   for (auto& task : tasks_) (*chunks)[static_cast<size_t>(task->node)].push_back(std::move(task->chunk));
   tasks_.clear();
+  spare_inputs_.clear();
   return !failed_;
 }
 

@@ -59,6 +59,9 @@ class ChunkPipeline {
   std::vector<size_t> next_ship_;  // per node: ship once the stream is longer than this
   std::vector<std::unique_ptr<Task>> tasks_;  // in the order shipped
   std::deque<Task*> queue_;
+  // Input buffers of compressed chunks, reused for the next ones: fresh
+  // memory for every chunk costs a page fault per 4 KiB.
+  std::vector<std::vector<uint8_t>> spare_inputs_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool closing_ = false;

@@ -7,7 +7,9 @@
 // matched document.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "sxc/decoded_events.h"
@@ -16,6 +18,17 @@ namespace zoq {
 
 class EventLog {
  public:
+  // Room for the events of a document of about `xml_bytes` of text, so that
+  // the log is not copied as it grows (memory is taken only as it is used).
+  // Only a hint: very large documents reserve for their first 64 MiB.
+  void ExpectDocumentSize(size_t xml_bytes) {
+    try {
+      words_.reserve(std::min(xml_bytes, kMostExpected) / kBytesPerWord);
+    } catch (const std::bad_alloc&) {
+      // Grows as it goes instead.
+    }
+  }
+
   void StartElement(const SchemaNode& element) { Add(kStart, element.index); }
   void EndElement(const SchemaNode& element) { Add(kEnd, element.index); }
   void StartAttribute(const SchemaNode& attribute) { Add(kAttribute, attribute.index); }
@@ -32,6 +45,9 @@ class EventLog {
 
   enum Kind : uint32_t { kStart, kEnd, kAttribute, kAttributeEnd, kValue };
   static constexpr int kKindBits = 3;
+  // Markup-rich documents of the bundled model log a word per 6-7 bytes.
+  static constexpr size_t kBytesPerWord = 6;
+  static constexpr size_t kMostExpected = size_t{64} << 20;
 
  private:
   void Add(Kind kind, int32_t node) {

@@ -1,6 +1,7 @@
 #include "sxc/sxc_encoder.h"
 
 #include <expat.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstdio>
@@ -62,10 +63,11 @@ bool CheckEncoding(const BinarySchema& schema, const MatchHandler& handler, cons
 
 // Parses with `feed`, which hands the parser one piece after another and
 // answers false on a parser error; then writes and checks the output.
-bool Run(const BinarySchema& schema, EncodeReport* report,
+bool Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
          const std::function<bool(XML_Parser)>& feed, std::vector<uint8_t>* sxc) {
   sxc->clear();
   EventLog log;
+  log.ExpectDocumentSize(xml_size);
   MatchHandler handler(schema, report, &log);
   // Full chunks of long value streams are compressed while parsing goes on.
   ChunkPipeline pipeline(schema.nodes.size());
@@ -141,6 +143,8 @@ bool SxcEncoder::EncodeFile(const std::string& path, std::vector<uint8_t>* sxc) 
     report_->reason = "cannot open " + path;
     return false;
   }
+  struct stat info;
+  const size_t size = fstat(fileno(file), &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   auto feed = [file](XML_Parser parser) {
     for (;;) {
       void* buffer = XML_GetBuffer(parser, kPieceSize);
@@ -151,7 +155,7 @@ bool SxcEncoder::EncodeFile(const std::string& path, std::vector<uint8_t>* sxc) 
       if (last) return true;
     }
   };
-  const bool ok = Run(schema_, report_, feed, sxc);
+  const bool ok = Run(schema_, report_, size, feed, sxc);
   fclose(file);
   return ok;
 }
@@ -167,7 +171,7 @@ bool SxcEncoder::EncodeBuffer(const char* xml, size_t size, std::vector<uint8_t>
     } while (done < size);
     return true;
   };
-  return Run(schema_, report_, feed, sxc);
+  return Run(schema_, report_, size, feed, sxc);
 }
 
 }  // namespace zoq
