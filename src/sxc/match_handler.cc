@@ -75,6 +75,7 @@ void MatchHandler::FinishTop() {
   const SchemaNode* node = frame.node;
   const size_t start = frame.arena_start;
   if (frames_.size() == 1) {
+    root_bytes_.clear();
     BuildBytes(frame, &root_bytes_);
     root_ = node;
     records_.resize(frame.record_start);
