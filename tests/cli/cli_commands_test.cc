@@ -11,6 +11,8 @@
 namespace zoqtest {
 namespace {
 
+using zoq::test::JsonValue;
+
 std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
 
 TEST(ZoqHelp, DescribesEveryCommand) {
@@ -49,29 +51,19 @@ TEST(ZoqUsage, MistakesExitWithStatus2AndAShortUsage) {
     for (const auto& arg : args) line += arg + " ";
     SCOPED_TRACE(line);
     RunResult run = RunZoq(args);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(HasText(run.err, "usage: zoq")) << run.err;
+    ExpectFailure(run, 2, "usage: zoq");
     EXPECT_TRUE(run.out.empty());
   }
 }
 
 TEST(ZoqFailures, PrintTheCodeAndTableTextAndExit1) {
-  RunResult missing = RunZoq({"ls", TestDataDir() + "/package/no-such-file.zoq"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(HasText(missing.err, "zoq: error 5063: ZOQ:")) << missing.err;
-
-  RunResult no_node = RunZoq({"info", Package("v_history"), "/nothing.txt"});
-  EXPECT_EQ(no_node.status, 1);
-  EXPECT_TRUE(HasText(no_node.err, "zoq: error 5054: ZOQ:")) << no_node.err;
-
-  RunResult folder = RunZoq({"cat", Package("v_history"), "/dir"});
-  EXPECT_EQ(folder.status, 1);
-  EXPECT_TRUE(HasText(folder.err, "is a folder")) << folder.err;
-
+  ExpectFailure(RunZoq({"ls", TestDataDir() + "/package/no-such-file.zoq"}), 1,
+                "zoq: error 5063: ZOQ:");
+  ExpectFailure(RunZoq({"info", Package("v_history"), "/nothing.txt"}), 1, "zoq: error 5054: ZOQ:");
+  ExpectFailure(RunZoq({"cat", Package("v_history"), "/dir"}), 1, "is a folder");
   // A part that fails to decode is a failure even though nothing is shown.
-  RunResult broken = RunZoq({"cat", Package("v_damaged_deflate"), "/broken.xml"});
-  EXPECT_EQ(broken.status, 1);
-  EXPECT_TRUE(HasText(broken.err, "zoq: error 6008")) << broken.err;
+  ExpectFailure(RunZoq({"cat", Package("v_damaged_deflate"), "/broken.xml"}), 1,
+                "zoq: error 6008");
 }
 
 TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
@@ -99,17 +91,13 @@ TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
   ASSERT_EQ(from_file.status, 0) << from_file.err;
   EXPECT_EQ(Sha256Hex(from_file.out), expected);
 
-  RunResult without = RunZoq({"cat", package, "/adm/150000.bin"});
-  EXPECT_EQ(without.status, 1);
-  EXPECT_TRUE(HasText(without.err, "zoq: error 10052392")) << without.err;
+  ExpectFailure(RunZoq({"cat", package, "/adm/150000.bin"}), 1, "zoq: error 10052392");
   // A wrong key cannot be told from the right one: it gives other bytes.
   RunResult wrong = RunZoq({"cat", "--key", "0011", package, "/adm/150000.bin"});
   EXPECT_EQ(wrong.status, 0) << wrong.err;
   EXPECT_NE(Sha256Hex(wrong.out), expected);
-  RunResult unreadable =
-      RunZoq({"cat", "--key-file", scratch.path() + "/none", package, "/adm/1.bin"});
-  EXPECT_EQ(unreadable.status, 1);
-  EXPECT_TRUE(HasText(unreadable.err, "cannot read key file")) << unreadable.err;
+  ExpectFailure(RunZoq({"cat", "--key-file", scratch.path() + "/none", package, "/adm/1.bin"}), 1,
+                "cannot read key file");
 }
 
 TEST(ZoqLs, ListsBelowAFolderAndAtARevision) {
@@ -149,9 +137,7 @@ TEST(ZoqLog, ShowsEveryRevisionWithItsRecords) {
   EXPECT_EQ(flags, (std::vector<int64_t>{1, 2, 0, 3}));
   EXPECT_EQ(revisions.Items()[0]["revision"].AsInt(), 1);
 
-  RunResult broken = RunZoq({"log", Package("b_chain_short")});
-  EXPECT_EQ(broken.status, 1);
-  EXPECT_TRUE(HasText(broken.err, "zoq: error 5026")) << broken.err;
+  ExpectFailure(RunZoq({"log", Package("b_chain_short")}), 1, "zoq: error 5026");
 }
 
 TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {

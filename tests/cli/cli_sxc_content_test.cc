@@ -9,6 +9,8 @@
 namespace zoqtest {
 namespace {
 
+using zoq::test::BuildPackage;
+
 std::string Sxc(const std::string& file) { return TestDataDir() + "/sxc/" + file; }
 
 bool Contains(const std::string& text, const std::string& part) {

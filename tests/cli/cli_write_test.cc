@@ -103,9 +103,7 @@ TEST_F(ZoqWrite, ImportStoresATreeAndCompactKeepsOneRevision) {
 }
 
 TEST_F(ZoqWrite, RefusesToOverwriteAndReportsMisuse) {
-  RunResult again = RunZoq({"create", package_});
-  EXPECT_EQ(again.status, 1);
-  EXPECT_TRUE(HasText(again.err, "exists already")) << again.err;
+  ExpectFailure(RunZoq({"create", package_}), 1, "exists already");
   EXPECT_EQ(RunZoq({"add", "--codes", "gzip", package_, "/a.txt", file_}).status, 2);
   EXPECT_EQ(RunZoq({"add", "--codes", "adm", package_, "/a.txt", file_}).status, 2);
   EXPECT_EQ(RunZoq({"commit", package_}).status, 2);

@@ -44,7 +44,7 @@ TEST(JsonWriter, WritesWhatAReaderParsesBack) {
   json.Key("none");
   json.Null();
   json.EndObject();
-  zoqtest::JsonValue value = zoqtest::JsonValue::Parse(json.text());
+  zoq::test::JsonValue value = zoq::test::JsonValue::Parse(json.text());
   EXPECT_EQ(value["path"].AsString(), "/a \"b\".txt");
   EXPECT_EQ(value["size"].AsInt(), -5);
   EXPECT_TRUE(value["ok"].AsBool());

@@ -1,6 +1,7 @@
 #include "run_zoq.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -107,6 +108,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool HasText(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+void ExpectFailure(const RunResult& run, int status, const std::string& text) {
+  EXPECT_EQ(run.status, status) << run.err;
+  EXPECT_TRUE(HasText(run.err, text)) << run.err;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

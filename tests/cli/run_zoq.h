@@ -38,6 +38,8 @@ class ScratchFolder {
 
 // True when `part` occurs in `text`.
 bool HasText(const std::string& text, const std::string& part);
+// Checks that a run ended with `status` and said `text` on its error output.
+void ExpectFailure(const RunResult& run, int status, const std::string& text);
 // The lines of `text`, without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -1,6 +1,5 @@
-// Building blocks for hostile packages: raw tables and entries with every
-// field under the test's control, and a measure of how much memory an
-// operation takes.
+// Hostile packages: a one-part entry to spoil, and a measure of how much
+// memory an operation takes.
 #pragma once
 
 #include <cstdint>
@@ -9,47 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "package_builder.h"
+
 namespace zoq::hardening {
 
-// The k-th name key as a writer makes it.
-std::vector<uint8_t> Key(int k);
-
-// A plain Name Table from (key, raw path bytes) pairs; `count` overrides the
-// record count when not negative.
-std::vector<uint8_t> NameTable(const std::vector<std::pair<int, std::string>>& names,
-                               std::optional<uint64_t> count = std::nullopt);
-// One plain Item List record.
-void AddItem(std::vector<uint8_t>* items, int type, uint64_t data_offset, int key, int width);
-void AddEnd(std::vector<uint8_t>* items, int width);
-// A data record: check byte, length (as given), codes, 0xFF, data.
-std::vector<uint8_t> DataRecord(const std::vector<uint8_t>& data, const std::vector<uint8_t>& codes,
-                                int width,
-                                std::optional<uint64_t> stored_length = std::nullopt);
-
-struct RawEntry {
-  std::vector<uint8_t> names;  // plain tables; compressed when the flag says so
-  std::vector<uint8_t> items;
-  uint8_t flags = 0;
-  std::vector<uint8_t> bitstream;  // after "C.BS"
-  // Overrides of header fields.
-  std::optional<uint64_t> bitstream_offset;
-  std::optional<uint64_t> next_offset;
-  std::optional<uint64_t> length;
-  std::optional<uint64_t> name_length;
-};
-
-struct RawPackage {
-  std::vector<uint8_t> bytes;
-  std::vector<int64_t> entry_offsets;
-  std::vector<int64_t> bitstreams;
-};
-
-// Header, then per entry "C.BS" and its records followed by the entry
-// header and tables; entries linked in order. `count` and `first` override
-// the header's entry count and first-entry offset.
-RawPackage BuildRaw(const std::vector<RawEntry>& entries, int width = 4,
-                    std::optional<uint64_t> count = std::nullopt,
-                    std::optional<uint64_t> first = std::nullopt);
+// The raw building blocks live with the package builder.
+using test::AddEnd;
+using test::AddItem;
+using test::BuildRaw;
+using test::DataRecord;
+using test::Key;
+using test::NameTable;
+using test::RawEntry;
+using RawPackage = test::BuiltPackage;
 
 // An entry with one part, "/a.txt", whose data record (at offset
 // `data_offset` of the BitStream) holds `data`; `stored_length` overrides

@@ -40,16 +40,12 @@ class ConformanceTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ConformanceTest, ReadsAsExpected) {
   const std::string base = DataDir() + "/" + GetParam();
-  std::ifstream in(base + ".expected.json");
-  std::stringstream text;
-  text << in.rdbuf();
-  JsonValue expected;
-  ASSERT_TRUE(ParseJson(text.str(), &expected));
+  const JsonValue expected = JsonValue::ParseFile(base + ".expected.json");
 
   const JsonValue& args = expected["args"];
-  const int limit = static_cast<int>(args["limit"].number);
+  const int limit = static_cast<int>(args["limit"].AsInt());
   std::vector<uint8_t> key_bytes;
-  if (!args["key"].IsNull()) key_bytes = HexBytes(args["key"].text);
+  if (!args["key"].IsNull()) key_bytes = HexBytes(args["key"].AsString());
   KeyInfo key;
   key.key = key_bytes.empty() ? nullptr : key_bytes.data();
   key.key_length = static_cast<int>(key_bytes.size());
@@ -58,39 +54,39 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
   ASSERT_NE(container, nullptr);
   const std::string file = base + ".zoq";
   int open = limit == 0 ? container->OpenFile(file, true) : container->OpenFileAt(file, limit);
-  ASSERT_EQ(open, expected["open"].number);
+  ASSERT_EQ(open, expected["open"].AsInt());
   if (open != 0) {
     EXPECT_EQ(container->GetRevisionCount(), 0);
     EXPECT_EQ(container->GetNode(u"/"), nullptr);
     return;
   }
-  if (args["docver"].number != 0) {
-    container->SetDocumentType(0, static_cast<int>(args["docver"].number));
+  if (args["docver"].AsInt() != 0) {
+    container->SetDocumentType(0, static_cast<int>(args["docver"].AsInt()));
   }
 
   // Layout.
   PackageLayout layout;
   ASSERT_EQ(ReadPackageLayoutFile(file, limit, &layout), 0);
   const JsonValue& header = expected["header"];
-  EXPECT_EQ(container->GetContainerVersion(), header["version"].number);
-  EXPECT_EQ(layout.header.width, header["width"].number);
-  EXPECT_EQ(layout.header.width_byte, header["width_byte"].number);
-  EXPECT_EQ(layout.header.reserved, header["reserved"].number);
-  EXPECT_EQ(layout.header.entry_count, header["entry_count"].number);
-  EXPECT_EQ(layout.header.first_entry, header["first_entry"].number);
-  EXPECT_EQ(container->GetRevisionCount(), expected["revision_count"].number);
-  const auto& entries = expected["entries"].items;
+  EXPECT_EQ(container->GetContainerVersion(), header["version"].AsInt());
+  EXPECT_EQ(layout.header.width, header["width"].AsInt());
+  EXPECT_EQ(layout.header.width_byte, header["width_byte"].AsInt());
+  EXPECT_EQ(layout.header.reserved, header["reserved"].AsInt());
+  EXPECT_EQ(layout.header.entry_count, header["entry_count"].AsInt());
+  EXPECT_EQ(layout.header.first_entry, header["first_entry"].AsInt());
+  EXPECT_EQ(container->GetRevisionCount(), expected["revision_count"].AsInt());
+  const auto& entries = expected["entries"].Items();
   ASSERT_EQ(layout.entries.size(), entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE("entry " + std::to_string(i));
-    EXPECT_EQ(layout.entries[i].offset, entries[i]["offset"].number);
-    EXPECT_EQ(layout.entries[i].bitstream, entries[i]["bitstream"].number);
-    EXPECT_EQ(layout.entries[i].next, entries[i]["next"].number);
-    EXPECT_EQ(layout.entries[i].length, entries[i]["length"].number);
-    EXPECT_EQ(layout.entries[i].name_table_length, entries[i]["name_table_length"].number);
-    EXPECT_EQ(layout.entries[i].table_flags, entries[i]["table_flags"].number);
+    EXPECT_EQ(layout.entries[i].offset, entries[i]["offset"].AsInt());
+    EXPECT_EQ(layout.entries[i].bitstream, entries[i]["bitstream"].AsInt());
+    EXPECT_EQ(layout.entries[i].next, entries[i]["next"].AsInt());
+    EXPECT_EQ(layout.entries[i].length, entries[i]["length"].AsInt());
+    EXPECT_EQ(layout.entries[i].name_table_length, entries[i]["name_table_length"].AsInt());
+    EXPECT_EQ(layout.entries[i].table_flags, entries[i]["table_flags"].AsInt());
     EXPECT_EQ(static_cast<int64_t>(layout.entries[i].records.size()),
-              entries[i]["records"].number);
+              entries[i]["records"].AsInt());
   }
 
   // Tree and listing.
@@ -99,22 +95,22 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
   ASSERT_NE(root, nullptr);
   CollectTree(root, &tree);
   std::vector<std::string> want_tree;
-  for (const JsonValue& p : expected["tree"].items) want_tree.push_back(p.text);
+  for (const JsonValue& p : expected["tree"].Items()) want_tree.push_back(p.AsString());
   EXPECT_EQ(tree, want_tree);
   std::vector<std::u16string> listed;
   ASSERT_EQ(container->ListParts(u"/", &listed), 0);
   std::vector<std::string> listed8;
   for (const auto& p : listed) listed8.push_back(U8(p));
   std::vector<std::string> want_list;
-  for (const JsonValue& p : expected["list_parts"].items) want_list.push_back(p.text);
+  for (const JsonValue& p : expected["list_parts"].Items()) want_list.push_back(p.AsString());
   EXPECT_EQ(listed8, want_list);
-  for (const JsonValue& gone : expected["deleted_paths"].items) {
-    EXPECT_EQ(container->GetPathKind(U16(gone.text)), kPathNotFound) << gone.text;
-    EXPECT_EQ(container->GetNode(U16(gone.text)), nullptr) << gone.text;
+  for (const JsonValue& gone : expected["deleted_paths"].Items()) {
+    EXPECT_EQ(container->GetPathKind(U16(gone.AsString())), kPathNotFound) << gone.AsString();
+    EXPECT_EQ(container->GetNode(U16(gone.AsString())), nullptr) << gone.AsString();
   }
 
   // Parts.
-  for (const auto& [path8, part] : expected["parts"].members) {
+  for (const auto& [path8, part] : expected["parts"].Members()) {
     SCOPED_TRACE(path8);
     const std::u16string path = U16(path8);
     EXPECT_EQ(container->GetPathKind(path), kPathPart);
@@ -122,7 +118,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
     ASSERT_EQ(container->GetPartInfoByPath(&info, path, 0), 0);
     EXPECT_EQ(U8(info.path), path8);
     ExpectInfo(part["info"], info, true);
-    EXPECT_EQ(container->IsPartSkippable(path), part["is_skippable"].boolean);
+    EXPECT_EQ(container->IsPartSkippable(path), part["is_skippable"].AsBool());
 
     std::vector<uint8_t> bytes;
     DecodeOptions full{kEcsEnd, &key};
@@ -143,11 +139,11 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
     }
     if (part.Has("first_code")) {
       SCOPED_TRACE("first code");
-      DecodeOptions first{static_cast<int>(part["first_code"]["code"].number), &key};
+      DecodeOptions first{static_cast<int>(part["first_code"]["code"].AsInt()), &key};
       ExpectContent(part["first_code"],
                     ReadContent(container.get(), path, 0, &first, true, &bytes), bytes);
     }
-    for (const auto& [limit_text, at] : part["history"].members) {
+    for (const auto& [limit_text, at] : part["history"].Members()) {
       SCOPED_TRACE("history " + limit_text);
       const int at_limit = std::stoi(limit_text);
       PartInfo old;
@@ -162,8 +158,8 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
     }
   }
 
-  EXPECT_EQ(container->VerifyChecks(false), expected["verify"]["current"].number);
-  EXPECT_EQ(container->VerifyChecks(true), expected["verify"]["all"].number);
+  EXPECT_EQ(container->VerifyChecks(false), expected["verify"]["current"].AsInt());
+  EXPECT_EQ(container->VerifyChecks(true), expected["verify"]["all"].AsInt());
   EXPECT_EQ(container->ReleasePartCopies(u"*"), 0);
 }
 

@@ -25,32 +25,32 @@ inline std::vector<uint8_t> HexBytes(const std::string& hex) {
 // Checks a content result against {"length", "sha256"} or {"error"}.
 inline void ExpectContent(const JsonValue& expected, int code, const std::vector<uint8_t>& bytes) {
   if (expected.Has("error")) {
-    EXPECT_EQ(code, expected["error"].number);
+    EXPECT_EQ(code, expected["error"].AsInt());
     return;
   }
   ASSERT_EQ(code, 0);
-  EXPECT_EQ(static_cast<int64_t>(bytes.size()), expected["length"].number);
-  EXPECT_EQ(Sha256Hex(bytes), expected["sha256"].text);
+  EXPECT_EQ(static_cast<int64_t>(bytes.size()), expected["length"].AsInt());
+  EXPECT_EQ(Sha256Hex(bytes), expected["sha256"].AsString());
 }
 
 // A part's information. Stored sizes and the data position depend on how
 // the writer compressed and laid out the data: `with_layout` checks them.
 inline void ExpectInfo(const JsonValue& expected, const PartInfo& info, bool with_layout) {
-  EXPECT_EQ(U8(info.name), expected["name"].text);
-  EXPECT_EQ(info.deleted, expected["deleted"].boolean);
-  EXPECT_EQ(info.skippable, expected["skippable"].boolean);
+  EXPECT_EQ(U8(info.name), expected["name"].AsString());
+  EXPECT_EQ(info.deleted, expected["deleted"].AsBool());
+  EXPECT_EQ(info.skippable, expected["skippable"].AsBool());
   if (with_layout) {
-    EXPECT_EQ(info.position, expected["position"].number);
-    EXPECT_EQ(info.size, expected["size"].number);
-    EXPECT_EQ(info.total_size, expected["total"].number);
+    EXPECT_EQ(info.position, expected["position"].AsInt());
+    EXPECT_EQ(info.size, expected["size"].AsInt());
+    EXPECT_EQ(info.total_size, expected["total"].AsInt());
   }
   std::vector<int64_t> revisions(info.revisions.begin(), info.revisions.end());
   std::vector<int64_t> want;
-  for (const JsonValue& r : expected["revisions"].items) want.push_back(r.number);
+  for (const JsonValue& r : expected["revisions"].Items()) want.push_back(r.AsInt());
   EXPECT_EQ(revisions, want);
   std::vector<int64_t> codes(info.codes.begin(), info.codes.begin() + info.code_count);
   std::vector<int64_t> want_codes;
-  for (const JsonValue& c : expected["codes"].items) want_codes.push_back(c.number);
+  for (const JsonValue& c : expected["codes"].Items()) want_codes.push_back(c.AsInt());
   EXPECT_EQ(codes, want_codes);
 }
 

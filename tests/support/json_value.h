@@ -1,14 +1,14 @@
-// A small JSON reader for the tests: expected results and the tool's --json
-// output.
+// A small JSON reader for the tests: the conformance expectations and the
+// tool's --json output. Strings keep \u escapes as UTF-8; numbers are read
+// as 64-bit integers (exact), fractions truncated.
 #pragma once
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-namespace zoqtest {
+namespace zoq::test {
 
 class JsonValue {
  public:
@@ -22,7 +22,7 @@ class JsonValue {
   bool IsNumber() const { return kind_ == Kind::kNumber; }
 
   bool AsBool() const { return bool_; }
-  int64_t AsInt() const { return static_cast<int64_t>(number_); }
+  int64_t AsInt() const { return number_; }
   const std::string& AsString() const { return string_; }
   const std::vector<JsonValue>& Items() const { return items_; }
   const std::map<std::string, JsonValue>& Members() const { return members_; }
@@ -31,7 +31,7 @@ class JsonValue {
   // The member, or a null value when it is missing.
   const JsonValue& operator[](const std::string& key) const;
 
-  // Throws std::runtime_error for malformed text.
+  // Throw std::runtime_error for malformed text or an unreadable file.
   static JsonValue Parse(const std::string& text);
   static JsonValue ParseFile(const std::string& path);
 
@@ -39,10 +39,10 @@ class JsonValue {
   friend class JsonParser;
   Kind kind_ = Kind::kNull;
   bool bool_ = false;
-  double number_ = 0;
+  int64_t number_ = 0;
   std::string string_;
   std::vector<JsonValue> items_;
   std::map<std::string, JsonValue> members_;
 };
 
-}  // namespace zoqtest
+}  // namespace zoq::test

@@ -9,7 +9,7 @@
 
 #include "package/utf.h"
 
-namespace zoqtest {
+namespace zoq::test {
 
 class JsonParser {
  public:
@@ -70,21 +70,11 @@ class JsonParser {
       if (pos_ >= text_.size()) Fail("cut escape");
       char e = text_[pos_++];
       switch (e) {
-        case 'n':
-          out.push_back('\n');
-          break;
-        case 't':
-          out.push_back('\t');
-          break;
-        case 'r':
-          out.push_back('\r');
-          break;
-        case 'b':
-          out.push_back('\b');
-          break;
-        case 'f':
-          out.push_back('\f');
-          break;
+        case 'n': out.push_back('\n'); break;
+        case 't': out.push_back('\t'); break;
+        case 'r': out.push_back('\r'); break;
+        case 'b': out.push_back('\b'); break;
+        case 'f': out.push_back('\f'); break;
         case 'u': {
           char16_t units[2] = {static_cast<char16_t>(Hex4()), 0};
           size_t count = 1;
@@ -137,12 +127,18 @@ class JsonParser {
       value.kind_ = JsonValue::Kind::kBool;
     } else if (TakeWord("null")) {
     } else {
+      // Integers are read exactly; a fraction or exponent goes through a
+      // double and is truncated.
       const char* begin = text_.c_str() + pos_;
       char* end = nullptr;
-      value.number_ = std::strtod(begin, &end);
+      const double real = std::strtod(begin, &end);
       if (end == begin) Fail("bad value");
+      const std::string_view token(begin, static_cast<size_t>(end - begin));
+      value.number_ = token.find_first_of(".eE") == std::string_view::npos
+                          ? std::strtoll(begin, nullptr, 10)
+                          : static_cast<int64_t>(real);
       value.kind_ = JsonValue::Kind::kNumber;
-      pos_ += static_cast<size_t>(end - begin);
+      pos_ += token.size();
     }
     return value;
   }
@@ -167,4 +163,4 @@ JsonValue JsonValue::ParseFile(const std::string& path) {
   return Parse(buffer.str());
 }
 
-}  // namespace zoqtest
+}  // namespace zoq::test
