@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -19,14 +17,10 @@
 
 #include "hardening_util.h"
 #include "package/container.h"
+#include "test_util.h"
 
 namespace zoq {
 namespace {
-
-std::vector<uint8_t> LoadPackage(const std::string& name) {
-  std::ifstream in(std::string(ZOQ_TEST_DATA_DIR) + "/package/" + name, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::unique_ptr<Container> MakeContainer() {
   ContainerOptions options;
@@ -128,7 +122,7 @@ class CorruptionSweep : public ::testing::TestWithParam<SweepCase> {};
 
 TEST_P(CorruptionSweep, FlippedBytesAndTruncations) {
   const SweepCase& sweep = GetParam();
-  const std::vector<uint8_t> package = LoadPackage(sweep.package);
+  const std::vector<uint8_t> package = test::ReadFileBytes(test::DataDir() + "/" + sweep.package);
   ASSERT_FALSE(package.empty());
   const Reference ref = ReadReference(package);
   std::mt19937 random(20261208u);

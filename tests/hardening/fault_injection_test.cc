@@ -6,8 +6,6 @@
 // held before.
 #include <gtest/gtest.h>
 #include <dirent.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <functional>
@@ -18,6 +16,7 @@
 #include <vector>
 
 #include "fault_stream.h"
+#include "file_size_limit.h"
 #include "hardening_util.h"
 #include "package/container.h"
 #include "save_test_util.h"
@@ -27,6 +26,7 @@ namespace zoq::hardening {
 namespace {
 
 using test::AddBytes;
+using test::FileSizeLimit;
 using test::Bytes;
 using test::MakeContainer;
 using test::SnapshotBytes;
@@ -373,27 +373,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Saving into files: writes fail past a file-size limit. -------------------
-
-// Lowers the file-size limit of the process for one scope; writes beyond it
-// fail with EFBIG (the signal that would end the process is ignored).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    old_signal_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit lower = old_;
-    lower.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lower);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_signal_);
-  }
-
- private:
-  rlimit old_{};
-  sighandler_t old_signal_;
-};
 
 std::vector<std::string> FolderNames(const std::string& dir) {
   std::vector<std::string> out;

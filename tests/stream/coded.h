@@ -1,5 +1,5 @@
-// Helpers for the decorator tests: stored forms written through a decorator
-// into memory, and reading a stream to its end.
+// Helpers for the stream tests: stored forms written through a decorator
+// into memory, and reading a stream once or to its end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,6 +33,17 @@ std::string WriteThrough(const std::string& plain, size_t piece, Make make) {
   int64_t done = 0;
   mem->Read(stored.data(), stored.size(), &done);
   return stored;
+}
+
+// What one read of `count` bytes delivers ("<failed>" when it fails).
+inline std::string ReadOnce(Stream* stream, int64_t count) {
+  std::string out(static_cast<size_t>(count), '\0');
+  int64_t done = 0;
+  const int code = stream->Read(out.data(), count, &done);
+  EXPECT_EQ(code, kOk);
+  if (code != kOk) return "<failed>";
+  out.resize(static_cast<size_t>(done));
+  return out;
 }
 
 // Appends what `stream` delivers from its position to its end to *out, in

@@ -212,10 +212,7 @@ TEST(DeflateStreamTest, LengthSeekAndRewindInReadMode) {
   EXPECT_EQ(d->GetLength(), -1);
   ASSERT_EQ(d->Seek(140000, kSeekSet), kOk);
   ASSERT_EQ(d->Seek(20, kSeekSet), kOk);  // backward: inflates again from the start
-  char buf[4];
-  int64_t done = 0;
-  ASSERT_EQ(d->Read(buf, 4, &done), kOk);
-  EXPECT_EQ(std::string(buf, 4), plain.substr(20, 4));
+  EXPECT_EQ(test::ReadOnce(d.get(), 4), plain.substr(20, 4));
   EXPECT_EQ(d->Seek(0, kSeekEnd), kNotPossible);
   EXPECT_EQ(d->Seek(150001, kSeekSet), 12070519);
   EXPECT_EQ(d->GetLength(), 150000);  // decoded to the end by now
@@ -256,10 +253,7 @@ TEST(DeflateStreamTest, WriteModeRules) {
   ASSERT_EQ(d.Write("fresh", 5), kOk);
   ASSERT_EQ(d.Close(), kOk);
   ASSERT_EQ(d.Open(kModeRead), kOk);
-  char buf[8];
-  int64_t done = 0;
-  ASSERT_EQ(d.Read(buf, 8, &done), kOk);
-  EXPECT_EQ(std::string(buf, done), "fresh");
+  EXPECT_EQ(test::ReadOnce(&d, 8), "fresh");
 }
 
 TEST(DeflateStreamTest, CloneKeepsTheRawFlag) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "coded.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -30,10 +31,7 @@ TEST(DynamicMemoryStreamTest, BlocksDoubleUpTo64K) {
   ASSERT_EQ(s.Close(), kOk);
   ASSERT_EQ(s.Open(kModeRead), kOk);
   EXPECT_EQ(s.GetLength(), 200000);
-  std::string back(200000, '\0');
-  int64_t done = 0;
-  ASSERT_EQ(s.Read(back.data(), 200000, &done), kOk);
-  EXPECT_EQ(back, content + content);
+  EXPECT_EQ(test::ReadOnce(&s, 200000), content + content);
 }
 
 TEST(DynamicMemoryStreamTest, ShortReadMarksEndWithZero) {
@@ -74,10 +72,7 @@ TEST(DynamicMemoryStreamTest, SeekOverwriteAndSkip) {
   EXPECT_EQ(s.SkipByte(), kOk);
   EXPECT_EQ(s.SkipByte(), 12020408);
   ASSERT_EQ(s.Rewind(), kOk);
-  std::string back(5000, '\0');
-  int64_t done = 0;
-  ASSERT_EQ(s.Read(back.data(), 5000, &done), kOk);
-  EXPECT_EQ(back, content);
+  EXPECT_EQ(test::ReadOnce(&s, 5000), content);
 }
 
 TEST(DynamicMemoryStreamTest, SetLengthClearsNewBytes) {
@@ -89,10 +84,7 @@ TEST(DynamicMemoryStreamTest, SetLengthClearsNewBytes) {
   ASSERT_EQ(s.SetLength(3000), kOk);
   EXPECT_EQ(s.GetLength(), 3000);
   ASSERT_EQ(s.Rewind(), kOk);
-  std::string back(3000, 'z');
-  int64_t done = 0;
-  ASSERT_EQ(s.Read(back.data(), 3000, &done), kOk);
-  EXPECT_EQ(back, std::string("ab") + std::string(2998, '\0'));
+  EXPECT_EQ(test::ReadOnce(&s, 3000), std::string("ab") + std::string(2998, '\0'));
 }
 
 TEST(DynamicMemoryStreamTest, AppendModeAndClear) {
@@ -108,10 +100,7 @@ TEST(DynamicMemoryStreamTest, AppendModeAndClear) {
   ASSERT_EQ(s.Clear(), kOk);
   ASSERT_EQ(s.Write("NEW", 3), kOk);
   ASSERT_EQ(s.Open(kModeRead), kOk);
-  char out[6];
-  int64_t done = 0;
-  ASSERT_EQ(s.Read(out, 6, &done), kOk);
-  EXPECT_EQ(std::string(out, done), "oldNEW");
+  EXPECT_EQ(test::ReadOnce(&s, 6), "oldNEW");
   EXPECT_EQ(s.Clear(), kStreamReadOnly);
 }
 
@@ -125,10 +114,7 @@ TEST(DynamicMemoryStreamTest, CloneCopiesContent) {
   EXPECT_FALSE(clone->IsOpen());
   ASSERT_EQ(s.Clear(), kOk);  // the copy does not share blocks
   ASSERT_EQ(clone->Open(kModeRead), kOk);
-  std::string back(70000, '\0');
-  int64_t done = 0;
-  ASSERT_EQ(clone->Read(back.data(), 70000, &done), kOk);
-  EXPECT_EQ(back, content);
+  EXPECT_EQ(test::ReadOnce(clone.get(), 70000), content);
   EXPECT_EQ(clone->SetAccess(kAccessWrite), 12020433);
   CVelDynamicMemoryStream closed;
   EXPECT_EQ(closed.SetAccess(kAccessRead), 12020430);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "stream/file_stream.h"
+#include "coded.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -84,11 +85,8 @@ TEST(FilePoolTest, FileStreamsShareTheReadHandle) {
   // Reopening takes the idle handle and reads correctly through it.
   ASSERT_EQ(item.Open(kModeRead), kOk);
   EXPECT_EQ(FilePool::Instance().IdleCount(path), 0u);
-  char buf[6];
-  int64_t done = 0;
   ASSERT_EQ(item.Seek(2, kSeekSet), kOk);
-  ASSERT_EQ(item.Read(buf, 6, &done), kOk);
-  EXPECT_EQ(std::string(buf, done), "cdef");
+  EXPECT_EQ(test::ReadOnce(&item, 6), "cdef");
 }
 
 TEST(FilePoolTest, FailedOpenLeavesNoEntry) {

@@ -8,6 +8,7 @@
 
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "coded.h"
 #include "temp_dir.h"
 
 namespace zoq {
@@ -109,10 +110,7 @@ TEST_F(SubStreamTest, CloneAndRelease) {
   std::unique_ptr<Stream> clone(sub->Clone());
   ASSERT_NE(clone, nullptr);
   ASSERT_EQ(clone->Open(kModeRead), kOk);
-  char buf[100];
-  int64_t done = 0;
-  ASSERT_EQ(clone->Read(buf, 100, &done), kOk);
-  EXPECT_EQ(std::string(buf, done), content_.substr(500, 100));
+  EXPECT_EQ(test::ReadOnce(clone.get(), 100), content_.substr(500, 100));
   // Release destroys the inner stream but keeps its file.
   EXPECT_EQ(sub->Release(), kOk);
   EXPECT_EQ(access(path.c_str(), F_OK), 0);
