@@ -166,11 +166,15 @@ int PackageContainer::LoadModel(int revision_limit) {
         if (paths_.size() == 0) {
           // Room for the paths of every entry if the rest are like the
           // first, so that the index is not rehashed as it grows; never more
-          // than the file could hold (no record takes less than a byte).
+          // than the file could hold (no record takes less than a byte), nor
+          // more than a fixed amount on the word of the header's entry count
+          // (beyond it the index grows as paths come).
+          constexpr int64_t kMaxReservedPaths = int64_t{1} << 18;
           const auto expected = static_cast<int64_t>(items.size()) *
                                 std::max(1, header_.entry_count);
           const auto room = static_cast<size_t>(
-              std::min(expected, std::max<int64_t>(stream_->GetLength(), 0) / 4 + 16));
+              std::min({expected, std::max<int64_t>(stream_->GetLength(), 0) / 4 + 16,
+                        kMaxReservedPaths}));
           paths_.Reserve(room);
           path_ids.reserve(room);
         }
