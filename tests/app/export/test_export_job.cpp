@@ -6,15 +6,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include "app/export/export_folder.h"
 #include "app/export/export_job.h"
 #include "app/export/select_dir.h"
 #include "export_test_util.h"
+#include "file_size_limit.h"
 
 using namespace zoqe;
 using export_test::ExtractingContainer;
@@ -23,6 +21,7 @@ using export_test::ReadAll;
 using zoqe_test::Corpus;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
+using zoq::test::FileSizeLimit;
 
 namespace {
 
@@ -35,27 +34,6 @@ FakePart Content(const char* text) {
 }
 
 std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// Lowers the size files may grow to while it lives; a write past it fails
-// (EFBIG) instead of raising a signal.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_handler_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_handler_)(int) = SIG_DFL;
-};
 
 ExportFolder OpenFolder(const QString& path) {
   ExportFolder folder;
