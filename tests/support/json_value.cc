@@ -1,6 +1,7 @@
 #include "json_value.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -128,15 +129,21 @@ class JsonParser {
     } else if (TakeWord("null")) {
     } else {
       // Integers are read exactly; a fraction or exponent goes through a
-      // double and is truncated.
-      const char* begin = text_.c_str() + pos_;
-      char* end = nullptr;
-      const double real = std::strtod(begin, &end);
-      if (end == begin) Fail("bad value");
+      // double and is truncated. from_chars stops at the text's end, so a
+      // number costs its own length (strtod would scan the rest of a large
+      // document under the sanitizers' string checks).
+      const char* begin = text_.data() + pos_;
+      const char* last = text_.data() + text_.size();
+      double real = 0;
+      const auto [end, error] = std::from_chars(begin, last, real);
+      if (error != std::errc() || end == begin) Fail("bad value");
       const std::string_view token(begin, static_cast<size_t>(end - begin));
-      value.number_ = token.find_first_of(".eE") == std::string_view::npos
-                          ? std::strtoll(begin, nullptr, 10)
-                          : static_cast<int64_t>(real);
+      if (token.find_first_of(".eE") == std::string_view::npos) {
+        const auto exact = std::from_chars(begin, end, value.number_);
+        if (exact.ec != std::errc() || exact.ptr != end) Fail("bad value");
+      } else {
+        value.number_ = static_cast<int64_t>(real);
+      }
       value.kind_ = JsonValue::Kind::kNumber;
       pos_ += token.size();
     }
