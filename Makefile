@@ -21,7 +21,7 @@ deps:
 
 # Debug-friendly build with AddressSanitizer + UndefinedBehaviorSanitizer; runs every test.
 test: deps
-	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_SANITIZE=ON -DZOQ_BUILD_TESTS=ON
+	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_SANITIZE=ON -DZOQ_BUILD_TESTS=ON -DZOQ_WERROR=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 #include "sxc/schema_codec.h"
 
 namespace zoq::fuzz {

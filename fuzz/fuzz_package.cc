@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ set(ZOQ_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 # the library, told where the schemas lie.
 function(zoq_fuzz_executable exe target)
   add_executable(${exe} ${ZOQ_FUZZ_DIR}/fuzz_${target}.cc ${ARGN})
-  target_link_libraries(${exe} PRIVATE zoqcore)
+  target_link_libraries(${exe} PRIVATE zoq_internal)
   target_include_directories(${exe} PRIVATE ${ZOQ_FUZZ_DIR})
   target_compile_definitions(${exe} PRIVATE
     ZOQ_FUZZ_RESOURCE_DIR="${CMAKE_BINARY_DIR}"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <sstream>
 
-#include "package/container.h"
-#include "package/utf.h"
+#include "zoq/container.h"
+#include "zoq/utf.h"
 
 namespace zoq::tools {
 namespace {
@@ -154,7 +154,7 @@ bool BuildSamplePackage(const std::string& plan_path, const std::string& resourc
       return false;
     };
     std::u16string path;
-    if (w.size() >= 2 && !Utf8ToUtf16(w[1], &path)) return fail("the path is not UTF-8");
+    if (w.size() >= 2 && !Utf8ToUtf16Strict(w[1], &path)) return fail("the path is not UTF-8");
     std::vector<EcsCodeArg> codes;
     const EcsCodeArg* code_data = nullptr;
     if ((verb == "add" || verb == "replace" || verb == "append" || verb == "picture") &&

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "generated_package.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package/temp_files.h"
 
 namespace {

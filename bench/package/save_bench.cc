@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package/temp_files.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "sxc/schema_cache.h"
 #include "sxc/schema_codec.h"
 #include "sxc/schema_loader.h"
-#include "sxc/schema_tools.h"
+#include "zoq/sxc_tools.h"
 #include "sxc/schema_writer.h"
 
 namespace zoq {

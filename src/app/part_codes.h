@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqe {
 

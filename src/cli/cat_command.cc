@@ -4,7 +4,7 @@
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/part_content.h"
-#include "package/decode_options.h"
+#include "zoq/decode_options.h"
 
 namespace zoqcli {
 namespace {

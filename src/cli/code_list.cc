@@ -3,7 +3,7 @@
 #include <strings.h>
 
 #include "cli/arguments.h"
-#include "package/decode_options.h"
+#include "zoq/decode_options.h"
 
 namespace zoqcli {
 

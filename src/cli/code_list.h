@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/decode_options.h"
+#include "zoq/decode_options.h"
 
 namespace zoqcli {
 

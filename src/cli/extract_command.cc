@@ -15,8 +15,8 @@
 #include "cli/safe_folder.h"
 #include "cli/tree_walk.h"
 #include "cli/work_queue.h"
-#include "package/decode_options.h"
-#include "package/utf.h"
+#include "zoq/decode_options.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 namespace {
@@ -99,7 +99,7 @@ class Exporter {
         WalkChildren(node, target, request);
       } else {
         auto folder = std::make_shared<const FolderHandle>(
-            target->Subfolder(zoq::Utf16ToUtf8(node->GetName())));
+            target->Subfolder(zoq::Utf16ToUtf8Lenient(node->GetName())));
         CountFolder();
         WalkChildren(node, folder, request);
       }
@@ -158,7 +158,7 @@ class Exporter {
         continue;
       }
       auto subfolder = std::make_shared<const FolderHandle>(
-          target->Subfolder(zoq::Utf16ToUtf8(child->GetName())));
+          target->Subfolder(zoq::Utf16ToUtf8Lenient(child->GetName())));
       CountFolder();
       WalkChildren(child, subfolder, request);
     }
@@ -166,7 +166,7 @@ class Exporter {
 
   void Submit(zoq::PathNode* node, const std::shared_ptr<const FolderHandle>& target,
               size_t request) {
-    ExportJob job{target, zoq::Utf16ToUtf8(node->GetName()), node->GetPath(), request};
+    ExportJob job{target, zoq::Utf16ToUtf8Lenient(node->GetName()), node->GetPath(), request};
     if (serial_session_ != nullptr) {
       Run(*serial_session_, job);
       return;

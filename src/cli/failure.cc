@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "package/codes.h"
-#include "package/error_table.h"
+#include "zoq/codes.h"
+#include "zoq/error_table.h"
 
 namespace zoqcli {
 namespace {

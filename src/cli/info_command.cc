@@ -11,7 +11,7 @@
 #include "cli/package_session.h"
 #include "cli/part_facts.h"
 #include "cli/tree_walk.h"
-#include "package/layout.h"
+#include "zoq/package_layout.h"
 
 namespace zoqcli {
 namespace {

@@ -5,8 +5,8 @@
 #include "cli/failure.h"
 #include "cli/json_writer.h"
 #include "cli/output.h"
-#include "package/layout.h"
-#include "package/utf.h"
+#include "zoq/package_layout.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 namespace {
@@ -35,7 +35,7 @@ void WriteText(Output& out, const zoq::PackageLayout& layout) {
       line += '\t';
       line += RecordLetter(record.type);
       line += ' ';
-      line += zoq::Utf16ToUtf8(record.path);
+      line += zoq::Utf16ToUtf8Lenient(record.path);
     }
     line += '\n';
     out.Write(line);
@@ -60,7 +60,7 @@ void WriteJson(Output& out, const zoq::PackageLayout& layout) {
       json.Key("type");
       json.String(std::string(1, RecordLetter(record.type)));
       json.Key("path");
-      json.String(zoq::Utf16ToUtf8(record.path));
+      json.String(zoq::Utf16ToUtf8Lenient(record.path));
       if (record.skippable) {
         json.Key("skippable");
         json.Bool(true);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli/failure.h"
-#include "package/key_text.h"
+#include "zoq/key_text.h"
 
 namespace zoqcli {
 

@@ -7,8 +7,8 @@
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
-#include "package/pliv_detection.h"
-#include "package/utf.h"
+#include "zoq/pliv_detection.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 
@@ -24,7 +24,7 @@ std::string ExecutableFolder() {
 
 std::u16string PackagePathArgument(const std::string& text) {
   std::u16string path;
-  if (!zoq::Utf8ToUtf16(text, &path)) throw UsageError("package path is not UTF-8: " + text);
+  if (!zoq::Utf8ToUtf16Strict(text, &path)) throw UsageError("package path is not UTF-8: " + text);
   if (path.empty() || (path[0] != u'/' && path[0] != u'\\')) path.insert(path.begin(), u'/');
   return path;
 }

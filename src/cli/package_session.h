@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/package_options.h"
-#include "package/container.h"
-#include "package/decode_options.h"
+#include "zoq/container.h"
+#include "zoq/decode_options.h"
 
 namespace zoqcli {
 

@@ -6,14 +6,14 @@
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
-#include "package/utf.h"
-#include "stream/stream.h"
+#include "zoq/utf.h"
+#include "zoq/stream.h"
 
 namespace zoqcli {
 
 int64_t ReadPartContent(const PackageSession& session, const std::u16string& path, int code,
                         const std::function<void(const uint8_t*, size_t)>& sink) {
-  const std::string context = "cannot read " + zoq::Utf16ToUtf8(path);
+  const std::string context = "cannot read " + zoq::Utf16ToUtf8Lenient(path);
   zoq::DecodeOptions decode = session.Decode(code);
   zoq::Stream* raw = nullptr;
   Check(session.container()->OpenPart(path, &raw, session.revision_limit(), &decode, false),

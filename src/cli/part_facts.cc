@@ -1,14 +1,14 @@
 #include "cli/part_facts.h"
 
 #include "cli/failure.h"
-#include "package/utf.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 
 zoq::PartInfo ReadPartInfo(zoq::Container* container, zoq::PathNode* node, int revision_limit) {
   zoq::PartInfo info;
   Check(container->GetPartInfo(&info, node, revision_limit),
-        "cannot read the information of " + zoq::Utf16ToUtf8(node->GetPath()));
+        "cannot read the information of " + zoq::Utf16ToUtf8Lenient(node->GetPath()));
   return info;
 }
 

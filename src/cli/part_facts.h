@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/json_writer.h"
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqcli {
 

@@ -7,7 +7,7 @@
 #include "cli/failure.h"
 #include "cli/file_output.h"
 #include "cli/package_session.h"
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqcli {
 namespace {

@@ -7,7 +7,7 @@
 #include "cli/failure.h"
 #include "cli/file_output.h"
 #include "cli/output.h"
-#include "sxc/schema_tools.h"
+#include "zoq/sxc_tools.h"
 
 namespace zoqcli {
 namespace {

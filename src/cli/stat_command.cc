@@ -8,7 +8,7 @@
 #include "cli/package_session.h"
 #include "cli/part_facts.h"
 #include "cli/tree_walk.h"
-#include "package/utf.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 namespace {
@@ -22,7 +22,7 @@ struct TypeTotals {
 // whole name without a dot), upper-cased.
 std::string TypeKey(const std::u16string& name) {
   size_t dot = name.rfind(u'.');
-  std::string key = zoq::Utf16ToUtf8(dot == std::u16string::npos ? name : name.substr(dot));
+  std::string key = zoq::Utf16ToUtf8Lenient(dot == std::u16string::npos ? name : name.substr(dot));
   for (char& c : key) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

@@ -13,8 +13,8 @@
 #include "cli/failure.h"
 #include "cli/file_output.h"
 #include "cli/output.h"
-#include "sxc/encode_report.h"
-#include "sxc/schema_tools.h"
+#include "zoq/encode_report.h"
+#include "zoq/sxc_tools.h"
 
 namespace zoqcli {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "cli/failure.h"
 #include "cli/package_session.h"
-#include "package/codes.h"
-#include "package/utf.h"
+#include "zoq/codes.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 
@@ -47,6 +47,6 @@ zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text)
   return node;
 }
 
-std::string NodePath(const zoq::PathNode* node) { return zoq::Utf16ToUtf8(node->GetPath()); }
+std::string NodePath(const zoq::PathNode* node) { return zoq::Utf16ToUtf8Lenient(node->GetPath()); }
 
 }  // namespace zoqcli

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "package/container.h"
-#include "package/path_node.h"
+#include "zoq/container.h"
+#include "zoq/path_node.h"
 
 namespace zoqcli {
 

@@ -1,6 +1,6 @@
 #include "package/byte_io.h"
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 

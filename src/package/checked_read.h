@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

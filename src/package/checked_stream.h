@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -1,6 +1,6 @@
 #include "package/code_stack.h"
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "package/decode_options.h"
-#include "stream/stream.h"
+#include "zoq/decode_options.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

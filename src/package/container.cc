@@ -10,12 +10,14 @@
 #include "package/header.h"
 #include "package/path.h"
 #include "package/temp_files.h"
+#include "zoq/sxc_tools.h"
 
 namespace zoq {
 
 int CreateContainer(const ContainerOptions* options, Container** out) {
   if (options == nullptr || out == nullptr) return kInvalidArgument;
   *out = nullptr;
+  RegisterSxcStream();  // parts coded as SXC go through CreateStream
   if (options->table_compression & ~0x03) return kSiteBadTableFlags;
   std::string temp_dir;
   if (!options->no_temp_dir) {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package/item_record.h"
 #include "package/path.h"
 #include "package/path_index.h"

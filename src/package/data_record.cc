@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "package/byte_io.h"
-#include "package/codes.h"
-#include "package/decode_options.h"
+#include "zoq/codes.h"
+#include "zoq/decode_options.h"
 #include "package/item_record.h"
 
 namespace zoq {

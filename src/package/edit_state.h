@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

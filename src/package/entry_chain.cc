@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 

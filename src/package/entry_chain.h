@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "package/entry_reader.h"
-#include "package/layout.h"
+#include "zoq/package_layout.h"
 #include "package/path_pool.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

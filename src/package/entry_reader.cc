@@ -8,9 +8,9 @@
 
 #include "package/byte_io.h"
 #include "package/checked_read.h"
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "package/path.h"
-#include "package/utf.h"
+#include "zoq/utf.h"
 #include "stream/bounded_inflate.h"
 
 namespace zoq {
@@ -130,7 +130,7 @@ bool StorePath(std::string_view utf8, PathPool* pool, std::u16string_view* out) 
     return true;
   }
   std::u16string wide;
-  if (!Utf8ToUtf16(utf8, &wide)) return false;
+  if (!Utf8ToUtf16Strict(utf8, &wide)) return false;
   std::copy(wide.begin(), wide.end(), at);
   const size_t length = wide.size();
   if (!IsNormalizedPath(std::u16string_view(at, length))) return false;

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "package/layout.h"
+#include "zoq/package_layout.h"
 #include "package/path_pool.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

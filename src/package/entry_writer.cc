@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "package/byte_io.h"
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "package/header.h"
 #include "package/path.h"
-#include "package/utf.h"
+#include "zoq/utf.h"
 #include "stream/dynamic_memory_stream.h"
 
 namespace zoq {
@@ -137,10 +137,10 @@ int BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_
   int32_t key = 0;
   for (const RecordToWrite& record : records) {
     if (!IsNormalizedPath(record.path) || record.path.size() < 2) return kNameTableWriteFailed;
-    std::string utf8 = Utf16ToUtf8(record.path);
+    std::string utf8 = Utf16ToUtf8Lenient(record.path);
     // An unpaired surrogate would be stored as a different path.
     std::u16string back;
-    if (!Utf8ToUtf16(utf8, &back) || back != record.path) return kNameTableWriteFailed;
+    if (!Utf8ToUtf16Strict(utf8, &back) || back != record.path) return kNameTableWriteFailed;
     uint8_t name_key[16] = {};
     StoreLittle(name_key, static_cast<uint32_t>(++key), 4);
     out->insert(out->end(), name_key, name_key + 16);

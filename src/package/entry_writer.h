@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "package/layout.h"
-#include "stream/stream.h"
+#include "zoq/package_layout.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

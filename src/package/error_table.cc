@@ -1,4 +1,4 @@
-#include "package/error_table.h"
+#include "zoq/error_table.h"
 
 namespace zoq {
 

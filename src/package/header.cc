@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "package/byte_io.h"
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 

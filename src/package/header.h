@@ -1,8 +1,8 @@
 // Reading and checking the package header at offset 0.
 #pragma once
 
-#include "package/layout.h"
-#include "stream/stream.h"
+#include "zoq/package_layout.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

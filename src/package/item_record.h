@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "package/layout.h"
-#include "stream/stream.h"
+#include "zoq/package_layout.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

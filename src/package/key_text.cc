@@ -1,4 +1,4 @@
-#include "package/key_text.h"
+#include "zoq/key_text.h"
 
 namespace zoq {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "package/container_impl.h"
 #include "package/edit_state.h"
-#include "package/encoded_part.h"
+#include "zoq/encoded_part.h"
 #include "package/entry_writer.h"
 
 namespace zoq {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 namespace {
@@ -197,7 +197,7 @@ std::vector<PathNode*> TreeNode::Children() const {
   return std::vector<PathNode*>(children_.begin(), children_.end());
 }
 
-void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf8(name_, out); }
+void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf16ToUtf8Lenient(name_, out); }
 
 // --- Building ---------------------------------------------------------------
 

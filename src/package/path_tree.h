@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "package/path_index.h"
-#include "package/path_node.h"
+#include "zoq/path_node.h"
 #include "package/path_pool.h"
 
 namespace zoq {

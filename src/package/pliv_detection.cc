@@ -1,4 +1,4 @@
-#include "package/pliv_detection.h"
+#include "zoq/pliv_detection.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "package/container.h"
-#include "stream/stream.h"
+#include "zoq/container.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 namespace {

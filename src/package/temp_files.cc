@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 
 namespace zoq {
 namespace {

@@ -1,7 +1,7 @@
 // Clone for the streams that own an inner stream (decorators, sub-streams).
 #pragma once
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "stream/dynamic_memory_stream.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 namespace {

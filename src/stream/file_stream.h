@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -3,7 +3,7 @@
 // hidden until Close, which makes appended bytes part of the content.
 #pragma once
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

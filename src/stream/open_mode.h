@@ -1,7 +1,7 @@
 // Helpers shared by the stream classes for open modes and access codes.
 #pragma once
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

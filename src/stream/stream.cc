@@ -1,5 +1,5 @@
 // The operations that every stream shares unless it overrides them.
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -24,7 +24,7 @@
 #include <memory>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -3,7 +3,7 @@
 // position less the offset.
 #pragma once
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sxc/chunk_pipeline.h"
-#include "sxc/encode_report.h"
+#include "zoq/encode_report.h"
 #include "sxc/event_log.h"
 #include "sxc/schema.h"
 

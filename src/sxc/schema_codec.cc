@@ -7,7 +7,7 @@
 #include "sxc/file_stream.h"
 #include "sxc/schema_stream_loader.h"
 #include "sxc/sxc_encoder.h"
-#include "sxc/utf.h"
+#include "zoq/utf.h"
 #include "sxc/xml_writer.h"
 
 namespace zoq {
@@ -46,7 +46,7 @@ class SinkAdapter : public DecodedEvents {
       return;
     }
     converted_.clear();
-    AppendUtf8AsUtf16(std::string_view(utf8, length), &converted_);
+    AppendUtf8ToUtf16Lenient(std::string_view(utf8, length), &converted_);
     char16_t* buffer = codec_->Scratch(converted_.size() + 1);
     std::copy(converted_.begin(), converted_.end(), buffer);
     buffer[converted_.size()] = 0;

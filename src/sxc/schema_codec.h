@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sxc/encode_report.h"
+#include "zoq/encode_report.h"
 #include "sxc/schema.h"
 #include "sxc/xml_event_sink.h"
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "sxc/schema_writer.h"
-#include "sxc/utf.h"
+#include "zoq/utf.h"
 #include "sxc/xsd_document.h"
 
 namespace zoq {
@@ -448,7 +448,7 @@ void Compiler::Compile(const XsdElement& schema, BinarySchema* out) {
     SchemaNode& node = out->nodes[i];
     node.index = static_cast<int>(i);
     node.kind = draft.kind;
-    node.name = ToUtf16(draft.name);
+    node.name = Utf8ToUtf16Lenient(draft.name);
     node.name_utf8 = draft.name;
     node.value_type = draft.value_type;
     node.min_occurs = draft.kind == kAttributeNode ? (draft.required ? 1 : 0) : draft.min_occurs;

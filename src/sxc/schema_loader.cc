@@ -7,7 +7,7 @@
 #include "sxc/file_stream.h"
 #include "sxc/schema_cache.h"
 #include "sxc/schema_stream_loader.h"
-#include "sxc/utf.h"
+#include "zoq/utf.h"
 
 namespace zoq {
 namespace {
@@ -95,7 +95,7 @@ bool ReadNode(Reader& in, BinarySchema* schema, int i, std::string* error) {
     if (length < 0) return Fail(error, NodeLabel(i) + " has a negative name length");
     if (!in.Name(length, &node.name) || !in.Byte(&value_type)) return Fail(error, truncated);
     if (node.name.empty()) return Fail(error, NodeLabel(i) + " has no name");
-    node.name_utf8 = ToUtf8(node.name);
+    node.name_utf8 = Utf16ToUtf8Lenient(node.name);
     node.value_type = value_type;
   }
   if (kind == kAttributeNode) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "sxc/utf.h"
+#include "zoq/utf.h"
 
 namespace zoq {
 namespace {
@@ -122,7 +122,7 @@ void XmlWriter::AppendName(const char16_t* name) {
   const size_t at = out_.size();
   out_.resize(at + ascii);
   for (size_t i = 0; i < ascii; ++i) out_[at + i] = static_cast<char>(name[i]);
-  if (name[ascii] != 0) AppendUtf16AsUtf8(std::u16string_view(name + ascii), &out_);
+  if (name[ascii] != 0) AppendUtf16ToUtf8Lenient(std::u16string_view(name + ascii), &out_);
 }
 
 void XmlWriter::StartElement(const char16_t* name) {
@@ -224,7 +224,7 @@ void XmlWriter::WriteText(const char16_t* text, ptrdiff_t length) {
   size_t stop = 0;
   while (stop < n && text[stop] != 0) ++stop;
   std::string utf8;
-  AppendUtf16AsUtf8(std::u16string_view(text, stop), &utf8);
+  AppendUtf16ToUtf8Lenient(std::u16string_view(text, stop), &utf8);
   WriteUtf8Text(utf8.data(), utf8.size());
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqe_test {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/package_tree_model.h"
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqe_test {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "hardening_util.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "save_test_util.h"
 #include "test_util.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "hardening_util.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "test_util.h"
 
 namespace zoq {

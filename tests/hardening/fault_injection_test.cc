@@ -18,7 +18,7 @@
 #include "fault_stream.h"
 #include "file_size_limit.h"
 #include "hardening_util.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "save_test_util.h"
 #include "test_util.h"
 

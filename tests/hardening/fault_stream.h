@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "stream/stream.h"
+#include "zoq/stream.h"
 
 namespace zoq::hardening {
 

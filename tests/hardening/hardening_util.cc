@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "stream/dynamic_memory_stream.h"
+#include "zoq/sxc_tools.h"
 #include "test_util.h"
 
 namespace zoq::hardening {
@@ -34,6 +35,7 @@ int DecodeThrough(const std::vector<uint8_t>& sxc, std::shared_ptr<FaultPlan> pl
   args.inner = FaultyMemory(sxc, plan).release();
   args.schema_path = schema;
   Stream* stream = nullptr;
+  RegisterSxcStream();
   int code = CreateStream(kModeRead, &args, &stream, kSxcStream);
   if (code != kOk) return code;
   std::unique_ptr<Stream> owner(stream);
@@ -48,6 +50,7 @@ int EncodeThrough(const std::vector<uint8_t>& xml, std::shared_ptr<FaultPlan> pl
   args.inner = new FaultStream(memory, plan);
   args.schema_path = schema;
   Stream* stream = nullptr;
+  RegisterSxcStream();
   int code = CreateStream(kModeWrite, &args, &stream, kSxcStream);
   if (code != kOk) return code;
   std::unique_ptr<Stream> owner(stream);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fault_stream.h"
-#include "package/decode_options.h"
+#include "zoq/decode_options.h"
 
 namespace zoq::hardening {
 

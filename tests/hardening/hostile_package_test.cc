@@ -17,7 +17,7 @@
 
 #include "hardening_util.h"
 #include "hostile_input.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package_builder.h"
 #include "save_test_util.h"
 #include "test_util.h"

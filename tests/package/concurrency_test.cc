@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "package/codes.h"
-#include "package/container.h"
+#include "zoq/codes.h"
+#include "zoq/container.h"
 #include "package_builder.h"
 #include "save_test_util.h"
 #include "test_util.h"

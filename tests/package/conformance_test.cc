@@ -12,8 +12,8 @@
 
 #include "corpus_checks.h"
 #include "json_value.h"
-#include "package/container.h"
-#include "package/layout.h"
+#include "zoq/container.h"
+#include "zoq/package_layout.h"
 #include "test_util.h"
 
 namespace zoq::test {

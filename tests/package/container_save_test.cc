@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "package/codes.h"
-#include "package/layout.h"
+#include "zoq/codes.h"
+#include "zoq/package_layout.h"
 #include "save_test_util.h"
 #include "test_util.h"
 

@@ -1,6 +1,6 @@
 // The Container over hand-built packages: creation, opening, the model,
 // part information, content, decoded copies and the repaired behaviours.
-#include "package/container.h"
+#include "zoq/container.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

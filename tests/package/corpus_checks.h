@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "json_value.h"
-#include "package/container.h"
+#include "zoq/container.h"
 #include "test_util.h"
 
 namespace zoq::test {

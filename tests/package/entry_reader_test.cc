@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "package_builder.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 #include "test_util.h"
 
 namespace zoq {

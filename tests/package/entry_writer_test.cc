@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "package/byte_io.h"
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "package/entry_reader.h"
 #include "package/item_record.h"
-#include "package/layout.h"
+#include "zoq/package_layout.h"
 #include "stream/dynamic_memory_stream.h"
 #include "stream/memory_stream.h"
 #include "test_util.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "package/path_tree.h"
 
 namespace zoq {

@@ -1,8 +1,8 @@
-#include "package/pliv_detection.h"
+#include "zoq/pliv_detection.h"
 
 #include <gtest/gtest.h>
 
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package_builder.h"
 #include "test_util.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <random>
 
-#include "package/codes.h"
+#include "zoq/codes.h"
 #include "save_test_util.h"
 #include "stream/dynamic_memory_stream.h"
 #include "test_util.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoq::test {
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
-#include "package/codes.h"
-#include "package/container.h"
-#include "package/decode_options.h"
+#include "zoq/codes.h"
+#include "zoq/container.h"
+#include "zoq/decode_options.h"
 #include "save_test_util.h"
 #include "test_util.h"
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "package/container.h"
+#include "zoq/container.h"
 #include "package_builder.h"
 #include "test_util.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "package/utf.h"
+#include "zoq/utf.h"
 
 namespace zoq::test {
 
@@ -31,11 +31,11 @@ std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
 
 std::u16string U16(const std::string& utf8) {
   std::u16string out;
-  Utf8ToUtf16(utf8, &out);
+  Utf8ToUtf16Strict(utf8, &out);
   return out;
 }
 
-std::string U8(const std::u16string& utf16) { return Utf16ToUtf8(utf16); }
+std::string U8(const std::u16string& utf16) { return Utf16ToUtf8Lenient(utf16); }
 
 std::unique_ptr<Container> MakeContainer(bool no_temp_dir, bool no_tree) {
   ContainerOptions options;

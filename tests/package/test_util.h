@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoq::test {
 

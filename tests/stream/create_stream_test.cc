@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "stream/dynamic_memory_stream.h"
-#include "stream/stream.h"
+#include "zoq/stream.h"
 #include "temp_dir.h"
 
 namespace zoq {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "package/utf.h"
+#include "zoq/utf.h"
 
 namespace zoq::test {
 
@@ -82,7 +82,7 @@ class JsonParser {
           if (units[0] >= 0xD800 && units[0] < 0xDC00 && TakeWord("\\u")) {
             units[count++] = static_cast<char16_t>(Hex4());
           }
-          zoq::AppendUtf8(std::u16string_view(units, count), &out);
+          zoq::AppendUtf16ToUtf8Lenient(std::u16string_view(units, count), &out);
           break;
         }
         default:

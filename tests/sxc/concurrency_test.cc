@@ -8,7 +8,7 @@
 
 #include "sxc/schema_cache.h"
 #include "sxc/schema_codec.h"
-#include "sxc/schema_tools.h"
+#include "zoq/sxc_tools.h"
 #include "test_util.h"
 
 namespace zoq {

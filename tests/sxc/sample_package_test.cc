@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "package/container.h"
-#include "package/pliv_detection.h"
-#include "sxc/schema_tools.h"
+#include "zoq/container.h"
+#include "zoq/pliv_detection.h"
+#include "zoq/sxc_tools.h"
 
 namespace zoq {
 namespace {

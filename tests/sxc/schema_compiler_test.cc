@@ -5,7 +5,7 @@
 #include "sxc/schema_codec.h"
 #include "sxc/schema_dump.h"
 #include "sxc/schema_loader.h"
-#include "sxc/schema_tools.h"
+#include "zoq/sxc_tools.h"
 #include "sxc/schema_writer.h"
 #include "test_util.h"
 

@@ -1,5 +1,5 @@
 // The SXC conversion stream over a file holding the stored (SXC) bytes.
-#include "stream/sxc_stream.h"
+#include "sxc/sxc_stream.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -11,6 +11,7 @@
 
 #include "stream/file_stream.h"
 #include "sxc/schema_codec.h"
+#include "zoq/sxc_tools.h"
 #include "test_util.h"
 
 namespace zoq {
@@ -174,6 +175,7 @@ TEST_F(SxcStreamTest, CreateStreamBuildsTypeFour) {
   args.schema_path = schema_;
   args.temp_dir = dir_;
   Stream* stream = nullptr;
+  RegisterSxcStream();
   ASSERT_EQ(CreateStream(kModeRead, &args, &stream, kSxcStream), kOk);
   EXPECT_EQ(args.inner, nullptr) << "the stream owns its inner stream";
   int code;

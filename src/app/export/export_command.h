@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "package/path_node.h"
+#include "zoq/path_node.h"
 
 namespace zoqe {
 

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "package/container.h"
-#include "package/decode_options.h"
+#include "zoq/container.h"
+#include "zoq/decode_options.h"
 
 namespace zoqe {
 

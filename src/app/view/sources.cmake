@@ -2,17 +2,17 @@
 # XML write-back.
 find_package(OpenJPEG CONFIG REQUIRED)
 target_sources(zoqe_ui PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/find_dialog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/image_loader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/item_viewer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/jpeg2000_reader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/key_dialog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/picture_ctrl.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/psd_reader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/temp_target.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/text_format.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/text_view.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/view_mode.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/xml_write_back.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/find_dialog.cc
+  ${CMAKE_CURRENT_LIST_DIR}/image_loader.cc
+  ${CMAKE_CURRENT_LIST_DIR}/item_viewer.cc
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg2000_reader.cc
+  ${CMAKE_CURRENT_LIST_DIR}/key_dialog.cc
+  ${CMAKE_CURRENT_LIST_DIR}/picture_view.cc
+  ${CMAKE_CURRENT_LIST_DIR}/psd_reader.cc
+  ${CMAKE_CURRENT_LIST_DIR}/temp_target.cc
+  ${CMAKE_CURRENT_LIST_DIR}/text_format.cc
+  ${CMAKE_CURRENT_LIST_DIR}/text_view.cc
+  ${CMAKE_CURRENT_LIST_DIR}/view_mode.cc
+  ${CMAKE_CURRENT_LIST_DIR}/xml_write_back.cc
 )
 target_link_libraries(zoqe_ui PUBLIC openjp2)

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace zoqe {
 

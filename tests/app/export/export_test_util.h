@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/export/select_dir.h"
+#include "app/export/folder_dialog.h"
 #include "fake_container.h"
 #include "window_test_util.h"
-#include "package/container.h"
+#include "zoq/container.h"
 
 namespace export_test {
 

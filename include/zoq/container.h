@@ -1,0 +1,212 @@
+// The package object: opens a package (file, stream or memory, optionally
+// limited to its first revisions), answers questions about its tree and
+// parts, and hands out part content decoded as far as asked.
+//
+// Every operation returns a result code (codes.h, error_table.h); 0 is
+// success and the generic failure 1 never reaches a caller. Any thread may
+// call any operation: each Container serialises its operations with a
+// writer-preferring reader/writer lock (the ones marked R share it).
+//
+// Package paths are UTF-16, begin with "/", use "/" as separator ("\" is
+// accepted on input), are case-sensitive and shorter than 260 code units; a
+// path ending with "/" names a folder. File-system paths are UTF-8.
+//
+// Revision numbers count a package's entries from 0 in file order. A
+// revision limit of 0 means all revisions; n > 0 means the package as it
+// stood after its first n revisions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zoq/codes.h"
+#include "zoq/decode_options.h"
+#include "zoq/encoded_part.h"
+#include "zoq/path_node.h"
+#include "zoq/stream.h"
+
+namespace zoq {
+
+struct ContainerOptions {
+  // Where the container makes its temporary directory; empty: $TMPDIR or
+  // /tmp.
+  std::string temp_base_dir;
+  // The folder that holds "Resource/BinarySchema/". Required: missing gives
+  // 10010158, empty gives 5.
+  std::optional<std::string> resource_dir;
+  // Default table flags of entries this object writes: bit 0 compresses the
+  // Name Table, bit 1 the Item List. Other bits: 10010036.
+  uint8_t table_compression = 0;
+  // Never make a temporary directory (read-only use; operations that need
+  // one are refused, decoded copies live in memory).
+  bool no_temp_dir = false;
+  // Keep no tree of path nodes: GetNode gives null.
+  bool no_tree = false;
+};
+
+// What GetPartInfo reports about a folder or part.
+struct PartInfo {
+  std::u16string name;  // last path component
+  bool is_folder = false;
+  bool deleted = false;  // the newest record considered is a deletion
+  std::u16string path;
+  int64_t position = 0;    // absolute file position of the oldest data met
+  int64_t size = 0;        // stored size of the newest full record
+  int64_t total_size = 0;  // stored size of all data records below the limit
+  std::vector<int> revisions;  // revisions with records, newest first, no repeats
+  std::array<uint8_t, 8> codes{};  // ECS codes of the newest full record
+  int code_count = 0;
+  bool skippable = false;  // skippable flag of the newest full record
+};
+
+// Path kinds of GetPathKind.
+enum PathKind : int { kPathNotFound = 0, kPathFolder = 1, kPathPart = 2 };
+
+// Save modes (Save, SaveAs).
+enum SaveMode : int { kSaveCompact = 0, kSaveIncremental = 1 };
+
+class Container {
+ public:
+  // Closes the package, releases everything and deletes the temporary
+  // directory with its content.
+  virtual ~Container() = default;  // 0
+
+  // Starts a new, empty package (empty path: in temporary storage).
+  virtual int CreatePackage(const std::string& path, int subset_kind, int version_code,
+                            int offset_width, int reserved_byte) = 0;  // 1
+  // Opens a package in the caller's stream (all revisions). The stream stays
+  // the caller's and must outlive the open package.
+  virtual int OpenStream(Stream* stream, bool read_only) = 0;  // 2
+  virtual int OpenFile(const std::string& path, bool read_only) = 0;  // 3
+  // Opens a package held in memory (copied in); 5 for null bytes or a
+  // length below 1.
+  virtual int OpenMemory(const void* bytes, int64_t length, int revision_limit) = 0;  // 4
+  virtual int OpenStreamAt(Stream* stream, int revision_limit) = 0;  // 5
+  virtual int OpenFileAt(const std::string& path, int revision_limit) = 0;  // 6
+  virtual int Close() = 0;  // 7
+  virtual int Save(int mode, bool merge) = 0;  // 8
+  virtual int SaveAs(const std::string& path, int mode, bool merge) = 0;  // 9
+  virtual bool IsModified() = 0;  // 10 (R)
+  // With buffer null: *length = package length. Otherwise *length must be at
+  // least the package length (else 10050552); the package is copied and
+  // *length set to its length.
+  virtual int ReadRawPackage(void* buffer, int64_t* length) = 0;  // 11
+
+  // Editing: store a part as a new or replacing full version.
+  virtual int AddPartFromStream(const std::u16string& path, Stream* source,
+                                const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 12
+  virtual int AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+                                const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 13
+  virtual int AddPartFromFile(const std::u16string& path, const std::string& file,
+                              const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 14
+  virtual int DeletePart(const std::u16string& path) = 0;  // 15
+  virtual int ReplacePartFromStream(const std::u16string& path, Stream* source,
+                                    const EcsCodeArg* codes, int code_count,
+                                    bool skippable) = 0;  // 16
+  virtual int ReplacePartFromMemory(const std::u16string& path, const void* bytes,
+                                    int64_t length, const EcsCodeArg* codes, int code_count,
+                                    bool skippable) = 0;  // 17
+  virtual int ReplacePartFromFile(const std::u16string& path, const std::string& file,
+                                  const EcsCodeArg* codes, int code_count,
+                                  bool skippable) = 0;  // 18
+  virtual int AppendToPartFromStream(const std::u16string& path, Stream* source,
+                                     const EcsCodeArg* codes, int code_count) = 0;  // 19
+  virtual int AppendToPartFromMemory(const std::u16string& path, const void* bytes,
+                                     int64_t length, const EcsCodeArg* codes,
+                                     int code_count) = 0;  // 20
+  virtual int AppendToPartFromFile(const std::u16string& path, const std::string& file,
+                                   const EcsCodeArg* codes, int code_count) = 0;  // 21
+  virtual int AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
+                              int code_count) = 0;  // 22
+
+  // In a version 1.1 package, the skippable flag of the path's newest
+  // record; false otherwise.
+  virtual bool IsPartSkippable(const std::u16string& path) = 0;  // 23 (R)
+
+  // Content. `options` null means fully decoded without a key.
+  // With buffer null: *length = decoded length. Otherwise copies at most
+  // *length bytes and sets *length to the number copied.
+  virtual int ReadPart(const std::u16string& path, void* buffer, int64_t* length,
+                       int revision_limit, const DecodeOptions* options) = 0;  // 24
+  // A readable stream of the content, owned by the caller (delete it, or
+  // call its Release()). With `keep` the content is first copied into
+  // temporary storage. A decoding failure while reading it answers 6008.
+  virtual int OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+                       const DecodeOptions* options, bool keep) = 0;  // 25
+  // Writes the content into *target (cannot open it: 5066). With *target
+  // empty, sets it to a temporary file holding the content; that file
+  // belongs to the container and lives until ReleasePartCopies or Close.
+  virtual int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+                          const DecodeOptions* options) = 0;  // 26
+  // Drops the decoded copies of the path (u"*": of every path) and deletes
+  // their files.
+  virtual int ReleasePartCopies(const std::u16string& path) = 0;  // 27
+
+  virtual int GetContainerVersion() = 0;  // 28 (R): 0x0100 or 0x0101
+  virtual int GetRevisionCount() = 0;     // 29 (R): entries read
+  virtual int GetPathKind(const std::u16string& path) = 0;  // 30 (R): PathKind
+  // Every existing part below the folder (which must end with "/", else 1
+  // and the list is untouched), at any depth, in code-unit order.
+  virtual int ListParts(const std::u16string& folder,
+                        std::vector<std::u16string>* out) = 0;  // 31 (R)
+  virtual PathNode* GetNode(const std::u16string& path) = 0;  // 32 (R)
+  // GetNode then GetPartInfo; 5054 when the path has no node.
+  virtual int GetPartInfoByPath(PartInfo* info, const std::u16string& path,
+                                int revision_limit) = 0;  // 33
+  virtual int GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) = 0;  // 34
+  // File position and stored length of the data of the path's first record.
+  virtual int GetPartLocation(const std::u16string& path, int64_t* position,
+                              int64_t* stored_size) = 0;  // 35
+  // The schema file in effect; returns true when there is none.
+  virtual bool GetSchemaPath(std::string* out) = 0;  // 36
+  // subset kind: 1 A, 2 P, 4 I, 8 M, 16 Full; version code: 256 (1.0),
+  // 257 (1.1), 258 (1.2), 0 none. Also decides the ADM IV header (> 257).
+  virtual int SetDocumentType(int subset_kind, int version_code) = 0;  // 37
+  virtual int SetSchemaFile(const std::string& path) = 0;  // 38
+  virtual int SetTableCompression(int flags) = 0;  // 39
+  // Checks the check bytes of the current content's data records (all
+  // records with `all_revisions`): 0, or the code of the first failure.
+  virtual int VerifyChecks(bool all_revisions) = 0;  // 40
+  virtual int SetOrderAnchor(const std::u16string& path) = 0;  // 41
+  virtual void ClearOrderAnchor() = 0;  // 42
+
+  // Adding in two steps, for callers that add many parts from several
+  // threads. The add slots above encode without holding the container's
+  // lock too, but file each part as soon as it is encoded; these let a
+  // caller encode on several threads and still file the parts in an order
+  // of its own (the tree lists parts in the order they were filed).
+  //
+  // Encodes content with the codes as an add slot would (same checks and
+  // result codes, except those about the part's path). SXC encoding holds
+  // the container's lock. The result belongs to the caller.
+  virtual int EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
+                                   std::unique_ptr<EncodedPart>* out) {
+    (void)source, (void)codes, (void)code_count, (void)out;
+    return kNotSupported;
+  }
+  virtual int EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
+                                 int code_count, std::unique_ptr<EncodedPart>* out) {
+    (void)file, (void)codes, (void)code_count, (void)out;
+    return kNotSupported;
+  }
+  // Files encoded content as the path's new full version (`append`: as
+  // appended data), like the add, replace and append slots. The content
+  // must come from this container (else 5070); when the document type
+  // changed since it was encoded in a way that changes ADM data, 6007:
+  // encode it again. The part may be filed once; it is left as it was when
+  // filing fails.
+  virtual int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
+                             bool append) {
+    (void)path, (void)part, (void)skippable, (void)append;
+    return kNotSupported;
+  }
+};
+
+// Makes a closed Container. The caller owns it (delete).
+int CreateContainer(const ContainerOptions* options, Container** out);
+
+}  // namespace zoq

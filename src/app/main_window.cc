@@ -1,0 +1,459 @@
+// Main window construction, layout, commands and window events. Opening and
+// closing are in main_window_package.cc, the selection flows in
+// main_window_selection.cc.
+#include "app/main_window.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <Qsci/qsciscintilla.h>
+
+#include "app/about_dialog.h"
+#include "app/app_text.h"
+#include "app/info_panel.h"
+#include "app/item_list_model.h"
+#include "app/item_sort_proxy.h"
+#include "app/message_box.h"
+#include "app/package_tree_model.h"
+#include "app/stats_dialog.h"
+#include "app/stats_table.h"
+#include "app/tree_filter_proxy.h"
+#include "app/type_table.h"
+#include "app/view/item_viewer.h"
+#include "app/view/picture_view.h"
+#include "app/work_folder.h"
+
+namespace zoqe {
+
+namespace {
+constexpr int kSplitterLimit = 20;  // neither side of the splitter gets narrower
+constexpr int kUtf8CodePage = 65001;
+}  // namespace
+
+ItemCommandState ItemCommandRule(int tree_kind, Selection selection) {
+  ItemCommandState state;
+  const bool in_tree = tree_kind == kKindVersionTree || tree_kind == kKindMainTree;
+  state.export_enabled =
+      in_tree && (selection == Selection::kFolder || selection == Selection::kPart);
+  state.open_enabled = in_tree && selection == Selection::kPart;
+  return state;
+}
+
+const QString& CZOQEDlg::InitialTitle() {
+  static const QString title = QStringLiteral("ZOQ Explorer");
+  return title;
+}
+
+CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
+    : QDialog(parent),
+      types_(std::make_unique<TypeTable>()),
+      stats_(std::make_unique<StatsTable>()) {
+  setObjectName(QStringLiteral("CZOQEDlg"));
+  setWindowTitle(InitialTitle());
+  setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+  setSizeGripEnabled(true);
+  setAcceptDrops(true);
+  container_factory_ = [](const zoq::ContainerOptions& options, zoq::Container** out) {
+    return zoq::CreateContainer(&options, out);
+  };
+  BuildLayout();
+  item_viewer_ = new ItemViewer(this);
+  part_viewer_ = [this](const QString& path, int version, bool read_only, bool report, int mode) {
+    return item_viewer_->ShowPart(path, version, read_only, report, mode);
+  };
+  finder_ = [this] { item_viewer_->OpenFind(); };
+  ConnectCommands();
+  program_folder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+  work_folder_ = work_folder.isEmpty() ? CreateWorkFolder() : work_folder;
+  ResetInfoPanel();
+  SelectTreeItem(tree_model_->root());
+  UpdateCommands();
+  resize(900, 600);
+}
+
+CZOQEDlg::~CZOQEDlg() {
+  // Views go before the models they show; the package goes last.
+  tree_viewport_->removeEventFilter(this);
+  tree_viewport_ = nullptr;
+  delete tree_view_;
+  delete list_view_;
+  tree_view_ = nullptr;
+  list_view_ = nullptr;
+}
+
+void CZOQEDlg::BuildLayout() {
+  commands_ = CommandTable::Build(this);
+
+  tree_model_ = new PackageTreeModel(types_.get(), this);
+  tree_proxy_ = new TreeFilterProxy(this);
+  tree_proxy_->setSourceModel(tree_model_);
+  list_model_ = new ItemListModel(types_.get(), this);
+  list_proxy_ = new ItemSortProxy(list_model_, this);
+
+  // Left pane: the filter box above the tree.
+  auto* left = new QWidget;
+  left->setObjectName(QStringLiteral("leftPane"));
+  filter_edit_ = new QLineEdit(left);
+  filter_edit_->setObjectName(QStringLiteral("treeFilter"));
+  filter_edit_->setPlaceholderText(QStringLiteral("筛选名称"));
+  filter_edit_->setClearButtonEnabled(true);
+  filter_edit_->setMinimumWidth(kSplitterLimit);
+  filter_timer_ = new QTimer(this);
+  filter_timer_->setSingleShot(true);
+  filter_timer_->setInterval(150);
+  connect(filter_edit_, &QLineEdit::textChanged, filter_timer_, qOverload<>(&QTimer::start));
+  connect(filter_timer_, &QTimer::timeout, this, &CZOQEDlg::ApplyTreeFilter);
+  tree_view_ = new QTreeView(left);
+  tree_view_->setObjectName(QStringLiteral("packageTree"));
+  tree_view_->setModel(tree_proxy_);
+  tree_view_->setHeaderHidden(true);
+  tree_view_->setUniformRowHeights(true);
+  tree_view_->setExpandsOnDoubleClick(false);
+  tree_view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  tree_view_->setMinimumWidth(kSplitterLimit);
+  tree_viewport_ = tree_view_->viewport();
+  tree_viewport_->installEventFilter(this);
+  auto* left_layout = new QVBoxLayout(left);
+  left_layout->setContentsMargins(0, 0, 0, 0);
+  left_layout->setSpacing(2);
+  left_layout->addWidget(filter_edit_);
+  left_layout->addWidget(tree_view_);
+  left->setMinimumWidth(kSplitterLimit);
+
+  // Right pane: list, picture and text view in one place.
+  right_pane_ = new QStackedWidget;
+  right_pane_->setObjectName(QStringLiteral("rightPane"));
+  right_pane_->setMinimumWidth(kSplitterLimit);
+  list_view_ = new QTreeView(right_pane_);
+  list_view_->setObjectName(QStringLiteral("itemList"));
+  list_view_->setModel(list_proxy_);
+  list_view_->setRootIsDecorated(false);
+  list_view_->setItemsExpandable(false);
+  list_view_->setUniformRowHeights(true);
+  list_view_->setAllColumnsShowFocus(true);
+  list_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_view_->setContextMenuPolicy(Qt::CustomContextMenu);
+  list_view_->setMinimumWidth(kSplitterLimit);
+  list_view_->header()->setSectionsClickable(true);
+  list_view_->header()->setSortIndicatorShown(true);
+  list_view_->header()->setSortIndicator(0, Qt::AscendingOrder);
+  list_view_->header()->setStretchLastSection(false);
+  for (int c = 0; c < ItemListModel::kColumnCount; ++c) {
+    list_view_->setColumnWidth(c, ItemListModel::ColumnWidth(c));
+  }
+  picture_view_ = new QWidget(right_pane_);
+  picture_view_->setObjectName(QStringLiteral("pictureView"));
+  text_view_ = new QsciScintilla(right_pane_);
+  text_view_->setObjectName(QStringLiteral("textView"));
+  text_view_->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, kUtf8CodePage);
+  text_view_->setReadOnly(true);
+  right_pane_->addWidget(list_view_);
+  right_pane_->addWidget(picture_view_);
+  right_pane_->addWidget(text_view_);
+  right_pane_->setCurrentWidget(list_view_);
+
+  splitter_ = new QSplitter(Qt::Horizontal);
+  splitter_->setObjectName(QStringLiteral("splitter"));
+  splitter_->setChildrenCollapsible(false);
+  splitter_->setHandleWidth(4);
+  splitter_->addWidget(left);
+  splitter_->addWidget(right_pane_);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({240, 660});
+
+  auto* rule = new QFrame;
+  rule->setFrameShape(QFrame::HLine);
+  rule->setFrameShadow(QFrame::Sunken);
+  info_panel_ = new InfoPanel;
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 0, 4, 2);
+  layout->setSpacing(2);
+  layout->setMenuBar(commands_.menu_bar);
+  layout->addWidget(splitter_, 1);
+  layout->addWidget(rule);
+  layout->addWidget(info_panel_);
+
+  connect(tree_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { ShowSelection(true); });
+  connect(tree_view_, &QTreeView::doubleClicked, this, [this] {
+    expand_on_select_ = true;
+    ShowSelection(false);
+  });
+  connect(tree_view_, &QTreeView::collapsed, this, [this] { expand_on_select_ = false; });
+  connect(tree_view_, &QWidget::customContextMenuRequested, this,
+          &CZOQEDlg::ShowTreeContextMenu);
+  connect(list_view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &CZOQEDlg::OnListSelectionChanged);
+  connect(list_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &CZOQEDlg::OnListSelectionChanged);
+  connect(list_view_, &QTreeView::doubleClicked, this,
+          [this](const QModelIndex& index) { ActivateListRow(index.row()); });
+  connect(list_view_->header(), &QHeaderView::sectionClicked, this,
+          &CZOQEDlg::ClickListColumn);
+  connect(list_view_, &QWidget::customContextMenuRequested, this,
+          &CZOQEDlg::ShowListContextMenu);
+}
+
+void CZOQEDlg::ConnectCommands() {
+  const CommandTable& c = commands_;
+  connect(c.open, &QAction::triggered, this, &CZOQEDlg::OnOpen);
+  connect(c.close, &QAction::triggered, this, &CZOQEDlg::OnClose);
+  connect(c.exit, &QAction::triggered, this, &CZOQEDlg::OnExit);
+  connect(c.select_all, &QAction::triggered, this, &CZOQEDlg::OnSelectAll);
+  connect(c.copy, &QAction::triggered, this, &CZOQEDlg::OnCopy);
+  connect(c.history, &QAction::triggered, this, &CZOQEDlg::OnToggleHistory);
+  connect(c.statistics, &QAction::triggered, this, &CZOQEDlg::OnStatistics);
+  connect(c.about, &QAction::triggered, this, &CZOQEDlg::OnAbout);
+  connect(c.open_text, &QAction::triggered, this, [this] { OnOpenPartAs(kViewText); });
+  connect(c.open_binary, &QAction::triggered, this, [this] { OnOpenPartAs(kViewHex); });
+  connect(c.open_default, &QAction::triggered, this,
+          [this] { OnOpenPartAs(kViewDefaultProgram); });
+  connect(c.export_files, &QAction::triggered, this, [this] {
+    if (exporter_) exporter_(false);
+  });
+  connect(c.export_raw, &QAction::triggered, this, [this] {
+    if (exporter_) exporter_(true);
+  });
+  connect(c.find, &QAction::triggered, this, [this] {
+    if (finder_) finder_();
+  });
+  connect(c.enter_key, &QAction::triggered, this, [this] { item_viewer_->EnterKey(); });
+  for (QMenu* menu : {c.file_menu, c.edit_menu, c.view_menu, c.help_menu}) {
+    connect(menu, &QMenu::aboutToShow, this, &CZOQEDlg::UpdateCommands);
+  }
+}
+
+void CZOQEDlg::UpdateCommands() {
+  const CommandTable& c = commands_;
+  const bool open = package_ != nullptr;
+  const bool text_shown = open && current_view() == View::kText;
+  c.close->setEnabled(open);
+  c.select_all->setEnabled(text_shown);
+  c.copy->setEnabled(text_shown);
+  // Find, the three open commands and export are carried out by the part
+  // viewers and the export; without those the entries stay greyed.
+  c.find->setEnabled(text_shown && finder_);
+  c.history->setChecked(history_mode_);
+  c.statistics->setEnabled(open);
+  const bool viewers = static_cast<bool>(part_viewer_);
+  for (QAction* action : {c.open_text, c.open_binary, c.open_default}) {
+    action->setEnabled(open && viewers && item_commands_.open_enabled);
+  }
+  const bool exports = open && exporter_ && item_commands_.export_enabled;
+  c.export_files->setEnabled(exports);
+  c.export_raw->setEnabled(exports);
+  c.help->setEnabled(false);
+}
+
+void CZOQEDlg::SetItemCommands(int tree_kind, Selection selection) {
+  item_commands_ = ItemCommandRule(tree_kind, selection);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetContainerFactory(ContainerFactory factory) {
+  container_factory_ = std::move(factory);
+}
+
+void CZOQEDlg::SetPartViewer(PartViewer viewer) {
+  part_viewer_ = std::move(viewer);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetExporter(Exporter exporter) {
+  exporter_ = std::move(exporter);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetFinder(Finder finder) {
+  finder_ = std::move(finder);
+  UpdateCommands();
+}
+
+void CZOQEDlg::SetXmlEditable(bool editable, const QString& part_path) {
+  xml_editable_ = editable;
+  current_part_path_ = part_path;
+  edit_item_ = editable ? CurrentTreeItem() : nullptr;
+}
+
+void CZOQEDlg::SetKey(const QByteArray& key) {
+  const int length = static_cast<int>(std::min<qsizetype>(key.size(), sizeof key_bytes_));
+  std::copy_n(key.constData(), length, key_bytes_);
+  key_info_.key = key_bytes_;
+  key_info_.key_length = length;
+  key_set_ = true;
+}
+
+void CZOQEDlg::SetPictureView(QWidget* view) {
+  const bool shown = right_pane_->currentWidget() == picture_view_;
+  right_pane_->removeWidget(picture_view_);
+  delete picture_view_;
+  picture_view_ = view;
+  right_pane_->insertWidget(1, picture_view_);
+  if (shown) right_pane_->setCurrentWidget(picture_view_);
+}
+
+void CZOQEDlg::SetTitle(const QString& file_name) {
+  setWindowTitle(WindowTitle(file_name, InitialTitle()));
+}
+
+void CZOQEDlg::AddInfoPair(const QString& value, const QString& label) {
+  info_panel_->AddPair(value, label);
+}
+
+void CZOQEDlg::ResetInfoPanel() {
+  info_panel_->Reset();
+  ShowView(View::kList);
+}
+
+void CZOQEDlg::ShowView(View view) {
+  if (view != View::kPicture) {
+    if (auto* picture = qobject_cast<CPictureCtrl*>(picture_view_)) picture->Release();
+  }
+  switch (view) {
+    case View::kList:
+      right_pane_->setCurrentWidget(list_view_);
+      break;
+    case View::kPicture:
+      right_pane_->setCurrentWidget(picture_view_);
+      break;
+    case View::kText:
+      right_pane_->setCurrentWidget(text_view_);
+      break;
+  }
+  UpdateCommands();
+}
+
+CZOQEDlg::View CZOQEDlg::current_view() const {
+  QWidget* current = right_pane_->currentWidget();
+  if (current == text_view_) return View::kText;
+  if (current == picture_view_) return View::kPicture;
+  return View::kList;
+}
+
+void CZOQEDlg::OnSelectAll() {
+  if (current_view() == View::kText) text_view_->selectAll(true);
+}
+
+void CZOQEDlg::OnCopy() {
+  if (current_view() == View::kText) text_view_->copy();
+}
+
+void CZOQEDlg::OnStatistics() {
+  CZOQEInfoDlg dialog(*stats_, this);
+  dialog.exec();
+}
+
+void CZOQEDlg::OnAbout() {
+  AboutDialog dialog(this);
+  dialog.exec();
+}
+
+void CZOQEDlg::OnExit() { EndDialog(); }
+
+bool CZOQEDlg::EndDialog() {
+  if (!ClosePackage()) return false;
+  done(QDialog::Accepted);
+  return true;
+}
+
+void CZOQEDlg::closeEvent(QCloseEvent* event) {
+  if (ClosePackage()) {
+    event->accept();
+    QDialog::closeEvent(event);
+  } else {
+    event->ignore();
+  }
+}
+
+void CZOQEDlg::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape that no control took end the program like Exit; in the
+  // filter box Enter applies the filter at once.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && event->modifiers() == Qt::NoModifier) {
+    if (focusWidget() == filter_edit_) {
+      filter_timer_->stop();
+      ApplyTreeFilter();
+    } else {
+      accept();
+    }
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CZOQEDlg::reject() { EndDialog(); }
+
+void CZOQEDlg::accept() { EndDialog(); }
+
+void CZOQEDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CZOQEDlg::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {
+  // A click into the tree lets the folder it selects open itself.
+  if (watched == tree_viewport_ && event->type() == QEvent::MouseButtonPress) {
+    expand_on_select_ = true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CZOQEDlg::ApplyTreeFilter() {
+  const TreeItem* current = CurrentTreeItem();
+  tree_proxy_->SetNameFilter(filter_edit_->text().trimmed());
+  if (!tree_proxy_->name_filter().isEmpty()) tree_view_->expandAll();
+  const QModelIndex index = ProxyIndexOf(current);
+  if (index.isValid()) tree_view_->scrollTo(index);
+}
+
+QModelIndex CZOQEDlg::ProxyIndexOf(const TreeItem* item) const {
+  return tree_proxy_->mapFromSource(tree_model_->IndexOf(item));
+}
+
+TreeItem* CZOQEDlg::CurrentTreeItem() const {
+  return tree_model_->ItemAt(tree_proxy_->mapToSource(tree_view_->currentIndex()));
+}
+
+void CZOQEDlg::SelectTreeItem(const TreeItem* item) {
+  QModelIndex index = ProxyIndexOf(item);
+  if (!index.isValid() && item && !tree_proxy_->name_filter().isEmpty()) {
+    // The filter hides the item: show the whole tree again.
+    filter_edit_->clear();
+    tree_proxy_->SetNameFilter(QString());
+    index = ProxyIndexOf(item);
+  }
+  if (!index.isValid()) return;
+  tree_view_->setCurrentIndex(index);
+  tree_view_->scrollTo(index);
+}
+
+}  // namespace zoqe

@@ -1,0 +1,287 @@
+// Opening and closing a package: the container, the tree fill with its
+// statistics and history subtree, the questions asked at close, dropping
+// files and the open, close and history commands.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QTreeView>
+#include <Qsci/qsciscintilla.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "app/app_text.h"
+#include "app/info_panel.h"
+#include "app/item_list_model.h"
+#include "app/message_box.h"
+#include "app/package_tree_model.h"
+#include "app/stats_table.h"
+#include "app/type_table.h"
+#include "app/view/item_viewer.h"
+#include "app/main_window.h"
+#include "zoq/pliv_detection.h"
+#include "zoq/utf.h"
+
+namespace zoqe {
+
+namespace {
+
+QString ToQString(const std::u16string& text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The message for a failed open.
+QString OpenFailureText(int code) {
+  QString text;
+  switch (code) {
+    case zoq::kBadHeaderMagic:
+      text = QStringLiteral("无法识别的文件格式！");
+      break;
+    case zoq::kBadPackageVersion:
+      text = QStringLiteral("无法打开高版本格式文档，请升级软件版本！");
+      break;
+    case zoq::kBadHeaderField:
+      text = QStringLiteral("打开文件失败！文件头数据格式错误。");
+      break;
+    case zoq::kSourceOpenFailed:
+      text = QStringLiteral("打开文件失败！目标文件无法访问。");
+      break;
+    default:
+      text = QStringLiteral("打开文件失败！");
+      break;
+  }
+  return text + QStringLiteral("(%1)").arg(code);
+}
+
+// True when the process has ended (or was never there).
+bool ProcessEnded(qint64 pid) {
+  if (pid <= 0) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
+
+bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
+  if (package_ && !ClosePackage()) return false;
+  if (work_folder_.isEmpty()) return false;
+
+  zoq::ContainerOptions options;
+  options.temp_base_dir = QFile::encodeName(work_folder_).toStdString();
+  options.resource_dir = QFile::encodeName(program_folder_).toStdString();
+  options.table_compression = 3;
+  zoq::Container* raw = nullptr;
+  int code = container_factory_(options, &raw);
+  std::unique_ptr<zoq::Container> container(raw);
+  if (code != 0 || !container) {
+    ShowError(this, QStringLiteral("打开文件失败！(%1)").arg(code));
+    return false;
+  }
+  code = container->OpenFile(QFile::encodeName(path).toStdString(), read_only);
+  if (code != 0) {
+    container.reset();
+    ShowError(this, OpenFailureText(code));
+    return false;
+  }
+
+  package_ = std::move(container);
+  const QFileInfo info(path);
+  file_name_ = info.fileName();
+  package_folder_ = path.left(path.size() - file_name_.size());
+  read_only_ = read_only;
+  SetTitle(file_name_);
+  expand_on_select_ = true;
+  list_model_->Clear();
+  stats_->Clear();
+  tree_model_->BeginFill();
+  tree_model_->Reset();
+  FillTree(nullptr, package_->GetNode(u"/"));
+  tree_model_->EndFill();
+  tree_view_->setCurrentIndex(QModelIndex());
+  SelectTreeItem(tree_model_->root());
+  tree_view_->expand(ProxyIndexOf(tree_model_->root()));
+  if (tree_model_->history()) tree_view_->expand(ProxyIndexOf(tree_model_->history()));
+
+  if (file_name_.size() >= 5 && file_name_.right(5).toUpper() == QLatin1String(".PLIV")) {
+    zoq::PlivDocumentType type;
+    if (zoq::ApplyPlivDetection(package_.get(), &type)) {
+      subset_code_ = type.subset;
+      version_code_ = type.version;
+    }
+  }
+  UpdateCommands();
+  return true;
+}
+
+void CZOQEDlg::FillTree(TreeItem* parent, zoq::PathNode* node) {
+  if (!node) return;
+  zoq::PartInfo info;
+  package_->GetPartInfo(&info, node, 0);
+  if (node->IsFolder()) {
+    stats_->CountFolder();
+    TreeItem* item = parent ? tree_model_->AddItem(parent, ToQString(node->GetName()), 0)
+                            : tree_model_->root();
+    for (zoq::PathNode* child = node->FirstChild(); child; child = node->NextChild()) {
+      FillTree(item, child);
+    }
+    return;
+  }
+  const QString name = ToQString(node->GetName());
+  const TypeInfo type = types_->Lookup(name, false, info.deleted);
+  TreeItem* item = tree_model_->AddItem(parent, name, 1, type.image);
+  stats_->CountPart(name, info.total_size);
+  if (history_mode_) {
+    tree_model_->AddToHistory(item, info.revisions, package_->GetRevisionCount());
+  }
+}
+
+bool CZOQEDlg::AskXmlEditSave() {
+  if (!xml_editable_ || !text_view_->isModified()) return true;
+  const auto answer = ShowMessage(this, QStringLiteral("是否保存XML编辑结果?"),
+                                  QStringLiteral("提示"), QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No);
+  if (answer != QMessageBox::Yes) return true;
+  return item_viewer_->StoreXmlEdit(current_part_path_);
+}
+
+bool CZOQEDlg::SettleXmlEdit() {
+  if (!AskXmlEditSave()) return false;
+  xml_editable_ = false;
+  current_part_path_.clear();
+  edit_item_ = nullptr;
+  return true;
+}
+
+bool CZOQEDlg::ClosePackage() {
+  if (package_) {
+    // Edited XML that could not be stored keeps the package open.
+    if (!AskXmlEditSave()) return false;
+    for (qsizetype i = processes_.size() - 1; i >= 0; --i) {
+      if (ProcessEnded(processes_[i])) processes_.removeAt(i);
+    }
+    if (!processes_.isEmpty()) {
+      const auto answer = ShowMessage(
+          this, QStringLiteral("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"),
+          QStringLiteral("提示"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+      if (answer != QMessageBox::Yes) return false;
+    }
+    processes_.clear();
+    xml_editable_ = false;
+    current_part_path_.clear();
+    edit_item_ = nullptr;
+    if (package_->IsModified() && !SaveModified()) return false;
+  }
+
+  ShowView(View::kList);
+  for (const QString& file : std::as_const(temp_files_)) {
+    if (!file.isEmpty()) QFile::remove(file);
+  }
+  temp_files_.clear();
+  package_.reset();
+  stats_->Clear();
+  SetTitle(QString());
+  list_model_->Clear();
+  tree_model_->Reset();
+  SelectTreeItem(tree_model_->root());
+  file_name_.clear();
+  package_folder_.clear();
+  subset_code_ = 0;
+  version_code_ = 0;
+  ResetInfoPanel();
+  SetItemCommands(kKindNone, Selection::kNothing);
+  return true;
+}
+
+bool CZOQEDlg::SaveModified() {
+  const auto answer = ShowMessage(this, QStringLiteral("是否保存当前PLIV文件?"),
+                                  QStringLiteral("提示"), QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer != QMessageBox::Yes) return true;
+  int code = 0;
+  if (!file_name_.isEmpty()) {
+    code = package_->Save(zoq::kSaveIncremental, false);
+  } else {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (subset_code_ == 0) {
+      dialog.setDefaultSuffix(QStringLiteral("zoq"));
+      dialog.setNameFilters({QStringLiteral("ZOQ文件 (*.zoq)"), QStringLiteral("所有文件 (*)")});
+    } else {
+      dialog.setDefaultSuffix(QStringLiteral("pliv"));
+      dialog.setNameFilters({QStringLiteral("PLIV文件 (*.pliv)"), QStringLiteral("ZOQ文件 (*.zoq)"),
+                             QStringLiteral("所有文件 (*)")});
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return true;
+    code = package_->SaveAs(QFile::encodeName(dialog.selectedFiles().first()).toStdString(),
+                            zoq::kSaveIncremental, false);
+  }
+  if (code == 0) return true;
+  return ShowMessage(this, QStringLiteral("文件保存失败, 是否关闭文件?"), InitialTitle(),
+                     QMessageBox::Question,
+                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CZOQEDlg::AddProcess(qint64 pid) { processes_.append(pid); }
+
+void CZOQEDlg::AddTempFile(const QString& path) { temp_files_.append(path); }
+
+void CZOQEDlg::DropFiles(const QStringList& paths) {
+  for (const QString& path : paths) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) continue;
+    const QString name = path.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0) continue;
+    const QString extension = name.mid(dot + 1).toUpper();
+    if (extension == QLatin1String("PLIV") || extension == QLatin1String("ZOQ")) {
+      OpenPackage(path, false);
+      return;
+    }
+  }
+}
+
+bool CZOQEDlg::OpenWithDialog(bool* read_only, QString* path) {
+  QFileDialog dialog(this, QString(), package_folder_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({QStringLiteral("ZOQ文件 (*.zoq *.pliv)"), QStringLiteral("所有文件 (*)")});
+  auto* box = new QCheckBox(QStringLiteral("以只读方式打开(&R)"), &dialog);
+  box->setObjectName(QStringLiteral("readOnlyBox"));
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+    grid->addWidget(box, grid->rowCount(), 0, 1, -1);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  *path = dialog.selectedFiles().first();
+  *read_only = box->isChecked();
+  return true;
+}
+
+void CZOQEDlg::OnOpen() {
+  bool read_only = false;
+  QString path;
+  if (OpenWithDialog(&read_only, &path)) OpenPackage(path, read_only);
+}
+
+void CZOQEDlg::OnClose() {
+  if (!package_) {
+    ShowError(this, QStringLiteral("文件未打开"));
+  } else {
+    ClosePackage();
+  }
+  history_mode_ = false;
+  UpdateCommands();
+}
+
+void CZOQEDlg::OnToggleHistory() {
+  history_mode_ = !history_mode_;
+  // A close the user cancelled keeps the package as it was shown.
+  if (package_ && !OpenPackage(package_folder_ + file_name_, false) && package_) {
+    history_mode_ = !history_mode_;
+  }
+  UpdateCommands();
+}
+
+}  // namespace zoqe

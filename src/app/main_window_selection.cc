@@ -1,0 +1,266 @@
+// What the window shows for a selection: the InfoPanel pairs and the item
+// list of a tree item, list selection and double-click, column clicks and
+// the item context menus.
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QTreeView>
+
+#include "app/app_text.h"
+#include "app/info_panel.h"
+#include "app/item_list_model.h"
+#include "app/item_sort_proxy.h"
+#include "app/part_codes.h"
+#include "app/message_box.h"
+#include "app/package_tree_model.h"
+#include "app/stats_table.h"
+#include "app/type_table.h"
+#include "app/main_window.h"
+
+namespace zoqe {
+
+namespace {
+
+// The part view modes the tree and the list ask for: chosen by extension.
+constexpr int kViewByExtension = 0;
+
+}  // namespace
+
+void CZOQEDlg::ShowSelection(bool read_only) {
+  TreeItem* item = CurrentTreeItem();
+  if (!package_ || !item || keeping_edit_) return;
+  if (!SettleXmlEdit()) {
+    // The edited XML could not be stored: go back to it, text unchanged.
+    keeping_edit_ = true;
+    if (edit_item_) SelectTreeItem(edit_item_);
+    keeping_edit_ = false;
+    ShowView(View::kText);
+    return;
+  }
+  ResetInfoPanel();
+  list_guard_ = false;
+  list_model_->Clear();
+  list_guard_ = true;
+  const QString path = PackageTreeModel::PackagePath(item);
+  const int version = PackageTreeModel::VersionOf(item);
+  const int kind = PackageTreeModel::KindOf(item);
+  zoq::PathNode* node = path.isEmpty() ? nullptr : package_->GetNode(path.toStdU16String());
+  if (!node) {
+    SetItemCommands(kind, Selection::kNothing);
+    return;
+  }
+  if (item->data == 1) {
+    ShowPartSelection(item, node, path, version, kind, read_only);
+  } else {
+    ShowFolderSelection(item, node, path, version, kind);
+  }
+}
+
+void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QString& path,
+                                 int version, int kind, bool read_only) {
+  SetItemCommands(kind, Selection::kPart);
+  zoq::PartInfo info;
+  package_->GetPartInfo(&info, node, version);
+  const TypeInfo type = types_->Lookup(item->name, false, info.deleted);
+  AddInfoPair(item->name, QStringLiteral("名称"));
+  AddInfoPair(type.type_name, QStringLiteral("类型"));
+  AddInfoPair(PackageTreeModel::FolderPath(item), QStringLiteral("包内路径"));
+  const int shown = version != 0 ? version
+                    : info.revisions.empty() ? 0
+                                             : info.revisions.front() + 1;
+  AddInfoPair(QString::number(shown), QStringLiteral("版本号"));
+  if (info.revisions.size() >= 2) {
+    QStringList others;
+    for (int revision : info.revisions) {
+      if (revision + 1 != shown) others << QString::number(revision + 1);
+    }
+    AddInfoPair(others.join(QLatin1Char(',')), QStringLiteral("其他版本号"));
+  }
+  if (info.deleted) {
+    AddInfoPair(QStringLiteral("已删除"), QStringLiteral("状态"));
+  } else if (info.skippable) {
+    AddInfoPair(QStringLiteral("可跳过数据"), QStringLiteral("状态"));
+  }
+  AddInfoPair(LongSizeText(info.size), QStringLiteral("包内大小"));
+  info_panel_->SetIcon(types_->Icon(type.image));
+  if (part_viewer_) part_viewer_(path, version, read_only, false, kViewByExtension);
+}
+
+void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QString& path,
+                                   int version, int kind) {
+  SetItemCommands(kind, Selection::kFolder);
+  if (expand_on_select_) {
+    expand_on_select_ = false;
+    tree_view_->expand(ProxyIndexOf(item));
+  }
+  std::vector<ListRow> rows;
+  rows.reserve(item->children.size() + 1);
+  if (item->name != QLatin1String("/") &&
+      (kind == kKindVersionTree || kind == kKindMainTree)) {
+    ListRow up;
+    up.name = QStringLiteral("..");
+    up.image = TypeTable::kFolderOpenImage;
+    up.is_folder = true;
+    rows.push_back(up);
+  }
+  int parts = 0, deleted = 0, folders = 0;
+  for (const auto& child : item->children) {
+    zoq::PathNode* child_node = node->FindChild(child->name.toStdU16String());
+    if (!child_node) continue;
+    zoq::PartInfo info;
+    package_->GetPartInfo(&info, child_node, version);
+    const bool is_folder = child_node->IsFolder();
+    const TypeInfo type = types_->Lookup(child->name, is_folder, info.deleted);
+    ListRow row;
+    row.name = child->name;
+    row.type_name = type.type_name;
+    row.image = type.image;
+    row.is_folder = is_folder;
+    if (is_folder) {
+      ++folders;
+    } else {
+      row.filters = FilterText(PartCodes(info));
+      row.size = SizeText(info.size, 1, true) + QLatin1Char('B');
+      row.versions = QString::number(info.revisions.size());
+      row.newest = info.revisions.empty() ? QStringLiteral("0")
+                                          : QString::number(info.revisions.front() + 1);
+      ++parts;
+      if (info.deleted) ++deleted;
+    }
+    rows.push_back(std::move(row));
+  }
+  list_guard_ = false;
+  list_model_->SetRows(std::move(rows));
+  list_guard_ = true;
+
+  if (item->name != QLatin1String("/")) {
+    AddInfoPair(item->name, QStringLiteral("名称"));
+    AddInfoPair(QStringLiteral("文件夹"), QStringLiteral("类型"));
+    AddInfoPair(PackageTreeModel::FolderPath(item), QStringLiteral("包内路径"));
+    if (folders != 0) AddInfoPair(QStringLiteral("共%1个").arg(folders), QStringLiteral("文件夹数"));
+    AddInfoPair(QStringLiteral("共%1个").arg(parts), QStringLiteral("文件数"));
+    if (deleted != 0) AddInfoPair(QStringLiteral("共%1个").arg(deleted), QStringLiteral("已删除"));
+  } else {
+    AddInfoPair(file_name_, QStringLiteral("文件名"));
+    AddInfoPair(QString::number(package_->GetRevisionCount()), QStringLiteral("版本数"));
+    // The number of parts and the number of folders of the package, the
+    // root itself not counted as a folder.
+    AddInfoPair(QStringLiteral("共%1个").arg(stats_->part_count()), QStringLiteral("文件数"));
+    AddInfoPair(QStringLiteral("共%1个").arg(std::max<int64_t>(stats_->folder_count() - 1, 0)),
+                QStringLiteral("文件夹数"));
+    if (read_only_) AddInfoPair(QStringLiteral("只读"), QStringLiteral("打开方式"));
+  }
+  (void)path;
+  info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
+  expand_on_select_ = false;
+}
+
+void CZOQEDlg::OnListSelectionChanged() {
+  if (!list_guard_) return;
+  QItemSelectionModel* selection = list_view_->selectionModel();
+  QModelIndex current = selection->currentIndex();
+  if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex())) {
+    const QModelIndexList rows = selection->selectedRows();
+    current = rows.isEmpty() ? QModelIndex() : rows.first();
+  }
+  TreeItem* tree_item = CurrentTreeItem();
+  const int kind = PackageTreeModel::KindOf(tree_item);
+  if (!current.isValid()) {
+    SetItemCommands(kind, Selection::kNothing);
+    return;
+  }
+  const ListRow& row = list_model_->row(list_proxy_->mapToSource(current).row());
+  ResetInfoPanel();
+  if (row.is_parent_row()) {
+    SetItemCommands(kind, Selection::kNothing);
+    return;
+  }
+  const QString folder = tree_item ? PackageTreeModel::PackagePath(tree_item) : QString();
+  AddInfoPair(row.name, QStringLiteral("名称"));
+  AddInfoPair(row.type_name, QStringLiteral("类型"));
+  AddInfoPair(folder, QStringLiteral("包内路径"));
+  if (row.is_folder) {
+    SetItemCommands(kind, Selection::kFolder);
+  } else {
+    SetItemCommands(kind, Selection::kPart);
+    AddInfoPair(row.size, QStringLiteral("包内大小"));
+    AddInfoPair(row.versions, QStringLiteral("版本数"));
+    AddInfoPair(row.newest, QStringLiteral("版本号"));
+  }
+  info_panel_->SetIcon(types_->Icon(row.image));
+}
+
+void CZOQEDlg::ClickListColumn(int column) {
+  list_guard_ = false;
+  list_proxy_->ClickColumn(column);
+  list_guard_ = true;
+  list_view_->header()->setSortIndicator(
+      list_proxy_->sort_column(),
+      list_proxy_->descending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void CZOQEDlg::ActivateListRow(int proxy_row) {
+  TreeItem* tree_item = CurrentTreeItem();
+  if (!package_ || !tree_item || proxy_row < 0 || proxy_row >= list_proxy_->rowCount()) return;
+  const ListRow& row =
+      list_model_->row(list_proxy_->mapToSource(list_proxy_->index(proxy_row, 0)).row());
+  if (row.is_parent_row()) {
+    if (tree_item->parent) SelectTreeItem(tree_item->parent);
+  } else if (row.is_folder) {
+    if (TreeItem* child = PackageTreeModel::FindFolderChild(tree_item, row.name)) {
+      SelectTreeItem(child);
+    }
+  } else if (part_viewer_) {
+    part_viewer_(PackageTreeModel::PackagePath(tree_item) + row.name,
+                 PackageTreeModel::VersionOf(tree_item), false, false, kViewByExtension);
+  }
+}
+
+void CZOQEDlg::OnOpenPartAs(int view_mode) {
+  if (!package_) {
+    ShowError(this, QStringLiteral("文件未打开"));
+    return;
+  }
+  TreeItem* item = CurrentTreeItem();
+  if (!item || !part_viewer_) return;
+  QString path = PackageTreeModel::PackagePath(item);
+  if (item->data == 0) {
+    const QModelIndexList rows = list_view_->selectionModel()->selectedRows();
+    if (rows.size() != 1) {
+      ShowMessage(this, QStringLiteral("请选择一个文件"), QStringLiteral("提示"),
+                  QMessageBox::Information);
+      return;
+    }
+    path += list_model_->row(list_proxy_->mapToSource(rows.first()).row()).name;
+  }
+  part_viewer_(path, PackageTreeModel::VersionOf(item), true, true, view_mode);
+}
+
+void CZOQEDlg::ShowTreeContextMenu(const QPoint& pos) {
+  if (!package_) return;
+  QModelIndex index = tree_view_->indexAt(pos);
+  if (!index.isValid()) index = tree_view_->currentIndex();
+  if (!index.isValid()) return;
+  if (index != tree_view_->currentIndex()) tree_view_->setCurrentIndex(index);
+  const TreeItem* item = CurrentTreeItem();
+  if (!item) return;
+  SetItemCommands(PackageTreeModel::KindOf(item),
+                  item->data == 1 ? Selection::kPart : Selection::kFolder);
+  commands_.context_menu->popup(tree_view_->viewport()->mapToGlobal(pos));
+}
+
+void CZOQEDlg::ShowListContextMenu(const QPoint& pos) {
+  if (!package_) return;
+  const QModelIndex index = list_view_->indexAt(pos);
+  const int kind = PackageTreeModel::KindOf(CurrentTreeItem());
+  if (!index.isValid()) {
+    SetItemCommands(kind, Selection::kFolder);
+  } else {
+    const ListRow& row = list_model_->row(list_proxy_->mapToSource(index).row());
+    if (row.is_parent_row()) return;
+    SetItemCommands(kind, row.is_folder ? Selection::kFolder : Selection::kPart);
+  }
+  commands_.context_menu->popup(list_view_->viewport()->mapToGlobal(pos));
+}
+
+}  // namespace zoqe

@@ -1,0 +1,405 @@
+// The export commands driven through the real window: the questions and
+// outcome messages, the proposed target, rows against tree items, raw and
+// decoded files, history versions, the progress dialog's cancel button and
+// the files a drag out of the list carries.
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include "app/export/drag_out.h"
+#include "app/export/export_command.h"
+#include "app/item_sort_proxy.h"
+#include "app/package_tree_model.h"
+#include "app/application.h"
+#include "app/main_window.h"
+#include "export_test_util.h"
+#include "message_recorder.h"
+#include "window_test_util.h"
+
+using namespace zoqe;
+using export_test::ChooseFolder;
+using export_test::Listing;
+using export_test::PartSpec;
+using export_test::ReadAll;
+using zoqe_test::Child;
+using zoqe_test::FakePackage;
+using zoqe_test::FakePart;
+using zoqe_test::MessageRecorder;
+using zoqe_test::ReadWholePart;
+
+namespace {
+
+QByteArray Text(int repeat, const char* line) {
+  QByteArray bytes;
+  for (int i = 0; i < repeat; ++i) bytes += QByteArray(line) + QByteArray::number(i) + '\n';
+  return bytes;
+}
+
+}  // namespace
+
+class ExportWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() { CZOQEApp::ConfigureEnvironment(); }
+
+  void init() {
+    temp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp_->isValid());
+    QVERIFY(QDir(temp_->path()).mkpath(QStringLiteral("work")));
+    QVERIFY(QDir(temp_->path()).mkpath(QStringLiteral("d")));
+    window_ = std::make_unique<CZOQEDlg>(nullptr, temp_->path() + QStringLiteral("/work/"));
+    InstallExport(window_.get());
+    page_ = Text(200, "<line>text of the page</line>");
+    package_ = temp_->path() + QStringLiteral("/d/a.zoq");
+    QVERIFY(export_test::WritePackage(
+        package_, {{u"/page.xml", page_, {2}},
+                   {u"/plain.txt", "plain", {}},
+                   {u"/enc1.txt", "secret one", {128}},
+                   {u"/enc2.txt", "secret two", {2, 128}},
+                   {u"/enc3.txt", "secret three", {128}},
+                   {u"/dir/c.txt", "c", {}},
+                   {u"/dir/sub/d.txt", "d", {2}}}));
+  }
+
+  void cleanup() {
+    window_.reset();
+    fake_ = FakePackage();
+  }
+
+  void withoutPackageReportsNotOpen() {
+    MessageRecorder messages;
+    QVERIFY(!window_->commands().export_files->isEnabled());
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].text, QStringLiteral("文件未打开"));
+    QCOMPARE(messages.shown[0].caption, QStringLiteral("错误"));
+    QCOMPARE(messages.shown[0].icon, QMessageBox::Critical);
+  }
+
+  void nothingSelectedAsksAndNoWritesNothing() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    QVERIFY(window_->commands().export_files->isEnabled());
+    QVERIFY(window_->commands().export_raw->isEnabled());
+    window_->tree_view()->setCurrentIndex(QModelIndex());
+    QVERIFY(!window_->CurrentTreeItem());
+    bool asked = false;
+    QTimer* waiting = export_test::AnswerSelectDir(window_.get(), [&asked](CSelectDir*) {
+      asked = true;
+      return false;
+    });
+    messages.answers = {QMessageBox::No};
+    const QStringList before = Listing(temp_->path());
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].text, QStringLiteral("没有项目被选中,是否导出所有文件夹和文件?"));
+    QCOMPARE(messages.shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!asked);
+    QCOMPARE(Listing(temp_->path()), before);
+    delete waiting;
+
+    // Yes exports everything from the root into the proposed folder
+    // "<package folder>/a/", made for the purpose.
+    QString proposed, title, browse;
+    export_test::AnswerSelectDir(window_.get(), [&](CSelectDir* dialog) {
+      proposed = dialog->path_edit()->text();
+      title = dialog->windowTitle();
+      browse = dialog->browse_button()->text();
+      return true;
+    });
+    window_->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
+    messages.shown.clear();
+    messages.answers = {QMessageBox::Yes};
+    RunExport(window_.get(), false);
+    QCOMPARE(proposed, temp_->path() + QStringLiteral("/d/a/"));
+    QCOMPARE(title, QStringLiteral("请选择目标文件夹"));
+    QCOMPARE(browse, QStringLiteral("选择文件夹.."));
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages.shown.last().caption, QStringLiteral("提示"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::NoIcon);
+    QCOMPARE(Listing(temp_->path() + QStringLiteral("/d/a")),
+             (QStringList{"dir/", "dir/c.txt", "dir/sub/", "dir/sub/d.txt", "enc1.txt",
+                          "enc2.txt", "enc3.txt", "page.xml", "plain.txt"}));
+    QCOMPARE(ReadAll(temp_->path() + QStringLiteral("/d/a/enc2.txt")), QByteArray("secret two"));
+  }
+
+  void rawWritesStoredBytesWithSuffix() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("page.xml")));
+    const QString target = temp_->path() + QStringLiteral("/out");
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    ChooseFolder(window_.get(), target + QLatin1Char('/'));
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(Listing(target), (QStringList{"page.xml", "page.xml.zoqf"}));
+
+    const zoq::DecodeOptions stored{0, nullptr};
+    QByteArray expected;
+    QVERIFY(ReadWholePart(window_->package(), u"/page.xml", 0, &stored, &expected));
+    QCOMPARE(ReadAll(target + QStringLiteral("/page.xml.zoqf")), expected);
+    QVERIFY(expected.size() < page_.size());
+    QCOMPARE(ReadAll(target + QStringLiteral("/page.xml")), page_);
+  }
+
+  void selectedRowsReportPartialAndTotalFailure() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    const QString target = temp_->path() + QStringLiteral("/rows");
+    // Without a key the encrypted parts cannot be extracted.
+    SelectRows({"enc1.txt", "plain.txt", "enc2.txt"});
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.LastText(), QStringLiteral("部分导出失败"));
+    QCOMPARE(messages.shown.last().caption, QStringLiteral("错误"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Critical);
+    QCOMPARE(Listing(target), QStringList{"plain.txt"});
+
+    SelectRows({"enc1.txt", "enc2.txt", "enc3.txt"});
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.shown.size(), 2);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
+
+    // With the key they all decode.
+    window_->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(ReadAll(target + QStringLiteral("/enc3.txt")), QByteArray("secret three"));
+
+    // The ".." row is a failure, never the folder above.
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
+    SelectRows({"..", "c.txt"});
+    const QString below = temp_->path() + QStringLiteral("/below");
+    ChooseFolder(window_.get(), below);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("部分导出失败"));
+    QCOMPARE(Listing(below), QStringList{"c.txt"});
+  }
+
+  void treeFolderExportsChildrenRowMakesFolder() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    TreeItem* dir = Child(window_->tree_model()->root(), QStringLiteral("dir"));
+    window_->SelectTreeItem(dir);
+    window_->list_view()->clearSelection();
+    const QString flat = temp_->path() + QStringLiteral("/flat");
+    ChooseFolder(window_.get(), flat);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(Listing(flat), (QStringList{"c.txt", "sub/", "sub/d.txt"}));
+
+    window_->SelectTreeItem(window_->tree_model()->root());
+    SelectRows({"dir"});
+    const QString nested = temp_->path() + QStringLiteral("/nested");
+    ChooseFolder(window_.get(), nested);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(Listing(nested), (QStringList{"dir/", "dir/c.txt.zoqf", "dir/sub/",
+                                           "dir/sub/d.txt.zoqf"}));
+  }
+
+  void cancelledOrFailedTargetWritesNothing() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    export_test::AnswerSelectDir(window_.get(), [](CSelectDir*) { return false; });
+    RunExport(window_.get(), false);
+    QVERIFY(messages.shown.isEmpty());
+    // A folder whose parent is missing cannot be made.
+    ChooseFolder(window_.get(), temp_->path() + QStringLiteral("/no/such"));
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.LastText(), QStringLiteral("创建文件夹失败"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Critical);
+    QVERIFY(!QFileInfo::exists(temp_->path() + QStringLiteral("/no")));
+    QVERIFY(!QFileInfo::exists(temp_->path() + QStringLiteral("/d/a")));
+  }
+
+  void historyVersionPartIsExtractedAtItsVersion() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_history.zoq"), true));
+    window_->OnToggleHistory();
+    TreeItem* a_txt =
+        Child(Child(Child(window_->tree_model()->history(), "2"), "/"), QStringLiteral("a.txt"));
+    QVERIFY(a_txt);
+    window_->SelectTreeItem(a_txt);
+    const QString target = temp_->path() + QStringLiteral("/v2");
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QVERIFY(export_test::WrittenAtVersion2(window_->package(), target));
+  }
+
+  void progressDialogCancelStopsAfterCurrentPart() {
+    MessageRecorder messages;
+    FakePackage& fake = fake_;
+    for (int i = 0; i < 150; ++i) {
+      FakePart part;
+      part.revisions = {0};
+      part.content = "part " + std::to_string(i);
+      part.size = static_cast<int64_t>(part.content.size());
+      fake.AddPart(u"/p" + QString::number(i).toStdU16String() + u".txt", part);
+    }
+    window_->SetContainerFactory([&fake](const zoq::ContainerOptions&, zoq::Container** out) {
+      *out = new export_test::ExtractingContainer(&fake);
+      return 0;
+    });
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/big.zoq"), true));
+    const QString target = temp_->path() + QStringLiteral("/many");
+    ChooseFolder(window_.get(), target);
+    int shown_value = -1;
+    QTimer canceller;
+    canceller.setInterval(0);
+    connect(&canceller, &QTimer::timeout, this, [&] {
+      auto* progress = window_->findChild<QProgressDialog*>(QStringLiteral("exportProgress"));
+      if (!progress || !progress->isVisible() || progress->value() <= 0) return;
+      shown_value = progress->value();
+      canceller.stop();
+      QPushButton* cancel = progress->findChild<QPushButton*>();
+      QVERIFY(cancel);
+      QCOMPARE(cancel->text(), QStringLiteral("取消"));
+      cancel->click();
+    });
+    canceller.start();
+    RunExport(window_.get(), false);
+    QVERIFY(shown_value > 0);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出已取消, 已导出1个文件"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
+    QCOMPARE(Listing(target), QStringList{"p0.txt"});
+    QVERIFY(!window_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")));
+  }
+
+  void vanishedNodeIsNoSuccess() {
+    MessageRecorder messages;
+    fake_.AddPart(u"/gone.txt", FakePart{{0}, 4, 4, {}, false, "gone"});
+    fake_.AddPart(u"/kept.txt", FakePart{{0}, 4, 4, {}, false, "kept"});
+    export_test::ExtractingContainer* container = nullptr;
+    window_->SetContainerFactory([this, &container](const zoq::ContainerOptions&,
+                                                    zoq::Container** out) {
+      container = new export_test::ExtractingContainer(&fake_);
+      *out = container;
+      return 0;
+    });
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/small.zoq"), true));
+    QVERIFY(container);
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("gone.txt")));
+    container->hidden.insert(u"/gone.txt");
+    container->extracted.clear();  // the part viewer's own extraction
+    const QString target = temp_->path() + QStringLiteral("/vanished");
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
+    QVERIFY(container->extracted.empty());
+
+    // A raw export asks for the stored bytes, at the tree item's version.
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("kept.txt")));
+    container->codes.clear();
+    container->limits.clear();
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), true);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(container->codes, std::vector<int>{0});
+    QCOMPARE(container->limits, std::vector<int>{0});
+    QCOMPARE(Listing(target), QStringList{"kept.txt.zoqf"});
+  }
+
+  void dragOutCarriesWrittenFiles() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(package_, true));
+    auto* drag = window_->findChild<DragOut*>();
+    QVERIFY(drag);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    // ".." never goes along.
+    window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
+    SelectRows({"..", "c.txt"});
+    QCOMPARE(drag->ListDragEntries().size(), size_t{1});
+    window_->SelectTreeItem(window_->tree_model()->root());
+    SelectRows({"dir", "page.xml", "enc1.txt"});
+    const std::vector<ExportEntry> entries = drag->ListDragEntries();
+    QCOMPARE(entries.size(), size_t{3});
+    int failed = -1;
+    std::unique_ptr<QMimeData> data(drag->PrepareDrag(entries, 0, &failed));
+    QVERIFY(data);
+    QCOMPARE(failed, 1);  // enc1.txt needs a key
+    QVERIFY(data->hasFormat(QStringLiteral("text/uri-list")));
+    const QList<QUrl> urls = data->urls();
+    QCOMPARE(urls.size(), 2);
+    QCOMPARE(drag->folders().size(), 1);
+    const QString folder = drag->folders().first();
+    QVERIFY(folder.startsWith(temp_->path() + QStringLiteral("/work/")));
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(folder).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0700u);
+    QCOMPARE(urls[0].toLocalFile(), folder + QStringLiteral("/dir"));
+    QCOMPARE(urls[1].toLocalFile(), folder + QStringLiteral("/page.xml"));
+    QCOMPARE(ReadAll(urls[1].toLocalFile()), page_);
+    QCOMPARE(Listing(folder), (QStringList{"dir/", "dir/c.txt", "dir/sub/", "dir/sub/d.txt",
+                                           "page.xml"}));
+
+    // A tree item drags as itself; the root does not drag.
+    QTreeView* tree = window_->tree_view();
+    const QModelIndex root = tree->model()->index(0, 0);
+    int version = -1;
+    QVERIFY(drag->TreeDragEntries(tree->visualRect(root).center(), &version).empty());
+    QModelIndex dir;
+    for (int r = 0; r < tree->model()->rowCount(root); ++r) {
+      if (tree->model()->index(r, 0, root).data().toString() == QLatin1String("dir")) {
+        dir = tree->model()->index(r, 0, root);
+      }
+    }
+    QVERIFY(dir.isValid());
+    tree->scrollTo(dir);
+    const std::vector<ExportEntry> tree_entries =
+        drag->TreeDragEntries(tree->visualRect(dir).center(), &version);
+    QCOMPARE(tree_entries.size(), size_t{1});
+    QCOMPARE(tree_entries[0].name, QStringLiteral("dir"));
+    QVERIFY(tree_entries[0].node && tree_entries[0].node->IsFolder());
+    QCOMPARE(version, 0);
+
+    // The drag folders go with the window.
+    window_.reset();
+    QVERIFY(!QFileInfo::exists(folder));
+  }
+
+ private:
+  void SelectRows(const QStringList& names) {
+    QItemSelectionModel* selection = window_->list_view()->selectionModel();
+    selection->clearSelection();
+    const QAbstractItemModel* model = window_->list_view()->model();
+    for (const QString& name : names) {
+      bool found = false;
+      for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->index(r, 0).data().toString() == name) {
+          selection->select(model->index(r, 0),
+                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+          found = true;
+        }
+      }
+      QVERIFY2(found, qPrintable(name));
+    }
+  }
+
+  std::unique_ptr<QTemporaryDir> temp_;
+  FakePackage fake_;  // outlives the window that may hold a container over it
+  std::unique_ptr<CZOQEDlg> window_;
+  QString package_;
+  QByteArray page_;
+};
+
+QTEST_MAIN(ExportWindowTest)
+#include "export_window_test.moc"

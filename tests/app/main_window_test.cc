@@ -1,0 +1,566 @@
+// The main window driven through its real widgets: opening valid and broken
+// packages, the tree, list, InfoPanel, history subtree, document detection,
+// dropping files, the close questions and the command states.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+
+#include <csignal>
+#include <memory>
+
+#include "app/info_panel.h"
+#include "app/item_list_model.h"
+#include "app/item_sort_proxy.h"
+#include "app/package_tree_model.h"
+#include "app/stats_dialog.h"
+#include "app/stats_table.h"
+#include "app/application.h"
+#include "app/main_window.h"
+#include "fake_container.h"
+#include "message_recorder.h"
+#include "window_test_util.h"
+
+using namespace zoqe;
+using zoqe_test::FakePackage;
+using zoqe_test::FakePart;
+using zoqe_test::Child;
+using zoqe_test::Corpus;
+using zoqe_test::MessageRecorder;
+
+namespace {
+
+QStringList ChildNames(const TreeItem* parent) {
+  QStringList names;
+  for (const auto& child : parent->children) names << child->name;
+  return names;
+}
+
+// The list's names in shown order.
+QStringList ListNames(const CZOQEDlg& window) {
+  QStringList names;
+  for (int r = 0; r < window.list_proxy()->rowCount(); ++r) {
+    names << window.list_proxy()->index(r, 0).data().toString();
+  }
+  return names;
+}
+
+int ListRowOf(const CZOQEDlg& window, const QString& name) {
+  return static_cast<int>(ListNames(window).indexOf(name));
+}
+
+}  // namespace
+
+class AppWindowTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void initTestCase() {
+    CZOQEApp::ConfigureEnvironment();
+    QVERIFY(temp_.isValid());
+  }
+
+  void init() {
+    window_ = std::make_unique<CZOQEDlg>(nullptr, temp_.path() + QLatin1Char('/'));
+    fake_ = FakePackage();
+  }
+
+  void cleanup() { window_.reset(); }
+
+  void opensValidPackageAndShowsRoot() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), true));
+    QVERIFY(messages.shown.isEmpty());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("v_history.zoq - ZOQ Explorer"));
+    TreeItem* root = window_->tree_model()->root();
+    QCOMPARE(ChildNames(root), (QStringList{"a.txt", "b.txt", "dir", "f.txt"}));
+    QCOMPARE(window_->CurrentTreeItem(), root);
+    QVERIFY(window_->tree_view()->isExpanded(window_->tree_view()->currentIndex()));
+    const InfoPanel* info = window_->info_panel();
+    QCOMPARE(info->ValueOf(QStringLiteral("文件名")), QStringLiteral("v_history.zoq"));
+    QCOMPARE(info->ValueOf(QStringLiteral("版本数")), QStringLiteral("8"));
+    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共4个"));
+    QCOMPARE(info->ValueOf(QStringLiteral("文件夹数")), QStringLiteral("共1个"));
+    QCOMPARE(info->ValueOf(QStringLiteral("打开方式")), QStringLiteral("只读"));
+    // The root lists its children, folders first, without "..".
+    QCOMPARE(ListNames(*window_), (QStringList{"dir", "a.txt", "b.txt", "f.txt"}));
+    QCOMPARE(window_->stats().total_count(), int64_t{6});
+
+    // A part: every pair, other versions newest first.
+    window_->SelectTreeItem(Child(root, QStringLiteral("a.txt")));
+    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("a.txt"));
+    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/"));
+    QCOMPARE(info->ValueOf(QStringLiteral("版本号")), QStringLiteral("7"));
+    QCOMPARE(info->ValueOf(QStringLiteral("其他版本号")), QStringLiteral("5,3,2,1"));
+    QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("1KB(895字节)"));
+    QVERIFY(info->has_icon());
+    QVERIFY(window_->item_commands().open_enabled);
+
+    // A folder below the root.
+    window_->SelectTreeItem(Child(root, QStringLiteral("dir")));
+    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("dir"));
+    QCOMPARE(info->ValueOf(QStringLiteral("类型")), QStringLiteral("文件夹"));
+    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共1个"));
+    QVERIFY(info->ValueOf(QStringLiteral("文件夹数")).isNull());
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "c.txt"}));
+    QVERIFY(window_->item_commands().export_enabled);
+    QVERIFY(!window_->item_commands().open_enabled);
+  }
+
+  void reportsBrokenPackages_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("5000") << Corpus("b_bad_magic.zoq") << QStringLiteral("无法识别的文件格式！(5000)");
+    QTest::newRow("5001") << Corpus("b_version_20.zoq")
+                          << QStringLiteral("无法打开高版本格式文档，请升级软件版本！(5001)");
+    QTest::newRow("5002") << Corpus("b_negative_count.zoq")
+                          << QStringLiteral("打开文件失败！文件头数据格式错误。(5002)");
+    QTest::newRow("5003") << Corpus("b_short_header.zoq") << QStringLiteral("打开文件失败！(5003)");
+    QTest::newRow("5063") << Corpus("no_such_file.zoq")
+                          << QStringLiteral("打开文件失败！目标文件无法访问。(5063)");
+  }
+
+  void reportsBrokenPackages() {
+    QFETCH(QString, file);
+    QFETCH(QString, text);
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
+    QVERIFY(!window_->OpenPackage(file, false));
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].text, text);
+    QCOMPARE(messages.shown[0].caption, QStringLiteral("错误"));
+    QCOMPARE(messages.shown[0].icon, QMessageBox::Critical);
+    // The old package was closed first; the tree holds the root alone.
+    QVERIFY(!window_->package());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("ZOQ Explorer"));
+    QVERIFY(window_->tree_model()->root()->children.empty());
+    QCOMPARE(window_->info_panel()->count(), 0);
+  }
+
+  void reportsContainerCreationFailure() {
+    MessageRecorder messages;
+    fake_.create_result = 5060;
+    UseFake();
+    QVERIFY(!window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
+    QCOMPARE(messages.LastText(), QStringLiteral("打开文件失败！(5060)"));
+  }
+
+  void historySubtreeOfRealPackage() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
+    window_->OnToggleHistory();
+    QVERIFY(window_->history_mode());
+    QVERIFY(window_->commands().history->isChecked());
+    TreeItem* history = window_->tree_model()->history();
+    QVERIFY(history);
+    QCOMPARE(ChildNames(history), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
+    QVERIFY(window_->tree_view()->isExpanded(window_->tree_view()->model()->index(1, 0)));
+    // a.txt has records in revisions 6, 4, 2, 1 and 0.
+    for (const char* version : {"1", "2", "3", "5", "7"}) {
+      QVERIFY2(Child(Child(Child(history, QString::fromLatin1(version)), "/"), "a.txt"), version);
+    }
+    for (const char* version : {"4", "6", "8"}) {
+      QVERIFY2(!Child(Child(Child(history, QString::fromLatin1(version)), "/"), "a.txt"), version);
+    }
+    TreeItem* c_txt = Child(Child(Child(Child(history, "2"), "/"), "dir"), "c.txt");
+    QVERIFY(c_txt);
+    QCOMPARE(PackageTreeModel::PackagePath(c_txt), QStringLiteral("/dir/c.txt"));
+    QCOMPARE(PackageTreeModel::VersionOf(c_txt), 2);
+    QCOMPARE(PackageTreeModel::KindOf(c_txt), kKindVersionTree);
+
+    // "History" and the version items grey every item command.
+    window_->SelectTreeItem(window_->tree_model()->root());
+    QVERIFY(window_->item_commands().export_enabled);
+    window_->SelectTreeItem(history);
+    QVERIFY(!window_->item_commands().export_enabled);
+    QVERIFY(!window_->item_commands().open_enabled);
+    window_->SelectTreeItem(window_->tree_model()->root());
+    window_->SelectTreeItem(Child(history, "3"));
+    QCOMPARE(PackageTreeModel::KindOf(Child(history, "3")), kKindHistory);
+    QVERIFY(!window_->item_commands().export_enabled);
+    QCOMPARE(window_->info_panel()->count(), 0);
+
+    // A part inside version 3 shows that version.
+    window_->SelectTreeItem(Child(Child(Child(history, "3"), "/"), "a.txt"));
+    QVERIFY(window_->item_commands().open_enabled);
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("其他版本号")),
+             QStringLiteral("7,5,2,1"));
+
+    // Closing switches history mode off.
+    window_->OnClose();
+    QVERIFY(!window_->history_mode());
+    QVERIFY(!window_->tree_model()->history());
+    QVERIFY(messages.shown.isEmpty());
+  }
+
+  void historyOfRevisionsTwoAndZero() {
+    fake_.revision_count = 3;
+    fake_.AddPart(u"/doc/p.xml", FakePart{{2, 0}, 10, 20, {}, false, {}});
+    UseFake();
+    window_->OnToggleHistory();  // no package: only the check mark
+    QVERIFY(window_->history_mode());
+    QVERIFY(!window_->tree_model()->history());
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/h.zoq"), false));
+    TreeItem* history = window_->tree_model()->history();
+    QVERIFY(history);
+    QVERIFY(Child(Child(Child(Child(history, "1"), "/"), "doc"), "p.xml"));
+    QVERIFY(Child(Child(Child(Child(history, "3"), "/"), "doc"), "p.xml"));
+    QVERIFY(Child(history, "2")->children.empty());
+    QCOMPARE(Child(Child(Child(Child(history, "3"), "/"), "doc"), "p.xml")->data, 1);
+  }
+
+  void folderListSortsAndSelects() {
+    fake_.folders = {u"/f/", u"/f/z/"};
+    fake_.AddPart(u"/f/a10.txt", FakePart{{1}, 5000, 5000, {1, 128}, false, {}});
+    fake_.AddPart(u"/f/a9.txt", FakePart{{1, 0}, 3000000, 3000000, {2}, false, {}});
+    fake_.AddPart(u"/f/gone.txt", FakePart{{1, 0}, 1023, 1023, {7}, true, {}});
+    fake_.revision_count = 2;
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/f.zoq"), false));
+    TreeItem* folder = Child(window_->tree_model()->root(), "f");
+    // A click selects the folder and opens it.
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTreeView* tree = window_->tree_view();
+    const QModelIndex f_index = tree->model()->index(0, 0, tree->model()->index(0, 0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(f_index).center());
+    QCOMPARE(window_->CurrentTreeItem(), folder);
+    QVERIFY(tree->isExpanded(f_index));
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "z", "a9.txt", "a10.txt", "gone.txt"}));
+    const InfoPanel* info = window_->info_panel();
+    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/"));
+    QCOMPARE(info->ValueOf(QStringLiteral("文件夹数")), QStringLiteral("共1个"));
+    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共3个"));
+    QCOMPARE(info->ValueOf(QStringLiteral("已删除")), QStringLiteral("共1个"));
+
+    // Columns of a part row.
+    const int a10 = ListRowOf(*window_, QStringLiteral("a10.txt"));
+    auto cell = [this](int row, int column) {
+      return window_->list_proxy()->index(row, column).data().toString();
+    };
+    QCOMPARE(cell(a10, 1), QStringLiteral("4KB"));
+    QCOMPARE(cell(a10, 3), QStringLiteral("SXC压缩;ADM加密"));
+    QCOMPARE(cell(a10, 4), QStringLiteral("1"));
+    QCOMPARE(cell(a10, 5), QStringLiteral("2"));
+    QCOMPARE(cell(ListRowOf(*window_, QStringLiteral("gone.txt")), 3), QStringLiteral("未知"));
+
+    // Size: the first click sorts descending, the second ascending; ".."
+    // stays on top both ways.
+    window_->ClickListColumn(1);
+    QVERIFY(window_->list_proxy()->descending());
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "a10.txt", "a9.txt", "gone.txt", "z"}));
+    window_->ClickListColumn(1);
+    QVERIFY(!window_->list_proxy()->descending());
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "z", "gone.txt", "a9.txt", "a10.txt"}));
+    // Name descending keeps folders first.
+    window_->ClickListColumn(0);
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "z", "gone.txt", "a10.txt", "a9.txt"}));
+    window_->ClickListColumn(0);
+
+    // Selecting a part row.
+    const int a9 = ListRowOf(*window_, QStringLiteral("a9.txt"));
+    window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
+    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("a9.txt"));
+    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/f/"));
+    QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("2MB"));
+    QCOMPARE(info->ValueOf(QStringLiteral("版本数")), QStringLiteral("2"));
+    QCOMPARE(info->ValueOf(QStringLiteral("版本号")), QStringLiteral("2"));
+    QVERIFY(window_->item_commands().open_enabled);
+    // The ".." row greys the item commands.
+    window_->list_view()->setCurrentIndex(window_->list_proxy()->index(0, 0));
+    QVERIFY(!window_->item_commands().export_enabled);
+
+    // The open commands go to the viewers with the selected part.
+    QStringList viewed;
+    window_->SetPartViewer([&viewed](const QString& path, int version, bool read_only,
+                                     bool report, int mode) {
+      viewed << QStringLiteral("%1 %2 %3 %4 %5").arg(path).arg(version).arg(read_only).arg(
+                    report).arg(mode);
+      return true;
+    });
+    MessageRecorder messages;
+    window_->list_view()->clearSelection();
+    window_->OnOpenPartAs(CZOQEDlg::kViewText);
+    QCOMPARE(messages.LastText(), QStringLiteral("请选择一个文件"));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
+    window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
+    QVERIFY(window_->commands().open_text->isEnabled());
+    window_->commands().open_binary->trigger();
+    QCOMPARE(viewed, (QStringList{"/f/a9.txt 0 1 1 5"}));
+    // A double-click on a part row shows it for editing, without reports.
+    window_->ActivateListRow(a9);
+    QCOMPARE(viewed.last(), QStringLiteral("/f/a9.txt 0 0 0 0"));
+    QCOMPARE(messages.shown.size(), 1);
+
+    // Double-clicks: a folder row opens the folder, ".." goes back up.
+    window_->ActivateListRow(ListRowOf(*window_, QStringLiteral("z")));
+    QCOMPARE(window_->CurrentTreeItem()->name, QStringLiteral("z"));
+    window_->ActivateListRow(0);
+    QCOMPARE(window_->CurrentTreeItem(), folder);
+  }
+
+  void treeFilterNarrowsNames() {
+    fake_.folders = {u"/f/"};
+    fake_.AddPart(u"/f/alpha.txt", FakePart{{0}, 1, 1, {}, false, {}});
+    fake_.AddPart(u"/f/beta.txt", FakePart{{0}, 1, 1, {}, false, {}});
+    fake_.AddPart(u"/gamma.xml", FakePart{{0}, 1, 1, {}, false, {}});
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/f.zoq"), false));
+    QAbstractItemModel* shown = window_->tree_view()->model();
+    window_->filter_edit()->setText(QStringLiteral("BET"));
+    QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 1);
+    const QModelIndex f = shown->index(0, 0, shown->index(0, 0));
+    QCOMPARE(f.data().toString(), QStringLiteral("f"));
+    QCOMPARE(shown->rowCount(f), 1);
+    QCOMPARE(shown->index(0, 0, f).data().toString(), QStringLiteral("beta.txt"));
+    window_->filter_edit()->clear();
+    QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 2);
+  }
+
+  void detectsPlivDocumentType_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("main");
+    QTest::addColumn<int>("subset");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("told_subset");
+    QTest::newRow("M 1.1") << "/x/doc.pliv"
+                           << QByteArray("<Doc SubsetType=\"PLIV_M\" Version=\"1.1\"/>") << 8
+                           << 0x101 << 8;
+    QTest::newRow("other version") << "/x/doc.PLIV"
+                                   << QByteArray("<Doc Version=\"2.0\" SubsetType=\"PLIV_A\"/>")
+                                   << 1 << 0x102 << 1;
+    QTest::newRow("no version") << "/x/doc.pliv" << QByteArray("<Doc SubsetType=\"PLIV_\"/>")
+                                << 16 << 0 << 16;
+    QTest::newRow("unknown subset") << "/x/doc.pliv" << QByteArray("<Doc SubsetType=\"X\"/>")
+                                    << 0 << 0 << -1;
+    QTest::newRow("not a pliv name") << "/x/doc.zoq"
+                                     << QByteArray("<Doc SubsetType=\"PLIV_M\"/>") << 0 << 0
+                                     << -1;
+  }
+
+  void detectsPlivDocumentType() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, main);
+    QFETCH(int, subset);
+    QFETCH(int, version);
+    QFETCH(int, told_subset);
+    fake_.AddPart(u"/__main.xml", FakePart{{0}, 1, 1, {}, false, main.toStdString()});
+    UseFake();
+    QVERIFY(window_->OpenPackage(file, false));
+    QCOMPARE(window_->subset_code(), subset);
+    QCOMPARE(window_->version_code(), version);
+    QCOMPARE(fake_.document_subset, told_subset);
+    if (told_subset >= 0) QCOMPARE(fake_.document_version, version);
+    window_->ClosePackage();
+    QCOMPARE(window_->subset_code(), 0);
+  }
+
+  void dropsOnlyPackages() {
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(Corpus("v_history.zoq"), dir.filePath(QStringLiteral("b.ZOQ"))));
+    QVERIFY(QFile::copy(Corpus("v_history.zoq"), dir.filePath(QStringLiteral(".zoq"))));
+    const QString a_txt = dir.filePath(QStringLiteral("a.txt"));
+    window_->DropFiles({a_txt});
+    QVERIFY(!window_->package());
+    window_->DropFiles({dir.filePath(QStringLiteral(".zoq"))});
+    QVERIFY(!window_->package());
+    window_->DropFiles({QStringLiteral("b.zoq")});  // no folder in the name
+    QVERIFY(!window_->package());
+
+    // A real drop of two files opens the package among them.
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(a_txt),
+                   QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.ZOQ")))});
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window_.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window_.get(), &drop);
+    QVERIFY2(window_->package(), qPrintable(messages.LastText()));
+    QCOMPARE(window_->file_name(), QStringLiteral("b.ZOQ"));
+    QCOMPARE(window_->package_folder(), dir.path() + QLatin1Char('/'));
+    QVERIFY(!window_->read_only());
+    delete data;
+  }
+
+  void closeAsksAboutRunningPrograms() {
+    MessageRecorder messages;
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
+    qint64 pid = 0;
+    QVERIFY(QProcess::startDetached(QStringLiteral("sleep"), {QStringLiteral("30")}, QString(),
+                                    &pid));
+    window_->AddProcess(pid);
+    window_->AddProcess(999999999);  // ended long ago: dropped silently
+    messages.answers = {QMessageBox::No};
+    QVERIFY(!window_->ClosePackage());
+    QVERIFY(window_->package());
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.LastText(),
+             QStringLiteral("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"));
+    QCOMPARE(messages.shown[0].caption, QStringLiteral("提示"));
+    messages.answers = {QMessageBox::Yes};
+    QVERIFY(window_->ClosePackage());
+    QVERIFY(!window_->package());
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+  }
+
+  void closeAsksToSaveModifiedPackage() {
+    MessageRecorder messages;
+    fake_.modified = true;
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
+    messages.answers = {QMessageBox::Cancel};
+    QVERIFY(!window_->ClosePackage());
+    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QVERIFY(window_->package());
+    fake_.save_result = 5004;
+    messages.answers = {QMessageBox::Yes, QMessageBox::No};
+    QVERIFY(!window_->ClosePackage());
+    QCOMPARE(fake_.saves, 1);
+    QCOMPARE(messages.LastText(), QStringLiteral("文件保存失败, 是否关闭文件?"));
+    QCOMPARE(messages.shown.last().caption, QStringLiteral("ZOQ Explorer"));
+    fake_.save_result = 0;
+    messages.answers = {QMessageBox::Yes};
+    QVERIFY(window_->ClosePackage());
+    QCOMPARE(fake_.saves, 2);
+  }
+
+  void commandStates() {
+    MessageRecorder messages;
+    const CommandTable& c = window_->commands();
+    window_->UpdateCommands();
+    QVERIFY(c.open->isEnabled());
+    QVERIFY(!c.close->isEnabled());
+    QVERIFY(!c.statistics->isEnabled());
+    QVERIFY(c.history->isEnabled());
+    QVERIFY(!c.help->isEnabled());
+    QVERIFY(!c.select_all->isEnabled());
+    QCOMPARE(c.open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(c.close->shortcut(), QKeySequence(QStringLiteral("Ctrl+W")));
+    window_->OnClose();
+    QCOMPARE(messages.LastText(), QStringLiteral("文件未打开"));
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
+    QVERIFY(c.close->isEnabled());
+    QVERIFY(c.statistics->isEnabled());
+    QVERIFY(!c.select_all->isEnabled());  // the list is shown, not the text view
+    window_->ShowView(CZOQEDlg::View::kText);
+    QVERIFY(c.select_all->isEnabled());
+    QVERIFY(c.copy->isEnabled());
+    window_->ResetInfoPanel();
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
+    // Ctrl+W closes through the accelerator.
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(!window_->package());
+    // Enter in the filter box filters; Escape ends the window like Exit,
+    // unless the close is cancelled.
+    fake_.modified = true;
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
+    window_->filter_edit()->setFocus();
+    QTest::keyClick(window_->filter_edit(), Qt::Key_Return);
+    QVERIFY(window_->isVisible());
+    messages.answers = {QMessageBox::Cancel};
+    QTest::keyClick(window_->tree_view(), Qt::Key_Escape);
+    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->package());
+    messages.answers = {QMessageBox::No};
+    window_->tree_view()->setFocus();
+    QTest::keyClick(window_.get(), Qt::Key_Return);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(!window_->package());
+  }
+
+  void statisticsAndAboutCommands() {
+    QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
+    QStringList rows;
+    QString version;
+    // The command runs the dialog modally; read it and close it from inside.
+    QTimer::singleShot(0, this, [&rows] {
+      auto* dialog = qobject_cast<CZOQEInfoDlg*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
+        rows << row->text(1) + QLatin1Char('|') + row->text(2);
+      }
+      dialog->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
+    });
+    window_->commands().statistics->trigger();
+    // Folders "/" and "dir" (size 0) and four .TXT parts of 911+9+6+3 bytes.
+    QCOMPARE(rows, (QStringList{"4|929", "2|0"}));
+    QTimer::singleShot(0, this, [&version] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      version = dialog->findChild<QLabel*>(QStringLiteral("versionText"))->text();
+      dialog->close();
+    });
+    window_->commands().about->trigger();
+    QVERIFY(version.contains(QStringLiteral("0.1.0")));
+  }
+
+  void infoPanelLayout() {
+    InfoPanel* info = window_->info_panel();
+    for (int i = 0; i < 9; ++i) {
+      window_->AddInfoPair(QStringLiteral("value %1").arg(i), QStringLiteral("label %1").arg(i));
+    }
+    QCOMPARE(info->count(), 8);  // the ninth pair is dropped
+    QCOMPARE(info->LabelText(0), QStringLiteral("label 0 : "));
+    // Pairs 0 and 1 share column 0; pair 2 starts the next column.
+    QCOMPARE(info->label_widget(1)->x(), info->label_widget(0)->x());
+    QVERIFY(info->label_widget(1)->y() > info->label_widget(0)->y());
+    QCOMPARE(info->label_widget(2)->y(), info->label_widget(0)->y());
+    QCOMPARE(info->label_widget(2)->x(),
+             info->value_widget(0)->geometry().right() + 1 + 3);
+    QCOMPARE(info->value_widget(0)->x(), info->label_widget(0)->geometry().right() + 1);
+    QCOMPARE(info->label_widget(0)->palette().color(QPalette::WindowText), QColor(90, 90, 90));
+    window_->ResetInfoPanel();
+    QCOMPARE(info->count(), 0);
+    QCOMPARE(info->label_widget(2)->width(), 1);
+  }
+
+  void splitterKeepsTwentyPixels() {
+    window_->resize(600, 400);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QSplitter* splitter = window_->splitter();
+    const int total = splitter->sizes().value(0) + splitter->sizes().value(1);
+    splitter->setSizes({0, total});
+    QCOMPARE(splitter->sizes().value(0), 20);
+    splitter->setSizes({total, 0});
+    QCOMPARE(splitter->sizes().value(1), 20);
+  }
+
+ private:
+  void UseFake() {
+    FakePackage* package = &fake_;
+    window_->SetContainerFactory([package](const zoq::ContainerOptions&, zoq::Container** out) {
+      if (package->create_result != 0) return package->create_result;
+      *out = new zoqe_test::FakeContainer(package);
+      return 0;
+    });
+  }
+
+  QTemporaryDir temp_;
+  std::unique_ptr<CZOQEDlg> window_;
+  FakePackage fake_;
+};
+
+QTEST_MAIN(AppWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,84 @@
+#include "test_packages.h"
+
+#include <QColor>
+#include <QFile>
+
+#include <memory>
+#include <vector>
+
+#include "image_files.h"
+#include "zoq/container.h"
+
+namespace zoqe_test {
+
+namespace {
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString SxcData(const char* name) {
+  return QStringLiteral(ZOQ_TEST_DATA_DIR "/sxc/") + QString::fromLatin1(name);
+}
+
+int Add(zoq::Container* c, const char16_t* path, const QByteArray& bytes,
+        std::vector<zoq::EcsCodeArg> codes = {}) {
+  return c->AddPartFromMemory(path, bytes.constData(), bytes.size(),
+                              codes.empty() ? nullptr : codes.data(),
+                              static_cast<int>(codes.size()), false);
+}
+
+}  // namespace
+
+QByteArray ViewKey() {
+  return QByteArray::fromHex("2b7e151628aed2a6abf7158809cf4f3c");
+}
+
+QByteArray DocumentXml() { return ReadFile(SxcData("doc_basic.xml")); }
+
+QString BuildViewPackage(const QString& folder) {
+  const QString path = folder + QStringLiteral("/view.zoq");
+  zoq::ContainerOptions options;
+  options.temp_base_dir = QFile::encodeName(folder).toStdString();
+  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
+  zoq::Container* raw = nullptr;
+  if (zoq::CreateContainer(&options, &raw) != 0) return {};
+  std::unique_ptr<zoq::Container> c(raw);
+  if (c->CreatePackage(QFile::encodeName(path).toStdString(), 0, 0, 4, 0) != 0) return {};
+  if (c->SetSchemaFile(QFile::encodeName(SxcData("doc_basic.bsg")).toStdString()) != 0) return {};
+
+  static QByteArray key_bytes;
+  key_bytes = ViewKey();
+  static zoq::KeyInfo key;
+  key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
+  key.key_length = static_cast<int>(key_bytes.size());
+  const zoq::EcsCodeArg sxc{zoq::kEcsSxc, nullptr};
+  const zoq::EcsCodeArg zip{zoq::kEcsZip, nullptr};
+  const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
+
+  const QByteArray xml = DocumentXml();
+  int failures = 0;
+  failures += Add(c.get(), u"/__ECSEnv/01/Schema.bsg", ReadFile(SxcData("doc_basic.bsg"))) != 0;
+  failures += Add(c.get(), u"/doc.xml", xml, {sxc}) != 0;
+  failures += Add(c.get(), u"/secret.xml", xml, {sxc, adm}) != 0;
+  failures += Add(c.get(), u"/plain.xml", "<a><b>x</b><c/></a>", {zip}) != 0;
+  failures += Add(c.get(), u"/bad.xml", "<a><!-- never closed </a>") != 0;
+  failures += Add(c.get(), u"/b.dat", QByteArray("binary\x01\x02 data", 14)) != 0;
+  failures += Add(c.get(), u"/notes.txt", "find me\nfind Find\nwhere FINDS\n") != 0;
+  failures += Add(c.get(), u"/img/small.png", PngBytes(50, 20, Qt::red)) != 0;
+  failures += Add(c.get(), u"/img/big.png", PngBytes(2000, 1500, Qt::green)) != 0;
+  failures += Add(c.get(), u"/img/pic.psd",
+                  PsdBytes(30, 10, 3, 3, true, QByteArray("\x10\x20\x30", 3))) != 0;
+  failures += Add(c.get(), u"/img/pic.jp2", Jp2Bytes(40, 30, QColor(1, 2, 3))) != 0;
+  if (failures != 0 || c->Save(zoq::kSaveIncremental, false) != 0) return {};
+  const QByteArray plain2("<a><b>y</b></a>");
+  if (c->ReplacePartFromMemory(u"/plain.xml", plain2.constData(), plain2.size(), &zip, 1,
+                               false) != 0 ||
+      c->Save(zoq::kSaveIncremental, false) != 0) {
+    return {};
+  }
+  return path;
+}
+
+}  // namespace zoqe_test
