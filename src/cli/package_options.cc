@@ -40,8 +40,9 @@ PackageOptions ReadPackageOptions(const ParsedArgs& args) {
     throw UsageError("give the key either with --key or with --key-file, not both");
   }
   if (key_text != nullptr) {
-    options.key = zoq::ParseKeyArgument(*key_text);
-    if (options.key.empty()) throw UsageError("--key holds no hexadecimal digits");
+    zoq::KeyText key = zoq::ReadKeyText(*key_text, zoq::KeyTextMode::kStrict);
+    if (!key.ok()) throw UsageError("--key: " + key.problem);
+    options.key = std::move(key.bytes);
     options.has_key = true;
   } else if (key_file != nullptr) {
     options.key = ReadKeyFile(*key_file);

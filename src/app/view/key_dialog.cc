@@ -17,9 +17,11 @@ const QString& CZOQEPathDlg::Prompt() {
 }
 
 QByteArray KeyBytesFromText(const QString& text) {
-  const std::vector<uint8_t> bytes = zoq::ParseKeyEntryText(
-      std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<size_t>(text.size())));
+  const std::vector<uint8_t> bytes =
+      zoq::ReadKeyText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                           static_cast<size_t>(text.size())),
+                       zoq::KeyTextMode::kEntry)
+          .bytes;
   return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<qsizetype>(bytes.size()));
 }
