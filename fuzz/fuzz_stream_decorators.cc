@@ -1,11 +1,14 @@
 // Reads arbitrary stored bytes through the inflating and the decrypting
 // decorators (and both stacked), as a part's content is read. The first
-// byte picks the stack and the read piece sizes.
+// byte picks the stack and the read piece sizes. Each input is read twice,
+// through ISA-L's inflater and through zlib's, which must agree on the code
+// and on every byte delivered.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "fuzz_common.h"
+#include "stream/deflate_stream.h"
 #include "zoq/stream.h"
 
 namespace {
@@ -35,8 +38,11 @@ zoq::Stream* Wrap(zoq::Stream* inner, int kind) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
+namespace {
+
+// Reads the input through the stack it selects; answers the read's code
+// (-1 when no stack could be built) and what was delivered.
+int ReadThroughStack(const uint8_t* data, size_t size, std::vector<uint8_t>* first) {
   const uint8_t selector = data[0];
   std::vector<uint8_t> stored(data + 1, data + size);
   zoq::MemoryStreamArgs memory;
@@ -44,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memory.capacity = static_cast<int64_t>(stored.size());
   memory.length = static_cast<int64_t>(stored.size());
   zoq::Stream* base = nullptr;
-  if (zoq::CreateStream(zoq::kModeRead, &memory, &base, zoq::kMemoryStream) != 0) return 0;
+  if (zoq::CreateStream(zoq::kModeRead, &memory, &base, zoq::kMemoryStream) != 0) return -1;
   // 0 zlib, 1 raw deflate, 2 ADM, 3 ADM with IV header; 4 and 5: inflate
   // under ADM (ADM then ZIP undone), as a part stored with both codes.
   const int stack = selector % 6;
@@ -55,16 +61,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zoq::Stream* adm = Wrap(base, stack == 4 ? 2 : 3);
     if (adm != nullptr) top = Wrap(adm, 0);
   }
-  if (top == nullptr) return 0;
+  if (top == nullptr) return -1;
   top->GetLength();
-  std::vector<uint8_t> first;
-  const int rc = zoq::fuzz::ReadAll(top, selector / 6, &first);
+  const int rc = zoq::fuzz::ReadAll(top, selector / 6, first);
   // Reading again from the start gives the same bytes.
-  if (rc == 0 && first.size() < (1u << 20) && top->Seek(0, zoq::kSeekSet) == 0) {
+  if (rc == 0 && first->size() < (1u << 20) && top->Seek(0, zoq::kSeekSet) == 0) {
     std::vector<uint8_t> second;
-    if (zoq::fuzz::ReadAll(top, selector / 6 + 1, &second) == 0 && second != first)
+    if (zoq::fuzz::ReadAll(top, selector / 6 + 1, &second) == 0 && second != *first)
       __builtin_trap();
   }
   delete top;
+  return rc;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  std::vector<uint8_t> fast, zlib;
+  const int fast_rc = ReadThroughStack(data, size, &fast);
+  zoq::UseFastInflate(false);
+  const int zlib_rc = ReadThroughStack(data, size, &zlib);
+  zoq::UseFastInflate(true);
+  if (fast_rc != zlib_rc || fast != zlib) __builtin_trap();
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "stream/deflate_stream.h"
 
+#include <isa-l/igzip_lib.h>
+
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "stream/clone_over.h"
@@ -19,6 +22,14 @@ constexpr int64_t kDirectReadMin = 0x4000;
 
 int WindowBits(bool raw) { return raw ? -MAX_WBITS : MAX_WBITS; }
 
+std::atomic<bool> g_fast_inflate{true};
+
+// A zlib header that ISA-L reads exactly as zlib does: deflate with a 32 KiB
+// window, no preset dictionary, a valid header check.
+bool IsPlainZlibHeader(uint8_t cmf, uint8_t flg) {
+  return cmf == 0x78 && (flg & 0x20) == 0 && (cmf * 256 + flg) % 31 == 0;
+}
+
 }  // namespace
 
 CVelDeflateStream::CVelDeflateStream(Stream*& inner, bool raw)
@@ -36,6 +47,9 @@ CVelDeflateStream::~CVelDeflateStream() {
 void CVelDeflateStream::EndInflate() {
   if (inflating_) inflateEnd(inflater_.get());
   inflating_ = false;
+  isal_.reset();
+  isal_chosen_ = false;
+  engine_known_ = false;
 }
 
 void CVelDeflateStream::EndDeflate() {
@@ -79,38 +93,142 @@ int CVelDeflateStream::PrepareInflate(bool* first) {
   return kOk;
 }
 
+int CVelDeflateStream::FillInput(const uint8_t** next, uInt* avail) {
+  int64_t got = 0;
+  int code = inner_->Read(input_.get(), kInputSize, &got);
+  if (code != kOk) return AtSite(code, 12110127);
+  if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
+  *next = input_.get();
+  *avail = static_cast<uInt>(got);
+  return kOk;
+}
+
+void UseFastInflate(bool enabled) { g_fast_inflate.store(enabled); }
+
+void CVelDeflateStream::ChooseInflater() {
+  engine_known_ = true;
+  if (raw_ || !g_fast_inflate.load(std::memory_order_relaxed) || inflater_->avail_in < 2 ||
+      !IsPlainZlibHeader(inflater_->next_in[0], inflater_->next_in[1])) {
+    return;
+  }
+  isal_.reset(new (std::nothrow) inflate_state);
+  if (!isal_) return;  // zlib serves
+  isal_inflate_init(isal_.get());
+  isal_->crc_flag = ISAL_ZLIB;
+  isal_->next_in = inflater_->next_in;
+  isal_->avail_in = inflater_->avail_in;
+  isal_chosen_ = true;
+}
+
+int CVelDeflateStream::InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool* ended) {
+  inflater_->next_out = out;
+  inflater_->avail_out = room;
+  int failure = kOk;
+  while (inflater_->avail_out > 0) {
+    if (!input_exhausted_ && inflater_->avail_in == 0) {
+      const uint8_t* next = nullptr;
+      failure = FillInput(&next, &inflater_->avail_in);
+      if (failure != kOk) break;
+      inflater_->next_in = const_cast<uint8_t*>(next);
+    }
+    int ret = inflate(inflater_.get(), Z_SYNC_FLUSH);
+    if (ret == Z_STREAM_END) {
+      *ended = true;
+      break;
+    }
+    if (ret == Z_OK || (ret == Z_BUF_ERROR && !input_exhausted_)) continue;
+    // Corrupt data, or input that ended before the compressed stream did.
+    failure = kDecodeFailed;
+    break;
+  }
+  *left = inflater_->avail_out;
+  return failure;
+}
+
+int CVelDeflateStream::InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool* ended) {
+  inflate_state* state = isal_.get();
+  state->next_out = out;
+  state->avail_out = room;
+  int failure = kOk;
+  while (state->avail_out > 0) {
+    if (!input_exhausted_ && state->avail_in == 0) {
+      const uint8_t* next = nullptr;
+      failure = FillInput(&next, &state->avail_in);
+      if (failure != kOk) break;
+      state->next_in = const_cast<uint8_t*>(next);
+    }
+    const uint32_t before = state->avail_out;
+    const uint32_t before_in = state->avail_in;
+    int ret = isal_inflate(state);
+    if (ret != ISAL_DECOMP_OK) {
+      // Corrupt data or a wrong checksum (ISAL_NEED_DICT cannot come: the
+      // header was checked).
+      failure = kDecodeFailed;
+      break;
+    }
+    if (state->block_state == ISAL_BLOCK_FINISH) {
+      *ended = true;
+      break;
+    }
+    // Input that ended before the compressed stream did.
+    if (input_exhausted_ && state->avail_in == 0 && state->avail_out == before &&
+        before_in == 0) {
+      failure = kDecodeFailed;
+      break;
+    }
+  }
+  *left = state->avail_out;
+  return failure;
+}
+
+int CVelDeflateStream::ContinueWithZlib(int64_t skip) {
+  isal_.reset();
+  isal_chosen_ = false;
+  if (inner_->Rewind() != kOk || inflateReset(inflater_.get()) != Z_OK) return kDecodeFailed;
+  inflater_->avail_in = 0;
+  input_exhausted_ = false;
+  std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[kBufferSize]);
+  if (!scratch) return kOutOfMemory;
+  while (skip > 0) {
+    const uInt room = static_cast<uInt>(std::min<int64_t>(skip, kBufferSize));
+    uInt left = room;
+    bool ended = false;
+    int failure = InflateWithZlib(scratch.get(), room, &left, &ended);
+    skip -= room - left;
+    if (failure != kOk) return failure;
+    if (ended && skip > 0) return kDecodeFailed;
+  }
+  return kOk;
+}
+
 int CVelDeflateStream::InflateInto(uint8_t* out, int64_t capacity, int64_t* produced,
                                    bool* ended) {
   *produced = 0;
   *ended = false;
+  if (!engine_known_) {
+    // The first input decides which inflater reads the stream.
+    if (!input_exhausted_ && inflater_->avail_in == 0) {
+      const uint8_t* next = nullptr;
+      int code = FillInput(&next, &inflater_->avail_in);
+      if (code != kOk) return code;
+      inflater_->next_in = const_cast<uint8_t*>(next);
+    }
+    ChooseInflater();
+  }
   while (*produced < capacity) {
     uInt room = static_cast<uInt>(std::min<int64_t>(capacity - *produced, 1 << 30));
-    inflater_->next_out = out + *produced;
-    inflater_->avail_out = room;
-    int failure = kOk;
-    while (inflater_->avail_out > 0) {
-      if (!input_exhausted_ && inflater_->avail_in == 0) {
-        int64_t got = 0;
-        int code = inner_->Read(input_.get(), kInputSize, &got);
-        if (code != kOk) {
-          failure = AtSite(code, 12110127);
-          break;
-        }
-        if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
-        inflater_->next_in = input_.get();
-        inflater_->avail_in = static_cast<uInt>(got);
-      }
-      int ret = inflate(inflater_.get(), Z_SYNC_FLUSH);
-      if (ret == Z_STREAM_END) {
-        *ended = true;
-        break;
-      }
-      if (ret == Z_OK || (ret == Z_BUF_ERROR && !input_exhausted_)) continue;
-      // Corrupt data, or input that ended before the compressed stream did.
-      failure = kDecodeFailed;
-      break;
+    uInt left = room;
+    int failure = isal_chosen_ ? InflateWithIsal(out + *produced, room, &left, ended)
+                               : InflateWithZlib(out + *produced, room, &left, ended);
+    if (failure == kDecodeFailed && isal_chosen_) {
+      // Damaged data: zlib decides how much of it comes out before the
+      // failure. The bytes made in this call are made again.
+      failure = ContinueWithZlib(length_);
+      if (failure != kOk) return failure;
+      *produced = 0;
+      continue;
     }
-    *produced += room - inflater_->avail_out;
+    *produced += room - left;
     if (failure != kOk) return failure;
     if (*ended) return kOk;
   }
