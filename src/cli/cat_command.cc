@@ -1,6 +1,7 @@
 // zoq cat: a part's content on standard output.
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/missing_path.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/part_content.h"
@@ -20,9 +21,11 @@ int RunCat(const ParsedArgs& args) {
   const auto& positionals = args.Positionals();
   std::u16string path = PackagePathArgument(positionals[1]);
   PackageSession session(positionals[0], options, SessionUse::kContent);
-  if (session.container()->GetPathKind(path) == zoq::kPathFolder) {
+  int kind = session.container()->GetPathKind(path);
+  if (kind == zoq::kPathFolder) {
     throw ToolFailure(positionals[1] + " is a folder (use ls or extract)");
   }
+  if (kind == zoq::kPathNotFound) ThrowNoSuchPath(session, positionals[1]);
   Output out;
   ReadPartContent(session, path, code,
                   [&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); });
@@ -42,22 +45,15 @@ const Command kCatCommand{
     "told otherwise. When the content cannot be read to its end, the command\n"
     "fails (exit status 1) even if some bytes were already written.\n"
     "\n"
+    "A part deleted at that revision fails with 5054, naming the revision that\n"
+    "deleted it.\n"
+    "\n"
     "Options:\n"
-    "  -r N           the part as it stood after the first N revisions\n"
+    ZOQ_HELP_REVISION
     "  --raw          the bytes as stored, nothing undone\n"
     "  --keep CODE    leave the part's first ECS code in place (1/sxc, 2/zip,\n"
     "                 128/adm; it must be the part's first code)\n"
-    "  --key HEX      the key for ADM-encrypted parts: an even number of hex\n"
-    "                 digits, optionally after \"0x\" (\"00112233...\"), or byte\n"
-    "                 pairs separated by spaces, colons or dashes (\"FF FE 0D 0A\");\n"
-    "                 anything else is refused\n"
-    "  --key-file F   read the raw key bytes from the file F (keeps the key out of\n"
-    "                 process lists and shell history)\n"
-    "  --docver N     document version code (256, 257, 258); above 257 an ADM part\n"
-    "                 starts with a 16-byte initial counter block. Default: what the\n"
-    "                 document of a .pliv file says, else 0\n"
-    "  --schema FILE  the binary schema (.bsg) for SXC parts, when neither the\n"
-    "                 package nor the tool's Resource/BinarySchema/ holds it\n",
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
     {kRevisionOption,
      kKeyOption,
      kKeyFileOption,

@@ -3,6 +3,7 @@
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/package_session.h"
+#include "cli/sxc_failure.h"
 
 namespace zoqcli {
 namespace {
@@ -33,13 +34,13 @@ int RunCommit(const ParsedArgs& args) {
   zoq::Container* container = session.container();
   for (const std::string& add : adds) {
     auto [path, file] = Assignment(add, "--add");
-    Check(container->AddPartFromFile(PackagePathArgument(path), file, code_data, count, false),
-          "cannot store " + path);
+    CheckStored(container->AddPartFromFile(PackagePathArgument(path), file, code_data, count, false),
+                "cannot store " + path, session, codes, file);
   }
   for (const std::string& append : appends) {
     auto [path, file] = Assignment(append, "--append");
-    Check(container->AppendToPartFromFile(PackagePathArgument(path), file, code_data, count),
-          "cannot append to " + path);
+    CheckStored(container->AppendToPartFromFile(PackagePathArgument(path), file, code_data, count),
+                "cannot append to " + path, session, codes, file);
   }
   for (const std::string& path : removals) {
     Check(container->DeletePart(PackagePathArgument(path)), "cannot delete " + path);
@@ -53,20 +54,22 @@ int RunCommit(const ParsedArgs& args) {
 const Command kCommitCommand{
     "commit",
     "commit PACKAGE [--add PATH=FILE]... [--append PATH=FILE]... [--rm PATH]...\n"
-    "           [--codes LIST] [--key HEX | --key-file F] [--docver N] [--merge]",
+    "           [--codes LIST] [--key HEX | --key-file F] [--docver N]\n"
+    "           [--schema FILE] [--merge]",
     "make many changes as one revision",
     "Stores, appends and deletes parts (in that order) and saves all of it as\n"
     "one new revision.\n"
     "\n"
     "Options:\n"
-    "  --add PATH=FILE     store FILE as the part PATH (new or a new version)\n"
-    "  --append PATH=FILE  append FILE to the part PATH\n"
-    "  --rm PATH           delete the part PATH\n"
-    "  --codes LIST        ECS codes for every stored or appended part (zip,adm)\n"
-    "  --key HEX           the key for adm; --key-file F reads it from a file\n"
-    "  --docver N          document version code (see \"zoq add --help\")\n"
-    "  --merge             merge the changes into the newest revision when\n"
-    "                      possible instead of adding a revision\n",
+    "  --add PATH=FILE\n"
+    "                 store FILE as the part PATH (new or a new version)\n"
+    "  --append PATH=FILE\n"
+    "                 append FILE to the part PATH\n"
+    "  --rm PATH      delete the part PATH\n"
+    "  --codes LIST   ECS codes for every stored or appended part (zip,adm)\n"
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
+    "  --merge        merge the changes into the newest revision when possible\n"
+    "                 instead of adding a revision\n",
     {kKeyOption,
      kKeyFileOption,
      kDocverOption,

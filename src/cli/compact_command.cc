@@ -1,6 +1,9 @@
 // zoq compact: the package rewritten as a single revision.
+#include <unistd.h>
+
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/file_output.h"
 #include "cli/package_session.h"
 
 namespace zoqcli {
@@ -11,8 +14,18 @@ int RunCompact(const ParsedArgs& args) {
   PackageSession session(package, PackageOptions{}, SessionUse::kContent);
   const std::string* target = args.Value("-o");
   if (target != nullptr) {
-    Check(session.container()->SaveAs(*target, zoq::kSaveCompact, false),
-          "cannot write " + *target);
+    // Written under a temporary name beside OUT and moved into place only
+    // when complete, so that a file that appeared at OUT meanwhile is never
+    // replaced without --force.
+    const Existing existing = ExistingRule(args.Has("--force"));
+    CheckTarget(*target, existing);
+    const std::string temporary = TemporaryBeside(*target);
+    int code = session.container()->SaveAs(temporary, zoq::kSaveCompact, false);
+    if (code != 0) {
+      ::unlink(temporary.c_str());
+      throw CodeFailure(code, "cannot write " + *target);
+    }
+    PlaceFile(temporary, *target, existing);
   } else {
     Check(session.container()->Save(zoq::kSaveCompact, false), "cannot compact " + package);
   }
@@ -23,12 +36,16 @@ int RunCompact(const ParsedArgs& args) {
 
 const Command kCompactCommand{
     "compact",
-    "compact PACKAGE [-o OUT]",
+    "compact PACKAGE [-o OUT [--force]]",
     "rewrite a package as a single revision",
     "Rewrites the package with one revision that holds the current content of\n"
-    "every part; the history is dropped. With -o the result is written to OUT\n"
-    "and PACKAGE stays as it is.\n",
-    {{"-o", true}},
+    "every part; the history is dropped.\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT    write the result to OUT instead (it appears only when complete)\n"
+    "            and leave PACKAGE as it is; an existing file is refused\n"
+    "  --force   replace an existing OUT\n",
+    {{"-o", true}, {"--force", false}},
     1,
     1,
     RunCompact,

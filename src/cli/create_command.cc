@@ -1,9 +1,9 @@
 // zoq create: a new, empty package.
-#include <sys/stat.h>
-
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/file_output.h"
 #include "cli/package_session.h"
+#include "zoq/main_document.h"
 
 namespace zoqcli {
 namespace {
@@ -11,10 +11,13 @@ namespace {
 int SubsetCode(const std::string& name) {
   if (name == "A") return 1;
   if (name == "P") return 2;
-  if (name == "I") return 4;
   if (name == "M") return 8;
   if (name == "Full") return 16;
-  throw UsageError("--subset expects A, P, I, M or Full, not \"" + name + "\"");
+  if (name == "I") {
+    throw UsageError("--subset I cannot be named in the document's main part (readers know A, P, "
+                     "M and Full), so the package would not keep its type");
+  }
+  throw UsageError("--subset expects A, P, M or Full, not \"" + name + "\"");
 }
 
 int RunCreate(const ParsedArgs& args) {
@@ -35,12 +38,16 @@ int RunCreate(const ParsedArgs& args) {
     create.subset = SubsetCode(*subset);
     create.docver = static_cast<int>(ParseInteger(*docver, "--docver", 256, 258));
   }
-  struct stat existing;
-  if (::lstat(package.c_str(), &existing) == 0) {
-    throw ToolFailure(package + " exists already");
+  CreatedFile file(package);
+  {
+    PackageSession session(package, PackageOptions{}, create);
+    if (create.subset != 0) {
+      Check(zoq::WriteMainDocument(session.container(), create.subset, create.docver),
+            "cannot store the main part /__main.xml");
+    }
+    session.SaveIncremental(false);
   }
-  PackageSession session(package, PackageOptions{}, create);
-  session.SaveIncremental(false);
+  file.Keep();
   return 0;
 }
 
@@ -48,15 +55,19 @@ int RunCreate(const ParsedArgs& args) {
 
 const Command kCreateCommand{
     "create",
-    "create [--width 2|4|8] [--subset A|P|I|M|Full --docver 256|257|258] PACKAGE",
+    "create [--width 2|4|8] [--subset A|P|M|Full --docver 256|257|258] PACKAGE",
     "make a new, empty package",
     "Writes a new package without parts. An existing file is never replaced.\n"
+    "With --subset and --docver it is a PLIV document: its first revision holds\n"
+    "the main part /__main.xml naming the subset and version, from which every\n"
+    "command takes the document type (whatever the file is called).\n"
     "\n"
     "Options:\n"
     "  --width W     offset width of the package: 2, 4 (default) or 8 bytes\n"
-    "  --subset S    document subset of a PLIV document (A, P, I, M, Full), with\n"
+    "  --subset S    document subset of a PLIV document (A, P, M, Full), with\n"
     "  --docver N    its document version code (256 1.0, 257 1.1, 258 1.2); a\n"
-    "                code above 257 makes a format 1.1 package, else 1.0\n",
+    "                code above 257 makes a format 1.1 package, else 1.0;\n"
+    "                without them the package is of format 1.1\n",
     {{"--width", true}, {"--subset", true}, {"--docver", true}},
     1,
     1,

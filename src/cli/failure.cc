@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/terminal_text.h"
 #include "zoq/codes.h"
 #include "zoq/error_table.h"
 
@@ -65,24 +66,28 @@ const char* ToolText(int code) {
 
 }  // namespace
 
-std::string DescribeCode(int code) {
-  std::string line = "error " + std::to_string(code);
+std::string CodeText(int code) {
   const char* text = zoq::PackageErrorText(code);
   if (text == nullptr) text = ToolText(code);
-  if (text != nullptr) {
-    line += ": ";
-    line += text;
-  }
+  return text != nullptr ? text : "";
+}
+
+std::string DescribeCode(int code) {
+  std::string line = "error " + std::to_string(code);
+  std::string text = CodeText(code);
+  if (!text.empty()) line += ": " + text;
   return line;
 }
 
 void ReportCode(int code, const std::string& context) {
-  if (!context.empty()) std::fprintf(stderr, "zoq: %s\n", context.c_str());
-  std::fprintf(stderr, "zoq: %s\n", DescribeCode(code).c_str());
+  if (!context.empty()) ReportMessage(context);
+  ReportMessage(DescribeCode(code));
 }
 
 void ReportMessage(const std::string& message) {
-  std::fprintf(stderr, "zoq: %s\n", message.c_str());
+  std::fprintf(stderr, "zoq: %s\n", ForTerminal(message, StderrIsTerminal()).c_str());
 }
+
+void ReportWarning(const std::string& message) { ReportMessage("warning: " + message); }
 
 }  // namespace zoqcli

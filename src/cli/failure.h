@@ -45,11 +45,18 @@ inline void Check(int code, const std::string& context = {}) {
 // own, else none ("error CODE").
 std::string DescribeCode(int code);
 
+// Only the text of DescribeCode (empty when there is none).
+std::string CodeText(int code);
+
 // Prints "zoq: error CODE: TEXT" (preceded by a line naming the context when
 // there is one) to standard error.
 void ReportCode(int code, const std::string& context = {});
 
-// Prints "zoq: MESSAGE" to standard error.
+// Prints "zoq: MESSAGE" to standard error (control characters escaped when
+// that is a terminal: messages name parts).
 void ReportMessage(const std::string& message);
+
+// Prints "zoq: warning: MESSAGE" to standard error.
+void ReportWarning(const std::string& message);
 
 }  // namespace zoqcli

@@ -10,9 +10,11 @@
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/file_output.h"
 #include "cli/ordered_work.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
+#include "cli/sxc_failure.h"
 
 namespace zoqcli {
 namespace {
@@ -61,12 +63,15 @@ struct EncodedFile {
 // Stores the files in list order. With more than one worker the files are
 // encoded on worker threads, several at once, and filed here in list
 // order, so the package is the same either way.
-void StoreFiles(zoq::Container* container, const std::vector<ImportFile>& files,
-                const zoq::EcsCodeArg* codes, int count, int workers) {
+void StoreFiles(const PackageSession& session, const std::vector<ImportFile>& files,
+                const std::vector<zoq::EcsCodeArg>& code_list, int workers) {
+  zoq::Container* container = session.container();
+  const zoq::EcsCodeArg* codes = code_list.empty() ? nullptr : code_list.data();
+  const int count = static_cast<int>(code_list.size());
   if (workers <= 1) {
     for (const ImportFile& file : files) {
-      Check(container->AddPartFromFile(file.part, file.file, codes, count, false),
-            "cannot store " + file.file);
+      CheckStored(container->AddPartFromFile(file.part, file.file, codes, count, false),
+                  "cannot store " + file.file, session, code_list, file.file);
     }
     return;
   }
@@ -81,7 +86,7 @@ void StoreFiles(zoq::Container* container, const std::vector<ImportFile>& files,
   for (const ImportFile& file : files) {
     EncodedFile encoded;
     encoding.TakeNext(&encoded);
-    Check(encoded.code, "cannot store " + file.file);
+    CheckStored(encoded.code, "cannot store " + file.file, session, code_list, file.file);
     Check(container->AddEncodedPart(file.part, encoded.part.get(), false, false),
           "cannot store " + file.file);
   }
@@ -98,11 +103,14 @@ int RunImport(const ParsedArgs& args) {
   struct stat existing;
   // A new package is made at once and its parts are written straight into
   // it; the import becomes its first revision when saved. Until then the
-  // file opens as an empty package.
+  // file opens as an empty package; a failed import removes it again.
+  std::unique_ptr<CreatedFile> created;
   std::unique_ptr<PackageSession> made;
   if (::stat(package.c_str(), &existing) != 0) {
-    made = std::make_unique<PackageSession>(package, options, NewPackage{});
-    made->ApplyDocumentType();
+    created = std::make_unique<CreatedFile>(package);
+    NewPackage create;
+    create.docver = options.docver.value_or(0);
+    made = std::make_unique<PackageSession>(package, options, create);
   } else {
     made = std::make_unique<PackageSession>(package, options, SessionUse::kContent);
   }
@@ -114,9 +122,10 @@ int RunImport(const ParsedArgs& args) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   std::vector<ImportFile> files;
   CollectFolder(folder, prefix, &files);
-  StoreFiles(session.container(), files, codes.empty() ? nullptr : codes.data(),
-             static_cast<int>(codes.size()), workers);
+  StoreFiles(session, files, codes, workers);
   session.SaveIncremental(false);
+  made.reset();
+  if (created) created->Keep();
   return 0;
 }
 
@@ -124,17 +133,17 @@ int RunImport(const ParsedArgs& args) {
 
 const Command kImportCommand{
     "import",
-    "import [--codes LIST] [--key HEX | --key-file F] [--docver N] [-j N] PACKAGE DIR\n"
-    "           [PREFIX]",
+    "import [--codes LIST] [--key HEX | --key-file F] [--docver N]\n"
+    "           [--schema FILE] [-j N] PACKAGE DIR [PREFIX]",
     "store a folder tree as one revision",
     "Stores every file below DIR (symbolic links are skipped) as parts below the\n"
     "package folder PREFIX (default \"/\"), all in one new revision. A missing\n"
-    "PACKAGE is created.\n"
+    "PACKAGE is created (of format 1.1, or as --docver asks), and removed again\n"
+    "when the import fails.\n"
     "\n"
     "Options:\n"
     "  --codes LIST   ECS codes for every part, e.g. zip\n"
-    "  --key HEX      the key for adm; --key-file F reads it from a file\n"
-    "  --docver N     document version code (see \"zoq add --help\")\n"
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
     "  -j N           encode files on N worker threads (default 1; 0: one per\n"
     "                 processor core); the package is the same\n",
     {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, kJobsOption, {"--codes", true}},

@@ -1,4 +1,6 @@
 // zoq info: the facts of a package, or the information of one part.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
@@ -7,9 +9,11 @@
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/json_writer.h"
+#include "cli/missing_path.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/part_facts.h"
+#include "cli/terminal_text.h"
 #include "cli/tree_walk.h"
 #include "zoq/package_layout.h"
 
@@ -25,7 +29,26 @@ struct PackageFacts {
   std::string schema;   // empty: none in effect
 };
 
-PackageFacts GatherFacts(const PackageSession& session) {
+// The schema in effect as the package sees it: its own copy, a file below
+// the tool's Resource/BinarySchema/ (which may be missing) or the file
+// named with --schema. Empty when there is none. The container hands out
+// its own copy as a temporary file that is gone when the command ends, so
+// that is named by the part it comes from.
+std::string SchemaInEffect(const PackageSession& session, const PackageOptions& options) {
+  std::string path;
+  if (session.container()->GetSchemaPath(&path)) return {};
+  if (!options.schema.empty() && path == options.schema) return path;
+  std::string resources = ExecutableFolder();
+  if (resources.back() != '/') resources += '/';
+  resources += "Resource/BinarySchema/";
+  if (path.compare(0, resources.size(), resources) == 0) {
+    struct stat file;
+    return ::stat(path.c_str(), &file) == 0 ? path : path + " (missing)";
+  }
+  return "embedded: /__ECSEnv/01/Schema.bsg";
+}
+
+PackageFacts GatherFacts(const PackageSession& session, const PackageOptions& options) {
   PackageFacts facts;
   Check(zoq::ReadPackageLayoutFile(session.package_path(), session.revision_limit(), &facts.layout),
         "cannot open " + session.package_path());
@@ -35,7 +58,7 @@ PackageFacts GatherFacts(const PackageSession& session) {
   facts.folders = 1;
   WalkBelow(FindNode(container, "/"),
             [&facts](zoq::PathNode* node) { ++(node->IsFolder() ? facts.folders : facts.parts); });
-  container->GetSchemaPath(&facts.schema);
+  facts.schema = SchemaInEffect(session, options);
   return facts;
 }
 
@@ -136,9 +159,15 @@ std::string CodeNames(const zoq::PartInfo& info) {
   return text.empty() ? "(none)" : text;
 }
 
-void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info) {
-  out.Write(Field("path", NodePath(node)));
+// `info` is null for a folder; `error` the code when the part's information
+// cannot be read.
+void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info, int error) {
+  out.Write(Field("path", ForTerminal(NodePath(node), StdoutIsTerminal())));
   out.Write(Field("kind", node->IsFolder() ? "folder" : "part"));
+  if (error != 0) {
+    out.Write(Field("error", DescribeCode(error)));
+    return;
+  }
   if (info == nullptr) {
     out.Write(Field("children", std::to_string(node->Children().size())));
     return;
@@ -152,14 +181,16 @@ void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info) 
   out.Write(Field("skippable", info->skippable ? "yes" : "no"));
 }
 
-void WriteNodeJson(Output& out, zoq::PathNode* node, const zoq::PartInfo* info) {
+void WriteNodeJson(Output& out, zoq::PathNode* node, const zoq::PartInfo* info, int error) {
   JsonWriter json(1);
   json.BeginObject();
   json.Key("path");
   json.String(NodePath(node));
   json.Key("kind");
   json.String(node->IsFolder() ? "folder" : "part");
-  if (info == nullptr) {
+  if (error != 0) {
+    WriteErrorMember(json, error);
+  } else if (info == nullptr) {
     json.Key("children");
     json.Int(static_cast<int64_t>(node->Children().size()));
   } else {
@@ -179,17 +210,25 @@ int RunInfo(const ParsedArgs& args) {
   bool as_json = args.Has("--json");
   Output out;
   if (positionals.size() > 1) {
-    zoq::PathNode* node = FindNode(session.container(), positionals[1]);
+    zoq::PathNode* node = RequireNode(session, positionals[1]);
     zoq::PartInfo info;
-    if (!node->IsFolder()) info = ReadPartInfo(session.container(), node, session.revision_limit());
+    int error = 0;
+    if (!node->IsFolder()) {
+      error = session.container()->GetPartInfo(&info, node, session.revision_limit());
+    }
     const zoq::PartInfo* part = node->IsFolder() ? nullptr : &info;
     if (as_json) {
-      WriteNodeJson(out, node, part);
+      WriteNodeJson(out, node, part, error);
     } else {
-      WriteNodeText(out, node, part);
+      WriteNodeText(out, node, part, error);
+    }
+    if (error != 0) {
+      out.Flush();
+      ReportUnreadable(NodePath(node), error);
+      return 1;
     }
   } else {
-    PackageFacts facts = GatherFacts(session);
+    PackageFacts facts = GatherFacts(session, options);
     if (as_json) {
       WritePackageJson(out, facts);
     } else {
@@ -208,20 +247,22 @@ const Command kInfoCommand{
     "show the facts of a package or of one part",
     "Without PATH: the package's format version, offset width, the number of\n"
     "revisions read (of those stored), the number of parts and folders (the\n"
-    "root included) in the tree, the binary schema file in effect for SXC parts,\n"
+    "root included) in the tree, the binary schema in effect for SXC parts (as\n"
+    "\"embedded: /__ECSEnv/01/Schema.bsg\" when the package holds its own, else\n"
+    "the file, marked \"(missing)\" when it is not there),\n"
     "and per revision its entry's offset, BitStream offset, length, table flags\n"
     "and record count.\n"
     "With PATH: the part's stored size (newest full record), total stored size\n"
     "(all data records), file position of its oldest data, revisions with\n"
     "records (1-based, newest first), ECS codes, and the deleted and skippable\n"
-    "flags; for a folder, its number of children.\n"
+    "flags; for a folder, its number of children. A part whose information\n"
+    "cannot be read shows the error instead (in JSON an error object with code\n"
+    "and text), and the exit status is 1.\n"
     "\n"
     "Options:\n"
-    "  -r N           the package as it stood after its first N revisions\n"
+    ZOQ_HELP_REVISION
     "  --json         the same as a JSON object\n"
-    "  --docver N     document version code deciding the schema (default: what the\n"
-    "                 document of a .pliv file says, else 0)\n"
-    "  --schema FILE  a binary schema file to use when no other is found\n",
+    ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
     {kRevisionOption, kDocverOption, kSchemaOption, {"--json", false}},
     1,
     2,

@@ -8,7 +8,8 @@ std::string JsonQuote(std::string_view value) {
   std::string out;
   out.reserve(value.size() + 2);
   out.push_back('"');
-  for (char c : value) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
     switch (c) {
       case '"':
         out += "\\\"";
@@ -31,14 +32,21 @@ std::string JsonQuote(std::string_view value) {
       case '\f':
         out += "\\f";
         break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-          out += escaped;
-        } else {
+      default: {
+        unsigned char byte = static_cast<unsigned char>(c);
+        // Controls are escaped, C1 controls (C2 80 to C2 9F) and DEL too,
+        // so that the text is safe to show on a terminal.
+        if (byte == 0xC2 && i + 1 < value.size() &&
+            (static_cast<unsigned char>(value[i + 1]) & 0xE0) == 0x80) {
+          byte = static_cast<unsigned char>(value[++i]);
+        } else if (byte >= 0x20 && byte != 0x7F) {
           out.push_back(c);
+          break;
         }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+        out += escaped;
+      }
     }
   }
   out.push_back('"');

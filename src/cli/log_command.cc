@@ -5,6 +5,7 @@
 #include "cli/failure.h"
 #include "cli/json_writer.h"
 #include "cli/output.h"
+#include "cli/terminal_text.h"
 #include "zoq/package_layout.h"
 #include "zoq/utf.h"
 
@@ -27,6 +28,7 @@ char RecordLetter(int type) {
 }
 
 void WriteText(Output& out, const zoq::PackageLayout& layout) {
+  const bool terminal = StdoutIsTerminal();
   std::string line;
   for (const zoq::EntryFacts& entry : layout.entries) {
     line = std::to_string(entry.revision + 1) + "\t" + std::to_string(entry.offset) + "\t" +
@@ -35,7 +37,7 @@ void WriteText(Output& out, const zoq::PackageLayout& layout) {
       line += '\t';
       line += RecordLetter(record.type);
       line += ' ';
-      line += zoq::Utf16ToUtf8Lenient(record.path);
+      line += ForTerminal(zoq::Utf16ToUtf8Lenient(record.path), terminal);
     }
     line += '\n';
     out.Write(line);

@@ -1,23 +1,40 @@
 // zoq ls: the tree below a folder, one package path a line or as JSON.
 #include "cli/command.h"
+#include "cli/failure.h"
 #include "cli/json_writer.h"
+#include "cli/missing_path.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/part_facts.h"
+#include "cli/terminal_text.h"
 #include "cli/tree_walk.h"
 
 namespace zoqcli {
 namespace {
 
-void WriteJsonNode(JsonWriter& json, zoq::Container* container, zoq::PathNode* node,
+// Writes the node's object; false when its information cannot be read (the
+// object then carries the error instead).
+bool WriteJsonNode(JsonWriter& json, zoq::Container* container, zoq::PathNode* node,
                    int revision_limit) {
   json.BeginObject();
   json.Key("path");
-  json.String(NodePath(node));
+  const std::string path = NodePath(node);
+  json.String(path);
   json.Key("kind");
   json.String(node->IsFolder() ? "folder" : "part");
-  if (!node->IsFolder()) WritePartMembers(json, ReadPartInfo(container, node, revision_limit));
+  int code = 0;
+  if (!node->IsFolder()) {
+    zoq::PartInfo info;
+    code = container->GetPartInfo(&info, node, revision_limit);
+    if (code == 0) {
+      WritePartMembers(json, info);
+    } else {
+      WriteErrorMember(json, code);
+      ReportUnreadable(path, code);
+    }
+  }
   json.EndObject();
+  return code == 0;
 }
 
 int RunLs(const ParsedArgs& args) {
@@ -25,22 +42,27 @@ int RunLs(const ParsedArgs& args) {
   const auto& positionals = args.Positionals();
   PackageSession session(positionals[0], options, SessionUse::kStructure);
   zoq::Container* container = session.container();
-  zoq::PathNode* start = FindNode(container, positionals.size() > 1 ? positionals[1] : "/");
+  zoq::PathNode* start = RequireNode(session, positionals.size() > 1 ? positionals[1] : "/");
   bool as_json = args.Has("--json");
+  const bool terminal = StdoutIsTerminal();
   Output out;
   // A part named directly lists itself; a folder lists what is below it.
   std::vector<zoq::PathNode*> nodes;
   std::string text;
   if (!start->IsFolder()) {
     nodes.push_back(start);
-    text = NodePath(start) + "\n";
+    text = ForTerminal(NodePath(start), terminal) + "\n";
   } else {
     WalkBelowWithPaths(start, [&](zoq::PathNode* node, const std::string& path) {
       if (as_json) {
         nodes.push_back(node);
         return;
       }
-      text += path;
+      if (terminal) {
+        text += EscapeControls(path);
+      } else {
+        text += path;
+      }
       text.push_back('\n');
       if (text.size() >= (1 << 16)) {
         out.Write(text);
@@ -55,14 +77,20 @@ int RunLs(const ParsedArgs& args) {
   }
   JsonWriter json(1);
   json.BeginArray();
+  size_t unreadable = 0;
   for (zoq::PathNode* node : nodes) {
-    WriteJsonNode(json, container, node, session.revision_limit());
+    if (!WriteJsonNode(json, container, node, session.revision_limit())) ++unreadable;
     if (json.text().size() > (1 << 16)) out.Write(json.Take());
   }
   json.EndArray();
   out.Write(json.Take());
   out.Write("\n");
   out.Flush();
+  if (unreadable > 0) {
+    ReportMessage("the information of " + std::to_string(unreadable) +
+                  (unreadable == 1 ? " part" : " parts") + " cannot be read");
+    return 1;
+  }
   return 0;
 }
 
@@ -81,7 +109,10 @@ const Command kLsCommand{
     "  --json    an array of objects in tree order: path, kind (\"folder\" or\n"
     "            \"part\") and, for parts, size (stored size of the newest full\n"
     "            record), total_size (all data records), revisions (1-based,\n"
-    "            newest first), codes (ECS codes), deleted, skippable\n",
+    "            newest first), codes (ECS codes), deleted, skippable; a part\n"
+    "            whose information cannot be read has instead an error object\n"
+    "            (code, text), is named on standard error, and the exit\n"
+    "            status is 1\n",
     {kRevisionOption, {"--json", false}},
     1,
     2,

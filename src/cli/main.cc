@@ -41,7 +41,7 @@ void PrintCommandHelp(const Command& command) {
 }
 
 int UsageFailure(const Command* command, const std::string& message) {
-  std::fprintf(stderr, "zoq: %s\n", message.c_str());
+  zoqcli::ReportMessage(message);
   if (command != nullptr) {
     std::fprintf(stderr, "usage: zoq %s\n", command->synopsis);
     std::fprintf(stderr, "Run \"zoq %s --help\" for details.\n", command->name);

@@ -20,11 +20,17 @@ std::vector<uint8_t> ReadKeyFile(const std::string& path) {
   if (file == nullptr) {
     throw ToolFailure("cannot read key file " + path + ": " + std::strerror(errno));
   }
-  std::vector<uint8_t> key(zoq::kMaxKeyBytes);
+  // One byte more than a key may have tells a file that is too long.
+  std::vector<uint8_t> key(zoq::kMaxKeyBytes + 1);
   size_t got = std::fread(key.data(), 1, key.size(), file);
   bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) throw ToolFailure("cannot read key file " + path);
+  if (got == 0) throw ToolFailure("key file " + path + " is empty");
+  if (got > zoq::kMaxKeyBytes) {
+    throw ToolFailure("key file " + path + " holds more than " +
+                      std::to_string(zoq::kMaxKeyBytes) + " bytes; a key is at most that long");
+  }
   key.resize(got);
   return key;
 }

@@ -26,12 +26,33 @@ extern const OptionSpec kKeyFileOption;   // --key-file FILE
 extern const OptionSpec kDocverOption;    // --docver N
 extern const OptionSpec kSchemaOption;    // --schema FILE
 
+// Their lines in a command's help, so that every command describes them
+// alike (the option column is 15 characters wide).
+#define ZOQ_HELP_REVISION "  -r N           the package as it stood after its first N revisions\n"
+#define ZOQ_HELP_KEY                                                                   \
+  "  --key HEX      the key for ADM-encrypted parts: an even number of hex\n"          \
+  "                 digits, optionally after \"0x\" (\"00112233...\"), or byte\n"     \
+  "                 pairs separated by spaces, colons or dashes (\"FF FE 0D 0A\");\n" \
+  "                 anything else is refused\n"                                         \
+  "  --key-file F   read the key from the file F as raw bytes (1 to 256 bytes, not\n"   \
+  "                 hex text); keeps the key out of process lists and history\n"
+#define ZOQ_HELP_DOCVER                                                              \
+  "  --docver N     document version code (256 1.0, 257 1.1, 258 1.2, 0 none)\n"     \
+  "                 instead of the one the package's main part /__main.xml\n"        \
+  "                 names; it chooses the schema, and above 257 ADM data begins\n"   \
+  "                 with a 16-byte initial counter block\n"
+#define ZOQ_HELP_SCHEMA                                                              \
+  "  --schema FILE  the binary schema (.bsg) for SXC parts when the package holds\n" \
+  "                 none and Resource/BinarySchema/ beside the tool has none for\n"  \
+  "                 the document type\n"
+
 // Reads whichever of the options above were given. --key and --key-file
-// together, a bad number or a key without any hexadecimal digit are usage
-// errors; a key file that cannot be read is a ToolFailure.
+// together, a bad number or a key that is not in one of the accepted forms
+// are usage errors; a key file that cannot be read, is empty or holds more
+// than 256 bytes is a ToolFailure.
 PackageOptions ReadPackageOptions(const ParsedArgs& args);
 
-// Raw key bytes from a file (at most 256 are used).
+// Raw key bytes from a file: 1 to 256 bytes, taken as they are.
 std::vector<uint8_t> ReadKeyFile(const std::string& path);
 
 }  // namespace zoqcli

@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
+#include "zoq/main_document.h"
 #include "zoq/pliv_detection.h"
 #include "zoq/utf.h"
 
@@ -59,6 +60,7 @@ PackageSession::PackageSession(const std::string& package_path, const PackageOpt
   MakeContainer(true);
   Check(container_->CreatePackage(package_path, create.subset, create.docver, create.width, 0),
         "cannot create " + package_path);
+  version_code_ = create.docver;
   if (!options.schema.empty()) {
     Check(container_->SetSchemaFile(options.schema),
           "cannot use the schema file " + options.schema);
@@ -81,15 +83,32 @@ PackageSession::~PackageSession() {
 }
 
 void PackageSession::ApplyDocumentType() {
+  // The document type comes from the package's main part, whatever the file
+  // is called; --docver overrides its version (the subset stays).
   zoq::PlivDocumentType detected;
-  if (zoq::IsPlivFileName(package_path_)) zoq::ApplyPlivDetection(container_.get(), &detected);
-  // Version code 0 is what an open package starts with; asking for the code
-  // already in effect changes nothing (and 0 would be refused for a version
-  // 1.1 package).
-  if (options_.docver.has_value() && *options_.docver != detected.version) {
-    Check(container_->SetDocumentType(detected.subset, *options_.docver),
-          "cannot use document version " + std::to_string(*options_.docver));
+  bool found = zoq::ReadPlivDocumentType(container_.get(), &detected, false);
+  container_->ReleasePartCopies(zoq::kMainDocumentPath);
+  if (options_.docver.has_value()) {
+    version_code_ = *options_.docver;
+    // Version code 0 is what an open package starts with; asking for it
+    // changes nothing (and would be refused for a version 1.1 package).
+    if (version_code_ != 0) {
+      Check(container_->SetDocumentType(detected.subset, version_code_),
+            "cannot use document version " + std::to_string(version_code_));
+    }
+  } else if (found && container_->SetDocumentType(detected.subset, detected.version) == 0) {
+    // A main part whose version does not fit the package's format (1.1 in a
+    // format 1.1 package) leaves the type unknown.
+    version_code_ = detected.version;
   }
+}
+
+bool PackageSession::CounterBlockUndecided() const {
+  // Only format 1.1 packages hold documents of version 1.2, whose encrypted
+  // parts begin with an initial counter block; without a known version the
+  // parts are read as if they had none. --docver (0 included) decides.
+  return version_code_ == 0 && !options_.docver.has_value() &&
+         container_->GetContainerVersion() == 0x0101;
 }
 
 zoq::DecodeOptions PackageSession::Decode(int code) const {

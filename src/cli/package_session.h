@@ -48,18 +48,25 @@ class PackageSession {
   // Saves the changes as one new revision (merged into the newest one when
   // asked and possible); throws CodeFailure.
   void SaveIncremental(bool merge);
-  // Applies --docver (and the document type a PLIV file name implies);
-  // done by the constructor for an opened package.
-  void ApplyDocumentType();
+  // The document version code in effect (0: none known).
+  int version_code() const { return version_code_; }
+  // Whether ADM-encrypted parts may or may not begin with a 16-byte initial
+  // counter block: a format 1.1 package whose document version is unknown.
+  bool CounterBlockUndecided() const;
 
  private:
   void MakeContainer(bool with_temp_dir);
+  // Applies the document type that the package's "/__main.xml" names, with
+  // --docver overriding its version (done for a package opened for
+  // content). A --docver the package's format refuses throws CodeFailure.
+  void ApplyDocumentType();
 
   std::string package_path_;
   PackageOptions options_;
   std::unique_ptr<zoq::Container> container_;
   SessionUse use_;
   zoq::KeyInfo key_info_;
+  int version_code_ = 0;
 };
 
 // The folder that holds the running executable (where Resource/BinarySchema/

@@ -2,22 +2,59 @@
 
 #include <strings.h>
 
+#include <atomic>
 #include <memory>
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
+#include "zoq/container.h"
 #include "zoq/utf.h"
 #include "zoq/stream.h"
 
 namespace zoqcli {
 
+namespace {
+
+// Whether reading the part with the decode code undoes ADM encryption: the
+// code 0 undoes nothing, 255 everything, any other all but the first code.
+bool DecryptsWith(const zoq::PartInfo& info, int code) {
+  if (code == 0) return false;
+  for (int i = code == zoq::kEcsEnd ? 0 : 1; i < info.code_count; ++i) {
+    if (info.codes[static_cast<size_t>(i)] == zoq::kEcsAdm) return true;
+  }
+  return false;
+}
+
+void WarnIfCounterBlockUndecided(const PackageSession& session, const std::u16string& path,
+                                 int code, int revision_limit) {
+  static std::atomic<bool> warned{false};
+  // Without a key the part cannot be decrypted at all, which says enough.
+  if (warned.load() || session.key() == nullptr || !session.CounterBlockUndecided()) return;
+  zoq::PartInfo info;
+  if (session.container()->GetPartInfoByPath(&info, path, revision_limit) != 0) return;
+  if (!DecryptsWith(info, code) || warned.exchange(true)) return;
+  ReportWarning(zoq::Utf16ToUtf8Lenient(path) +
+                " is encrypted, and this format 1.1 package names no document version, so "
+                "whether its data begins with a 16-byte initial counter block cannot be "
+                "decided; it is read without one (--docver 258 reads it with one, --docver 0 "
+                "without this warning)");
+}
+
+}  // namespace
+
 int64_t ReadPartContent(const PackageSession& session, const std::u16string& path, int code,
                         const std::function<void(const uint8_t*, size_t)>& sink) {
+  return ReadPartContentAt(session, path, code, session.revision_limit(), sink);
+}
+
+int64_t ReadPartContentAt(const PackageSession& session, const std::u16string& path, int code,
+                          int revision_limit,
+                          const std::function<void(const uint8_t*, size_t)>& sink) {
   const std::string context = "cannot read " + zoq::Utf16ToUtf8Lenient(path);
+  WarnIfCounterBlockUndecided(session, path, code, revision_limit);
   zoq::DecodeOptions decode = session.Decode(code);
   zoq::Stream* raw = nullptr;
-  Check(session.container()->OpenPart(path, &raw, session.revision_limit(), &decode, false),
-        context);
+  Check(session.container()->OpenPart(path, &raw, revision_limit, &decode, false), context);
   std::unique_ptr<zoq::Stream> content(raw);
   if (content == nullptr) throw CodeFailure(zoq::kFailed, context);
   // One piece buffer per thread for the whole run: a fresh 256 KiB buffer

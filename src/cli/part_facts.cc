@@ -5,11 +5,18 @@
 
 namespace zoqcli {
 
-zoq::PartInfo ReadPartInfo(zoq::Container* container, zoq::PathNode* node, int revision_limit) {
-  zoq::PartInfo info;
-  Check(container->GetPartInfo(&info, node, revision_limit),
-        "cannot read the information of " + zoq::Utf16ToUtf8Lenient(node->GetPath()));
-  return info;
+void WriteErrorMember(JsonWriter& json, int code) {
+  json.Key("error");
+  json.BeginObject();
+  json.Key("code");
+  json.Int(code);
+  json.Key("text");
+  json.String(CodeText(code));
+  json.EndObject();
+}
+
+void ReportUnreadable(const std::string& path, int code) {
+  ReportMessage("cannot read the information of " + path + ": " + DescribeCode(code));
 }
 
 std::string CodeList(const zoq::PartInfo& info) {

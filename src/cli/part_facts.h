@@ -9,8 +9,12 @@
 
 namespace zoqcli {
 
-// GetPartInfo of the node at the limit; throws CodeFailure.
-zoq::PartInfo ReadPartInfo(zoq::Container* container, zoq::PathNode* node, int revision_limit);
+// The member "error": {"code": CODE, "text": TEXT} of an entry whose
+// information cannot be read.
+void WriteErrorMember(JsonWriter& json, int code);
+
+// Reports on standard error that the information of `path` cannot be read.
+void ReportUnreadable(const std::string& path, int code);
 
 // "2,128" (empty for none).
 std::string CodeList(const zoq::PartInfo& info);

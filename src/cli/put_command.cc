@@ -7,6 +7,7 @@
 #include "cli/failure.h"
 #include "cli/file_output.h"
 #include "cli/package_session.h"
+#include "cli/sxc_failure.h"
 #include "zoq/container.h"
 
 namespace zoqcli {
@@ -20,9 +21,6 @@ int Put(const ParsedArgs& args, PutKind kind) {
   const std::string& package = positionals[0];
   std::u16string path = PackagePathArgument(positionals[1]);
   std::string source = positionals.size() > 2 ? positionals[2] : "-";
-  if (kind == PutKind::kAppend && args.Has("--skippable")) {
-    throw UsageError("an appended record takes the skippable flag of the part");
-  }
   PackageSession session(package, options, SessionUse::kContent);
   const std::string* code_text = args.Value("--codes");
   std::vector<zoq::EcsCodeArg> codes =
@@ -32,8 +30,9 @@ int Put(const ParsedArgs& args, PutKind kind) {
   bool skippable = args.Has("--skippable");
   zoq::Container* container = session.container();
   int code = 0;
+  std::string bytes;
   if (source == "-") {
-    std::string bytes = ReadWholeFile("/dev/stdin");
+    bytes = ReadWholeFile("/dev/stdin");
     if (kind == PutKind::kAppend) {
       code = container->AppendToPartFromMemory(
           path, bytes.data(), static_cast<int64_t>(bytes.size()), code_data, count);
@@ -51,7 +50,8 @@ int Put(const ParsedArgs& args, PutKind kind) {
   } else {
     code = container->AddPartFromFile(path, source, code_data, count, skippable);
   }
-  Check(code, "cannot store " + positionals[1]);
+  CheckStored(code, "cannot store " + positionals[1], session, codes, source == "-" ? "" : source,
+              &bytes);
   session.SaveIncremental(false);
   return 0;
 }
@@ -62,32 +62,26 @@ int RunAppend(const ParsedArgs& args) { return Put(args, PutKind::kAppend); }
 
 #define ZOQ_PUT_OPTION_HELP                                                          \
   "Options:\n"                                                                       \
-  "  --codes LIST   ECS codes applied in this order, e.g. zip,adm (sxc, zip, adm)\n" \
-  "  --key HEX      the key for adm (see \"zoq cat --help\")\n"                      \
-  "  --key-file F   read the raw key bytes from the file F\n"                        \
-  "  --docver N     document version code; above 257 adm writes a 16-byte\n"         \
-  "                 initial counter block first\n"                                   \
-  "  --schema FILE  the binary schema for sxc\n"
+  "  --codes LIST   ECS codes applied in this order, e.g. zip,adm (sxc, zip, adm);\n" \
+  "                 content that does not fit the schema for sxc fails with the\n"   \
+  "                 encoder's reason (element and line)\n"                           \
+  ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
 
-#define ZOQ_PUT_OPTIONS                                                            \
-  {                                                                                \
-    kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, {"--codes", true}, { \
-      "--skippable", false                                                         \
-    }                                                                              \
-  }
+#define ZOQ_PUT_OPTIONS \
+  kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, {"--codes", true}
 
 }  // namespace
 
 const Command kAddCommand{
     "add",
-    "add [--codes LIST] [--key HEX | --key-file F] [--docver N] [--skippable]\n"
-    "           PACKAGE PATH [FILE|-]",
+    "add [--codes LIST] [--key HEX | --key-file F] [--docver N] [--schema FILE]\n"
+    "           [--skippable] PACKAGE PATH [FILE|-]",
     "store a part (new or as a new full version)",
     "Stores FILE (or standard input) as the part PATH, a new part or a new full\n"
     "version of an existing one, and saves the package as a new revision.\n"
     "--skippable marks the part as one a reader may skip (format 1.1 "
     "packages).\n\n" ZOQ_PUT_OPTION_HELP,
-    ZOQ_PUT_OPTIONS,
+    {ZOQ_PUT_OPTIONS, {"--skippable", false}},
     2,
     3,
     RunAdd,
@@ -95,12 +89,13 @@ const Command kAddCommand{
 
 const Command kReplaceCommand{
     "replace",
-    "replace [--codes LIST] [--key HEX | --key-file F] [--docver N] [--skippable]\n"
-    "           PACKAGE PATH [FILE|-]",
+    "replace [--codes LIST] [--key HEX | --key-file F] [--docver N]\n"
+    "           [--schema FILE] [--skippable] PACKAGE PATH [FILE|-]",
     "store a new full version of a part",
     "Stores FILE (or standard input) as the new content of the part PATH and\n"
-    "saves the package as a new revision.\n\n" ZOQ_PUT_OPTION_HELP,
-    ZOQ_PUT_OPTIONS,
+    "saves the package as a new revision. --skippable marks the part as one a\n"
+    "reader may skip (format 1.1 packages).\n\n" ZOQ_PUT_OPTION_HELP,
+    {ZOQ_PUT_OPTIONS, {"--skippable", false}},
     2,
     3,
     RunReplace,
@@ -108,13 +103,13 @@ const Command kReplaceCommand{
 
 const Command kAppendCommand{
     "append",
-    "append [--codes LIST] [--key HEX | --key-file F] [--docver N] PACKAGE PATH\n"
-    "           [FILE|-]",
+    "append [--codes LIST] [--key HEX | --key-file F] [--docver N]\n"
+    "           [--schema FILE] PACKAGE PATH [FILE|-]",
     "append data to a part",
     "Appends FILE (or standard input) to the content of the part PATH and saves\n"
     "the package as a new revision. The appended record keeps the skippable\n"
     "flag of the part.\n\n" ZOQ_PUT_OPTION_HELP,
-    ZOQ_PUT_OPTIONS,
+    {ZOQ_PUT_OPTIONS},
     2,
     3,
     RunAppend,

@@ -1,19 +1,50 @@
 // zoq rm and zoq encode: deleting parts, and applying further ECS codes to
 // a part's stored data, each saved as a new revision.
+#include <set>
+#include <string>
+#include <vector>
+
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "cli/missing_path.h"
 #include "cli/package_session.h"
+#include "zoq/utf.h"
 
 namespace zoqcli {
 namespace {
 
 int RunRm(const ParsedArgs& args) {
   const auto& positionals = args.Positionals();
+  const bool recursive = args.Has("-r");
   PackageSession session(positionals[0], PackageOptions{}, SessionUse::kContent);
+  zoq::Container* container = session.container();
+  // Every path is checked before anything is deleted, so that a mistake in
+  // any of them leaves the package as it was.
+  std::vector<std::u16string> parts;
+  std::set<std::u16string> seen;
+  auto take = [&](const std::u16string& part) {
+    if (seen.insert(part).second) parts.push_back(part);
+  };
   for (size_t i = 1; i < positionals.size(); ++i) {
-    Check(session.container()->DeletePart(PackagePathArgument(positionals[i])),
-          "cannot delete " + positionals[i]);
+    std::u16string path = PackagePathArgument(positionals[i]);
+    int kind = container->GetPathKind(path);
+    if (kind == zoq::kPathPart) {
+      take(path);
+    } else if (kind == zoq::kPathFolder) {
+      if (!recursive) {
+        throw ToolFailure(positionals[i] + " is a folder (rm -r removes it with everything below it)");
+      }
+      if (path.back() != u'/' && path.back() != u'\\') path.push_back(u'/');
+      std::vector<std::u16string> below;
+      Check(container->ListParts(path, &below), "cannot list " + positionals[i]);
+      for (const std::u16string& part : below) take(part);
+    } else {
+      ThrowNoSuchPath(session, positionals[i]);
+    }
+  }
+  for (const std::u16string& part : parts) {
+    Check(container->DeletePart(part), "cannot delete " + zoq::Utf16ToUtf8Lenient(part));
   }
   session.SaveIncremental(false);
   return 0;
@@ -36,11 +67,15 @@ int RunEncode(const ParsedArgs& args) {
 
 const Command kRmCommand{
     "rm",
-    "rm PACKAGE PATH...",
+    "rm [-r] PACKAGE PATH...",
     "delete parts",
     "Records the deletion of every PATH and saves the package as one new\n"
-    "revision. Earlier revisions keep the parts.\n",
-    {},
+    "revision. Earlier revisions keep the parts. A PATH that names no part\n"
+    "fails with 5054 and nothing is deleted.\n"
+    "\n"
+    "Options:\n"
+    "  -r   a folder PATH deletes every part below it, at any depth\n",
+    {{"-r", false}},
     2,
     -1,
     RunRm,
@@ -48,16 +83,13 @@ const Command kRmCommand{
 
 const Command kEncodeCommand{
     "encode",
-    "encode [--key HEX | --key-file F] [--docver N] [--schema FILE] PACKAGE PATH LIST",
+    "encode [--key HEX | --key-file F] [--docver N] [--schema FILE]\n"
+    "           PACKAGE PATH LIST",
     "apply further ECS codes to a part",
     "Applies the ECS codes of LIST (e.g. zip,adm) to the stored data of the part\n"
     "PATH and saves the package as a new revision.\n"
     "\n"
-    "Options:\n"
-    "  --key HEX      the key for adm\n"
-    "  --key-file F   read the raw key bytes from the file F\n"
-    "  --docver N     document version code (see \"zoq add --help\")\n"
-    "  --schema FILE  the binary schema for sxc\n",
+    "Options:\n" ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
     {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption},
     3,
     3,

@@ -4,9 +4,11 @@
 #include <map>
 
 #include "cli/command.h"
+#include "cli/failure.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/part_facts.h"
+#include "cli/terminal_text.h"
 #include "cli/tree_walk.h"
 #include "zoq/utf.h"
 
@@ -38,7 +40,7 @@ std::string FormatRow(const std::string& key, int64_t count, int64_t size, int64
   char line[96];
   std::snprintf(line, sizeof line, " %10lld %15lld  %s\n", static_cast<long long>(count),
                 static_cast<long long>(size), share);
-  std::string text = key;
+  std::string text = ForTerminal(key, StdoutIsTerminal());
   if (text.size() < 12) text.append(12 - text.size(), ' ');
   return text + line;
 }
@@ -58,13 +60,21 @@ int RunStat(const ParsedArgs& args) {
   };
   zoq::PathNode* root = FindNode(container, "/");
   count("\\", 0);
+  // A part whose information cannot be read is counted without its size
+  // and named on standard error; the others are still counted.
+  size_t unreadable = 0;
   WalkBelow(root, [&](zoq::PathNode* node) {
     if (node->IsFolder()) {
       count("\\", 0);
-    } else {
-      count(TypeKey(node->GetName()),
-            ReadPartInfo(container, node, session.revision_limit()).total_size);
+      return;
     }
+    zoq::PartInfo info;
+    int code = container->GetPartInfo(&info, node, session.revision_limit());
+    if (code != 0) {
+      ++unreadable;
+      ReportUnreadable(NodePath(node), code);
+    }
+    count(TypeKey(node->GetName()), code == 0 ? info.total_size : 0);
   });
   Output out;
   std::string header = "TYPE";
@@ -75,6 +85,11 @@ int RunStat(const ParsedArgs& args) {
   }
   out.Write(FormatRow("total", all.count, all.size, all.size));
   out.Flush();
+  if (unreadable > 0) {
+    ReportMessage("the sizes of " + std::to_string(unreadable) +
+                  (unreadable == 1 ? " part are" : " parts are") + " not counted");
+    return 1;
+  }
   return 0;
 }
 
@@ -89,7 +104,9 @@ const Command kStatCommand{
     "upper-case extension with its dot (\".XML\"; a name without a dot is its own\n"
     "key), folders (the root included) under a single backslash with size 0,\n"
     "with the count, the total stored size in bytes and the share of all stored\n"
-    "bytes (left empty when nothing is stored), and a total row.\n"
+    "bytes (left empty when nothing is stored), and a total row. A part whose\n"
+    "information cannot be read is counted without its size and named on\n"
+    "standard error, and the exit status is 1.\n"
     "\n"
     "Options:\n"
     "  -r N   the package as it stood after its first N revisions\n",

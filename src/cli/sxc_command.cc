@@ -101,6 +101,8 @@ int RunSxc(const ParsedArgs& args) {
   const std::string* target_option = args.Value("-o");
   std::string target = target_option != nullptr ? *target_option : "";
   const std::string& input = positionals[1];
+  const Existing existing = ExistingRule(args.Has("--force"));
+  if (!target.empty() && target != "-") CheckTarget(target, existing);
 
   Output out;
   if (action == "decode") {
@@ -118,7 +120,7 @@ int RunSxc(const ParsedArgs& args) {
     };
     // Anything the coder printed goes before the XML.
     std::fflush(stdout);
-    WriteResultPieces(target, decode, out);
+    WriteResultPieces(target, decode, out, existing);
   } else {
     std::vector<uint8_t> sxc;
     zoq::EncodeReport report;
@@ -129,7 +131,7 @@ int RunSxc(const ParsedArgs& args) {
       throw ToolFailure(input + ": " +
                         (report.reason.empty() ? "cannot be encoded" : report.reason));
     }
-    WriteResult(target, sxc.data(), sxc.size(), out);
+    WriteResult(target, sxc.data(), sxc.size(), out, existing);
   }
   out.Flush();
   return 0;
@@ -139,11 +141,11 @@ int RunSxc(const ParsedArgs& args) {
 
 const Command kSxcCommand{
     "sxc",
-    "sxc decode|encode --schema FILE.bsg IN [-o OUT]",
+    "sxc decode|encode --schema FILE.bsg IN [-o OUT [--force]]",
     "convert between SXC binary XML and XML text",
-    "sxc decode --schema FILE.bsg IN [-o OUT]\n"
+    "sxc decode --schema FILE.bsg IN [-o OUT [--force]]\n"
     "  Turns the SXC document IN into XML text.\n"
-    "sxc encode --schema FILE.bsg IN [-o OUT]\n"
+    "sxc encode --schema FILE.bsg IN [-o OUT [--force]]\n"
     "  Turns the XML document IN into SXC binary XML. When the document does not\n"
     "  fit the schema, the encoder's message appears on standard output exactly\n"
     "  as the encoder writes it (and nothing else there), the reason with its\n"
@@ -152,8 +154,9 @@ const Command kSxcCommand{
     "Options:\n"
     "  --schema FILE.bsg   the binary schema (see \"zoq schema compile\")\n"
     "  -o OUT              write the result to OUT (it appears only when complete);\n"
-    "                      default standard output\n",
-    {{"--schema", true}, {"-o", true}},
+    "                      default standard output; an existing file is refused\n"
+    "  --force             replace an existing OUT\n",
+    {{"--schema", true}, {"-o", true}, {"--force", false}},
     1,
     2,
     RunSxc,

@@ -5,7 +5,9 @@
 
 #include <sstream>
 
+#include "cli/command.h"
 #include "json_value.h"
+#include "package_builder.h"
 #include "run_zoq.h"
 
 namespace zoqtest {
@@ -15,16 +17,36 @@ using zoq::test::JsonValue;
 
 std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
 
-TEST(ZoqHelp, DescribesEveryCommand) {
+// Whether `text` names the option as a word of its own ("-r" is not
+// named by "--raw").
+bool NamesOption(const std::string& text, const std::string& option) {
+  for (size_t at = text.find(option); at != std::string::npos; at = text.find(option, at + 1)) {
+    char before = at == 0 ? ' ' : text[at - 1];
+    char after = at + option.size() < text.size() ? text[at + option.size()] : ' ';
+    if (std::string(" [|\n").find(before) != std::string::npos &&
+        std::string(" ]|=\n").find(after) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(ZoqHelp, DescribesEveryCommandAndEachOfItsOptions) {
   RunResult overview = RunZoq({"--help"});
   EXPECT_EQ(overview.status, 0);
-  for (const char* command : {"ls", "info", "cat", "extract", "log", "verify", "stat"}) {
-    SCOPED_TRACE(command);
-    EXPECT_TRUE(HasText(overview.out, std::string("  ") + command + " "));
-    RunResult help = RunZoq({command, "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(HasText(help.out, std::string("usage: zoq ") + command));
-    EXPECT_TRUE(help.err.empty());
+  RunResult help = RunZoq({"cat", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(HasText(help.out, "usage: zoq cat [-r N]")) << help.out;
+  EXPECT_TRUE(help.err.empty());
+  // "zoq CMD --help" prints "usage: zoq " SYNOPSIS, a blank line and HELP:
+  // both name every option the command takes.
+  for (const zoqcli::Command* command : zoqcli::AllCommands()) {
+    SCOPED_TRACE(command->name);
+    EXPECT_TRUE(HasText(overview.out, std::string("  ") + command->name + " "));
+    for (const zoqcli::OptionSpec& option : command->options) {
+      EXPECT_TRUE(NamesOption(command->synopsis, option.name)) << option.name;
+      EXPECT_TRUE(NamesOption(command->help, option.name)) << option.name;
+    }
   }
 }
 
@@ -101,6 +123,12 @@ TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {
   EXPECT_NE(Sha256Hex(wrong.out), expected);
   ExpectFailure(RunZoq({"cat", "--key-file", scratch.path() + "/none", package, "/adm/1.bin"}), 1,
                 "cannot read key file");
+  // A key file is taken as it is, never cut or padded.
+  WriteFileBytes(key_file, "");
+  ExpectFailure(RunZoq({"cat", "--key-file", key_file, package, "/adm/1.bin"}), 1, "is empty");
+  WriteFileBytes(key_file, std::string(257, 'k'));
+  ExpectFailure(RunZoq({"cat", "--key-file", key_file, package, "/adm/1.bin"}), 1,
+                "more than 256 bytes");
 }
 
 TEST(ZoqLs, ListsBelowAFolderAndAtARevision) {
@@ -168,6 +196,78 @@ TEST(ZoqInfo, ShowsPackageFactsAtTheRevisionLimit) {
   EXPECT_EQ(info["size"].AsInt(), 895);
   RunResult folder = RunZoq({"info", Package("v_history"), "/dir/"});
   EXPECT_TRUE(HasText(folder.out, "children:     1")) << folder.out;
+}
+
+TEST(ZoqTerminal, NamesCannotDriveTheTerminal) {
+  ScratchFolder scratch;
+  const std::string package = scratch.path() + "/names.zoq";
+  const std::string named = "/t\x1b]0;owned\x07\xc2\x9bx.txt";  // C1 U+009B too
+  WriteFileBytes(package, zoq::test::BuildPackage({{named, {}, "a"}, {"/c.\x1b[2J", {}, "b"}}));
+  auto expect_escaped = [](const RunResult& run) {
+    EXPECT_EQ(run.out.find_first_of("\x1b\x07"), std::string::npos) << run.out;
+    EXPECT_FALSE(HasText(run.out, "\xc2\x9b")) << run.out;
+    EXPECT_TRUE(HasText(run.out, "\\x1b")) << run.out;
+  };
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"ls", package},
+                                             {"log", package},
+                                             {"info", package, named},
+                                             {"stat", package}}) {
+    SCOPED_TRACE(args[0]);
+    RunResult run = RunZoqOnTerminal(args);
+    EXPECT_EQ(run.status, 0) << run.out;
+    expect_escaped(run);
+  }
+  RunResult error = RunZoqOnTerminal({"cat", package, "/no\x1b[2J"});
+  EXPECT_EQ(error.status, 1);
+  expect_escaped(error);
+  // Into a pipe the names stay as stored; JSON escapes them always.
+  EXPECT_TRUE(HasText(RunZoq({"ls", package}).out, named + "\n"));
+  RunResult json = RunZoq({"ls", "--json", package});
+  EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(JsonValue::Parse(json.out).Items()[0]["path"].AsString(), named);
+}
+
+TEST(ZoqUnreadablePart, IsShownWithItsErrorAndTheOthersStillAre) {
+  ScratchFolder scratch;
+  const std::string package = scratch.path() + "/codes.zoq";
+  // A data record may list at most 7 ECS codes.
+  WriteFileBytes(package, zoq::test::BuildPackage({{"/good.txt", {}, "ok"},
+                                                   {"/bad.bin", {2, 2, 2, 2, 2, 2, 2, 2}, "x"}}));
+  RunResult listed = RunZoq({"ls", "--json", package});
+  ExpectFailure(listed, 1, "/bad.bin: error 10020622");
+  JsonValue items = JsonValue::Parse(listed.out);
+  ASSERT_EQ(items.Items().size(), 2u);
+  EXPECT_EQ(items.Items()[0]["size"].AsInt(), 2);
+  EXPECT_EQ(items.Items()[1]["error"]["code"].AsInt(), 10020622);
+  EXPECT_FALSE(items.Items()[1]["error"]["text"].AsString().empty());
+  RunResult info = RunZoq({"info", "--json", package, "/bad.bin"});
+  ExpectFailure(info, 1, "/bad.bin: error 10020622");
+  EXPECT_EQ(JsonValue::Parse(info.out)["error"]["code"].AsInt(), 10020622);
+  RunResult stat = RunZoq({"stat", package});
+  ExpectFailure(stat, 1, "/bad.bin: error 10020622");
+  EXPECT_TRUE(HasText(stat.out, "total")) << stat.out;
+}
+
+TEST(ZoqVerify, DecodeProvesThatEveryPartReads) {
+  // The check byte agrees with damaged deflate data: only decoding tells.
+  RunResult checks = RunZoq({"verify", Package("v_damaged_deflate")});
+  EXPECT_EQ(checks.status, 0) << checks.err;
+  EXPECT_TRUE(HasText(checks.out, "check bytes")) << checks.out;
+  EXPECT_TRUE(HasText(checks.out, "not decoded")) << checks.out;
+  RunResult decoded = RunZoq({"verify", "--decode", Package("v_damaged_deflate")});
+  ExpectFailure(decoded, 1, "zoq: /broken.xml: error 6008");
+  EXPECT_TRUE(HasText(decoded.err, "1 of 2 parts cannot be decoded")) << decoded.err;
+
+  // Every revision's content, deleted parts included.
+  RunResult all = RunZoq({"verify", "--decode", "--all", Package("v_history")});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_TRUE(HasText(all.out, "ok: ")) << all.out;
+  const std::string adm = Package("v_adm_noiv");
+  ExpectFailure(RunZoq({"verify", "--decode", adm}), 1, "error 10052392");
+  EXPECT_EQ(RunZoq({"verify", "--decode", "--key", "00112233445566778899aabbccddeeff", adm}).status,
+            0);
+  ExpectFailure(RunZoq({"verify", "--key", "00", adm}), 2, "--key needs --decode");
 }
 
 TEST(ZoqStat, CountsByUpperCaseExtensionWithFoldersUnderABackslash) {

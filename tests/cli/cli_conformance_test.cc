@@ -159,8 +159,16 @@ TEST_P(CliConformance, CatGivesEveryFormOfContent) {
                     "cat --keep " + path);
     }
     for (const auto& [limit, state] : part["history"].Members()) {
-      ExpectContent(Run("cat", {"-r", limit}, {path}, false), state["content"],
-                    "cat -r " + limit + " " + path);
+      RunResult run = Run("cat", {"-r", limit}, {path}, false);
+      // A part deleted at that revision is not in its tree: the tool names
+      // the deletion instead of the content walk's failure.
+      if (state["info"].IsObject() && state["info"]["deleted"].AsBool()) {
+        SCOPED_TRACE("cat -r " + limit + " " + path);
+        ExpectFailure(run, 1, "zoq: error 5054");
+        EXPECT_TRUE(HasText(run.err, "(deleted in revision ")) << run.err;
+        continue;
+      }
+      ExpectContent(run, state["content"], "cat -r " + limit + " " + path);
     }
   }
 }

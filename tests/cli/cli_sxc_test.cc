@@ -59,8 +59,8 @@ TEST(ZoqSxc, DecodesToTheExpectedXml) {
     RunResult run = RunZoq({"sxc", "decode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".sxc")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, expected);
-    RunResult to_file =
-        RunZoq({"sxc", "decode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".sxc"), "-o", target});
+    RunResult to_file = RunZoq(
+        {"sxc", "decode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".sxc"), "-o", target, "--force"});
     ASSERT_EQ(to_file.status, 0) << to_file.err;
     EXPECT_TRUE(to_file.out.empty());
     EXPECT_EQ(ReadFileBytes(target), expected);

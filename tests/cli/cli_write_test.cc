@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <sstream>
 
+#include "json_value.h"
 #include "run_zoq.h"
 
 namespace zoqtest {
 namespace {
+
+using zoq::test::JsonValue;
 
 // The record columns of "zoq log" (revision number, type letters and paths).
 std::vector<std::string> Records(const std::string& package) {
@@ -100,6 +103,86 @@ TEST_F(ZoqWrite, ImportStoresATreeAndCompactKeepsOneRevision) {
   Zoq({"compact", package_, "-o", compacted});
   EXPECT_EQ(Records(compacted), std::vector<std::string>{"1:C /sub/y.txt"});
   EXPECT_EQ(Records(package_).size(), 2u);
+}
+
+TEST_F(ZoqWrite, TheDocumentTypeTravelsWithThePackage) {
+  const std::string key = "00112233445566778899aabbccddeeff";
+  // Not named .pliv: the type comes from the main part the create writes.
+  const std::string doc = scratch_.path() + "/doc.bin";
+  Zoq({"create", "--subset", "Full", "--docver", "258", doc});
+  EXPECT_EQ(Records(doc), std::vector<std::string>{"1:C /__main.xml"});
+  // SXC needs the schema of the document type, ADM of version 1.2 writes an
+  // initial counter block: neither needs --docver again.
+  Zoq({"add", "--codes", "sxc", doc, "/Document.xml",
+       std::string(ZOQ_SOURCE_DIR) + "/samples/pliv/Document.xml"});
+  Zoq({"add", "--codes", "adm", "--key", key, doc, "/secret.txt", file_});
+  EXPECT_EQ(Zoq({"cat", "--key", key, doc, "/secret.txt"}).out, "hello\n");
+  JsonValue listed = JsonValue::Parse(Zoq({"ls", "--json", doc, "/secret.txt"}).out);
+  EXPECT_EQ(listed.Items()[0]["size"].AsInt(), 22);  // 16 bytes of counter block first
+  EXPECT_EQ(Zoq({"cat", "--docver", "0", "--key", key, doc, "/secret.txt"}).out.size(), 22u);
+  EXPECT_TRUE(HasText(Zoq({"cat", doc, "/Document.xml"}).out, "<document"));
+  // The schema in effect as the package sees it, not a temporary copy.
+  RunResult info = Zoq({"info", doc});
+  EXPECT_TRUE(HasText(info.out, "schema:       embedded: /__ECSEnv/01/Schema.bsg")) << info.out;
+  // The encoder's reason for content that does not fit the schema.
+  WriteFileBytes(scratch_.path() + "/bad.xml", "<document><bogus/></document>\n");
+  RunResult bad = RunZoq({"add", "--codes", "sxc", doc, "/bad.xml", scratch_.path() + "/bad.xml"});
+  ExpectFailure(bad, 1, "zoq: error 6007");
+  EXPECT_TRUE(HasText(bad.err, "bad.xml: line 1: element 'document'")) << bad.err;
+
+  // A format 1.1 package without a main part cannot tell whether encrypted
+  // parts carry the block: reading them warns, unless --docver decides.
+  Zoq({"add", "--codes", "adm", "--key", key, package_, "/secret.txt", file_});
+  RunResult undecided = Zoq({"cat", "--key", key, package_, "/secret.txt"});
+  EXPECT_EQ(undecided.out, "hello\n");
+  EXPECT_TRUE(HasText(undecided.err, "zoq: warning:")) << undecided.err;
+  EXPECT_EQ(Zoq({"cat", "--docver", "0", "--key", key, package_, "/secret.txt"}).err, "");
+
+  // Subset I has no name in a main part: refused, nothing made.
+  const std::string refused = scratch_.path() + "/i.zoq";
+  EXPECT_EQ(RunZoq({"create", "--subset", "I", "--docver", "258", refused}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(refused));
+}
+
+TEST_F(ZoqWrite, AFailedCommandChangesNothing) {
+  Zoq({"commit", package_, "--add", "/a.txt=" + file_, "--add", "/dir/b.txt=" + file_, "--add",
+       "/dir/sub/c.txt=" + file_});
+  const std::vector<std::string> before = Records(package_);
+  ExpectFailure(RunZoq({"rm", package_, "/missing.txt"}), 1, "zoq: error 5054");
+  ExpectFailure(RunZoq({"rm", package_, "/a.txt", "/dir"}), 1, "is a folder");
+  EXPECT_EQ(Records(package_), before);
+  Zoq({"rm", "-r", package_, "/dir", "/dir/b.txt"});
+  EXPECT_EQ(Records(package_).back(), "2:D /dir/b.txt,D /dir/sub/c.txt");
+  ExpectFailure(RunZoq({"rm", package_, "/dir/b.txt"}), 1, "(deleted in revision 2)");
+
+  // Results never replace an existing file without --force.
+  const std::string existing = scratch_.path() + "/existing";
+  WriteFileBytes(existing, "keep");
+  const std::string sxc = TestDataDir() + "/sxc/doc_basic";
+  const std::vector<std::vector<std::string>> writers = {
+      {"compact", package_, "-o", existing},
+      {"sxc", "encode", "--schema", sxc + ".bsg", sxc + ".xml", "-o", existing},
+      {"sxc", "decode", "--schema", sxc + ".bsg", sxc + ".sxc", "-o", existing},
+      {"schema", "compile", std::string(ZOQ_SOURCE_DIR) + "/Resource/schemas/pliv_full_v1.2.xsd",
+       "-o", existing},
+  };
+  for (std::vector<std::string> args : writers) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    ExpectFailure(RunZoq(args), 1, "exists already");
+    EXPECT_EQ(ReadFileBytes(existing), "keep");
+    args.push_back("--force");
+    Zoq(args);
+    WriteFileBytes(existing, "keep");
+  }
+
+  // A failed import into a new package removes the package it began.
+  const std::string tree = scratch_.path() + "/tree";
+  std::filesystem::create_directories(tree);
+  WriteFileBytes(tree + "/bad.xml", "<nothing/>");
+  const std::string imported = scratch_.path() + "/new.zoq";
+  ExpectFailure(RunZoq({"import", "--codes", "sxc", "--docver", "258", imported, tree}), 1,
+                "zoq: error 6007");
+  EXPECT_FALSE(std::filesystem::exists(imported));
 }
 
 TEST_F(ZoqWrite, RefusesToOverwriteAndReportsMisuse) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <poll.h>
+#include <pty.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,26 @@
 #include <stdexcept>
 
 namespace zoqtest {
+namespace {
+
+[[noreturn]] void ExecZoq(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string program = ZOQ_EXE;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = args;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
+int ExitStatus(pid_t child) {
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
 
 RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd) {
   int out_pipe[2];
@@ -30,14 +52,7 @@ RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd) {
     close(out_pipe[0]);
     close(err_pipe[0]);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    std::string program = ZOQ_EXE;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecZoq(args);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -60,9 +75,27 @@ RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd) {
       }
     }
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.status = ExitStatus(child);
+  return result;
+}
+
+RunResult RunZoqOnTerminal(const std::vector<std::string>& args) {
+  int terminal = -1;
+  termios raw{};
+  cfmakeraw(&raw);  // bytes pass unchanged (no "\r" added to line ends)
+  pid_t child = forkpty(&terminal, nullptr, &raw, nullptr);
+  if (child < 0) throw std::runtime_error("forkpty failed");
+  if (child == 0) ExecZoq(args);
+  RunResult result;
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // EIO once the program has closed the terminal
+    result.out.append(buffer, static_cast<size_t>(got));
+  }
+  close(terminal);
+  result.status = ExitStatus(child);
   return result;
 }
 

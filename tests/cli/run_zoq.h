@@ -16,6 +16,11 @@ struct RunResult {
 // Runs zoq with the arguments (working directory `cwd` when not empty).
 RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd = {});
 
+// Runs zoq with standard output and standard error on a terminal of their
+// own (a pseudo-terminal in raw mode); `out` holds both as the terminal
+// received them.
+RunResult RunZoqOnTerminal(const std::vector<std::string>& args);
+
 // Lower-case hexadecimal SHA-256 of the bytes.
 std::string Sha256Hex(const std::string& bytes);
 

@@ -1,0 +1,26 @@
+// Names from a package (part names and paths) may hold control characters
+// that a terminal would obey: escape sequences, carriage return, bell. Text
+// bound for a terminal shows them escaped instead, as \x1b; redirected
+// output stays byte for byte what the package holds.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zoqcli {
+
+// Whether standard output / standard error is a terminal (asked once).
+bool StdoutIsTerminal();
+bool StderrIsTerminal();
+
+// The text with every control character escaped: C0 controls and DEL as
+// \xHH, C1 controls (U+0080 to U+009F) as \uHHHH, and a backslash doubled
+// so that an escape cannot be forged. Everything else is unchanged.
+std::string EscapeControls(std::string_view text);
+
+// EscapeControls(text) when `terminal`, else the text as it is.
+inline std::string ForTerminal(std::string_view text, bool terminal) {
+  return terminal ? EscapeControls(text) : std::string(text);
+}
+
+}  // namespace zoqcli
