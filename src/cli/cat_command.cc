@@ -54,13 +54,7 @@ const Command kCatCommand{
     "  --keep CODE    leave the part's first ECS code in place (1/sxc, 2/zip,\n"
     "                 128/adm; it must be the part's first code)\n"
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
-    {kRevisionOption,
-     kKeyOption,
-     kKeyFileOption,
-     kDocverOption,
-     kSchemaOption,
-     {"--raw", false},
-     {"--keep", true}},
+    {kRevisionOption, ZOQ_CONTENT_OPTIONS, {"--raw", false}, {"--keep", true}},
     2,
     2,
     RunCat,

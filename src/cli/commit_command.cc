@@ -70,10 +70,7 @@ const Command kCommitCommand{
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
     "  --merge        merge the changes into the newest revision when possible\n"
     "                 instead of adding a revision\n",
-    {kKeyOption,
-     kKeyFileOption,
-     kDocverOption,
-     kSchemaOption,
+    {ZOQ_CONTENT_OPTIONS,
      {"--add", true},
      {"--append", true},
      {"--rm", true},

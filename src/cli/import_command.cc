@@ -146,7 +146,7 @@ const Command kImportCommand{
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
     "  -j N           encode files on N worker threads (default 1; 0: one per\n"
     "                 processor core); the package is the same\n",
-    {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, kJobsOption, {"--codes", true}},
+    {ZOQ_CONTENT_OPTIONS, kJobsOption, {"--codes", true}},
     2,
     3,
     RunImport,

@@ -165,7 +165,8 @@ void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info, 
   out.Write(Field("path", ForTerminal(NodePath(node), StdoutIsTerminal())));
   out.Write(Field("kind", node->IsFolder() ? "folder" : "part"));
   if (error != 0) {
-    out.Write(Field("error", DescribeCode(error)));
+    const std::string text = CodeText(error);
+    out.Write(Field("error", std::to_string(error) + (text.empty() ? "" : ": " + text)));
     return;
   }
   if (info == nullptr) {

@@ -26,6 +26,9 @@ extern const OptionSpec kKeyFileOption;   // --key-file FILE
 extern const OptionSpec kDocverOption;    // --docver N
 extern const OptionSpec kSchemaOption;    // --schema FILE
 
+// The options for reading and writing content, in a command's option list.
+#define ZOQ_CONTENT_OPTIONS kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption
+
 // Their lines in a command's help, so that every command describes them
 // alike (the option column is 15 characters wide).
 #define ZOQ_HELP_REVISION "  -r N           the package as it stood after its first N revisions\n"

@@ -68,7 +68,7 @@ int RunAppend(const ParsedArgs& args) { return Put(args, PutKind::kAppend); }
   ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
 
 #define ZOQ_PUT_OPTIONS \
-  kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption, {"--codes", true}
+  ZOQ_CONTENT_OPTIONS, {"--codes", true}
 
 }  // namespace
 

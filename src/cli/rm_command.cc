@@ -90,7 +90,7 @@ const Command kEncodeCommand{
     "PATH and saves the package as a new revision.\n"
     "\n"
     "Options:\n" ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
-    {kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption},
+    {ZOQ_CONTENT_OPTIONS},
     3,
     3,
     RunEncode,

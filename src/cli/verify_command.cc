@@ -75,8 +75,8 @@ int RunVerify(const ParsedArgs& args) {
   const bool all = args.Has("--all");
   const bool decode = args.Has("--decode");
   if (!decode) {
-    for (const OptionSpec* option : {&kKeyOption, &kKeyFileOption, &kDocverOption, &kSchemaOption}) {
-      if (args.Has(option->name)) throw UsageError(std::string(option->name) + " needs --decode");
+    for (const OptionSpec& option : {ZOQ_CONTENT_OPTIONS}) {
+      if (args.Has(option.name)) throw UsageError(std::string(option.name) + " needs --decode");
     }
   }
   PackageSession session(package, options,
@@ -112,7 +112,7 @@ int RunVerify(const ParsedArgs& args) {
       std::to_string(contents.size()) + (all ? " part versions of all revisions" : " parts");
   if (failed > 0 || checks != 0) {
     std::string summary = "verification of " + package + " failed: ";
-    if (checks != 0) summary += "the check bytes disagree";
+    if (checks != 0) summary += "checking the check bytes failed";
     if (checks != 0 && failed > 0) summary += " and ";
     if (failed > 0) summary += std::to_string(failed) + " of " + counted + " cannot be decoded";
     ReportMessage(summary);
@@ -153,13 +153,7 @@ const Command kVerifyCommand{
     ZOQ_HELP_REVISION
     "  --decode       decode every part's content too\n"
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
-    {kRevisionOption,
-     kKeyOption,
-     kKeyFileOption,
-     kDocverOption,
-     kSchemaOption,
-     {"--all", false},
-     {"--decode", false}},
+    {kRevisionOption, ZOQ_CONTENT_OPTIONS, {"--all", false}, {"--decode", false}},
     1,
     1,
     RunVerify,
