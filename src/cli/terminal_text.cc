@@ -28,8 +28,6 @@ std::string EscapeControls(std::string_view text) {
       out += "\\x";
       out += kHex[c >> 4];
       out += kHex[c & 0xF];
-    } else if (c == '\\') {
-      out += "\\\\";
     } else if (c == 0xC2 && i + 1 < text.size() &&
                static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                static_cast<unsigned char>(text[i + 1]) <= 0x9F) {

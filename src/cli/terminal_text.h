@@ -14,8 +14,9 @@ bool StdoutIsTerminal();
 bool StderrIsTerminal();
 
 // The text with every control character escaped: C0 controls and DEL as
-// \xHH, C1 controls (U+0080 to U+009F) as \uHHHH, and a backslash doubled
-// so that an escape cannot be forged. Everything else is unchanged.
+// \xHH, C1 controls (U+0080 to U+009F) as \uHHHH. Everything else is
+// unchanged; stored names cannot hold a backslash, so an escape shown for a
+// name cannot be forged by the name itself.
 std::string EscapeControls(std::string_view text);
 
 // EscapeControls(text) when `terminal`, else the text as it is.
