@@ -56,7 +56,7 @@ int RunCreate(const ParsedArgs& args) {
 const Command kCreateCommand{
     "create",
     "create [--width 2|4|8] [--subset A|P|M|Full --docver 256|257|258] PACKAGE",
-    "make a new, empty package",
+    "make a new package",
     "Writes a new package without parts. An existing file is never replaced.\n"
     "With --subset and --docver it is a PLIV document: its first revision holds\n"
     "the main part /__main.xml naming the subset and version, from which every\n"

@@ -70,8 +70,9 @@ const Command kRmCommand{
     "rm [-r] PACKAGE PATH...",
     "delete parts",
     "Records the deletion of every PATH and saves the package as one new\n"
-    "revision. Earlier revisions keep the parts. A PATH that names no part\n"
-    "fails with 5054 and nothing is deleted.\n"
+    "revision. Earlier revisions keep the parts. When a PATH names nothing\n"
+    "(5054, naming the revision that deleted it) or names a folder without -r,\n"
+    "the command fails and nothing is deleted.\n"
     "\n"
     "Options:\n"
     "  -r   a folder PATH deletes every part below it, at any depth\n",
