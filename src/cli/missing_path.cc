@@ -6,7 +6,7 @@
 
 namespace zoqcli {
 
-void ThrowNoSuchPath(const PackageSession& session, const std::string& path_text) {
+std::string DescribeMissingPath(const PackageSession& session, const std::string& path_text) {
   std::u16string path = PackagePathArgument(path_text);
   for (char16_t& c : path) {
     if (c == u'\\') c = u'/';
@@ -25,10 +25,14 @@ void ThrowNoSuchPath(const PackageSession& session, const std::string& path_text
     }
   }
   if (deleted_in > 0) {
-    throw CodeFailure(zoq::kNoSuchNode, "no such part: " + path_text + " (deleted in revision " +
-                                            std::to_string(deleted_in) + ")");
+    return "no such part: " + path_text + " (deleted in revision " + std::to_string(deleted_in) +
+           ")";
   }
-  throw CodeFailure(zoq::kNoSuchNode, "no such part or folder: " + path_text);
+  return "no such part or folder: " + path_text;
+}
+
+void ThrowNoSuchPath(const PackageSession& session, const std::string& path_text) {
+  throw CodeFailure(zoq::kNoSuchNode, DescribeMissingPath(session, path_text));
 }
 
 zoq::PathNode* RequireNode(const PackageSession& session, const std::string& path_text) {

@@ -9,9 +9,12 @@
 
 namespace zoqcli {
 
-// Throws CodeFailure 5054 with "no such part: PATH (deleted in revision N)"
-// when the path's newest record up to the session's revision limit is a
-// deletion, else "no such part or folder: PATH".
+// "no such part: PATH (deleted in revision N)" when the path's newest record
+// up to the session's revision limit is a deletion, else "no such part or
+// folder: PATH": the context of code 5054 for a path that names nothing.
+std::string DescribeMissingPath(const PackageSession& session, const std::string& path_text);
+
+// Throws CodeFailure 5054 with that context.
 [[noreturn]] void ThrowNoSuchPath(const PackageSession& session, const std::string& path_text);
 
 // The tree node of a package path typed by the user; ThrowNoSuchPath when
