@@ -1,8 +1,11 @@
 // zoq commit: many changes saved as one revision.
+#include <sys/stat.h>
+
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/package_session.h"
+#include "cli/part_deletion.h"
 #include "cli/sxc_failure.h"
 
 namespace zoqcli {
@@ -42,10 +45,17 @@ int RunCommit(const ParsedArgs& args) {
     CheckStored(container->AppendToPartFromFile(PackagePathArgument(path), file, code_data, count),
                 "cannot append to " + path, session, codes, file);
   }
-  for (const std::string& path : removals) {
-    Check(container->DeletePart(PackagePathArgument(path)), "cannot delete " + path);
+  DeleteParts(session, removals, false);
+  const bool merge = args.Has("--merge");
+  // A revision is appended to the file; one whose changes cancel each other
+  // out is not written at all.
+  struct stat before, after;
+  const bool sized = ::stat(session.package_path().c_str(), &before) == 0;
+  session.SaveIncremental(merge);
+  if (!merge && sized && ::stat(session.package_path().c_str(), &after) == 0 &&
+      after.st_size == before.st_size) {
+    ReportMessage("no revision written: the changes cancel each other out");
   }
-  session.SaveIncremental(args.Has("--merge"));
   return 0;
 }
 
@@ -58,7 +68,9 @@ const Command kCommitCommand{
     "           [--schema FILE] [--merge]",
     "make many changes as one revision",
     "Stores, appends and deletes parts (in that order) and saves all of it as\n"
-    "one new revision.\n"
+    "one new revision; when the changes cancel each other out (a part stored\n"
+    "and deleted again) no revision is written and a note says so. A --rm PATH\n"
+    "that names no part fails with 5054, and then nothing is saved.\n"
     "\n"
     "Options:\n"
     "  --add PATH=FILE\n"

@@ -1,51 +1,18 @@
 // zoq rm and zoq encode: deleting parts, and applying further ECS codes to
 // a part's stored data, each saved as a new revision.
-#include <set>
-#include <string>
-#include <vector>
-
 #include "cli/code_list.h"
 #include "cli/command.h"
 #include "cli/failure.h"
-#include "cli/missing_path.h"
 #include "cli/package_session.h"
-#include "zoq/utf.h"
+#include "cli/part_deletion.h"
 
 namespace zoqcli {
 namespace {
 
 int RunRm(const ParsedArgs& args) {
   const auto& positionals = args.Positionals();
-  const bool recursive = args.Has("-r");
   PackageSession session(positionals[0], PackageOptions{}, SessionUse::kContent);
-  zoq::Container* container = session.container();
-  // Every path is checked before anything is deleted, so that a mistake in
-  // any of them leaves the package as it was.
-  std::vector<std::u16string> parts;
-  std::set<std::u16string> seen;
-  auto take = [&](const std::u16string& part) {
-    if (seen.insert(part).second) parts.push_back(part);
-  };
-  for (size_t i = 1; i < positionals.size(); ++i) {
-    std::u16string path = PackagePathArgument(positionals[i]);
-    int kind = container->GetPathKind(path);
-    if (kind == zoq::kPathPart) {
-      take(path);
-    } else if (kind == zoq::kPathFolder) {
-      if (!recursive) {
-        throw ToolFailure(positionals[i] + " is a folder (rm -r removes it with everything below it)");
-      }
-      if (path.back() != u'/' && path.back() != u'\\') path.push_back(u'/');
-      std::vector<std::u16string> below;
-      Check(container->ListParts(path, &below), "cannot list " + positionals[i]);
-      for (const std::u16string& part : below) take(part);
-    } else {
-      ThrowNoSuchPath(session, positionals[i]);
-    }
-  }
-  for (const std::u16string& part : parts) {
-    Check(container->DeletePart(part), "cannot delete " + zoq::Utf16ToUtf8Lenient(part));
-  }
+  DeleteParts(session, {positionals.begin() + 1, positionals.end()}, args.Has("-r"));
   session.SaveIncremental(false);
   return 0;
 }

@@ -150,6 +150,8 @@ TEST_F(ZoqWrite, AFailedCommandChangesNothing) {
   const std::vector<std::string> before = Records(package_);
   ExpectFailure(RunZoq({"rm", package_, "/missing.txt"}), 1, "zoq: error 5054");
   ExpectFailure(RunZoq({"rm", package_, "/a.txt", "/dir"}), 1, "is a folder");
+  ExpectFailure(RunZoq({"commit", package_, "--add", "/new.txt=" + file_, "--rm", "/missing.txt"}),
+                1, "zoq: error 5054");
   EXPECT_EQ(Records(package_), before);
   Zoq({"rm", "-r", package_, "/dir", "/dir/b.txt"});
   EXPECT_EQ(Records(package_).back(), "2:D /dir/b.txt,D /dir/sub/c.txt");
