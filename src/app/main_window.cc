@@ -46,6 +46,13 @@ namespace zoqe {
 namespace {
 constexpr int kSplitterLimit = 20;  // neither side of the splitter gets narrower
 constexpr int kUtf8CodePage = 65001;
+
+// Return or Enter (the keypad's too) without other modifiers.
+bool IsEnterKey(const QKeyEvent* event) {
+  const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+         modifiers == Qt::NoModifier;
+}
 }  // namespace
 
 ItemCommandState ItemCommandRule(int tree_kind, Selection selection) {
@@ -121,6 +128,7 @@ void CZOQEDlg::BuildLayout() {
   filter_timer_->setInterval(150);
   connect(filter_edit_, &QLineEdit::textChanged, filter_timer_, qOverload<>(&QTimer::start));
   connect(filter_timer_, &QTimer::timeout, this, &CZOQEDlg::ApplyTreeFilter);
+  filter_edit_->installEventFilter(this);
   tree_view_ = new QTreeView(left);
   tree_view_->setObjectName(QStringLiteral("packageTree"));
   tree_view_->setModel(tree_proxy_);
@@ -129,6 +137,7 @@ void CZOQEDlg::BuildLayout() {
   tree_view_->setExpandsOnDoubleClick(false);
   tree_view_->setContextMenuPolicy(Qt::CustomContextMenu);
   tree_view_->setMinimumWidth(kSplitterLimit);
+  tree_view_->installEventFilter(this);
   tree_viewport_ = tree_view_->viewport();
   tree_viewport_->installEventFilter(this);
   auto* left_layout = new QVBoxLayout(left);
@@ -153,6 +162,7 @@ void CZOQEDlg::BuildLayout() {
   list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_view_->setContextMenuPolicy(Qt::CustomContextMenu);
   list_view_->setMinimumWidth(kSplitterLimit);
+  list_view_->installEventFilter(this);
   list_view_->header()->setSectionsClickable(true);
   list_view_->header()->setSortIndicatorShown(true);
   list_view_->header()->setSortIndicator(0, Qt::AscendingOrder);
@@ -196,10 +206,7 @@ void CZOQEDlg::BuildLayout() {
 
   connect(tree_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { ShowSelection(true); });
-  connect(tree_view_, &QTreeView::doubleClicked, this, [this] {
-    expand_on_select_ = true;
-    ShowSelection(false);
-  });
+  connect(tree_view_, &QTreeView::doubleClicked, this, &CZOQEDlg::ActivateTreeItem);
   connect(tree_view_, &QTreeView::collapsed, this, [this] { expand_on_select_ = false; });
   connect(tree_view_, &QWidget::customContextMenuRequested, this,
           &CZOQEDlg::ShowTreeContextMenu);
@@ -387,19 +394,48 @@ void CZOQEDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CZOQEDlg::keyPressEvent(QKeyEvent* event) {
-  // Enter and Escape that no control took end the program like Exit; in the
-  // filter box Enter applies the filter at once.
-  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && event->modifiers() == Qt::NoModifier) {
-    if (focusWidget() == filter_edit_) {
-      filter_timer_->stop();
-      ApplyTreeFilter();
-    } else {
-      accept();
-    }
+  // Enter and Escape that no control took end the program like Exit.
+  if (IsEnterKey(event)) {
+    accept();
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+bool CZOQEDlg::TakeControlKey(QObject* watched, QKeyEvent* event) {
+  if (watched == filter_edit_) {
+    if (IsEnterKey(event)) {  // filter at once
+      filter_timer_->stop();
+      ApplyTreeFilter();
+      return true;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+      // Clears the filter; in an empty box Escape does nothing at all.
+      if (!filter_edit_->text().isEmpty()) {
+        filter_edit_->clear();
+        filter_timer_->stop();
+        ApplyTreeFilter();
+      }
+      return true;
+    }
+    return false;
+  }
+  if (!IsEnterKey(event)) return false;
+  if (watched == tree_view_) {
+    if (tree_view_->currentIndex().isValid()) ActivateTreeItem();
+    return true;
+  }
+  if (watched == list_view_) {
+    const QModelIndex current = list_view_->currentIndex();
+    if (current.isValid()) ActivateListRow(current.row());
+    return true;
+  }
+  return false;
+}
+
+void CZOQEDlg::ActivateTreeItem() {
+  expand_on_select_ = true;
+  ShowSelection(false);
 }
 
 void CZOQEDlg::reject() { EndDialog(); }
@@ -420,6 +456,10 @@ void CZOQEDlg::dropEvent(QDropEvent* event) {
 }
 
 bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress &&
+      TakeControlKey(watched, static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   // A click into the tree lets the folder it selects open itself.
   if (watched == tree_viewport_ && event->type() == QEvent::MouseButtonPress) {
     expand_on_select_ = true;

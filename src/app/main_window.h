@@ -159,6 +159,9 @@ class CZOQEDlg : public QDialog {
   // List events, also driven by tests.
   void ClickListColumn(int column);
   void ActivateListRow(int proxy_row);
+  // What a double-click on the current tree item does (also Enter in the
+  // tree): the item is shown with editing allowed and a folder opens.
+  void ActivateTreeItem();
   void ShowSelection(bool read_only);
 
  protected:
@@ -185,6 +188,10 @@ class CZOQEDlg : public QDialog {
   void ShowListContextMenu(const QPoint& pos);
   void ApplyTreeFilter();
   bool EndDialog();
+  // Keys the filter box, the tree and the list use themselves: Enter and
+  // Escape in the filter box, Enter on a tree item or list row. Returns
+  // whether the key was taken.
+  bool TakeControlKey(QObject* watched, QKeyEvent* event);
   QModelIndex ProxyIndexOf(const TreeItem* item) const;
   bool OpenWithDialog(bool* read_only, QString* path);
   bool SaveModified();

@@ -468,21 +468,57 @@ class AppWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(!window_->package());
-    // Enter in the filter box filters; Escape ends the window like Exit,
-    // unless the close is cancelled.
+    // Keys go to the control that uses them. Escape in the filter box
+    // clears it and, in an empty box, does nothing; Enter filters at once.
     fake_.modified = true;
+    fake_.folders = {u"/f/"};
+    fake_.AddPart(u"/f/p.txt", FakePart{{0}, 1, 1, {}, false, {}});
     UseFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
-    window_->filter_edit()->setFocus();
-    QTest::keyClick(window_->filter_edit(), Qt::Key_Return);
+    QStringList viewed;
+    window_->SetPartViewer([&viewed](const QString& path, int, bool read_only, bool, int) {
+      viewed << path + (read_only ? QStringLiteral(" r") : QStringLiteral(" w"));
+      return true;
+    });
+    const qsizetype shown_before = messages.shown.size();
+    QLineEdit* filter = window_->filter_edit();
+    filter->setFocus();
+    QTest::keyClicks(filter, QStringLiteral("p.t"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QCOMPARE(window_->tree_view()->model()->rowCount(window_->tree_view()->model()->index(0, 0)),
+             1);
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QVERIFY(filter->text().isEmpty());
+    QTest::keyClick(filter, Qt::Key_Escape);
     QVERIFY(window_->isVisible());
+    QCOMPARE(messages.shown.size(), shown_before);
+    // Enter on a tree item opens it as a double-click would: a folder
+    // opens and lists its children, a part is shown for editing.
+    QTreeView* tree = window_->tree_view();
+    tree->setFocus();
+    const QModelIndex f = tree->model()->index(0, 0, tree->model()->index(0, 0));
+    tree->setCurrentIndex(f);
+    QTest::keyClick(tree, Qt::Key_Return);
+    QVERIFY(tree->isExpanded(f));
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "p.txt"}));
+    tree->setCurrentIndex(tree->model()->index(0, 0, f));
+    QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(viewed, (QStringList{"/f/p.txt r", "/f/p.txt w"}));
+    // Enter on a list row opens it too.
+    tree->setCurrentIndex(f);
+    window_->list_view()->setFocus();
+    window_->list_view()->setCurrentIndex(window_->list_proxy()->index(1, 0));
+    QTest::keyClick(window_->list_view(), Qt::Key_Return);
+    QCOMPARE(viewed.last(), QStringLiteral("/f/p.txt w"));
+    QVERIFY(window_->isVisible());
+    // Elsewhere Escape and Enter end the window like Exit, unless the close
+    // is cancelled.
     messages.answers = {QMessageBox::Cancel};
-    QTest::keyClick(window_->tree_view(), Qt::Key_Escape);
+    QTest::keyClick(window_->info_panel(), Qt::Key_Escape);
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QVERIFY(window_->isVisible());
     QVERIFY(window_->package());
     messages.answers = {QMessageBox::No};
-    window_->tree_view()->setFocus();
     QTest::keyClick(window_.get(), Qt::Key_Return);
     QVERIFY(!window_->isVisible());
     QVERIFY(!window_->package());
