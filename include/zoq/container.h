@@ -153,6 +153,15 @@ class Container {
   // and the list is untouched), at any depth, in code-unit order.
   virtual int ListParts(const std::u16string& folder,
                         std::vector<std::u16string>* out) = 0;  // 31 (R)
+  // Every part path that has records, parts deleted since included, in the
+  // order the package first stored them (the tree's order). Parts that no
+  // longer exist have no node in the tree; they are still reached by path
+  // (content and locations), and GetPartInfo answers for any PathNode whose
+  // GetPath names them.
+  virtual int ListRecordedParts(std::vector<std::u16string>* out) {
+    (void)out;
+    return kNotSupported;
+  }
   virtual PathNode* GetNode(const std::u16string& path) = 0;  // 32 (R)
   // GetNode then GetPartInfo; 5054 when the path has no node.
   virtual int GetPartInfoByPath(PartInfo* info, const std::u16string& path,

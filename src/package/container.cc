@@ -214,9 +214,7 @@ bool PackageContainer::Exists(const RecordList& records) {
   return !records.empty() && records.back()->present && records.back()->HasData();
 }
 
-void PackageContainer::BuildTree() {
-  // Parts are listed in the order in which they were first stored: by the
-  // numbers of their first record.
+std::vector<const PackageContainer::PathEntry*> PackageContainer::FirstStoredOrder() const {
   using Key = std::tuple<int64_t, int, int, const PathEntry*>;
   std::vector<Key> order;
   order.reserve(paths_.size());
@@ -230,6 +228,12 @@ void PackageContainer::BuildTree() {
   std::vector<const PathEntry*> ordered;
   ordered.reserve(order.size());
   for (const Key& item : order) ordered.push_back(std::get<3>(item));
+  return ordered;
+}
+
+void PackageContainer::BuildTree() {
+  // Parts are listed in the order in which they were first stored.
+  const std::vector<const PathEntry*> ordered = FirstStoredOrder();
   BuildTreeFrom(ordered.size(), [&ordered](size_t i) { return ordered[i]; });
 }
 

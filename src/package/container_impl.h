@@ -99,6 +99,7 @@ class PackageContainer : public Container {
   int GetRevisionCount() override;
   int GetPathKind(const std::u16string& path) override;
   int ListParts(const std::u16string& folder, std::vector<std::u16string>* out) override;
+  int ListRecordedParts(std::vector<std::u16string>* out) override;
   PathNode* GetNode(const std::u16string& path) override;
   int GetPartInfoByPath(PartInfo* info, const std::u16string& path, int revision_limit) override;
   int GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) override;
@@ -138,6 +139,9 @@ class PackageContainer : public Container {
   // Adds `count` paths, nth(0) first, to a new tree in that order (that of
   // the tree).
   void BuildTreeFrom(size_t count, const std::function<const PathEntry*(size_t)>& nth);
+  // The paths with records in the order they were first stored (by the
+  // numbers of their first record).
+  std::vector<const PathEntry*> FirstStoredOrder() const;
   void CloseLocked();
   bool IsOpenLocked() const { return stream_ != nullptr; }
   const RecordList* FindRecords(std::u16string_view normalized) const;

@@ -63,6 +63,22 @@ int PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u
   return kOk;
 }
 
+int PackageContainer::ListRecordedParts(std::vector<std::u16string>* out) {
+  ReadLockGuard guard(lock_);
+  if (out == nullptr) return kInvalidArgument;
+  out->clear();
+  // Paths whose records never held data (a lone deletion) name no part.
+  for (const PathEntry* slot : FirstStoredOrder()) {
+    for (const ItemRecord* record : slot->records) {
+      if (record->present && record->HasData()) {
+        out->emplace_back(slot->path);
+        break;
+      }
+    }
+  }
+  return kOk;
+}
+
 PathNode* PackageContainer::GetNode(const std::u16string& path) {
   ReadLockGuard guard(lock_);
   return GetNodeLocked(path);

@@ -145,6 +145,32 @@ TEST_F(ContainerTest, RevisionLimitsAndHistory) {
   EXPECT_EQ(info.total_size, 3 + 4 + 5);
   EXPECT_FALSE(info.deleted);
   ASSERT_EQ(container_->GetPartInfoByPath(&info, u"/gone", 0), kNoSuchNode);
+  // The deleted part is still listed among the recorded ones, in stored
+  // order, and answers for a node of the caller's that names it.
+  std::vector<std::u16string> recorded;
+  ASSERT_EQ(container_->ListRecordedParts(&recorded), kOk);
+  EXPECT_EQ(recorded, (std::vector<std::u16string>{u"/a", u"/gone", u"/new"}));
+  struct Named : PathNode {
+    std::u16string GetName() const override { return u"gone"; }
+    bool HasChildren() const override { return false; }
+    bool IsRoot() const override { return false; }
+    bool IsFolder() const override { return false; }
+    PathNode* GetParent() const override { return nullptr; }
+    PathNode* FirstChild() override { return nullptr; }
+    PathNode* NextChild() override { return nullptr; }
+    PathNode* FindChild(const std::u16string&) override { return nullptr; }
+    int AddPartChild(const std::u16string&, PathNode**) override { return kNotSupported; }
+    int AddFolderChild(const std::u16string&, PathNode**) override { return kNotSupported; }
+    int RemoveChild(const std::u16string&) override { return kNotSupported; }
+    std::u16string GetPath() const override { return u"/gone"; }
+    std::vector<PathNode*> Children() const override { return {}; }
+  } gone;
+  ASSERT_EQ(container_->GetPartInfo(&info, &gone, 0), kOk);
+  EXPECT_TRUE(info.deleted);
+  EXPECT_EQ(info.revisions, (std::vector<int>{1, 0}));
+  ASSERT_EQ(container_->GetPartInfo(&info, &gone, 1), kOk);
+  EXPECT_FALSE(info.deleted);
+  EXPECT_EQ(info.size, 1);
 
   // The same package opened at limit 2: the tree as it stood then.
   Open(BuildPackage({{{Rec(1, "/a", "one"), Rec(1, "/gone", "g")}},
