@@ -21,6 +21,7 @@ struct ListRow {
   QString newest;      // newest revision number + 1
   int image = 0;
   bool is_folder = false;
+  bool deleted = false;  // a part whose record at the shown version is a deletion
 
   bool is_parent_row() const { return name == QLatin1String(".."); }
   const QString& Column(int column) const;

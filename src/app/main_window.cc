@@ -33,6 +33,7 @@
 #include "app/item_sort_proxy.h"
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
+#include "app/recorded_tree.h"
 #include "app/stats_dialog.h"
 #include "app/stats_table.h"
 #include "app/tree_filter_proxy.h"
@@ -176,9 +177,11 @@ void CZOQEDlg::BuildLayout() {
   text_view_->setObjectName(QStringLiteral("textView"));
   text_view_->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, kUtf8CodePage);
   text_view_->setReadOnly(true);
+  notice_ = new NoticePane(right_pane_);
   right_pane_->addWidget(list_view_);
   right_pane_->addWidget(picture_view_);
   right_pane_->addWidget(text_view_);
+  right_pane_->addWidget(notice_);
   right_pane_->setCurrentWidget(list_view_);
 
   splitter_ = new QSplitter(Qt::Horizontal);
@@ -207,6 +210,15 @@ void CZOQEDlg::BuildLayout() {
   connect(tree_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { ShowSelection(true); });
   connect(tree_view_, &QTreeView::doubleClicked, this, &CZOQEDlg::ActivateTreeItem);
+  connect(tree_view_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+    // A click on the folder already selected brings its list back, for
+    // example after one of its parts was opened from the list.
+    const TreeItem* item = CurrentTreeItem();
+    if (index == tree_view_->currentIndex() && item && item->data == 0 &&
+        current_view() != View::kList) {
+      ShowSelection(true);
+    }
+  });
   connect(tree_view_, &QTreeView::collapsed, this, [this] { expand_on_select_ = false; });
   connect(tree_view_, &QWidget::customContextMenuRequested, this,
           &CZOQEDlg::ShowTreeContextMenu);
@@ -347,14 +359,27 @@ void CZOQEDlg::ShowView(View view) {
     case View::kText:
       right_pane_->setCurrentWidget(text_view_);
       break;
+    case View::kNotice:
+      right_pane_->setCurrentWidget(notice_);
+      break;
   }
   UpdateCommands();
+}
+
+void CZOQEDlg::ShowNotice(const QString& text, std::vector<NoticeOffer> offers) {
+  notice_->Set(text, std::move(offers));
+  ShowView(View::kNotice);
+}
+
+QString CZOQEDlg::notice_text() const {
+  return current_view() == View::kNotice ? notice_->text() : QString();
 }
 
 CZOQEDlg::View CZOQEDlg::current_view() const {
   QWidget* current = right_pane_->currentWidget();
   if (current == text_view_) return View::kText;
   if (current == picture_view_) return View::kPicture;
+  if (current == notice_) return View::kNotice;
   return View::kList;
 }
 
@@ -477,6 +502,12 @@ void CZOQEDlg::ApplyTreeFilter() {
 
 QModelIndex CZOQEDlg::ProxyIndexOf(const TreeItem* item) const {
   return tree_proxy_->mapFromSource(tree_model_->IndexOf(item));
+}
+
+zoq::PathNode* CZOQEDlg::NodeAt(const QString& path, int version) const {
+  if (!package_ || path.isEmpty()) return nullptr;
+  if (version != 0 && recorded_) return recorded_->Find(path.toStdU16String());
+  return package_->GetNode(path.toStdU16String());
 }
 
 TreeItem* CZOQEDlg::CurrentTreeItem() const {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app/command_table.h"
+#include "app/notice_pane.h"
 #include "zoq/container.h"
 #include "zoq/decode_options.h"
 
@@ -32,6 +33,7 @@ class ItemListModel;
 class ItemViewer;
 class ItemSortProxy;
 class PackageTreeModel;
+class RecordedTree;
 class StatsTable;
 class TreeFilterProxy;
 class TypeTable;
@@ -53,7 +55,7 @@ class CZOQEDlg : public QDialog {
   Q_OBJECT
 
  public:
-  enum class View { kList, kPicture, kText };
+  enum class View { kList, kPicture, kText, kNotice };
   using ContainerFactory = std::function<int(const zoq::ContainerOptions&, zoq::Container**)>;
   // Hook for the part viewers: (package path, version, read-only, report
   // errors, view mode) -> shown.
@@ -80,6 +82,10 @@ class CZOQEDlg : public QDialog {
   void AddInfoPair(const QString& value, const QString& label);
   void ResetInfoPanel();
   void ShowView(View view);
+  // Shows one line in the right pane instead of the list or a viewer, with
+  // a button per offer.
+  void ShowNotice(const QString& text, std::vector<NoticeOffer> offers = {});
+  QString notice_text() const;
   void DropFiles(const QStringList& paths);
 
   // Commands.
@@ -150,6 +156,12 @@ class CZOQEDlg : public QDialog {
   const StatsTable& stats() const { return *stats_; }
   TypeTable& types() const { return *types_; }
 
+  // The node of a package path as the selection sees it: inside a
+  // version (version above 0) the node among every part the package has
+  // recorded, deleted ones included; else the package's own node. Null
+  // when there is none.
+  zoq::PathNode* NodeAt(const QString& path, int version) const;
+
   // Tree helpers (source model items).
   TreeItem* CurrentTreeItem() const;
   void SelectTreeItem(const TreeItem* item);
@@ -179,8 +191,16 @@ class CZOQEDlg : public QDialog {
   void FillTree(TreeItem* parent, zoq::PathNode* node);
   void ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QString& path, int version,
                          int kind, bool read_only);
-  void ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QString& path, int version,
+  // Lists the children of `listed` (the selected item, or a version's "/"
+  // when a version item is selected) as they were at `version`.
+  void ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNode* node, int version,
                            int kind);
+  // "History" lists its versions; a version item its version's "/".
+  void ShowHistorySelection(TreeItem* item);
+  // A part deleted at the shown version: says so, offering the version
+  // before.
+  void ShowDeletedPart(const TreeItem* item, const zoq::PartInfo& info, int shown);
+  void FillHistory();
   void OnListSelectionChanged();
   void SetItemCommands(int tree_kind, Selection selection);
   bool AskXmlEditSave();
@@ -198,6 +218,9 @@ class CZOQEDlg : public QDialog {
 
   // Package state.
   std::unique_ptr<zoq::Container> package_;
+  // In history mode: every part the package has recorded (the nodes of the
+  // version subtrees).
+  std::unique_ptr<RecordedTree> recorded_;
   QString file_name_;
   QString package_folder_;
   bool read_only_ = false;
@@ -242,6 +265,7 @@ class CZOQEDlg : public QDialog {
   QTreeView* list_view_ = nullptr;
   QWidget* picture_view_ = nullptr;
   QsciScintilla* text_view_ = nullptr;
+  NoticePane* notice_ = nullptr;
   InfoPanel* info_panel_ = nullptr;
   ItemViewer* item_viewer_ = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "app/item_list_model.h"
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
+#include "app/recorded_tree.h"
 #include "app/stats_table.h"
 #include "app/type_table.h"
 #include "app/view/item_viewer.h"
@@ -98,6 +99,7 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   tree_model_->BeginFill();
   tree_model_->Reset();
   FillTree(nullptr, package_->GetNode(u"/"));
+  if (history_mode_) FillHistory();
   tree_model_->EndFill();
   tree_view_->setCurrentIndex(QModelIndex());
   SelectTreeItem(tree_model_->root());
@@ -130,10 +132,32 @@ void CZOQEDlg::FillTree(TreeItem* parent, zoq::PathNode* node) {
   }
   const QString name = ToQString(node->GetName());
   const TypeInfo type = types_->Lookup(name, false, info.deleted);
-  TreeItem* item = tree_model_->AddItem(parent, name, 1, type.image);
+  tree_model_->AddItem(parent, name, 1, type.image);
   stats_->CountPart(name, info.total_size);
-  if (history_mode_) {
-    tree_model_->AddToHistory(item, info.revisions, package_->GetRevisionCount());
+}
+
+void CZOQEDlg::FillHistory() {
+  // Every part the package has recorded goes under the versions where it
+  // has records, those deleted since included; they show as deleted under
+  // their newest version.
+  recorded_ = RecordedTree::Build(package_.get());
+  const int revision_count = package_->GetRevisionCount();
+  std::vector<zoq::PathNode*> pending{recorded_->root()};
+  while (!pending.empty()) {
+    zoq::PathNode* node = pending.back();
+    pending.pop_back();
+    if (node->IsFolder()) {
+      const std::vector<zoq::PathNode*> children = node->Children();
+      pending.insert(pending.end(), children.rbegin(), children.rend());
+      continue;
+    }
+    zoq::PartInfo info;
+    if (package_->GetPartInfo(&info, node, 0) != 0 || info.revisions.empty()) continue;
+    const QString name = ToQString(node->GetName());
+    const int image = types_->Lookup(name, false, false).image;
+    const int newest = info.deleted ? types_->Lookup(name, false, true).image : image;
+    tree_model_->AddToHistory(ToQString(node->GetPath()), info.revisions, revision_count, image,
+                              newest);
   }
 }
 
@@ -179,6 +203,7 @@ bool CZOQEDlg::ClosePackage() {
     if (!file.isEmpty()) QFile::remove(file);
   }
   temp_files_.clear();
+  recorded_.reset();
   package_.reset();
   stats_->Clear();
   SetTitle(QString());

@@ -41,18 +41,56 @@ void CZOQEDlg::ShowSelection(bool read_only) {
   list_guard_ = false;
   list_model_->Clear();
   list_guard_ = true;
+  const int kind = PackageTreeModel::KindOf(item);
+  if (kind == kKindHistory) {
+    ShowHistorySelection(item);
+    return;
+  }
   const QString path = PackageTreeModel::PackagePath(item);
   const int version = PackageTreeModel::VersionOf(item);
-  const int kind = PackageTreeModel::KindOf(item);
-  zoq::PathNode* node = path.isEmpty() ? nullptr : package_->GetNode(path.toStdU16String());
+  zoq::PathNode* node = NodeAt(path, version);
   if (!node) {
     SetItemCommands(kind, Selection::kNothing);
+    ShowNotice(QStringLiteral("包内没有此项目: %1").arg(path.isEmpty() ? item->name : path));
     return;
   }
   if (item->data == 1) {
     ShowPartSelection(item, node, path, version, kind, read_only);
   } else {
-    ShowFolderSelection(item, node, path, version, kind);
+    ShowFolderSelection(item, item, node, version, kind);
+  }
+}
+
+void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
+  SetItemCommands(kKindHistory, Selection::kNothing);
+  if (!item->parent) {
+    // "History" itself: its versions, as folders to open.
+    std::vector<ListRow> rows;
+    rows.reserve(item->children.size());
+    for (const auto& child : item->children) {
+      ListRow row;
+      row.name = child->name;
+      row.type_name = QStringLiteral("文件夹");
+      row.image = TypeTable::kFolderImage;
+      row.is_folder = true;
+      rows.push_back(std::move(row));
+    }
+    list_guard_ = false;
+    list_model_->SetRows(std::move(rows));
+    list_guard_ = true;
+    AddInfoPair(QString::number(package_->GetRevisionCount()), QStringLiteral("版本数"));
+    info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
+    return;
+  }
+  // A version item: the package's "/" as it stood at that version.
+  TreeItem* listed = PackageTreeModel::ListedItem(item);
+  const int version = item->name.toInt();
+  zoq::PathNode* root = NodeAt(QStringLiteral("/"), version);
+  if (listed && root) {
+    ShowFolderSelection(item, listed, root, version, kKindHistory);
+  } else {
+    AddInfoPair(item->name, QStringLiteral("版本号"));
+    ShowNotice(QStringLiteral("版本%1没有文件记录").arg(item->name));
   }
 }
 
@@ -60,7 +98,7 @@ void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QStr
                                  int version, int kind, bool read_only) {
   SetItemCommands(kind, Selection::kPart);
   zoq::PartInfo info;
-  package_->GetPartInfo(&info, node, version);
+  const int code = package_->GetPartInfo(&info, node, version);
   const TypeInfo type = types_->Lookup(item->name, false, info.deleted);
   AddInfoPair(item->name, QStringLiteral("名称"));
   AddInfoPair(type.type_name, QStringLiteral("类型"));
@@ -83,10 +121,36 @@ void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QStr
   }
   AddInfoPair(LongSizeText(info.size), QStringLiteral("包内大小"));
   info_panel_->SetIcon(types_->Icon(type.image));
+  if (code != 0) {
+    ShowNotice(QStringLiteral("无法读取该文件的记录(%1)").arg(code));
+    return;
+  }
+  if (info.deleted) {
+    ShowDeletedPart(item, info, shown);
+    return;
+  }
   if (part_viewer_) part_viewer_(path, version, read_only, false, kViewByExtension);
 }
 
-void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QString& path,
+void CZOQEDlg::ShowDeletedPart(const TreeItem* item, const zoq::PartInfo& info, int shown) {
+  // Offers the newest earlier version where the part has records, when the
+  // history subtree holds it.
+  std::vector<NoticeOffer> offers;
+  const QString path = PackageTreeModel::PackagePath(item);
+  for (int revision : info.revisions) {
+    if (revision + 1 >= shown) continue;
+    const TreeItem* older =
+        PackageTreeModel::FindHistoryItem(tree_model_->history(), revision + 1, path);
+    if (older) {
+      offers.push_back({QStringLiteral("查看版本%1").arg(revision + 1),
+                        [this, older] { SelectTreeItem(older); }});
+    }
+    break;
+  }
+  ShowNotice(QStringLiteral("该文件在版本%1中已删除").arg(shown), std::move(offers));
+}
+
+void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNode* node,
                                    int version, int kind) {
   SetItemCommands(kind, Selection::kFolder);
   if (expand_on_select_) {
@@ -94,7 +158,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
     tree_view_->expand(ProxyIndexOf(item));
   }
   std::vector<ListRow> rows;
-  rows.reserve(item->children.size() + 1);
+  rows.reserve(listed->children.size() + 1);
   if (item->name != QLatin1String("/") &&
       (kind == kKindVersionTree || kind == kKindMainTree)) {
     ListRow up;
@@ -104,7 +168,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
     rows.push_back(up);
   }
   int parts = 0, deleted = 0, folders = 0;
-  for (const auto& child : item->children) {
+  for (const auto& child : listed->children) {
     zoq::PathNode* child_node = node->FindChild(child->name.toStdU16String());
     if (!child_node) continue;
     zoq::PartInfo info;
@@ -125,6 +189,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
       row.newest = info.revisions.empty() ? QStringLiteral("0")
                                           : QString::number(info.revisions.front() + 1);
       ++parts;
+      row.deleted = info.deleted;
       if (info.deleted) ++deleted;
     }
     rows.push_back(std::move(row));
@@ -133,10 +198,15 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
   list_model_->SetRows(std::move(rows));
   list_guard_ = true;
 
-  if (item->name != QLatin1String("/")) {
+  if (kind == kKindHistory) {
+    // A version item.
+    AddInfoPair(item->name, QStringLiteral("版本号"));
+  } else if (item->name != QLatin1String("/")) {
     AddInfoPair(item->name, QStringLiteral("名称"));
     AddInfoPair(QStringLiteral("文件夹"), QStringLiteral("类型"));
     AddInfoPair(PackageTreeModel::FolderPath(item), QStringLiteral("包内路径"));
+  }
+  if (kind == kKindHistory || item->name != QLatin1String("/")) {
     if (folders != 0) AddInfoPair(QStringLiteral("共%1个").arg(folders), QStringLiteral("文件夹数"));
     AddInfoPair(QStringLiteral("共%1个").arg(parts), QStringLiteral("文件数"));
     if (deleted != 0) AddInfoPair(QStringLiteral("共%1个").arg(deleted), QStringLiteral("已删除"));
@@ -150,7 +220,6 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, zoq::PathNode* node, const QS
                 QStringLiteral("文件夹数"));
     if (read_only_) AddInfoPair(QStringLiteral("只读"), QStringLiteral("打开方式"));
   }
-  (void)path;
   info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
   expand_on_select_ = false;
 }
@@ -175,7 +244,8 @@ void CZOQEDlg::OnListSelectionChanged() {
     SetItemCommands(kind, Selection::kNothing);
     return;
   }
-  const QString folder = tree_item ? PackageTreeModel::PackagePath(tree_item) : QString();
+  TreeItem* listed = tree_item ? PackageTreeModel::ListedItem(tree_item) : nullptr;
+  const QString folder = listed ? PackageTreeModel::PackagePath(listed) : QString();
   AddInfoPair(row.name, QStringLiteral("名称"));
   AddInfoPair(row.type_name, QStringLiteral("类型"));
   AddInfoPair(folder, QStringLiteral("包内路径"));
@@ -202,17 +272,29 @@ void CZOQEDlg::ClickListColumn(int column) {
 void CZOQEDlg::ActivateListRow(int proxy_row) {
   TreeItem* tree_item = CurrentTreeItem();
   if (!package_ || !tree_item || proxy_row < 0 || proxy_row >= list_proxy_->rowCount()) return;
+  TreeItem* listed = PackageTreeModel::ListedItem(tree_item);
+  if (!listed) return;
   const ListRow& row =
       list_model_->row(list_proxy_->mapToSource(list_proxy_->index(proxy_row, 0)).row());
   if (row.is_parent_row()) {
     if (tree_item->parent) SelectTreeItem(tree_item->parent);
   } else if (row.is_folder) {
-    if (TreeItem* child = PackageTreeModel::FindFolderChild(tree_item, row.name)) {
+    if (TreeItem* child = PackageTreeModel::FindFolderChild(listed, row.name)) {
       SelectTreeItem(child);
     }
+  } else if (row.deleted) {
+    // Nothing to show: its own item says so and offers an older version.
+    const int version = PackageTreeModel::VersionOf(listed);
+    const QString path = PackageTreeModel::PackagePath(listed) + row.name;
+    if (version == 0) {
+      ShowNotice(QStringLiteral("该文件已删除"));
+    } else if (TreeItem* part =
+                   PackageTreeModel::FindHistoryItem(tree_model_->history(), version, path)) {
+      SelectTreeItem(part);
+    }
   } else if (part_viewer_) {
-    part_viewer_(PackageTreeModel::PackagePath(tree_item) + row.name,
-                 PackageTreeModel::VersionOf(tree_item), false, false, kViewByExtension);
+    part_viewer_(PackageTreeModel::PackagePath(listed) + row.name,
+                 PackageTreeModel::VersionOf(listed), false, false, kViewByExtension);
   }
 }
 

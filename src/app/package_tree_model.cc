@@ -68,31 +68,52 @@ TreeItem* PackageTreeModel::FindFolderChild(TreeItem* parent, const QString& nam
   return parent ? parent->folder_children.value(name, nullptr) : nullptr;
 }
 
-void PackageTreeModel::AddToHistory(const TreeItem* part, const std::vector<int>& revisions,
-                                    int revision_count) {
+void PackageTreeModel::AddToHistory(const QString& path, const std::vector<int>& revisions,
+                                    int revision_count, int image, int newest_image) {
   if (!history_) {
     history_ = AddItem(nullptr, QStringLiteral("History"), 0);
     for (int k = 1; k <= revision_count; ++k) AddItem(history_, QString::number(k), 0);
   }
-  // The names from the part up to (not including) the root, then "/".
-  QStringList names;
-  for (const TreeItem* item = part; item && item != root_; item = item->parent) {
-    names << item->name;
-  }
-  names << SlashName();
-  for (int revision : revisions) {
+  // "/", the folders, then the part.
+  QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  if (names.isEmpty()) return;
+  names.prepend(SlashName());
+  for (size_t r = 0; r < revisions.size(); ++r) {
     TreeItem* current = history_;
-    const QString version = QString::number(revision + 1);
+    const QString version = QString::number(revisions[r] + 1);
     TreeItem* next = FindFolderChild(current, version);
     current = next ? next : AddItem(current, version, 0);
-    for (qsizetype i = names.size() - 1; i >= 0; --i) {
-      const bool is_part = i == 0;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+      const bool is_part = i == names.size() - 1;
       next = is_part ? nullptr : FindFolderChild(current, names[i]);
+      const int part_image = r == 0 ? newest_image : image;
       current = next ? next
                      : AddItem(current, names[i], is_part ? 1 : 0,
-                               is_part ? part->image : TypeTable::kFolderImage);
+                               is_part ? part_image : TypeTable::kFolderImage);
     }
   }
+}
+
+TreeItem* PackageTreeModel::ListedItem(TreeItem* item) {
+  if (KindOf(item) == kKindHistory && item->parent) return FindFolderChild(item, SlashName());
+  return item;
+}
+
+TreeItem* PackageTreeModel::FindHistoryItem(TreeItem* history, int version,
+                                            const QString& path) {
+  TreeItem* item = FindFolderChild(FindFolderChild(history, QString::number(version)),
+                                   SlashName());
+  for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    if (!item) break;
+    TreeItem* next = FindFolderChild(item, name);
+    if (!next) {
+      for (const auto& child : item->children) {
+        if (child->data == 1 && child->name == name) next = child.get();
+      }
+    }
+    item = next;
+  }
+  return item;
 }
 
 TreeKind PackageTreeModel::KindOf(const TreeItem* item) {

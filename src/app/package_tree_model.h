@@ -55,10 +55,20 @@ class PackageTreeModel : public QAbstractItemModel {
   static TreeItem* FindFolderChild(TreeItem* parent, const QString& name);
 
   // Adds a part to the history subtree: under each version v + 1 of its
-  // revision list, at the same path. Creates "History" with its version
-  // items 1..revision_count when missing. Call between BeginFill/EndFill.
-  void AddToHistory(const TreeItem* part, const std::vector<int>& revisions,
-                    int revision_count);
+  // revision list, at its package path ("/a/b.txt"), with `image`; under
+  // the newest version with `newest_image` (a part deleted since shows
+  // there as deleted). Creates "History" with its version items
+  // 1..revision_count when missing. Call between BeginFill/EndFill.
+  void AddToHistory(const QString& path, const std::vector<int>& revisions, int revision_count,
+                    int image, int newest_image);
+
+  // The item whose children the item list shows when `item` is selected:
+  // a version item's "/" (null when the version has none), else the item.
+  static TreeItem* ListedItem(TreeItem* item);
+
+  // The item at a package path ("/a/b.txt", "/a/") under version item
+  // `version` of `history`, or null.
+  static TreeItem* FindHistoryItem(TreeItem* history, int version, const QString& path);
 
   TreeItem* root() const { return root_; }
   TreeItem* history() const { return history_; }

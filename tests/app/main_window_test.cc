@@ -16,6 +16,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <Qsci/qsciscintilla.h>
+
 #include <csignal>
 #include <memory>
 
@@ -25,6 +27,7 @@
 #include "app/package_tree_model.h"
 #include "app/stats_dialog.h"
 #include "app/stats_table.h"
+#include "app/type_table.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "fake_container.h"
@@ -184,11 +187,53 @@ class AppWindowTest : public QObject {
     window_->SelectTreeItem(history);
     QVERIFY(!window_->item_commands().export_enabled);
     QVERIFY(!window_->item_commands().open_enabled);
-    window_->SelectTreeItem(window_->tree_model()->root());
-    window_->SelectTreeItem(Child(history, "3"));
+    // "History" lists its versions; a double-click on one opens it, and a
+    // version lists its "/" as it stood then, with parts deleted since.
+    QCOMPARE(ListNames(*window_), ChildNames(history));
+    window_->ActivateListRow(ListRowOf(*window_, QStringLiteral("3")));
+    QCOMPARE(window_->CurrentTreeItem(), Child(history, "3"));
     QCOMPARE(PackageTreeModel::KindOf(Child(history, "3")), kKindHistory);
     QVERIFY(!window_->item_commands().export_enabled);
-    QCOMPARE(window_->info_panel()->count(), 0);
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
+    QCOMPARE(ListNames(*window_), (QStringList{"a.txt", "e.txt"}));
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("文件数")), QStringLiteral("共2个"));
+
+    // e.txt, deleted in version 6, is reachable: under version 6 it says so
+    // and offers version 3, where its content is shown.
+    TreeItem* e_deleted = Child(Child(Child(history, "6"), "/"), "e.txt");
+    QVERIFY(e_deleted);
+    QCOMPARE(e_deleted->image, TypeTable::kDeletedImage);
+    window_->SelectTreeItem(e_deleted);
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("状态")), QStringLiteral("已删除"));
+    QCOMPARE(window_->notice_text(), QStringLiteral("该文件在版本6中已删除"));
+    auto* notice = window_->findChild<QWidget*>(QStringLiteral("noticePane"));
+    auto* offer = notice->findChild<QPushButton*>();
+    QVERIFY(offer && offer->isVisibleTo(notice));
+    QCOMPARE(offer->text(), QStringLiteral("查看版本3"));
+    offer->click();
+    QCOMPARE(window_->CurrentTreeItem(), Child(Child(Child(history, "3"), "/"), "e.txt"));
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
+    QCOMPARE(window_->text_view()->text(), QStringLiteral("E2;"));
+    QVERIFY(window_->item_commands().export_enabled);
+    // A click on the folder already selected brings its list back after a
+    // part was opened from it.
+    TreeItem* dir7 = Child(Child(Child(history, "7"), "/"), "dir");
+    window_->SelectTreeItem(dir7);
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "d.txt"}));
+    window_->ActivateListRow(1);
+    QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
+    messages.shown.clear();
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
+    QCOMPARE(window_->text_view()->text(), QStringLiteral("D6;"));
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTreeView* tree = window_->tree_view();
+    const QModelIndex dir7_index = tree->currentIndex();
+    tree->scrollTo(dir7_index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(dir7_index).center());
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
+    QCOMPARE(ListNames(*window_), (QStringList{"..", "d.txt"}));
 
     // A part inside version 3 shows that version.
     window_->SelectTreeItem(Child(Child(Child(history, "3"), "/"), "a.txt"));

@@ -72,7 +72,7 @@ std::vector<ExportEntry> DragOut::TreeDragEntries(const QPoint& viewport_pos,
   *version = PackageTreeModel::VersionOf(item);
   ExportEntry entry{item->name, nullptr};
   if (IsSafeExportName(item->name.toStdString())) {
-    entry.node = window_->package()->GetNode(PackageTreeModel::PackagePath(item).toStdU16String());
+    entry.node = window_->NodeAt(PackageTreeModel::PackagePath(item), *version);
   }
   return {entry};
 }

@@ -41,7 +41,7 @@ std::vector<ExportEntry> SelectedListEntries(const CZOQEDlg& window, const TreeI
     // ".." would name the folder above, and a name with a separator another
     // place in the package: such rows are failures, never looked up.
     if (!folder.isEmpty() && IsSafeExportName(row.name.toStdString())) {
-      entry.node = window.package()->GetNode((folder + row.name).toStdU16String());
+      entry.node = window.NodeAt(folder + row.name, PackageTreeModel::VersionOf(item));
     }
     entries.push_back(entry);
   }
@@ -77,7 +77,7 @@ void RunExport(CZOQEDlg* window, bool raw) {
   zoq::PathNode* item_node = nullptr;
   if (rows.empty()) {
     const QString path = PackageTreeModel::PackagePath(item);
-    if (!path.isEmpty()) item_node = package->GetNode(path.toStdU16String());
+    item_node = window->NodeAt(path, settings.version);
     nodes.push_back(item_node);
   } else {
     for (const ExportEntry& row : rows) nodes.push_back(row.node);

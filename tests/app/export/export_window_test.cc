@@ -242,6 +242,14 @@ class ExportWindowTest : public QObject {
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QVERIFY(export_test::WrittenAtVersion2(window_->package(), target));
+    // A version's folder holds the parts deleted since (e.txt until 6).
+    window_->SelectTreeItem(Child(Child(window_->tree_model()->history(), "5"), "/"));
+    const QString v5 = temp_->path() + QStringLiteral("/v5");
+    ChooseFolder(window_.get(), v5);
+    RunExport(window_.get(), false);
+    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(Listing(v5), (QStringList{"a.txt", "dir/", "dir/c.txt", "dir/d.txt", "e.txt"}));
+    QCOMPARE(ReadAll(v5 + QStringLiteral("/e.txt")), QByteArray("E2;"));
   }
 
   void progressDialogCancelStopsAfterCurrentPart() {
