@@ -27,6 +27,19 @@ const QString& ListRow::Column(int column) const {
   }
 }
 
+int64_t ListRow::Number(int column) const {
+  switch (column) {
+    case ItemListModel::kSize:
+      return size_bytes;
+    case ItemListModel::kVersions:
+      return version_count;
+    case ItemListModel::kNewest:
+      return newest_number;
+    default:
+      return 0;
+  }
+}
+
 ItemListModel::ItemListModel(const TypeTable* types, QObject* parent)
     : QAbstractTableModel(parent), types_(types) {}
 

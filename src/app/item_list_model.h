@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace zoqe {
@@ -19,12 +20,17 @@ struct ListRow {
   QString filters;     // "ZIP压缩;ADM加密"
   QString versions;    // number of revisions with records
   QString newest;      // newest revision number + 1
+  // What the number columns sort by.
+  int64_t size_bytes = 0;
+  int64_t version_count = 0;
+  int64_t newest_number = 0;
   int image = 0;
   bool is_folder = false;
   bool deleted = false;  // a part whose record at the shown version is a deletion
 
   bool is_parent_row() const { return name == QLatin1String(".."); }
   const QString& Column(int column) const;
+  int64_t Number(int column) const;
 };
 
 class ItemListModel : public QAbstractTableModel {

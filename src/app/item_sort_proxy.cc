@@ -29,8 +29,8 @@ void ItemSortProxy::ClickColumn(int column) {
 bool ItemSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
   const ListRow& a = source_->row(left.row());
   const ListRow& b = source_->row(right.row());
-  const ListRowKey ka{&a.name, &a.Column(sort_column_), a.is_folder};
-  const ListRowKey kb{&b.name, &b.Column(sort_column_), b.is_folder};
+  const ListRowKey ka{&a.name, &a.Column(sort_column_), a.Number(sort_column_), a.is_folder};
+  const ListRowKey kb{&b.name, &b.Column(sort_column_), b.Number(sort_column_), b.is_folder};
   return CompareListRows(ka, kb, sort_column_, descending_) < 0;
 }
 

@@ -185,9 +185,11 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     } else {
       row.filters = FilterText(PartCodes(info));
       row.size = SizeText(info.size, 1, true) + QLatin1Char('B');
-      row.versions = QString::number(info.revisions.size());
-      row.newest = info.revisions.empty() ? QStringLiteral("0")
-                                          : QString::number(info.revisions.front() + 1);
+      row.size_bytes = info.size;
+      row.version_count = static_cast<int64_t>(info.revisions.size());
+      row.newest_number = info.revisions.empty() ? 0 : info.revisions.front() + 1;
+      row.versions = QString::number(row.version_count);
+      row.newest = QString::number(row.newest_number);
       ++parts;
       row.deleted = info.deleted;
       if (info.deleted) ++deleted;

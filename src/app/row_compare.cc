@@ -44,26 +44,6 @@ int CompareNatural(const QString& a, const QString& b) {
   return 0;
 }
 
-int64_t LeadingInteger(const QString& text) {
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-    negative = text[i] == QLatin1Char('-');
-    ++i;
-  }
-  int64_t value = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    const int digit = text[i].unicode() - '0';
-    if (value > (INT64_MAX - digit) / 10) {  // saturate instead of overflowing
-      value = INT64_MAX;
-      break;
-    }
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
-
 bool IsNumberColumn(int column) { return column == 1 || column == 4 || column == 5; }
 
 int CompareListRows(const ListRowKey& a, const ListRowKey& b, int column, bool descending) {
@@ -73,8 +53,7 @@ int CompareListRows(const ListRowKey& a, const ListRowKey& b, int column, bool d
   if (a_up || b_up) return a_up == b_up ? 0 : (a_up ? -1 : 1);
   int result;
   if (IsNumberColumn(column)) {
-    const int64_t x = LeadingInteger(*a.column), y = LeadingInteger(*b.column);
-    result = x < y ? -1 : (x > y ? 1 : 0);
+    result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
   } else {
     if (a.is_folder != b.is_folder) return a.is_folder ? -1 : 1;
     result = CompareNatural(*a.column, *b.column);

@@ -12,19 +12,18 @@ namespace zoqe {
 // decides; when one text ends first the texts count as equal.
 int CompareNatural(const QString& a, const QString& b);
 
-// The integer at the start of a text: "4KB" gives 4, "1,234,567" gives 1.
-int64_t LeadingInteger(const QString& text);
-
 // What the list compares of one row.
 struct ListRowKey {
   const QString* name;    // column 0
   const QString* column;  // the text of the sort column
+  int64_t number;         // the number behind a number column's text
   bool is_folder;
 };
 
 // Item list columns: 0 name, 2 type, 3 filters sort as text; 1 size,
-// 4 version count, 5 version number as numbers. ".." comes first always;
-// for text columns folders come before parts in either direction.
+// 4 version count, 5 version number by the numbers behind them (bytes for
+// the size, not the shown "4KB"). ".." comes first always; for text
+// columns folders come before parts in either direction.
 // Returns <0, 0 or >0.
 int CompareListRows(const ListRowKey& a, const ListRowKey& b, int column, bool descending);
 

@@ -7,14 +7,17 @@
 #include <QVBoxLayout>
 
 #include "app/app_text.h"
-#include "app/row_compare.h"
 #include "app/stats_table.h"
 
 namespace zoqe {
 
 namespace {
 
-// Text for column 0, leading integers for the number columns.
+// The number each number column shows, kept beside its text.
+constexpr int kNumberRole = Qt::UserRole;
+
+// Text for column 0; the count, the bytes and the share for the number
+// columns (not the shown text, where "1,024" would read as 1).
 class StatsRow : public QTreeWidgetItem {
  public:
   using QTreeWidgetItem::QTreeWidgetItem;
@@ -23,7 +26,9 @@ class StatsRow : public QTreeWidgetItem {
     int column = treeWidget() ? treeWidget()->sortColumn() : 0;
     if (column < 0 || column > 3) column = 0;
     if (column == 0) return text(0).compare(other.text(0)) < 0;
-    return LeadingInteger(text(column)) < LeadingInteger(other.text(column));
+    const QVariant a = data(column, kNumberRole), b = other.data(column, kNumberRole);
+    if (column == 3) return a.toDouble() < b.toDouble();
+    return a.toLongLong() < b.toLongLong();
   }
 };
 
@@ -54,11 +59,14 @@ CZOQEInfoDlg::CZOQEInfoDlg(const StatsTable& table, QWidget* parent) : QDialog(p
     row->setIcon(0, table.icons().at(static_cast<size_t>(entry.image)));
     row->setText(0, entry.type_name);
     row->setText(1, QString::number(entry.count));
+    row->setData(1, kNumberRole, static_cast<qlonglong>(entry.count));
     row->setText(2, SizeText(entry.size, 0, false));
+    row->setData(2, kNumberRole, static_cast<qlonglong>(entry.size));
     if (with_share) {
       const double share = static_cast<double>(entry.size) * 100.0 /
                            static_cast<double>(table.total_size());
       row->setText(3, QString::asprintf("%5.2f %%", share));
+      row->setData(3, kNumberRole, share);
     }
     for (int c = 1; c < 4; ++c) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }

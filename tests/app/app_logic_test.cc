@@ -76,17 +76,13 @@ class AppLogicTest : public QObject {
     // Digit runs longer than any integer still compare by value.
     QVERIFY(CompareNatural(QStringLiteral("x99999999999999999999999"),
                            QStringLiteral("x100000000000000000000000")) < 0);
-    QCOMPARE(LeadingInteger(QStringLiteral("4KB")), int64_t{4});
-    QCOMPARE(LeadingInteger(QStringLiteral("1,234,567")), int64_t{1});
-    QCOMPARE(LeadingInteger(QStringLiteral("")), int64_t{0});
-    QCOMPARE(LeadingInteger(QStringLiteral("99999999999999999999999")), INT64_MAX);
   }
 
   void listRowOrder() {
     const QString up = QStringLiteral(".."), z = QStringLiteral("z"),
                   a9 = QStringLiteral("a9.txt"), a10 = QStringLiteral("a10.txt");
-    const ListRowKey kup{&up, &up, true}, kz{&z, &z, true}, k9{&a9, &a9, false},
-        k10{&a10, &a10, false};
+    const ListRowKey kup{&up, &up, 0, true}, kz{&z, &z, 0, true}, k9{&a9, &a9, 0, false},
+        k10{&a10, &a10, 0, false};
     for (bool descending : {false, true}) {
       QVERIFY(CompareListRows(kup, kz, 0, descending) < 0);
       QVERIFY(CompareListRows(kup, k9, 0, descending) < 0);
@@ -94,10 +90,11 @@ class AppLogicTest : public QObject {
     }
     QVERIFY(CompareListRows(k9, k10, 0, false) < 0);
     QVERIFY(CompareListRows(k9, k10, 0, true) > 0);
+    // Sizes compare by bytes, not by the shown texts' leading integers.
     const QString mb = QStringLiteral("2MB"), kb = QStringLiteral("4KB");
-    const ListRowKey big{&a9, &mb, false}, small{&a10, &kb, false};
-    QVERIFY(CompareListRows(big, small, 1, false) < 0);  // leading integers 2 and 4
-    QVERIFY(CompareListRows(big, small, 1, true) > 0);
+    const ListRowKey big{&a9, &mb, 3000000, false}, small{&a10, &kb, 5000, false};
+    QVERIFY(CompareListRows(big, small, 1, false) > 0);
+    QVERIFY(CompareListRows(big, small, 1, true) < 0);
     QVERIFY(CompareListRows(k9, k10, 42, false) < 0);  // unknown column counts as 0
   }
 
@@ -206,14 +203,26 @@ class AppLogicTest : public QObject {
     StatsTable stats(&shell);
     stats.CountPart(QStringLiteral("a.bin"), 1024);
     stats.CountPart(QStringLiteral("b.txt"), 999);
+    for (int i = 0; i < 10; ++i) stats.CountPart(QStringLiteral("c.dat"), 1);
     CZOQEInfoDlg dialog(stats);
-    // Total size sorts by leading integers: 1,024 counts as 1.
+    // The number columns sort by their numbers: 1,024 above 999, 10 above 9.
+    auto column = [&dialog](int c) {
+      QStringList texts;
+      for (int i = 0; i < dialog.list()->topLevelItemCount(); ++i) {
+        texts << dialog.list()->topLevelItem(i)->text(c);
+      }
+      return texts;
+    };
     dialog.ClickColumn(2);  // a new column sorts descending
     QVERIFY(dialog.descending());
-    QCOMPARE(dialog.list()->topLevelItem(0)->text(2), QStringLiteral("999"));
+    QCOMPARE(column(2), (QStringList{"1,024", "999", "10"}));
     dialog.ClickColumn(2);
     QVERIFY(!dialog.descending());
-    QCOMPARE(dialog.list()->topLevelItem(0)->text(2), QStringLiteral("1,024"));
+    QCOMPARE(column(2), (QStringList{"10", "999", "1,024"}));
+    dialog.ClickColumn(1);
+    QCOMPARE(column(1), (QStringList{"10", "1", "1"}));
+    dialog.ClickColumn(3);
+    QCOMPARE(column(2), (QStringList{"1,024", "999", "10"}));
   }
 };
 
