@@ -46,10 +46,22 @@ if [ -x "$explorer" ]; then
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo; echo "== zoq-explorer $sample"
     "$explorer" "$sample"
-  elif command -v xvfb-run >/dev/null 2>&1 && command -v import >/dev/null 2>&1; then
+  elif command -v xvfb-run >/dev/null 2>&1 && command -v import >/dev/null 2>&1 &&
+       command -v xdotool >/dev/null 2>&1; then
     shot=build/demo-explorer.png
     echo; echo "== zoq-explorer $sample (no display: virtual screen, screenshot in $shot)"
-    xvfb-run -a -s "-screen 0 1024x640x24" bash -c \
-      "\"$explorer\" \"$sample\" & pid=\$!; sleep 3; import -window root \"$shot\"; kill \$pid" || true
+    # The screenshot waits until the window is shown (a first start on a
+    # fresh machine can take a while), then a moment for it to be drawn.
+    xvfb-run -a -s "-screen 0 1024x640x24" bash -c '
+      "$1" "$2" & pid=$!
+      if timeout 120 xdotool search --sync --onlyvisible --pid "$pid" >/dev/null; then
+        sleep 1
+        import -window root "$3"
+      else
+        echo "demo: the browser window did not appear" >&2
+      fi
+      kill "$pid" 2>/dev/null
+      wait "$pid" 2>/dev/null || true
+    ' _ "$explorer" "$sample" "$shot" || true
   fi
 fi

@@ -10,7 +10,9 @@ PACKAGES=(
   # desktop program
   qt6-base-dev qt6-svg-dev libqscintilla2-qt6-dev qt6-image-formats-plugins qt6-qpa-plugins
   libopenjp2-7-dev shared-mime-info breeze-icon-theme adwaita-icon-theme fonts-wqy-microhei fontconfig
-  xvfb xauth xdg-utils imagemagick
+  xvfb xauth xdg-utils imagemagick xdotool
+  # Qt's own Chinese texts for the standard buttons and dialogs
+  qt6-translations-l10n
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   hyperfine time qpdf unzip zip libxml2-utils

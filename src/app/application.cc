@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/export/export_command.h"
 #include "app/shell_types.h"
@@ -16,16 +18,30 @@ static void InitResources() { Q_INIT_RESOURCE(zoqe); }
 namespace zoqe {
 
 CZOQEApp::CZOQEApp(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name: the windowing system would add it to every window
+  // title, and message box captions must read exactly as given.
   setApplicationName(QStringLiteral("zoq-explorer"));
-  setApplicationDisplayName(CZOQEDlg::InitialTitle());
   setApplicationVersion(QStringLiteral(ZOQ_VERSION_TEXT));
   setDesktopFileName(QStringLiteral("zoq-explorer"));
   ConfigureEnvironment();
 }
 
 void CZOQEApp::ConfigureEnvironment() {
+  static bool configured = false;
+  if (configured) return;
+  configured = true;
   InitResources();
-  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+  const QLocale chinese(QLocale::Chinese, QLocale::China);
+  QLocale::setDefault(chinese);
+  // The standard buttons and dialogs speak Chinese too, whatever the
+  // system's locale.
+  auto* translator = new QTranslator(qApp);
+  if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
   ShellTypes::InitIconTheme();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/zoqe/zoq-explorer.svg")));
 }

@@ -17,8 +17,8 @@ class CZOQEApp : public QApplication {
   // is up, and returns when the window has closed.
   int Run(const QString& package);
 
-  // Chinese type names, the system icon theme and the program icon; used by
-  // the tests as well.
+  // Chinese type names and standard dialogs (Qt's own translations), the
+  // system icon theme and the program icon; used by the tests as well.
   static void ConfigureEnvironment();
 };
 

@@ -90,7 +90,13 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
   finder_ = [this] { item_viewer_->OpenFind(); };
   ConnectCommands();
   program_folder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-  work_folder_ = work_folder.isEmpty() ? CreateWorkFolder() : work_folder;
+  if (work_folder.isEmpty()) {
+    // What earlier runs that ended without closing left behind goes first.
+    TidyEarlierWorkFolders();
+    work_folder_ = CreateWorkFolder();
+  } else {
+    work_folder_ = work_folder;
+  }
   ResetInfoPanel();
   SelectTreeItem(tree_model_->root());
   UpdateCommands();
@@ -134,6 +140,10 @@ void CZOQEDlg::BuildLayout() {
   tree_view_->setObjectName(QStringLiteral("packageTree"));
   tree_view_->setModel(tree_proxy_);
   tree_view_->setHeaderHidden(true);
+  // Long names widen the column and the tree scrolls sideways, instead of
+  // cutting them.
+  tree_view_->header()->setStretchLastSection(false);
+  tree_view_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   tree_view_->setUniformRowHeights(true);
   tree_view_->setExpandsOnDoubleClick(false);
   tree_view_->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -10,9 +10,12 @@ const ShellType& ShellTypes::Lookup(const QString& file_name) {
   ++lookups_;
   ShellType type;
   // The MIME database sees no extension in a name that begins with its dot
-  // (".png"): give such names a stem.
+  // (".png"): give such names a stem. Callers pass upper-case extensions,
+  // and a few upper-case patterns name other types than the usual lower-case
+  // ones (".C" is C++ source, ".c" C source): ask in lower case.
   const QString probe =
-      file_name.startsWith(QLatin1Char('.')) ? QStringLiteral("file") + file_name : file_name;
+      (file_name.startsWith(QLatin1Char('.')) ? QStringLiteral("file") + file_name : file_name)
+          .toLower();
   const QMimeType mime = mime_.mimeTypeForFile(probe, QMimeDatabase::MatchExtension);
   if (mime.isValid() && !mime.isDefault()) {
     type.known = true;

@@ -19,7 +19,7 @@ struct ShellType {
 class ShellTypes {
  public:
   // What the desktop says of a file called `file_name` (matched by its
-  // extension only; the file need not exist).
+  // extension only, in any case; the file need not exist).
   const ShellType& Lookup(const QString& file_name);
 
   // Points the icon theme at the system icons (breeze, falling back to

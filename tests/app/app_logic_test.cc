@@ -1,6 +1,9 @@
 // The browser's texts, orderings, type and statistics tables, the item
 // command rule and the work folder.
 #include <QDir>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -126,6 +129,37 @@ class AppLogicTest : public QObject {
     const QString second = CreateWorkFolder(temp.path());
     QCOMPARE(second, temp.path() + QStringLiteral("/~ZOQEXPLORER2/"));
     QCOMPARE(CreateWorkFolder(temp.path() + QStringLiteral("/missing/deeper")), QString());
+
+    // Tidying: the folders made above are this run's (locked) and stay as
+    // they are; the folder of an ended run loses its empty placeholders and
+    // package temporaries, and keeps itself, extracted files and the rest.
+    auto make_file = [](const QString& path, const QByteArray& bytes) {
+      QFile file(path);
+      return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    const QString ended = temp.path() + QStringLiteral("/~ZOQEXPLORER0/");
+    for (const QString& folder : {ended, first}) {
+      QVERIFY(make_file(folder + QStringLiteral("~~ZOQ1A2B.tmp"), {}));
+      QVERIFY(make_file(folder + QStringLiteral("~~ZOQ1A2B.tmp.png"), "png"));
+      QVERIFY(QDir(folder).mkpath(QStringLiteral("~ZOQPAC-x1/inner")));
+    }
+    QVERIFY(make_file(ended + QStringLiteral("~~ZOQ0000.tmp"), "not empty"));
+    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("~ZOQEXPLORERx")));  // not ours
+    QVERIFY(make_file(temp.path() + QStringLiteral("/~ZOQEXPLORERx/~~ZOQ0001.tmp"), {}));
+    QCOMPARE(TidyEarlierWorkFolders(temp.path()), 2);
+    const auto entries = [](const QString& folder) {
+      return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    };
+    QCOMPARE(entries(ended), (QStringList{"~~ZOQ0000.tmp", "~~ZOQ1A2B.tmp.png"}));
+    QCOMPARE(entries(first), (QStringList{"~ZOQPAC-x1", "~~ZOQ1A2B.tmp", "~~ZOQ1A2B.tmp.png"}));
+    QCOMPARE(entries(temp.path() + QStringLiteral("/~ZOQEXPLORERx")), QStringList{"~~ZOQ0001.tmp"});
+  }
+
+  void standardDialogsSpeakChinese() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QVERIFY2(box.button(QMessageBox::Cancel)->text().contains(QStringLiteral("取消")),
+             qPrintable(box.button(QMessageBox::Cancel)->text()));
   }
 
   void typeTableLooksUpEachKeyOnce() {
@@ -151,6 +185,10 @@ class AppLogicTest : public QObject {
     QCOMPARE(png2.image, png.image);
     QCOMPARE(png2.type_name, png.type_name);
     QVERIFY(png.type_name != QStringLiteral("PNG文件"));  // the desktop knows PNG
+    // ".c" is C source although the upper-case key would read as C++.
+    const QMimeDatabase mime;
+    QCOMPARE(types.Lookup(QStringLiteral("main.c"), false, false).type_name,
+             mime.mimeTypeForName(QStringLiteral("text/x-csrc")).comment());
   }
 
   void statisticsOfTheExample() {

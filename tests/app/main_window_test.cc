@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -360,6 +361,8 @@ class AppWindowTest : public QObject {
     fake_.AddPart(u"/f/alpha.txt", FakePart{{0}, 1, 1, {}, false, {}});
     fake_.AddPart(u"/f/beta.txt", FakePart{{0}, 1, 1, {}, false, {}});
     fake_.AddPart(u"/gamma.xml", FakePart{{0}, 1, 1, {}, false, {}});
+    const QString kLongName = QString(120, QLatin1Char('n')) + QStringLiteral(".txt");
+    fake_.AddPart(u"/" + kLongName.toStdU16String(), FakePart{{0}, 1, 1, {}, false, {}});
     UseFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/f.zoq"), false));
     QAbstractItemModel* shown = window_->tree_view()->model();
@@ -370,7 +373,17 @@ class AppWindowTest : public QObject {
     QCOMPARE(shown->rowCount(f), 1);
     QCOMPARE(shown->index(0, 0, f).data().toString(), QStringLiteral("beta.txt"));
     window_->filter_edit()->clear();
-    QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 2);
+    QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 3);
+
+    // A long name is not cut: the tree scrolls sideways to it.
+    window_->resize(600, 400);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTreeView* tree = window_->tree_view();
+    const QModelIndex long_index = shown->index(2, 0, shown->index(0, 0));
+    QCOMPARE(long_index.data().toString(), kLongName);
+    QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(tree->columnWidth(0) > tree->fontMetrics().horizontalAdvance(kLongName));
   }
 
   void detectsPlivDocumentType_data() {

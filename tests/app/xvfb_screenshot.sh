@@ -32,3 +32,24 @@ xvfb-run -a -s "-screen 0 1024x640x24" bash -c '
 colours=$(identify -format "%k" "$output")
 echo "screenshot $output: $colours colours"
 [ "$colours" -gt 16 ] || { echo "the window was not drawn" >&2; exit 1; }
+
+# A message box's caption reads exactly as given, with nothing added by the
+# windowing system: opening a package that does not exist shows "错误".
+command -v xdotool >/dev/null 2>&1 || { echo "skip caption check: xdotool missing"; exit 0; }
+xvfb-run -a -s "-screen 0 1024x640x24" bash -c '
+  "$1" "$2.missing" &
+  pid=$!
+  caption=""
+  for _ in $(seq 1 120); do
+    sleep 0.5
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+      name=$(xdotool getwindowname "$w" 2>/dev/null || true)
+      case "$name" in 错误*) caption=$name ;; esac
+    done
+    [ -n "$caption" ] && break
+  done
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  [ "$caption" = "错误" ] || { echo "message box caption: [$caption], not [错误]" >&2; exit 1; }
+' _ "$program" "$package"
+echo "message box caption: 错误"

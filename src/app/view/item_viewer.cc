@@ -93,7 +93,6 @@ bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool
   if (code != 0) {
     // Nothing half-decoded is left behind or shown.
     QFile::remove(temp.target);
-    QFile::remove(temp.placeholder);
     if (report) {
       ShowError(window_, OpenFailure() + QStringLiteral("(%1)").arg(code));
       if (code == zoq::kSiteNoKey && !key_retry_ &&
@@ -111,7 +110,6 @@ bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool
   }
   const QFileInfo info(temp.target);
   if (!info.exists()) {
-    QFile::remove(temp.placeholder);
     if (report) ShowError(window_, OpenFailure());
     return false;
   }

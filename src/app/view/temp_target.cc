@@ -32,21 +32,13 @@ bool CreateTempTarget(const QString& folder, const QString& extension, TempTarge
   if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const quint32 number = QRandomGenerator::global()->bounded(0x10000u);
-    const QString placeholder =
+    const QString target =
         base + QStringLiteral("~~ZOQ") +
         QString::number(number, 16).toUpper().rightJustified(4, QLatin1Char('0')) +
-        QStringLiteral(".tmp");
-    const int made = CreateExclusive(placeholder);
+        QStringLiteral(".tmp.") + extension;
+    const int made = CreateExclusive(target);
     if (made < 0) return false;
     if (made == 0) continue;
-    const QString target = placeholder + QLatin1Char('.') + extension;
-    const int target_made = CreateExclusive(target);
-    if (target_made <= 0) {
-      QFile::remove(placeholder);
-      if (target_made < 0) return false;
-      continue;
-    }
-    out->placeholder = placeholder;
     out->target = target;
     return true;
   }

@@ -1,7 +1,6 @@
 // The file a part is extracted into for viewing: a unique "~~ZOQ....tmp"
-// name in the work folder, created empty and exclusively, and beside it the
-// target that is that name, "." and the part's extension (also created
-// exclusively, so nothing already there is ever written through).
+// name in the work folder with "." and the part's extension, created empty
+// and exclusively (nothing already there is ever written through).
 #pragma once
 
 #include <QString>
@@ -9,8 +8,7 @@
 namespace zoqe {
 
 struct TempTarget {
-  QString placeholder;  // the empty "~~ZOQ....tmp" file
-  QString target;       // placeholder + "." + extension
+  QString target;  // "~~ZOQ....tmp." + extension
 };
 
 // False when no name could be made in the folder.
