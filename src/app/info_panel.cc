@@ -54,6 +54,18 @@ void InfoPanel::AddPair(const QString& value, const QString& label) {
   Relayout();
 }
 
+void InfoPanel::SetPair(const QString& value, const QString& label) {
+  const QString shown = InfoLabelText(label);
+  for (int i = 0; i < count_; ++i) {
+    if (labels_[i]->text() == shown) {
+      values_[i]->setText(InfoValueText(value));
+      Relayout();
+      return;
+    }
+  }
+  AddPair(value, label);
+}
+
 void InfoPanel::Reset() {
   count_ = 0;
   const int height = fontMetrics().height();

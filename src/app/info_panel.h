@@ -21,6 +21,8 @@ class InfoPanel : public QWidget {
 
   // Adds a pair in the next free place; ignored once eight are in use.
   void AddPair(const QString& value, const QString& label);
+  // Changes the value of the pair with `label`, or adds the pair.
+  void SetPair(const QString& value, const QString& label);
   // Empties every pair and removes the icon.
   void Reset();
   void SetIcon(const QIcon& icon);

@@ -104,6 +104,8 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
 }
 
 CZOQEDlg::~CZOQEDlg() {
+  // A part being read for the viewers needs the package.
+  item_viewer_->StopShowing();
   // Views go before the models they show; the package goes last.
   tree_viewport_->removeEventFilter(this);
   tree_viewport_ = nullptr;
@@ -340,6 +342,11 @@ void CZOQEDlg::SetPictureView(QWidget* view) {
   picture_view_ = view;
   right_pane_->insertWidget(1, picture_view_);
   if (shown) right_pane_->setCurrentWidget(picture_view_);
+}
+
+void CZOQEDlg::SetDocumentCodes(int subset, int version) {
+  subset_code_ = subset;
+  version_code_ = version;
 }
 
 void CZOQEDlg::SetTitle(const QString& file_name) {

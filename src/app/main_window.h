@@ -126,6 +126,9 @@ class CZOQEDlg : public QDialog {
   // are kept; a length of 0 is a key that was entered empty.
   void SetKey(const QByteArray& key);
   const zoq::KeyInfo* key_info() const { return key_set_ ? &key_info_ : nullptr; }
+  // The document type the package was given (PLIV detection, or a document
+  // version chosen with the key).
+  void SetDocumentCodes(int subset, int version);
 
   // State, for the viewers and for tests.
   zoq::Container* package() const { return package_.get(); }

@@ -106,13 +106,11 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   tree_view_->expand(ProxyIndexOf(tree_model_->root()));
   if (tree_model_->history()) tree_view_->expand(ProxyIndexOf(tree_model_->history()));
 
-  if (file_name_.size() >= 5 && file_name_.right(5).toUpper() == QLatin1String(".PLIV")) {
-    zoq::PlivDocumentType type;
-    if (zoq::ApplyPlivDetection(package_.get(), &type)) {
-      subset_code_ = type.subset;
-      version_code_ = type.version;
-    }
-  }
+  // The document type comes from the main part whatever the file is
+  // called: it decides the schema of SXC parts and whether encrypted data
+  // starts with an IV header.
+  zoq::PlivDocumentType type;
+  if (zoq::ApplyPlivDetection(package_.get(), &type)) SetDocumentCodes(type.subset, type.version);
   UpdateCommands();
   return true;
 }
@@ -198,6 +196,7 @@ bool CZOQEDlg::ClosePackage() {
     if (package_->IsModified() && !SaveModified()) return false;
   }
 
+  item_viewer_->StopShowing();
   ShowView(View::kList);
   for (const QString& file : std::as_const(temp_files_)) {
     if (!file.isEmpty()) QFile::remove(file);

@@ -402,9 +402,10 @@ class AppWindowTest : public QObject {
                                 << 16 << 0 << 16;
     QTest::newRow("unknown subset") << "/x/doc.pliv" << QByteArray("<Doc SubsetType=\"X\"/>")
                                     << 0 << 0 << -1;
+    // The main part decides, whatever the file is called.
     QTest::newRow("not a pliv name") << "/x/doc.zoq"
-                                     << QByteArray("<Doc SubsetType=\"PLIV_M\"/>") << 0 << 0
-                                     << -1;
+                                     << QByteArray("<Doc SubsetType=\"PLIV_M\"/>") << 8 << 0
+                                     << 8;
   }
 
   void detectsPlivDocumentType() {

@@ -15,6 +15,7 @@
 #include "app/package_tree_model.h"
 #include "app/view/text_format.h"
 #include "app/view/text_view.h"
+#include "app/view/xml_layout.h"
 #include "app/main_window.h"
 #include "document_generator.h"
 #include "zoq/container.h"
@@ -101,9 +102,9 @@ void BM_ShowSxcXmlPart(benchmark::State& state) {
 BENCHMARK(BM_ShowSxcXmlPart)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(5);
 
 void BM_ReindentOnly(benchmark::State& state) {
-  const QString text = QString::fromStdString(Data().xml);
+  const QByteArray text = QByteArray::fromStdString(Data().xml);
   for (auto _ : state) {
-    auto out = zoqe::ReindentXml(text);
+    auto out = zoqe::LayoutXml(text, true);
     benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Data().xml.size()));
@@ -113,7 +114,7 @@ BENCHMARK(BM_ReindentOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Measur
 void BM_HexDumpOneMiB(benchmark::State& state) {
   const QByteArray bytes = QByteArray::fromStdString(Data().xml.substr(0, 1 << 20));
   for (auto _ : state) {
-    QString out = zoqe::HexDump(bytes);
+    QByteArray out = zoqe::HexDump(bytes);
     benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));

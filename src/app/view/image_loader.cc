@@ -5,13 +5,21 @@
 
 namespace zoqe {
 
-QImage LoadImageFile(const QString& path) {
+QImage LoadImageFile(const QString& path, QString* problem) {
+  QString ignored;
+  if (!problem) problem = &ignored;
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
+  if (!file.open(QIODevice::ReadOnly)) {
+    *problem = QStringLiteral("无法读取解出的图片文件");
+    return {};
+  }
   const QByteArray head = file.peek(12);
   if (head.startsWith("8BPS")) {
-    if (file.size() > (qint64{1} << 31)) return {};
-    return LoadPsd(file.readAll());
+    if (file.size() > (qint64{1} << 31)) {
+      *problem = QStringLiteral("图片文件过大");
+      return {};
+    }
+    return LoadPsd(file.readAll(), problem);
   }
   file.close();
   QImage image = LoadJpeg2000(path);
@@ -20,9 +28,12 @@ QImage LoadImageFile(const QString& path) {
   reader.setAutoTransform(false);
   if (reader.size().isValid() &&
       static_cast<qint64>(reader.size().width()) * reader.size().height() > kMaxImagePixels) {
+    *problem = QStringLiteral("图片尺寸过大(%1 × %2)").arg(reader.size().width()).arg(reader.size().height());
     return {};
   }
-  return reader.read();
+  image = reader.read();
+  if (image.isNull()) *problem = QStringLiteral("图片格式无法识别，或图片数据不完整、已损坏");
+  return image;
 }
 
 }  // namespace zoqe

@@ -24,6 +24,11 @@ bool CPictureCtrl::LoadFile(const QString& path) {
   return !image_.isNull();
 }
 
+void CPictureCtrl::SetImage(QImage image) {
+  image_ = std::move(image);
+  update();
+}
+
 void CPictureCtrl::Release() {
   image_ = QImage();
   update();

@@ -16,6 +16,8 @@ class CPictureCtrl : public QWidget {
   // Releases the previous image and loads the file; false when it is not
   // an image that can be read.
   bool LoadFile(const QString& path);
+  // Shows an image decoded elsewhere.
+  void SetImage(QImage image);
   void Release();
   const QImage& image() const { return image_; }
   // Where the image is drawn in the current size (empty without one).

@@ -76,7 +76,10 @@ bool UnpackRow(const unsigned char* in, qint64 length, unsigned char* out, qint6
 
 }  // namespace
 
-QImage LoadPsd(const QByteArray& bytes) {
+QImage LoadPsd(const QByteArray& bytes, QString* problem) {
+  QString ignored;
+  if (!problem) problem = &ignored;
+  *problem = QStringLiteral("PSD图片数据不完整或已损坏");
   Reader r(bytes);
   const unsigned char* magic = r.Take(4);
   if (!magic || std::string_view(reinterpret_cast<const char*>(magic), 4) != "8BPS") return {};
@@ -85,13 +88,22 @@ QImage LoadPsd(const QByteArray& bytes) {
       !r.U32(&width) || !r.U16(&depth) || !r.U16(&mode)) {
     return {};
   }
-  if (depth != 8 || channels < 1 || channels > 56 || width < 1 || height < 1 ||
-      width > kMaxSide || height > kMaxSide ||
-      static_cast<qint64>(width) * height > kMaxImagePixels) {
+  if (depth != 8) {
+    *problem = QStringLiteral("不支持每通道%1位的PSD图片(只支持8位)").arg(depth);
     return {};
   }
+  if (width > kMaxSide || height > kMaxSide ||
+      static_cast<qint64>(width) * height > kMaxImagePixels) {
+    *problem = QStringLiteral("图片尺寸过大(%1 × %2)").arg(width).arg(height);
+    return {};
+  }
+  if (channels < 1 || channels > 56 || width < 1 || height < 1) return {};
   const quint32 needed = mode == kModeGray ? 1 : mode == kModeRgb ? 3 : mode == kModeCmyk ? 4 : 0;
-  if (needed == 0 || channels < needed) return {};
+  if (needed == 0) {
+    *problem = QStringLiteral("不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)");
+    return {};
+  }
+  if (channels < needed) return {};
   // Colour mode data, image resources, layer and mask information.
   for (int section = 0; section < 3; ++section) {
     quint32 length;
@@ -131,7 +143,11 @@ QImage LoadPsd(const QByteArray& bytes) {
 
   QImage image(static_cast<int>(width), static_cast<int>(height),
                alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-  if (image.isNull()) return {};
+  if (image.isNull()) {
+    *problem = QStringLiteral("内存不足，无法显示该图片");
+    return {};
+  }
+  problem->clear();
   const unsigned char* p0 = planes.data();
   for (quint32 y = 0; y < height; ++y) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));

@@ -1,27 +1,30 @@
-// The text forms the text view shows: a loaded text file, re-indented XML
-// and the hex dump of a file's bytes.
+// The text forms the text view shows: a loaded text file and the hex dump
+// of a file's bytes, both as the UTF-8 bytes the view takes.
 #pragma once
 
 #include <QByteArray>
-#include <QString>
-
-#include <optional>
 
 namespace zoqe {
 
-// A text file's bytes as text: after the mark FF FE the rest is UTF-16
-// little-endian (sets *was_utf16), otherwise UTF-8. The text ends at its
-// first NUL character.
-QString TextFromFileBytes(const QByteArray& bytes, bool* was_utf16 = nullptr);
+struct LoadedText {
+  QByteArray utf8;         // what the view shows
+  bool was_utf16 = false;  // the file began with the mark FF FE
+  // Writing `utf8` back the same way gives the file's bytes again: false
+  // when the text was cut at a NUL character or the UTF-16 does not
+  // convert both ways (a lone surrogate, an odd last byte).
+  bool exact = true;
+};
 
-// Lays XML out one tag per line, four spaces per level of nesting. Text
-// between tags stays beside its tags; white space outside tags and text
-// after the last tag are dropped. Fails (nullopt) on a comment that does
-// not end with "-->".
-std::optional<QString> ReindentXml(const QString& text);
+// A text file's bytes as text: after the mark FF FE the rest is UTF-16
+// little-endian, otherwise the bytes are taken as UTF-8 as they are (bytes
+// that are not UTF-8 stay as they are). The text ends at its first NUL
+// character.
+LoadedText TextFromFileBytes(const QByteArray& bytes);
 
 // Sixteen bytes a line: "00000001" "0h : " the bytes in hex, "; " and the
-// bytes as characters (control characters as spaces), lines ending "\r\n".
-QString HexDump(const QByteArray& bytes);
+// bytes as characters, lines ending "\r\n". Control characters (0x00-0x1F,
+// 0x7F) and the C1 range 0x80-0x9F are shown as spaces, every other byte as
+// the character with its code.
+QByteArray HexDump(const QByteArray& bytes);
 
 }  // namespace zoqe

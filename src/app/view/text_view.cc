@@ -11,6 +11,8 @@ namespace {
 using Sci = QsciScintillaBase;
 
 constexpr int kUtf8CodePage = 65001;
+constexpr int kLexerNone = 1;
+constexpr int kLexerXml = 5;
 constexpr int kScrollWidth = 100;
 constexpr int kFoldMarginWidth = 16;
 constexpr int kFoldLineAfterContracted = 16;
@@ -58,8 +60,13 @@ void ConfigureTextView(QsciScintilla* view) {
   const QColor window = palette.color(QPalette::Base);
   const QColor frame = palette.color(QPalette::Shadow);
 
-  view->SendScintilla(Sci::SCI_SETLEXER, static_cast<int>(Sci::SCLEX_XML));
+  view->SendScintilla(Sci::SCI_SETLEXER, kLexerXml);
   view->SendScintilla(Sci::SCI_SETCODEPAGE, kUtf8CodePage);
+  // Lines are laid out once per page rather than on every paint, and a
+  // large document is coloured in the background while the program idles,
+  // so scrolling through it or jumping to its end does not stall.
+  view->SendScintilla(Sci::SCI_SETLAYOUTCACHE, static_cast<long>(Sci::SC_CACHE_PAGE));
+  view->SendScintilla(Sci::SCI_SETIDLESTYLING, static_cast<long>(Sci::SC_IDLESTYLING_ALL));
 
   view->SendScintilla(Sci::SCI_STYLESETFORE, Sci::STYLE_DEFAULT, window_text);
   view->SendScintilla(Sci::SCI_STYLESETBACK, Sci::STYLE_DEFAULT, window);
@@ -100,6 +107,11 @@ void ConfigureTextView(QsciScintilla* view) {
   }
   view->SendScintilla(Sci::SCI_SETFOLDFLAGS, static_cast<long>(kFoldLineAfterContracted));
 
+  view->SendScintilla(Sci::SCI_SETMARGINTYPEN, kPieceMargin, static_cast<long>(Sci::SC_MARGIN_SYMBOL));
+  view->SendScintilla(Sci::SCI_SETMARGINMASKN, kPieceMargin, static_cast<long>(1 << kPieceMarker));
+  view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 0L);
+  DefineMarker(view, kPieceMarker, Sci::SC_MARK_ARROWS, palette.color(QPalette::Highlight), window);
+
   view->SendScintilla(Sci::SCI_AUTOCSETSEPARATOR, 10L);
   view->SendScintilla(Sci::SCI_SETMOUSEDWELLTIME, static_cast<long>(kMouseDwellMs));
   view->SendScintilla(Sci::SCI_SETSCROLLWIDTH, static_cast<long>(kScrollWidth));
@@ -107,20 +119,50 @@ void ConfigureTextView(QsciScintilla* view) {
   view->SendScintilla(Sci::SCI_USEPOPUP, 0L);
 }
 
-void FillTextView(QsciScintilla* view, const QString& text, bool editable) {
+void BeginFill(QsciScintilla* view, TextKind kind, int64_t total_bytes) {
   view->SendScintilla(Sci::SCI_CANCEL);
   view->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0L);
   view->SendScintilla(Sci::SCI_SETREADONLY, 0L);
   view->SendScintilla(Sci::SCI_SETSCROLLWIDTH, static_cast<long>(kScrollWidth));
   view->SendScintilla(Sci::SCI_SETSCROLLWIDTHTRACKING, 1L);
-  const QByteArray utf8 = text.toUtf8();
-  view->SendScintilla(Sci::SCI_SETTEXT, utf8.constData());
+  view->SendScintilla(Sci::SCI_MARKERDELETEALL, -1L);
+  view->SendScintilla(Sci::SCI_CLEARALL);
+  view->SendScintilla(Sci::SCI_SETLEXER, kind == TextKind::kXml ? kLexerXml : kLexerNone);
+  view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kFoldMargin,
+                      kind == TextKind::kXml ? static_cast<long>(kFoldMarginWidth) : 0L);
+  view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 0L);
+  view->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(total_bytes + 1));
+  view->SendScintilla(Sci::SCI_SETREADONLY, 1L);
+}
+
+void AppendToView(QsciScintilla* view, QByteArrayView piece) {
+  const bool first = view->SendScintilla(Sci::SCI_GETLENGTH) == 0;
+  view->SendScintilla(Sci::SCI_SETREADONLY, 0L);
+  view->SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(piece.size()), piece.data());
+  view->SendScintilla(Sci::SCI_SETREADONLY, 1L);
+  if (first) {
+    view->SendScintilla(Sci::SCI_GOTOPOS, 0L);
+    view->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 0L);
+  }
+}
+
+void EndFill(QsciScintilla* view, bool editable, const std::vector<int64_t>& piece_starts) {
+  for (const int64_t start : piece_starts) {
+    const long line = view->SendScintilla(Sci::SCI_LINEFROMPOSITION, static_cast<long>(start));
+    view->SendScintilla(Sci::SCI_MARKERADD, line, static_cast<long>(kPieceMarker));
+  }
+  if (!piece_starts.empty()) view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 12L);
   view->SendScintilla(Sci::SCI_SETREADONLY, editable ? 0L : 1L);
   view->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
   view->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
   view->SendScintilla(Sci::SCI_SETSAVEPOINT);
-  view->SendScintilla(Sci::SCI_GOTOPOS, 0L);
-  view->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 0L);
+}
+
+void FillTextView(QsciScintilla* view, QByteArrayView text, bool editable, TextKind kind,
+                  const std::vector<int64_t>& piece_starts) {
+  BeginFill(view, kind, text.size());
+  AppendToView(view, text);
+  EndFill(view, editable, piece_starts);
 }
 
 QByteArray TextViewBytes(const QsciScintilla* view) {

@@ -4,7 +4,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <cstdint>
+#include <vector>
 
 class QsciScintilla;
 
@@ -14,9 +18,23 @@ namespace zoqe {
 // colours; applied once when the window is built.
 void ConfigureTextView(QsciScintilla* view);
 
-// Replaces the text (undo history empty, save point marked, caret and view
-// at the top); read-only unless `editable`.
-void FillTextView(QsciScintilla* view, const QString& text, bool editable);
+// What the view shows: XML gets the XML lexer's colours and the fold
+// margin; text and hex dumps are shown plain.
+enum class TextKind { kXml, kPlain };
+
+// Filling in steps, so that a large text never holds the window up for
+// long: BeginFill empties the view and sets it up for `kind`, each
+// AppendToView adds a piece (the first one also puts caret and view at the
+// top), EndFill marks the lines that continue a cut line (`piece_starts`,
+// byte positions), empties the undo history, marks the save point and
+// makes the view read-only unless `editable`.
+void BeginFill(QsciScintilla* view, TextKind kind, int64_t total_bytes);
+void AppendToView(QsciScintilla* view, QByteArrayView piece);
+void EndFill(QsciScintilla* view, bool editable, const std::vector<int64_t>& piece_starts);
+
+// All three at once.
+void FillTextView(QsciScintilla* view, QByteArrayView text, bool editable,
+                  TextKind kind = TextKind::kPlain, const std::vector<int64_t>& piece_starts = {});
 
 // The whole text as Scintilla holds it (UTF-8).
 QByteArray TextViewBytes(const QsciScintilla* view);
@@ -35,5 +53,8 @@ void ToggleFoldAt(QsciScintilla* view, int position);
 
 // The margin that takes fold clicks.
 constexpr int kFoldMargin = 1;
+// The margin and marker that show where a cut line goes on.
+constexpr int kPieceMargin = 2;
+constexpr int kPieceMarker = 3;
 
 }  // namespace zoqe

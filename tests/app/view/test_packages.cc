@@ -37,6 +37,19 @@ QByteArray ViewKey() {
 
 QByteArray DocumentXml() { return ReadFile(SxcData("doc_basic.xml")); }
 
+QByteArray RichXml() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<!DOCTYPE r [\n  <!ENTITY e \"x>y\">\n  <!-- ] > -->\n]>\n"
+         "<r a=\"1>2\" b='say \"hi\"'\tc=\"&lt;\">\n"
+         "  <![CDATA[ a < b > c ]] ]]>\n"
+         "  <!-- note -->\n"
+         "  <?pi data > more?>\n"
+         "  <p>Hello <b>world</b> again</p>\n"
+         "  <t>\xe4\xb8\xad\xe6\x96\x87 text &e;</t>\n"
+         "</r>\n"
+         "<!-- after -->\n  \n";
+}
+
 QString BuildViewPackage(const QString& folder) {
   const QString path = folder + QStringLiteral("/view.zoq");
   zoq::ContainerOptions options;
@@ -71,6 +84,12 @@ QString BuildViewPackage(const QString& folder) {
   failures += Add(c.get(), u"/img/pic.psd",
                   PsdBytes(30, 10, 3, 3, true, QByteArray("\x10\x20\x30", 3))) != 0;
   failures += Add(c.get(), u"/img/pic.jp2", Jp2Bytes(40, 30, QColor(1, 2, 3))) != 0;
+  QByteArray deep = PsdBytes(4, 4, 3, 3, false, QByteArray("\x10\x20\x30", 3));
+  deep[23] = 16;
+  failures += Add(c.get(), u"/img/deep.psd", deep) != 0;
+  failures += Add(c.get(), u"/rich.xml", RichXml(), {zip}) != 0;
+  failures += Add(c.get(), u"/wide.xml", QByteArray("\xff\xfe<\0a\0>\0\x2d\x4e<\0/\0a\0>\0", 18)) != 0;
+  failures += Add(c.get(), u"/long.txt", QByteArray(3 << 20, 'x'), {zip}) != 0;
   if (failures != 0 || c->Save(zoq::kSaveIncremental, false) != 0) return {};
   const QByteArray plain2("<a><b>y</b></a>");
   if (c->ReplacePartFromMemory(u"/plain.xml", plain2.constData(), plain2.size(), &zip, 1,
@@ -78,6 +97,29 @@ QString BuildViewPackage(const QString& folder) {
       c->Save(zoq::kSaveIncremental, false) != 0) {
     return {};
   }
+  return path;
+}
+
+QString BuildIvPackage(const QString& folder, const QString& name, bool main_part) {
+  const QString path = folder + QLatin1Char('/') + name;
+  zoq::ContainerOptions options;
+  options.temp_base_dir = QFile::encodeName(folder).toStdString();
+  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
+  zoq::Container* raw = nullptr;
+  if (zoq::CreateContainer(&options, &raw) != 0) return {};
+  std::unique_ptr<zoq::Container> c(raw);
+  if (c->CreatePackage(QFile::encodeName(path).toStdString(), 16, 258, 4, 0) != 0) return {};
+  const QByteArray key_bytes = ViewKey();
+  zoq::KeyInfo key;
+  key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
+  key.key_length = static_cast<int>(key_bytes.size());
+  const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
+  int failures = Add(c.get(), u"/secret.txt", "the secret text, long enough to tell", {adm}) != 0;
+  if (main_part) {
+    failures += Add(c.get(), u"/__main.xml",
+                    "<Document SubsetType=\"PLIV_Full\" Version=\"1.2\"/>") != 0;
+  }
+  if (failures != 0 || c->Save(zoq::kSaveIncremental, false) != 0) return {};
   return path;
 }
 
