@@ -37,7 +37,7 @@ namespace {
 using Sci = QsciScintillaBase;
 
 // A part read this fast is shown at once, without a notice in between.
-constexpr auto kQuickShow = std::chrono::milliseconds(100);
+constexpr auto kQuickShow = std::chrono::milliseconds(50);
 // The text goes into the view this much at a time.
 constexpr int64_t kFillPiece = 1 << 20;
 
@@ -135,11 +135,13 @@ ItemViewer::ItemViewer(CZOQEDlg* window)
   connect(view, &QsciScintillaBase::SCN_MARGINCLICK, this, [this](int position, int, int margin) {
     if (margin == kFoldMargin) ToggleFoldAt(window_->text_view(), position);
   });
+  // The view reports each change just before it is made (the only changes
+  // it reports, see ConfigureTextView).
   connect(view, &QsciScintillaBase::SCN_MODIFIED, this,
           [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
             if (!tracking_) return;
-            if (type & Sci::SC_MOD_INSERTTEXT) tracker_.Inserted(position, length);
-            if (type & Sci::SC_MOD_DELETETEXT) tracker_.Deleted(position, length);
+            if (type & Sci::SC_MOD_BEFOREINSERT) tracker_.Inserted(position, length);
+            if (type & Sci::SC_MOD_BEFOREDELETE) tracker_.Deleted(position, length);
           });
   // Whatever else the window puts in the right pane ends what is being
   // read or filled in for it.

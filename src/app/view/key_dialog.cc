@@ -69,6 +69,8 @@ CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent
   connect(buttons, &QDialogButtonBox::accepted, this, &CZOQEPathDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CZOQEPathDlg::reject);
   auto* layout = new QVBoxLayout(this);
+  // The dialog grows and shrinks with the warning.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addWidget(prompt);
   layout->addWidget(edit_);
   layout->addWidget(show_key_);

@@ -16,7 +16,7 @@ namespace zoqe {
 
 // Lines longer than this many bytes are shown in pieces of at most this
 // length, each piece after the first on a line of its own.
-constexpr int64_t kMaxShownLine = 4000;
+constexpr int64_t kMaxShownLine = 2000;
 
 // One place where the shown text differs from the source: the shown bytes
 // [shown, shown + shown_length) stand where the source had the bytes

@@ -61,7 +61,9 @@ QByteArray HexDump(const QByteArray& bytes) {
     out.append("; ", 2);
     for (qsizetype k = 0; k < count; ++k) {
       const unsigned char b = data[start + k];
-      if (b < 0x20 || (b >= 0x7F && b < 0xA0)) {
+      // 0xAD (soft hyphen) is drawn with no width, so it would shift the
+      // column like the control characters.
+      if (b < 0x20 || (b >= 0x7F && b < 0xA0) || b == 0xAD) {
         out.append(' ');
       } else if (b < 0x80) {
         out.append(static_cast<char>(b));

@@ -23,8 +23,9 @@ LoadedText TextFromFileBytes(const QByteArray& bytes);
 
 // Sixteen bytes a line: "00000001" "0h : " the bytes in hex, "; " and the
 // bytes as characters, lines ending "\r\n". Control characters (0x00-0x1F,
-// 0x7F) and the C1 range 0x80-0x9F are shown as spaces, every other byte as
-// the character with its code.
+// 0x7F), the C1 range 0x80-0x9F and the soft hyphen 0xAD (all drawn with
+// no width or as blobs) are shown as spaces, every other byte as the
+// character with its code.
 QByteArray HexDump(const QByteArray& bytes);
 
 }  // namespace zoqe
