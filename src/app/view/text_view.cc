@@ -139,6 +139,8 @@ void BeginFill(QsciScintilla* view, TextKind kind, int64_t total_bytes) {
   view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 0L);
   view->SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(total_bytes + 1));
   view->SendScintilla(Sci::SCI_SETREADONLY, 1L);
+  // Colouring in the background waits until the text is all in.
+  view->SendScintilla(Sci::SCI_SETIDLESTYLING, static_cast<long>(Sci::SC_IDLESTYLING_NONE));
 }
 
 void AppendToView(QsciScintilla* view, QByteArrayView piece) {
@@ -159,6 +161,7 @@ void EndFill(QsciScintilla* view, bool editable, const std::vector<int64_t>& pie
   }
   if (!piece_starts.empty()) view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 12L);
   view->SendScintilla(Sci::SCI_SETREADONLY, editable ? 0L : 1L);
+  view->SendScintilla(Sci::SCI_SETIDLESTYLING, static_cast<long>(Sci::SC_IDLESTYLING_ALL));
   view->SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1L);
   view->SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
   view->SendScintilla(Sci::SCI_SETSAVEPOINT);
