@@ -50,15 +50,26 @@ QByteArray RichXml() {
          "<!-- after -->\n  \n";
 }
 
-QString BuildViewPackage(const QString& folder) {
-  const QString path = folder + QStringLiteral("/view.zoq");
+// A new package at `path` for a document of `subset` and `version` (0, 0:
+// none), with its temporary files in `folder`; null on failure.
+static std::unique_ptr<zoq::Container> NewPackage(const QString& folder, const QString& path, int subset,
+                                           int version) {
   zoq::ContainerOptions options;
   options.temp_base_dir = QFile::encodeName(folder).toStdString();
   options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
   zoq::Container* raw = nullptr;
-  if (zoq::CreateContainer(&options, &raw) != 0) return {};
+  if (zoq::CreateContainer(&options, &raw) != 0) return nullptr;
   std::unique_ptr<zoq::Container> c(raw);
-  if (c->CreatePackage(QFile::encodeName(path).toStdString(), 0, 0, 4, 0) != 0) return {};
+  if (c->CreatePackage(QFile::encodeName(path).toStdString(), subset, version, 4, 0) != 0) {
+    return nullptr;
+  }
+  return c;
+}
+
+QString BuildViewPackage(const QString& folder) {
+  const QString path = folder + QStringLiteral("/view.zoq");
+  std::unique_ptr<zoq::Container> c = NewPackage(folder, path, 0, 0);
+  if (!c) return {};
   if (c->SetSchemaFile(QFile::encodeName(SxcData("doc_basic.bsg")).toStdString()) != 0) return {};
 
   static QByteArray key_bytes;
@@ -102,13 +113,8 @@ QString BuildViewPackage(const QString& folder) {
 
 QString BuildIvPackage(const QString& folder, const QString& name, bool main_part) {
   const QString path = folder + QLatin1Char('/') + name;
-  zoq::ContainerOptions options;
-  options.temp_base_dir = QFile::encodeName(folder).toStdString();
-  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
-  zoq::Container* raw = nullptr;
-  if (zoq::CreateContainer(&options, &raw) != 0) return {};
-  std::unique_ptr<zoq::Container> c(raw);
-  if (c->CreatePackage(QFile::encodeName(path).toStdString(), 16, 258, 4, 0) != 0) return {};
+  std::unique_ptr<zoq::Container> c = NewPackage(folder, path, 16, 258);
+  if (!c) return {};
   const QByteArray key_bytes = ViewKey();
   zoq::KeyInfo key;
   key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
