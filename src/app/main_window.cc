@@ -409,6 +409,7 @@ void CZOQEDlg::OnCopy() {
 }
 
 void CZOQEDlg::OnStatistics() {
+  CountStatistics();
   CZOQEInfoDlg dialog(*stats_, this);
   dialog.exec();
 }
@@ -511,7 +512,10 @@ bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CZOQEDlg::ApplyTreeFilter() {
   const TreeItem* current = CurrentTreeItem();
-  tree_proxy_->SetNameFilter(filter_edit_->text().trimmed());
+  const QString text = filter_edit_->text().trimmed();
+  // Folders that were never opened hold their matches too.
+  tree_model_->PopulateMatches(text);
+  tree_proxy_->SetNameFilter(text);
   if (!tree_proxy_->name_filter().isEmpty()) tree_view_->expandAll();
   const QModelIndex index = ProxyIndexOf(current);
   if (index.isValid()) tree_view_->scrollTo(index);

@@ -156,7 +156,6 @@ class CZOQEDlg : public QDialog {
   PackageTreeModel* tree_model() const { return tree_model_; }
   ItemListModel* list_model() const { return list_model_; }
   ItemSortProxy* list_proxy() const { return list_proxy_; }
-  const StatsTable& stats() const { return *stats_; }
   TypeTable& types() const { return *types_; }
 
   // The node of a package path as the selection sees it: inside a
@@ -191,7 +190,11 @@ class CZOQEDlg : public QDialog {
  private:
   void BuildLayout();
   void ConnectCommands();
-  void FillTree(TreeItem* parent, zoq::PathNode* node);
+  // The numbers of parts and folders below the root, for the root's pairs.
+  void CountTree(zoq::PathNode* root);
+  // Fills the statistics table (every part's stored size by type) when it
+  // is first needed.
+  void CountStatistics();
   void ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QString& path, int version,
                          int kind, bool read_only);
   // Lists the children of `listed` (the selected item, or a version's "/"
@@ -231,6 +234,9 @@ class CZOQEDlg : public QDialog {
   int version_code_ = 0;
   QString program_folder_;
   QString work_folder_;
+  int64_t part_total_ = 0;
+  int64_t folder_total_ = 0;  // the root not counted
+  bool stats_counted_ = false;
   bool expand_on_select_ = false;
   bool history_mode_ = false;
   bool xml_editable_ = false;

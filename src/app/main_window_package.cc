@@ -96,12 +96,18 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   expand_on_select_ = true;
   list_model_->Clear();
   stats_->Clear();
+  stats_counted_ = false;
+  // The tree makes its items as folders are opened; only the counts the
+  // root shows are taken now.
+  zoq::PathNode* root = package_->GetNode(u"/");
+  CountTree(root);
   tree_model_->BeginFill();
   tree_model_->Reset();
-  FillTree(nullptr, package_->GetNode(u"/"));
+  tree_model_->SetPackage(package_.get(), root);
   if (history_mode_) FillHistory();
   tree_model_->EndFill();
   tree_view_->setCurrentIndex(QModelIndex());
+  tree_model_->Populate(tree_model_->root());
   SelectTreeItem(tree_model_->root());
   tree_view_->expand(ProxyIndexOf(tree_model_->root()));
   if (tree_model_->history()) tree_view_->expand(ProxyIndexOf(tree_model_->history()));
@@ -115,23 +121,43 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   return true;
 }
 
-void CZOQEDlg::FillTree(TreeItem* parent, zoq::PathNode* node) {
-  if (!node) return;
-  zoq::PartInfo info;
-  package_->GetPartInfo(&info, node, 0);
-  if (node->IsFolder()) {
-    stats_->CountFolder();
-    TreeItem* item = parent ? tree_model_->AddItem(parent, ToQString(node->GetName()), 0)
-                            : tree_model_->root();
+void CZOQEDlg::CountTree(zoq::PathNode* root) {
+  part_total_ = 0;
+  folder_total_ = 0;
+  std::vector<zoq::PathNode*> pending;
+  if (root) pending.push_back(root);
+  while (!pending.empty()) {
+    zoq::PathNode* node = pending.back();
+    pending.pop_back();
     for (zoq::PathNode* child = node->FirstChild(); child; child = node->NextChild()) {
-      FillTree(item, child);
+      if (child->IsFolder()) {
+        ++folder_total_;
+        pending.push_back(child);
+      } else {
+        ++part_total_;
+      }
     }
-    return;
   }
-  const QString name = ToQString(node->GetName());
-  const TypeInfo type = types_->Lookup(name, false, info.deleted);
-  tree_model_->AddItem(parent, name, 1, type.image);
-  stats_->CountPart(name, info.total_size);
+}
+
+void CZOQEDlg::CountStatistics() {
+  if (stats_counted_ || !package_) return;
+  stats_counted_ = true;
+  std::vector<zoq::PathNode*> pending;
+  if (zoq::PathNode* root = package_->GetNode(u"/")) pending.push_back(root);
+  while (!pending.empty()) {
+    zoq::PathNode* node = pending.back();
+    pending.pop_back();
+    if (node->IsFolder()) {
+      stats_->CountFolder();
+      const std::vector<zoq::PathNode*> children = node->Children();
+      pending.insert(pending.end(), children.rbegin(), children.rend());
+      continue;
+    }
+    zoq::PartInfo info;
+    package_->GetPartInfo(&info, node, 0);
+    stats_->CountPart(ToQString(node->GetName()), info.total_size);
+  }
 }
 
 void CZOQEDlg::FillHistory() {
@@ -205,6 +231,9 @@ bool CZOQEDlg::ClosePackage() {
   recorded_.reset();
   package_.reset();
   stats_->Clear();
+  stats_counted_ = false;
+  part_total_ = 0;
+  folder_total_ = 0;
   SetTitle(QString());
   list_model_->Clear();
   tree_model_->Reset();

@@ -157,6 +157,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     expand_on_select_ = false;
     tree_view_->expand(ProxyIndexOf(item));
   }
+  tree_model_->Populate(listed);
   std::vector<ListRow> rows;
   rows.reserve(listed->children.size() + 1);
   if (item->name != QLatin1String("/") &&
@@ -217,9 +218,8 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     AddInfoPair(QString::number(package_->GetRevisionCount()), QStringLiteral("版本数"));
     // The number of parts and the number of folders of the package, the
     // root itself not counted as a folder.
-    AddInfoPair(QStringLiteral("共%1个").arg(stats_->part_count()), QStringLiteral("文件数"));
-    AddInfoPair(QStringLiteral("共%1个").arg(std::max<int64_t>(stats_->folder_count() - 1, 0)),
-                QStringLiteral("文件夹数"));
+    AddInfoPair(QStringLiteral("共%1个").arg(part_total_), QStringLiteral("文件数"));
+    AddInfoPair(QStringLiteral("共%1个").arg(folder_total_), QStringLiteral("文件夹数"));
     if (read_only_) AddInfoPair(QStringLiteral("只读"), QStringLiteral("打开方式"));
   }
   info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));

@@ -13,7 +13,7 @@ const QString& SlashName() {
 }
 }  // namespace
 
-PackageTreeModel::PackageTreeModel(const TypeTable* types, QObject* parent)
+PackageTreeModel::PackageTreeModel(TypeTable* types, QObject* parent)
     : QAbstractItemModel(parent), types_(types) {
   Reset();
 }
@@ -25,11 +25,107 @@ void PackageTreeModel::Reset() {
   if (announce) beginResetModel();
   top_.clear();
   history_ = nullptr;
+  package_ = nullptr;
   item_count_ = 0;
   ++filling_;
   root_ = AddItem(nullptr, SlashName(), 0);
   --filling_;
   if (announce) endResetModel();
+}
+
+void PackageTreeModel::SetPackage(zoq::Container* package, zoq::PathNode* root) {
+  package_ = package;
+  const bool announce = filling_ == 0;
+  if (announce) beginResetModel();
+  root_->children.clear();
+  root_->folder_children.clear();
+  root_->pending = root && root->HasChildren() ? root : nullptr;
+  if (announce) endResetModel();
+}
+
+void PackageTreeModel::Populate(TreeItem* item) {
+  if (!item || !item->pending) return;
+  zoq::PathNode* node = item->pending;
+  item->pending = nullptr;
+  const std::vector<zoq::PathNode*> children = node->Children();
+  if (children.empty()) return;
+  const bool announce = filling_ == 0;
+  if (announce) {
+    beginInsertRows(IndexOf(item), 0, static_cast<int>(children.size()) - 1);
+  }
+  ++filling_;
+  item->children.reserve(children.size());
+  for (zoq::PathNode* child : children) {
+    const std::u16string name16 = child->GetName();
+    const QString name =
+        QString::fromUtf16(name16.data(), static_cast<qsizetype>(name16.size()));
+    if (child->IsFolder()) {
+      TreeItem* folder = AddItem(item, name, 0);
+      if (child->HasChildren()) folder->pending = child;
+      continue;
+    }
+    zoq::PartInfo info;
+    if (package_) package_->GetPartInfo(&info, child, 0);
+    const int image = types_ ? types_->Lookup(name, false, info.deleted).image
+                             : static_cast<int>(TypeTable::kFileImage);
+    AddItem(item, name, 1, image);
+  }
+  --filling_;
+  if (announce) endInsertRows();
+}
+
+const std::vector<std::unique_ptr<TreeItem>>& PackageTreeModel::ChildrenOf(TreeItem* item) {
+  if (item->pending) {
+    const TreeItem* top = item;
+    while (top->parent) top = top->parent;
+    if (top->model) top->model->Populate(item);
+  }
+  return item->children;
+}
+
+void PackageTreeModel::PopulateMatches(const QString& text) {
+  if (text.isEmpty() || !root_) return;
+  // Every folder still waiting for its children is searched below; the
+  // items already made are the filter's to look at.
+  std::vector<TreeItem*> made{root_};
+  while (!made.empty()) {
+    TreeItem* item = made.back();
+    made.pop_back();
+    if (item->pending) {
+      PopulateMatchesBelow(item->pending, [item] { return item; }, text);
+      continue;
+    }
+    for (const auto& child : item->children) made.push_back(child.get());
+  }
+}
+
+bool PackageTreeModel::PopulateMatchesBelow(zoq::PathNode* node,
+                                            const std::function<TreeItem*()>& item_of_node,
+                                            const QString& text) {
+  bool found = false;
+  TreeItem* item = nullptr;
+  // The node's item with its children made, on the first match below it.
+  auto made_item = [&]() {
+    if (!item) {
+      item = item_of_node();
+      Populate(item);
+    }
+    return item;
+  };
+  for (zoq::PathNode* child = node->FirstChild(); child; child = node->NextChild()) {
+    const std::u16string name16 = child->GetName();
+    const QString name =
+        QString::fromUtf16(name16.data(), static_cast<qsizetype>(name16.size()));
+    if (name.contains(text, Qt::CaseInsensitive)) {
+      made_item();
+      found = true;
+    }
+    if (child->IsFolder() && child->HasChildren()) {
+      auto child_item = [&made_item, &name] { return FindFolderChild(made_item(), name); };
+      if (PopulateMatchesBelow(child, child_item, text)) found = true;
+    }
+  }
+  return found;
 }
 
 void PackageTreeModel::BeginFill() {
@@ -61,11 +157,14 @@ TreeItem* PackageTreeModel::AddItem(TreeItem* parent, const QString& name, int d
   item->name = name;
   item->data = data;
   item->image = image;
+  if (!parent) item->model = this;
   return Insert(parent, std::move(item));
 }
 
 TreeItem* PackageTreeModel::FindFolderChild(TreeItem* parent, const QString& name) {
-  return parent ? parent->folder_children.value(name, nullptr) : nullptr;
+  if (!parent) return nullptr;
+  ChildrenOf(parent);
+  return parent->folder_children.value(name, nullptr);
 }
 
 void PackageTreeModel::AddToHistory(const QString& path, const std::vector<int>& revisions,
@@ -186,8 +285,17 @@ int PackageTreeModel::rowCount(const QModelIndex& parent) const {
 int PackageTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
 bool PackageTreeModel::hasChildren(const QModelIndex& parent) const {
+  const TreeItem* item = ItemAt(parent);
+  if (item && item->pending) return true;
   return rowCount(parent) > 0;
 }
+
+bool PackageTreeModel::canFetchMore(const QModelIndex& parent) const {
+  const TreeItem* item = ItemAt(parent);
+  return item && item->pending;
+}
+
+void PackageTreeModel::fetchMore(const QModelIndex& parent) { Populate(ItemAt(parent)); }
 
 QVariant PackageTreeModel::data(const QModelIndex& index, int role) const {
   const TreeItem* item = ItemAt(index);

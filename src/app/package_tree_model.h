@@ -9,12 +9,17 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include "zoq/container.h"
 
 namespace zoqe {
 
 class TypeTable;
+
+class PackageTreeModel;
 
 struct TreeItem {
   QString name;
@@ -22,6 +27,13 @@ struct TreeItem {
   int image = 1;  // type image of a part; folders use the folder icon
   TreeItem* parent = nullptr;
   int row = 0;
+  // A folder of the main tree whose children are made from its package
+  // node when they are first needed (expanding it, listing it, looking a
+  // name up in it); null once they are made, and for every other item.
+  zoq::PathNode* pending = nullptr;
+  // The model of a top item ("/", "History"), through which the items
+  // below it make their children.
+  PackageTreeModel* model = nullptr;
   std::vector<std::unique_ptr<TreeItem>> children;
   // Children with item data 0 by name, for the lookups of the history fill.
   QHash<QString, TreeItem*> folder_children;
@@ -39,11 +51,22 @@ class PackageTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
  public:
-  explicit PackageTreeModel(const TypeTable* types, QObject* parent = nullptr);
+  explicit PackageTreeModel(TypeTable* types, QObject* parent = nullptr);
   ~PackageTreeModel() override;
 
   // Removes every item and inserts a new root "/"; forgets "History".
   void Reset();
+  // Shows a package under the root: the root's children, and theirs, are
+  // made from the package's nodes when first needed, so that a package of
+  // any size opens at once. The package must outlive its items (Reset).
+  void SetPackage(zoq::Container* package, zoq::PathNode* root);
+  // Makes the children of an item that has not made them yet.
+  void Populate(TreeItem* item);
+  // The item's children, made first when needed.
+  static const std::vector<std::unique_ptr<TreeItem>>& ChildrenOf(TreeItem* item);
+  // Makes the items down to every main-tree item whose name contains
+  // `text` (any case), so that a filter over the model finds them all.
+  void PopulateMatches(const QString& text);
 
   // Bulk filling: items added between BeginFill and EndFill are announced
   // to the views once, which keeps a large package fast to show.
@@ -51,7 +74,8 @@ class PackageTreeModel : public QAbstractItemModel {
   void EndFill();
   // Inserts at the end of parent's children (parent null: top level).
   TreeItem* AddItem(TreeItem* parent, const QString& name, int data, int image = 1);
-  // The child of `parent` with item data 0 and this name, or null.
+  // The child of `parent` with item data 0 and this name, or null (the
+  // children are made first when needed).
   static TreeItem* FindFolderChild(TreeItem* parent, const QString& name);
 
   // Adds a part to the history subtree: under each version v + 1 of its
@@ -84,6 +108,7 @@ class PackageTreeModel : public QAbstractItemModel {
 
   TreeItem* ItemAt(const QModelIndex& index) const;
   QModelIndex IndexOf(const TreeItem* item) const;
+  // Items made so far.
   int item_count() const { return item_count_; }
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -92,11 +117,19 @@ class PackageTreeModel : public QAbstractItemModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   bool hasChildren(const QModelIndex& parent = {}) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
 
  private:
   TreeItem* Insert(TreeItem* parent, std::unique_ptr<TreeItem> item);
 
-  const TypeTable* types_;
+  // Returns whether a name below `node` matches, and makes the items down
+  // to each match; `item_of_node` gives node's item (making it if need be).
+  bool PopulateMatchesBelow(zoq::PathNode* node, const std::function<TreeItem*()>& item_of_node,
+                            const QString& text);
+
+  TypeTable* types_;
+  zoq::Container* package_ = nullptr;
   std::vector<std::unique_ptr<TreeItem>> top_;
   TreeItem* root_ = nullptr;
   TreeItem* history_ = nullptr;

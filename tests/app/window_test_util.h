@@ -20,7 +20,7 @@ inline QString Corpus(const char* name) {
 // The child of `parent` named `name`; null when there is none (or no parent).
 inline zoqe::TreeItem* Child(zoqe::TreeItem* parent, const QString& name) {
   if (!parent) return nullptr;
-  for (auto& child : parent->children) {
+  for (auto& child : zoqe::PackageTreeModel::ChildrenOf(parent)) {
     if (child->name == name) return child.get();
   }
   return nullptr;
