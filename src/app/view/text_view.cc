@@ -52,6 +52,19 @@ void DefineMarker(QsciScintilla* view, int marker, int symbol, const QColor& for
   view->SendScintilla(Sci::SCI_MARKERSETBACK, marker, back);
 }
 
+// The lexer for `kind`. A lexer made anew starts without properties, so
+// the XML lexer gets its folding properties each time.
+void SetLexer(QsciScintilla* view, TextKind kind) {
+  if (kind != TextKind::kXml) {
+    view->SendScintilla(Sci::SCI_SETLEXER, kLexerNone);
+    return;
+  }
+  view->SendScintilla(Sci::SCI_SETLEXER, kLexerXml);
+  for (const char* property : {"fold", "fold.symbols", "fold.on.open", "fold.compact", "fold.html"}) {
+    view->SendScintilla(Sci::SCI_SETPROPERTY, property, "1");
+  }
+}
+
 }  // namespace
 
 void ConfigureTextView(QsciScintilla* view) {
@@ -60,7 +73,7 @@ void ConfigureTextView(QsciScintilla* view) {
   const QColor window = palette.color(QPalette::Base);
   const QColor frame = palette.color(QPalette::Shadow);
 
-  view->SendScintilla(Sci::SCI_SETLEXER, kLexerXml);
+  SetLexer(view, TextKind::kXml);
   view->SendScintilla(Sci::SCI_SETCODEPAGE, kUtf8CodePage);
   // Lines are laid out once per page rather than on every paint, and a
   // large document is coloured in the background while the program idles,
@@ -90,9 +103,6 @@ void ConfigureTextView(QsciScintilla* view) {
   view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kFoldMargin, static_cast<long>(kFoldMarginWidth));
   view->SendScintilla(Sci::SCI_SETMARGINSENSITIVEN, kFoldMargin, 1L);
 
-  for (const char* property : {"fold", "fold.symbols", "fold.on.open", "fold.compact", "fold.html"}) {
-    view->SendScintilla(Sci::SCI_SETPROPERTY, property, "1");
-  }
 
   view->SendScintilla(Sci::SCI_SETINDENTATIONGUIDES, static_cast<long>(Sci::SC_IV_LOOKFORWARD));
   view->SendScintilla(Sci::SCI_SETHIGHLIGHTGUIDE, 2L);
@@ -133,7 +143,7 @@ void BeginFill(QsciScintilla* view, TextKind kind, int64_t total_bytes) {
   view->SendScintilla(Sci::SCI_SETSCROLLWIDTHTRACKING, 1L);
   view->SendScintilla(Sci::SCI_MARKERDELETEALL, -1L);
   view->SendScintilla(Sci::SCI_CLEARALL);
-  view->SendScintilla(Sci::SCI_SETLEXER, kind == TextKind::kXml ? kLexerXml : kLexerNone);
+  SetLexer(view, kind);
   view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kFoldMargin,
                       kind == TextKind::kXml ? static_cast<long>(kFoldMarginWidth) : 0L);
   view->SendScintilla(Sci::SCI_SETMARGINWIDTHN, kPieceMargin, 0L);
