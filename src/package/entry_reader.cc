@@ -89,6 +89,10 @@ void NameMap::Seal() {
       std::adjacent_find(names_.begin(), names_.end(), same_key) == names_.end()) {
     return;
   }
+  // Of records with the same key the last one counts, as it would for a
+  // writer that appended a name: reversed before the stable sort, the last
+  // comes first among equals and is the one unique keeps.
+  std::reverse(names_.begin(), names_.end());
   std::stable_sort(names_.begin(), names_.end(), by_key);
   names_.erase(std::unique(names_.begin(), names_.end(), same_key), names_.end());
 }

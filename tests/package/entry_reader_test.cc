@@ -112,7 +112,8 @@ TEST(ItemListTest, ReadsUpToEndRecordOrLastWholeRecord) {
 }
 
 TEST(ItemListTest, RecordsMayShareAName) {
-  NameMap names{{KeyOf(2), u"/b"}, {KeyOf(1), u"/a"}, {KeyOf(1), u"/ignored"}};
+  // Of name records with the same key, the last one counts.
+  NameMap names{{KeyOf(2), u"/b"}, {KeyOf(1), u"/ignored"}, {KeyOf(1), u"/a"}};
   EXPECT_EQ(names.size(), 2u);
   std::vector<uint8_t> items;
   for (int k : {1, 2, 1, 1}) {
