@@ -47,6 +47,9 @@ enum PackageResult : int {
   kBadAddArguments = 5070,
   kAddSourceFailed = 5071,
   kReadOnlyPackage = 5072,
+  kPackageChanged = 5073,       // another program changed the package since it was read
+  kPackageLocked = 5074,        // another program held the package too long
+  kOffsetWidthTooSmall = 5075,  // an offset or length beyond the package's offset width
 };
 
 // Site codes a caller may meet.

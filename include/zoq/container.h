@@ -46,6 +46,11 @@ struct ContainerOptions {
   bool no_temp_dir = false;
   // Keep no tree of path nodes: GetNode gives null.
   bool no_tree = false;
+  // How long opening a package for writing, and saving over it, wait while
+  // another program holds the package file (milliseconds). A save that
+  // waited in vain answers 5074; an open reads the package anyway, and its
+  // save then refuses with 5073 should the package have changed meanwhile.
+  int lock_wait_ms = 20000;
 };
 
 // What GetPartInfo reports about a folder or part.
@@ -88,6 +93,17 @@ class Container {
   virtual int OpenStreamAt(Stream* stream, int revision_limit) = 0;  // 5
   virtual int OpenFileAt(const std::string& path, int revision_limit) = 0;  // 6
   virtual int Close() = 0;  // 7
+  // Saving. An incremental save over the package appends one revision and
+  // links it last; should it fail, the file is put back as it was. A save
+  // with nothing to write (no change, or changes that cancel out, such as a
+  // part added and deleted again) writes nothing, adds no revision and
+  // answers 0. A save over a package file holds the file's lock while it
+  // writes and refuses with 5073, writing nothing, when another program
+  // changed the package since it was read (open it again and redo the
+  // change), or with 5074 when another program held it for longer than
+  // ContainerOptions::lock_wait_ms. 5075: an offset or length would not fit
+  // the package's offset width (nothing written; a compact save with a
+  // wider one, SaveCompactWithWidth, makes room).
   virtual int Save(int mode, bool merge) = 0;  // 8
   virtual int SaveAs(const std::string& path, int mode, bool merge) = 0;  // 9
   virtual bool IsModified() = 0;  // 10 (R)
@@ -211,6 +227,14 @@ class Container {
   virtual int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
                              bool append) {
     (void)path, (void)part, (void)skippable, (void)append;
+    return kNotSupported;
+  }
+
+  // A compact save that writes the package with the offset width given (2,
+  // 4 or 8; 0 keeps the package's): over the open package when `path` is
+  // empty, else into that file as SaveAs does. 5 for another width.
+  virtual int SaveCompactWithWidth(const std::string& path, int offset_width) {
+    (void)path, (void)offset_width;
     return kNotSupported;
   }
 };

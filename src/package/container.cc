@@ -10,6 +10,7 @@
 #include "package/header.h"
 #include "package/path.h"
 #include "package/temp_files.h"
+#include "stream/file_pool.h"
 #include "zoq/sxc_tools.h"
 
 namespace zoq {
@@ -49,7 +50,8 @@ PackageContainer::PackageContainer(std::string temp_dir, std::string resource_di
       resource_dir_(std::move(resource_dir)),
       table_flags_(options.table_compression),
       no_temp_dir_(options.no_temp_dir),
-      no_tree_(options.no_tree) {
+      no_tree_(options.no_tree),
+      lock_wait_ms_(options.lock_wait_ms) {
   header_.version = 0x0101;
   header_.width = 4;
 }
@@ -98,7 +100,19 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
   read_only_ = read_only;
   source_kind_ = kSourceOpening;
 
+  // A package opened for writing is read under the shared lock, so that no
+  // save is halfway through while it is read and the identity taken here
+  // is that of the file the model describes. Should the lock not come in
+  // time, the package is read anyway: the identity is then taken before
+  // reading, and a save refuses should the file have changed meanwhile.
+  PackageLock hold;
+  FileIdentity identity;
   if (file != nullptr) {
+    if (!read_only) hold.Acquire(*file, false, lock_wait_ms_);
+    identity = hold.held() ? IdentityOfDescriptor(hold.fd()) : IdentityOfPath(*file);
+    // Descriptors kept idle from earlier reads may belong to a file that
+    // another program has since replaced.
+    FilePool::Instance().DropIdle(*file);
     FileStreamArgs args;
     args.path = *file;
     args.shared = true;
@@ -148,7 +162,7 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
     return code;
   }
   source_kind_ = file != nullptr ? kSourceFile : kSourceMemory;
-  RememberFileIdentity();
+  RememberFileIdentity(identity);
   ClearSchemaState();
   ResolveSchema();  // with no document type set this selects nothing
   return kOk;

@@ -40,10 +40,24 @@ int PackageEditor::CheckAdd(const PackageContainer& c, const std::u16string& pat
   const bool exists =
       existing != nullptr && !existing->empty() && existing->back()->type != kRecordDeleted;
   out->type = exists ? (append ? kRecordAppended : kRecordReplaced) : kRecordCreated;
-  // A new part may not run through an existing part, nor be a folder.
-  if (!exists && !c.no_tree_ && c.root_) {
-    PathNode* node = FindPathInTree(c.root_.get(), out->normalized);
-    if (node != nullptr && node->IsFolder()) return kAddNodeFailed;
+  // A new part may not stand below an existing part, nor where a folder is.
+  if (!exists) {
+    const std::u16string_view path = out->normalized;
+    for (size_t slash = path.find(u'/', 1); slash != std::u16string_view::npos;
+         slash = path.find(u'/', slash + 1)) {
+      const RecordList* above = c.FindRecords(path.substr(0, slash));
+      if (above != nullptr && PackageContainer::Exists(*above)) return kAddNodeFailed;
+    }
+    if (!c.no_tree_ && c.root_) {
+      PathNode* node = FindPathInTree(c.root_.get(), path);
+      if (node != nullptr && node->IsFolder()) return kAddNodeFailed;
+    } else {
+      const std::u16string folder = out->normalized + u'/';
+      const auto [first, last] = c.SortedRange(folder);
+      for (size_t i = first; i < last; ++i) {
+        if (PackageContainer::Exists(c.SortedPaths()[i]->records)) return kAddNodeFailed;
+      }
+    }
   }
   // A working revision must be possible.
   const bool working = c.edit_ && c.edit_->working;

@@ -18,36 +18,6 @@
 
 namespace zoq {
 
-namespace {
-
-FileIdentity IdentityOfStat(int result, const struct stat& st) {
-  FileIdentity id;
-  if (result != 0) return id;
-  id.known = true;
-  id.device = st.st_dev;
-  id.inode = st.st_ino;
-  id.size = st.st_size;
-  id.modified = st.st_mtim;
-  return id;
-}
-
-}  // namespace
-
-FileIdentity IdentityOfDescriptor(int fd) {
-  struct stat st;
-  return IdentityOfStat(fstat(fd, &st), st);
-}
-
-FileIdentity IdentityOfPath(const std::string& path) {
-  struct stat st;
-  return IdentityOfStat(stat(path.c_str(), &st), st);
-}
-
-bool SameIdentity(const FileIdentity& a, const FileIdentity& b) {
-  return a.known && b.known && a.device == b.device && a.inode == b.inode && a.size == b.size &&
-         a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
-}
-
 EditState::~EditState() {
   current.reset();
   for (const std::string& file : files) unlink(file.c_str());
@@ -62,10 +32,10 @@ void PackageContainer::ResetEditing() {
   edit_.reset();
 }
 
-void PackageContainer::RememberFileIdentity() {
+void PackageContainer::RememberFileIdentity(const FileIdentity& identity) {
   if (!edit_) edit_.reset(new (std::nothrow) EditState());
   if (!edit_) return;
-  edit_->identity = package_path_.empty() ? FileIdentity{} : IdentityOfPath(package_path_);
+  edit_->identity = identity;
 }
 
 PackageEditor::PackageEditor(PackageContainer& c) : c_(c) {
@@ -181,13 +151,27 @@ int PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
 int PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record) {
   EditState* s = state();
   Stream* package = c_.stream_;
+  // The record, and the entry that the first save puts after it, must be
+  // addressable with the package's offset width.
+  const int width = c_.header_.width;
+  const uint64_t end = static_cast<uint64_t>(s->direct_end) + 2 + width + record->code_count;
+  if (size < 0 || !FitsWidth(static_cast<uint64_t>(s->direct_end - s->bitstream), width) ||
+      !FitsWidth(static_cast<uint64_t>(size), width) ||
+      !FitsWidth(end + static_cast<uint64_t>(size), width)) {
+    return kOffsetWidthTooSmall;
+  }
   if (package->Seek(s->direct_end, kSeekSet) != kOk) return kSiteDirectWrite;
   uint8_t check = 0;
   int64_t stored = 0;
-  int code = WriteDataRecord(package, c_.header_.width, record->codes.data(), record->code_count,
-                             encoded, size, &check, &stored);
-  if (code != kOk) return stored != size && code == kBitStreamWriteFailed ? kSiteEncodedSize : code;
-  if (package->Flush() != kOk) return kSiteDirectWrite;
+  int code = WriteDataRecord(package, width, record->codes.data(), record->code_count, encoded,
+                             size, &check, &stored);
+  if (code == kOk && package->Flush() != kOk) code = kSiteDirectWrite;
+  if (code != kOk) {
+    // What was written of the record goes again.
+    package->SetLength(s->direct_end);
+    package->Flush();
+    return stored != size && code == kBitStreamWriteFailed ? kSiteEncodedSize : code;
+  }
   // Our own writes are no change by someone else.
   const std::string& file = !s->created_temp.empty() ? s->created_temp : c_.package_path_;
   if (!file.empty()) s->identity = IdentityOfPath(file);

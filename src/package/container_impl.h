@@ -12,6 +12,7 @@
 
 #include "zoq/container.h"
 #include "package/item_record.h"
+#include "package/package_lock.h"
 #include "package/path.h"
 #include "package/path_index.h"
 #include "package/path_pool.h"
@@ -64,6 +65,7 @@ class PackageContainer : public Container {
   int Close() override;
   int Save(int mode, bool merge) override;
   int SaveAs(const std::string& path, int mode, bool merge) override;
+  int SaveCompactWithWidth(const std::string& path, int offset_width) override;
   bool IsModified() override;
   int ReadRawPackage(void* buffer, int64_t* length) override;
   int AddPartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
@@ -127,9 +129,9 @@ class PackageContainer : public Container {
   using RecordRefs = std::vector<ItemRecord*>;
 
   // Editing state (container_edit.cc): forgotten on close; the identity of
-  // the package file is taken after every open.
+  // the package file is taken by every open, before the model is read.
   void ResetEditing();
-  void RememberFileIdentity();
+  void RememberFileIdentity(const FileIdentity& identity);
 
   // Opening and closing (container.cc).
   int OpenLocked(Stream* caller_stream, const std::string* file, const void* bytes,
@@ -196,6 +198,7 @@ class PackageContainer : public Container {
   uint8_t table_flags_ = 0;
   bool no_temp_dir_ = false;
   bool no_tree_ = false;
+  int lock_wait_ms_ = 0;  // ContainerOptions::lock_wait_ms
 
   // The open package.
   Stream* stream_ = nullptr;             // the package stream in use

@@ -67,6 +67,29 @@ int SyncDirectory(const std::string& dir) {
   return kOk;
 }
 
+// Puts a package stream back as it was before a failed save.
+void RestoreStream(Stream* out, int width, const SavePoint& point) {
+  PatchNextEntry(out, width, point.previous, 0);
+  PatchEntryCount(out, point.count);
+  out->SetLength(point.length);
+  out->Flush();
+}
+
+// The same on the file itself, through a descriptor of its own: the
+// stream that failed may hold bytes it could not write.
+void RestoreFile(const std::string& path, int width, const SavePoint& point) {
+  Fd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  if (fd.get() < 0) return;
+  uint8_t field[8] = {};
+  const int64_t at = point.previous == 0 ? kHeaderFixedSize : point.previous + 8 + width;
+  uint8_t count[4];
+  StoreLittle(count, static_cast<uint32_t>(point.count), 4);
+  if (pwrite(fd.get(), field, static_cast<size_t>(width), at) == width &&
+      pwrite(fd.get(), count, 4, 16) == 4 && ftruncate(fd.get(), point.length) == 0) {
+    fsync(fd.get());
+  }
+}
+
 }  // namespace
 
 // --- Collecting the records to write. -------------------------------------
@@ -121,7 +144,12 @@ int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
   for (PackageContainer::PathEntry* slot : c_.SortedPaths()) {
     const std::u16string path(slot->path);
     const RecordList& records = slot->records;
-    if (records.empty() || records.back()->type == kRecordDeleted) continue;
+    // A newest record of type 0 carries nothing and ends the part's
+    // content, as a deletion does: the part is not there.
+    if (records.empty() || records.back()->type == kRecordDeleted ||
+        records.back()->type == kRecordNone) {
+      continue;
+    }
     PackageContainer::RecordRefs content;
     int code = c_.CollectContent(path, 0, &content);
     if (code != kOk) return code;
@@ -279,10 +307,15 @@ int PackageEditor::AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWri
   return code;
 }
 
-int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd) {
+int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point) {
   EditState* s = state();
   Entry* entry = Working();
   const size_t written = c_.entries_.size() - 1;
+  // What the save may patch, and the length, as they are now.
+  point->length = out->GetLength();
+  point->previous = s->direct_write || written == 0 ? 0 : c_.entries_[written - 1]->facts.offset;
+  point->count = s->direct_write ? 0 : static_cast<int>(written);
+  if (point->length < 0) return kTargetFileFailed;
   if (s->direct_write) {
     bool any = std::any_of(entry->records.begin(), entry->records.end(),
                            [](const ItemRecord& r) { return r.present; });
@@ -324,7 +357,8 @@ int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd) {
 
 // Writes the whole result of a compact save, a merge, or an incremental
 // save into another file, into the empty stream `out`.
-int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start) {
+int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start,
+                                int width) {
   EditState* s = state();
   std::vector<RecordToWrite> records;
   std::vector<std::unique_ptr<Stream>> streams;
@@ -332,16 +366,17 @@ int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge
     HeaderFacts header = c_.header_;
     header.entry_count = 0;
     header.first_entry = 0;
+    header.width = width;
+    header.width_byte = width;
     int code = WriteHeader(out, header);
     if (code != kOk) return code;
     code = CollectCompact(&records, &streams);
     if (code != kOk) return code;
     if (records.empty()) return kOk;
     EntryFacts facts;
-    code = WriteEntry(out, c_.header_.width, c_.header_.version, c_.table_flags_, &records,
-                      &facts);
+    code = WriteEntry(out, width, c_.header_.version, c_.table_flags_, &records, &facts);
     if (code != kOk) return code;
-    return LinkEntry(out, c_.header_.width, 0, facts.offset, 1);
+    return LinkEntry(out, width, 0, facts.offset, 1);
   }
   // Copy the package (up to the previous revision when merging).
   Stream* package = c_.stream_;
@@ -426,11 +461,30 @@ int PackageEditor::EmbedSchema() {
   return kOk;
 }
 
-int PackageEditor::Save(const std::string* target, int mode, bool merge) {
+// A working revision whose changes cancelled out (a part added and deleted
+// again) holds no record to write: it goes, so that no empty revision is
+// saved.
+void PackageEditor::DropEmptyWorkingRevision() {
+  EditState* s = state();
+  Entry* entry = Working();
+  if (entry == nullptr || s->direct_write) return;
+  if (std::any_of(entry->records.begin(), entry->records.end(),
+                  [](const ItemRecord& r) { return r.present; })) {
+    return;
+  }
+  c_.entries_.pop_back();
+  s->working = false;
+}
+
+int PackageEditor::Save(const std::string* target, int mode, bool merge, int width) {
   if (!c_.IsOpenLocked() || state() == nullptr) return kSiteNoPackageOpen;
   EditState* s = state();
   if (c_.header_.version != 0x0100 && c_.header_.version != 0x0101) return kSiteSaveBadHeader;
   if (target != nullptr && target->empty()) return kSiteSaveAsEmptyPath;
+  if (width == 0) width = c_.header_.width;
+  if (width != 2 && width != 4 && width != 8) return kInvalidArgument;
+  // Only a compact save writes every offset anew.
+  if (width != c_.header_.width && mode != kSaveCompact) return kInvalidArgument;
   const bool own_file = c_.source_kind_ == kSourceFile || !s->created_temp.empty();
   const std::string own_path = !s->created_temp.empty() ? s->created_temp : c_.package_path_;
   const bool over = target == nullptr || (own_file && *target == own_path);
@@ -446,10 +500,15 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
     int code = EmbedSchema();
     if (code != kOk) return code;
   }
+  DropEmptyWorkingRevision();
   const bool working = s->working;
-  if (over && mode != kSaveCompact && !c_.modified_) return kOk;
+  if (over && mode != kSaveCompact && (!c_.modified_ || !working)) {
+    // Nothing to write.
+    c_.modified_ = false;
+    return kOk;
+  }
   const bool direct = s->direct_write;
-  if (direct && mode == kSaveCompact) {
+  if (direct && mode == kSaveCompact && width == c_.header_.width) {
     // A new package saves its first revision in place either way.
     mode = kSaveIncremental;
   }
@@ -457,33 +516,44 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
   const bool do_merge =
       mode != kSaveCompact && merge && working && !direct && CanMerge(&merge_start);
 
-  // Over a file: hold an exclusive advisory lock for the whole save and
-  // refuse when the file changed since we read it.
-  Fd lock;
+  // Over a file: hold the exclusive lock for the whole save and refuse when
+  // the file is no longer the one the model was read from. Into another
+  // file: wait for whoever may be writing it before replacing it.
+  PackageLock lock;
   const std::string write_path = over ? own_path : *target;
   if (over && own_file) {
-    lock.reset(open(own_path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (lock.get() < 0) return kTargetFileFailed;
-    if (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return kTargetFileFailed;
-    if (s->identity.known && !SameIdentity(s->identity, IdentityOfDescriptor(lock.get()))) {
-      return kTargetFileFailed;
+    int code = lock.Acquire(own_path, true, c_.lock_wait_ms_);
+    if (code != kOk) return code == kPackageLocked ? code : kTargetFileFailed;
+    if (s->identity.known && (!SameIdentity(s->identity, IdentityOfDescriptor(lock.fd())) ||
+                              !HeaderStillLinks(lock.fd(), c_.header_))) {
+      return kPackageChanged;
     }
+  } else if (!over && IdentityOfPath(write_path).known) {
+    // A file that cannot even be opened for reading is replaced unlocked.
+    if (lock.Acquire(write_path, true, c_.lock_wait_ms_) == kPackageLocked) return kPackageLocked;
   }
 
   if (over && mode != kSaveCompact && !do_merge) {
-    // In place: append and link.
+    // In place: append and link; a failure puts the file back as it was.
     int code = kOk;
-    if (!working) {
-      c_.modified_ = false;
-      return kOk;
-    }
+    SavePoint point;
     if (caller_stream || direct) {
       Stream* out = c_.stream_;
       if (caller_stream && !direct && out->Open(kModeReadWrite) != kOk) {
         return kTargetFileFailed;
       }
-      code = SaveIncrementalInPlace(out, lock.get());
-      out->Open(kModeRead);
+      code = SaveIncrementalInPlace(out, lock.fd(), &point);
+      if (code != kOk && point.length >= 0) {
+        if (own_file) {
+          out->Close();
+          RestoreFile(own_path, c_.header_.width, point);
+        } else {
+          RestoreStream(out, c_.header_.width, point);
+        }
+      }
+      // A new package whose first save failed goes on taking its parts
+      // straight into the file.
+      out->Open(code != kOk && direct && own_file ? kModeReadWrite : kModeRead);
     } else {
       FileStreamArgs args;
       args.path = own_path;
@@ -492,19 +562,16 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
         return kTargetFileFailed;
       }
       std::unique_ptr<Stream> out(made);
-      code = SaveIncrementalInPlace(out.get(), lock.get());
+      code = SaveIncrementalInPlace(out.get(), lock.fd(), &point);
       if (out->Close() != kOk && code == kOk) code = kBitStreamWriteFailed;
+      if (code != kOk && point.length >= 0) RestoreFile(own_path, c_.header_.width, point);
       c_.own_stream_->Open(kModeRead);
     }
-    if (code != kOk) {
-      // The exclusive lock was held throughout, so whatever a failed save
-      // left at the end of the file is our own doing: take the file as it
-      // is now, or every later save would refuse it as changed by another.
-      if (own_file && lock.get() >= 0) s->identity = IdentityOfDescriptor(lock.get());
-      return code;
-    }
+    // Under the exclusive lock the file is as this save left it: our own
+    // doing, whether it succeeded or was put back.
+    if (lock.held()) s->identity = IdentityOfDescriptor(lock.fd());
+    if (code != kOk) return code;
     c_.modified_ = false;
-    if (own_file) s->identity = IdentityOfPath(own_path);
     c_.ReleaseCopies(u"*");
     c_.ResolveSchema();
     return kOk;
@@ -515,7 +582,7 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
     // caller's stream.
     CVelDynamicMemoryStream built;
     if (built.Open(kModeReadWriteNew) != kOk) return kTempFileProblem;
-    int code = WriteRewrite(&built, mode, do_merge, merge_start);
+    int code = WriteRewrite(&built, mode, do_merge, merge_start, width);
     if (code != kOk) return code;
     Stream* out = c_.stream_;
     // The caller's stream is emptied before the new package goes in: keep
@@ -572,14 +639,14 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge) {
       return fail(kTargetFileFailed);
     }
     std::unique_ptr<Stream> out(made);
-    int code = WriteRewrite(out.get(), mode, do_merge, merge_start);
+    int code = WriteRewrite(out.get(), mode, do_merge, merge_start, width);
     if (code == kOk && out->Close() != kOk) code = kTargetFileFailed;
     if (code != kOk) return fail(code);
   }
   if (fsync(temp.get()) != 0) return fail(kTargetFileFailed);
   if (over && own_file && s->identity.known &&
       !SameIdentity(s->identity, IdentityOfPath(own_path))) {
-    return fail(kTargetFileFailed);
+    return fail(kPackageChanged);
   }
   if (rename(temp_path.c_str(), write_path.c_str()) != 0) return fail(kTargetFileFailed);
   SyncDirectory(dir);
@@ -681,12 +748,18 @@ int PackageContainer::CreatePackage(const std::string& path, int subset_kind, in
 
 int PackageContainer::Save(int mode, bool merge) {
   WriteLockGuard guard(lock_);
-  return PackageEditor(*this).Save(nullptr, mode, merge);
+  return PackageEditor(*this).Save(nullptr, mode, merge, 0);
 }
 
 int PackageContainer::SaveAs(const std::string& path, int mode, bool merge) {
   WriteLockGuard guard(lock_);
-  return PackageEditor(*this).Save(&path, mode, merge);
+  return PackageEditor(*this).Save(&path, mode, merge, 0);
+}
+
+int PackageContainer::SaveCompactWithWidth(const std::string& path, int offset_width) {
+  WriteLockGuard guard(lock_);
+  return PackageEditor(*this).Save(path.empty() ? nullptr : &path, kSaveCompact, false,
+                                   offset_width);
 }
 
 }  // namespace zoq

@@ -4,14 +4,12 @@
 // written, which tells a save whether someone else changed the file.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "package/package_lock.h"
 #include "zoq/stream.h"
 
 namespace zoq {
@@ -21,19 +19,6 @@ namespace zoq {
 constexpr int64_t kLargeSource = 0x3200000;  // 50 MiB
 // A storage file that grew beyond this gets no further records.
 constexpr int64_t kStorageFileLimit = 0x40000000;  // 1 GiB
-
-struct FileIdentity {
-  bool known = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-};
-
-// Reads the identity of the file at `path` (or of an open descriptor).
-FileIdentity IdentityOfPath(const std::string& path);
-FileIdentity IdentityOfDescriptor(int fd);
-bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
 
 struct EditState {
   ~EditState();
@@ -55,6 +40,7 @@ struct EditState {
   // A package made by CreatePackage without a target path lives here.
   std::string created_temp;
 
+  // The package file as this container last read or wrote it.
   FileIdentity identity;
 };
 

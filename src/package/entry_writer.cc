@@ -74,7 +74,7 @@ int WriteTablesAtEnd(Stream* out, int width, uint8_t flags, int64_t bitstream,
   if (length > UINT32_MAX || tables.names.size() >= length) return kEntryHeaderWriteFailed;
   if (!FitsWidth(static_cast<uint64_t>(entry), width) ||
       !FitsWidth(static_cast<uint64_t>(bitstream), width)) {
-    return kEntryHeaderWriteFailed;
+    return kOffsetWidthTooSmall;
   }
   uint8_t head[kEntryFixedSize + 16] = {};
   std::memcpy(head, "C.En", 4);
@@ -207,9 +207,12 @@ int AssignDataOffsets(std::vector<RecordToWrite>* records, int width) {
       record.data_offset = 0;
       continue;
     }
-    if (record.stored_size < 0 || record.code_count < 0 || record.code_count > 7 ||
-        !FitsWidth(static_cast<uint64_t>(next), width)) {
+    if (record.stored_size < 0 || record.code_count < 0 || record.code_count > 7) {
       return kBitStreamWriteFailed;
+    }
+    if (!FitsWidth(static_cast<uint64_t>(next), width) ||
+        !FitsWidth(static_cast<uint64_t>(record.stored_size), width)) {
+      return kOffsetWidthTooSmall;
     }
     record.data_offset = next;
     const int64_t size = 2 + width + record.code_count;
@@ -243,10 +246,8 @@ int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count
   const int64_t end = out->Tell();
   if (end < data_start) return kBitStreamWriteFailed;
   const int64_t size = end - data_start;
-  if ((expected_size >= 0 && size != expected_size) ||
-      !FitsWidth(static_cast<uint64_t>(size), width)) {
-    return kBitStreamWriteFailed;
-  }
+  if (expected_size >= 0 && size != expected_size) return kBitStreamWriteFailed;
+  if (!FitsWidth(static_cast<uint64_t>(size), width)) return kOffsetWidthTooSmall;
   head[0] = check;
   StoreLittle(head + 1, static_cast<uint64_t>(size), width);
   if (WriteAt(out, start, head, 1 + width) != kOk) return kBitStreamWriteFailed;
@@ -264,6 +265,12 @@ int WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
   StoredTables tables;
   code = PrepareTables(*records, width, version, table_flags, &tables);
   if (code != kOk) return code;
+  // Every offset is known now: refuse before writing anything when the
+  // BitStream would start beyond what the width can address.
+  if (out->Seek(0, kSeekEnd) != kOk || out->Tell() < 0) return kEntryHeaderWriteFailed;
+  const uint64_t bitstream_at = static_cast<uint64_t>(out->Tell()) + kEntryFixedSize +
+                                2 * width + tables.names.size() + tables.items.size();
+  if (!FitsWidth(bitstream_at, width)) return kOffsetWidthTooSmall;
   code = WriteTablesAtEnd(out, width, table_flags, 0, tables, facts);
   if (code != kOk) return code;
 

@@ -54,21 +54,23 @@ int BuildItemList(const std::vector<RecordToWrite>& records, int width, int vers
 int DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out);
 
 // Gives the data-bearing records data offsets from 4 on, in record order;
-// 5035 when an offset does not fit the width.
+// 5075 when an offset or a stored length does not fit the width.
 int AssignDataOffsets(std::vector<RecordToWrite>* records, int width);
 
 // Writes one data record at the current position of `out`: placeholders,
 // the codes and 0xFF, the bytes of `data` (computing their exclusive-or),
 // then the check byte and length. Ends positioned after the data.
 // 5035 on any failure, including data whose length differs from
-// `expected_size` (pass -1 to accept any length).
+// `expected_size` (pass -1 to accept any length); 5075 for data longer than
+// the width can state.
 int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count, Stream* data,
                     int64_t expected_size, uint8_t* check_byte, int64_t* stored_size);
 
 // Writes an entry at the end of `out` in the normal order (header, tables,
 // BitStream). Fills `facts` with the offsets and lengths written. Records
 // of type 1 to 3 need their data. Answers 5031 to 5035, or 5032 when the
-// patch-back fails.
+// patch-back fails; 5075, before anything is written, when an offset or
+// length does not fit the width.
 int WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
                std::vector<RecordToWrite>* records, EntryFacts* facts);
 

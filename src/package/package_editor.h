@@ -38,6 +38,15 @@ struct EncodeSettings {
   std::string schema;  // the schema file in effect, for SXC only
 };
 
+// What an in-place save patches, with the values from before it, and the
+// package's length then: enough to put the package back when the save
+// fails.
+struct SavePoint {
+  int64_t length = -1;
+  int64_t previous = 0;  // the entry whose next-entry field is linked; 0: the header's
+  int count = 0;         // the header's entry count
+};
+
 // Where an add would go: checked against the open package.
 struct AddTarget {
   std::u16string normalized;
@@ -78,8 +87,9 @@ class PackageEditor {
   int FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable, bool append);
   int Delete(const std::u16string& path);
   int Reencode(const std::u16string& path, const EcsCodeArg* codes, int count);
-  // `target` null: over the open package.
-  int Save(const std::string* target, int mode, bool merge);
+  // `target` null: over the open package. `width` 0 keeps the offset
+  // width; another one is for compact saves only.
+  int Save(const std::string* target, int mode, bool merge, int width);
 
  private:
   EditState* state();
@@ -129,8 +139,10 @@ class PackageEditor {
   int AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
                   EntryFacts* facts);
   bool CanMerge(int64_t* start);
-  int SaveIncrementalInPlace(Stream* out, int sync_fd);
-  int WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start);
+  // Fills `point` before writing anything.
+  int SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point);
+  int WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start, int width);
+  void DropEmptyWorkingRevision();
   int Reopen(const std::string& path, Stream* caller);
   // Stores the schema file in effect as the package's own copy when SXC-coded
   // parts were added and the package has none yet.

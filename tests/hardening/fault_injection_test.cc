@@ -434,6 +434,8 @@ TEST_P(FileSaveFaults, WriteFailuresAtEverySizeKeepThePackage) {
     Parts now = test::SnapshotFile(file, &code);
     ASSERT_EQ(code, kOk) << label;
     EXPECT_EQ(now, before) << label;
+    // Not a byte changed, unlinked leftovers included.
+    EXPECT_EQ(test::ReadFileBytes(file), original) << label;
     // Nothing half-written is left: no target, no temporary file.
     EXPECT_EQ(FolderNames(dir.path()), names_before) << label;
     // The changes are still pending and save once the limit is gone.

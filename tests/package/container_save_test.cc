@@ -1,12 +1,16 @@
 // Creating, editing and saving packages through the Container, checked by
 // reading the results back with the reader.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
 #include "zoq/codes.h"
 #include "zoq/package_layout.h"
+#include "package_builder.h"
 #include "save_test_util.h"
 #include "test_util.h"
 
@@ -143,9 +147,18 @@ TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   const int64_t saved_size = FileSize(file);
 
-  // Nothing changed: nothing written.
+  // Nothing changed, or changes that cancel out: nothing written, no
+  // revision added, in place or merged.
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   EXPECT_EQ(FileSize(file), saved_size);
+  for (bool merge : {false, true}) {
+    ASSERT_EQ(AddBytes(c.get(), "/zz", Bytes("z")), kOk);
+    ASSERT_EQ(c->DeletePart(u"/zz"), kOk);
+    ASSERT_EQ(c->Save(kSaveIncremental, merge), kOk);
+    EXPECT_EQ(FileSize(file), saved_size);
+    EXPECT_EQ(c->GetRevisionCount(), 1);
+    EXPECT_FALSE(c->IsModified());
+  }
 
   // Replacing a missing path creates it; adding and deleting before a save
   // leaves no trace; adding twice keeps the second in the first's place.
@@ -294,6 +307,23 @@ TEST(ContainerSave, CompactOfThreeRevisionsKeepsNewestContent) {
   EXPECT_EQ(FileSize(dir.File("three.zoq")), st.st_size);
 }
 
+TEST(ContainerSave, CompactLeavesOutPartsEndedByAnEmptyRecord) {
+  ScratchDir dir;
+  const std::string file = dir.File("empty-record.zoq");
+  std::vector<test::TestEntry> entries(2);
+  entries[0].records = {{kRecordCreated, "/a", Bytes("a"), {}, false},
+                        {kRecordCreated, "/b", Bytes("b"), {}, false}};
+  entries[1].records = {{kRecordNone, "/b", {}, {}, false}};
+  const std::vector<uint8_t> bytes = test::BuildPackage(entries).bytes;
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, false), kOk);
+  ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
+  int code = 0;
+  EXPECT_EQ(SnapshotFile(file, &code), (Parts{{"/a", Bytes("a")}}));
+}
+
 TEST(ContainerSave, CompactPutsSkippableAppendsAfterOtherParts) {
   ScratchDir dir;
   const std::string file = dir.File("skip.zoq");
@@ -347,18 +377,21 @@ TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
   EXPECT_EQ(RecordsOf(file, 4, 3), (Records{{"/a.txt", kRecordReplaced}}));
 }
 
-TEST(ContainerSave, SaveRefusesWhenTheFileChangedOnDisk) {
+TEST(ContainerSave, WritersOfOneFileNeverOverwriteEachOther) {
   ScratchDir dir;
   const std::string file = MakeThreeRevisions(dir);
   auto first = MakeContainer();
   auto second = MakeContainer();
+  auto third = MakeContainer();
   ASSERT_EQ(first->OpenFile(file, false), kOk);
   ASSERT_EQ(second->OpenFile(file, false), kOk);
+  ASSERT_EQ(third->OpenFile(file, false), kOk);
   ASSERT_EQ(AddBytes(first.get(), "/one.txt", Bytes("1")), kOk);
   ASSERT_EQ(AddBytes(second.get(), "/two.txt", Bytes("2")), kOk);
   ASSERT_EQ(first->Save(kSaveIncremental, false), kOk);
-  EXPECT_EQ(second->Save(kSaveIncremental, false), kTargetFileFailed);
-  EXPECT_EQ(second->Save(kSaveCompact, false), kTargetFileFailed);
+  EXPECT_EQ(second->Save(kSaveIncremental, false), kPackageChanged);
+  EXPECT_EQ(second->Save(kSaveCompact, false), kPackageChanged);
+  EXPECT_EQ(second->Save(kSaveIncremental, true), kPackageChanged);
   int code = 0;
   Parts parts = SnapshotFile(file, &code);
   EXPECT_EQ(parts.count("/one.txt"), 1u);
@@ -367,6 +400,92 @@ TEST(ContainerSave, SaveRefusesWhenTheFileChangedOnDisk) {
   ASSERT_EQ(second->SaveAs(dir.File("other.zoq"), kSaveIncremental, false), kOk);
   parts = SnapshotFile(dir.File("other.zoq"), &code);
   EXPECT_EQ(parts.count("/two.txt"), 1u);
+
+  // A writer that still holds a file that was replaced notices it.
+  ASSERT_EQ(first->Save(kSaveCompact, false), kOk);
+  ASSERT_EQ(AddBytes(third.get(), "/three.txt", Bytes("3")), kOk);
+  EXPECT_EQ(third->Save(kSaveIncremental, false), kPackageChanged);
+  EXPECT_EQ(SnapshotFile(file, &code).count("/one.txt"), 1u);
+
+  // Another program holding the package makes a save wait, then give up
+  // with a code of its own, writing nothing.
+  ContainerOptions options;
+  options.resource_dir = std::string(ZOQ_TEST_DATA_DIR);
+  options.lock_wait_ms = 50;
+  Container* raw = nullptr;
+  ASSERT_EQ(CreateContainer(&options, &raw), kOk);
+  std::unique_ptr<Container> fourth(raw);
+  ASSERT_EQ(fourth->OpenFile(file, false), kOk);
+  ASSERT_EQ(AddBytes(fourth.get(), "/four.txt", Bytes("4")), kOk);
+  const int64_t size = FileSize(file);
+  const int holder = open(file.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  EXPECT_EQ(fourth->Save(kSaveIncremental, false), kPackageLocked);
+  EXPECT_EQ(FileSize(file), size);
+  close(holder);
+  ASSERT_EQ(fourth->Save(kSaveIncremental, false), kOk);
+  EXPECT_EQ(SnapshotFile(file, &code).count("/four.txt"), 1u);
+}
+
+// 2-byte offsets address 64 KiB: what goes beyond is refused before
+// anything is written, and a compact save with wider offsets makes room.
+TEST(ContainerSave, OffsetWidthIsCheckedBeforeWriting) {
+  ScratchDir dir;
+  const std::string file = dir.File("narrow.zoq");
+  const std::vector<uint8_t> big = test::TextLike(100000, 2);
+  {
+    auto c = MakeContainer();
+    ASSERT_EQ(c->CreatePackage(file, 0, 0, 2, 0), kOk);
+    const int64_t created = FileSize(file);
+    EXPECT_EQ(AddBytes(c.get(), "/big.bin", big), kOffsetWidthTooSmall);
+    EXPECT_EQ(FileSize(file), created);
+    ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a")), kOk);
+    ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  }
+  const std::vector<uint8_t> saved = test::ReadFileBytes(file);
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenFile(file, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/big.bin", big), kOk);
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOffsetWidthTooSmall);
+  EXPECT_EQ(test::ReadFileBytes(file), saved);
+  EXPECT_EQ(c->SaveCompactWithWidth("", 3), kInvalidArgument);
+  EXPECT_EQ(c->SaveCompactWithWidth(dir.File("copy.zoq"), 2), kOffsetWidthTooSmall);
+  EXPECT_EQ(FileSize(dir.File("copy.zoq")), -1);
+  ASSERT_EQ(c->SaveCompactWithWidth("", 4), kOk);
+  PackageLayout layout;
+  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  EXPECT_EQ(layout.header.width, 4);
+  int code = 0;
+  EXPECT_EQ(SnapshotFile(file, &code), (Parts{{"/a.txt", Bytes("a")}, {"/big.bin", big}}));
+}
+
+// A part cannot stand below another part, nor where a folder is: every way
+// of adding refuses it before anything changes.
+TEST(ContainerSave, APartBelowAPartIsRefused) {
+  for (bool no_tree : {false, true}) {
+    ScratchDir dir;
+    const std::string source = dir.File("source.txt");
+    std::ofstream(source) << "b";
+    auto c = MakeContainer(false, no_tree);
+    ASSERT_EQ(c->CreatePackage(dir.File("p.zoq"), 0, 0, 4, 0), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a")), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/d/e.txt", Bytes("e")), kOk);
+    ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+    EXPECT_EQ(AddBytes(c.get(), "/a.txt/b", Bytes("b")), kAddNodeFailed);
+    EXPECT_EQ(c->ReplacePartFromMemory(u"/a.txt/x/y", "y", 1, nullptr, 0, false),
+              kAddNodeFailed);
+    EXPECT_EQ(c->AppendToPartFromFile(u"/a.txt/b", source, nullptr, 0), kAddNodeFailed);
+    EXPECT_EQ(AddBytes(c.get(), "/d", Bytes("d")), kAddNodeFailed);
+    std::unique_ptr<EncodedPart> part;
+    ASSERT_EQ(c->EncodePartFromFile(source, nullptr, 0, &part), kOk);
+    EXPECT_EQ(c->AddEncodedPart(u"/a.txt/b", part.get(), false, false), kAddNodeFailed);
+    EXPECT_FALSE(c->IsModified());
+    // A part waiting to be saved counts too; a deleted one does not.
+    ASSERT_EQ(AddBytes(c.get(), "/n.txt", Bytes("n")), kOk);
+    EXPECT_EQ(AddBytes(c.get(), "/n.txt/b", Bytes("b")), kAddNodeFailed);
+    ASSERT_EQ(c->DeletePart(u"/a.txt"), kOk);
+    EXPECT_EQ(c->AddEncodedPart(u"/a.txt/b", part.get(), false, false), kOk);
+  }
 }
 
 TEST(ContainerSave, EncryptedAndReencodedPartsRoundTrip) {

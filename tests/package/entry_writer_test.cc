@@ -210,7 +210,7 @@ TEST(EntryWriter, RefusesWhatCannotBeStored) {
   Fixture big;
   big.Add(kRecordCreated, "/a", std::vector<uint8_t>(70000, 1));
   big.Add(kRecordCreated, "/b", Text("b"));
-  EXPECT_EQ(AssignDataOffsets(&big.records, 2), kBitStreamWriteFailed);
+  EXPECT_EQ(AssignDataOffsets(&big.records, 2), kOffsetWidthTooSmall);
 
   // Data whose length differs from what the offsets were assigned for.
   auto out = MemoryOf({});

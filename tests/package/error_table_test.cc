@@ -28,7 +28,7 @@ TEST(PackageErrorTableTest, TableIsOrderedAndTerminated) {
     EXPECT_EQ(std::strncmp(e->text, "ZOQ:", 4), 0) << e->code;
   }
   EXPECT_EQ(e->text, nullptr);
-  EXPECT_EQ(count, 40);
+  EXPECT_EQ(count, 43);
 }
 
 }  // namespace

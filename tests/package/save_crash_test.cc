@@ -79,7 +79,6 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
   ASSERT_EQ(code, kOk);
   Parts after;
   int failures = 0;
-  std::vector<std::pair<int, Parts>> failed;
   for (int k = 1;; ++k) {
     FaultyStream stream(k);
     ASSERT_EQ(stream.inner().Open(kModeReadWriteNew), kOk);
@@ -102,9 +101,9 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
       break;
     }
     ++failures;
-    // A failure of the last flush, after the entry count was raised, may
-    // leave the save visible.
-    if (now != before) failed.emplace_back(k, now);
+    // Put back as it was, byte for byte, even after the entry count was
+    // raised.
+    EXPECT_EQ(RawBytes(&stream.inner()), original) << "fault at write " << k;
     // The changes are still pending: saving again succeeds.
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk) << "retry after fault " << k;
     EXPECT_EQ(SnapshotBytes(RawBytes(&stream.inner()), &code).size(), 3u);
@@ -112,8 +111,6 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
     ASSERT_LT(k, 1000);
   }
   EXPECT_GT(failures, 5);
-  for (const auto& [k, parts] : failed) EXPECT_EQ(parts, after) << "fault at write " << k;
-  EXPECT_LE(failed.size(), 1u);
   EXPECT_EQ(after.at("/a.txt"), Bytes("alpha-2"));
   EXPECT_EQ(after.at("/c.txt"), Bytes("gamma+"));
   EXPECT_EQ(after.count("/b.txt"), 0u);
