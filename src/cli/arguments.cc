@@ -98,4 +98,12 @@ long long ParseInteger(const std::string& text, const std::string& option, long 
   return value;
 }
 
+int OffsetWidthOption(const ParsedArgs& args, int fallback) {
+  const std::string* text = args.Value("--width");
+  if (text == nullptr) return fallback;
+  const int width = static_cast<int>(ParseInteger(*text, "--width", 2, 8));
+  if (width != 2 && width != 4 && width != 8) throw UsageError("--width expects 2, 4 or 8");
+  return width;
+}
+
 }  // namespace zoqcli

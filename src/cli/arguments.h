@@ -53,4 +53,8 @@ bool AsksForHelp(const std::vector<std::string>& args);
 long long ParseInteger(const std::string& text, const std::string& option, long long min,
                        long long max);
 
+// The value of --width: an offset width of 2, 4 or 8, or `fallback` when the
+// option is not given.
+int OffsetWidthOption(const ParsedArgs& args, int fallback);
+
 }  // namespace zoqcli

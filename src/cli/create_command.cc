@@ -23,12 +23,7 @@ int SubsetCode(const std::string& name) {
 int RunCreate(const ParsedArgs& args) {
   const std::string& package = args.Positionals()[0];
   NewPackage create;
-  if (const std::string* width = args.Value("--width")) {
-    create.width = static_cast<int>(ParseInteger(*width, "--width", 2, 8));
-    if (create.width != 2 && create.width != 4 && create.width != 8) {
-      throw UsageError("--width expects 2, 4 or 8");
-    }
-  }
+  create.width = OffsetWidthOption(args, create.width);
   const std::string* subset = args.Value("--subset");
   const std::string* docver = args.Value("--docver");
   if ((subset == nullptr) != (docver == nullptr)) {

@@ -8,6 +8,7 @@
 #include "cli/arguments.h"
 #include "cli/failure.h"
 #include "zoq/main_document.h"
+#include "zoq/package_layout.h"
 #include "zoq/pliv_detection.h"
 #include "zoq/utf.h"
 
@@ -68,7 +69,21 @@ PackageSession::PackageSession(const std::string& package_path, const PackageOpt
 }
 
 void PackageSession::SaveIncremental(bool merge) {
-  Check(container_->Save(zoq::kSaveIncremental, merge), "cannot save " + package_path_);
+  const int code = container_->Save(zoq::kSaveIncremental, merge);
+  std::string context = "cannot save " + package_path_;
+  if (code == zoq::kOffsetWidthTooSmall) {
+    zoq::PackageLayout layout;
+    const int width =
+        zoq::ReadPackageLayoutFile(package_path_, 1, &layout) == 0 ? layout.header.width : 2;
+    context += ": its offsets are " + std::to_string(width) +
+               " bytes wide, too narrow for this change; nothing was saved. Rewrite it with "
+               "wider offsets first: zoq compact --width " + (width < 4 ? "4 " : "8 ") +
+               package_path_;
+  } else if (code == zoq::kPackageChanged) {
+    context += ": another program changed it since this command read it; nothing was saved, "
+               "run the command again";
+  }
+  Check(code, context);
 }
 
 PackageSession::~PackageSession() {
