@@ -4,6 +4,7 @@ JOBS ?= $(shell nproc)
 TEST_DIR := build/test
 RELEASE_DIR := build/release
 TSAN_DIR := build/tsan
+STRESS_DIR := build/stress
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
@@ -12,7 +13,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test bench tsan fuzz release demo compare clean
+.PHONY: all deps build test bench tsan stress fuzz release demo compare clean
 
 all: build
 
@@ -43,6 +44,15 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_TSAN=ON -DZOQ_BUILD_APP=OFF
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TARGETS)
 	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -L concurrency
+
+# Two zoq processes writing one package at once, 1,000 rounds on a package of
+# 100,000 revisions, in an optimised build (`make test` runs a short version,
+# label "race").
+STRESS_ROUNDS ?= 1000
+stress: deps
+	cmake -S . -B $(STRESS_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=ON -DZOQ_BUILD_APP=OFF
+	cmake --build $(STRESS_DIR) -j $(JOBS) --target zoq writer_race_test
+	ZOQ_RACE_ROUNDS=$(STRESS_ROUNDS) ZOQ_RACE_REVISIONS=100000 $(STRESS_DIR)/tests/hardening/writer_race_test
 
 # libFuzzer targets (clang, ASan+UBSan), each run for FUZZ_SECONDS on a copy of
 # its kept corpus (new inputs land in $(FUZZ_DIR)/corpus, crashes in

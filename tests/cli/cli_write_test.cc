@@ -187,6 +187,27 @@ TEST_F(ZoqWrite, AFailedCommandChangesNothing) {
   EXPECT_FALSE(std::filesystem::exists(imported));
 }
 
+// Refused changes leave no trace: a part too large for 2-byte offsets (the
+// message names the way out), a part below a part, a commit whose changes
+// cancel out; compact --width makes room.
+TEST_F(ZoqWrite, RefusedChangesLeaveNoTraceAndCompactWidens) {
+  const std::string narrow = scratch_.path() + "/narrow.zoq";
+  Zoq({"create", "--width", "2", narrow});
+  const std::string big = scratch_.path() + "/big.bin";
+  WriteFileBytes(big, std::string(100000, 'x'));
+  ExpectFailure(RunZoq({"add", narrow, "/big.bin", big}), 1,
+                "2 bytes wide, too narrow for this change; nothing was saved. Rewrite it with "
+                "wider offsets first: zoq compact --width 4");
+  Zoq({"add", narrow, "/small.txt", file_});
+  ExpectFailure(RunZoq({"add", narrow, "/small.txt/b", file_}), 1, "error 5051");
+  Zoq({"commit", narrow, "--add", "/zz=" + file_, "--rm", "/zz"});
+  EXPECT_EQ(Records(narrow), std::vector<std::string>{"1:C /small.txt"});
+  Zoq({"compact", "--width", "4", narrow});
+  Zoq({"add", narrow, "/big.bin", big});
+  EXPECT_EQ(Zoq({"cat", narrow, "/big.bin"}).out.size(), 100000u);
+  EXPECT_EQ(RunZoq({"compact", "--width", "3", narrow}).status, 2);
+}
+
 TEST_F(ZoqWrite, RefusesToOverwriteAndReportsMisuse) {
   ExpectFailure(RunZoq({"create", package_}), 1, "exists already");
   EXPECT_EQ(RunZoq({"add", "--codes", "gzip", package_, "/a.txt", file_}).status, 2);
