@@ -97,7 +97,7 @@ std::vector<uint8_t> LongHistory(int revisions) {
 }
 
 TEST(WriterRace, TwoWritersNeverLoseAChange) {
-  const int rounds = EnvNumber("ZOQ_RACE_ROUNDS", 24);
+  const int rounds = EnvNumber("ZOQ_RACE_ROUNDS", 20);
   const int revisions = EnvNumber("ZOQ_RACE_REVISIONS", 20000);
   test::ScratchDir dir;
   const std::vector<uint8_t> base = LongHistory(revisions);
