@@ -128,6 +128,11 @@ int PackageContainer::MakeCopy(const RecordRefs& records, int code, const KeyInf
     if (result != kOk) return AtSite(result, kTempFileProblem);
   }
   if (storage->Flush() != kOk) return kTempFileProblem;
+  // A copy in a file is reached again through clones that open the file by
+  // its path, so its own stream need not stay open: a descriptor and a
+  // window buffer per remembered copy would make reading many parts of
+  // several records run out of descriptors and grow memory part by part.
+  if (!copy->file.empty() && storage->Close() != kOk) return kTempFileProblem;
   *out = std::move(copy);
   return kOk;
 }
