@@ -1,0 +1,319 @@
+#include "zoq/output_folder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "package/output_files.h"
+#include "zoq/codes.h"
+
+namespace zoq {
+namespace {
+
+// Files made here are ordinary user files; the umask narrows them.
+constexpr mode_t kFileMode = 0666;
+
+int Fail(std::string* why, std::string text) {
+  if (why != nullptr) *why = std::move(text);
+  return kTargetFileFailed;
+}
+
+int FailErrno(std::string* why, const std::string& what, int error) {
+  return Fail(why, what + ": " + std::strerror(error));
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return (folder == "/" ? std::string() : folder) + "/" + name;
+}
+
+// Hidden names for the fallback and for replacing a file: unique within the
+// process, and the process id keeps two processes apart.
+std::string HiddenName() {
+  static std::atomic<unsigned> counter{0};
+  static const std::string prefix = ".zoq-partial-" + std::to_string(::getpid()) + "-";
+  return prefix + std::to_string(counter++);
+}
+
+// Whether unnamed files can be made and linked in: O_TMPFILE needs the file
+// system's support and linking one in needs /proc (linkat with AT_EMPTY_PATH
+// needs a capability users lack). Decided once, at the first file.
+enum class Unnamed { kUnknown, kYes, kNo };
+std::atomic<Unnamed> g_unnamed{Unnamed::kUnknown};
+
+int OpenUnnamed(int folder_fd) {
+  Unnamed state = g_unnamed.load(std::memory_order_relaxed);
+  if (state == Unnamed::kNo) return -1;
+  if (state == Unnamed::kUnknown && ::access("/proc/self/fd", X_OK) != 0) {
+    g_unnamed = Unnamed::kNo;
+    return -1;
+  }
+  const int fd = ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kFileMode);
+  if (fd >= 0) {
+    g_unnamed = Unnamed::kYes;
+    return fd;
+  }
+  // Not supported here (an old kernel reports EISDIR): named files from now on.
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) g_unnamed = Unnamed::kNo;
+  return -1;
+}
+
+int LinkUnnamed(int fd, int folder_fd, const std::string& name) {
+  char proc[48];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, proc, folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+}  // namespace
+
+void AllowUnnamedFiles(bool allowed) { g_unnamed = allowed ? Unnamed::kUnknown : Unnamed::kNo; }
+
+bool IsSafeOutputName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+// ---- OutputFile ----
+
+OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+  if (this != &other) {
+    Abandon();
+    fd_ = std::exchange(other.fd_, -1);
+    folder_fd_ = other.folder_fd_;
+    name_ = std::move(other.name_);
+    hidden_ = std::move(other.hidden_);
+    shown_ = std::move(other.shown_);
+    replace_ = other.replace_;
+    keep_device_ = other.keep_device_;
+    keep_inode_ = other.keep_inode_;
+  }
+  return *this;
+}
+
+OutputFile::~OutputFile() { Abandon(); }
+
+void OutputFile::Abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  if (!hidden_.empty()) ::unlinkat(folder_fd_, hidden_.c_str(), 0);
+}
+
+int OutputFile::Write(const void* bytes, size_t count, std::string* why) {
+  if (fd_ < 0) return Fail(why, "cannot write " + shown_ + ": the file is not open");
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const ssize_t written = ::write(fd_, next, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return FailErrno(why, "cannot write " + shown_, written == 0 ? EIO : errno);
+    next += written;
+    count -= static_cast<size_t>(written);
+  }
+  return kOk;
+}
+
+int OutputFile::Commit(std::string* why) {
+  if (fd_ < 0) return Fail(why, "cannot write " + shown_ + ": the file is not open");
+  std::string staged;  // a complete file under a hidden name, to be renamed
+  if (hidden_.empty()) {
+    // An unnamed file: link it in; when something stands at the name, link
+    // it under a hidden name and rename that over it below.
+    if (LinkUnnamed(fd_, folder_fd_, name_) == 0) {
+      const int fd = std::exchange(fd_, -1);
+      if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlinkat(folder_fd_, name_.c_str(), 0);
+        return FailErrno(why, "cannot write " + shown_, error);
+      }
+      return kOk;
+    }
+    if (errno != EEXIST) {
+      const int error = errno;
+      Abandon();
+      return FailErrno(why, "cannot create " + shown_, error);
+    }
+  } else {
+    // A named temporary: close it (some file systems report write-back
+    // errors only then) and put it in place unless something stands there.
+    const int fd = std::exchange(fd_, -1);
+    staged = std::exchange(hidden_, std::string());
+    if (::close(fd) != 0) {
+      const int error = errno;
+      ::unlinkat(folder_fd_, staged.c_str(), 0);
+      return FailErrno(why, "cannot write " + shown_, error);
+    }
+    if (::renameat2(folder_fd_, staged.c_str(), folder_fd_, name_.c_str(), RENAME_NOREPLACE) == 0) {
+      return kOk;
+    }
+    // EINVAL and ENOSYS: the file system cannot rename that way; look first.
+    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
+      const int error = errno;
+      ::unlinkat(folder_fd_, staged.c_str(), 0);
+      return FailErrno(why, "cannot create " + shown_, error);
+    }
+  }
+
+  // Something may stand at the name: only a regular file other than the
+  // package being read is replaced.
+  std::string refusal;
+  struct stat st;
+  if (::fstatat(folder_fd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!replace_) {
+      refusal = shown_ + " already exists";
+    } else if (S_ISLNK(st.st_mode)) {
+      refusal = "a symbolic link stands where " + shown_ + " goes; it is left as it is";
+    } else if (S_ISDIR(st.st_mode)) {
+      refusal = "a folder stands where the file " + shown_ + " goes";
+    } else if (!S_ISREG(st.st_mode)) {
+      refusal = "something other than a file stands where " + shown_ + " goes";
+    } else if (keep_inode_ != 0 && st.st_dev == keep_device_ && st.st_ino == keep_inode_) {
+      refusal = shown_ + " is the package being read; it is not written over";
+    }
+  } else if (errno != ENOENT) {
+    refusal = "cannot look at " + shown_ + ": " + std::strerror(errno);
+  }
+  if (!refusal.empty()) {
+    Abandon();
+    if (!staged.empty()) ::unlinkat(folder_fd_, staged.c_str(), 0);
+    return Fail(why, refusal);
+  }
+  if (staged.empty()) {
+    for (int attempt = 0; attempt < 16 && staged.empty(); ++attempt) {
+      std::string hidden = HiddenName();
+      if (LinkUnnamed(fd_, folder_fd_, hidden) == 0) {
+        staged = std::move(hidden);
+      } else if (errno != EEXIST) {
+        break;
+      }
+    }
+    const int error = errno;
+    Abandon();
+    if (staged.empty()) return FailErrno(why, "cannot create " + shown_, error);
+  }
+  // rename replaces a link that appeared meanwhile instead of following it.
+  if (::renameat(folder_fd_, staged.c_str(), folder_fd_, name_.c_str()) != 0) {
+    const int error = errno;
+    ::unlinkat(folder_fd_, staged.c_str(), 0);
+    return FailErrno(why, "cannot create " + shown_, error);
+  }
+  return kOk;
+}
+
+// ---- OutputFolder ----
+
+OutputFolder::OutputFolder(OutputFolder&& other) noexcept { *this = std::move(other); }
+
+OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+    keep_device_ = other.keep_device_;
+    keep_inode_ = other.keep_inode_;
+  }
+  return *this;
+}
+
+OutputFolder::~OutputFolder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int OutputFolder::Open(const std::string& path, OutputFolder* out, std::string* why) {
+  if (path.empty()) return Fail(why, "no target folder given");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return FailErrno(why, "cannot open folder " + path, errno);
+  OutputFolder folder;
+  folder.fd_ = fd;
+  folder.path_ = path;
+  while (folder.path_.size() > 1 && folder.path_.back() == '/') folder.path_.pop_back();
+  *out = std::move(folder);
+  return kOk;
+}
+
+int OutputFolder::OpenOrCreate(const std::string& path, OutputFolder* out, std::string* why) {
+  if (path.empty()) return Fail(why, "no target folder given");
+  // Each missing level from the top down.
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string level = path.substr(0, slash);
+    if (!level.empty() && ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
+      return FailErrno(why, "cannot create folder " + level, errno);
+    }
+    if (slash == std::string::npos) break;
+  }
+  return Open(path, out, why);
+}
+
+int OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFolder* out,
+                            std::string* why) const {
+  const std::string shown = Join(path_, name);
+  if (!IsSafeOutputName(name)) return Fail(why, "refusing the unsafe name \"" + name + "\"");
+  if (::mkdirat(fd_, name.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
+    return FailErrno(why, "cannot create folder " + shown, errno);
+  }
+  const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    struct stat st;
+    // O_NOFOLLOW with O_DIRECTORY reports a link as ELOOP or, on some
+    // kernels, ENOTDIR: tell the two apart for the message.
+    if (error == ELOOP ||
+        (error == ENOTDIR && ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISLNK(st.st_mode))) {
+      return Fail(why, "a symbolic link stands where the folder " + shown + " goes");
+    }
+    if (error == ENOTDIR) return Fail(why, "a file stands where the folder " + shown + " goes");
+    return FailErrno(why, "cannot open folder " + shown, error);
+  }
+  OutputFolder folder;
+  folder.fd_ = fd;
+  folder.path_ = shown;
+  folder.keep_device_ = keep_device_;
+  folder.keep_inode_ = keep_inode_;
+  *out = std::move(folder);
+  return kOk;
+}
+
+int OutputFolder::CreateFile(const std::string& name, bool replace, OutputFile* out,
+                             std::string* why) const {
+  const std::string shown = Join(path_, name);
+  if (!IsSafeOutputName(name)) return Fail(why, "refusing the unsafe name \"" + name + "\"");
+  OutputFile file;
+  file.folder_fd_ = fd_;
+  file.name_ = name;
+  file.shown_ = shown;
+  file.replace_ = replace;
+  file.keep_device_ = keep_device_;
+  file.keep_inode_ = keep_inode_;
+  file.fd_ = OpenUnnamed(fd_);
+  if (file.fd_ < 0) {
+    for (int attempt = 0; attempt < 16 && file.fd_ < 0; ++attempt) {
+      file.hidden_ = HiddenName();
+      file.fd_ = ::openat(fd_, file.hidden_.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+      if (file.fd_ < 0 && errno != EEXIST) break;
+    }
+    if (file.fd_ < 0) {
+      file.hidden_.clear();
+      return FailErrno(why, "cannot create a file in " + path_, errno);
+    }
+  }
+  *out = std::move(file);
+  return kOk;
+}
+
+void OutputFolder::KeepFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) {
+    keep_device_ = st.st_dev;
+    keep_inode_ = st.st_ino;
+  }
+}
+
+}  // namespace zoq
