@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "cli/failure.h"
-#include "cli/safe_folder.h"
+#include "zoq/output_folder.h"
 
 namespace zoqcli {
 
@@ -117,14 +117,25 @@ void WriteResultPieces(const std::string& path, const std::function<void(const R
     return;
   }
   auto [folder, name] = SplitPath(path);
-  if (existing == Existing::kReplace) {
-    FolderHandle::Open(folder).WriteFile(name, produce);
-    return;
-  }
   CheckTarget(path, existing);
-  const std::string temporary = TemporaryBeside(path);
-  FolderHandle::Open(folder).WriteFile(SplitPath(temporary).second, produce);
-  PlaceFile(temporary, path, existing);
+  zoq::OutputFolder target;
+  zoq::OutputFile file;
+  std::string why;
+  if (zoq::OutputFolder::Open(folder, &target, &why) != zoq::kOk ||
+      target.CreateFile(name, existing == Existing::kReplace, &file, &why) != zoq::kOk) {
+    throw ToolFailure(why);
+  }
+  // An exception from `produce` leaves the file unnamed, and it goes.
+  produce([&file](const uint8_t* bytes, size_t count) {
+    std::string failure;
+    if (file.Write(bytes, count, &failure) != zoq::kOk) throw ToolFailure(failure);
+  });
+  if (file.Commit(&why) != zoq::kOk) {
+    struct stat info;
+    // Something appeared at the path while the result was made.
+    if (existing == Existing::kRefuse && ::lstat(path.c_str(), &info) == 0) ThrowExists(path);
+    throw ToolFailure(why);
+  }
 }
 
 }  // namespace zoqcli

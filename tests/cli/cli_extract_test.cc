@@ -92,15 +92,53 @@ TEST(ZoqExtract, ReportsPartialAndCompleteFailure) {
   EXPECT_TRUE(Contains(none.err, "extraction failed")) << none.err;
 }
 
-TEST(ZoqExtract, DefaultTargetIsBesideThePackageNamedAfterIt) {
+// The default target sits beside the package, named after it; a name that
+// gives no such folder ("..zoq", "...zoq", ".zoq", "plain") is refused
+// before anything is written, and the package is never written over.
+TEST(ZoqExtract, DefaultTargetIsBesideThePackageOrRefused) {
   ScratchFolder scratch;
   fs::copy_file(Package("v_zero_length"), scratch.path() + "/sample.v2.zoq");
   RunResult run = RunZoq({"extract", "sample.v2.zoq"}, scratch.path());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::is_regular_file(scratch.path() + "/sample.v2/full.txt"));
+
+  fs::create_directories(scratch.path() + "/in");
+  WriteFileBytes(scratch.path() + "/file.txt", "beside");
+  for (const std::string name : {"..zoq", "...zoq", ".zoq", "plain"}) {
+    const std::string package = scratch.path() + "/in/" + name;
+    fs::copy_file(Package("v_zero_length"), package);
+    const std::string before = ReadFileBytes(package);
+    for (const std::string& shown : {name, package}) {
+      RunResult refused = RunZoq({"extract", shown}, scratch.path() + "/in");
+      EXPECT_EQ(refused.status, 2) << name;
+      EXPECT_TRUE(HasText(refused.err, "give one with -d")) << refused.err;
+    }
+    EXPECT_EQ(ReadFileBytes(package), before);
+    fs::remove(package);
+  }
+  EXPECT_EQ(Listing(scratch.path() + "/in"), std::vector<std::string>{});
+  EXPECT_EQ(ReadFileBytes(scratch.path() + "/file.txt"), "beside");
+
+  // A package holding a part named like itself, extracted into its own
+  // folder: the other path is written, the package stays as it was.
+  const std::string package = scratch.path() + "/self.zoq";
+  const std::string content = scratch.path() + "/content.txt";
+  WriteFileBytes(content, "not the package");
+  ASSERT_EQ(RunZoq({"create", package}).status, 0);
+  ASSERT_EQ(RunZoq({"commit", package, "--add", "/self.zoq=" + content, "--add",
+                    "/other.txt=" + content})
+                .status,
+            0);
+  const std::string before = ReadFileBytes(package);
+  RunResult self =
+      RunZoq({"extract", "-d", ".", "self.zoq", "/self.zoq", "/other.txt"}, scratch.path());
+  EXPECT_EQ(self.status, 1);
+  EXPECT_TRUE(HasText(self.err, "package being read")) << self.err;
+  EXPECT_EQ(ReadFileBytes(package), before);
+  EXPECT_EQ(ReadFileBytes(scratch.path() + "/other.txt"), "not the package");
 }
 
-TEST(ZoqExtract, NeverFollowsLinksOutOfTheTarget) {
+TEST(ZoqExtract, NeverFollowsOrReplacesLinksInTheTarget) {
   ScratchFolder scratch;
   std::string target = scratch.path() + "/target";
   std::string outside = scratch.path() + "/outside";
@@ -110,14 +148,16 @@ TEST(ZoqExtract, NeverFollowsLinksOutOfTheTarget) {
   // A link where a folder of the package goes, and one where a part goes.
   fs::create_directory_symlink(outside, target + "/dir");
   fs::create_symlink(outside + "/b.txt", target + "/b.txt");
-  RunResult run = RunZoq({"extract", "-d", target, Package("v_history")});
+  RunResult run = RunZoq({"extract", "-d", target, Package("v_history"), "/dir", "/b.txt",
+                          "/a.txt"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err, "cannot open folder")) << run.err;
+  EXPECT_TRUE(HasText(run.err, "a symbolic link stands where the folder")) << run.err;
+  EXPECT_TRUE(HasText(run.err, "a symbolic link stands where " + target + "/b.txt")) << run.err;
+  EXPECT_TRUE(HasText(run.err, "2 of 3 paths not extracted")) << run.err;
   EXPECT_EQ(Listing(outside), std::vector<std::string>{"b.txt"});
   EXPECT_EQ(ReadFileBytes(outside + "/b.txt"), "keep");
-  // The part's link was replaced by the part itself, not written through.
-  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target + "/b.txt")));
-  EXPECT_EQ(ReadFileBytes(target + "/b.txt"), Cat({Package("v_history"), "/b.txt"}));
+  EXPECT_TRUE(fs::is_symlink(target + "/b.txt"));
+  EXPECT_EQ(ReadFileBytes(target + "/a.txt"), Cat({Package("v_history"), "/a.txt"}));
 }
 
 TEST(ZoqExtract, LeavesNoTemporaryFilesBehind) {

@@ -1,6 +1,5 @@
-// The worker pools of the tool: OrderedWork (import's encoding ahead of
-// filing, results handed over in list order within bounds) and WorkQueue
-// (extract's queue).
+// The worker pool of the tool: OrderedWork (import's encoding ahead of
+// filing, results handed over in list order within bounds).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <thread>
 
 #include "cli/ordered_work.h"
-#include "cli/work_queue.h"
 
 namespace zoqtest {
 namespace {
@@ -139,28 +137,6 @@ TEST(OrderedWork, StopsWhenDroppedEarly) {
   EXPECT_LE(at_stop, 1u + 4u + 1u);
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(started.load(), at_stop);
-}
-
-TEST(WorkQueue, DeliversEachItemOnceAndEndsWhenClosed) {
-  zoqcli::WorkQueue<int> queue(2);
-  std::atomic<long> sum{0};
-  std::atomic<int> count{0};
-  std::vector<std::thread> workers;
-  for (int w = 0; w < 3; ++w) {
-    workers.emplace_back([&] {
-      int item = 0;
-      while (queue.Pop(&item)) {
-        sum += item;
-        ++count;
-      }
-    });
-  }
-  for (int i = 1; i <= 1000; ++i) ASSERT_TRUE(queue.Push(i));
-  queue.Close();
-  for (std::thread& worker : workers) worker.join();
-  EXPECT_EQ(count.load(), 1000);
-  EXPECT_EQ(sum.load(), 500500);
-  EXPECT_FALSE(queue.Push(1));
 }
 
 }  // namespace
