@@ -1,5 +1,5 @@
-// Exporting 10,000 ZIP-coded text parts from the desktop browser (the same
-// steps as its export command: measuring the selection, the progress
+// Exporting 10,000 ZIP-coded text parts from the desktop browser (through
+// its export command's own function: measuring the selection, the progress
 // dialog, writing every part) against "zoq extract" on the same package.
 // Both run in each iteration, in alternating order, so that both see the
 // same machine load; wall and CPU time (user + system) are reported for
@@ -21,9 +21,7 @@
 #include <random>
 #include <string>
 
-#include "app/export/export_folder.h"
-#include "app/export/export_job.h"
-#include "app/export/export_progress.h"
+#include "app/export/export_command.h"
 #include "app/main_window.h"
 #include "zoq/container.h"
 
@@ -118,19 +116,15 @@ double Now() {
       .count();
 }
 
-// The explorer's export of the root into `target` (an existing folder).
+// The explorer's export of the root into `target` (an existing folder), as
+// its export command writes it.
 void ExplorerExport(Fixture* fixture, const QString& target) {
-  zoqe::ExportFolder folder;
-  if (zoqe::ExportFolder::Open(target.toStdString(), &folder) != zoqe::ExportFolder::Result::kOk) {
-    std::abort();
-  }
-  zoqe::ExportJob job(fixture->window->package(), zoqe::ExportSettings{});
+  zoq::OutputFolder folder;
+  if (zoq::OutputFolder::Open(target.toStdString(), &folder) != zoq::kOk) std::abort();
   zoq::PathNode* root = fixture->window->package()->GetNode(u"/");
-  const zoqe::SelectionSize size = job.Measure({root});
-  zoqe::ExportProgress progress(fixture->window.get(), size, &job);
-  if (!job.Export(root, folder, false) || job.parts_written() != kFolders * kPartsPerFolder) {
-    std::abort();
-  }
+  const zoqe::ExportOutcome outcome =
+      zoqe::ExportItems(fixture->window.get(), {{root, false}}, folder, 0, false, 0755);
+  if (outcome.failed != 0 || outcome.parts_written != kFolders * kPartsPerFolder) std::abort();
 }
 
 void CliExport(Fixture* fixture, const QString& target) {

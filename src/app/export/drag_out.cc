@@ -12,12 +12,10 @@
 
 #include <stdlib.h>
 
-#include "app/export/export_folder.h"
-#include "app/export/export_job.h"
-#include "app/export/export_progress.h"
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/main_window.h"
+#include "zoq/extract_job.h"
 #include "zoq/utf.h"
 
 namespace zoqe {
@@ -71,7 +69,7 @@ std::vector<ExportEntry> DragOut::TreeDragEntries(const QPoint& viewport_pos,
   }
   *version = PackageTreeModel::VersionOf(item);
   ExportEntry entry{item->name, nullptr};
-  if (IsSafeExportName(item->name.toStdString())) {
+  if (zoq::IsSafeOutputName(item->name.toStdString())) {
     entry.node = window_->NodeAt(PackageTreeModel::PackagePath(item), *version);
   }
   return {entry};
@@ -82,28 +80,23 @@ QMimeData* DragOut::PrepareDrag(const std::vector<ExportEntry>& entries, int ver
   *failed = static_cast<int>(entries.size());
   if (entries.empty() || window_->package() == nullptr) return nullptr;
   const QString path = MakeFreshFolder();
-  ExportFolder folder;
+  zoq::OutputFolder folder;
   if (path.isEmpty() ||
-      ExportFolder::Open(QFile::encodeName(path).toStdString(), &folder) !=
-          ExportFolder::Result::kOk) {
+      zoq::OutputFolder::Open(QFile::encodeName(path).toStdString(), &folder) != zoq::kOk) {
     return nullptr;
   }
-  ExportSettings settings;
-  settings.version = version;
-  settings.key = window_->key_info();
-  settings.folder_mode = 0700;
-  ExportJob job(window_->package(), settings);
-  std::vector<zoq::PathNode*> nodes;
-  for (const ExportEntry& entry : entries) nodes.push_back(entry.node);
-  const SelectionSize size = job.Measure(nodes);
+  std::vector<zoq::ExtractItem> items;
+  std::vector<const ExportEntry*> written_as;  // the entry of each item
+  for (const ExportEntry& entry : entries) {
+    if (entry.node == nullptr) continue;
+    items.push_back({entry.node, true});
+    written_as.push_back(&entry);
+  }
+  const ExportOutcome outcome = ExportItems(window_, items, folder, version, false, 0700);
   QList<QUrl> urls;
-  {
-    ExportProgress progress(window_, size, &job);
-    for (const ExportEntry& entry : entries) {
-      if (job.cancelled()) break;
-      if (entry.node == nullptr || !job.Export(entry.node, folder, true)) continue;
-      urls.append(QUrl::fromLocalFile(path + QLatin1Char('/') + entry.name));
-    }
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (outcome.item_failed[i]) continue;
+    urls.append(QUrl::fromLocalFile(path + QLatin1Char('/') + written_as[i]->name));
   }
   *failed = static_cast<int>(entries.size()) - static_cast<int>(urls.size());
   if (urls.isEmpty()) return nullptr;

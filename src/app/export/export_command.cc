@@ -7,8 +7,6 @@
 #include <algorithm>
 
 #include "app/export/drag_out.h"
-#include "app/export/export_folder.h"
-#include "app/export/export_job.h"
 #include "app/export/export_progress.h"
 #include "app/export/folder_dialog.h"
 #include "app/item_list_model.h"
@@ -16,6 +14,7 @@
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/main_window.h"
+#include "zoq/extract_job.h"
 
 namespace zoqe {
 
@@ -40,12 +39,36 @@ std::vector<ExportEntry> SelectedListEntries(const CZOQEDlg& window, const TreeI
     ExportEntry entry{row.name, nullptr};
     // ".." would name the folder above, and a name with a separator another
     // place in the package: such rows are failures, never looked up.
-    if (!folder.isEmpty() && IsSafeExportName(row.name.toStdString())) {
+    if (!folder.isEmpty() && zoq::IsSafeOutputName(row.name.toStdString())) {
       entry.node = window.NodeAt(folder + row.name, PackageTreeModel::VersionOf(item));
     }
     entries.push_back(entry);
   }
   return entries;
+}
+
+ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>& items,
+                          zoq::OutputFolder& folder, int version, bool raw,
+                          unsigned folder_mode) {
+  folder.KeepFile(QFile::encodeName(window->package_folder() + window->file_name()).toStdString());
+  zoq::ExtractSettings settings;
+  settings.revision_limit = version;
+  settings.raw = raw;
+  settings.key = window->key_info();
+  settings.folder_mode = folder_mode;
+  settings.off_calling_thread = true;
+  zoq::ExtractJob job(window->package(), settings);
+  const zoq::ExtractTotals size = job.Measure(items, true);
+  ExportOutcome outcome;
+  {
+    ExportProgress progress(window, size, &job);
+    outcome.failed = job.Run(items, folder);
+  }
+  outcome.cancelled = job.cancelled();
+  outcome.parts_written = job.progress().parts_written;
+  outcome.parts_failed = job.progress().parts_failed;
+  for (size_t i = 0; i < items.size(); ++i) outcome.item_failed.push_back(job.item_failed(i));
+  return outcome;
 }
 
 void RunExport(CZOQEDlg* window, bool raw) {
@@ -66,62 +89,49 @@ void RunExport(CZOQEDlg* window, bool raw) {
                                             DefaultFolderName(window->file_name()));
   if (target.isEmpty()) return;
 
-  ExportSettings settings;
-  settings.version = PackageTreeModel::VersionOf(item);
-  settings.raw = raw;
-  settings.key = window->key_info();
-  ExportJob job(package, settings);
-
   const std::vector<ExportEntry> rows = SelectedListEntries(*window, item);
-  std::vector<zoq::PathNode*> nodes;
-  zoq::PathNode* item_node = nullptr;
+  // A selected tree item exports its children straight into the target; each
+  // selected row exports as itself. A row or item whose node is missing has
+  // nothing written, which is no success.
+  std::vector<zoq::ExtractItem> items;
+  size_t missing = 0;
   if (rows.empty()) {
     const QString path = PackageTreeModel::PackagePath(item);
-    item_node = window->NodeAt(path, settings.version);
-    nodes.push_back(item_node);
-  } else {
-    for (const ExportEntry& row : rows) nodes.push_back(row.node);
-  }
-
-  ExportFolder folder;
-  if (ExportFolder::Open(QFile::encodeName(target).toStdString(), &folder) !=
-      ExportFolder::Result::kOk) {
-    ShowError(window, QStringLiteral("导出失败"));
-    return;
-  }
-  const SelectionSize size = job.Measure(nodes);
-  size_t failed_rows = 0;
-  bool item_written = false;
-  {
-    ExportProgress progress(window, size, &job);
-    if (rows.empty()) {
-      // A node that vanished has written nothing: that is no success.
-      item_written = item_node != nullptr && job.Export(item_node, folder, false);
+    zoq::PathNode* node = window->NodeAt(path, PackageTreeModel::VersionOf(item));
+    if (node == nullptr) {
+      ++missing;
     } else {
-      for (const ExportEntry& row : rows) {
-        if (job.cancelled()) break;
-        if (row.node == nullptr || !job.Export(row.node, folder, true)) ++failed_rows;
+      items.push_back({node, false});
+    }
+  } else {
+    for (const ExportEntry& row : rows) {
+      if (row.node == nullptr) {
+        ++missing;
+      } else {
+        items.push_back({row.node, true});
       }
     }
   }
 
-  if (job.cancelled()) {
-    QString text = QStringLiteral("导出已取消, 已导出%1个文件").arg(job.parts_written());
-    if (job.parts_failed() > 0) text += QStringLiteral(", %1个失败").arg(job.parts_failed());
+  zoq::OutputFolder folder;
+  if (zoq::OutputFolder::Open(QFile::encodeName(target).toStdString(), &folder) != zoq::kOk) {
+    ShowError(window, QStringLiteral("导出失败"));
+    return;
+  }
+  const ExportOutcome outcome =
+      ExportItems(window, items, folder, PackageTreeModel::VersionOf(item), raw, 0755);
+  if (outcome.cancelled) {
+    QString text = QStringLiteral("导出已取消, 已导出%1个文件").arg(outcome.parts_written);
+    if (outcome.parts_failed > 0) text += QStringLiteral(", %1个失败").arg(outcome.parts_failed);
     ShowMessage(window, text, QStringLiteral("提示"), QMessageBox::Information);
     return;
   }
-  if (!rows.empty()) {
-    if (failed_rows == rows.size()) {
-      ShowError(window, QStringLiteral("导出失败"));
-      return;
-    }
-    if (failed_rows > 0) {
-      ShowError(window, QStringLiteral("部分导出失败"));
-      return;
-    }
-  } else if (!item_written) {
-    ShowError(window, QStringLiteral("导出失败"));
+  const size_t failed = missing + outcome.failed;
+  const size_t requested = rows.empty() ? 1 : rows.size();
+  if (failed > 0) {
+    // A selected tree item is one request: it either worked or failed.
+    const bool all = failed == requested;
+    ShowError(window, all ? QStringLiteral("导出失败") : QStringLiteral("部分导出失败"));
     return;
   }
   ShowMessage(window, QStringLiteral("导出成功"), QStringLiteral("提示"));

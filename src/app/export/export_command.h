@@ -6,8 +6,10 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
+#include "zoq/extract_job.h"
 #include "zoq/path_node.h"
 
 namespace zoqe {
@@ -21,6 +23,23 @@ struct ExportEntry {
   QString name;
   zoq::PathNode* node = nullptr;
 };
+
+// How writing a selection went.
+struct ExportOutcome {
+  size_t failed = 0;       // items not written whole
+  bool cancelled = false;  // stopped from the progress dialog
+  int64_t parts_written = 0;
+  int64_t parts_failed = 0;
+  std::vector<bool> item_failed;
+};
+
+// Writes `items` of `window`'s package at history version `version` into
+// `folder` (raw: as stored, ".zoqf" appended), as every export does: parts
+// are written off the window's thread while a progress dialog for long
+// selections keeps the window alive; the package file is never written over.
+ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>& items,
+                          zoq::OutputFolder& folder, int version, bool raw,
+                          unsigned folder_mode);
 
 // The package folder whose children the list shows for `item`.
 QString ListFolderPath(const TreeItem* item);

@@ -15,8 +15,8 @@ constexpr qint64 kUpdateMs = 200;
 
 }  // namespace
 
-bool NeedsProgress(const SelectionSize& size) {
-  return size.parts > kProgressPartLimit || size.bytes > kProgressByteLimit;
+bool NeedsProgress(const zoq::ExtractTotals& size) {
+  return size.parts > kProgressPartLimit || size.stored_bytes > kProgressByteLimit;
 }
 
 QString ProgressBytesText(int64_t bytes) {
@@ -31,7 +31,8 @@ QString ProgressBytesText(int64_t bytes) {
   return QString::number(value, 'f', 1) + QLatin1String(kUnits[unit]);
 }
 
-ExportProgress::ExportProgress(QWidget* parent, const SelectionSize& size, ExportJob* job)
+ExportProgress::ExportProgress(QWidget* parent, const zoq::ExtractTotals& size,
+                               zoq::ExtractJob* job)
     : total_(size) {
   if (!NeedsProgress(size)) return;
   dialog_ = std::make_unique<QProgressDialog>(QStringLiteral("正在导出..."),
@@ -46,11 +47,12 @@ ExportProgress::ExportProgress(QWidget* parent, const SelectionSize& size, Expor
   dialog_->show();
   QCoreApplication::processEvents();
   job_ = job;
-  job->set_progress([this](int64_t parts, int64_t bytes) { return Update(parts, bytes); });
+  job->SetProgress(
+      [this](const zoq::ExtractProgress& now) { return Update(now.parts_done, now.stored_done); });
 }
 
 ExportProgress::~ExportProgress() {
-  if (job_ != nullptr) job_->set_progress(nullptr);
+  if (job_ != nullptr) job_->SetProgress(nullptr);
 }
 
 bool ExportProgress::Update(int64_t parts, int64_t bytes) {
@@ -62,12 +64,12 @@ bool ExportProgress::Update(int64_t parts, int64_t bytes) {
   // Parts and bytes weigh equally, so that neither many small parts nor one
   // large part leaves the bar standing still.
   double share = total_.parts > 0 ? static_cast<double>(parts) / total_.parts : 1.0;
-  share += total_.bytes > 0 ? static_cast<double>(bytes) / total_.bytes : share;
+  share += total_.stored_bytes > 0 ? static_cast<double>(bytes) / total_.stored_bytes : share;
   const int value = static_cast<int>(std::min(1.0, share / 2.0) * kSteps);
   dialog_->setLabelText(QStringLiteral("正在导出: 第%1/%2个文件, %3/%4")
                             .arg(parts)
                             .arg(total_.parts)
-                            .arg(ProgressBytesText(bytes), ProgressBytesText(total_.bytes)));
+                            .arg(ProgressBytesText(bytes), ProgressBytesText(total_.stored_bytes)));
   dialog_->setValue(value);
   QCoreApplication::processEvents();
   return !dialog_->wasCanceled();

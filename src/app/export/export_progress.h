@@ -1,7 +1,7 @@
 // The progress dialog of long exports: shown when a selection holds more
-// than 100 parts or 50 MiB, updated between parts (which keeps the window
-// responsive), with a cancel button that stops the export once the current
-// part is written.
+// than 100 parts or 50 MiB, updated a few times a second while the parts are
+// written off the window's thread (which keeps the window responsive), with
+// a cancel button that stops the export once the part being written is.
 #pragma once
 
 #include <QElapsedTimer>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/export/export_job.h"
+#include "zoq/extract_job.h"
 
 class QProgressDialog;
 class QWidget;
@@ -20,13 +20,13 @@ namespace zoqe {
 inline constexpr int64_t kProgressPartLimit = 100;
 inline constexpr int64_t kProgressByteLimit = int64_t{50} << 20;
 
-bool NeedsProgress(const SelectionSize& size);
+bool NeedsProgress(const zoq::ExtractTotals& size);
 
 class ExportProgress {
  public:
   // Does nothing unless `size` needs a progress dialog; otherwise shows one
   // over `parent` and hands `job` a progress callback.
-  ExportProgress(QWidget* parent, const SelectionSize& size, ExportJob* job);
+  ExportProgress(QWidget* parent, const zoq::ExtractTotals& size, zoq::ExtractJob* job);
   ~ExportProgress();
 
   bool shown() const { return dialog_ != nullptr; }
@@ -34,8 +34,8 @@ class ExportProgress {
  private:
   bool Update(int64_t parts, int64_t bytes);
 
-  ExportJob* job_ = nullptr;
-  SelectionSize total_;
+  zoq::ExtractJob* job_ = nullptr;
+  zoq::ExtractTotals total_;
   std::unique_ptr<QProgressDialog> dialog_;
   QElapsedTimer since_update_;
 };

@@ -3,8 +3,6 @@
 target_sources(zoqe_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/drag_out.cc
   ${CMAKE_CURRENT_LIST_DIR}/export_command.cc
-  ${CMAKE_CURRENT_LIST_DIR}/export_folder.cc
-  ${CMAKE_CURRENT_LIST_DIR}/export_job.cc
   ${CMAKE_CURRENT_LIST_DIR}/export_progress.cc
   ${CMAKE_CURRENT_LIST_DIR}/folder_dialog.cc
 )

@@ -11,10 +11,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/export/folder_dialog.h"
@@ -101,7 +103,8 @@ inline QStringList Listing(const QString& folder) {
 
 // A fake package whose parts can be read (export) and extracted (the part
 // viewer); paths in `failing` answer 5066 instead. Records every read and
-// extraction asked for.
+// extraction asked for (export reads on one thread of its own: look at the
+// records once it is over).
 class ExtractingContainer : public zoqe_test::FakeContainer {
  public:
   explicit ExtractingContainer(zoqe_test::FakePackage* package)
@@ -132,6 +135,7 @@ class ExtractingContainer : public zoqe_test::FakeContainer {
 
   std::set<std::u16string> failing;
   std::set<std::u16string> hidden;
+  std::chrono::milliseconds delay{0};  // each part takes this long to open
   std::vector<std::u16string> extracted;
   std::vector<int> limits;
   std::vector<int> codes;
@@ -139,6 +143,7 @@ class ExtractingContainer : public zoqe_test::FakeContainer {
  private:
   // Records the request; 0 when the part can be handed out.
   int Ask(const std::u16string& path, int revision_limit, const zoq::DecodeOptions* options) {
+    std::this_thread::sleep_for(delay);
     extracted.push_back(path);
     limits.push_back(revision_limit);
     codes.push_back(options ? options->code : -1);

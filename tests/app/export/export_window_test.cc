@@ -1,7 +1,8 @@
 // The export commands driven through the real window: the questions and
-// outcome messages, the proposed target, rows against tree items, raw and
-// decoded files, history versions, the progress dialog's cancel button and
-// the files a drag out of the list carries.
+// outcome messages, the proposed target and its folder rules, rows against
+// tree items, raw and decoded files, history versions, the progress
+// dialog's cancel button, the files a drag out of the list carries, and
+// names planted in a fake tree that the extraction must refuse.
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 
 #include "app/export/drag_out.h"
 #include "app/export/export_command.h"
+#include "app/export/folder_dialog.h"
 #include "app/item_sort_proxy.h"
 #include "app/package_tree_model.h"
 #include "app/application.h"
@@ -23,6 +25,7 @@
 #include "export_test_util.h"
 #include "message_recorder.h"
 #include "window_test_util.h"
+#include "zoq/extract_job.h"
 
 using namespace zoqe;
 using export_test::ChooseFolder;
@@ -262,11 +265,17 @@ class ExportWindowTest : public QObject {
       part.size = static_cast<int64_t>(part.content.size());
       fake.AddPart(u"/p" + QString::number(i).toStdU16String() + u".txt", part);
     }
-    window_->SetContainerFactory([&fake](const zoq::ContainerOptions&, zoq::Container** out) {
-      *out = new export_test::ExtractingContainer(&fake);
+    export_test::ExtractingContainer* container = nullptr;
+    window_->SetContainerFactory([&fake, &container](const zoq::ContainerOptions&,
+                                                     zoq::Container** out) {
+      container = new export_test::ExtractingContainer(&fake);
+      *out = container;
       return 0;
     });
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/big.zoq"), true));
+    // Parts take a while, so that the window redraws its progress (and takes
+    // the click) while they are written.
+    container->delay = std::chrono::milliseconds(5);
     const QString target = temp_->path() + QStringLiteral("/many");
     ChooseFolder(window_.get(), target);
     int shown_value = -1;
@@ -285,10 +294,75 @@ class ExportWindowTest : public QObject {
     canceller.start();
     RunExport(window_.get(), false);
     QVERIFY(shown_value > 0);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出已取消, 已导出1个文件"));
+    // The part being written when the click came is finished; no other starts.
+    const QStringList written = Listing(target);
+    QVERIFY(!written.isEmpty() && written.size() < 150);
+    QCOMPARE(static_cast<qsizetype>(container->extracted.size()), written.size());
+    QCOMPARE(messages.LastText(), QStringLiteral("导出已取消, 已导出%1个文件").arg(written.size()));
     QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
-    QCOMPARE(Listing(target), QStringList{"p0.txt"});
     QVERIFY(!window_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")));
+  }
+
+  // Names a package reader should never hand out, planted in a fake tree:
+  // the extraction refuses them without reading the part, in both kinds of
+  // export, and writes nothing beside the target.
+  void hostileNamesNeverLeaveTheFolder() {
+    FakePart ok;
+    ok.revisions = {0};
+    ok.content = "ok";
+    ok.size = 2;
+    fake_.AddPart(u"/ok.txt", ok);
+    export_test::ExtractingContainer container(&fake_);
+    QCOMPARE(container.OpenFile("", true), 0);
+    zoq::PathNode* root = container.GetNode(u"/");
+    std::vector<zoq::ExtractItem> items;
+    for (const std::u16string& name : {std::u16string(u".."), std::u16string(u"."),
+                                       std::u16string(u"../outside/x"), std::u16string(u"a\\b"),
+                                       std::u16string(u"")}) {
+      zoq::PathNode* node = nullptr;
+      root->AddPartChild(name, &node);
+      if (node) items.push_back({node, true});
+    }
+    zoq::PathNode* parent = nullptr;
+    root->AddFolderChild(u"sub", &parent);
+    zoq::PathNode* climbing = nullptr;
+    parent->AddFolderChild(u"..", &climbing);
+    items.push_back({climbing, true});
+    items.push_back({container.GetNode(u"/ok.txt"), true});
+    const QString target = temp_->path() + QStringLiteral("/target");
+    QVERIFY(QDir().mkpath(target));
+    zoq::OutputFolder folder;
+    QCOMPARE(zoq::OutputFolder::Open(QFile::encodeName(target).toStdString(), &folder), 0);
+    for (bool raw : {false, true}) {
+      zoq::ExtractSettings settings;
+      settings.raw = raw;
+      zoq::ExtractJob job(&container, settings);
+      QCOMPARE(job.Run(items, folder), items.size() - 1);
+      QVERIFY(!job.item_failed(items.size() - 1));
+    }
+    QCOMPARE(container.extracted, (std::vector<std::u16string>{u"/ok.txt", u"/ok.txt"}));
+    QCOMPARE(Listing(temp_->path()),
+             (QStringList{"d/", "d/a.zoq", "target/", "target/ok.txt", "target/ok.txt.zoqf",
+                          "work/"}));
+  }
+
+  void targetFolderRules() {
+    QCOMPARE(DefaultFolderName(QStringLiteral("a.zoq")), QStringLiteral("a"));
+    QCOMPARE(DefaultFolderName(QStringLiteral("a.b.pliv")), QStringLiteral("a.b"));
+    QCOMPARE(DefaultFolderName(QStringLiteral(".zoq")), QStringLiteral(".zoq"));
+    QCOMPARE(DefaultFolderName(QStringLiteral("plain")), QStringLiteral("plain"));
+    QCOMPARE(ProposedTarget(QStringLiteral("/d/"), QStringLiteral("a")), QStringLiteral("/d/a/"));
+    QCOMPARE(ProposedTarget(QStringLiteral("/d"), QString()), QStringLiteral("/d/"));
+
+    const QString made = temp_->path() + QStringLiteral("/made");
+    QCOMPARE(PrepareTargetFolder(made + QLatin1Char('/')), made + QLatin1Char('/'));
+    QVERIFY(QFileInfo(made).isDir());
+    QCOMPARE(PrepareTargetFolder(made), made + QLatin1Char('/'));  // existing is fine
+    // One level only; a file is no folder; empty text fails.
+    QVERIFY(PrepareTargetFolder(temp_->path() + QStringLiteral("/no/such")).isEmpty());
+    QVERIFY(!QFileInfo(temp_->path() + QStringLiteral("/no")).exists());
+    QVERIFY(PrepareTargetFolder(package_).isEmpty());
+    QVERIFY(PrepareTargetFolder(QString()).isEmpty());
   }
 
   void vanishedNodeIsNoSuccess() {
