@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,7 +76,11 @@ RunResult RunZoq(const std::vector<std::string>& args, const std::string& cwd) {
       }
     }
   }
-  result.status = ExitStatus(child);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.peak_rss = int64_t{usage.ru_maxrss} * 1024;
   return result;
 }
 

@@ -2,6 +2,7 @@
 // writes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
   std::string err;
+  int64_t peak_rss = -1;  // the child's peak resident set in bytes (RunZoq)
 };
 
 // Runs zoq with the arguments (working directory `cwd` when not empty).
