@@ -26,6 +26,7 @@
 #include "zoq/codes.h"
 #include "zoq/decode_options.h"
 #include "zoq/encoded_part.h"
+#include "zoq/export.h"
 #include "zoq/path_node.h"
 #include "zoq/stream.h"
 
@@ -74,7 +75,7 @@ enum PathKind : int { kPathNotFound = 0, kPathFolder = 1, kPathPart = 2 };
 // Save modes (Save, SaveAs).
 enum SaveMode : int { kSaveCompact = 0, kSaveIncremental = 1 };
 
-class Container {
+class ZOQ_EXPORT Container {
  public:
   // Closes the package, releases everything and deletes the temporary
   // directory with its content.
@@ -240,6 +241,6 @@ class Container {
 };
 
 // Makes a closed Container. The caller owns it (delete).
-int CreateContainer(const ContainerOptions* options, Container** out);
+ZOQ_EXPORT int CreateContainer(const ContainerOptions* options, Container** out);
 
 }  // namespace zoq

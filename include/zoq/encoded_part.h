@@ -14,11 +14,12 @@
 #include <memory>
 #include <string>
 
+#include "zoq/export.h"
 #include "zoq/stream.h"
 
 namespace zoq {
 
-class EncodedPart {
+class ZOQ_EXPORT EncodedPart {
  public:
   EncodedPart() = default;
   ~EncodedPart();

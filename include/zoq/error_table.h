@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "zoq/export.h"
+
 namespace zoq {
 
 struct PackageErrorEntry {
@@ -12,10 +14,10 @@ struct PackageErrorEntry {
 };
 
 // The table in code order, ended by the pair whose code is -1 (text null).
-extern const PackageErrorEntry kPackageErrorTable[];
+extern ZOQ_EXPORT const PackageErrorEntry kPackageErrorTable[];
 
 // The UTF-8 message of `code`, or null when the table has no such code (site
 // codes, stream codes and generic codes have none).
-const char* PackageErrorText(int code);
+ZOQ_EXPORT const char* PackageErrorText(int code);
 
 }  // namespace zoq

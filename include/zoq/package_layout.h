@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "zoq/export.h"
+
 namespace zoq {
 
 class Stream;
@@ -55,7 +57,8 @@ struct PackageLayout {
 
 // Reads header and entries (at most `revision_limit` of them, 0 = all) with
 // every check that opening makes; answers the same codes.
-int ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out);
-int ReadPackageLayoutFile(const std::string& path, int revision_limit, PackageLayout* out);
+ZOQ_EXPORT int ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out);
+ZOQ_EXPORT int ReadPackageLayoutFile(const std::string& path, int revision_limit,
+                                     PackageLayout* out);
 
 }  // namespace zoq

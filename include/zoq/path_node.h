@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "zoq/export.h"
 #include "zoq/utf.h"
 
 namespace zoq {
 
-class PathNode {
+class ZOQ_EXPORT PathNode {
  public:
   virtual ~PathNode() = default;
 

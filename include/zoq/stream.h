@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "zoq/export.h"
 #include "zoq/result.h"
 
 namespace zoq {
@@ -46,7 +47,7 @@ enum SeekOrigin : int {
 };
 
 // The slot order of the virtual operations is part of the interface.
-class Stream {
+class ZOQ_EXPORT Stream {
  public:
   virtual ~Stream() = default;                                          // 0
   virtual int Open(int mode) = 0;                                       // 1
@@ -120,16 +121,16 @@ struct SubStreamArgs {
 // matching *Args struct) and opens it in `mode` unless mode is 0. Answers 5
 // for an unknown type or a missing record, 6005 when a constructor rejects
 // its arguments, and the Open result when opening fails.
-int CreateStream(int mode, void* args, Stream** out, int type);
+ZOQ_EXPORT int CreateStream(int mode, void* args, Stream** out, int type);
 
 // Copies `source` from its start into `destination` (from its start for
 // origin 0, appended for origin 2). count 0 copies everything. When xor_out
 // is given it receives the XOR of every copied byte.
-int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destination_origin,
-               int64_t count);
+ZOQ_EXPORT int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out,
+                          int destination_origin, int64_t count);
 
 // Returns the whole content as a new[] array of size + 1 bytes (caller frees
 // with delete[]).
-int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size);
+ZOQ_EXPORT int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size);
 
 }  // namespace zoq

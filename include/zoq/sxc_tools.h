@@ -23,35 +23,37 @@ class BinarySchema;
 ZOQ_EXPORT void RegisterSxcStream();
 
 // XSD file -> .bsg file. `error` names the construct and line on failure.
-bool CompileSchemaFile(const std::string& xsd_path, const std::string& bsg_path, std::string* error);
+ZOQ_EXPORT bool CompileSchemaFile(const std::string& xsd_path, const std::string& bsg_path,
+                                  std::string* error);
 // XSD text -> .bsg bytes.
-bool CompileSchemaText(const std::string& xsd_text, std::vector<uint8_t>* bsg, std::string* error);
+ZOQ_EXPORT bool CompileSchemaText(const std::string& xsd_text, std::vector<uint8_t>* bsg,
+                                  std::string* error);
 
 // The content model of a .bsg file as readable text.
-bool DumpSchemaFile(const std::string& bsg_path, std::string* text, std::string* error);
+ZOQ_EXPORT bool DumpSchemaFile(const std::string& bsg_path, std::string* text, std::string* error);
 
 // An SXC file read into memory with the schema that decodes it.
 struct SxcFile {
   std::shared_ptr<const BinarySchema> schema;
   std::string bytes;
 };
-bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_path, SxcFile* file,
-                 std::string* error);
+ZOQ_EXPORT bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_path,
+                            SxcFile* file, std::string* error);
 
 // SXC file -> XML text handed to `output` in pieces of about 64 KiB as it is
 // produced. False, with the reason, for a malformed document or when
 // `output` answered false; pieces handed out before stay handed out.
 using XmlTextOutput = std::function<bool(const char* bytes, size_t count)>;
-bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error);
+ZOQ_EXPORT bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error);
 
 // SXC file -> XML text.
-bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path, std::string* xml,
-                   std::string* error);
+ZOQ_EXPORT bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path,
+                              std::string* xml, std::string* error);
 
 // XML file -> SXC bytes. On failure the encoder's console message has been
 // printed to standard output (when report->print_messages) and is in
 // report->message; report->reason says what went wrong and where.
-bool EncodeSxcFile(const std::string& bsg_path, const std::string& xml_path, std::vector<uint8_t>* sxc,
-                   EncodeReport* report);
+ZOQ_EXPORT bool EncodeSxcFile(const std::string& bsg_path, const std::string& xml_path,
+                              std::vector<uint8_t>* sxc, EncodeReport* report);
 
 }  // namespace zoq

@@ -44,7 +44,7 @@ KeyText ReadRuns(std::basic_string_view<Char> text) {
 std::string Describe(char32_t c, size_t position) {
   std::string shown;
   if (c >= 0x21 && c < 0x7F) {
-    shown = "'" + std::string(1, static_cast<char>(c)) + "'";
+    shown = {'\'', static_cast<char>(c), '\''};
   } else {
     static const char kHex[] = "0123456789abcdef";
     shown = "character U+";
