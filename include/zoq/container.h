@@ -39,6 +39,10 @@ struct ContainerOptions {
   // The folder that holds "Resource/BinarySchema/". Required: missing gives
   // 10010158, empty gives 5.
   std::optional<std::string> resource_dir;
+  // The folder holding the binary schema files (FindSchemaFolder in
+  // schema_folder.h finds a program's); empty: "Resource/BinarySchema/"
+  // below resource_dir.
+  std::string schema_dir;
   // Default table flags of entries this object writes: bit 0 compresses the
   // Name Table, bit 1 the Item List. Other bits: 10010036.
   uint8_t table_compression = 0;

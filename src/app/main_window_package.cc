@@ -24,6 +24,7 @@
 #include "app/view/item_viewer.h"
 #include "app/main_window.h"
 #include "zoq/pliv_detection.h"
+#include "zoq/schema_folder.h"
 #include "zoq/utf.h"
 
 namespace zoqe {
@@ -72,6 +73,7 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   zoq::ContainerOptions options;
   options.temp_base_dir = QFile::encodeName(work_folder_).toStdString();
   options.resource_dir = QFile::encodeName(program_folder_).toStdString();
+  options.schema_dir = zoq::FindSchemaFolder(*options.resource_dir);
   options.table_compression = 3;
   zoq::Container* raw = nullptr;
   int code = container_factory_(options, &raw);

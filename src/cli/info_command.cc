@@ -16,6 +16,7 @@
 #include "cli/terminal_text.h"
 #include "cli/tree_walk.h"
 #include "zoq/package_layout.h"
+#include "zoq/schema_folder.h"
 
 namespace zoqcli {
 namespace {
@@ -29,8 +30,8 @@ struct PackageFacts {
   std::string schema;   // empty: none in effect
 };
 
-// The schema in effect as the package sees it: its own copy, a file below
-// the tool's Resource/BinarySchema/ (which may be missing) or the file
+// The schema in effect as the package sees it: its own copy, a file in the
+// tool's schema folder (which may be missing) or the file
 // named with --schema. Empty when there is none. The container hands out
 // its own copy as a temporary file that is gone when the command ends, so
 // that is named by the part it comes from.
@@ -38,9 +39,7 @@ std::string SchemaInEffect(const PackageSession& session, const PackageOptions& 
   std::string path;
   if (session.container()->GetSchemaPath(&path)) return {};
   if (!options.schema.empty() && path == options.schema) return path;
-  std::string resources = ExecutableFolder();
-  if (resources.back() != '/') resources += '/';
-  resources += "Resource/BinarySchema/";
+  const std::string resources = zoq::FindSchemaFolder(ExecutableFolder());
   if (path.compare(0, resources.size(), resources) == 0) {
     struct stat file;
     return ::stat(path.c_str(), &file) == 0 ? path : path + " (missing)";

@@ -46,8 +46,8 @@ extern const OptionSpec kSchemaOption;    // --schema FILE
   "                 with a 16-byte initial counter block\n"
 #define ZOQ_HELP_SCHEMA                                                              \
   "  --schema FILE  the binary schema (.bsg) for SXC parts when the package holds\n" \
-  "                 none and Resource/BinarySchema/ beside the tool has none for\n"  \
-  "                 the document type\n"
+  "                 none and the tool's schema folder has none for the document\n"  \
+  "                 type\n"
 
 // Reads whichever of the options above were given. --key and --key-file
 // together, a bad number or a key that is not in one of the accepted forms

@@ -10,6 +10,7 @@
 #include "zoq/main_document.h"
 #include "zoq/package_layout.h"
 #include "zoq/pliv_detection.h"
+#include "zoq/schema_folder.h"
 #include "zoq/utf.h"
 
 namespace zoqcli {
@@ -33,7 +34,9 @@ std::u16string PackagePathArgument(const std::string& text) {
 
 void PackageSession::MakeContainer(bool with_temp_dir) {
   zoq::ContainerOptions container_options;
-  container_options.resource_dir = ExecutableFolder();
+  const std::string folder = ExecutableFolder();
+  container_options.resource_dir = folder;
+  container_options.schema_dir = zoq::FindSchemaFolder(folder);
   container_options.no_temp_dir = !with_temp_dir;
   zoq::Container* raw = nullptr;
   Check(zoq::CreateContainer(&container_options, &raw));

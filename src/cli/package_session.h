@@ -69,8 +69,8 @@ class PackageSession {
   int version_code_ = 0;
 };
 
-// The folder that holds the running executable (where Resource/BinarySchema/
-// is looked up), or "." when it cannot be told.
+// The folder that holds the running executable (where the binary schemas are
+// looked up from), or "." when it cannot be told.
 std::string ExecutableFolder();
 
 // A package path typed by the user, as UTF-16 with a leading "/" added when

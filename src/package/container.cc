@@ -33,7 +33,11 @@ int CreateContainer(const ContainerOptions* options, Container** out) {
   std::string resource_dir = *options->resource_dir;
   if (resource_dir.empty()) return fail(kInvalidArgument);
   if (resource_dir.back() != '/') resource_dir.push_back('/');
-  auto* container = new (std::nothrow) PackageContainer(temp_dir, resource_dir, *options);
+  std::string schema_dir = options->schema_dir;
+  if (schema_dir.empty()) schema_dir = resource_dir + "Resource/BinarySchema";
+  if (schema_dir.back() != '/') schema_dir.push_back('/');
+  auto* container =
+      new (std::nothrow) PackageContainer(temp_dir, resource_dir, schema_dir, *options);
   if (container == nullptr) return fail(kOutOfMemory);
   *out = container;
   return kOk;
@@ -45,9 +49,10 @@ DecodedCopy::~DecodedCopy() {
 }
 
 PackageContainer::PackageContainer(std::string temp_dir, std::string resource_dir,
-                                   const ContainerOptions& options)
+                                   std::string schema_dir, const ContainerOptions& options)
     : temp_dir_(std::move(temp_dir)),
       resource_dir_(std::move(resource_dir)),
+      schema_dir_(std::move(schema_dir)),
       table_flags_(options.table_compression),
       no_temp_dir_(options.no_temp_dir),
       no_tree_(options.no_tree),

@@ -52,7 +52,8 @@ struct EditStateDeleter {
 
 class PackageContainer : public Container {
  public:
-  PackageContainer(std::string temp_dir, std::string resource_dir, const ContainerOptions& options);
+  PackageContainer(std::string temp_dir, std::string resource_dir, std::string schema_dir,
+                   const ContainerOptions& options);
   ~PackageContainer() override;
 
   int CreatePackage(const std::string& path, int subset_kind, int version_code, int offset_width,
@@ -195,6 +196,7 @@ class PackageContainer : public Container {
   // Settings from creation.
   std::string temp_dir_;      // ends with "/"; empty without one
   std::string resource_dir_;  // ends with "/"
+  std::string schema_dir_;    // ends with "/"
   uint8_t table_flags_ = 0;
   bool no_temp_dir_ = false;
   bool no_tree_ = false;

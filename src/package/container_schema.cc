@@ -1,6 +1,6 @@
 // Choosing the binary schema file that SXC-coded parts are decoded with:
-// the package's own copy, or a file below the resource directory chosen by
-// document subset and version.
+// the package's own copy, or a file of the schema folder chosen by document
+// subset and version.
 #include <sys/stat.h>
 
 #include "package/container_impl.h"
@@ -59,7 +59,7 @@ void PackageContainer::ReleaseCopies(const std::u16string& path) {
 }
 
 std::string PackageContainer::SelectSchemaFile() const {
-  const std::string base = resource_dir_ + "Resource/BinarySchema/PLIV";
+  const std::string base = schema_dir_ + "PLIV";
   const char* subset = SubsetSuffix(subset_kind_);
   const char* version = VersionSuffix(version_code_);
   if (subset != nullptr && version != nullptr) {
