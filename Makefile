@@ -5,6 +5,7 @@ TEST_DIR := build/test
 RELEASE_DIR := build/release
 TSAN_DIR := build/tsan
 STRESS_DIR := build/stress
+PACKAGE_DIR := build/package
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
@@ -13,7 +14,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test bench tsan stress fuzz release demo compare clean
+.PHONY: all deps build test bench tsan stress fuzz release demo compare package package-build clean
 
 all: build
 
@@ -21,12 +22,16 @@ deps:
 	bash scripts/install-deps.sh
 
 # Debug-friendly build with AddressSanitizer + UndefinedBehaviorSanitizer; runs every test.
+# Then the installable build: staged install, outside consumers and the
+# Debian packages checked (nothing is installed into the system).
 test: deps
 	cmake -S . -B $(TEST_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOQ_SANITIZE=ON -DZOQ_BUILD_TESTS=ON -DZOQ_WERROR=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory package-build
+	bash tests/install/check_install.sh $(PACKAGE_DIR)
 
-# Optimised build without sanitizers (benchmarks, demo, installs).
+# Optimised build without sanitizers (benchmarks, demo).
 release: deps
 	cmake -S . -B $(RELEASE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_BENCH=ON
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
@@ -63,6 +68,20 @@ fuzz: deps
 	  -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Debian packages zoq and zoq-dev (in build/package) from the installable
+# build: Release, no sanitizers, no tests, the programs on the shared
+# library, installing under /usr.
+package: deps
+	$(MAKE) --no-print-directory package-build
+	@ls -1 $(PACKAGE_DIR)/*.deb
+
+package-build:
+	cmake -S . -B $(PACKAGE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF \
+	  -DZOQ_BUILD_BENCH=OFF -DZOQ_LINK_SHARED=ON -DZOQ_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
 
 demo: release
 	bash scripts/demo.sh $(RELEASE_DIR)

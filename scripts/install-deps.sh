@@ -13,6 +13,8 @@ PACKAGES=(
   xvfb xauth xdg-utils imagemagick xdotool
   # Qt's own Chinese texts for the standard buttons and dialogs
   qt6-translations-l10n
+  # Debian packages (dpkg-shlibdeps, file), man pages
+  dpkg-dev file groff-base
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   hyperfine time qpdf unzip zip libxml2-utils
