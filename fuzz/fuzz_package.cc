@@ -27,10 +27,12 @@ void ReadEveryVersion(Container* c, const std::u16string& path, const zoq::PartI
     if (c->ReadPart(path, buffer.data(), &got, 0, &options) == 0 && (got < 0 || got > length))
       __builtin_trap();
   }
-  // Older versions through a stream.
+  // Older versions through a stream, every other one checking the stored
+  // bytes as they pass.
   for (size_t i = 0; i < info.revisions.size() && i < 3; ++i) {
     zoq::Stream* raw = nullptr;
     zoq::DecodeOptions options{255, nullptr};
+    options.check_stored = i % 2 == 0;
     if (c->OpenPart(path, &raw, info.revisions[i] + 1, &options, false) != 0) continue;
     std::unique_ptr<zoq::Stream> stream(raw);
     zoq::fuzz::ReadAll(stream.get(), static_cast<uint32_t>(i), nullptr);
@@ -49,6 +51,10 @@ void Walk(Container* c, PathNode* node, int depth, int* budget) {
     c->IsPartSkippable(path);
   }
   c->GetPathKind(path);
+  // A part and a folder of one name point at each other.
+  if (PathNode* other = node->OtherOfSameName()) {
+    if (other->OtherOfSameName() != node || other->IsFolder() == node->IsFolder()) __builtin_trap();
+  }
   for (PathNode* child : node->Children()) Walk(c, child, depth + 1, budget);
 }
 

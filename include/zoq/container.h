@@ -247,4 +247,13 @@ class ZOQ_EXPORT Container {
 // Makes a closed Container. The caller owns it (delete).
 ZOQ_EXPORT int CreateContainer(const ContainerOptions* options, Container** out);
 
+// Removes the temporary folders ("~ZOQPAC-...") that containers made below
+// `temp_base_dir` (empty: $TMPDIR or /tmp) and that no running process owns
+// any more: those of processes that were killed. A running container holds
+// a lock on its folder, so folders in use are never touched. Making a
+// container tidies its base the same way, and opening or saving a package
+// file removes the save temporaries (".~zoq-...") of killed saves beside it;
+// a program calls this at start to tidy up after an earlier run.
+ZOQ_EXPORT void RemoveStaleTemporaries(const std::string& temp_base_dir);
+
 }  // namespace zoq

@@ -92,10 +92,17 @@ struct MemoryStreamArgs {
   int64_t length = 0;  // bytes of content already in the buffer
 };
 
+struct DecodeReport;
+
 struct SxcStreamArgs {
   Stream* inner = nullptr;
   std::string schema_path;
   std::string temp_dir;
+  // Decoding limits (DecodeOptions::max_output): the document counts as
+  // stored in `stored_size` bytes (0: its own size).
+  int64_t stored_size = 0;
+  int64_t max_output = 0;
+  DecodeReport* report = nullptr;  // told why a decode failed (optional)
 };
 
 struct DeflateStreamArgs {

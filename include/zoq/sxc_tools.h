@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "zoq/decode_options.h"
 #include "zoq/encode_report.h"
 #include "zoq/export.h"
 
@@ -41,10 +42,12 @@ ZOQ_EXPORT bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_
                             SxcFile* file, std::string* error);
 
 // SXC file -> XML text handed to `output` in pieces of about 64 KiB as it is
-// produced. False, with the reason, for a malformed document or when
-// `output` answered false; pieces handed out before stay handed out.
+// produced. False, with the reason, for a malformed document, one past its
+// decoding limits (report->limit_reached; `max_output` as in DecodeOptions)
+// or when `output` answered false; pieces handed out before stay handed out.
 using XmlTextOutput = std::function<bool(const char* bytes, size_t count)>;
-ZOQ_EXPORT bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error);
+ZOQ_EXPORT bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error,
+                              int64_t max_output = 0, DecodeReport* report = nullptr);
 
 // SXC file -> XML text.
 ZOQ_EXPORT bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path,

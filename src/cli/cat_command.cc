@@ -3,6 +3,7 @@
 #include "cli/failure.h"
 #include "cli/missing_path.h"
 #include "cli/output.h"
+#include "cli/package_options.h"
 #include "cli/package_session.h"
 #include "cli/part_content.h"
 #include "zoq/decode_options.h"
@@ -27,10 +28,14 @@ int RunCat(const ParsedArgs& args) {
   }
   if (kind == zoq::kPathNotFound) ThrowNoSuchPath(session, positionals[1]);
   Output out;
-  ReadPartContent(session, path, code,
-                  [&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); });
+  bool damaged = false;
+  ReadPartContent(
+      session, path, code, [&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); },
+      &damaged);
   out.Flush();
-  return 0;
+  if (!damaged) return 0;
+  WarnDamaged(path);
+  return 1;
 }
 
 }  // namespace
@@ -38,12 +43,14 @@ int RunCat(const ParsedArgs& args) {
 const Command kCatCommand{
     "cat",
     "cat [-r N] [--raw | --keep CODE] [--key HEX | --key-file F] [--docver N]\n"
-    "           [--schema FILE] PACKAGE PATH",
+    "           [--schema FILE] [--max-output SIZE] PACKAGE PATH",
     "write a part's content to standard output",
     "Writes the content of the part PATH to standard output, fully decoded\n"
     "(every ECS code undone: decrypted, inflated, SXC turned into XML) unless\n"
     "told otherwise. When the content cannot be read to its end, the command\n"
-    "fails (exit status 1) even if some bytes were already written.\n"
+    "fails (exit status 1) even if some bytes were already written. Stored data\n"
+    "that does not match its check byte is written as read, with a warning and\n"
+    "exit status 1.\n"
     "\n"
     "A part deleted at that revision fails with 5054, naming the revision that\n"
     "deleted it.\n"
@@ -53,8 +60,8 @@ const Command kCatCommand{
     "  --raw          the bytes as stored, nothing undone\n"
     "  --keep CODE    leave the part's first ECS code in place (1/sxc, 2/zip,\n"
     "                 128/adm; it must be the part's first code)\n"
-    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
-    {kRevisionOption, ZOQ_CONTENT_OPTIONS, {"--raw", false}, {"--keep", true}},
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA ZOQ_HELP_MAX_OUTPUT,
+    {kRevisionOption, ZOQ_CONTENT_OPTIONS, kMaxOutputOption, {"--raw", false}, {"--keep", true}},
     2,
     2,
     RunCat,

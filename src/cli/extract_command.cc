@@ -149,12 +149,16 @@ const Command kExtractCommand{
     "  --key HEX      the key for ADM-encrypted parts (see \"zoq cat --help\")\n"
     "  --key-file F   read the raw key bytes from the file F\n"
     "  --docver N     document version code (see \"zoq cat --help\")\n"
-    "  --schema FILE  the binary schema (.bsg) for SXC parts\n",
+    "  --schema FILE  the binary schema (.bsg) for SXC parts\n"
+    "  --max-output SIZE\n"
+    "                 the most XML text one SXC part may decode to (see \"zoq cat\n"
+    "                 --help\")\n",
     {kRevisionOption,
      kKeyOption,
      kKeyFileOption,
      kDocverOption,
      kSchemaOption,
+     kMaxOutputOption,
      kJobsOption,
      {"--raw", false},
      {"-d", true}},

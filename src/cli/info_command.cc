@@ -162,7 +162,9 @@ std::string CodeNames(const zoq::PartInfo& info) {
 // cannot be read.
 void WriteNodeText(Output& out, zoq::PathNode* node, const zoq::PartInfo* info, int error) {
   out.Write(Field("path", ForTerminal(NodePath(node), StdoutIsTerminal())));
-  out.Write(Field("kind", node->IsFolder() ? "folder" : "part"));
+  std::string kind = node->IsFolder() ? "folder" : "part";
+  if (BesideFolder(node)) kind += kBesideFolderMark;
+  out.Write(Field("kind", kind));
   if (error != 0) {
     const std::string text = CodeText(error);
     out.Write(Field("error", std::to_string(error) + (text.empty() ? "" : ": " + text)));
@@ -188,6 +190,10 @@ void WriteNodeJson(Output& out, zoq::PathNode* node, const zoq::PartInfo* info, 
   json.String(NodePath(node));
   json.Key("kind");
   json.String(node->IsFolder() ? "folder" : "part");
+  if (BesideFolder(node)) {
+    json.Key("beside_folder");
+    json.Bool(true);
+  }
   if (error != 0) {
     WriteErrorMember(json, error);
   } else if (info == nullptr) {

@@ -22,6 +22,10 @@ bool WriteJsonNode(JsonWriter& json, zoq::Container* container, zoq::PathNode* n
   json.String(path);
   json.Key("kind");
   json.String(node->IsFolder() ? "folder" : "part");
+  if (BesideFolder(node)) {
+    json.Key("beside_folder");
+    json.Bool(true);
+  }
   int code = 0;
   if (!node->IsFolder()) {
     zoq::PartInfo info;
@@ -51,7 +55,8 @@ int RunLs(const ParsedArgs& args) {
   std::string text;
   if (!start->IsFolder()) {
     nodes.push_back(start);
-    text = ForTerminal(NodePath(start), terminal) + "\n";
+    text = ForTerminal(NodePath(start), terminal) + (BesideFolder(start) ? kBesideFolderMark : "") +
+           "\n";
   } else {
     WalkBelowWithPaths(start, [&](zoq::PathNode* node, const std::string& path) {
       if (as_json) {
@@ -63,6 +68,7 @@ int RunLs(const ParsedArgs& args) {
       } else {
         text += path;
       }
+      if (BesideFolder(node)) text += kBesideFolderMark;
       text.push_back('\n');
       if (text.size() >= (1 << 16)) {
         out.Write(text);
@@ -102,14 +108,17 @@ const Command kLsCommand{
     "list the folders and parts below a folder",
     "Lists everything below FOLDER (default: the root \"/\"), recursively, in tree\n"
     "order (the order in which the package first stored them), one package path\n"
-    "a line; folder paths end with \"/\". A part given as FOLDER lists itself.\n"
+    "a line; folder paths end with \"/\". A part given as FOLDER lists itself. A\n"
+    "package made elsewhere may hold a part and a folder of one name (\"/a\" and\n"
+    "\"/a/\"): both are listed, the part marked as standing beside the folder.\n"
     "\n"
     "Options:\n"
     "  -r N      the package as it stood after its first N revisions\n"
     "  --json    an array of objects in tree order: path, kind (\"folder\" or\n"
-    "            \"part\") and, for parts, size (stored size of the newest full\n"
-    "            record), total_size (all data records), revisions (1-based,\n"
-    "            newest first), codes (ECS codes), deleted, skippable; a part\n"
+    "            \"part\"), beside_folder (true for such a part) and, for parts,\n"
+    "            size (stored size of the newest full record), total_size (all\n"
+    "            data records), revisions (1-based, newest first), codes (ECS\n"
+    "            codes), deleted, skippable; a part\n"
     "            whose information cannot be read has instead an error object\n"
     "            (code, text), is named on standard error, and the exit\n"
     "            status is 1\n",

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 #include "cli/failure.h"
@@ -14,6 +15,34 @@ const OptionSpec kKeyOption{"--key", true};
 const OptionSpec kKeyFileOption{"--key-file", true};
 const OptionSpec kDocverOption{"--docver", true};
 const OptionSpec kSchemaOption{"--schema", true};
+const OptionSpec kMaxOutputOption{"--max-output", true};
+
+int64_t ParseSize(const std::string& text, const std::string& option) {
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  int shift = -1;
+  if (digits == text.size()) shift = 0;
+  if (digits + 1 == text.size()) {
+    switch (text.back()) {
+      case 'K': case 'k': shift = 10; break;
+      case 'M': case 'm': shift = 20; break;
+      case 'G': case 'g': shift = 30; break;
+      default: break;
+    }
+  }
+  uint64_t number = 0;
+  bool fits = digits > 0 && shift >= 0;
+  for (size_t i = 0; fits && i < digits; ++i) {
+    fits = number <= (uint64_t{INT64_MAX} >> shift) / 10;
+    number = number * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  fits = fits && number > 0 && number <= (uint64_t{INT64_MAX} >> shift);
+  if (!fits) {
+    throw UsageError("option " + option + " expects a size above 0 in bytes, or with K, M or G, not \"" +
+                     text + "\"");
+  }
+  return static_cast<int64_t>(number << shift);
+}
 
 std::vector<uint8_t> ReadKeyFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -58,6 +87,9 @@ PackageOptions ReadPackageOptions(const ParsedArgs& args) {
     options.docver = static_cast<int>(ParseInteger(*docver, "--docver", 0, 0x7FFFFFFF));
   }
   if (const std::string* schema = args.Value(kSchemaOption.name)) options.schema = *schema;
+  if (const std::string* size = args.Value(kMaxOutputOption.name)) {
+    options.max_output = ParseSize(*size, kMaxOutputOption.name);
+  }
   return options;
 }
 

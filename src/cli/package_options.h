@@ -17,6 +17,7 @@ struct PackageOptions {
   bool has_key = false;
   std::optional<int> docver;  // --docver N
   std::string schema;         // --schema FILE
+  int64_t max_output = 0;     // --max-output SIZE; 0: the library's limit
 };
 
 // Option declarations to add to a command's list.
@@ -25,6 +26,24 @@ extern const OptionSpec kKeyOption;       // --key HEX
 extern const OptionSpec kKeyFileOption;   // --key-file FILE
 extern const OptionSpec kDocverOption;    // --docver N
 extern const OptionSpec kSchemaOption;    // --schema FILE
+extern const OptionSpec kMaxOutputOption; // --max-output SIZE
+
+// The help lines of --max-output, for the commands that decode content.
+#define ZOQ_HELP_MAX_OUTPUT                                                           \
+  "  --max-output SIZE\n"                                                            \
+  "                 the most XML text one SXC part may decode to (K, M, G: KiB,\n"   \
+  "                 MiB, GiB; it may also inflate that far on the way). Without\n"   \
+  "                 it a document may inflate to 32 times its stored size (at\n"     \
+  "                 least 32 MiB) and decode to four times that; past its limit\n"   \
+  "                 decoding fails (6008). Raise it for a document known to be\n"    \
+  "                 genuine\n"
+
+// Said after the reason of a decode that passed its limits.
+constexpr char kLimitHint[] = " (give --max-output SIZE for a document known to be genuine)";
+
+// A size: a whole number of bytes, or one followed by K, M or G (KiB, MiB,
+// GiB); anything else, or 0, throws UsageError naming the option.
+int64_t ParseSize(const std::string& text, const std::string& option);
 
 // The options for reading and writing content, in a command's option list.
 #define ZOQ_CONTENT_OPTIONS kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption

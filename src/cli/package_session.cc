@@ -133,6 +133,7 @@ zoq::DecodeOptions PackageSession::Decode(int code) const {
   zoq::DecodeOptions decode;
   decode.code = code;
   decode.key = options_.has_key ? &key_info_ : nullptr;
+  decode.max_output = options_.max_output;
   return decode;
 }
 

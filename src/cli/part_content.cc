@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/failure.h"
+#include "zoq/codes.h"
 #include "zoq/container.h"
 #include "zoq/utf.h"
 #include "zoq/stream.h"
@@ -43,18 +44,28 @@ void WarnIfCounterBlockUndecided(const PackageSession& session, const std::u16st
 }  // namespace
 
 int64_t ReadPartContent(const PackageSession& session, const std::u16string& path, int code,
-                        const std::function<void(const uint8_t*, size_t)>& sink) {
-  return ReadPartContentAt(session, path, code, session.revision_limit(), sink);
+                        const std::function<void(const uint8_t*, size_t)>& sink, bool* damaged) {
+  return ReadPartContentAt(session, path, code, session.revision_limit(), sink, damaged);
 }
 
 int64_t ReadPartContentAt(const PackageSession& session, const std::u16string& path, int code,
                           int revision_limit,
-                          const std::function<void(const uint8_t*, size_t)>& sink) {
-  const std::string context = "cannot read " + zoq::Utf16ToUtf8Lenient(path);
+                          const std::function<void(const uint8_t*, size_t)>& sink,
+                          bool* damaged) {
+  std::string context = "cannot read " + zoq::Utf16ToUtf8Lenient(path);
   WarnIfCounterBlockUndecided(session, path, code, revision_limit);
   zoq::DecodeOptions decode = session.Decode(code);
+  zoq::DecodeReport report;
+  decode.report = &report;
+  decode.check_stored = damaged != nullptr;
+  if (damaged != nullptr) *damaged = false;
+  auto check = [&](int result) {
+    if (result == zoq::kOk) return;
+    if (report.limit_reached) context += ": " + report.reason + kLimitHint;
+    throw CodeFailure(result, context);
+  };
   zoq::Stream* raw = nullptr;
-  Check(session.container()->OpenPart(path, &raw, revision_limit, &decode, false), context);
+  check(session.container()->OpenPart(path, &raw, revision_limit, &decode, false));
   std::unique_ptr<zoq::Stream> content(raw);
   if (content == nullptr) throw CodeFailure(zoq::kFailed, context);
   // One piece buffer per thread for the whole run: a fresh 256 KiB buffer
@@ -65,12 +76,23 @@ int64_t ReadPartContentAt(const PackageSession& session, const std::u16string& p
   int64_t total = 0;
   for (;;) {
     int64_t done = 0;
-    Check(content->Read(piece.get(), kPieceSize, &done), context);
+    const int result = content->Read(piece.get(), kPieceSize, &done);
+    if (result == zoq::kChecksumFailed && damaged != nullptr && done <= 0) {
+      *damaged = true;  // the end of the content, every byte delivered
+      break;
+    }
+    check(result);
     if (done <= 0) break;
     sink(piece.get(), static_cast<size_t>(done));
     total += done;
   }
   return total;
+}
+
+void WarnDamaged(const std::u16string& path) {
+  ReportWarning(zoq::Utf16ToUtf8Lenient(path) +
+                ": the stored data does not match its check byte (damaged); the content was "
+                "written as read");
 }
 
 int KeepCode(const std::string& text) {

@@ -13,7 +13,9 @@
 #include "cli/failure.h"
 #include "cli/file_output.h"
 #include "cli/output.h"
+#include "cli/package_options.h"
 #include "zoq/encode_report.h"
+#include "zoq/result.h"
 #include "zoq/sxc_tools.h"
 
 namespace zoqcli {
@@ -111,11 +113,18 @@ int RunSxc(const ParsedArgs& args) {
     if (!zoq::ReadSxcFile(*schema, input, &file, &error)) throw ToolFailure(input + ": " + error);
     // The text goes out as it is decoded; a failed decode leaves no file
     // named with -o behind.
+    const std::string* size = args.Value(kMaxOutputOption.name);
+    const int64_t max_output = size != nullptr ? ParseSize(*size, kMaxOutputOption.name) : 0;
     auto decode = [&](const ResultWriter& write) {
       PieceWriter writer(write);
+      zoq::DecodeReport report;
       const bool decoded = zoq::DecodeSxcFile(
-          file, [&](const char* bytes, size_t count) { return writer.Put(bytes, count); }, &error);
+          file, [&](const char* bytes, size_t count) { return writer.Put(bytes, count); }, &error,
+          max_output, &report);
       writer.Finish();
+      if (report.limit_reached) {
+        throw CodeFailure(zoq::kDecodeFailed, input + ": " + error + kLimitHint);
+      }
       if (!decoded) throw ToolFailure(input + ": " + error);
     };
     // Anything the coder printed goes before the XML.
@@ -141,10 +150,11 @@ int RunSxc(const ParsedArgs& args) {
 
 const Command kSxcCommand{
     "sxc",
-    "sxc decode|encode --schema FILE.bsg IN [-o OUT [--force]]",
+    "sxc decode|encode --schema FILE.bsg [--max-output SIZE] IN [-o OUT [--force]]",
     "convert between SXC binary XML and XML text",
-    "sxc decode --schema FILE.bsg IN [-o OUT [--force]]\n"
-    "  Turns the SXC document IN into XML text.\n"
+    "sxc decode --schema FILE.bsg [--max-output SIZE] IN [-o OUT [--force]]\n"
+    "  Turns the SXC document IN into XML text. A document past its decoding\n"
+    "  limit fails (error 6008) with what was written so far on standard output.\n"
     "sxc encode --schema FILE.bsg IN [-o OUT [--force]]\n"
     "  Turns the XML document IN into SXC binary XML. When the document does not\n"
     "  fit the schema, the encoder's message appears on standard output exactly\n"
@@ -155,8 +165,9 @@ const Command kSxcCommand{
     "  --schema FILE.bsg   the binary schema (see \"zoq schema compile\")\n"
     "  -o OUT              write the result to OUT (it appears only when complete);\n"
     "                      default standard output; an existing file is refused\n"
-    "  --force             replace an existing OUT\n",
-    {{"--schema", true}, {"-o", true}, {"--force", false}},
+    "  --force             replace an existing OUT\n"
+    ZOQ_HELP_MAX_OUTPUT,
+    {{"--schema", true}, {"-o", true}, {"--force", false}, kMaxOutputOption},
     1,
     2,
     RunSxc,

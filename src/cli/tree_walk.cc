@@ -49,4 +49,8 @@ zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text)
 
 std::string NodePath(const zoq::PathNode* node) { return zoq::Utf16ToUtf8Lenient(node->GetPath()); }
 
+bool BesideFolder(const zoq::PathNode* node) {
+  return !node->IsFolder() && node->OtherOfSameName() != nullptr;
+}
+
 }  // namespace zoqcli

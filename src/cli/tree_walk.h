@@ -25,4 +25,9 @@ zoq::PathNode* FindNode(zoq::Container* container, const std::string& path_text)
 // The node's package path as UTF-8.
 std::string NodePath(const zoq::PathNode* node);
 
+// Whether the node is a part beside a folder of the same name (a package
+// made elsewhere may hold both); listings mark such a part.
+bool BesideFolder(const zoq::PathNode* node);
+constexpr char kBesideFolderMark[] = "  (a part beside the folder of the same name)";
+
 }  // namespace zoqcli

@@ -49,6 +49,9 @@ int WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSett
       args.inner = inner;
       args.schema_path = schema;
       args.temp_dir = settings.temp_dir;
+      args.stored_size = settings.stored_size;
+      args.max_output = settings.max_output;
+      args.report = settings.report;
       return Make(kSxcStream, &args, &args.inner, site, out);
     }
     default:

@@ -15,6 +15,12 @@ struct CodeStackSettings {
   std::string temp_dir;    // SXC works in it; empty: SXC is refused
   // The schema file in effect, asked for only when an SXC code is met.
   std::function<std::string()> schema;
+  // SXC decoding limits: the stored size of the record the document came
+  // from, the caller's text limit (0: the budget's), and where a failed
+  // decode says why.
+  int64_t stored_size = 0;
+  int64_t max_output = 0;
+  DecodeReport* report = nullptr;
 };
 
 // Wraps `inner` (taken over; destroyed on failure) in the closed decorator

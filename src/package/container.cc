@@ -21,8 +21,9 @@ int CreateContainer(const ContainerOptions* options, Container** out) {
   RegisterSxcStream();  // parts coded as SXC go through CreateStream
   if (options->table_compression & ~0x03) return kSiteBadTableFlags;
   std::string temp_dir;
+  OwnerLock lock;
   if (!options->no_temp_dir) {
-    int code = MakeContainerTempDir(options->temp_base_dir, &temp_dir);
+    int code = MakeContainerTempDir(options->temp_base_dir, &temp_dir, &lock);
     if (code != kOk) return code;
   }
   auto fail = [&temp_dir](int code) {
@@ -36,8 +37,8 @@ int CreateContainer(const ContainerOptions* options, Container** out) {
   std::string schema_dir = options->schema_dir;
   if (schema_dir.empty()) schema_dir = resource_dir + "Resource/BinarySchema";
   if (schema_dir.back() != '/') schema_dir.push_back('/');
-  auto* container =
-      new (std::nothrow) PackageContainer(temp_dir, resource_dir, schema_dir, *options);
+  auto* container = new (std::nothrow)
+      PackageContainer(temp_dir, std::move(lock), resource_dir, schema_dir, *options);
   if (container == nullptr) return fail(kOutOfMemory);
   *out = container;
   return kOk;
@@ -48,9 +49,11 @@ DecodedCopy::~DecodedCopy() {
   if (!file.empty()) RemoveTree(file);
 }
 
-PackageContainer::PackageContainer(std::string temp_dir, std::string resource_dir,
-                                   std::string schema_dir, const ContainerOptions& options)
+PackageContainer::PackageContainer(std::string temp_dir, OwnerLock temp_dir_lock,
+                                   std::string resource_dir, std::string schema_dir,
+                                   const ContainerOptions& options)
     : temp_dir_(std::move(temp_dir)),
+      temp_dir_lock_(std::move(temp_dir_lock)),
       resource_dir_(std::move(resource_dir)),
       schema_dir_(std::move(schema_dir)),
       table_flags_(options.table_compression),
@@ -113,6 +116,7 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
   PackageLock hold;
   FileIdentity identity;
   if (file != nullptr) {
+    RemoveOwnerlessSaveTemporaries(*file);  // left by saves that were killed
     if (!read_only) hold.Acquire(*file, false, lock_wait_ms_);
     identity = hold.held() ? IdentityOfDescriptor(hold.fd()) : IdentityOfPath(*file);
     // Descriptors kept idle from earlier reads may belong to a file that

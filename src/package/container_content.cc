@@ -50,11 +50,12 @@ int PackageContainer::CollectContent(const std::u16string& path, int revision_li
   return kOk;
 }
 
-int PackageContainer::DecodeRecord(ItemRecord* record, int code, const KeyInfo* key,
-                                   Stream** out) {
+int PackageContainer::DecodeRecord(ItemRecord* record, const DecodeOptions& request,
+                                   CheckByteTap** tap, Stream** out) {
   *out = nullptr;
   int result = LoadData(record);
   if (result != kOk) return result;
+  const int code = request.code;
   int first = 0;  // index of the first code to undo
   if (code == 0) {
     first = record->code_count;
@@ -64,16 +65,23 @@ int PackageContainer::DecodeRecord(ItemRecord* record, int code, const KeyInfo* 
   }
   Stream* stream = record->data->Clone();
   if (stream == nullptr) return kBitStreamReadFailed;
+  if (tap != nullptr) {
+    *tap = new CheckByteTap(stream, record->stored_size, record->check_byte);
+    stream = *tap;
+  }
   CodeStackSettings settings;
   settings.iv_header = version_code_ > 257;
   settings.temp_dir = temp_dir_;
   settings.schema = [this] { return SchemaPathLocked(); };
+  settings.stored_size = record->stored_size;
+  settings.max_output = request.max_output;
+  settings.report = request.report;
   // Empty stored data is empty content whatever the codes say.
   for (int i = record->code_count - 1; record->stored_size > 0 && i >= first; --i) {
     Stream* next = nullptr;
     // No transformation known for a code: the part cannot be decoded.
-    result = WrapForCode(record->codes[i], stream, key, settings, kDecodeFailed, kDecodeFailed,
-                         &next);
+    result = WrapForCode(record->codes[i], stream, request.key, settings, kDecodeFailed,
+                         kDecodeFailed, &next);
     if (result != kOk) return result;
     stream = next;
   }
@@ -100,7 +108,7 @@ DecodedCopy* PackageContainer::FindCopy(const std::u16string& path, int revision
   return nullptr;
 }
 
-int PackageContainer::MakeCopy(const RecordRefs& records, int code, const KeyInfo* key,
+int PackageContainer::MakeCopy(const RecordRefs& records, const DecodeOptions& request,
                                bool need_file, std::unique_ptr<DecodedCopy>* out) {
   auto copy = std::make_unique<DecodedCopy>();
   Stream* storage = nullptr;
@@ -121,7 +129,7 @@ int PackageContainer::MakeCopy(const RecordRefs& records, int code, const KeyInf
   copy->storage.reset(storage);
   for (ItemRecord* record : records) {
     Stream* decoded = nullptr;
-    int result = DecodeRecord(record, code, key, &decoded);
+    int result = DecodeRecord(record, request, nullptr, &decoded);
     if (result != kOk) return result;
     std::unique_ptr<Stream> owner(decoded);
     result = CopyChecked(decoded, storage, &copy->length);
@@ -135,6 +143,20 @@ int PackageContainer::MakeCopy(const RecordRefs& records, int code, const KeyInf
   if (!copy->file.empty() && storage->Close() != kOk) return kTempFileProblem;
   *out = std::move(copy);
   return kOk;
+}
+
+int PackageContainer::CheckCopy(DecodedCopy* copy, const RecordRefs& records) {
+  if (copy->stored_check < 0) {
+    copy->stored_check = kOk;
+    for (ItemRecord* record : records) {
+      const int code = VerifyRecord(record);
+      if (code != kOk) {
+        copy->stored_check = code;
+        break;
+      }
+    }
+  }
+  return copy->stored_check;
 }
 
 int PackageContainer::OpenCopy(DecodedCopy* copy, Stream** out) {
@@ -165,36 +187,46 @@ int PackageContainer::OpenContent(const std::u16string& path, int revision_limit
   RecordRefs records;
   code = CollectContent(normalized, revision_limit, &records);
   if (code != kOk) return code;
-  const int decode = options == nullptr ? kEcsEnd : (options->code & 0xFF);
-  const KeyInfo* key = options == nullptr ? nullptr : options->key;
+  DecodeOptions request = options == nullptr ? DecodeOptions() : *options;
+  request.code &= 0xFF;
 
   if (records.size() == 1 && !keep && !need_file) {
     Stream* decoded = nullptr;
-    code = DecodeRecord(records[0], decode, key, &decoded);
+    CheckByteTap* tap = nullptr;
+    code = DecodeRecord(records[0], request, request.check_stored ? &tap : nullptr, &decoded);
     if (code != kOk) return code;
-    *out = new CheckedStream(decoded);
+    auto* checked = new CheckedStream(decoded);
+    if (tap != nullptr) checked->Watch(tap);
+    *out = checked;
     return kOk;
   }
 
-  const std::vector<uint8_t> key_bytes = KeyBytes(key);
+  const std::vector<uint8_t> key_bytes = KeyBytes(request.key);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    DecodedCopy* copy = FindCopy(normalized, revision_limit, decode, key_bytes, need_file);
+    DecodedCopy* copy = FindCopy(normalized, revision_limit, request.code, key_bytes, need_file);
     if (copy == nullptr) {
       std::unique_ptr<DecodedCopy> made;
-      code = MakeCopy(records, decode, key, need_file, &made);
+      code = MakeCopy(records, request, need_file, &made);
       if (code != kOk) return code;
       made->revision_limit = revision_limit;
-      made->code = decode;
+      made->code = request.code;
       made->key = key_bytes;
       copy = made.get();
       copies_[normalized].push_back(std::move(made));
     }
+    const int check = request.check_stored ? CheckCopy(copy, records) : kOk;
     if (copy_out != nullptr) {
       *copy_out = copy;
+      return check;
+    }
+    Stream* window = nullptr;
+    code = OpenCopy(copy, &window);
+    if (code == kOk) {
+      auto* checked = new CheckedStream(window);
+      if (request.check_stored) checked->SetVerdict(check);
+      *out = checked;
       return kOk;
     }
-    code = OpenCopy(copy, out);
-    if (code == kOk) return kOk;
     copy->unusable = true;  // its storage is gone: decode anew
   }
   return code;
@@ -215,13 +247,18 @@ int PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t
   Stream* raw = nullptr;
   int code = OpenContent(path, revision_limit, options, false, false, &raw, nullptr);
   if (code != kOk) return code;
-  std::unique_ptr<Stream> content(raw);
+  auto content = std::unique_ptr<CheckedStream>(static_cast<CheckedStream*>(raw));
+  // The stored-data check is answered below, once for the whole content.
+  auto read = [&content](void* into, int64_t count, int64_t* done) {
+    const int result = content->Read(into, count, done);
+    return result == kChecksumFailed ? kOk : result;
+  };
   int64_t total = 0;
   if (buffer == nullptr) {
     std::unique_ptr<uint8_t[]> piece(new uint8_t[65536]);
     for (;;) {
       int64_t done = 0;
-      code = content->Read(piece.get(), 65536, &done);
+      code = read(piece.get(), 65536, &done);
       if (code != kOk) return code;
       if (done <= 0) break;
       total += done;
@@ -230,14 +267,15 @@ int PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t
     auto* bytes = static_cast<uint8_t*>(buffer);
     while (total < *length) {
       int64_t done = 0;
-      code = content->Read(bytes + total, *length - total, &done);
+      code = read(bytes + total, *length - total, &done);
       if (code != kOk) return code;
       if (done <= 0) break;
       total += done;
     }
   }
   *length = total;
-  return kOk;
+  // The whole stored data is checked even when the buffer took less.
+  return content->StoredCheck();
 }
 
 int PackageContainer::ExtractPart(const std::u16string& path, std::string* target,
@@ -253,9 +291,10 @@ int PackageContainer::ExtractLocked(const std::u16string& path, std::string* tar
     if (temp_dir_.empty()) return kTempFileProblem;
     DecodedCopy* copy = nullptr;
     int code = OpenContent(path, revision_limit, options, true, true, nullptr, &copy);
-    if (code != kOk) return code;
+    // A failed check of the stored bytes still hands out the content.
+    if (copy == nullptr) return code;
     *target = copy->file;
-    return kOk;
+    return code;
   }
   Stream* raw = nullptr;
   int code = OpenContent(path, revision_limit, options, false, false, &raw, nullptr);
@@ -268,6 +307,11 @@ int PackageContainer::ExtractLocked(const std::u16string& path, std::string* tar
   std::unique_ptr<Stream> sink(file);
   int64_t copied = 0;
   code = CopyChecked(content.get(), sink.get(), &copied);
+  // Content whose stored bytes fail their check was copied whole: it stays,
+  // and the caller learns of the damage from the result.
+  const bool damaged = code == kChecksumFailed && options != nullptr && options->check_stored;
+  const int check = damaged ? code : kOk;
+  if (damaged) code = kOk;
   if (code == kOk && sink->Close() != kOk) code = kTargetFileFailed;
   if (code != kOk) {
     // Never leave a partial file behind that looks like the part.
@@ -275,7 +319,7 @@ int PackageContainer::ExtractLocked(const std::u16string& path, std::string* tar
     RemoveTree(*target);
     return AtSite(code, kTargetFileFailed);
   }
-  return kOk;
+  return check;
 }
 
 int PackageContainer::ReleasePartCopies(const std::u16string& path) {

@@ -223,7 +223,8 @@ int PackageEditor::RemoveFromTree(const std::u16string& path) {
   for (;;) {
     PathNode* parent = node->GetParent();
     if (parent == nullptr) return kOk;
-    if (parent->RemoveChild(node->GetName()) != kOk) return kRemoveNodeFailed;
+    // The node itself: a part and a folder may share its name.
+    static_cast<TreeNode*>(parent)->Remove(static_cast<TreeNode*>(node));
     if (parent->IsRoot() || parent->HasChildren()) return kOk;
     node = parent;
   }

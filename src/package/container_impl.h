@@ -17,6 +17,7 @@
 #include "package/path_index.h"
 #include "package/path_pool.h"
 #include "package/path_tree.h"
+#include "package/temp_files.h"
 #include "stream/rw_lock.h"
 
 namespace zoq {
@@ -32,6 +33,8 @@ enum SourceKind : int {
 };
 
 // Decoded content produced in temporary storage, remembered for reuse.
+class CheckByteTap;
+
 struct DecodedCopy {
   ~DecodedCopy();
   int revision_limit = 0;
@@ -41,6 +44,7 @@ struct DecodedCopy {
   std::string file;  // empty for memory storage
   int64_t length = 0;
   bool unusable = false;
+  int stored_check = -1;  // the check of the records' stored bytes, once made
 };
 
 // Pending changes, temporary storage and what a save needs to know about
@@ -52,7 +56,8 @@ struct EditStateDeleter {
 
 class PackageContainer : public Container {
  public:
-  PackageContainer(std::string temp_dir, std::string resource_dir, std::string schema_dir,
+  PackageContainer(std::string temp_dir, OwnerLock temp_dir_lock, std::string resource_dir,
+                   std::string schema_dir,
                    const ContainerOptions& options);
   ~PackageContainer() override;
 
@@ -169,11 +174,16 @@ class PackageContainer : public Container {
 
   // Content (container_content.cc).
   int CollectContent(const std::u16string& path, int revision_limit, RecordRefs* out);
-  int DecodeRecord(ItemRecord* record, int code, const KeyInfo* key, Stream** out);
+  // Stacks the decoders of `request` (code byte already masked) over the
+  // record's stored bytes; with `tap`, a check byte tap goes beneath them.
+  int DecodeRecord(ItemRecord* record, const DecodeOptions& request, CheckByteTap** tap,
+                   Stream** out);
   int OpenContent(const std::u16string& path, int revision_limit, const DecodeOptions* options,
                   bool keep, bool need_file, Stream** out, DecodedCopy** copy_out);
-  int MakeCopy(const RecordRefs& records, int code, const KeyInfo* key, bool need_file,
+  int MakeCopy(const RecordRefs& records, const DecodeOptions& request, bool need_file,
                std::unique_ptr<DecodedCopy>* out);
+  // The check of the stored bytes of a copy's records: 0, 5022 or 5025.
+  int CheckCopy(DecodedCopy* copy, const RecordRefs& records);
   DecodedCopy* FindCopy(const std::u16string& path, int revision_limit, int code,
                         const std::vector<uint8_t>& key, bool need_file);
   static int OpenCopy(DecodedCopy* copy, Stream** out);
@@ -195,6 +205,7 @@ class PackageContainer : public Container {
 
   // Settings from creation.
   std::string temp_dir_;      // ends with "/"; empty without one
+  OwnerLock temp_dir_lock_;   // held for as long as the directory is ours
   std::string resource_dir_;  // ends with "/"
   std::string schema_dir_;    // ends with "/"
   uint8_t table_flags_ = 0;

@@ -608,28 +608,28 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
   }
 
   // A new file beside the target, renamed over it when complete.
+  // The temporary is ours while we hold its lock; one left by a killed
+  // save has none and goes.
   const std::string dir = DirectoryOf(write_path);
-  std::string name = dir + "/.~zoq-XXXXXX";
-  std::vector<char> templ(name.begin(), name.end());
-  templ.push_back('\0');
-  Fd temp(mkstemp(templ.data()));
-  if (temp.get() < 0) return kTargetFileFailed;
-  const std::string temp_path(templ.data());
+  RemoveOwnerlessSaveTemporaries(write_path);
+  std::string temp_path;
+  OwnerLock temp;
+  if (!MakeOwnedFile(dir, kSaveTempPrefix, &temp_path, &temp)) return kTargetFileFailed;
   auto fail = [&](int code) {
     unlink(temp_path.c_str());
     return code;
   };
   struct stat old;
   if (stat(write_path.c_str(), &old) == 0) {
-    if (fchmod(temp.get(), old.st_mode & 07777 & ~0002) != 0) return fail(kTargetFileFailed);
+    if (fchmod(temp.fd(), old.st_mode & 07777 & ~0002) != 0) return fail(kTargetFileFailed);
     if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
-        fchown(temp.get(), old.st_uid, old.st_gid) != 0) {
+        fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
       return fail(kTargetFileFailed);
     }
   } else {
     mode_t mask = umask(0);
     umask(mask);
-    if (fchmod(temp.get(), 0666 & ~mask & ~0002) != 0) return fail(kTargetFileFailed);
+    if (fchmod(temp.fd(), 0666 & ~mask & ~0002) != 0) return fail(kTargetFileFailed);
   }
   {
     FileStreamArgs args;
@@ -643,7 +643,7 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
     if (code == kOk && out->Close() != kOk) code = kTargetFileFailed;
     if (code != kOk) return fail(code);
   }
-  if (fsync(temp.get()) != 0) return fail(kTargetFileFailed);
+  if (fsync(temp.fd()) != 0) return fail(kTargetFileFailed);
   if (over && own_file && s->identity.known &&
       !SameIdentity(s->identity, IdentityOfPath(own_path))) {
     return fail(kPackageChanged);

@@ -38,15 +38,23 @@ size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
   return static_cast<size_t>(h ^ (h >> 29));
 }
 
-TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size_t hash) const {
+TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size_t hash,
+                          Kind kind) const {
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
+  TreeNode* folder = nullptr;  // of that name, while a part may still follow
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
-    if (slot.node == nullptr) return nullptr;
+    if (slot.node == nullptr) return kind == kPart ? nullptr : folder;
     if (slot.hash == hash && slot.node != Removed() && slot.node->GetParent() == parent &&
         slot.node->name() == name) {
-      return slot.node;
+      if (!slot.node->IsFolder()) {
+        if (kind != kFolder) return slot.node;
+      } else if (kind == kFolder) {
+        return slot.node;
+      } else {
+        folder = slot.node;
+      }
     }
   }
 }
@@ -111,6 +119,15 @@ TreeNode* TreeNode::Find(std::u16string_view name) const {
   return index_->Find(this, name, TreeIndex::Hash(this, name));
 }
 
+TreeNode* TreeNode::Find(std::u16string_view name, bool folder) const {
+  return index_->Find(this, name, TreeIndex::Hash(this, name),
+                      folder ? TreeIndex::kFolder : TreeIndex::kPart);
+}
+
+PathNode* TreeNode::OtherOfSameName() const {
+  return parent_ == nullptr ? nullptr : parent_->Find(name_, !folder_);
+}
+
 void TreeNode::ReserveNodes(size_t count) { index_->Reserve(count); }
 
 PathNode* TreeNode::FirstChild() {
@@ -128,12 +145,14 @@ PathNode* TreeNode::NextChild() {
 
 PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
 
-TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder, bool view) {
+TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder, bool view, bool beside) {
   if (name.empty()) return nullptr;
   const size_t hash = TreeIndex::Hash(this, name);
-  TreeNode* node = index_->Find(this, name, hash);
-  if (node == nullptr) return Append(name, folder, hash, view);
-  return node->folder_ == folder ? node : nullptr;
+  TreeNode* node =
+      index_->Find(this, name, hash, folder ? TreeIndex::kFolder : TreeIndex::kPart);
+  if (node != nullptr) return node;
+  if (!beside && index_->Find(this, name, hash) != nullptr) return nullptr;
+  return Append(name, folder, hash, view);
 }
 
 TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, bool view) {
@@ -143,21 +162,16 @@ TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, b
 }
 
 int TreeNode::AddPartChild(const std::u16string& name, PathNode** out) {
-  if (name.empty()) return kAddNodeFailed;
-  TreeNode* existing = Find(name);
-  if (existing != nullptr) {
-    if (existing->IsFolder()) return kAddNodeFailed;
-    if (out) *out = existing;
-    return kOk;
-  }
-  TreeNode* node = Append(name, false, TreeIndex::Hash(this, name));
+  TreeNode* node = Ensure(name, false);
+  if (node == nullptr) return kAddNodeFailed;
   if (out) *out = node;
   return kOk;
 }
 
 int TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
   if (name.empty()) return kAddNodeFailed;
-  PathNode* node = Find(name);
+  PathNode* node = Find(name, true);
+  if (node == nullptr) node = Find(name);
   if (node == nullptr) node = Append(name, true, TreeIndex::Hash(this, name));
   if (out) *out = node;
   return kOk;
@@ -171,7 +185,11 @@ void TreeNode::Unindex(TreeNode* node) {
 int TreeNode::RemoveChild(const std::u16string& name) {
   if (name.empty()) return kRemoveNodeFailed;
   TreeNode* node = Find(name);
-  if (node == nullptr) return kOk;
+  if (node != nullptr) Remove(node);
+  return kOk;
+}
+
+void TreeNode::Remove(TreeNode* node) {
   // The subtree leaves the tree; its memory stays with the index until the
   // tree goes.
   Unindex(node);
@@ -182,7 +200,6 @@ int TreeNode::RemoveChild(const std::u16string& name) {
       break;
     }
   }
-  return kOk;
 }
 
 std::u16string TreeNode::GetPath() const {
@@ -201,13 +218,15 @@ void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf16ToUtf8Lenient
 
 // --- Building ---------------------------------------------------------------
 
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view) {
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view,
+                  bool beside) {
   if (root == nullptr || path.empty() || path[0] != u'/') return kIllegalPath;
   const bool folder_path = path.back() == u'/';
   TreeNode* node = root;
-  // A part cannot hold children, nor a folder take a part's name.
+  // A part cannot hold children; a folder takes a part's name (and the
+  // other way round) only beside it.
   bool added = ForEachComponent(path, [&](std::u16string_view part, bool last) {
-    node = node->Ensure(part, !(last && !folder_path), view);
+    node = node->Ensure(part, !(last && !folder_path), view, beside);
     return node != nullptr;
   });
   if (!added) return kAddNodeFailed;
@@ -226,12 +245,12 @@ int TreeBuilder::Add(std::u16string_view path) {
   if (slash > 0 && slash < path.size()) {
     if (const PathIndex::Slot* known = folders_.Find(folder)) {
       TreeNode* parent = folder_nodes_[folders_.IdOf(known)];
-      if (parent->Ensure(path.substr(slash), false, true) == nullptr) return kAddNodeFailed;
+      if (parent->Ensure(path.substr(slash), false, true, true) == nullptr) return kAddNodeFailed;
       return kOk;
     }
   }
   PathNode* node = nullptr;
-  int code = AddPathToTree(root_, path, &node, true);
+  int code = AddPathToTree(root_, path, &node, true, true);
   if (code == kOk && !node->IsFolder()) {
     const size_t id = folders_.IdOf(folders_.Insert(folder, folder).first);
     if (id >= folder_nodes_.size()) folder_nodes_.resize(id + 1);
@@ -242,14 +261,13 @@ int TreeBuilder::Add(std::u16string_view path) {
 
 PathNode* FindPathInTree(const TreeNode* root, std::u16string_view path) {
   if (root == nullptr || path.empty() || path[0] != u'/') return nullptr;
+  const bool folder_path = path.back() == u'/';
   const TreeNode* node = root;
-  bool found = ForEachComponent(path, [&](std::u16string_view part, bool) {
-    node = node->Find(part);
+  bool found = ForEachComponent(path, [&](std::u16string_view part, bool last) {
+    node = last && !folder_path ? node->Find(part) : node->Find(part, true);
     return node != nullptr;
   });
-  // "/x/" names a folder only.
-  if (!found || (path.back() == u'/' && !node->IsFolder())) return nullptr;
-  return const_cast<TreeNode*>(node);
+  return found ? const_cast<TreeNode*>(node) : nullptr;
 }
 
 }  // namespace zoq

@@ -42,15 +42,21 @@ class TreeNode : public PathNode {
   std::u16string GetPath() const override;
   std::vector<PathNode*> Children() const override;
   void AppendNameUtf8(std::string* out) const override;
+  PathNode* OtherOfSameName() const override;
 
   std::u16string_view name() const { return name_; }
-  // Lookup and adding by a name view, without copying the name.
+  // Lookup and adding by a name view, without copying the name. Find
+  // answers the part of that name, else the folder.
   TreeNode* Find(std::u16string_view name) const;
-  // Adds a child of the kind asked for, or returns the one of that name;
-  // null when a part of that name exists where a folder is wanted or the
-  // other way round. A new node copies its name, unless `view`: then the
-  // name's text must outlive the tree.
-  TreeNode* Ensure(std::u16string_view name, bool folder, bool view = false);
+  TreeNode* Find(std::u16string_view name, bool folder) const;
+  // Adds a child of the kind asked for, or returns the one of that kind and
+  // name. When only one of the other kind has that name: null, unless
+  // `beside` (a package made elsewhere may hold a part and a folder of one
+  // name: both get a node). A new node copies its name, unless `view`: then
+  // the name's text must outlive the tree.
+  TreeNode* Ensure(std::u16string_view name, bool folder, bool view = false, bool beside = false);
+  // Removes and destroys a child and its subtree.
+  void Remove(TreeNode* child);
   // Room in the index for this many nodes (a tree about to be filled).
   void ReserveNodes(size_t count);
 
@@ -76,8 +82,12 @@ class TreeNode : public PathNode {
 class TreeIndex {
  public:
   static size_t Hash(const TreeNode* parent, std::u16string_view name);
-  // Find and Make with the Hash of (parent, name) computed once.
-  TreeNode* Find(const TreeNode* parent, std::u16string_view name, size_t hash) const;
+  // Find and Make with the Hash of (parent, name) computed once. Find
+  // answers the node of the kind asked for (kEither: the part, else the
+  // folder).
+  enum Kind { kEither, kFolder, kPart };
+  TreeNode* Find(const TreeNode* parent, std::u16string_view name, size_t hash,
+                 Kind kind = kEither) const;
   // The node's name is copied into the index, unless `view`.
   TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash, bool view);
   void Forget(const TreeNode* node);
@@ -101,14 +111,17 @@ class TreeIndex {
 
 // Adds a normalized path below the root: folders for every component but
 // the last, a part for the last (folders only for a path ending with "/").
-// 5050 for a path without the leading "/", 5051 when a node cannot be added.
-// With `view`, new nodes view their names in `path`, which must then
-// outlive the tree.
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view = false);
+// 5050 for a path without the leading "/", 5051 when a node cannot be added
+// (a folder wanted where a part of that name stands, or the other way
+// round, unless `beside`: see TreeNode::Ensure). With `view`, new nodes view
+// their names in `path`, which must then outlive the tree.
+int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view = false,
+                  bool beside = false);
 
-// Fills a new tree with many paths: remembers the node of every folder path
-// met, so that a part whose folder is known is added with one lookup
-// instead of a walk from the root.
+// Fills a new tree with the paths of a package as it was read: remembers
+// the node of every folder path met, so that a part whose folder is known
+// is added with one lookup instead of a walk from the root. A part and a
+// folder of one name both join the tree.
 class TreeBuilder {
  public:
   // The paths handed to Add must outlive the tree: its nodes view their
@@ -125,6 +138,9 @@ class TreeBuilder {
 };
 
 // Walks a normalized path from the root; null when a component is missing.
+// Every component but the last names a folder; the last names the folder
+// when the path ends with "/", else the part of that name, or the folder
+// when there is no such part.
 PathNode* FindPathInTree(const TreeNode* root, std::u16string_view path);
 
 }  // namespace zoq

@@ -14,8 +14,13 @@ class DecodedEvents {
  public:
   virtual ~DecodedEvents() = default;
   // Before StartDocument: how many bytes the inflated structure and values
-  // take, from which the size of the document's text can be guessed.
-  virtual void ExpectSize(size_t /*structure_bytes*/, size_t /*value_bytes*/) {}
+  // take, from which the size of the document's text can be guessed, and
+  // the most text the decode may produce.
+  virtual void ExpectSize(size_t /*structure_bytes*/, size_t /*value_bytes*/,
+                          size_t /*most_text*/) {}
+  // How many bytes of output the events have produced so far (0 when the
+  // receiver produces none); the decoder holds it to its budget.
+  virtual size_t OutputSize() const { return 0; }
   virtual void StartDocument() {}
   virtual void EndDocument() {}
   virtual void StartElement(const SchemaNode& element) = 0;

@@ -51,8 +51,8 @@ std::string NodeName(const SchemaNode& node) {
 
 }  // namespace
 
-SxcDecoder::SxcDecoder(const BinarySchema& schema, DecodedEvents* events)
-    : schema_(schema), events_(events) {}
+SxcDecoder::SxcDecoder(const BinarySchema& schema, DecodedEvents* events, DecodeBudget budget)
+    : schema_(schema), events_(events), budget_(budget) {}
 
 SxcDecoder::~SxcDecoder() = default;
 
@@ -62,10 +62,11 @@ bool SxcDecoder::Guarded(const Walk& walk, std::string* error) {
     walk();
     size_t value_bytes = 0;
     for (const ValueItem& item : items_) value_bytes += item.size;
-    events_->ExpectSize(static_cast<size_t>(end_ - cursor_), value_bytes);
+    events_->ExpectSize(static_cast<size_t>(end_ - cursor_), value_bytes, budget_.text);
     events_->StartDocument();
     DecodeRoot();
     events_->EndDocument();
+    CheckOutput();
     return true;
   } catch (const DecodeFailure& failure) {
     if (error != nullptr) *error = failure.what();
@@ -168,6 +169,7 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
   // group) or what its stored size allows (a single stream).
   auto take_block = [&](int32_t block_size, size_t declared) -> const std::vector<uint8_t>& {
     if (block_size < 0 || static_cast<size_t>(block_size) > blocks_size - offset) Fail(kMalformed);
+    Charge(sizeof(std::vector<uint8_t>));
     std::vector<uint8_t> inflated;
     Inflate(blocks + offset, static_cast<size_t>(block_size),
             std::min(declared, InflateLimitFor(static_cast<size_t>(block_size))), "a value block",
@@ -177,12 +179,16 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
     return blocks_.back();
   };
   auto add_item = [&](int32_t node, const uint8_t* data, size_t size) {
+    Charge(sizeof(ValueItem));
     items_.push_back(ValueItem{node, data, size, 0});
     if (node >= 0 && static_cast<size_t>(node) < item_of_node_.size() && item_of_node_[node] < 0) {
       item_of_node_[node] = static_cast<int>(items_.size() - 1);
     }
   };
-  blocks_.reserve(static_cast<size_t>(individual_count) + static_cast<size_t>(group_count));
+  // Room for every block: what the directory claims is charged as it is
+  // taken, so reserve no more than the budget can still pay for.
+  blocks_.reserve(std::min(static_cast<size_t>(individual_count) + static_cast<size_t>(group_count),
+                           (budget_.inflated - charged_) / sizeof(std::vector<uint8_t>)));
   for (int32_t i = 0; i < individual_count; ++i) {
     const int32_t node = dir.Int("value directory");
     const std::vector<uint8_t>& block = take_block(dir.Int("value directory"), SIZE_MAX);
@@ -195,6 +201,7 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
     if (member_count < 0 || static_cast<size_t>(member_count) > dir.remaining() / 8) Fail(kMalformed);
     members.clear();
     size_t declared = 0;  // int32 sizes: no overflow for any count that fits in memory
+    Charge(static_cast<size_t>(member_count) * sizeof(members[0]));
     for (int32_t m = 0; m < member_count; ++m) {
       const int32_t node = dir.Int("value directory");
       const int32_t data_size = dir.Int("value directory");
@@ -214,14 +221,34 @@ void SxcDecoder::BuildValueItems(const uint8_t* blocks, size_t blocks_size,
 
 void SxcDecoder::Inflate(const uint8_t* data, size_t size, size_t limit, const char* what,
                          std::vector<uint8_t>* out) {
-  switch (InflateBounded(data, size, limit, out)) {
+  const size_t left = budget_.inflated - charged_;
+  switch (InflateBounded(data, size, std::min(limit, left), out)) {
     case InflateStatus::kOk:
+      Charge(out->size());
       return;
     case InflateStatus::kTooLarge:
+      if (left <= limit) FailInflateLimit();
       Fail(std::string(what) + " inflates to more than the document declares or its stored size allows");
     case InflateStatus::kCorrupt:
       Fail(std::string(what) + " is corrupt");
   }
+}
+
+void SxcDecoder::Charge(size_t bytes) {
+  if (bytes > budget_.inflated - charged_) FailInflateLimit();
+  charged_ += bytes;
+}
+
+void SxcDecoder::FailInflateLimit() {
+  limit_reached_ = true;
+  Fail("the document inflates to more than " + std::to_string(budget_.inflated) +
+       " bytes, its decoding limit");
+}
+
+void SxcDecoder::FailTextLimit() {
+  limit_reached_ = true;
+  Fail("the document decodes to more than " + std::to_string(budget_.text) +
+       " bytes of XML text, its decoding limit");
 }
 
 uint32_t SxcDecoder::ReadCode() { return ByteCoder::Decode(&cursor_, end_); }
@@ -290,6 +317,7 @@ void SxcDecoder::DecodeElement(const SchemaNode& element, const SchemaNode* owne
   int bit = 0;
   ++elements_started_;
   events_->StartElement(element);
+  CheckOutput();
   for (const SchemaNode* attribute : element.attributes) {
     const bool present = !attribute->IsOptional() || PresenceBit(presence, bit++);
     if (!present) continue;
@@ -348,6 +376,7 @@ void SxcDecoder::DecodeValue(const SchemaNode& node) {
   const int slot = item_of_node_.empty() ? -1 : item_of_node_[node.index];
   if (slot < 0) Fail("the document holds no values for " + NodeName(node));
   ValueItem& item = items_[slot];
+  CheckOutput();
   events_->Value(node, item.cursor);
   const uint8_t* p = item.data + item.cursor;
   const size_t left = item.size - item.cursor;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sxc/decode_budget.h"
 #include "sxc/decoded_events.h"
 #include "sxc/schema.h"
 
@@ -14,14 +15,17 @@ namespace zoq {
 
 class SxcDecoder {
  public:
-  SxcDecoder(const BinarySchema& schema, DecodedEvents* events);
+  // Without a budget the decoder takes what the document needs.
+  SxcDecoder(const BinarySchema& schema, DecodedEvents* events, DecodeBudget budget = {});
   ~SxcDecoder();
 
   // Decodes the whole document. False, with a reason in `error`, for a
   // document of another schema or version, truncated or corrupt sections, a
-  // malformed value directory, or a value stream that runs out while the
-  // structure still asks for values. Events already reported stay reported.
+  // malformed value directory, a value stream that runs out while the
+  // structure still asks for values, or a document that passes its budget
+  // (then LimitReached()). Events already reported stay reported.
   bool Decode(const uint8_t* data, size_t size, std::string* error);
+  bool LimitReached() const { return limit_reached_; }
 
   // Walks an uncompressed structure (root index code, if any, then the root's
   // bytes) over uncompressed value streams (per node index), as Decode would
@@ -60,6 +64,14 @@ class SxcDecoder {
   // document costs no work.
   void DecodeRepetitions(const SchemaNode& particle, const SchemaNode* owner, int64_t count);
   void DecodeValue(const SchemaNode& node);
+  // Counts `bytes` of inflated data or bookkeeping against the budget.
+  void Charge(size_t bytes);
+  // Fails once the events have produced more text than the budget allows.
+  void CheckOutput() {
+    if (events_->OutputSize() > budget_.text) FailTextLimit();
+  }
+  [[noreturn]] void FailTextLimit();
+  [[noreturn]] void FailInflateLimit();
   int64_t Occurrences(const SchemaNode& particle);
   // Takes ceil(bits / 8) presence bytes; false when they are not there.
   bool TakePresence(int bits, const uint8_t** presence);
@@ -67,6 +79,9 @@ class SxcDecoder {
 
   const BinarySchema& schema_;
   DecodedEvents* events_;
+  DecodeBudget budget_;
+  size_t charged_ = 0;  // inflated bytes and bookkeeping so far
+  bool limit_reached_ = false;
   std::vector<uint8_t> structure_;  // inflated by Decode
   const uint8_t* cursor_ = nullptr;
   const uint8_t* end_ = nullptr;

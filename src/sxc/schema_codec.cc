@@ -1,8 +1,10 @@
 #include "sxc/schema_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 
+#include "sxc/decode_budget.h"
 #include "sxc/decoder.h"
 #include "sxc/file_stream.h"
 #include "sxc/schema_stream_loader.h"
@@ -22,15 +24,17 @@ class SinkAdapter : public DecodedEvents {
   SinkAdapter(XmlEventSink* sink, SchemaCodec* codec)
       : sink_(sink), codec_(codec), utf8_(sink->AcceptsUtf8Text()) {}
 
-  void ExpectSize(size_t structure_bytes, size_t value_bytes) override {
+  void ExpectSize(size_t structure_bytes, size_t value_bytes, size_t most_text) override {
     // Values appear about as long as text as they are stored; each
     // structure byte stands for a few tags. An overestimate costs only
-    // address space.
+    // address space, and never more than the text may take.
     constexpr size_t kMarkupPerStructureByte = 24;
     if (structure_bytes < SIZE_MAX / kMarkupPerStructureByte / 2 && value_bytes < SIZE_MAX / 2) {
-      sink_->ExpectTextSize(value_bytes + structure_bytes * kMarkupPerStructureByte + 4096);
+      sink_->ExpectTextSize(
+          std::min(value_bytes + structure_bytes * kMarkupPerStructureByte + 4096, most_text));
     }
   }
+  size_t OutputSize() const override { return sink_->BytesWritten(); }
   void StartDocument() override { sink_->StartDocument(); }
   void EndDocument() override { sink_->EndDocument(); }
   void StartElement(const SchemaNode& e) override { sink_->StartElement(e.name.c_str()); }
@@ -92,8 +96,10 @@ bool SchemaCodec::DecodeDocument(const uint8_t* data, size_t size, XmlEventSink*
   if (schema_ == nullptr) return SetError(error, "no schema is loaded");
   if (sink == nullptr) return SetError(error, "no output");
   SinkAdapter adapter(sink, this);
-  SxcDecoder decoder(*schema_, &adapter);
-  return decoder.Decode(data, size, error);
+  SxcDecoder decoder(*schema_, &adapter, SxcDecodeBudget(stored_ != 0 ? stored_ : size, max_output_));
+  const bool ok = decoder.Decode(data, size, error);
+  limit_reached_ = decoder.LimitReached();
+  return ok;
 }
 
 bool SchemaCodec::DecodeToString(const uint8_t* data, size_t size, std::string* xml,
@@ -114,11 +120,21 @@ bool SchemaCodec::DecodeToOutput(const uint8_t* data, size_t size, const TextOut
 
 bool SchemaCodec::DecodeFile(const std::string& source, const std::string& target, std::string* error) {
   if (schema_ == nullptr) return SetError(error, "no schema is loaded");
+  limit_reached_ = false;
   try {
     std::vector<uint8_t> bytes;
     {
       CFileStream in(source, false);
       const int64_t size = in.Size();
+      // A document that grew out of smaller stored bytes (through an
+      // inflating code beneath) is held to the budget of those bytes.
+      const size_t most = SxcDecodeBudget(stored_ != 0 ? stored_ : static_cast<uint64_t>(size),
+                                          max_output_).inflated;
+      if (size < 0 || static_cast<uint64_t>(size) > most) {
+        limit_reached_ = size >= 0;
+        return SetError(error, "the document takes more than " + std::to_string(most) +
+                                   " bytes, its decoding limit");
+      }
       bytes.resize(static_cast<size_t>(size));
       size_t got = 0;
       if (in.Read(bytes.data(), bytes.size(), &got) != 0) {

@@ -31,6 +31,16 @@ class SchemaCodec {
 
   const BinarySchema* schema() const { return schema_.get(); }
 
+  // The limits of the decodes that follow (see decode_budget.h): documents
+  // count as stored in `stored` bytes (0: their own size) and may decode to
+  // `max_output` bytes of text (0: what their stored size allows).
+  void SetDecodeLimits(uint64_t stored, int64_t max_output) {
+    stored_ = stored;
+    max_output_ = max_output;
+  }
+  // Whether the last decode failed because it passed its limits.
+  bool limit_reached() const { return limit_reached_; }
+
   // SXC document in `source` -> XML text in `target`. On failure the target
   // is left empty and `error` tells why.
   bool DecodeFile(const std::string& source, const std::string& target, std::string* error = nullptr);
@@ -63,6 +73,9 @@ class SchemaCodec {
  private:
   std::shared_ptr<const BinarySchema> schema_;
   std::vector<char16_t> scratch_;
+  uint64_t stored_ = 0;
+  int64_t max_output_ = 0;
+  bool limit_reached_ = false;
 };
 
 }  // namespace zoq

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -12,6 +13,7 @@
 #include "stream/file_stream.h"
 #include "stream/stream_factory.h"
 #include "sxc/schema_codec.h"
+#include "zoq/decode_options.h"
 
 namespace zoq {
 namespace {
@@ -77,20 +79,25 @@ int OpenFile(const std::string& path, int mode, CVelFileStream** out, int create
 
 }  // namespace
 
-CVelSXCStream::CVelSXCStream(Stream*& inner, const std::string& schema_path, const std::string& temp_dir)
-    : CVelStreamDecorator(inner), schema_path_(schema_path), temp_dir_(temp_dir) {
+CVelSXCStream::CVelSXCStream(Stream*& inner, const std::string& schema_path,
+                             const std::string& temp_dir, const SxcReadLimits& limits)
+    : CVelStreamDecorator(inner), schema_path_(schema_path), temp_dir_(temp_dir), limits_(limits) {
   if (temp_dir_.empty()) temp_dir_ = SystemTempDir();
   if (temp_dir_.empty() || schema_path_.empty()) throw std::runtime_error(kEmptyPath);
   if (temp_dir_.back() != '/') temp_dir_ += '/';
   codec_ = SchemaCodec::Create(schema_path_);  // may throw when the file cannot be opened
   if (!codec_) throw std::runtime_error(kInitError);
+  codec_->SetDecodeLimits(static_cast<uint64_t>(std::max<int64_t>(limits_.stored_size, 0)),
+                          limits_.max_output);
   Reset();
 }
 
 CVelSXCStream::~CVelSXCStream() { Close(); }
 
 Stream* CVelSXCStream::Clone() {
-  return CloneOver(inner_, [this](Stream*& inner) { return new CVelSXCStream(inner, schema_path_, temp_dir_); });
+  return CloneOver(inner_, [this](Stream*& inner) {
+    return new CVelSXCStream(inner, schema_path_, temp_dir_, limits_);
+  });
 }
 
 void CVelSXCStream::Reset() {
@@ -133,7 +140,14 @@ int CVelSXCStream::Decode() {
     }
     code = AtSite(files.source->Close(), 12100132);
     if (code != kOk) return code;
-    if (!codec_->DecodeFile(files.source_path, files.target_path)) return kDecodeFailed;
+    std::string why;
+    if (!codec_->DecodeFile(files.source_path, files.target_path, &why)) {
+      if (limits_.report != nullptr) {
+        limits_.report->limit_reached = codec_->limit_reached();
+        limits_.report->reason = why;
+      }
+      return kDecodeFailed;
+    }
     code = OpenFile(files.target_path, kModeRead, &files.target, 12100144, 12100147);
     if (code != kOk) return code;
     uint8_t* data = nullptr;
@@ -187,7 +201,8 @@ int CVelSXCStream::Encode(bool /*final*/) {
 void RegisterSxcStream() {
   RegisterStreamMaker(kSxcStream, [](void* args) -> Stream* {
     auto* a = static_cast<SxcStreamArgs*>(args);
-    return new CVelSXCStream(a->inner, a->schema_path, a->temp_dir);
+    return new CVelSXCStream(a->inner, a->schema_path, a->temp_dir,
+                             SxcReadLimits{a->stored_size, a->max_output, a->report});
   });
 }
 

@@ -16,14 +16,24 @@ namespace zoq {
 
 class SchemaCodec;
 
+// How a read through the stream is held to a decoding budget, and where it
+// says why it failed.
+struct SxcReadLimits {
+  int64_t stored_size = 0;  // the size the budget is tied to; 0: the document's
+  int64_t max_output = 0;   // a caller's text limit; 0: the budget's
+  DecodeReport* report = nullptr;
+};
+
 class CVelSXCStream : public CVelStreamDecorator {
  public:
   // Takes over `inner`. `temp_dir` empty: $TMPDIR or /tmp. Throws
   // std::runtime_error when a path is empty ("CVelSXCStream -- Cannot
   // Decorate Stream - Argument path is empty!"), when the schema file cannot
   // be opened ("CFileStream -- Cannot open file!") or is not a valid schema
-  // ("CVelSXCStream -- Cannot Decorate Stream - Init filter error!").
-  CVelSXCStream(Stream*& inner, const std::string& schema_path, const std::string& temp_dir);
+  // ("CVelSXCStream -- Cannot Decorate Stream - Init filter error!"). A
+  // document past its decoding budget fails the read with 6008.
+  CVelSXCStream(Stream*& inner, const std::string& schema_path, const std::string& temp_dir,
+                const SxcReadLimits& limits = {});
   ~CVelSXCStream() override;
 
   int GetType() override { return kSxcStream; }
@@ -43,6 +53,7 @@ class CVelSXCStream : public CVelStreamDecorator {
 
   std::string schema_path_;
   std::string temp_dir_;  // ends with '/'
+  SxcReadLimits limits_;
   std::unique_ptr<SchemaCodec> codec_;
   std::unique_ptr<uint8_t[]> content_;
   int64_t content_size_ = 0;

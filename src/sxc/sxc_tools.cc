@@ -80,10 +80,17 @@ bool ReadSxcFile(const std::string& bsg_path, const std::string& sxc_path, SxcFi
   return LoadSchema(bsg_path, &file->schema, error) && ReadWholeFile(sxc_path, &file->bytes, error);
 }
 
-bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error) {
+bool DecodeSxcFile(const SxcFile& file, const XmlTextOutput& output, std::string* error,
+                   int64_t max_output, DecodeReport* report) {
   SchemaCodec codec(file.schema);
-  return codec.DecodeToOutput(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(),
-                              output, error);
+  codec.SetDecodeLimits(0, max_output);
+  const bool ok = codec.DecodeToOutput(reinterpret_cast<const uint8_t*>(file.bytes.data()),
+                                       file.bytes.size(), output, error);
+  if (report != nullptr) {
+    report->limit_reached = codec.limit_reached();
+    report->reason = ok || error == nullptr ? std::string() : *error;
+  }
+  return ok;
 }
 
 bool DecodeSxcFile(const std::string& bsg_path, const std::string& sxc_path, std::string* xml,

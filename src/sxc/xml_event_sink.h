@@ -12,6 +12,9 @@ class XmlEventSink {
   virtual ~XmlEventSink() = default;
   // A guess of the text's size, given before StartDocument (optional).
   virtual void ExpectTextSize(size_t /*bytes*/) {}
+  // Bytes of text produced since StartDocument (0 for a sink that does not
+  // count them).
+  virtual size_t BytesWritten() const { return 0; }
   virtual void StartDocument() = 0;
   virtual void EndDocument() = 0;
   virtual void StartElement(const char16_t* name) = 0;

@@ -77,6 +77,7 @@ void XmlWriter::MaybeSpill() {
 
 void XmlWriter::Spill() {
   if (buffer_.empty() || !ok_) return;
+  spilled_ += buffer_.size();
   if (file_ != nullptr) {
     ok_ = file_->Write(buffer_.data(), buffer_.size()) == 0;
   } else if (output_) {
@@ -93,6 +94,7 @@ void XmlWriter::ExpectTextSize(size_t bytes) {
 void XmlWriter::StartDocument() {
   if (!HasOutput()) return;
   buffer_.clear();
+  spilled_ = 0;
   if (file_ != nullptr) {
     if (!file_->Reset()) ok_ = false;
   } else if (text_ != nullptr) {

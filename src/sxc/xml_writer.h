@@ -27,6 +27,7 @@ class XmlWriter : public XmlEventSink {
   // Reserves room for text of that size when writing into a string, so that
   // a long document is not copied as it grows.
   void ExpectTextSize(size_t bytes) override;
+  size_t BytesWritten() const override { return spilled_ + out_.size(); }
   void StartDocument() override;
   void EndDocument() override;
   void StartElement(const char16_t* name) override;
@@ -57,6 +58,7 @@ class XmlWriter : public XmlEventSink {
   TextOutput output_;
   std::string buffer_;  // pending output for the file or `output_`
   std::string& out_;
+  size_t spilled_ = 0;  // bytes handed to the file or `output_`
   bool start_tag_open_ = false;
   bool in_attribute_ = false;
   bool ok_ = true;

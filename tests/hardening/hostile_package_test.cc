@@ -5,8 +5,8 @@
 // that asks for hundreds of millions of occurrences, and XML entity
 // expansion handed to the encoder.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -30,6 +30,9 @@ using test::MakeContainer;
 using test::PutLittle;
 
 constexpr int64_t kMiB = 1 << 20;
+
+// The tool's runs start from a small process, so that their peak is theirs.
+const bool spawner_started = (StartToolSpawner(), true);
 
 // A one-entry package whose parts are given as (path, data record) pairs.
 RawPackage OneEntry(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& parts,
@@ -93,22 +96,12 @@ int StreamPart(Container* c, const std::u16string& path, int64_t* length) {
 
 // Runs the zoq tool, its output dropped; its exit status.
 int RunZoq(const std::vector<std::string>& args) {
-  pid_t child = fork();
-  if (child == 0) {
-    std::vector<char*> argv;
-    std::string exe = ZOQ_EXE;
-    argv.push_back(exe.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    freopen("/dev/null", "w", stdout);
-    freopen("/dev/null", "w", stderr);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return RunZoqBounded(args, 1024 * kMiB, 120).status;
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<std::string> TreeBelow(const std::string& dir) {
@@ -173,6 +166,52 @@ TEST(HostileNames, ExtractWritesNothingOutsideTheTarget) {
   }
 }
 
+TEST(HostileNames, APartAndAFolderOfOneNameAreBothShown) {
+  test::ScratchDir dir;
+  // Either may come first in the package.
+  for (const bool part_first : {true, false}) {
+    const std::vector<std::string> names =
+        part_first ? std::vector<std::string>{"/clash", "/clash/inner.txt"}
+                   : std::vector<std::string>{"/clash/inner.txt", "/clash"};
+    const RawPackage pkg = OneByteParts(names);
+    auto c = MakeContainer();
+    ASSERT_EQ(Open(c.get(), pkg.bytes), kOk);
+    PathNode* part = c->GetNode(u"/clash");
+    PathNode* folder = c->GetNode(u"/clash/");
+    ASSERT_NE(part, nullptr);
+    ASSERT_NE(folder, nullptr);
+    EXPECT_FALSE(part->IsFolder());
+    EXPECT_TRUE(folder->IsFolder());
+    EXPECT_EQ(part->OtherOfSameName(), folder);
+    EXPECT_EQ(folder->OtherOfSameName(), part);
+    const std::vector<PathNode*> in_order =
+        part_first ? std::vector<PathNode*>{part, folder} : std::vector<PathNode*>{folder, part};
+    EXPECT_EQ(c->GetNode(u"/")->Children(), in_order);
+    EXPECT_EQ(c->GetPathKind(u"/clash"), kPathPart);
+    EXPECT_EQ(c->GetPathKind(u"/clash/"), kPathFolder);
+    EXPECT_NE(c->GetNode(u"/clash/inner.txt"), nullptr);
+    std::vector<uint8_t> content;
+    EXPECT_EQ(test::ReadContent(c.get(), u"/clash", 0, nullptr, false, &content), kOk);
+    // The tools list both, the part marked, and count both.
+    const std::string file = dir.File("clash.zoq");
+    WriteFile(file, pkg.bytes);
+    const std::string out = dir.File("out");
+    ASSERT_EQ(RunZoqBounded({"ls", file}, 1024 * kMiB, 60, out).status, 0);
+    const std::string listed = ReadText(out);
+    EXPECT_NE(listed.find("/clash  (a part beside the folder of the same name)\n"),
+              std::string::npos) << listed;
+    EXPECT_NE(listed.find("/clash/\n/clash/inner.txt\n"), std::string::npos) << listed;
+    ASSERT_EQ(RunZoqBounded({"info", "--json", file}, 1024 * kMiB, 60, out).status, 0);
+    EXPECT_NE(ReadText(out).find("\"parts\": 2"), std::string::npos) << ReadText(out);
+    EXPECT_NE(ReadText(out).find("\"folders\": 2"), std::string::npos) << ReadText(out);
+    // Deleting the folder's last part takes the folder, never the part.
+    ASSERT_EQ(c->DeletePart(u"/clash/inner.txt"), kOk);
+    EXPECT_EQ(c->GetNode(u"/clash/"), nullptr);
+    EXPECT_EQ(c->GetNode(u"/clash"), part);
+    EXPECT_EQ(part->OtherOfSameName(), nullptr);
+  }
+}
+
 // --- Inflating tables and parts. --------------------------------------------
 
 TEST(HostileInflation, NameTableInflatingAThousandfoldIsBounded) {
@@ -190,6 +229,78 @@ TEST(HostileInflation, NameTableInflatingAThousandfoldIsBounded) {
   if (cost.growth >= 0) {
     EXPECT_LT(cost.growth, 24 * kMiB);
   }
+}
+
+// A compressed Name Table of `count` names, the k-th keyed k, all with the
+// path `path`; deflated piece by piece, never held plain.
+std::vector<uint8_t> CompressedNames(uint32_t count, const std::string& path) {
+  std::vector<uint8_t> record = Key(1);
+  record.insert(record.end(), path.begin(), path.end());
+  record.push_back(0);
+  std::vector<uint8_t> plain(4 + 4096 * record.size()), out;
+  test::PutLittle(&plain, 0, count, 4);
+  size_t used = 4;
+  z_stream z{};
+  deflateInit(&z, 1);
+  auto feed = [&](int flush) {
+    z.next_in = plain.data();
+    z.avail_in = static_cast<uInt>(used);
+    do {
+      const size_t at = out.size();
+      out.resize(at + (1 << 20));
+      z.next_out = out.data() + at;
+      z.avail_out = 1 << 20;
+      deflate(&z, flush);
+      out.resize(at + (1 << 20) - z.avail_out);
+    } while (z.avail_in > 0 || (flush == Z_FINISH && z.avail_out == 0));
+    used = 0;
+  };
+  for (uint32_t k = 1; k <= count; ++k) {
+    if (used + record.size() > plain.size()) feed(Z_NO_FLUSH);
+    test::PutLittle(&record, 0, k, 4);
+    std::memcpy(plain.data() + used, record.data(), record.size());
+    used += record.size();
+  }
+  feed(Z_FINISH);
+  deflateEnd(&z);
+  return out;
+}
+
+TEST(HostileInflation, NameTablesCostWhatTheItemListUses) {
+  // A million well-formed names of 259 code units (276 MB inflated), of
+  // which the Item List uses the last; and a table of a gigabyte of zeros.
+  RawEntry many;
+  const uint32_t count = 1000000;
+  const std::string path = "/" + std::string(258, 'n');
+  many.names = CompressedNames(count, path);
+  many.bitstream = DataRecord({'a'}, {}, 4);
+  AddItem(&many.items, 1, 4, static_cast<int>(count), 4);
+  AddEnd(&many.items, 4);
+  RawEntry zeros = OnePart();
+  zeros.names = ZerosStream({}, uint64_t{1} << 30);
+  // The tables go in as given; the flag then says the Name Table is
+  // compressed (the digest covers the tables only).
+  auto compressed_names = [](const RawEntry& entry) {
+    RawPackage pkg = BuildRaw({entry});
+    pkg.bytes[static_cast<size_t>(pkg.entry_offsets[0]) + 8 + 2 * 4] = 1;
+    return pkg.bytes;
+  };
+  test::ScratchDir dir;
+  const std::string names = dir.File("names.zoq"), empty = dir.File("zeros.zoq");
+  WriteFile(names, compressed_names(many));
+  WriteFile(empty, compressed_names(zeros));
+  const std::string out = dir.File("out");
+  for (const auto& [file, status] : {std::pair{empty, 1}, std::pair{names, 0}}) {
+    const ChildRun run = RunZoqBounded({"ls", file}, 512 * kMiB, 120, out);
+    RecordProperty(file + " peak MiB", static_cast<int>(run.peak / kMiB));
+    RecordProperty(file + " ms", static_cast<int>(run.seconds * 1000));
+    EXPECT_FALSE(run.stopped) << file;
+    EXPECT_EQ(run.status, status) << file;
+    // The tool's own 40 MiB at start and the stored tables, sanitizer
+    // bookkeeping included.
+    EXPECT_LT(run.peak, 100 * kMiB) << file;
+  }
+  EXPECT_EQ(ReadText(out), path + "\n");
 }
 
 TEST(HostileInflation, ItemListInflatingAThousandfoldIsBounded) {
@@ -247,6 +358,129 @@ TEST(HostileInflation, PartInflatingAThousandfoldStreamsInBoundedMemory) {
   if (growth >= 0) {
     EXPECT_LT(growth, 16 * kMiB);
   }
+}
+
+// --- Damaged stored data. ------------------------------------------------------
+
+TEST(HostileDamage, DamagedStoredBytesAreFlaggedWhereTheyAreRead) {
+  // /a.txt plain, /b.txt compressed, /c.txt created and then appended to.
+  const std::vector<uint8_t> package = test::RevisedPackage(3);
+  ASSERT_FALSE(package.empty());
+  test::ScratchDir dir;
+  const std::string file = dir.File("damaged.zoq");
+  DecodeOptions checked;
+  checked.check_stored = true;
+  for (const std::u16string path : {u"/a.txt", u"/b.txt", u"/c.txt"}) {
+    const std::string name = test::U8(path);
+    std::vector<uint8_t> damaged = package;
+    {
+      auto c = MakeContainer();
+      ASSERT_EQ(Open(c.get(), package), kOk);
+      int64_t position = 0, size = 0;  // of the part's first (full) record
+      ASSERT_EQ(c->GetPartLocation(path, &position, &size), kOk);
+      damaged[static_cast<size_t>(position + size / 2)] ^= 0x20;
+    }
+    auto c = MakeContainer();
+    ASSERT_EQ(Open(c.get(), damaged), kOk);
+    std::vector<uint8_t> as_read;
+    const int unchecked = test::ReadContent(c.get(), path, 0, nullptr, false, &as_read);
+    // Asked for, the check never lets damaged bytes pass as sound.
+    int64_t length = 0;
+    EXPECT_NE(c->ReadPart(path, nullptr, &length, 0, &checked), kOk) << name;
+    if (unchecked != kOk) continue;  // the damage already breaks decoding
+    // Content that decodes is still delivered whole, then flagged: by the
+    // read that meets its end, by ReadPart and by ExtractPart.
+    EXPECT_EQ(length, static_cast<int64_t>(as_read.size())) << name;
+    for (const bool keep : {false, true}) {
+      Stream* s = nullptr;
+      ASSERT_EQ(c->OpenPart(path, &s, 0, &checked, keep), kOk) << name;
+      std::unique_ptr<Stream> owner(s);
+      std::vector<uint8_t> streamed(as_read.size() + 1);
+      int64_t done = 0, total = 0;
+      int code = kOk;
+      while ((code = s->Read(streamed.data() + total, 7, &done)) == kOk && done > 0) total += done;
+      EXPECT_EQ(code, kChecksumFailed) << name << " keep " << keep;
+      EXPECT_EQ(total, static_cast<int64_t>(as_read.size())) << name << " keep " << keep;
+    }
+    std::string target = dir.File("extracted");
+    EXPECT_EQ(c->ExtractPart(path, &target, 0, &checked), kChecksumFailed) << name;
+    EXPECT_EQ(test::ReadFileBytes(target), as_read) << name;
+    // zoq cat writes the content, warns naming the part and exits with 1.
+    WriteFile(file, damaged);
+    const std::string out = dir.File("out"), err = dir.File("err");
+    EXPECT_EQ(RunZoqBounded({"cat", file, name}, 1024 * kMiB, 60, out, err).status, 1) << name;
+    EXPECT_EQ(test::ReadFileBytes(out), as_read) << name;
+    EXPECT_NE(ReadText(err).find("warning: " + name + ": the stored data does not match"),
+              std::string::npos)
+        << ReadText(err);
+  }
+  // Sound data passes the check.
+  WriteFile(file, package);
+  EXPECT_EQ(RunZoq({"cat", file, "/c.txt"}), 0);
+  auto c = MakeContainer();
+  ASSERT_EQ(Open(c.get(), package), kOk);
+  int64_t length = 0;
+  EXPECT_EQ(c->ReadPart(u"/b.txt", nullptr, &length, 0, &checked), kOk);
+}
+
+// --- Leftovers of killed processes. ---------------------------------------------
+
+std::vector<std::string> Named(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const std::string& name : TreeBelow(dir)) {
+    if (name.rfind(prefix, 0) == 0 && name.find('/') == std::string::npos) out.push_back(name);
+  }
+  return out;
+}
+
+TEST(HostileKill, LeftoversOfAKilledSaveGoAtTheNextOpen) {
+  test::ScratchDir dir;
+  const std::string base = dir.File("tmp");
+  fs::create_directories(base);
+  const std::string file = dir.File("p.zoq");
+  WriteFile(file, test::RevisedPackage(3));
+  auto in = [&](bool no_temp_dir = false) {
+    ContainerOptions options;
+    options.resource_dir = test::DataDir();
+    options.temp_base_dir = base;
+    options.no_temp_dir = no_temp_dir;
+    Container* c = nullptr;
+    EXPECT_EQ(CreateContainer(&options, &c), kOk);
+    return std::unique_ptr<Container>(c);
+  };
+  // A save killed (by the file-size limit's signal) while it writes its
+  // temporary beside the package: both its temporaries stay behind.
+  const ChildRun killed = RunInChild(
+      [&] {
+        auto c = in();
+        if (c->OpenFile(file, false) != kOk) return 10;
+        if (test::AddBytes(c.get(), "/big.bin", test::TextLike(4 * kMiB, 7)) != kOk) return 11;
+        const rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        c->Save(kSaveCompact, false);
+        return 12;
+      },
+      1024 * kMiB, 120);
+  ASSERT_EQ(killed.status, 128 + SIGXFSZ);
+  ASSERT_EQ(Named(dir.path(), ".~zoq-").size(), 1u);
+  ASSERT_EQ(Named(base, "~ZOQPAC-").size(), 1u);
+  // Opening the package removes the save temporary beside it, tidying the
+  // base removes the folder; the package is as it was.
+  auto c = in(true);
+  ASSERT_EQ(c->OpenFile(file, true), kOk);
+  EXPECT_EQ(c->GetPathKind(u"/big.bin"), kPathNotFound);
+  EXPECT_TRUE(Named(dir.path(), ".~zoq-").empty());
+  RemoveStaleTemporaries(base);
+  EXPECT_TRUE(Named(base, "~ZOQPAC-").empty());
+  // A container in use keeps its folder while others tidy up.
+  auto live = in();
+  ASSERT_EQ(Named(base, "~ZOQPAC-").size(), 1u);
+  auto other = in();
+  RemoveStaleTemporaries(base);
+  EXPECT_EQ(Named(base, "~ZOQPAC-").size(), 2u);
+  live.reset();
+  other.reset();
+  EXPECT_TRUE(Named(base, "~ZOQPAC-").empty());
 }
 
 // --- Counts and offsets near 2^31 and 2^63. ---------------------------------
@@ -480,6 +714,92 @@ TEST(HostileSxc, EmptyOccurrencesCostBoundedWork) {
   EXPECT_EQ(code, kOk);
   EXPECT_EQ(xml, expected);
   EXPECT_LT(cost.seconds, 5.0);
+}
+
+// Little-endian int32 fields, appended.
+std::vector<uint8_t> Ints(std::initializer_list<uint32_t> values) {
+  std::vector<uint8_t> out;
+  for (uint32_t v : values) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  return out;
+}
+
+TEST(HostileSxc, BombsDecodeOrFailWithinTheirBudget) {
+  // Documents of the "multi" schema: the root zeta (index 3) holds `wrap`
+  // elements, each one structure byte (its absent child) and 13 bytes of
+  // text; the root Alpha (index 0) holds one text value (node 4).
+  const std::string schema = SxcData("multi_alpha.bsg");
+  const std::vector<uint8_t> model = test::ReadFileBytes(SxcData("multi_alpha.sxc"));
+  const std::vector<uint8_t> id(model.begin() + 9, model.begin() + 25);
+  auto wraps = [](uint32_t n) {
+    return std::vector<uint8_t>{0x03, 0x80, static_cast<uint8_t>(0xE0 | n >> 24),
+                                static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
+                                static_cast<uint8_t>(n)};
+  };
+  const std::vector<uint8_t> alpha_root = test::Compress({0x00});
+  // A text value inflating to a gigabyte, in a 1 MiB block.
+  const std::vector<uint8_t> value_block = ZerosStream({}, uint64_t{1} << 30);
+  const std::vector<uint8_t> value_bomb = SxcDocument(
+      id, {alpha_root, value_block, test::Compress(Ints({1, 0, 4, uint32_t(value_block.size())}))});
+  // A structure of 2^28-1 elements of which a gigabyte is stored.
+  const std::vector<uint8_t> structure_bomb =
+      SxcDocument(id, {ZerosStream(wraps((1 << 28) - 1), uint64_t{1} << 30), {}, {}});
+  // A directory of 18.75 million value items (150 MB) in about 146 KB.
+  const uint32_t items = 18750000;
+  const std::vector<uint8_t> empty_block = test::Compress({});
+  const std::vector<uint8_t> directory_bomb = SxcDocument(
+      id, {alpha_root, empty_block,
+           ZerosStream(Ints({0, 1, items, uint32_t(empty_block.size())}), uint64_t{8} * items)});
+  // 12 million elements: 12 MB inflated (within what 12 KB may inflate to)
+  // decoding to 156 MB of text, more than four times that.
+  const std::vector<uint8_t> text_bomb =
+      SxcDocument(id, {ZerosStream(wraps(12000000), 12000000), {}, {}});
+
+  test::ScratchDir dir;
+  const std::string package = dir.File("bombs.zoq");
+  WriteFile(package, OneEntry({{"/value.xml", DataRecord(test::Compress(value_bomb), {1, 2}, 4)},
+                               {"/structure.xml",
+                                DataRecord(test::Compress(structure_bomb), {1, 2}, 4)}})
+                         .bytes);
+  RecordProperty("package_bytes", static_cast<int>(fs::file_size(package)));
+  struct Case {
+    std::string what;
+    std::vector<std::string> args;
+    int status;
+  };
+  std::vector<Case> cases = {
+      {"package value bomb", {"cat", "--schema", schema, package, "/value.xml"}, 1},
+      {"package structure bomb", {"cat", "--schema", schema, package, "/structure.xml"}, 1},
+  };
+  for (const auto& [name, bytes] : {std::pair{"value", &value_bomb},
+                                    std::pair{"directory", &directory_bomb},
+                                    std::pair{"text", &text_bomb}}) {
+    const std::string file = dir.File(std::string(name) + ".sxc");
+    WriteFile(file, *bytes);
+    cases.push_back({std::string(name) + " bomb", {"sxc", "decode", "--schema", schema, file}, 1});
+  }
+  // A user who knows the document is genuine raises the limit.
+  cases.push_back({"text bomb allowed",
+                   {"sxc", "decode", "--schema", schema, "--max-output", "200M",
+                    dir.File("text.sxc")},
+                   0});
+  const std::string err = dir.File("err");
+  for (const Case& c : cases) {
+    const ChildRun run = RunZoqBounded(c.args, 768 * kMiB, 120, {}, err);
+    RecordProperty(c.what + " peak MiB", static_cast<int>(run.peak / kMiB));
+    RecordProperty(c.what + " ms", static_cast<int>(run.seconds * 1000));
+    EXPECT_FALSE(run.stopped) << c.what << ": past 768 MiB or 120 s";
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << ReadText(err);
+    if (c.status != 0) {
+      EXPECT_NE(ReadText(err).find("error 6008"), std::string::npos) << c.what << ReadText(err);
+      EXPECT_NE(ReadText(err).find("decoding limit"), std::string::npos) << c.what << ReadText(err);
+    }
+    // Memory follows the budget (32 MiB inflated), sanitizer bookkeeping
+    // included; about 40 MiB of it is the tool's own at start.
+    EXPECT_LT(run.peak, 160 * kMiB) << c.what;
+    EXPECT_LT(run.seconds, 60.0) << c.what;
+  }
 }
 
 TEST(HostileSxc, EntityExpansionIsRefusedByTheEncoder) {
