@@ -22,12 +22,11 @@ constexpr int64_t kMaxNameRecord = 16 + 3 * 259 + 1;
 
 int ItemRecordSize(int width) { return 17 + width; }
 
-// Inflates `data` piece by piece; after each piece `judge` says whether to
-// go on (0), stop because everything needed is there (1), or give up (-1).
-template <typename Judge>
-int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, int failure,
-                 Judge judge) {
-  out->clear();
+// Inflates `data` piece by piece, handing each piece to `take`, which says
+// whether to go on (0), stop because everything needed is there (1), or
+// give up (-1). The end of the stream is handed over as an empty piece.
+template <typename Take>
+int InflatePieces(const uint8_t* data, size_t size, int failure, Take take) {
   MemoryStreamArgs memory;
   memory.buffer = const_cast<uint8_t*>(data);
   memory.capacity = static_cast<int64_t>(size);
@@ -46,12 +45,23 @@ int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, in
   for (;;) {
     int64_t done = 0;
     if (CheckedRead(stream.get(), piece.get(), kPiece, &done) != kOk) return failure;
-    if (done <= 0) return kOk;
-    out->insert(out->end(), piece.get(), piece.get() + done);
-    int verdict = judge(*out);
+    const int verdict = take(piece.get(), static_cast<size_t>(std::max<int64_t>(done, 0)));
     if (verdict < 0) return failure;
-    if (verdict > 0) return kOk;
+    if (verdict > 0 || done <= 0) return kOk;
   }
+}
+
+// Inflates `data` into `out`; after each piece `judge` says what to do, as
+// for InflatePieces.
+template <typename Judge>
+int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, int failure,
+                 Judge judge) {
+  out->clear();
+  return InflatePieces(data, size, failure, [&](const uint8_t* piece, size_t n) {
+    if (n == 0) return 1;
+    out->insert(out->end(), piece, piece + n);
+    return judge(*out);
+  });
 }
 
 }  // namespace
@@ -142,36 +152,185 @@ bool StorePath(std::string_view utf8, PathPool* pool, std::u16string_view* out) 
   return true;
 }
 
+// Reads the name records of a plain Name Table from its bytes as they
+// arrive, in pieces of any size.
+class NameRecordReader {
+ public:
+  NameRecordReader(const UsedKeys* used, NameMap* out, int64_t max_names)
+      : used_(used), out_(out), max_names_(max_names) {
+    out_->Clear();
+  }
+
+  // Takes the next piece: kOk, or 5023 for a table that cannot be read.
+  int Take(const uint8_t* data, size_t size);
+  // Whether every record the count announces has been read.
+  bool done() const { return have_count_ && read_ == count_; }
+  // At the end of the table: kOk when every record was there.
+  int Finish() {
+    if (!done()) return kNameTableReadFailed;
+    out_->Seal();
+    return kOk;
+  }
+
+ private:
+  // Takes the key of the next record from `key`.
+  void StartRecord(const uint8_t* key) {
+    std::memcpy(key_.data(), key, 16);
+    keep_ = used_ == nullptr || used_->Contains(key_);
+    path_.clear();
+    path_length_ = 0;
+  }
+  // Ends a record whose path was `path` (its first bytes when too long).
+  int EndRecord(std::string_view path);
+
+  const UsedKeys* used_;
+  NameMap* out_;
+  int64_t max_names_;
+  uint8_t count_bytes_[4] = {};
+  size_t count_have_ = 0;
+  bool have_count_ = false;
+  int32_t count_ = 0;
+  int32_t read_ = 0;
+  NameKey key_{};
+  size_t key_have_ = 0;  // 16 once the current record's key is complete
+  bool keep_ = false;
+  std::string path_;          // the current record's path so far, when kept
+  size_t path_length_ = 0;    // its length in bytes so far
+};
+
+int NameRecordReader::EndRecord(std::string_view path) {
+  if (path_length_ < 2) return kNameTableReadFailed;
+  // A path that is not valid UTF-8, or not in normalized form, never
+  // becomes a name: records that use its key fail instead.
+  std::u16string_view stored;
+  if (keep_ && path_length_ == path.size() && StorePath(path, out_->pool(), &stored)) {
+    out_->AddStored(key_, stored);
+  }
+  ++read_;
+  key_have_ = 0;
+  return kOk;
+}
+
+int NameRecordReader::Take(const uint8_t* data, size_t size) {
+  // The longest path a name can hold, and one byte more to know it is longer.
+  constexpr size_t kMostKept = 3 * kMaxPathLength + 1;
+  while (size > 0 && !done()) {
+    if (!have_count_) {
+      const size_t n = std::min(size, 4 - count_have_);
+      std::memcpy(count_bytes_ + count_have_, data, n);
+      count_have_ += n;
+      data += n;
+      size -= n;
+      if (count_have_ < 4) continue;
+      count_ = static_cast<int32_t>(LoadU32(count_bytes_));
+      if (count_ < 0 || count_ > max_names_) return kNameTableReadFailed;
+      have_count_ = true;
+      continue;
+    }
+    if (key_have_ == 0 && size > 16) {
+      // The whole record in this piece, as nearly always: no copies.
+      const auto* zero = static_cast<const uint8_t*>(std::memchr(data + 16, 0, size - 16));
+      if (zero != nullptr) {
+        StartRecord(data);
+        path_length_ = static_cast<size_t>(zero - (data + 16));
+        const int code =
+            EndRecord(std::string_view(reinterpret_cast<const char*>(data + 16), path_length_));
+        if (code != kOk) return code;
+        size -= static_cast<size_t>(zero + 1 - data);
+        data = zero + 1;
+        continue;
+      }
+    }
+    if (key_have_ < 16) {
+      const size_t n = std::min(size, 16 - key_have_);
+      std::memcpy(key_.data() + key_have_, data, n);
+      key_have_ += n;
+      data += n;
+      size -= n;
+      if (key_have_ == 16) StartRecord(key_.data());
+      continue;
+    }
+    const auto* zero = static_cast<const uint8_t*>(std::memchr(data, 0, size));
+    const size_t n = zero != nullptr ? static_cast<size_t>(zero - data) : size;
+    if (keep_ && path_.size() < kMostKept) {
+      path_.append(reinterpret_cast<const char*>(data), std::min(n, kMostKept - path_.size()));
+    }
+    path_length_ += n;
+    data += n;
+    size -= n;
+    if (zero == nullptr) continue;
+    ++data;
+    --size;
+    const int code = EndRecord(path_);
+    if (code != kOk) return code;
+  }
+  return kOk;
+}
+
 }  // namespace
 
-int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names) {
-  out->Clear();
-  if (size < 4) return kNameTableReadFailed;
-  auto count = static_cast<int32_t>(LoadU32(data));
-  if (count < 0 || int64_t{count} * 16 >= static_cast<int64_t>(size) || count > max_names) {
-    return kNameTableReadFailed;
-  }
-  size_t pos = 4;
-  for (int32_t i = 0; i < count; ++i) {
-    if (size - pos < 16) return kNameTableReadFailed;
+UsedKeys::UsedKeys(const uint8_t* items, size_t size, int width) {
+  const size_t record = ItemRecordSize(width);
+  for (size_t pos = 0; size - pos >= record; pos += record) {
+    if ((items[pos] & 0x0F) == kRecordListEnd) break;
     NameKey key;
-    std::memcpy(key.data(), data + pos, 16);
-    pos += 16;
-    const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data + pos, 0, size - pos));
-    if (end == nullptr) return kNameTableReadFailed;
-    size_t length = static_cast<size_t>(end - (data + pos));
-    if (length < 2) return kNameTableReadFailed;
-    // A path that is not valid UTF-8, or not in normalized form, never
-    // becomes a name: records that use its key fail instead.
-    std::u16string_view path;
-    if (StorePath(std::string_view(reinterpret_cast<const char*>(data + pos), length),
-                  out->pool(), &path)) {
-      out->AddStored(key, path);
+    std::memcpy(key.data(), items + pos + 1 + width, 16);
+    if (numbered_ >= 0 && IsNumberedKey(key, static_cast<int32_t>(std::min<int64_t>(numbered_ + 1, INT32_MAX)))) {
+      ++numbered_;
+      continue;
     }
-    pos += length + 1;
+    if (numbered_ >= 0) {
+      // Not numbered after all: the keys so far were 1 to numbered_.
+      for (int32_t k = 1; k <= numbered_; ++k) {
+        NameKey earlier{};
+        std::memcpy(earlier.data(), &k, 4);
+        sorted_.push_back(earlier);
+      }
+      numbered_ = -1;
+    }
+    sorted_.push_back(key);
   }
-  out->Seal();
-  return kOk;
+  if (numbered_ < 0) {
+    std::sort(sorted_.begin(), sorted_.end());
+    sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
+  }
+}
+
+bool UsedKeys::Contains(const NameKey& key) const {
+  if (numbered_ >= 0) {
+    int32_t k;
+    std::memcpy(&k, key.data(), 4);
+    return k >= 1 && k <= numbered_ && IsNumberedKey(key, k);
+  }
+  return std::binary_search(sorted_.begin(), sorted_.end(), key);
+}
+
+int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
+                  NameMap* out, int64_t max_names) {
+  NameRecordReader reader(used, out, max_names);
+  if (!compressed) {
+    const int code = reader.Take(data, size);
+    return code != kOk ? code : reader.Finish();
+  }
+  // Inflated in pieces up to the last record: the plain table is never
+  // held whole, and what follows its records is never inflated.
+  const int64_t limit = TableInflateLimit(size);
+  int64_t inflated = 0;
+  int code = kOk;
+  const int inflate = InflatePieces(data, size, kNameTableReadFailed,
+                                    [&](const uint8_t* piece, size_t n) {
+                                      inflated += static_cast<int64_t>(n);
+                                      code = reader.Take(piece, n);
+                                      if (code != kOk) return -1;
+                                      if (reader.done()) return 1;
+                                      return n == 0 || inflated > limit ? -1 : 0;
+                                    });
+  if (code != kOk) return code;
+  return inflate != kOk ? inflate : reader.Finish();
+}
+
+int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names) {
+  return ReadNameTable(data, size, false, nullptr, out, max_names);
 }
 
 int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
@@ -222,22 +381,6 @@ int64_t TableInflateLimit(size_t stored) {
       std::max(kMinTableAllowance, static_cast<int64_t>(std::min<size_t>(stored, kMaxTableSize)) *
                                        kMaxTableInflation);
   return std::min(by_ratio, kMaxTableSize);
-}
-
-int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
-  if (InflateToLimit(data, size, static_cast<size_t>(TableInflateLimit(size)), out) !=
-      InflateResult::kOk) {
-    return kNameTableReadFailed;
-  }
-  // More bytes than the count can need is no name table.
-  const int64_t have = static_cast<int64_t>(out->size());
-  if (have < 4) return kOk;  // the parse rejects it
-  auto count = static_cast<int32_t>(LoadU32(out->data()));
-  if (count < 0 || have > 4 + int64_t{count} * kMaxNameRecord) {
-    out->clear();
-    return kNameTableReadFailed;
-  }
-  return kOk;
 }
 
 int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
@@ -307,26 +450,19 @@ int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_
   const int64_t max_names = budget ? std::min(allowance, budget->names) : allowance;
   const int64_t max_records = budget ? std::min(allowance, budget->records) : allowance;
 
+  // The Item List first: only the names its records use are kept.
   std::vector<uint8_t> plain;
-  const uint8_t* table = stored.data();
-  size_t table_size = name_length;
-  if (flags & 0x01) {
-    int code = InflateNameTable(table, table_size, &plain);
-    if (code != kOk) return code;
-    table = plain.data();
-    table_size = plain.size();
-  }
-  int code = ParseNameTable(table, table_size, names, max_names);
-  if (code != kOk) return code;
-
-  table = stored.data() + name_length;
-  table_size = stored.size() - name_length;
+  const uint8_t* table = stored.data() + name_length;
+  size_t table_size = stored.size() - name_length;
   if (flags & 0x02) {
-    code = InflateItemList(table, table_size, width, &plain, max_records);
+    int code = InflateItemList(table, table_size, width, &plain, max_records);
     if (code != kOk) return code;
     table = plain.data();
     table_size = plain.size();
   }
+  const UsedKeys used(table, table_size, width);
+  int code = ReadNameTable(stored.data(), name_length, (flags & 0x01) != 0, &used, names, max_names);
+  if (code != kOk) return code;
   code = ParseItemRefs(table, table_size, width, *names, items, max_records);
   if (code != kOk) return code;
   if (budget != nullptr) {

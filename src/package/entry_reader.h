@@ -96,10 +96,33 @@ struct TableBudget {
 
 constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
 
-// Plain Name Table -> key to path, the paths stored in the map's pool.
-// Paths that are not valid UTF-8 or not in normalized form are skipped; a
-// table that cannot be read, or that counts more than `max_names` records,
-// gives 5023.
+// The name keys an entry's Item List uses: only their names are kept when
+// the Name Table is read, so a table of millions of names of which the list
+// uses a few costs the memory of those few.
+class UsedKeys {
+ public:
+  // The keys of the records of a plain Item List up to its end record.
+  UsedKeys(const uint8_t* items, size_t size, int width);
+  bool Contains(const NameKey& key) const;
+
+ private:
+  // When the records use the keys 1, 2, 3 ... in order (as writers number
+  // them): how many; otherwise -1 and the keys sorted.
+  int64_t numbered_ = 0;
+  std::vector<NameKey> sorted_;
+};
+
+// Stored Name Table (compressed when `compressed`) -> key to path, the paths
+// stored in the map's pool; a compressed table is inflated in pieces and
+// read as it comes, up to its last record. Only the names of `used` keys
+// are kept (null: all). Paths that are not valid UTF-8 or not in normalized
+// form are skipped; a table that cannot be read or inflated, that counts
+// more than `max_names` records, or that inflates beyond TableInflateLimit
+// before its last record gives 5023.
+int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
+                  NameMap* out, int64_t max_names = kNoLimit);
+
+// Plain Name Table -> every name (ReadNameTable of a plain table).
 int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names = kNoLimit);
 
 // Plain Item List -> records, up to the end record or the last whole
@@ -110,11 +133,6 @@ int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& na
 // The same with each path copied into its record.
 int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<RecordFacts>* out);
-
-// Inflates a stored Name Table (zlib format). Fails with 5023 when the data
-// does not inflate, or would exceed what its record count can need or
-// TableInflateLimit.
-int InflateNameTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out);
 
 // Inflates a stored Item List; what follows its end record is not kept.
 // Fails with 5024 when the data does not inflate, exceeds TableInflateLimit,
