@@ -120,7 +120,7 @@ int RunExtract(const ParsedArgs& args) {
 const Command kExtractCommand{
     "extract",
     "extract [-r N] [--raw] [--key HEX | --key-file F] [--docver N] [--schema FILE]\n"
-    "           [-d DIR] [-j N] PACKAGE [PATH...]",
+    "           [--max-output SIZE] [-d DIR] [-j N] PACKAGE [PATH...]",
     "write parts and folders to disk",
     "Writes parts into the folder DIR, recreating the package's folders below it.\n"
     "Without PATH the whole tree is written straight into DIR; each PATH given is\n"

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,10 @@ bool StillNames(const std::string& path, int fd) {
 // caller makes another.
 bool Claim(const std::string& path, int fd, OwnerLock* lock) {
   OwnerLock held(fd);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || !StillNames(path, fd)) return false;
+  // A file system without locks leaves the temporary unowned: nobody can
+  // take it for a leftover then, and it is used all the same.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+  if (!StillNames(path, fd)) return false;
   *lock = std::move(held);
   return true;
 }
