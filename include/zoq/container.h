@@ -27,6 +27,7 @@
 #include "zoq/decode_options.h"
 #include "zoq/encoded_part.h"
 #include "zoq/export.h"
+#include "zoq/path_history.h"
 #include "zoq/path_node.h"
 #include "zoq/stream.h"
 
@@ -240,6 +241,32 @@ class ZOQ_EXPORT Container {
   // empty, else into that file as SaveAs does. 5 for another width.
   virtual int SaveCompactWithWidth(const std::string& path, int offset_width) {
     (void)path, (void)offset_width;
+    return kNotSupported;
+  }
+
+  // History. Every path below the folder (which must end with "/", else 5)
+  // that has records, deleted parts and pending changes included, in
+  // code-unit order, with its records oldest first. (R)
+  virtual int ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) {
+    (void)folder, (void)out;
+    return kNotSupported;
+  }
+  // GetPartInfoByPath for any path that has records, whether or not the
+  // tree holds it (a deleted part); 5054 when the path has no records.
+  virtual int GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) {
+    (void)info, (void)path, (void)revision_limit;
+    return kNotSupported;
+  }
+  // Files the content the part had at the revision limit (as OpenPart reads
+  // it) as the part's new full version, with the ECS codes and skippable
+  // flag of the full record that content starts with; a deleted part comes
+  // back. Content held in one record is filed as stored, byte for byte, so
+  // no key is needed; content of a full record and appends is decoded and
+  // encoded again (`key` for ADM). 5054 when the path has no records, 5064
+  // when it had no content at the limit; the part is left as it was when
+  // restoring fails.
+  virtual int RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) {
+    (void)path, (void)revision_limit, (void)key;
     return kNotSupported;
   }
 };

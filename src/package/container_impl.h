@@ -126,6 +126,9 @@ class PackageContainer : public Container {
                          std::unique_ptr<EncodedPart>* out) override;
   int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
                      bool append) override;
+  int ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) override;
+  int RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) override;
+  int GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) override;
 
  private:
   friend class PackageEditor;
@@ -170,6 +173,8 @@ class PackageContainer : public Container {
   // Information (container_info.cc).
   PathNode* GetNodeLocked(const std::u16string& path);
   int GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit);
+  // The part facts of GetPartInfoLocked from the path's records.
+  int FillPartInfo(PartInfo* info, int revision_limit);
   int LoadData(ItemRecord* record);
 
   // Content (container_content.cc).

@@ -113,6 +113,10 @@ int PackageContainer::GetPartInfoLocked(PartInfo* info, PathNode* node, int revi
   info->is_folder = node->IsFolder();
   info->path = node->GetPath();
   if (info->is_folder) return kOk;
+  return FillPartInfo(info, revision_limit);
+}
+
+int PackageContainer::FillPartInfo(PartInfo* info, int revision_limit) {
   const RecordList* records = FindRecords(info->path);
   if (records == nullptr) return kOk;
   if (records->empty()) return kSiteEmptyRecordList;

@@ -86,6 +86,9 @@ class PackageEditor {
   // 6007 when the content was encoded under settings that no longer hold.
   int FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable, bool append);
   int Delete(const std::u16string& path);
+  // With the write lock held: files the content of `path` at the revision
+  // limit as its new full version (Container::RestorePart).
+  int Restore(const std::u16string& path, int revision_limit, const KeyInfo* key);
   int Reencode(const std::u16string& path, const EcsCodeArg* codes, int count);
   // `target` null: over the open package. `width` 0 keeps the offset
   // width; another one is for compact saves only.
