@@ -7,6 +7,8 @@ PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config git
   zlib1g-dev libdeflate-dev libisal-dev libexpat1-dev libssl-dev openssl
+  # zoq grep: PCRE2 regular expressions; zoq diff: GNU diff for unified diffs
+  libpcre2-dev diffutils
   # desktop program
   qt6-base-dev qt6-svg-dev libqscintilla2-qt6-dev qt6-image-formats-plugins qt6-qpa-plugins
   libopenjp2-7-dev shared-mime-info breeze-icon-theme adwaita-icon-theme fonts-wqy-microhei fontconfig

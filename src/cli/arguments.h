@@ -31,6 +31,8 @@ class ParsedArgs {
   const std::vector<std::string>& Positionals() const { return positionals_; }
 
   void AddOption(const std::string& name, std::string value);
+  // Forgets every value given for the option.
+  void RemoveOption(const std::string& name) { values_.erase(name); }
   void AddPositional(std::string value) { positionals_.push_back(std::move(value)); }
 
  private:

@@ -46,5 +46,9 @@ extern const Command kImportCommand;
 extern const Command kCompactCommand;
 extern const Command kSchemaCommand;
 extern const Command kSxcCommand;
+extern const Command kDiffCommand;
+extern const Command kRestoreCommand;
+extern const Command kGrepCommand;
+extern const Command kRecoverCommand;
 
 }  // namespace zoqcli

@@ -10,6 +10,8 @@ const std::vector<const Command*>& AllCommands() {
       &kVerifyCommand,  &kStatCommand,   &kCreateCommand, &kAddCommand,     &kReplaceCommand,
       &kAppendCommand,  &kRmCommand,     &kEncodeCommand, &kCommitCommand,  &kImportCommand,
       &kCompactCommand, &kSchemaCommand, &kSxcCommand,
+      // Working with the revision history.
+      &kDiffCommand,    &kRestoreCommand, &kGrepCommand, &kRecoverCommand,
   };
   return commands;
 }
