@@ -53,16 +53,17 @@ void LineSearch::SearchLines(const char* lines, size_t size, int64_t first, cons
   int64_t number = first;
   size_t counted = 0;  // lines before this offset are counted in `number`
   size_t offset = 0;
-  while (offset <= size && !stopped_ && Matches(lines, size, offset)) {
+  while (offset < size && !stopped_ && Matches(lines, size, offset)) {
     const PCRE2_SIZE* found = pcre2_get_ovector_pointer(match_);
     const size_t start = found[0];
+    if (start >= size) break;  // at the very end, after the last line end
     const void* before = start > offset ? memrchr(lines + offset, '\n', start - offset) : nullptr;
     const size_t line_start =
         before != nullptr ? static_cast<size_t>(static_cast<const char*>(before) - lines) + 1 : offset;
     const void* after = std::memchr(lines + start, '\n', size - start);
     const size_t line_end =
         after != nullptr ? static_cast<size_t>(static_cast<const char*>(after) - lines) : size;
-    // A match that runs on past its line's end says nothing about the line
+    // A match that takes in the line end says nothing about the line
     // itself: the line alone decides.
     if (found[1] > line_end && !Matches(lines + line_start, line_end - line_start, 0)) {
       offset = line_end + 1;
@@ -89,7 +90,7 @@ bool LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
       carry_.append(text, size);
       return true;
     }
-    carry_.append(text, line_end);
+    carry_.append(text, line_end + 1);
     SearchLines(carry_.data(), carry_.size(), next_line_, hit);
     ++next_line_;
     carry_.clear();
@@ -98,7 +99,7 @@ bool LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
   const void* last = rest < end ? memrchr(rest, '\n', static_cast<size_t>(end - rest)) : nullptr;
   if (last != nullptr) {
     const char* last_end = static_cast<const char*>(last);
-    const size_t length = static_cast<size_t>(last_end - rest);
+    const size_t length = static_cast<size_t>(last_end - rest) + 1;
     SearchLines(rest, length, next_line_, hit);
     next_line_ += std::count(rest, last_end, '\n') + 1;
     rest = last_end + 1;

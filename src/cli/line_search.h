@@ -51,8 +51,8 @@ class LineSearch {
   bool matched() const { return matched_; }
 
  private:
-  // Searches `size` bytes of whole lines (the last one without its line
-  // end) whose first line has the number `first`.
+  // Searches `size` bytes of whole lines, each with its line end (the
+  // text's last line may lack it), whose first line has the number `first`.
   void SearchLines(const char* lines, size_t size, int64_t first, const LineHit& hit);
   bool Matches(const char* subject, size_t size, size_t offset);
 
