@@ -218,17 +218,8 @@ const Command kDiffCommand{
     "  --json         the list as an array of objects: status, path, and the\n"
     "                 revisions of the records that make up the content after A\n"
     "                 (from) and after B (to); deleted_in for a deleted part\n"
-    "  --key HEX      the key for ADM-encrypted parts (see zoq cat --help)\n"
-    "  --key-file F   read the raw key bytes from the file F\n"
-    "  --docver N     document version code (see zoq cat --help)\n"
-    "  --schema FILE  the binary schema (.bsg) for SXC parts\n",
-    {kRevisionOption,
-     kKeyOption,
-     kKeyFileOption,
-     kDocverOption,
-     kSchemaOption,
-     {"--name-status", false},
-     {"--json", false}},
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
+    {kRevisionOption, ZOQ_CONTENT_OPTIONS, {"--name-status", false}, {"--json", false}},
     1,
     -1,
     RunDiff,

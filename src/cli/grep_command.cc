@@ -11,6 +11,7 @@
 #include "cli/failure.h"
 #include "cli/history_selection.h"
 #include "cli/line_search.h"
+#include "cli/missing_path.h"
 #include "cli/ordered_work.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
@@ -125,9 +126,11 @@ Found SearchItem(const Settings& settings, const Item& item) {
   return found;
 }
 
-// The parts named, as they stand in the opened package. Throws ToolFailure
-// for a path that names nothing.
-std::vector<Item> CurrentItems(zoq::Container* container, const std::vector<std::string>& given) {
+// The parts named, as they stand in the opened package. Throws CodeFailure
+// 5054 for a path that names nothing.
+std::vector<Item> CurrentItems(const PackageSession& session,
+                               const std::vector<std::string>& given) {
+  zoq::Container* container = session.container();
   std::vector<Item> items;
   for (const std::string& text : given) {
     std::u16string path = PackagePathArgument(text);
@@ -136,7 +139,7 @@ std::vector<Item> CurrentItems(zoq::Container* container, const std::vector<std:
       items.push_back({path, 0, 0});
       continue;
     }
-    if (kind != zoq::kPathFolder) throw ToolFailure(text + ": no such part or folder");
+    if (kind != zoq::kPathFolder) ThrowNoSuchPath(session, text);
     if (path.back() != u'/') path.push_back(u'/');
     std::vector<std::u16string> parts;
     Check(container->ListParts(path, &parts), "cannot list " + text);
@@ -185,7 +188,7 @@ int RunGrep(const ParsedArgs& args) {
   PackageSession session(positionals[1], options, SessionUse::kContent);
   std::vector<Item> items = args.Has("--all-revisions")
                                 ? AllVersions(session.container(), given)
-                                : CurrentItems(session.container(), given);
+                                : CurrentItems(session, given);
 
   Settings settings{&session, &pattern, args.Has("-l"), args.Has("-a")};
   OrderedWork<Found> work(
@@ -250,23 +253,18 @@ const Command kGrepCommand{
     "still searched).\n"
     "\n"
     "Options:\n"
-    "  -r N             search the package as it stood after its first N revisions\n"
-    "  --all-revisions  search every version of every part: each revision that\n"
-    "                   stored data for a part, printed as REVISION:PATH:LINE:TEXT\n"
-    "  -i               ignore case\n"
-    "  -l               print only the paths of the parts that match\n"
-    "  -a               search binary content as text too\n"
-    "  -j N             search N parts at once (0: one per processor core);\n"
-    "                   the output keeps the order\n"
-    "  --key HEX        the key for ADM-encrypted parts (see zoq cat --help)\n"
-    "  --key-file F     read the raw key bytes from the file F\n"
-    "  --docver N       document version code (see zoq cat --help)\n"
-    "  --schema FILE    the binary schema (.bsg) for SXC parts\n",
+    ZOQ_HELP_REVISION
+    "  --all-revisions\n"
+    "                 search every version of every part: each revision that\n"
+    "                 stored data for a part, printed as REVISION:PATH:LINE:TEXT\n"
+    "  -i             ignore case\n"
+    "  -l             print only the paths of the parts that match\n"
+    "  -a             search binary content as text too\n"
+    "  -j N           search N parts at once (0: one per processor core); the\n"
+    "                 output keeps the order\n"
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
     {kRevisionOption,
-     kKeyOption,
-     kKeyFileOption,
-     kDocverOption,
-     kSchemaOption,
+     ZOQ_CONTENT_OPTIONS,
      kJobsOption,
      {"--all-revisions", false},
      {"-i", false},

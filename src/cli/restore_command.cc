@@ -72,11 +72,8 @@ const Command kRestoreCommand{
     "\n"
     "Options:\n"
     "  -r N           the revision whose versions come back (1-based)\n"
-    "  --key HEX      the key for ADM-encrypted parts (see zoq cat --help)\n"
-    "  --key-file F   read the raw key bytes from the file F\n"
-    "  --docver N     document version code (see zoq cat --help)\n"
-    "  --schema FILE  the binary schema (.bsg) for SXC parts\n",
-    {kRevisionOption, kKeyOption, kKeyFileOption, kDocverOption, kSchemaOption},
+    ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
+    {kRevisionOption, ZOQ_CONTENT_OPTIONS},
     2,
     -1,
     RunRestore,
