@@ -11,425 +11,194 @@ bench/compare/compare_data (default build/release). Environment:
   COMPARE_DIR    where the generated data is kept (default
                  build/compare-data); each scale has its own folder and
                  data already there is reused
-  COMPARE_RUNS   runs per command (default 5; the median counts)
-  COMPARE_HEAVY_RUNS  runs of the extract and import commands (default
+  COMPARE_RUNS   rounds per row (default 7; the medians count)
+  COMPARE_HEAVY_RUNS  rounds of the extract and import rows (default
                  COMPARE_RUNS)
-  COMPARE_WARMUP 0 to skip the warm-up round (default 1)
+  COMPARE_WARMUP 0 to skip the untimed first round of the light rows
+                 (default 1; never for the extract and import rows)
+  COMPARE_ONLY   a comma-separated subset of the groups list, extract,
+                 read, sxc, add, import (default: all)
   COMPARE_DOC    1 to write the table into docs/PERFORMANCE.md also for the
-                 small scale (the full scale always writes it)
-  COMPARE_SETTLE_SECONDS  how long the extract row waits after this script
-                 last removed many files (default 365; see compare())
-
+                 small scale or a subset (a full run of every group always
+                 writes it)
   COMPARE_DATA_ONLY  1 to generate the data and stop
 
-Every command runs on the same data in the same run as its peer, the two
-taking turns run by run; the figures are the medians of the wall times and
-of the CPU times (user + system), and the largest peak resident memory.
+Each row runs our command and its peer on the same data in the same run,
+in turns, with no settling wait between runs: the state of the file system,
+the page cache and the machine is whatever the previous run left, as users
+meet it.
 """
-import hashlib
 import os
 import shlex
-import struct
 import shutil
-import statistics
-import subprocess
 import sys
 import tempfile
 import time
-import zlib
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-MiB = 1 << 20
-# 128-bit key for the encrypted part; the zero counter block is what the
-# ADM stream starts from when it writes no counter header.
-KEY = "000102030405060708090a0b0c0d0e0f"
-IV = "00000000000000000000000000000000"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-SCALES = {
-    "full": dict(list_parts=100000, list_revisions=100, files=10000, tree_bytes=200 * MiB,
-                 big_bytes=1024 * MiB, xml_bytes=20 * MiB, large_files=1024, large_revisions=8),
-    "small": dict(list_parts=10000, list_revisions=10, files=1000, tree_bytes=20 * MiB,
-                  big_bytes=64 * MiB, xml_bytes=2 * MiB, large_files=64, large_revisions=8),
-}
+from inputs import IV, KEY, MiB, ROOT, SCALES, Data, log  # noqa: E402
+from measure import Measure, Row, peak_memory, system, table, wall  # noqa: E402
 
 BEGIN_MARK = "<!-- compare:begin -->"
 END_MARK = "<!-- compare:end -->"
+GROUPS = ["list", "extract", "read", "sxc", "add", "import"]
+
+# The data sets of the extract and import rows: a folder of data (kept), the
+# package of its files (ZIP-coded parts) and the zip -9 archive of them.
+TREES = [("generated", "tree", "extract"), ("/usr/include", "include", "include")]
 
 
-def xor_of(data):
-    """The XOR of all bytes (the check byte of a data record)."""
-    value = int.from_bytes(data, "little")
-    bits = len(data) * 8
-    while bits > 8:
-        half = (bits // 16 + (bits // 8) % 2) * 8
-        value = (value & ((1 << half) - 1)) ^ (value >> half)
-        bits = half
-    return value & 0xFF
+def count_files(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
 
 
-def write_zip_part_package(package, path, source, level=6):
-    """A package of one revision holding one ZIP-coded part: `source`
-    compressed with zlib at `level`. The tool itself stores ZIP parts at
-    level 9, which takes many minutes for a 1 GiB part on a loaded machine;
-    a reader must read any zlib stream, and its speed hardly depends on the
-    level."""
-    stored_path = package + ".stored"
-    check = 0
-    stored_size = 0
-    compressor = zlib.compressobj(level)
-    with open(source, "rb") as src, open(stored_path, "wb") as stored:
-        def put(chunk):
-            nonlocal check, stored_size
-            if chunk:
-                check ^= xor_of(chunk)
-                stored_size += len(chunk)
-                stored.write(chunk)
-        while True:
-            chunk = src.read(16 * MiB)
-            if not chunk:
-                break
-            put(compressor.compress(chunk))
-        put(compressor.flush())
-    # Layout: header, entry header, Name Table and Item List (both
-    # compressed), then the BitStream with the one data record.
-    width = 4
-    names = struct.pack("<i", 1) + struct.pack("<i", 1) + bytes(12) + path.encode() + b"\0"
-    items = (bytes([1]) + struct.pack("<I", 4) + struct.pack("<i", 1) + bytes(12) +
-             bytes([15]) + struct.pack("<I", 0) + bytes(16))
-    stored_names = zlib.compress(names, 9)
-    tables = stored_names + zlib.compress(items, 9)
-    header = (b"@ZOQ" + bytes(10) + bytes([1, 1]) + struct.pack("<i", 1) + bytes([0, width]) +
-              struct.pack("<I", 22 + width))
-    entry_offset = len(header)
-    length = 29 + 2 * width + len(tables)
-    entry = (b"C.En" + struct.pack("<I", length) + struct.pack("<I", entry_offset + length) +
-             struct.pack("<I", 0) + bytes([3]) + hashlib.md5(tables).digest() +
-             struct.pack("<I", len(stored_names)))
-    record = b"C.BS" + bytes([check]) + struct.pack("<I", stored_size) + bytes([2]) + b"\xff"
-    with open(package, "wb") as out, open(stored_path, "rb") as stored:
-        out.write(header + entry + tables + record)
-        shutil.copyfileobj(stored, out, 16 * MiB)
-    os.unlink(stored_path)
+def folder_mib(folder):
+    total = 0
+    for base, _, files in os.walk(folder):
+        total += sum(os.path.getsize(os.path.join(base, f)) for f in files)
+    return total / MiB
 
 
-def log(text):
-    print("compare: " + text, file=sys.stderr, flush=True)
-
-
-def run(args, cwd=None, stdout=None):
-    subprocess.run(args, cwd=cwd, stdout=stdout, check=True)
-
-
-def quote(args):
-    return " ".join(shlex.quote(str(a)) for a in args)
-
-
-class Data:
-    """The generated inputs, made once per scale and kept."""
-
-    def __init__(self, build, folder, sizes):
-        self.zoq = os.path.join(build, "src", "cli", "zoq")
-        self.gen = os.path.join(build, "bench", "compare", "compare_data")
-        self.dir = folder
-        self.sizes = sizes
-        os.makedirs(folder, exist_ok=True)
-        self.removal_stamp = os.path.join(folder, ".last-removal")
-
-    def note_removal(self):
-        """Records when many files were last removed here (see compare())."""
-        with open(self.removal_stamp, "w") as f:
-            f.write("%f\n" % time.time())
-
-    def settle_removals(self):
-        """Writes out what is cached and waits until the last removal noted
-        is older than COMPARE_SETTLE_SECONDS."""
-        subprocess.run(["sync"], check=True)
-        try:
-            with open(self.removal_stamp) as f:
-                removed = float(f.read())
-        except (OSError, ValueError):
-            return
-        wait = removed + float(os.environ.get("COMPARE_SETTLE_SECONDS", "365")) - time.time()
-        if wait > 0:
-            log("waiting %.0f s until the files removed last are out of the file system's way" %
-                wait)
-            time.sleep(wait)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def make(self, name, build):
-        """Calls build(tmp) unless `name` exists; tmp is renamed to name."""
-        target = self.path(name)
-        if os.path.exists(target):
-            return target
-        tmp = target + ".partial"
-        if os.path.isdir(tmp):
-            shutil.rmtree(tmp)
-        elif os.path.exists(tmp):
-            os.unlink(tmp)
-        log("generating " + name)
-        start = time.time()
-        build(tmp)
-        os.rename(tmp, target)
-        log("  %s ready (%.0f s)" % (name, time.time() - start))
-        return target
-
-    def generate(self):
-        s = self.sizes
-        zoq, gen = self.zoq, self.gen
-        self.make("schema.bsg", lambda t: run([zoq, "schema", "compile", os.path.join(
-            ROOT, "Resource", "schemas", "pliv_full_v1.1.xsd"), "-o", t]))
-
-        def listing(t):
-            os.makedirs(t)
-            run([sys.executable, os.path.join(ROOT, "bench", "cli", "make_package.py"),
-                 os.path.join(t, "list.zoq"), os.path.join(t, "parts"), str(s["list_parts"]),
-                 str(s["list_revisions"])])
-            run(["zip", "-q", "-r", os.path.join(t, "list.zip"), "."],
-                cwd=os.path.join(t, "parts"))
-            shutil.rmtree(os.path.join(t, "parts"))
-            self.note_removal()
-        self.make("list", listing)
-
-        self.make("tree", lambda t: run([gen, "tree", t, str(s["files"]), str(s["tree_bytes"]),
-                                         "1"]))
-        tree = self.path("tree")
-        self.make("extract.zoq", lambda t: run([zoq, "import", "--codes", "zip", t, tree]))
-        self.make("extract.zip", lambda t: run(["zip", "-9", "-r", "-q", t, "."], cwd=tree))
-
-        big = self.path("big.txt")
-        need_big = not (os.path.exists(self.path("adm")) and os.path.exists(self.path("zip")))
-        if need_big:
-            self.make("big.txt", lambda t: run([gen, "text", t, str(s["big_bytes"]), "3"]))
-
-        def single_part(codes, peer_decode):
-            def build(t):
-                os.makedirs(t)
-                package = os.path.join(t, "part.zoq")
-                if codes == "zip":
-                    write_zip_part_package(package, "/big.txt", big)
-                else:
-                    run([zoq, "create", package])
-                    run([zoq, "add", "--codes", codes, "--key", KEY, package, "/big.txt", big])
-                run([zoq, "verify", package], stdout=subprocess.DEVNULL)
-                with open(os.path.join(t, "stored"), "wb") as out:
-                    run([zoq, "cat", "--raw", package, "/big.txt"], stdout=out)
-                # Both sides must give back the same text.
-                with open(big, "rb") as original:
-                    expected = original.read(65536)
-                for command in [peer_decode(os.path.join(t, "stored")),
-                                quote([zoq, "cat", "--key", KEY, package, "/big.txt"])]:
-                    head = subprocess.run(["sh", "-c", command + " 2>/dev/null | head -c 65536"],
-                                          stdout=subprocess.PIPE, check=True).stdout
-                    if head != expected:
-                        raise SystemExit("compare: not the same text from " + command)
-            return build
-        self.make("adm", single_part("adm", lambda f: quote(
-            ["openssl", "enc", "-d", "-aes-128-ctr", "-K", KEY, "-iv", IV, "-in", f])))
-        self.make("zip", single_part("zip", lambda f: "zlib-flate -uncompress < " + quote([f])))
-        if os.path.exists(big):
-            os.unlink(big)
-
-        self.make("doc.xml", lambda t: run([gen, "xml", t, str(s["xml_bytes"]), "11"]))
-        self.make("doc.sxc", lambda t: run([zoq, "sxc", "encode", "--schema",
-                                            self.path("schema.bsg"), self.path("doc.xml"),
-                                            "-o", t]))
-
-        def saving(t):
-            os.makedirs(t)
-            large = os.path.join(t, "large.zoq")
-            per_revision = s["large_files"] // s["large_revisions"]
-            for r in range(s["large_revisions"]):
-                part_tree = os.path.join(t, "tree%d" % r)
-                run([gen, "tree", part_tree, str(per_revision), str(per_revision * MiB),
-                     str(100 + r)])
-                run([zoq, "import", large, part_tree, "/r%d" % r])
-                shutil.rmtree(part_tree)
-                self.note_removal()
-            one = os.path.join(t, "one.txt")
-            run([gen, "text", one, str(MiB), "5"])
-            small = os.path.join(t, "small.zoq")
-            run([zoq, "create", small])
-            run([zoq, "add", small, "/r0/one.txt", one])
-            os.unlink(one)
-            run([gen, "text", os.path.join(t, "add.txt"), "4096", "6"])
-        self.make("save", saving)
-
-
-class Measure:
-    """Runs commands that do the same work in alternation, so that both see
-    the same load, and takes from each run its wall time, its CPU time (user
-    + system) and its peak resident memory (wait4)."""
-
-    def __init__(self, runs, heavy_runs, scratch):
-        self.runs = runs
-        self.heavy_runs = heavy_runs
-        self.warmup = int(os.environ.get("COMPARE_WARMUP", "1"))
-        self.scratch = scratch
-        self.targets = 0
-
-    def once(self, command, prepare, settle=False):
-        if prepare:
-            subprocess.run(["sh", "-c", prepare], check=True)
-        if "{target}" in command:
-            # A folder never used before (see compare(): extraction).
-            self.targets += 1
-            command = command.replace("{target}", shlex.quote(
-                os.path.join(self.scratch, "target-%d" % self.targets)))
-        if settle:
-            # The data the previous run left in the page cache is written
-            # back now, not while the next command is being timed.
-            subprocess.run(["sync"], check=True)
-        # /usr/bin/time reports the peak memory of the command alone (a child
-        # forked from this script would start with the script's memory).
-        rss_file = os.path.join(self.scratch, "rss")
-        start = time.perf_counter()
-        child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss_file, "sh", "-c", command],
-                                 stdout=subprocess.DEVNULL)
-        _, status, usage = os.wait4(child.pid, 0)
-        wall = time.perf_counter() - start
-        child.returncode = os.waitstatus_to_exitcode(status)
-        if child.returncode != 0:
-            raise SystemExit("compare: failed (%d): %s" % (child.returncode, command))
-        with open(rss_file) as f:
-            rss = int(f.read().split()[-1]) * 1024
-        return wall, usage.ru_utime + usage.ru_stime, rss
-
-    def time(self, commands, prepare=None, warmup=1, runs=None, settle=False):
-        """Medians over `runs` rounds after `warmup` rounds. `prepare` runs
-        before each command, untimed; "{target}" in a command stands for a
-        new folder each run; with `settle` every run starts after a sync."""
-        runs = runs or self.runs
-        warmup = min(warmup, self.warmup)
-        samples = [[] for _ in commands]
-        for round_number in range(warmup + runs):
-            for index, command in enumerate(commands):
-                sample = self.once(command, prepare, settle)
-                if round_number >= warmup:
-                    samples[index].append(sample)
-        figures = []
-        for command, taken in zip(commands, samples):
-            figures.append(dict(command=command,
-                                wall=statistics.median(t[0] for t in taken),
-                                cpu=statistics.median(t[1] for t in taken),
-                                rss=max(t[2] for t in taken)))
-        return figures
-
-
-def seconds(value):
-    return "%.3f s" % value if value < 100 else "%.0f s" % value
-
-
-def mib(value):
-    return "%.1f MiB" % (value / MiB)
-
-
-def row(task, ours, peer, target, parallel=False):
-    log("  %s: ours %.3f s (CPU %.3f s), peer %.3f s (CPU %.3f s)" %
-        (task, ours["wall"], ours["cpu"], peer["wall"], peer["cpu"]))
-    ratio = ours["wall"] / peer["wall"]
-    cpu_ratio = ours["cpu"] / peer["cpu"] if peer["cpu"] > 0 else float("nan")
-    return dict(task=task, ours="%s (CPU %s)" % (seconds(ours["wall"]), seconds(ours["cpu"])),
-                peer="%s (CPU %s)" % (seconds(peer["wall"]), seconds(peer["cpu"])),
-                ratio="%.2f" % ratio, cpu_ratio="%.2f" % cpu_ratio, target="<= %.1f" % target,
-                result="pass" if ratio <= target else "FAIL",
-                # Run alone on a quiet machine a single-threaded command's
-                # wall time is close to its CPU time; for a parallel run
-                # only the wall time says anything.
-                cpu_result="" if parallel else ("pass" if cpu_ratio <= target else "FAIL"),
-                rss="%s / %s" % (mib(ours["rss"]), mib(peer["rss"])))
-
-
-def table(rows):
-    lines = ["| task | ours | peer | ratio | CPU ratio | target | result (wall) | result (CPU) "
-             "| peak RSS ours / peer |",
-             "|---|---|---|---|---|---|---|---|---|"]
-    for r in rows:
-        lines.append("| %(task)s | %(ours)s | %(peer)s | %(ratio)s | %(cpu_ratio)s | %(target)s "
-                     "| %(result)s | %(cpu_result)s | %(rss)s |" % r)
-    return "\n".join(lines)
-
-
-def compare(data, measure, sizes):
-    zoq = shlex.quote(data.zoq)
-    p = lambda name: shlex.quote(data.path(name))
-    out = measure.scratch
-    rows = []
-    files = sizes["files"]
-    tree_mib = sizes["tree_bytes"] // MiB
-    big = "%d MiB" % (sizes["big_bytes"] // MiB) if sizes["big_bytes"] < 1024 * MiB else "1 GiB"
-
-    log("listing")
+def listing(data, measure, sizes, zoq, p):
     ours, peer = measure.time(["%s ls %s" % (zoq, p("list/list.zoq")),
                                "unzip -Z1 %s" % p("list/list.zip")])
-    rows.append(row("list %d parts (%d revisions, compressed tables) vs `unzip -Z1`" %
-                    (sizes["list_parts"], sizes["list_revisions"]), ours, peer, 0.5))
+    return [Row("list %d parts (%d revisions) vs `unzip -Z1`" %
+                (sizes["list_parts"], sizes["list_revisions"]), ours, peer,
+                [wall(ours, peer, 0.3), peak_memory(ours, 24)])]
 
-    log("extracting")
-    # Every run writes into a folder of its own, and all of them stay until
-    # the end of the script. ext4 without a journal (the disk these figures
-    # come from) will not reuse an inode freed in the last 60 s, or 360 s
-    # while the block holding it has unwritten changes, and scans past every
-    # such inode each time it creates a file: extracting 10,000 files just
-    # after removing 10,000 near by costs either tool 5-12 s of system time
-    # instead of about 1 s. So nothing is removed between runs, and the row
-    # starts only when the last mass removal of this script (generating the
-    # data, the scratch folder of an earlier run) is old enough.
-    data.settle_removals()
-    one, two, peer = measure.time(
-        ["%s extract -d {target} %s" % (zoq, p("extract.zoq")),
-         "%s extract -j 2 -d {target} %s" % (zoq, p("extract.zoq")),
-         "unzip -q -o %s -d {target}" % p("extract.zip")],
-        runs=measure.heavy_runs, settle=True)
-    task = "extract %d ZIP-coded parts, %d MiB vs `unzip -q -o`" % (files, tree_mib)
-    rows.append(row(task + ", single-threaded", one, peer, 1.0))
-    rows.append(row(task + ", `-j 2`", two, peer, 0.6, parallel=True))
 
-    log("reading the encrypted part")
-    ours, peer = measure.time(
-        ["%s cat --key %s %s /big.txt" % (zoq, KEY, p("adm/part.zoq")),
-         "openssl enc -d -aes-128-ctr -K %s -iv %s -in %s" % (KEY, IV, p("adm/stored"))])
-    rows.append(row("read a %s ADM part vs `openssl enc -d -aes-128-ctr`" % big, ours, peer, 1.0))
+def extraction(data, measure, sizes, zoq, p):
+    """Three file-system states: every run into a folder never used before;
+    into the folder the previous run of the same command wrote, removed
+    just before (untimed, no waiting after it); over the previous run's
+    files, every file replaced."""
+    rows = []
+    out = measure.scratch
+    for label, tree, name in TREES:
+        files = count_files(data.path(tree))
+        about = "extract %s: %d files, %.0f MiB vs `unzip -q -o`" % (
+            label, files, folder_mib(data.path(tree)))
+        commands = ["%s extract -d {out} %s" % (zoq, p(name + ".zoq")),
+                    "%s extract -j 2 -d {out} %s" % (zoq, p(name + ".zoq")),
+                    "unzip -q -o %s -d {out}" % p(name + ".zip")]
+        for state in ["new folder", "after removal", "over an earlier extraction"]:
+            log("extracting %s, %s" % (label, state))
+            folders = [os.path.join(out, "%s-%s-%d" % (name, state.split()[0], i))
+                       for i in range(len(commands))]
+            if state == "new folder":
+                runs = [c.replace("{out}", "{new}") for c in commands]
+                prepare = None
+            else:
+                runs = [c.replace("{out}", shlex.quote(f)) for c, f in zip(commands, folders)]
+                prepare = (["rm -rf " + shlex.quote(f) for f in folders]
+                           if state == "after removal" else None)
+                for command in runs:
+                    # The earlier extraction (or the output removed before
+                    # the first timed run), untimed.
+                    measure.once(command, None)
+            one, two, peer = measure.time(runs, prepare=prepare, warmup=0, heavy=True)
+            rows.append(Row("%s, single-threaded, %s" % (about, state), one, peer,
+                            [wall(one, peer, 0.8), system(one, peer, 1.0)]))
+            rows.append(Row("%s, `-j 2`, %s" % (about, state), two, peer,
+                            [wall(two, peer, 0.5), system(two, peer, 1.0)]))
+        # The files of this data set's runs go before the next one's.
+        for entry in os.listdir(out):
+            if entry.startswith(("new-", name + "-")):
+                shutil.rmtree(os.path.join(out, entry))
+    return rows
 
-    log("reading the compressed part")
-    ours, peer = measure.time(["%s cat %s /big.txt" % (zoq, p("zip/part.zoq")),
-                               "zlib-flate -uncompress < %s" % p("zip/stored")], warmup=0)
-    rows.append(row("read a %s ZIP-coded part vs `zlib-flate -uncompress`" % big, ours, peer,
-                    1.0))
 
+def reading(data, measure, sizes, zoq, p):
+    big = "%d MiB" % (sizes["big_bytes"] // MiB) if sizes["big_bytes"] < 1024 * MiB else "1 GiB"
+    target = shlex.quote(os.path.join(measure.scratch, "read.out"))
+    sinks = [("into a pipe", " | cat > /dev/null", None),
+             ("to a file", " > " + target, "rm -f " + target),
+             ("to /dev/null", " > /dev/null", None)]
+    ours_adm = "%s cat --docver 0 --key %s %s /big.txt" % (zoq, KEY, p("adm/part.zoq"))
+    peer_adm = "openssl enc -d -aes-128-ctr -K %s -iv %s -in %s" % (KEY, IV, p("adm/stored"))
+    ours_zip = "%s cat %s /big.txt" % (zoq, p("zip/part.zoq"))
+    peer_zip = "zlib-flate -uncompress < %s" % p("zip/stored")
+    limits = {("adm", "into a pipe"): 1.0, ("adm", "to /dev/null"): 1.0,
+              ("zip", "into a pipe"): 0.5, ("zip", "to a file"): 0.5}
+    rows = []
+    for code, ours_command, peer_command, peer_name in [
+            ("adm", ours_adm, peer_adm, "openssl enc -d -aes-128-ctr"),
+            ("zip", ours_zip, peer_zip, "zlib-flate -uncompress")]:
+        for sink_name, sink, prepare in sinks:
+            log("reading the %s part %s" % (code.upper(), sink_name))
+            ours, peer = measure.time([ours_command + sink, peer_command + sink], prepare=prepare)
+            limit = limits.get((code, sink_name))
+            rows.append(Row("read a %s %s part %s vs `%s`" % (
+                big, "ADM" if code == "adm" else "ZIP-coded", sink_name, peer_name), ours, peer,
+                [wall(ours, peer, limit)] if limit else []))
+    return rows
+
+
+def binary_xml(data, measure, sizes, zoq, p):
+    rows = []
     xml_mib = sizes["xml_bytes"] // MiB
-    log("binary XML")
-    ours, peer = measure.time(
-        ["%s sxc decode --schema %s %s" % (zoq, p("schema.bsg"), p("doc.sxc")),
-         "xmllint --noout %s" % p("doc.xml")])
-    rows.append(row("decode a %d MiB SXC document to XML text vs `xmllint --noout`" % xml_mib,
-                    ours, peer, 0.5))
-    ours, peer = measure.time(
-        ["%s sxc encode --schema %s %s" % (zoq, p("schema.bsg"), p("doc.xml")),
-         "gzip -9 -c %s" % p("doc.xml")])
-    rows.append(row("encode that XML to SXC vs `gzip -9`", ours, peer, 1.0))
+    ours_out = os.path.join(measure.scratch, "encoded.sxc")
+    peer_out = os.path.join(measure.scratch, "encoded.gz")
+    for label, doc, schema in [("generated", "doc", "schema.bsg"),
+                               ("scaled sample", "sample", "schema-1.2.bsg")]:
+        log("binary XML, %s document" % label)
+        ours, peer = measure.time(
+            ["%s sxc decode --schema %s %s" % (zoq, p(schema), p(doc + ".sxc")),
+             "xmllint --noout %s" % p(doc + ".xml")])
+        rows.append(Row("decode the %d MiB %s SXC document to XML text vs `xmllint --noout`" %
+                        (xml_mib, label), ours, peer, [wall(ours, peer, 0.5)]))
+        ours, peer = measure.time(
+            ["%s sxc encode --schema %s %s -o %s" % (zoq, p(schema), p(doc + ".xml"),
+                                                   shlex.quote(ours_out)),
+             "gzip -9 -c %s > %s" % (p(doc + ".xml"), shlex.quote(peer_out))],
+            prepare=["rm -f " + shlex.quote(ours_out), "rm -f " + shlex.quote(peer_out)])
+        size_ratio = os.path.getsize(ours_out) / os.path.getsize(peer_out)
+        rows.append(Row("encode the %s XML to SXC vs `gzip -9`" % label, ours, peer,
+                        [wall(ours, peer, 0.8), ("size", size_ratio, 0.8)],
+                        note="sizes %d / %d bytes" % (os.path.getsize(ours_out),
+                                                      os.path.getsize(peer_out))))
+    return rows
 
-    log("adding one part")
+
+def adding(data, measure, sizes, zoq, p):
     large_mib = sizes["large_files"]
     added = p("save/add.txt")
-    ours, peer = measure.time(
-        ["%s add %s /added.txt %s" % (zoq, p("save/large.zoq"), added),
-         "%s add %s /added.txt %s" % (zoq, p("save/small.zoq"), added)])
-    rows.append(row("add one 4 KiB part to a %s package vs the same on a 1 MiB package" %
-                    ("1 GiB" if large_mib == 1024 else "%d MiB" % large_mib), ours, peer, 1.2))
-    log("importing")
-    package = shlex.quote(os.path.join(out, "imported.zoq"))
-    archive = shlex.quote(os.path.join(out, "imported.zip"))
-    one, two, peer = measure.time(
-        ["%s import --codes zip %s %s" % (zoq, package, p("tree")),
-         "%s import -j 2 --codes zip %s %s" % (zoq, package, p("tree")),
-         "cd %s && zip -9 -r -q %s ." % (p("tree"), archive)],
-        prepare="rm -f %s %s" % (package, archive), warmup=0, runs=measure.heavy_runs)
-    task = "import %d files, %d MiB, `--codes zip` vs `zip -9 -r -q`" % (files, tree_mib)
-    rows.append(row(task + ", single-threaded", one, peer, 1.0))
-    rows.append(row(task + ", `-j 2`", two, peer, 0.6, parallel=True))
+    ours, peer = measure.time(["%s add %s /added.txt %s" % (zoq, p("save/large.zoq"), added),
+                               "%s add %s /added.txt %s" % (zoq, p("save/small.zoq"), added)])
+    return [Row("add one 4 KiB part to a %s package vs the same on a 1 MiB package" %
+                ("1 GiB" if large_mib == 1024 else "%d MiB" % large_mib), ours, peer,
+                [wall(ours, peer, 1.2)])]
 
+
+def importing(data, measure, sizes, zoq, p):
+    rows = []
+    package = shlex.quote(os.path.join(measure.scratch, "imported.zoq"))
+    archive = shlex.quote(os.path.join(measure.scratch, "imported.zip"))
+    for label, tree, _ in TREES:
+        log("importing %s" % label)
+        one, two, peer = measure.time(
+            ["%s import --codes zip %s %s" % (zoq, package, p(tree)),
+             "%s import -j 2 --codes zip %s %s" % (zoq, package, p(tree)),
+             "cd %s && zip -9 -r -q %s ." % (p(tree), archive)],
+            prepare="rm -f %s %s" % (package, archive), warmup=0, heavy=True)
+        task = "import %s: %d files, %.0f MiB, `--codes zip` vs `zip -9 -r -q`" % (
+            label, count_files(data.path(tree)), folder_mib(data.path(tree)))
+        rows.append(Row(task + ", single-threaded", one, peer, [wall(one, peer, 1.0)]))
+        rows.append(Row(task + ", `-j 2`", two, peer, [wall(two, peer, 0.55)]))
+    return rows
+
+
+def compare(data, measure, sizes, groups):
+    zoq = shlex.quote(data.zoq)
+    p = lambda name: shlex.quote(data.path(name))
+    steps = {"list": listing, "extract": extraction, "read": reading, "sxc": binary_xml,
+             "add": adding, "import": importing}
+    rows = []
+    for group in GROUPS:
+        if group in groups:
+            log(group)
+            rows += steps[group](data, measure, sizes, zoq, p)
     return rows
 
 
@@ -456,37 +225,43 @@ def main():
     if scale not in SCALES:
         raise SystemExit("compare: COMPARE_SCALE is full or small, not " + scale)
     sizes = SCALES[scale]
-    runs = int(os.environ.get("COMPARE_RUNS", "5"))
+    runs = int(os.environ.get("COMPARE_RUNS", "7"))
+    heavy_runs = int(os.environ.get("COMPARE_HEAVY_RUNS", str(runs)))
+    groups = [g for g in os.environ.get("COMPARE_ONLY", ",".join(GROUPS)).split(",") if g]
+    unknown = set(groups) - set(GROUPS)
+    if unknown:
+        raise SystemExit("compare: COMPARE_ONLY takes %s, not %s" %
+                         (", ".join(GROUPS), ", ".join(sorted(unknown))))
     base = os.environ.get("COMPARE_DIR") or os.path.join(ROOT, "build", "compare-data")
     data = Data(build, os.path.join(os.path.abspath(base), scale), sizes)
     for tool in [data.zoq, data.gen]:
         if not os.access(tool, os.X_OK):
             raise SystemExit("compare: %s was not built" % tool)
-    for tool in ["unzip", "zip", "zlib-flate", "xmllint", "openssl", "gzip"]:
+    for tool in ["unzip", "zip", "zlib-flate", "xmllint", "openssl", "gzip", "/usr/bin/time"]:
         if shutil.which(tool) is None:
             raise SystemExit("compare: %s is not installed (make deps)" % tool)
 
-    heavy_runs = int(os.environ.get("COMPARE_HEAVY_RUNS", str(runs)))
     data.generate()
     if os.environ.get("COMPARE_DATA_ONLY") == "1":
         return
-    load_before = os.getloadavg()[0]
+    load_before = os.getloadavg()
     started = time.time()
-    try:
-        with tempfile.TemporaryDirectory(prefix="zoq-compare-", dir=data.dir) as scratch:
-            rows = compare(data, Measure(runs, heavy_runs, scratch), sizes)
-    finally:
-        data.note_removal()
-    load_after = os.getloadavg()[0]
-    header = ("Measured %s on %d cores, %s scale, median of %s runs per command (wall and CPU = user + system); load average "
-              "%.1f before and %.1f after the %.0f s of measuring." %
+    with tempfile.TemporaryDirectory(prefix="zoq-compare-", dir=data.dir) as scratch:
+        rows = compare(data, Measure(runs, heavy_runs, scratch), sizes, groups)
+    load_after = os.getloadavg()
+    header = ("Measured %s on %d cores, %s scale, %s rounds per row, ours and the peer in turns "
+              "(medians; wall, user and system time of all the command's processes; largest "
+              "peak RSS). Load average (1, 5, 15 min) %.1f, %.1f, %.1f before and %.1f, %.1f, "
+              "%.1f after the %.0f s of measuring." %
               (time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), os.cpu_count() or 0, scale,
-               runs if heavy_runs == runs else "%d (extract and import: %d)" % (runs, heavy_runs), load_before, load_after, time.time() - started))
-    text = header + "\n\n" + table(rows)
+               runs if heavy_runs == runs else "%d (extract and import: %d)" % (runs, heavy_runs),
+               *load_before, *load_after, time.time() - started))
+    failed = [r for r in rows if r.failed()]
+    judged = [r for r in rows if r.checks]
+    text = (header + "\n\n" + table(rows) + "\n\n%d of %d target rows pass." %
+            (len(judged) - len(failed), len(judged)))
     print(text)
-    failed = [r["task"] for r in rows if r["result"] != "pass"]
-    print("\n%d of %d targets met in wall time" % (len(rows) - len(failed), len(rows)))
-    if scale == "full" or os.environ.get("COMPARE_DOC") == "1":
+    if (scale == "full" and groups == GROUPS) or os.environ.get("COMPARE_DOC") == "1":
         write_doc(text)
 
 
