@@ -649,6 +649,9 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
     return fail(kPackageChanged);
   }
   if (rename(temp_path.c_str(), write_path.c_str()) != 0) return fail(kTargetFileFailed);
+  // The file is the package now, no temporary: its owner's lock goes, or the
+  // reopen below (and every other reader) would wait for it.
+  temp.Reset();
   SyncDirectory(dir);
   FilePool::Instance().DropIdle(write_path);
   if (!over) c_.read_only_ = false;
