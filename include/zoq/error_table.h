@@ -1,5 +1,5 @@
-// The message texts of the public package codes, and the lookup from a code
-// to its text.
+// The message texts of the public package codes, in Chinese (the table of
+// record) and in English, and the lookup from a code to its text.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,28 @@ struct PackageErrorEntry {
   const char* text;  // UTF-8, begins with "ZOQ:"
 };
 
-// The table in code order, ended by the pair whose code is -1 (text null).
+// The Chinese table in code order, ended by the pair whose code is -1 (text
+// null).
 extern ZOQ_EXPORT const PackageErrorEntry kPackageErrorTable[];
 
-// The UTF-8 message of `code`, or null when the table has no such code (site
-// codes, stream codes and generic codes have none).
+// The UTF-8 Chinese message of `code`, or null when the table has no such
+// code (site codes, stream codes and generic codes have none).
 ZOQ_EXPORT const char* PackageErrorText(int code);
+
+// The languages the library has message texts in.
+enum class MessageLanguage { kChinese, kEnglish };
+
+// The message of `code` in `language` (UTF-8, beginning with "ZOQ:"), or null
+// for the codes PackageErrorText(code) has none for.
+ZOQ_EXPORT const char* PackageErrorText(int code, MessageLanguage language);
+
+// Reads a language name as ZOQ_LANG gives it: "en" or "zh", in any case, alone
+// or followed by a region or encoding ("en_US.UTF-8", "zh-CN"). Returns false
+// (and leaves *language alone) for null, empty and other names.
+ZOQ_EXPORT bool ParseMessageLanguage(const char* name, MessageLanguage* language);
+
+// The language the environment variable ZOQ_LANG names; Chinese when it is
+// unset or names no language the library has.
+ZOQ_EXPORT MessageLanguage MessageLanguageFromEnvironment();
 
 }  // namespace zoq

@@ -67,7 +67,10 @@ const char* ToolText(int code) {
 }  // namespace
 
 std::string CodeText(int code) {
-  const char* text = zoq::PackageErrorText(code);
+  // ZOQ_LANG chooses the language of the package codes' texts; the tool's own
+  // texts are English either way.
+  static const zoq::MessageLanguage language = zoq::MessageLanguageFromEnvironment();
+  const char* text = zoq::PackageErrorText(code, language);
   if (text == nullptr) text = ToolText(code);
   return text != nullptr ? text : "";
 }

@@ -41,8 +41,9 @@ inline void Check(int code, const std::string& context = {}) {
 }
 
 // The message line for a code: "error CODE: TEXT", the text taken from the
-// package error table when it has one, else a description of the tool's
-// own, else none ("error CODE").
+// package error table when it has one (in Chinese, or in English when
+// ZOQ_LANG names it), else a description of the tool's own, else none
+// ("error CODE").
 std::string DescribeCode(int code);
 
 // Only the text of DescribeCode (empty when there is none).

@@ -1,5 +1,7 @@
 #include "zoq/error_table.h"
 
+#include <cstdlib>
+
 namespace zoq {
 
 const PackageErrorEntry kPackageErrorTable[] = {
@@ -49,11 +51,104 @@ const PackageErrorEntry kPackageErrorTable[] = {
     {-1, nullptr},
 };
 
-const char* PackageErrorText(int code) {
-  for (const PackageErrorEntry* e = kPackageErrorTable; e->code != -1; ++e) {
-    if (e->code == code) return e->text;
+namespace {
+
+// The English texts, row for row beside the Chinese table.
+const PackageErrorEntry kEnglishTexts[] = {
+    {5000, "ZOQ: invalid header magic"},
+    {5001, "ZOQ: unrecognised package version"},
+    {5002, "ZOQ: illegal header field"},
+    {5003, "ZOQ: reading the header failed"},
+    {5004, "ZOQ: saving the header failed"},
+    {5005, "ZOQ: modifying the header failed"},
+    {5010, "ZOQ: not correctly initialised"},
+    {5020, "ZOQ: entry-related write operation failed"},
+    {5021, "ZOQ: reading the basic information failed"},
+    {5022, "ZOQ: checksum check failed"},
+    {5023, "ZOQ: reading the Name Table failed"},
+    {5024, "ZOQ: reading the Item List failed"},
+    {5025, "ZOQ: reading the BitStream failed"},
+    {5026, "ZOQ: Next position invalid or missing"},
+    {5030, "ZOQ: entry-related write operation failed"},
+    {5031, "ZOQ: writing the basic information failed"},
+    {5032, "ZOQ: writing back the basic information failed"},
+    {5033, "ZOQ: writing the Name Table failed"},
+    {5034, "ZOQ: writing the Item List failed"},
+    {5035, "ZOQ: writing the BitStream failed"},
+    {5036, "ZOQ: modifying the next-entry offset failed"},
+    {5037, "ZOQ: modifying the BS offset failed"},
+    {5050, "ZOQ: illegal path name"},
+    {5051, "ZOQ: adding a path node failed"},
+    {5052, "ZOQ: deleting a path node failed"},
+    {5053, "ZOQ: computing the NamedValue failed"},
+    {5054, "ZOQ: no node data for the path inside the package"},
+    {5060, "ZOQ: creating the Container failed"},
+    {5061, "ZOQ: extracting linearised data failed"},
+    {5062, "ZOQ: adding the Schema failed"},
+    {5063, "ZOQ: the source file cannot be opened"},
+    {5064, "ZOQ: the currently stored data has a problem"},
+    {5065, "ZOQ: temporary file problem while saving"},
+    {5066, "ZOQ: cannot open or write the target file"},
+    {5067, "ZOQ: file data read/write copy failed"},
+    {5068, "ZOQ: the Schema file does not exist"},
+    {5069, "ZOQ: merging versions is not supported"},
+    {5070, "ZOQ: bad input arguments when adding or deleting a file"},
+    {5071, "ZOQ: cannot open or read the source data when adding a file"},
+    {5072, "ZOQ: no right to modify or save the file (read-only)"},
+    {5073, "ZOQ: the package was changed by another program; reopen it before saving"},
+    {5074, "ZOQ: the package is in use by another program; waiting timed out"},
+    {5075, "ZOQ: data beyond what the package's offset width can express"},
+    {-1, nullptr},
+};
+
+static_assert(sizeof(kEnglishTexts) == sizeof(kPackageErrorTable));
+
+// The row of `code` in both tables, or -1.
+int RowOf(int code) {
+  for (int row = 0; kPackageErrorTable[row].code != -1; ++row) {
+    if (kPackageErrorTable[row].code == code) return row;
   }
-  return nullptr;
+  return -1;
+}
+
+// Whether `text` begins with `word` (ASCII, any case) and then ends or goes
+// on with a region or encoding.
+bool NamesLanguage(const char* text, const char* word) {
+  for (; *word != '\0'; ++word, ++text) {
+    char c = *text;
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != *word) return false;
+  }
+  return *text == '\0' || *text == '_' || *text == '-' || *text == '.' || *text == '@';
+}
+
+}  // namespace
+
+const char* PackageErrorText(int code) { return PackageErrorText(code, MessageLanguage::kChinese); }
+
+const char* PackageErrorText(int code, MessageLanguage language) {
+  const int row = RowOf(code);
+  if (row < 0) return nullptr;
+  return language == MessageLanguage::kEnglish ? kEnglishTexts[row].text : kPackageErrorTable[row].text;
+}
+
+bool ParseMessageLanguage(const char* name, MessageLanguage* language) {
+  if (name == nullptr) return false;
+  if (NamesLanguage(name, "en")) {
+    *language = MessageLanguage::kEnglish;
+    return true;
+  }
+  if (NamesLanguage(name, "zh")) {
+    *language = MessageLanguage::kChinese;
+    return true;
+  }
+  return false;
+}
+
+MessageLanguage MessageLanguageFromEnvironment() {
+  MessageLanguage language = MessageLanguage::kChinese;
+  ParseMessageLanguage(std::getenv("ZOQ_LANG"), &language);
+  return language;
 }
 
 }  // namespace zoq

@@ -3,6 +3,7 @@
 // stat.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "cli/command.h"
@@ -90,6 +91,11 @@ TEST(ZoqFailures, PrintTheCodeAndTableTextAndExit1) {
   // A part that fails to decode is a failure even though nothing is shown.
   ExpectFailure(RunZoq({"cat", Package("v_damaged_deflate"), "/broken.xml"}), 1,
                 "zoq: error 6008");
+  // ZOQ_LANG=en: the same codes with the English texts.
+  setenv("ZOQ_LANG", "en_US.UTF-8", 1);
+  const RunResult english = RunZoq({"info", Package("v_history"), "/nothing.txt"});
+  unsetenv("ZOQ_LANG");
+  ExpectFailure(english, 1, "zoq: error 5054: ZOQ: no node data for the path inside the package\n");
 }
 
 TEST(ZoqKeys, EveryKeySpellingDecodesTheSamePart) {

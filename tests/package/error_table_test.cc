@@ -31,5 +31,48 @@ TEST(PackageErrorTableTest, TableIsOrderedAndTerminated) {
   EXPECT_EQ(count, 43);
 }
 
+TEST(PackageErrorTableTest, EnglishTextsCoverEveryCode) {
+  for (const PackageErrorEntry* e = kPackageErrorTable; e->code != -1; ++e) {
+    const char* english = PackageErrorText(e->code, MessageLanguage::kEnglish);
+    ASSERT_NE(english, nullptr) << e->code;
+    EXPECT_EQ(std::strncmp(english, "ZOQ: ", 5), 0) << e->code;
+    EXPECT_GT(std::strlen(english), 8u) << e->code;
+    EXPECT_EQ(PackageErrorText(e->code, MessageLanguage::kChinese), e->text);
+    // ASCII only: the Chinese row left in place would show up here.
+    for (const char* c = english; *c != '\0'; ++c) EXPECT_LT(static_cast<unsigned char>(*c), 0x80) << e->code;
+  }
+  EXPECT_STREQ(PackageErrorText(5000, MessageLanguage::kEnglish), "ZOQ: invalid header magic");
+  EXPECT_STREQ(PackageErrorText(5072, MessageLanguage::kEnglish),
+               "ZOQ: no right to modify or save the file (read-only)");
+  EXPECT_EQ(PackageErrorText(5006, MessageLanguage::kEnglish), nullptr);
+  EXPECT_EQ(PackageErrorText(-1, MessageLanguage::kEnglish), nullptr);
+}
+
+TEST(PackageErrorTableTest, ReadsLanguageNames) {
+  struct Case {
+    const char* name;
+    bool known;
+    MessageLanguage language;
+  };
+  const Case cases[] = {
+      {"en", true, MessageLanguage::kEnglish},       {"EN_us.UTF-8", true, MessageLanguage::kEnglish},
+      {"en-GB", true, MessageLanguage::kEnglish},    {"zh", true, MessageLanguage::kChinese},
+      {"zh_CN.UTF-8", true, MessageLanguage::kChinese}, {"", false, {}},
+      {"e", false, {}},                              {"english", false, {}},
+      {"fr", false, {}},                             {"C", false, {}},
+  };
+  for (const Case& c : cases) {
+    MessageLanguage language = MessageLanguage::kChinese;
+    if (c.known) language = c.language == MessageLanguage::kEnglish ? MessageLanguage::kChinese
+                                                                     : MessageLanguage::kEnglish;
+    const MessageLanguage before = language;
+    EXPECT_EQ(ParseMessageLanguage(c.name, &language), c.known) << c.name;
+    EXPECT_EQ(language, c.known ? c.language : before) << c.name;
+  }
+  MessageLanguage language = MessageLanguage::kEnglish;
+  EXPECT_FALSE(ParseMessageLanguage(nullptr, &language));
+  EXPECT_EQ(language, MessageLanguage::kEnglish);
+}
+
 }  // namespace
 }  // namespace zoq
