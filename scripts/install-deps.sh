@@ -13,8 +13,9 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libqscintilla2-qt6-dev qt6-image-formats-plugins qt6-qpa-plugins
   libopenjp2-7-dev shared-mime-info breeze-icon-theme adwaita-icon-theme fonts-wqy-microhei fontconfig
   xvfb xauth xdg-utils imagemagick xdotool
-  # Qt's own Chinese texts for the standard buttons and dialogs
-  qt6-translations-l10n
+  # Qt's own Chinese texts for the standard buttons and dialogs; lupdate and
+  # lrelease for the browser's English translation
+  qt6-translations-l10n qt6-l10n-tools
   # Debian packages (dpkg-shlibdeps, file), man pages
   dpkg-dev file groff-base
   # tests, benchmarks, fuzzing

@@ -10,7 +10,8 @@ namespace zoqe {
 
 namespace {
 
-const char kComponentNotice[] =
+const char kComponentNotice[] = QT_TRANSLATE_NOOP(
+    "zoqe::AboutDialog",
     "文本视图使用 QScintilla 编辑组件（Scintilla 的 Qt 移植）。\n"
     "\n"
     "Scintilla: Copyright 1998-2021 by Neil Hodgson <neilh@scintilla.org>. "
@@ -21,7 +22,7 @@ const char kComponentNotice[] =
     "supporting documentation.\n"
     "\n"
     "QScintilla: Copyright (c) Riverbank Computing Limited, released under the "
-    "GNU General Public License version 3.";
+    "GNU General Public License version 3.");
 
 QLabel* Link(const QString& text, const QString& target, QWidget* parent) {
   auto* label = new QLabel(parent);
@@ -34,12 +35,12 @@ QLabel* Link(const QString& text, const QString& target, QWidget* parent) {
 }  // namespace
 
 QString AboutDialog::VersionText() {
-  QString version = QStringLiteral("版本 ") + QStringLiteral(ZOQ_VERSION_TEXT);
+  QString version = tr("版本 ") + QStringLiteral(ZOQ_VERSION_TEXT);
   return version.replace(QLatin1Char(','), QLatin1Char('.'));
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("关于 ZOQ Explorer"));
+  setWindowTitle(tr("关于 ZOQ Explorer"));
   auto* icon = new QLabel(this);
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   auto* name = new QLabel(QStringLiteral("ZOQ Explorer"), this);
@@ -48,7 +49,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   name->setFont(bold);
   auto* version = new QLabel(VersionText(), this);
   version->setObjectName(QStringLiteral("versionText"));
-  auto* notice = new QPlainTextEdit(QString::fromUtf8(kComponentNotice), this);
+  auto* notice = new QPlainTextEdit(tr(kComponentNotice), this);
   notice->setObjectName(QStringLiteral("noticeText"));
   notice->setReadOnly(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

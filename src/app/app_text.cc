@@ -1,5 +1,6 @@
 #include "app/app_text.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace zoqe {
@@ -36,8 +37,8 @@ QString SizeText(int64_t value, int start_unit, bool scaled) {
 }
 
 QString LongSizeText(int64_t value) {
-  return SizeText(value, 1, true) + QStringLiteral("B(") + SizeText(value, 0, false) +
-         QStringLiteral("字节)");
+  return QCoreApplication::translate("zoqe::AppText", "%1B(%2字节)")
+      .arg(SizeText(value, 1, true), SizeText(value, 0, false));
 }
 
 QString FilterText(const std::vector<int>& codes) {
@@ -48,16 +49,16 @@ QString FilterText(const std::vector<int>& codes) {
       case 255:
         break;
       case 1:
-        names << QStringLiteral("SXC压缩");
+        names << QCoreApplication::translate("zoqe::AppText", "SXC压缩");
         break;
       case 2:
-        names << QStringLiteral("ZIP压缩");
+        names << QCoreApplication::translate("zoqe::AppText", "ZIP压缩");
         break;
       case 128:
-        names << QStringLiteral("ADM加密");
+        names << QCoreApplication::translate("zoqe::AppText", "ADM加密");
         break;
       default:
-        names << QStringLiteral("未知");
+        names << QCoreApplication::translate("zoqe::AppText", "未知");
         break;
     }
   }

@@ -2,18 +2,19 @@
 
 #include <QFileInfo>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
 
+#include "app/app_language.h"
 #include "app/export/export_command.h"
 #include "app/shell_types.h"
 #include "app/main_window.h"
 
 // Resources of a static library must be registered by name, outside any
 // namespace.
-static void InitResources() { Q_INIT_RESOURCE(zoqe); }
+static void InitResources() {
+  Q_INIT_RESOURCE(zoqe);
+  Q_INIT_RESOURCE(zoqe_i18n);
+}
 
 namespace zoqe {
 
@@ -23,25 +24,15 @@ CZOQEApp::CZOQEApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("zoq-explorer"));
   setApplicationVersion(QStringLiteral(ZOQ_VERSION_TEXT));
   setDesktopFileName(QStringLiteral("zoq-explorer"));
-  ConfigureEnvironment();
+  ConfigureEnvironment(ChosenLanguage());
 }
 
-void CZOQEApp::ConfigureEnvironment() {
+void CZOQEApp::ConfigureEnvironment(zoq::MessageLanguage language) {
   static bool configured = false;
   if (configured) return;
   configured = true;
   InitResources();
-  const QLocale chinese(QLocale::Chinese, QLocale::China);
-  QLocale::setDefault(chinese);
-  // The standard buttons and dialogs speak Chinese too, whatever the
-  // system's locale.
-  auto* translator = new QTranslator(qApp);
-  if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(translator);
-  } else {
-    delete translator;
-  }
+  ApplyLanguage(language);
   ShellTypes::InitIconTheme();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/zoqe/zoq-explorer.svg")));
 }

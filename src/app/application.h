@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QString>
 
+#include "zoq/error_table.h"
+
 namespace zoqe {
 
 class CZOQEApp : public QApplication {
@@ -17,9 +19,10 @@ class CZOQEApp : public QApplication {
   // is up, and returns when the window has closed.
   int Run(const QString& package);
 
-  // Chinese type names and standard dialogs (Qt's own translations), the
-  // system icon theme and the program icon; used by the tests as well.
-  static void ConfigureEnvironment();
+  // The texts, type names and standard dialogs in `language` (Chinese
+  // unless asked: the tests rely on it), the system icon theme and the
+  // program icon. Only the first call counts.
+  static void ConfigureEnvironment(zoq::MessageLanguage language = zoq::MessageLanguage::kChinese);
 };
 
 }  // namespace zoqe

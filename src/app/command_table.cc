@@ -6,13 +6,15 @@
 #include <QMenuBar>
 #include <QWidget>
 
+#include "app/language_menu.h"
+
 namespace zoqe {
 
 namespace {
 
-QAction* MakeAction(QWidget* owner, const char16_t* text, const char* name,
+QAction* MakeAction(QWidget* owner, const QString& text, const char* name,
                     const QKeySequence& shortcut = QKeySequence()) {
-  auto* action = new QAction(QString::fromUtf16(text), owner);
+  auto* action = new QAction(text, owner);
   action->setObjectName(QString::fromLatin1(name));
   if (!shortcut.isEmpty()) {
     action->setShortcut(shortcut);
@@ -26,45 +28,45 @@ QAction* MakeAction(QWidget* owner, const char16_t* text, const char* name,
 
 CommandTable CommandTable::Build(QWidget* owner) {
   CommandTable t;
-  t.open = MakeAction(owner, u"打开(&O)...\tCtrl+O", "actionOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
-  t.close = MakeAction(owner, u"关闭(&W)\tCtrl+W", "actionClose", QKeySequence(Qt::CTRL | Qt::Key_W));
-  t.exit = MakeAction(owner, u"退出(&X)\tAlt+F4", "actionExit");
+  t.open = MakeAction(owner, tr("打开(&O)...\tCtrl+O"), "actionOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
+  t.close = MakeAction(owner, tr("关闭(&W)\tCtrl+W"), "actionClose", QKeySequence(Qt::CTRL | Qt::Key_W));
+  t.exit = MakeAction(owner, tr("退出(&X)\tAlt+F4"), "actionExit");
   // Ctrl+A and Ctrl+C belong to the text view, which handles them itself.
-  t.select_all = MakeAction(owner, u"全选(&A)\tCtrl+A", "actionSelectAll");
-  t.copy = MakeAction(owner, u"复制(&C)\tCtrl+C", "actionCopy");
-  t.find = MakeAction(owner, u"查找(&F)...\tAlt+F", "actionFind", QKeySequence(Qt::ALT | Qt::Key_F));
-  t.history = MakeAction(owner, u"修订历史(&R)", "actionHistory");
+  t.select_all = MakeAction(owner, tr("全选(&A)\tCtrl+A"), "actionSelectAll");
+  t.copy = MakeAction(owner, tr("复制(&C)\tCtrl+C"), "actionCopy");
+  t.find = MakeAction(owner, tr("查找(&F)...\tAlt+F"), "actionFind", QKeySequence(Qt::ALT | Qt::Key_F));
+  t.history = MakeAction(owner, tr("修订历史(&R)"), "actionHistory");
   t.history->setCheckable(true);
-  t.statistics = MakeAction(owner, u"统计信息(&I)...", "actionStatistics");
-  t.open_text = MakeAction(owner, u"文本方式打开(&T)", "actionOpenText");
-  t.open_binary = MakeAction(owner, u"二进制方式打开(&B)", "actionOpenBinary");
-  t.open_default = MakeAction(owner, u"使用默认程序打开(&O)", "actionOpenDefault");
-  t.export_files = MakeAction(owner, u"导出文件(&E)...", "actionExportFiles");
-  t.export_raw = MakeAction(owner, u"导出包内数据(&P)...", "actionExportRaw");
-  const QString raw_tip = QStringLiteral("不进行解压缩或解密操作，直接导出包内文件。");
+  t.statistics = MakeAction(owner, tr("统计信息(&I)..."), "actionStatistics");
+  t.open_text = MakeAction(owner, tr("文本方式打开(&T)"), "actionOpenText");
+  t.open_binary = MakeAction(owner, tr("二进制方式打开(&B)"), "actionOpenBinary");
+  t.open_default = MakeAction(owner, tr("使用默认程序打开(&O)"), "actionOpenDefault");
+  t.export_files = MakeAction(owner, tr("导出文件(&E)..."), "actionExportFiles");
+  t.export_raw = MakeAction(owner, tr("导出包内数据(&P)..."), "actionExportRaw");
+  const QString raw_tip = tr("不进行解压缩或解密操作，直接导出包内文件。");
   t.export_raw->setToolTip(raw_tip);
   t.export_raw->setStatusTip(raw_tip);
-  t.help = MakeAction(owner, u"查看帮助(&H)...\tF1", "actionHelp");
+  t.help = MakeAction(owner, tr("查看帮助(&H)...\tF1"), "actionHelp");
   t.help->setEnabled(false);
-  t.about = MakeAction(owner, u"关于 ZOQ Explorer (&A)...", "actionAbout");
-  t.enter_key = MakeAction(owner, u"输入密钥(&K)...\tCtrl+K", "actionEnterKey",
+  t.about = MakeAction(owner, tr("关于 ZOQ Explorer (&A)..."), "actionAbout");
+  t.enter_key = MakeAction(owner, tr("输入密钥(&K)...\tCtrl+K"), "actionEnterKey",
                            QKeySequence(Qt::CTRL | Qt::Key_K));
 
   t.menu_bar = new QMenuBar(owner);
   // The file menu has no mnemonic: Alt+F is the find accelerator.
-  t.file_menu = t.menu_bar->addMenu(QStringLiteral("文件"));
+  t.file_menu = t.menu_bar->addMenu(tr("文件"));
   t.file_menu->addAction(t.open);
   t.file_menu->addAction(t.close);
   t.file_menu->addSeparator();
   t.file_menu->addAction(t.enter_key);
   t.file_menu->addSeparator();
   t.file_menu->addAction(t.exit);
-  t.edit_menu = t.menu_bar->addMenu(QStringLiteral("编辑(&E)"));
+  t.edit_menu = t.menu_bar->addMenu(tr("编辑(&E)"));
   t.edit_menu->addAction(t.select_all);
   t.edit_menu->addAction(t.copy);
   t.edit_menu->addSeparator();
   t.edit_menu->addAction(t.find);
-  t.view_menu = t.menu_bar->addMenu(QStringLiteral("查看(&V)"));
+  t.view_menu = t.menu_bar->addMenu(tr("查看(&V)"));
   t.view_menu->addAction(t.history);
   t.view_menu->addAction(t.statistics);
   t.view_menu->addSeparator();
@@ -74,8 +76,10 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.view_menu->addSeparator();
   t.view_menu->addAction(t.export_files);
   t.view_menu->addAction(t.export_raw);
+  t.view_menu->addSeparator();
+  AddLanguageMenu(t.view_menu, owner);
   t.view_menu->setToolTipsVisible(true);
-  t.help_menu = t.menu_bar->addMenu(QStringLiteral("帮助(&H)"));
+  t.help_menu = t.menu_bar->addMenu(tr("帮助(&H)"));
   t.help_menu->addAction(t.help);
   t.help_menu->addSeparator();
   t.help_menu->addAction(t.about);

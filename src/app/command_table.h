@@ -4,6 +4,7 @@
 // UpdateCommands); this file only builds them.
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
 
 class QAction;
@@ -14,6 +15,9 @@ class QWidget;
 namespace zoqe {
 
 struct CommandTable {
+  Q_DECLARE_TR_FUNCTIONS(CommandTable)
+
+ public:
   QAction* open = nullptr;          // 32796
   QAction* close = nullptr;         // 32794
   QAction* exit = nullptr;          // 32826

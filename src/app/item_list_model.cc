@@ -6,7 +6,10 @@
 namespace zoqe {
 
 namespace {
-const char16_t* const kHeadings[] = {u"名称", u"大小", u"类型", u"压缩/加密", u"版本数", u"版本号"};
+const char* const kHeadings[] = {
+    QT_TRANSLATE_NOOP("zoqe::ItemListModel", "名称"),    QT_TRANSLATE_NOOP("zoqe::ItemListModel", "大小"),
+    QT_TRANSLATE_NOOP("zoqe::ItemListModel", "类型"),    QT_TRANSLATE_NOOP("zoqe::ItemListModel", "压缩/加密"),
+    QT_TRANSLATE_NOOP("zoqe::ItemListModel", "版本数"),  QT_TRANSLATE_NOOP("zoqe::ItemListModel", "版本号")};
 const int kWidths[] = {140, 60, 100, 90, 60, 60};
 }  // namespace
 
@@ -81,7 +84,7 @@ QVariant ItemListModel::headerData(int section, Qt::Orientation orientation, int
   if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) {
     return QVariant();
   }
-  if (role == Qt::DisplayRole) return QString::fromUtf16(kHeadings[section]);
+  if (role == Qt::DisplayRole) return tr(kHeadings[section]);
   if (role == Qt::TextAlignmentRole) {
     return QVariant::fromValue(IsNumberColumn(section) ? Qt::AlignRight | Qt::AlignVCenter
                                                        : Qt::AlignLeft | Qt::AlignVCenter);

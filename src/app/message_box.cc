@@ -1,5 +1,7 @@
 #include "app/message_box.h"
 
+#include <QCoreApplication>
+
 #include <utility>
 
 namespace zoqe {
@@ -25,7 +27,7 @@ MessageHandler SetMessageHandler(MessageHandler handler) {
 }
 
 void ShowError(QWidget* parent, const QString& text) {
-  ShowMessage(parent, text, QStringLiteral("错误"), QMessageBox::Critical);
+  ShowMessage(parent, text, QCoreApplication::translate("zoqe::MessageBox", "错误"), QMessageBox::Critical);
 }
 
 }  // namespace zoqe

@@ -35,14 +35,14 @@ class StatsRow : public QTreeWidgetItem {
 }  // namespace
 
 CZOQEInfoDlg::CZOQEInfoDlg(const StatsTable& table, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("空间占用情况统计"));
+  setWindowTitle(tr("空间占用情况统计"));
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("statsList"));
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setColumnCount(4);
-  list_->setHeaderLabels({QStringLiteral("类型"), QStringLiteral("个数"),
-                          QStringLiteral("总大小(字节)"), QStringLiteral("百分比")});
+  list_->setHeaderLabels({tr("类型"), tr("个数"),
+                          tr("总大小(字节)"), tr("百分比")});
   const int widths[] = {120, 80, 120, 80};
   for (int c = 0; c < 4; ++c) list_->setColumnWidth(c, widths[c]);
   list_->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
@@ -71,7 +71,7 @@ CZOQEInfoDlg::CZOQEInfoDlg(const StatsTable& table, QWidget* parent) : QDialog(p
     for (int c = 1; c < 4; ++c) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
   }
 
-  auto* close = new QPushButton(QStringLiteral("关闭"), this);
+  auto* close = new QPushButton(tr("关闭"), this);
   close->setObjectName(QStringLiteral("closeButton"));
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout;

@@ -35,11 +35,11 @@ void StatsTable::Count(const QString& key, int64_t size) {
     entry.key = key;
     if (key == FolderKey()) {
       entry.image = TypeTable::kFolderImage;
-      entry.type_name = QStringLiteral("文件夹");
+      entry.type_name = QCoreApplication::translate("zoqe::TypeTable", "文件夹");
     } else {
       const ShellType& shell = shell_->Lookup(key);
       entry.image = TypeTable::kFileImage;
-      entry.type_name = key + QStringLiteral("文件");
+      entry.type_name = QCoreApplication::translate("zoqe::TypeTable", "%1文件").arg(key);
       if (shell.known) {
         entry.type_name = shell.name;
         if (!shell.icon.isNull()) {

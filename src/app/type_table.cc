@@ -35,16 +35,21 @@ QIcon TypeTable::StockIcon(int image) {
 
 TypeTable::TypeTable(ShellTypes* shell) : shell_(shell ? shell : &ShellTypes::Instance()) {
   struct Row {
-    const char16_t* name;
+    const char* name;
     const char16_t* key;
   };
   static const Row kRows[] = {
-      {u"文件夹", u"文件夹"}, {u"文件夹", u"文件夹"}, {u"文件", u"文件"},
-      {u"已删除", u"已删除"}, {u"XML文件", u"XML"},
+      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件夹"), u"文件夹"},
+      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件夹"), u"文件夹"},
+      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件"), u"文件"},
+      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "已删除"), u"已删除"},
+      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "XML文件"), u"XML"},
   };
   for (int i = 0; i < 5; ++i) {
     icons_.push_back(StockIcon(i));
-    map_.insert(QString::fromUtf16(kRows[i].key), Entry{i, QString::fromUtf16(kRows[i].name)});
+    // The keys stay Chinese; the names are shown.
+    map_.insert(QString::fromUtf16(kRows[i].key),
+                Entry{i, QCoreApplication::translate("zoqe::TypeTable", kRows[i].name)});
   }
   // Theme icons take no extra pixmaps: build the two-state folder icon from
   // pixmaps of both.
@@ -63,7 +68,7 @@ TypeInfo TypeTable::Lookup(const QString& name, bool is_folder, bool is_deleted)
   auto found = map_.constFind(key);
   if (found == map_.constEnd()) {
     const ShellType& shell = shell_->Lookup(QLatin1Char('.') + key);
-    Entry entry{kFileImage, key + QStringLiteral("文件")};
+    Entry entry{kFileImage, QCoreApplication::translate("zoqe::TypeTable", "%1文件").arg(key)};
     if (shell.known) {
       entry.type_name = shell.name;
       if (!shell.icon.isNull()) {

@@ -114,7 +114,7 @@ void DragOut::StartDrag(QWidget* source, const std::vector<ExportEntry>& entries
     drag->exec(Qt::CopyAction, Qt::CopyAction);
   }
   if (failed > 0) {
-    ShowError(window_, data == nullptr ? QStringLiteral("导出失败") : QStringLiteral("部分导出失败"));
+    ShowError(window_, data == nullptr ? tr("导出失败") : tr("部分导出失败"));
   }
 }
 

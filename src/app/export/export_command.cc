@@ -1,5 +1,6 @@
 #include "app/export/export_command.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTreeView>
@@ -74,13 +75,13 @@ ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>&
 void RunExport(CZOQEDlg* window, bool raw) {
   zoq::Container* package = window->package();
   if (package == nullptr) {
-    ShowError(window, QStringLiteral("文件未打开"));
+    ShowError(window, QCoreApplication::translate("zoqe::Export", "文件未打开"));
     return;
   }
   const TreeItem* item = window->CurrentTreeItem();
   if (item == nullptr) {
     const auto answer = ShowMessage(
-        window, QStringLiteral("没有项目被选中,是否导出所有文件夹和文件?"), QStringLiteral("提示"),
+        window, QCoreApplication::translate("zoqe::Export", "没有项目被选中,是否导出所有文件夹和文件?"), QCoreApplication::translate("zoqe::Export", "提示"),
         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     item = window->tree_model()->root();
@@ -115,15 +116,15 @@ void RunExport(CZOQEDlg* window, bool raw) {
 
   zoq::OutputFolder folder;
   if (zoq::OutputFolder::Open(QFile::encodeName(target).toStdString(), &folder) != zoq::kOk) {
-    ShowError(window, QStringLiteral("导出失败"));
+    ShowError(window, QCoreApplication::translate("zoqe::Export", "导出失败"));
     return;
   }
   const ExportOutcome outcome =
       ExportItems(window, items, folder, PackageTreeModel::VersionOf(item), raw, 0755);
   if (outcome.cancelled) {
-    QString text = QStringLiteral("导出已取消, 已导出%1个文件").arg(outcome.parts_written);
-    if (outcome.parts_failed > 0) text += QStringLiteral(", %1个失败").arg(outcome.parts_failed);
-    ShowMessage(window, text, QStringLiteral("提示"), QMessageBox::Information);
+    QString text = QCoreApplication::translate("zoqe::Export", "导出已取消, 已导出%1个文件").arg(outcome.parts_written);
+    if (outcome.parts_failed > 0) text += QCoreApplication::translate("zoqe::Export", ", %1个失败").arg(outcome.parts_failed);
+    ShowMessage(window, text, QCoreApplication::translate("zoqe::Export", "提示"), QMessageBox::Information);
     return;
   }
   const size_t failed = missing + outcome.failed;
@@ -131,10 +132,10 @@ void RunExport(CZOQEDlg* window, bool raw) {
   if (failed > 0) {
     // A selected tree item is one request: it either worked or failed.
     const bool all = failed == requested;
-    ShowError(window, all ? QStringLiteral("导出失败") : QStringLiteral("部分导出失败"));
+    ShowError(window, all ? QCoreApplication::translate("zoqe::Export", "导出失败") : QCoreApplication::translate("zoqe::Export", "部分导出失败"));
     return;
   }
-  ShowMessage(window, QStringLiteral("导出成功"), QStringLiteral("提示"));
+  ShowMessage(window, QCoreApplication::translate("zoqe::Export", "导出成功"), QCoreApplication::translate("zoqe::Export", "提示"));
 }
 
 void InstallExport(CZOQEDlg* window) {

@@ -1,5 +1,6 @@
 #include "app/export/folder_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -17,11 +18,11 @@ namespace zoqe {
 
 CSelectDir::CSelectDir(const QString& path, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("selectDir"));
-  setWindowTitle(QStringLiteral("请选择目标文件夹"));
+  setWindowTitle(tr("请选择目标文件夹"));
   edit_ = new QLineEdit(path, this);
   edit_->setObjectName(QStringLiteral("targetPath"));
   edit_->setMinimumWidth(360);
-  browse_ = new QPushButton(QStringLiteral("选择文件夹.."), this);
+  browse_ = new QPushButton(tr("选择文件夹.."), this);
   browse_->setObjectName(QStringLiteral("browseFolder"));
   browse_->setAutoDefault(false);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -78,7 +79,7 @@ QString ChooseTargetFolder(QWidget* parent, const QString& package_folder,
   CSelectDir dialog(ProposedTarget(package_folder, default_name), parent);
   if (dialog.exec() != QDialog::Accepted) return QString();
   const QString folder = PrepareTargetFolder(dialog.path());
-  if (folder.isEmpty()) ShowError(parent, QStringLiteral("创建文件夹失败"));
+  if (folder.isEmpty()) ShowError(parent, QCoreApplication::translate("zoqe::CSelectDir", "创建文件夹失败"));
   return folder;
 }
 

@@ -22,25 +22,25 @@ QString InitialFindText(const QString& selection) {
 CFindDialog::CFindDialog(QsciScintilla* view, const QString& initial, QWidget* parent)
     : QDialog(parent), view_(view) {
   setObjectName(QStringLiteral("findDialog"));
-  setWindowTitle(QStringLiteral("查找"));
+  setWindowTitle(tr("查找"));
   setModal(false);
-  auto* label = new QLabel(QStringLiteral("查找内容(&N):"), this);
+  auto* label = new QLabel(tr("查找内容(&N):"), this);
   text_ = new QLineEdit(initial, this);
   text_->setObjectName(QStringLiteral("findText"));
   label->setBuddy(text_);
-  whole_word_ = new QCheckBox(QStringLiteral("全字匹配(&W)"), this);
-  match_case_ = new QCheckBox(QStringLiteral("区分大小写(&C)"), this);
-  auto* direction = new QGroupBox(QStringLiteral("方向"), this);
-  up_ = new QRadioButton(QStringLiteral("向上(&U)"), direction);
-  down_ = new QRadioButton(QStringLiteral("向下(&D)"), direction);
+  whole_word_ = new QCheckBox(tr("全字匹配(&W)"), this);
+  match_case_ = new QCheckBox(tr("区分大小写(&C)"), this);
+  auto* direction = new QGroupBox(tr("方向"), this);
+  up_ = new QRadioButton(tr("向上(&U)"), direction);
+  down_ = new QRadioButton(tr("向下(&D)"), direction);
   down_->setChecked(true);
   auto* direction_layout = new QHBoxLayout(direction);
   direction_layout->addWidget(up_);
   direction_layout->addWidget(down_);
-  find_next_ = new QPushButton(QStringLiteral("查找下一个(&F)"), this);
+  find_next_ = new QPushButton(tr("查找下一个(&F)"), this);
   find_next_->setDefault(true);
   find_next_->setEnabled(!initial.isEmpty());
-  auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+  auto* cancel = new QPushButton(tr("取消"), this);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(label, 0, 0);
@@ -64,7 +64,7 @@ bool CFindDialog::FindNext() {
                      match_case_->isChecked())) {
     return true;
   }
-  ShowMessage(this, QStringLiteral("找不到\"%1\"").arg(text), QStringLiteral("提示"),
+  ShowMessage(this, tr("找不到\"%1\"").arg(text), tr("提示"),
               QMessageBox::Information);
   return false;
 }

@@ -1,5 +1,6 @@
 #include "app/view/image_loader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 
@@ -10,13 +11,13 @@ QImage LoadImageFile(const QString& path, QString* problem) {
   if (!problem) problem = &ignored;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    *problem = QStringLiteral("无法读取解出的图片文件");
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "无法读取解出的图片文件");
     return {};
   }
   const QByteArray head = file.peek(12);
   if (head.startsWith("8BPS")) {
     if (file.size() > (qint64{1} << 31)) {
-      *problem = QStringLiteral("图片文件过大");
+      *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片文件过大");
       return {};
     }
     return LoadPsd(file.readAll(), problem);
@@ -28,11 +29,11 @@ QImage LoadImageFile(const QString& path, QString* problem) {
   reader.setAutoTransform(false);
   if (reader.size().isValid() &&
       static_cast<qint64>(reader.size().width()) * reader.size().height() > kMaxImagePixels) {
-    *problem = QStringLiteral("图片尺寸过大(%1 × %2)").arg(reader.size().width()).arg(reader.size().height());
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片尺寸过大(%1 × %2)").arg(reader.size().width()).arg(reader.size().height());
     return {};
   }
   image = reader.read();
-  if (image.isNull()) *problem = QStringLiteral("图片格式无法识别，或图片数据不完整、已损坏");
+  if (image.isNull()) *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片格式无法识别，或图片数据不完整、已损坏");
   return image;
 }
 

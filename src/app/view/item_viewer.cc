@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "app/app_language.h"
 #include "app/app_text.h"
 #include "app/info_panel.h"
 #include "app/message_box.h"
@@ -41,19 +42,16 @@ constexpr auto kQuickShow = std::chrono::milliseconds(50);
 // The text goes into the view this much at a time.
 constexpr int64_t kFillPiece = 1 << 20;
 
-const QString& OpenFailure() {
-  static const QString text = QStringLiteral("打开包内文件失败");
-  return text;
-}
+QString OpenFailure() { return QCoreApplication::translate("zoqe::ItemViewer", "打开包内文件失败"); }
 
 QString FileName(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
 // "(code)" with the library's text for it when it has one.
 QString CodeText(int code) {
   QString text = QStringLiteral("(%1)").arg(code);
-  if (const char* message = zoq::PackageErrorText(code)) {
+  if (const char* message = zoq::PackageErrorText(code, CurrentLanguage())) {
     QString words = QString::fromUtf8(message);
-    if (words.startsWith(QLatin1String("ZOQ:"))) words = words.mid(4);
+    if (words.startsWith(QLatin1String("ZOQ:"))) words = words.mid(4).trimmed();
     text = words + text;
   }
   return text;
@@ -158,7 +156,7 @@ bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool
   if (!window_->package() || window_->work_folder().isEmpty()) return false;
   if (mode == kViewByExtension) mode = ViewModeForExtension(PathExtension(path).toUpper());
   if (!read_only && (mode != kViewXml || version != 0)) {
-    ShowError(window_, QStringLiteral("不支持编辑该文件。"));
+    ShowError(window_, tr("不支持编辑该文件。"));
     read_only = true;
   }
   PartRequest request;
@@ -176,15 +174,15 @@ bool ItemViewer::Show(PartRequest request, bool report) {
   if (request.mode == kViewByExtension) {
     if (report) ShowError(window_, OpenFailure());
     ShowNotice(extension.isEmpty()
-                   ? QStringLiteral("“%1”没有扩展名，无法确定查看方式。").arg(FileName(request.path))
-                   : QStringLiteral("无法按扩展名“.%1”确定查看方式。").arg(extension),
+                   ? tr("“%1”没有扩展名，无法确定查看方式。").arg(FileName(request.path))
+                   : tr("无法按扩展名“.%1”确定查看方式。").arg(extension),
                kShowAsText | kShowAsHex | kOpenWithDefault);
     return false;
   }
   auto job = std::make_shared<Job>();
   if (!CreateTempTarget(window_->work_folder(), extension, &job->temp)) {
     if (report) ShowError(window_, OpenFailure());
-    ShowNotice(QStringLiteral("无法在工作文件夹中创建临时文件。"), 0);
+    ShowNotice(tr("无法在工作文件夹中创建临时文件。"), 0);
     return false;
   }
   last_target_ = job->temp.target;
@@ -215,7 +213,7 @@ bool ItemViewer::Show(PartRequest request, bool report) {
       return Finish(job);
     }
   }
-  ShowNotice(QStringLiteral("正在读取“%1”……").arg(FileName(job->request.path)), 0);
+  ShowNotice(tr("正在读取“%1”……").arg(FileName(job->request.path)), 0);
   return true;
 }
 
@@ -237,7 +235,7 @@ bool ItemViewer::Finish(const std::shared_ptr<Job>& job) {
     ShowFailure(*job);
     return false;
   }
-  window_->info_panel()->SetPair(LongSizeText(job->result.size), QStringLiteral("原始大小"));
+  window_->info_panel()->SetPair(LongSizeText(job->result.size), tr("原始大小"));
   if (job->result.target_kept) window_->AddTempFile(job->temp.target);
   return ShowPrepared(*job);
 }
@@ -246,20 +244,20 @@ void ItemViewer::ShowFailure(const Job& job) {
   const PartRequest& request = job.request;
   const int code = job.result.code;
   if (code == zoq::kSiteNoKey) {
-    ShowNotice(QStringLiteral("“%1”已加密，需要输入密钥才能查看。").arg(FileName(request.path)),
+    ShowNotice(tr("“%1”已加密，需要输入密钥才能查看。").arg(FileName(request.path)),
                kEnterKey | kShowStoredHex);
   } else if (request.has_key && PartHasCode(request.path, request.version, zoq::kEcsAdm)) {
-    ShowNotice(QStringLiteral("无法解码“%1”%2：密钥可能不正确，或数据已损坏。")
+    ShowNotice(tr("无法解码“%1”%2：密钥可能不正确，或数据已损坏。")
                    .arg(FileName(request.path), CodeText(code)),
                kEnterKey | kShowStoredHex);
   } else {
-    ShowNotice(QStringLiteral("无法解码“%1”%2：数据可能已损坏。").arg(FileName(request.path), CodeText(code)),
+    ShowNotice(tr("无法解码“%1”%2：数据可能已损坏。").arg(FileName(request.path), CodeText(code)),
                request.stored ? 0 : kShowStoredHex);
   }
   if (!job.report) return;
   ShowError(window_, OpenFailure() + QStringLiteral("(%1)").arg(code));
   if (code == zoq::kSiteNoKey && !key_retry_ &&
-      ShowMessage(window_, QStringLiteral("该文件已加密，是否现在输入密钥?"), QStringLiteral("提示"),
+      ShowMessage(window_, tr("该文件已加密，是否现在输入密钥?"), tr("提示"),
                   QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
       EnterKey()) {
     key_retry_ = true;
@@ -277,13 +275,13 @@ bool ItemViewer::ShowPrepared(Job& job) {
   switch (request.mode) {
     case kViewImage:
       if (result.image.isNull()) {
-        ShowNotice(QStringLiteral("无法显示图片“%1”：%2。").arg(name, result.image_problem),
+        ShowNotice(tr("无法显示图片“%1”：%2。").arg(name, result.image_problem),
                    kShowAsHex | kOpenWithDefault);
         return false;
       }
       window_->info_panel()->SetPair(
           QStringLiteral("%1 × %2").arg(result.image.width()).arg(result.image.height()),
-          QStringLiteral("图片尺寸"));
+          tr("图片尺寸"));
       picture_->SetImage(std::move(result.image));
       SwitchView(static_cast<int>(CZOQEDlg::View::kPicture));
       return true;
@@ -296,21 +294,21 @@ bool ItemViewer::ShowPrepared(Job& job) {
       break;
   }
   if (result.too_big) {
-    ShowNotice(QStringLiteral("“%1”太大(%2)，无法在此显示。").arg(name, LongSizeText(result.size)),
+    ShowNotice(tr("“%1”太大(%2)，无法在此显示。").arg(name, LongSizeText(result.size)),
                kOpenWithDefault);
     return false;
   }
   if (!result.shown) {
     const int64_t line = result.unclosed_comment_line;
-    ShowNotice(QStringLiteral("“%1”中的XML注释没有结束标记“-->”，无法按XML排版显示。").arg(name) +
-                   (line > 0 ? QStringLiteral("(注释从第%1行开始)").arg(line) : QString()),
+    ShowNotice(tr("“%1”中的XML注释没有结束标记“-->”，无法按XML排版显示。").arg(name) +
+                   (line > 0 ? tr("(注释从第%1行开始)").arg(line) : QString()),
                kShowAsText | kShowAsHex);
     return false;
   }
   const bool text_mode = request.mode != kViewHex;
   if (text_mode && !result.valid_utf8 && !request.force_text &&
       PartHasCode(request.path, request.version, zoq::kEcsAdm)) {
-    ShowNotice(QStringLiteral("“%1”解密后不是有效的UTF-8文本，密钥可能不正确。").arg(name),
+    ShowNotice(tr("“%1”解密后不是有效的UTF-8文本，密钥可能不正确。").arg(name),
                kEnterKey | kShowAsText | kShowAsHex);
     return false;
   }
@@ -318,8 +316,8 @@ bool ItemViewer::ShowPrepared(Job& job) {
   if (editable && !result.exact) {
     editable = false;
     ShowMessage(window_,
-                QStringLiteral("该文件含有编辑后无法原样保存的内容(NUL字符或无效的UTF-16)，以只读方式打开。"),
-                QStringLiteral("提示"), QMessageBox::Information);
+                tr("该文件含有编辑后无法原样保存的内容(NUL字符或无效的UTF-16)，以只读方式打开。"),
+                tr("提示"), QMessageBox::Information);
   }
   if (editable) {
     was_utf16_ = result.was_utf16;
@@ -407,15 +405,15 @@ bool ItemViewer::WaitUntilShown(int timeout_ms) {
 QString ItemViewer::NoticeLabel(NoticeAction action) {
   switch (action) {
     case kEnterKey:
-      return QStringLiteral("输入密钥(&K)...");
+      return tr("输入密钥(&K)...");
     case kShowAsText:
-      return QStringLiteral("以文本方式查看(&T)");
+      return tr("以文本方式查看(&T)");
     case kShowAsHex:
-      return QStringLiteral("以十六进制查看(&H)");
+      return tr("以十六进制查看(&H)");
     case kShowStoredHex:
-      return QStringLiteral("以十六进制查看存储的数据(&H)");
+      return tr("以十六进制查看存储的数据(&H)");
     case kOpenWithDefault:
-      return QStringLiteral("用默认程序打开(&D)");
+      return tr("用默认程序打开(&D)");
   }
   return {};
 }
@@ -486,14 +484,14 @@ QString ItemViewer::EditedLocation(int64_t edited_position) const {
   const long start = view->SendScintilla(Sci::SCI_POSITIONFROMLINE, line);
   const long column = view->SendScintilla(Sci::SCI_COUNTCHARACTERS, start, position);
   view->SendScintilla(Sci::SCI_GOTOPOS, position);
-  return QStringLiteral("第%1行，第%2列").arg(line + 1).arg(column + 1);
+  return tr("第%1行，第%2列").arg(line + 1).arg(column + 1);
 }
 
 bool ItemViewer::StoreXmlEdit(const QString& path) {
   zoq::Container* package = window_->package();
   if (!package) return true;
   if (window_->read_only()) {
-    ShowError(window_, QStringLiteral("文件以只读方式打开，无法保存XML编辑结果。"));
+    ShowError(window_, tr("文件以只读方式打开，无法保存XML编辑结果。"));
     return false;
   }
   QsciScintilla* view = window_->text_view();
@@ -506,7 +504,7 @@ bool ItemViewer::StoreXmlEdit(const QString& path) {
   if (const std::optional<XmlProblem> problem = CheckXml(content)) {
     const int64_t offset = was_utf16_ ? Utf8OffsetOfUnit(text, std::max<int64_t>(0, problem->offset - 2) / 2)
                                       : problem->offset;
-    ShowError(window_, QStringLiteral("XML编辑结果不是格式正确的XML，未保存。\n%1：%2")
+    ShowError(window_, tr("XML编辑结果不是格式正确的XML，未保存。\n%1：%2")
                            .arg(EditedLocation(positions.EditedPosition(offset)), problem->message));
     return false;
   }
@@ -516,16 +514,16 @@ bool ItemViewer::StoreXmlEdit(const QString& path) {
     return true;
   }
   if (code == zoq::kSiteNoKey) {
-    ShowError(window_, QStringLiteral("该文件已加密，请先输入密钥，再保存XML编辑结果。"));
+    ShowError(window_, tr("该文件已加密，请先输入密钥，再保存XML编辑结果。"));
   } else if (PartHasCode(path, 0, zoq::kEcsSxc)) {
     int64_t offset = -1;
     const QString reason = SchemaProblem(package, text, window_->work_folder(), &offset);
     QString where;
-    if (offset >= 0) where = EditedLocation(positions.EditedPosition(offset)) + QStringLiteral("：");
-    ShowError(window_, QStringLiteral("XML编辑结果不符合该文件的二进制模式，无法保存。(%1)").arg(code) +
+    if (offset >= 0) where = EditedLocation(positions.EditedPosition(offset)) + tr("：");
+    ShowError(window_, tr("XML编辑结果不符合该文件的二进制模式，无法保存。(%1)").arg(code) +
                            (reason.isEmpty() ? QString() : QStringLiteral("\n") + where + reason));
   } else {
-    ShowError(window_, QStringLiteral("保存XML编辑结果失败。(%1)").arg(code));
+    ShowError(window_, tr("保存XML编辑结果失败。(%1)").arg(code));
   }
   return false;
 }
@@ -550,7 +548,7 @@ bool ItemViewer::EnterKey() {
   if (offer_version && dialog.document_version() == CZOQEPathDlg::kVersionWithIv) {
     const int code = package->SetDocumentType(window_->subset_code(), CZOQEPathDlg::kVersionWithIv);
     if (code == zoq::kSiteVersionCodeTooLow || code == zoq::kSiteVersionCodeTooHigh) {
-      ShowError(window_, QStringLiteral("无法设置文档版本。(%1)").arg(code));
+      ShowError(window_, tr("无法设置文档版本。(%1)").arg(code));
     } else {
       window_->SetDocumentCodes(window_->subset_code(), CZOQEPathDlg::kVersionWithIv);
       // Copies decoded before were read without the IV header.

@@ -26,7 +26,7 @@ zoq::KeyText ReadEntry(const QString& text) {
 
 const QString& CZOQEPathDlg::Prompt() {
   static const QString prompt =
-      QStringLiteral("请输入密钥(建议16进制空格分隔，形如\"FF FE 0D 0A\")");
+      tr("请输入密钥(建议16进制空格分隔，形如\"FF FE 0D 0A\")");
   return prompt;
 }
 
@@ -38,7 +38,7 @@ QByteArray KeyBytesFromText(const QString& text) {
 
 CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent) {
   setObjectName(QStringLiteral("CZOQEPathDlg"));
-  setWindowTitle(QStringLiteral("输入密钥"));
+  setWindowTitle(tr("输入密钥"));
   auto* prompt = new QLabel(Prompt(), this);
   prompt->setObjectName(QStringLiteral("keyPrompt"));
   prompt->setWordWrap(true);
@@ -47,7 +47,7 @@ CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent
   edit_->setMinimumWidth(360);
   edit_->setEchoMode(QLineEdit::Password);
   prompt->setBuddy(edit_);
-  show_key_ = new QCheckBox(QStringLiteral("显示密钥(&S)"), this);
+  show_key_ = new QCheckBox(tr("显示密钥(&S)"), this);
   show_key_->setObjectName(QStringLiteral("showKey"));
   bytes_ = new QLabel(this);
   bytes_->setObjectName(QStringLiteral("keyBytes"));
@@ -64,8 +64,8 @@ CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent
   });
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CZOQEPathDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CZOQEPathDlg::reject);
   auto* layout = new QVBoxLayout(this);
@@ -79,10 +79,10 @@ CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent
   if (offer_version) {
     version_ = new QComboBox(this);
     version_->setObjectName(QStringLiteral("documentVersion"));
-    version_->addItem(QStringLiteral("1.1 或更早(加密数据不带IV头)"), kVersionWithoutIv);
-    version_->addItem(QStringLiteral("1.2 或更新(加密数据以16字节IV头开始)"), kVersionWithIv);
+    version_->addItem(tr("1.1 或更早(加密数据不带IV头)"), kVersionWithoutIv);
+    version_->addItem(tr("1.2 或更新(加密数据以16字节IV头开始)"), kVersionWithIv);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("文档版本(&V):"), version_);
+    form->addRow(tr("文档版本(&V):"), version_);
     layout->addLayout(form);
   }
   layout->addWidget(buttons);
@@ -95,20 +95,20 @@ void CZOQEPathDlg::UpdateBytes() {
   if (edit_->text().isEmpty()) {
     bytes_->clear();
   } else if (count == 0) {
-    bytes_->setText(QStringLiteral("没有十六进制数字：将使用长度为0的密钥"));
+    bytes_->setText(tr("没有十六进制数字：将使用长度为0的密钥"));
   } else if (show_key_->isChecked()) {
     const QByteArray bytes(reinterpret_cast<const char*>(read.bytes.data()), count);
-    bytes_->setText(QStringLiteral("将使用%1个字节：%2").arg(count).arg(QString::fromLatin1(bytes.toHex(' '))));
+    bytes_->setText(tr("将使用%1个字节：%2").arg(count).arg(QString::fromLatin1(bytes.toHex(' '))));
   } else {
-    bytes_->setText(QStringLiteral("将使用%1个字节(勾选“显示密钥”可查看)").arg(count));
+    bytes_->setText(tr("将使用%1个字节(勾选“显示密钥”可查看)").arg(count));
   }
   QStringList warnings;
   if (read.runs_cut) {
-    warnings << QStringLiteral("注意：有超过两位的连续十六进制数字，每串只取了最后两位。"
+    warnings << tr("注意：有超过两位的连续十六进制数字，每串只取了最后两位。"
                                "请每个字节写两位，字节之间用空格分隔。");
   }
   if (read.truncated) {
-    warnings << QStringLiteral("注意：超过%1个字节的部分被忽略。").arg(zoq::kMaxKeyBytes);
+    warnings << tr("注意：超过%1个字节的部分被忽略。").arg(zoq::kMaxKeyBytes);
   }
   warning_->setText(warnings.join(QLatin1Char('\n')));
   warning_->setVisible(!warnings.isEmpty());
@@ -121,7 +121,7 @@ int CZOQEPathDlg::document_version() const {
 void CZOQEPathDlg::accept() {
   const QString text = edit_->text();
   if (text.isEmpty()) {
-    ShowMessage(this, Prompt(), QStringLiteral("提示"), QMessageBox::Information);
+    ShowMessage(this, Prompt(), tr("提示"), QMessageBox::Information);
     return;
   }
   key_ = KeyBytesFromText(text);

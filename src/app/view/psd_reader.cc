@@ -3,6 +3,7 @@
 // CMYK (approximated without a colour profile), raw or PackBits-compressed.
 // Everything else is refused with a null image.
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QImage>
 
 #include <algorithm>
@@ -79,7 +80,7 @@ bool UnpackRow(const unsigned char* in, qint64 length, unsigned char* out, qint6
 QImage LoadPsd(const QByteArray& bytes, QString* problem) {
   QString ignored;
   if (!problem) problem = &ignored;
-  *problem = QStringLiteral("PSD图片数据不完整或已损坏");
+  *problem = QCoreApplication::translate("zoqe::ImageLoader", "PSD图片数据不完整或已损坏");
   Reader r(bytes);
   const unsigned char* magic = r.Take(4);
   if (!magic || std::string_view(reinterpret_cast<const char*>(magic), 4) != "8BPS") return {};
@@ -89,18 +90,18 @@ QImage LoadPsd(const QByteArray& bytes, QString* problem) {
     return {};
   }
   if (depth != 8) {
-    *problem = QStringLiteral("不支持每通道%1位的PSD图片(只支持8位)").arg(depth);
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "不支持每通道%1位的PSD图片(只支持8位)").arg(depth);
     return {};
   }
   if (width > kMaxSide || height > kMaxSide ||
       static_cast<qint64>(width) * height > kMaxImagePixels) {
-    *problem = QStringLiteral("图片尺寸过大(%1 × %2)").arg(width).arg(height);
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片尺寸过大(%1 × %2)").arg(width).arg(height);
     return {};
   }
   if (channels < 1 || channels > 56 || width < 1 || height < 1) return {};
   const quint32 needed = mode == kModeGray ? 1 : mode == kModeRgb ? 3 : mode == kModeCmyk ? 4 : 0;
   if (needed == 0) {
-    *problem = QStringLiteral("不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)");
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)");
     return {};
   }
   if (channels < needed) return {};
@@ -144,7 +145,7 @@ QImage LoadPsd(const QByteArray& bytes, QString* problem) {
   QImage image(static_cast<int>(width), static_cast<int>(height),
                alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (image.isNull()) {
-    *problem = QStringLiteral("内存不足，无法显示该图片");
+    *problem = QCoreApplication::translate("zoqe::ImageLoader", "内存不足，无法显示该图片");
     return {};
   }
   problem->clear();

@@ -1,0 +1,594 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>CommandTable</name>
+    <message>
+        <source>打开(&amp;O)...	Ctrl+O</source>
+        <translation>&amp;Open...	Ctrl+O</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;W)	Ctrl+W</source>
+        <translation>&amp;Close	Ctrl+W</translation>
+    </message>
+    <message>
+        <source>退出(&amp;X)	Alt+F4</source>
+        <translation>E&amp;xit	Alt+F4</translation>
+    </message>
+    <message>
+        <source>全选(&amp;A)	Ctrl+A</source>
+        <translation>Select &amp;All	Ctrl+A</translation>
+    </message>
+    <message>
+        <source>复制(&amp;C)	Ctrl+C</source>
+        <translation>&amp;Copy	Ctrl+C</translation>
+    </message>
+    <message>
+        <source>查找(&amp;F)...	Alt+F</source>
+        <translation>&amp;Find...	Alt+F</translation>
+    </message>
+    <message>
+        <source>修订历史(&amp;R)</source>
+        <translation>&amp;Revision History</translation>
+    </message>
+    <message>
+        <source>统计信息(&amp;I)...</source>
+        <translation>Stat&amp;istics...</translation>
+    </message>
+    <message>
+        <source>文本方式打开(&amp;T)</source>
+        <translation>Open as &amp;Text</translation>
+    </message>
+    <message>
+        <source>二进制方式打开(&amp;B)</source>
+        <translation>Open as &amp;Binary</translation>
+    </message>
+    <message>
+        <source>使用默认程序打开(&amp;O)</source>
+        <translation>&amp;Open with the Default Program</translation>
+    </message>
+    <message>
+        <source>导出文件(&amp;E)...</source>
+        <translation>&amp;Export Files...</translation>
+    </message>
+    <message>
+        <source>导出包内数据(&amp;P)...</source>
+        <translation>Export &amp;Package Data...</translation>
+    </message>
+    <message>
+        <source>不进行解压缩或解密操作，直接导出包内文件。</source>
+        <translation>Exports the parts as stored in the package, without decompressing or decrypting them.</translation>
+    </message>
+    <message>
+        <source>查看帮助(&amp;H)...	F1</source>
+        <translation>&amp;Help...	F1</translation>
+    </message>
+    <message>
+        <source>关于 ZOQ Explorer (&amp;A)...</source>
+        <translation>&amp;About ZOQ Explorer...</translation>
+    </message>
+    <message>
+        <source>输入密钥(&amp;K)...	Ctrl+K</source>
+        <translation>Enter &amp;Key...	Ctrl+K</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>查看(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::AboutDialog</name>
+    <message>
+        <source>文本视图使用 QScintilla 编辑组件（Scintilla 的 Qt 移植）。
+
+Scintilla: Copyright 1998-2021 by Neil Hodgson &lt;neilh@scintilla.org&gt;. All Rights Reserved. Permission to use, copy, modify, and distribute this software and its documentation for any purpose and without fee is hereby granted, provided that the above copyright notice appear in all copies and that both that copyright notice and this permission notice appear in supporting documentation.
+
+QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU General Public License version 3.</source>
+        <translation>The text view uses the QScintilla editing component (the Qt port of Scintilla).
+
+Scintilla: Copyright 1998-2021 by Neil Hodgson &lt;neilh@scintilla.org&gt;. All Rights Reserved. Permission to use, copy, modify, and distribute this software and its documentation for any purpose and without fee is hereby granted, provided that the above copyright notice appear in all copies and that both that copyright notice and this permission notice appear in supporting documentation.
+
+QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU General Public License version 3.</translation>
+    </message>
+    <message>
+        <source>版本 </source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>关于 ZOQ Explorer</source>
+        <translation>About ZOQ Explorer</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::AppText</name>
+    <message>
+        <source>%1B(%2字节)</source>
+        <translation>%1B (%2 bytes)</translation>
+    </message>
+    <message>
+        <source>SXC压缩</source>
+        <translation>SXC compressed</translation>
+    </message>
+    <message>
+        <source>ZIP压缩</source>
+        <translation>ZIP compressed</translation>
+    </message>
+    <message>
+        <source>ADM加密</source>
+        <translation>ADM encrypted</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::CFindDialog</name>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>查找内容(&amp;N):</source>
+        <translation>Fi&amp;nd what:</translation>
+    </message>
+    <message>
+        <source>全字匹配(&amp;W)</source>
+        <translation>Match &amp;whole word only</translation>
+    </message>
+    <message>
+        <source>区分大小写(&amp;C)</source>
+        <translation>Match &amp;case</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>向上(&amp;U)</source>
+        <translation>&amp;Up</translation>
+    </message>
+    <message>
+        <source>向下(&amp;D)</source>
+        <translation>&amp;Down</translation>
+    </message>
+    <message>
+        <source>查找下一个(&amp;F)</source>
+        <translation>&amp;Find Next</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>找不到&quot;%1&quot;</source>
+        <translation>Cannot find &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::CSelectDir</name>
+    <message>
+        <source>请选择目标文件夹</source>
+        <translation>Choose the target folder</translation>
+    </message>
+    <message>
+        <source>选择文件夹..</source>
+        <translation>Choose Folder..</translation>
+    </message>
+    <message>
+        <source>创建文件夹失败</source>
+        <translation>Creating the folder failed</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::CZOQEInfoDlg</name>
+    <message>
+        <source>空间占用情况统计</source>
+        <translation>Space Usage Statistics</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>个数</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>总大小(字节)</source>
+        <translation>Total size (bytes)</translation>
+    </message>
+    <message>
+        <source>百分比</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::CZOQEPathDlg</name>
+    <message>
+        <source>请输入密钥(建议16进制空格分隔，形如&quot;FF FE 0D 0A&quot;)</source>
+        <translation>Enter the key (preferably hexadecimal bytes separated by spaces, like &quot;FF FE 0D 0A&quot;)</translation>
+    </message>
+    <message>
+        <source>输入密钥</source>
+        <translation>Enter Key</translation>
+    </message>
+    <message>
+        <source>显示密钥(&amp;S)</source>
+        <translation>&amp;Show key</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>1.1 或更早(加密数据不带IV头)</source>
+        <translation>1.1 or earlier (encrypted data without an IV header)</translation>
+    </message>
+    <message>
+        <source>1.2 或更新(加密数据以16字节IV头开始)</source>
+        <translation>1.2 or later (encrypted data begins with a 16-byte IV header)</translation>
+    </message>
+    <message>
+        <source>文档版本(&amp;V):</source>
+        <translation>Document &amp;version:</translation>
+    </message>
+    <message>
+        <source>没有十六进制数字：将使用长度为0的密钥</source>
+        <translation>No hexadecimal digits: a key of length 0 will be used</translation>
+    </message>
+    <message>
+        <source>将使用%1个字节：%2</source>
+        <translation>%1 bytes will be used: %2</translation>
+    </message>
+    <message>
+        <source>将使用%1个字节(勾选“显示密钥”可查看)</source>
+        <translation>%1 bytes will be used (tick &quot;Show key&quot; to see them)</translation>
+    </message>
+    <message>
+        <source>注意：有超过两位的连续十六进制数字，每串只取了最后两位。请每个字节写两位，字节之间用空格分隔。</source>
+        <translation>Note: some runs of hexadecimal digits are longer than two; only the last two of each run were taken. Write two digits per byte and separate the bytes with spaces.</translation>
+    </message>
+    <message>
+        <source>注意：超过%1个字节的部分被忽略。</source>
+        <translation>Note: everything beyond %1 bytes is ignored.</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::DragOut</name>
+    <message>
+        <source>导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <source>部分导出失败</source>
+        <translation>Part of the export failed</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::Export</name>
+    <message>
+        <source>文件未打开</source>
+        <translation>No file is open</translation>
+    </message>
+    <message>
+        <source>没有项目被选中,是否导出所有文件夹和文件?</source>
+        <translation>Nothing is selected. Export all folders and files?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <source>导出已取消, 已导出%1个文件</source>
+        <translation>Export cancelled, %1 files exported</translation>
+    </message>
+    <message>
+        <source>, %1个失败</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>部分导出失败</source>
+        <translation>Part of the export failed</translation>
+    </message>
+    <message>
+        <source>导出成功</source>
+        <translation>Export succeeded</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::ExportProgress</name>
+    <message>
+        <source>正在导出...</source>
+        <translation>Exporting...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>正在导出: 第%1/%2个文件, %3/%4</source>
+        <translation>Exporting: file %1 of %2, %3 of %4</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::ImageLoader</name>
+    <message>
+        <source>无法读取解出的图片文件</source>
+        <translation>Cannot read the decoded image file</translation>
+    </message>
+    <message>
+        <source>图片文件过大</source>
+        <translation>The image file is too large</translation>
+    </message>
+    <message>
+        <source>图片尺寸过大(%1 × %2)</source>
+        <translation>The image is too large (%1 × %2)</translation>
+    </message>
+    <message>
+        <source>图片格式无法识别，或图片数据不完整、已损坏</source>
+        <translation>The image format is not recognised, or the image data is incomplete or damaged</translation>
+    </message>
+    <message>
+        <source>PSD图片数据不完整或已损坏</source>
+        <translation>The PSD image data is incomplete or damaged</translation>
+    </message>
+    <message>
+        <source>不支持每通道%1位的PSD图片(只支持8位)</source>
+        <translation>PSD images with %1 bits per channel are not supported (only 8 bits)</translation>
+    </message>
+    <message>
+        <source>不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)</source>
+        <translation>PSD images in this colour mode are not supported (only greyscale, RGB and CMYK)</translation>
+    </message>
+    <message>
+        <source>内存不足，无法显示该图片</source>
+        <translation>Not enough memory to show the image</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::ItemListModel</name>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>压缩/加密</source>
+        <translation>Compression/Encryption</translation>
+    </message>
+    <message>
+        <source>版本数</source>
+        <translation>Versions</translation>
+    </message>
+    <message>
+        <source>版本号</source>
+        <translation>Version</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::ItemViewer</name>
+    <message>
+        <source>打开包内文件失败</source>
+        <translation>Opening the part failed</translation>
+    </message>
+    <message>
+        <source>不支持编辑该文件。</source>
+        <translation>This file cannot be edited.</translation>
+    </message>
+    <message>
+        <source>“%1”没有扩展名，无法确定查看方式。</source>
+        <translation>&quot;%1&quot; has no extension; cannot tell how to show it.</translation>
+    </message>
+    <message>
+        <source>无法按扩展名“.%1”确定查看方式。</source>
+        <translation>Cannot tell from the extension &quot;.%1&quot; how to show the file.</translation>
+    </message>
+    <message>
+        <source>无法在工作文件夹中创建临时文件。</source>
+        <translation>Cannot create a temporary file in the work folder.</translation>
+    </message>
+    <message>
+        <source>正在读取“%1”……</source>
+        <translation>Reading &quot;%1&quot;...</translation>
+    </message>
+    <message>
+        <source>原始大小</source>
+        <translation>Original size</translation>
+    </message>
+    <message>
+        <source>“%1”已加密，需要输入密钥才能查看。</source>
+        <translation>&quot;%1&quot; is encrypted; enter the key to see it.</translation>
+    </message>
+    <message>
+        <source>无法解码“%1”%2：密钥可能不正确，或数据已损坏。</source>
+        <translation>Cannot decode &quot;%1&quot; %2: the key may be wrong, or the data is damaged.</translation>
+    </message>
+    <message>
+        <source>无法解码“%1”%2：数据可能已损坏。</source>
+        <translation>Cannot decode &quot;%1&quot; %2: the data may be damaged.</translation>
+    </message>
+    <message>
+        <source>该文件已加密，是否现在输入密钥?</source>
+        <translation>This file is encrypted. Enter the key now?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>无法显示图片“%1”：%2。</source>
+        <translation>Cannot show the image &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>图片尺寸</source>
+        <translation>Image size</translation>
+    </message>
+    <message>
+        <source>“%1”太大(%2)，无法在此显示。</source>
+        <translation>&quot;%1&quot; is too large (%2) to show here.</translation>
+    </message>
+    <message>
+        <source>“%1”中的XML注释没有结束标记“--&gt;”，无法按XML排版显示。</source>
+        <translation>An XML comment in &quot;%1&quot; has no end mark &quot;--&gt;&quot;; it cannot be laid out as XML.</translation>
+    </message>
+    <message>
+        <source>(注释从第%1行开始)</source>
+        <translation> (the comment starts on line %1)</translation>
+    </message>
+    <message>
+        <source>“%1”解密后不是有效的UTF-8文本，密钥可能不正确。</source>
+        <translation>&quot;%1&quot; is not valid UTF-8 text after decryption; the key may be wrong.</translation>
+    </message>
+    <message>
+        <source>该文件含有编辑后无法原样保存的内容(NUL字符或无效的UTF-16)，以只读方式打开。</source>
+        <translation>This file holds content that could not be saved unchanged after editing (NUL characters or invalid UTF-16); it is opened read-only.</translation>
+    </message>
+    <message>
+        <source>输入密钥(&amp;K)...</source>
+        <translation>Enter &amp;Key...</translation>
+    </message>
+    <message>
+        <source>以文本方式查看(&amp;T)</source>
+        <translation>Show as &amp;Text</translation>
+    </message>
+    <message>
+        <source>以十六进制查看(&amp;H)</source>
+        <translation>Show as &amp;Hexadecimal</translation>
+    </message>
+    <message>
+        <source>以十六进制查看存储的数据(&amp;H)</source>
+        <translation>Show the Stored Data as &amp;Hexadecimal</translation>
+    </message>
+    <message>
+        <source>用默认程序打开(&amp;D)</source>
+        <translation>Open with the &amp;Default Program</translation>
+    </message>
+    <message>
+        <source>第%1行，第%2列</source>
+        <translation>line %1, column %2</translation>
+    </message>
+    <message>
+        <source>文件以只读方式打开，无法保存XML编辑结果。</source>
+        <translation>The file is open read-only; the XML edit cannot be saved.</translation>
+    </message>
+    <message>
+        <source>XML编辑结果不是格式正确的XML，未保存。
+%1：%2</source>
+        <translation>The edited XML is not well-formed and was not saved.
+%1: %2</translation>
+    </message>
+    <message>
+        <source>该文件已加密，请先输入密钥，再保存XML编辑结果。</source>
+        <translation>This file is encrypted: enter the key first, then save the XML edit.</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>XML编辑结果不符合该文件的二进制模式，无法保存。(%1)</source>
+        <translation>The edited XML does not fit the file&apos;s binary schema and cannot be saved. (%1)</translation>
+    </message>
+    <message>
+        <source>保存XML编辑结果失败。(%1)</source>
+        <translation>Saving the XML edit failed. (%1)</translation>
+    </message>
+    <message>
+        <source>无法设置文档版本。(%1)</source>
+        <translation>Cannot set the document version. (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::LanguageMenu</name>
+    <message>
+        <source>环境变量ZOQ_LANG指定了界面语言。所选语言在不设置ZOQ_LANG启动本程序时使用。</source>
+        <translation>The environment variable ZOQ_LANG sets the interface language. The chosen language is used when the program is started without ZOQ_LANG.</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>界面语言将在下次启动本程序时更改。</source>
+        <translation>The interface language changes the next time the program starts.</translation>
+    </message>
+    <message>
+        <source>语言(&amp;L)</source>
+        <translation>&amp;Language</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::MessageBox</name>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::TypeTable</name>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>%1文件</source>
+        <translation>%1 File</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>已删除</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>XML文件</source>
+        <translation>XML File</translation>
+    </message>
+</context>
+</TS>
