@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AppText</name>
+    <message>
+        <source>%1B(%2字节)</source>
+        <translation>%1B (%2 bytes)</translation>
+    </message>
+    <message>
+        <source>SXC压缩</source>
+        <translation>SXC compressed</translation>
+    </message>
+    <message>
+        <source>ZIP压缩</source>
+        <translation>ZIP compressed</translation>
+    </message>
+    <message>
+        <source>ADM加密</source>
+        <translation>ADM encrypted</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+</context>
+<context>
     <name>CommandTable</name>
     <message>
         <source>打开(&amp;O)...	Ctrl+O</source>
@@ -89,6 +112,144 @@
     </message>
 </context>
 <context>
+    <name>ExportCommand</name>
+    <message>
+        <source>文件未打开</source>
+        <translation>No file is open</translation>
+    </message>
+    <message>
+        <source>没有项目被选中,是否导出所有文件夹和文件?</source>
+        <translation>Nothing is selected. Export all folders and files?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <source>导出已取消, 已导出%1个文件</source>
+        <translation>Export cancelled, %1 files exported</translation>
+    </message>
+    <message>
+        <source>, %1个失败</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>部分导出失败</source>
+        <translation>Part of the export failed</translation>
+    </message>
+    <message>
+        <source>导出成功</source>
+        <translation>Export succeeded</translation>
+    </message>
+</context>
+<context>
+    <name>ExportProgress</name>
+    <message>
+        <source>正在导出...</source>
+        <translation>Exporting...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>正在导出: 第%1/%2个文件, %3/%4</source>
+        <translation>Exporting: file %1 of %2, %3 of %4</translation>
+    </message>
+</context>
+<context>
+    <name>ImageLoader</name>
+    <message>
+        <source>无法读取解出的图片文件</source>
+        <translation>Cannot read the decoded image file</translation>
+    </message>
+    <message>
+        <source>图片文件过大</source>
+        <translation>The image file is too large</translation>
+    </message>
+    <message>
+        <source>图片尺寸过大(%1 × %2)</source>
+        <translation>The image is too large (%1 × %2)</translation>
+    </message>
+    <message>
+        <source>图片格式无法识别，或图片数据不完整、已损坏</source>
+        <translation>The image format is not recognised, or the image data is incomplete or damaged</translation>
+    </message>
+    <message>
+        <source>PSD图片数据不完整或已损坏</source>
+        <translation>The PSD image data is incomplete or damaged</translation>
+    </message>
+    <message>
+        <source>不支持每通道%1位的PSD图片(只支持8位)</source>
+        <translation>PSD images with %1 bits per channel are not supported (only 8 bits)</translation>
+    </message>
+    <message>
+        <source>不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)</source>
+        <translation>PSD images in this colour mode are not supported (only greyscale, RGB and CMYK)</translation>
+    </message>
+    <message>
+        <source>内存不足，无法显示该图片</source>
+        <translation>Not enough memory to show the image</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>环境变量ZOQ_LANG指定了界面语言。所选语言在不设置ZOQ_LANG启动本程序时使用。</source>
+        <translation>The environment variable ZOQ_LANG sets the interface language. The chosen language is used when the program is started without ZOQ_LANG.</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>界面语言将在下次启动本程序时更改。</source>
+        <translation>The interface language changes the next time the program starts.</translation>
+    </message>
+    <message>
+        <source>语言(&amp;L)</source>
+        <translation>&amp;Language</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>TypeTable</name>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>%1文件</source>
+        <translation>%1 File</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>已删除</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>XML文件</source>
+        <translation>XML File</translation>
+    </message>
+</context>
+<context>
     <name>zoqe::AboutDialog</name>
     <message>
         <source>文本视图使用 QScintilla 编辑组件（Scintilla 的 Qt 移植）。
@@ -109,29 +270,6 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>关于 ZOQ Explorer</source>
         <translation>About ZOQ Explorer</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::AppText</name>
-    <message>
-        <source>%1B(%2字节)</source>
-        <translation>%1B (%2 bytes)</translation>
-    </message>
-    <message>
-        <source>SXC压缩</source>
-        <translation>SXC compressed</translation>
-    </message>
-    <message>
-        <source>ZIP压缩</source>
-        <translation>ZIP compressed</translation>
-    </message>
-    <message>
-        <source>ADM加密</source>
-        <translation>ADM encrypted</translation>
-    </message>
-    <message>
-        <source>未知</source>
-        <translation>unknown</translation>
     </message>
 </context>
 <context>
@@ -194,6 +332,177 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>创建文件夹失败</source>
         <translation>Creating the folder failed</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::CZOQEDlg</name>
+    <message>
+        <source>筛选名称</source>
+        <translation>Filter names</translation>
+    </message>
+    <message>
+        <source>无法识别的文件格式！</source>
+        <translation>Unrecognised file format!</translation>
+    </message>
+    <message>
+        <source>无法打开高版本格式文档，请升级软件版本！</source>
+        <translation>Cannot open a document of a newer format version; please upgrade the program!</translation>
+    </message>
+    <message>
+        <source>打开文件失败！文件头数据格式错误。</source>
+        <translation>Opening the file failed! The header data is malformed.</translation>
+    </message>
+    <message>
+        <source>打开文件失败！目标文件无法访问。</source>
+        <translation>Opening the file failed! The file cannot be accessed.</translation>
+    </message>
+    <message>
+        <source>打开文件失败！</source>
+        <translation>Opening the file failed!</translation>
+    </message>
+    <message>
+        <source>打开文件失败！(%1)</source>
+        <translation>Opening the file failed! (%1)</translation>
+    </message>
+    <message>
+        <source>是否保存XML编辑结果?</source>
+        <translation>Save the XML edit?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?</source>
+        <translation>Temporary files are open in other programs. Continue (files may be left behind)?</translation>
+    </message>
+    <message>
+        <source>是否保存当前PLIV文件?</source>
+        <translation>Save the current PLIV file?</translation>
+    </message>
+    <message>
+        <source>ZOQ文件 (*.zoq)</source>
+        <translation>ZOQ files (*.zoq)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>PLIV文件 (*.pliv)</source>
+        <translation>PLIV files (*.pliv)</translation>
+    </message>
+    <message>
+        <source>文件保存失败, 是否关闭文件?</source>
+        <translation>Saving the file failed. Close the file?</translation>
+    </message>
+    <message>
+        <source>ZOQ文件 (*.zoq *.pliv)</source>
+        <translation>ZOQ files (*.zoq *.pliv)</translation>
+    </message>
+    <message>
+        <source>以只读方式打开(&amp;R)</source>
+        <translation>Open &amp;read-only</translation>
+    </message>
+    <message>
+        <source>文件未打开</source>
+        <translation>No file is open</translation>
+    </message>
+    <message>
+        <source>包内没有此项目: %1</source>
+        <translation>The package holds no such item: %1</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>版本数</source>
+        <translation>Versions</translation>
+    </message>
+    <message>
+        <source>版本号</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>版本%1没有文件记录</source>
+        <translation>Version %1 has no part records</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>包内路径</source>
+        <translation>Path in package</translation>
+    </message>
+    <message>
+        <source>其他版本号</source>
+        <translation>Other versions</translation>
+    </message>
+    <message>
+        <source>已删除</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>可跳过数据</source>
+        <translation>Skippable data</translation>
+    </message>
+    <message>
+        <source>包内大小</source>
+        <translation>Stored size</translation>
+    </message>
+    <message>
+        <source>无法读取该文件的记录(%1)</source>
+        <translation>Cannot read the records of this file (%1)</translation>
+    </message>
+    <message>
+        <source>查看版本%1</source>
+        <translation>Show version %1</translation>
+    </message>
+    <message>
+        <source>该文件在版本%1中已删除</source>
+        <translation>This file was deleted in version %1</translation>
+    </message>
+    <message>
+        <source>共%1个</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <source>文件夹数</source>
+        <translation>Folders</translation>
+    </message>
+    <message>
+        <source>文件数</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>只读</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>打开方式</source>
+        <translation>Opened</translation>
+    </message>
+    <message>
+        <source>该文件已删除</source>
+        <translation>This file is deleted</translation>
+    </message>
+    <message>
+        <source>请选择一个文件</source>
+        <translation>Choose a file</translation>
     </message>
 </context>
 <context>
@@ -291,95 +600,6 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>部分导出失败</source>
         <translation>Part of the export failed</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::Export</name>
-    <message>
-        <source>文件未打开</source>
-        <translation>No file is open</translation>
-    </message>
-    <message>
-        <source>没有项目被选中,是否导出所有文件夹和文件?</source>
-        <translation>Nothing is selected. Export all folders and files?</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>导出失败</source>
-        <translation>Export failed</translation>
-    </message>
-    <message>
-        <source>导出已取消, 已导出%1个文件</source>
-        <translation>Export cancelled, %1 files exported</translation>
-    </message>
-    <message>
-        <source>, %1个失败</source>
-        <translation>, %1 failed</translation>
-    </message>
-    <message>
-        <source>部分导出失败</source>
-        <translation>Part of the export failed</translation>
-    </message>
-    <message>
-        <source>导出成功</source>
-        <translation>Export succeeded</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::ExportProgress</name>
-    <message>
-        <source>正在导出...</source>
-        <translation>Exporting...</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>导出</source>
-        <translation>Export</translation>
-    </message>
-    <message>
-        <source>正在导出: 第%1/%2个文件, %3/%4</source>
-        <translation>Exporting: file %1 of %2, %3 of %4</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::ImageLoader</name>
-    <message>
-        <source>无法读取解出的图片文件</source>
-        <translation>Cannot read the decoded image file</translation>
-    </message>
-    <message>
-        <source>图片文件过大</source>
-        <translation>The image file is too large</translation>
-    </message>
-    <message>
-        <source>图片尺寸过大(%1 × %2)</source>
-        <translation>The image is too large (%1 × %2)</translation>
-    </message>
-    <message>
-        <source>图片格式无法识别，或图片数据不完整、已损坏</source>
-        <translation>The image format is not recognised, or the image data is incomplete or damaged</translation>
-    </message>
-    <message>
-        <source>PSD图片数据不完整或已损坏</source>
-        <translation>The PSD image data is incomplete or damaged</translation>
-    </message>
-    <message>
-        <source>不支持每通道%1位的PSD图片(只支持8位)</source>
-        <translation>PSD images with %1 bits per channel are not supported (only 8 bits)</translation>
-    </message>
-    <message>
-        <source>不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)</source>
-        <translation>PSD images in this colour mode are not supported (only greyscale, RGB and CMYK)</translation>
-    </message>
-    <message>
-        <source>内存不足，无法显示该图片</source>
-        <translation>Not enough memory to show the image</translation>
     </message>
 </context>
 <context>
@@ -540,55 +760,6 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>无法设置文档版本。(%1)</source>
         <translation>Cannot set the document version. (%1)</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::LanguageMenu</name>
-    <message>
-        <source>环境变量ZOQ_LANG指定了界面语言。所选语言在不设置ZOQ_LANG启动本程序时使用。</source>
-        <translation>The environment variable ZOQ_LANG sets the interface language. The chosen language is used when the program is started without ZOQ_LANG.</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>Notice</translation>
-    </message>
-    <message>
-        <source>界面语言将在下次启动本程序时更改。</source>
-        <translation>The interface language changes the next time the program starts.</translation>
-    </message>
-    <message>
-        <source>语言(&amp;L)</source>
-        <translation>&amp;Language</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::MessageBox</name>
-    <message>
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-</context>
-<context>
-    <name>zoqe::TypeTable</name>
-    <message>
-        <source>文件夹</source>
-        <translation>Folder</translation>
-    </message>
-    <message>
-        <source>%1文件</source>
-        <translation>%1 File</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>已删除</source>
-        <translation>Deleted</translation>
-    </message>
-    <message>
-        <source>XML文件</source>
-        <translation>XML File</translation>
     </message>
 </context>
 </TS>

@@ -6,6 +6,11 @@
 namespace zoqe {
 
 namespace {
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(AppText)
+};
+
 const char* const kUnits[] = {"", "K", "M", "G", "T"};
 constexpr int kUnitCount = 5;
 }  // namespace
@@ -37,7 +42,7 @@ QString SizeText(int64_t value, int start_unit, bool scaled) {
 }
 
 QString LongSizeText(int64_t value) {
-  return QCoreApplication::translate("zoqe::AppText", "%1B(%2字节)")
+  return Text::tr("%1B(%2字节)")
       .arg(SizeText(value, 1, true), SizeText(value, 0, false));
 }
 
@@ -49,16 +54,16 @@ QString FilterText(const std::vector<int>& codes) {
       case 255:
         break;
       case 1:
-        names << QCoreApplication::translate("zoqe::AppText", "SXC压缩");
+        names << Text::tr("SXC压缩");
         break;
       case 2:
-        names << QCoreApplication::translate("zoqe::AppText", "ZIP压缩");
+        names << Text::tr("ZIP压缩");
         break;
       case 128:
-        names << QCoreApplication::translate("zoqe::AppText", "ADM加密");
+        names << Text::tr("ADM加密");
         break;
       default:
-        names << QCoreApplication::translate("zoqe::AppText", "未知");
+        names << Text::tr("未知");
         break;
     }
   }

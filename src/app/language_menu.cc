@@ -12,25 +12,28 @@ namespace zoqe {
 
 namespace {
 
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(LanguageMenu)
+};
+
 void Choose(QWidget* window, zoq::MessageLanguage language) {
   RememberLanguage(language);
   if (LanguageSetByEnvironment()) {
     ShowMessage(window,
-                QCoreApplication::translate(
-                    "zoqe::LanguageMenu",
-                    "环境变量ZOQ_LANG指定了界面语言。所选语言在不设置ZOQ_LANG启动本程序时使用。"),
-                QCoreApplication::translate("zoqe::LanguageMenu", "提示"), QMessageBox::Information);
+                Text::tr("环境变量ZOQ_LANG指定了界面语言。"
+                         "所选语言在不设置ZOQ_LANG启动本程序时使用。"),
+                Text::tr("提示"), QMessageBox::Information);
   } else if (language != CurrentLanguage()) {
-    ShowMessage(window,
-                QCoreApplication::translate("zoqe::LanguageMenu", "界面语言将在下次启动本程序时更改。"),
-                QCoreApplication::translate("zoqe::LanguageMenu", "提示"), QMessageBox::Information);
+    ShowMessage(window, Text::tr("界面语言将在下次启动本程序时更改。"), Text::tr("提示"),
+                QMessageBox::Information);
   }
 }
 
 }  // namespace
 
 void AddLanguageMenu(QMenu* menu, QWidget* window) {
-  QMenu* languages = menu->addMenu(QCoreApplication::translate("zoqe::LanguageMenu", "语言(&L)"));
+  QMenu* languages = menu->addMenu(Text::tr("语言(&L)"));
   languages->setObjectName(QStringLiteral("menuLanguage"));
   auto* group = new QActionGroup(languages);
   // Each language is named in itself, so that it can be found in either.
@@ -50,7 +53,8 @@ void AddLanguageMenu(QMenu* menu, QWidget* window) {
     action->setChecked(choice.language == CurrentLanguage());
     group->addAction(action);
     const zoq::MessageLanguage language = choice.language;
-    QObject::connect(action, &QAction::triggered, window, [window, language] { Choose(window, language); });
+    QObject::connect(action, &QAction::triggered, window,
+                     [window, language] { Choose(window, language); });
   }
 }
 

@@ -129,7 +129,7 @@ void CZOQEDlg::BuildLayout() {
   left->setObjectName(QStringLiteral("leftPane"));
   filter_edit_ = new QLineEdit(left);
   filter_edit_->setObjectName(QStringLiteral("treeFilter"));
-  filter_edit_->setPlaceholderText(QStringLiteral("筛选名称"));
+  filter_edit_->setPlaceholderText(tr("筛选名称"));
   filter_edit_->setClearButtonEnabled(true);
   filter_edit_->setMinimumWidth(kSplitterLimit);
   filter_timer_ = new QTimer(this);

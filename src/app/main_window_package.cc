@@ -40,19 +40,19 @@ QString OpenFailureText(int code) {
   QString text;
   switch (code) {
     case zoq::kBadHeaderMagic:
-      text = QStringLiteral("无法识别的文件格式！");
+      text = CZOQEDlg::tr("无法识别的文件格式！");
       break;
     case zoq::kBadPackageVersion:
-      text = QStringLiteral("无法打开高版本格式文档，请升级软件版本！");
+      text = CZOQEDlg::tr("无法打开高版本格式文档，请升级软件版本！");
       break;
     case zoq::kBadHeaderField:
-      text = QStringLiteral("打开文件失败！文件头数据格式错误。");
+      text = CZOQEDlg::tr("打开文件失败！文件头数据格式错误。");
       break;
     case zoq::kSourceOpenFailed:
-      text = QStringLiteral("打开文件失败！目标文件无法访问。");
+      text = CZOQEDlg::tr("打开文件失败！目标文件无法访问。");
       break;
     default:
-      text = QStringLiteral("打开文件失败！");
+      text = CZOQEDlg::tr("打开文件失败！");
       break;
   }
   return text + QStringLiteral("(%1)").arg(code);
@@ -79,7 +79,7 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   int code = container_factory_(options, &raw);
   std::unique_ptr<zoq::Container> container(raw);
   if (code != 0 || !container) {
-    ShowError(this, QStringLiteral("打开文件失败！(%1)").arg(code));
+    ShowError(this, tr("打开文件失败！(%1)").arg(code));
     return false;
   }
   code = container->OpenFile(QFile::encodeName(path).toStdString(), read_only);
@@ -189,8 +189,8 @@ void CZOQEDlg::FillHistory() {
 
 bool CZOQEDlg::AskXmlEditSave() {
   if (!xml_editable_ || !text_view_->isModified()) return true;
-  const auto answer = ShowMessage(this, QStringLiteral("是否保存XML编辑结果?"),
-                                  QStringLiteral("提示"), QMessageBox::Question,
+  const auto answer = ShowMessage(this, tr("是否保存XML编辑结果?"),
+                                  tr("提示"), QMessageBox::Question,
                                   QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return true;
   return item_viewer_->StoreXmlEdit(current_part_path_);
@@ -213,8 +213,8 @@ bool CZOQEDlg::ClosePackage() {
     }
     if (!processes_.isEmpty()) {
       const auto answer = ShowMessage(
-          this, QStringLiteral("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"),
-          QStringLiteral("提示"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+          this, tr("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"),
+          tr("提示"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
       if (answer != QMessageBox::Yes) return false;
     }
     processes_.clear();
@@ -250,8 +250,8 @@ bool CZOQEDlg::ClosePackage() {
 }
 
 bool CZOQEDlg::SaveModified() {
-  const auto answer = ShowMessage(this, QStringLiteral("是否保存当前PLIV文件?"),
-                                  QStringLiteral("提示"), QMessageBox::Question,
+  const auto answer = ShowMessage(this, tr("是否保存当前PLIV文件?"),
+                                  tr("提示"), QMessageBox::Question,
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer != QMessageBox::Yes) return true;
@@ -263,18 +263,18 @@ bool CZOQEDlg::SaveModified() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (subset_code_ == 0) {
       dialog.setDefaultSuffix(QStringLiteral("zoq"));
-      dialog.setNameFilters({QStringLiteral("ZOQ文件 (*.zoq)"), QStringLiteral("所有文件 (*)")});
+      dialog.setNameFilters({tr("ZOQ文件 (*.zoq)"), tr("所有文件 (*)")});
     } else {
       dialog.setDefaultSuffix(QStringLiteral("pliv"));
-      dialog.setNameFilters({QStringLiteral("PLIV文件 (*.pliv)"), QStringLiteral("ZOQ文件 (*.zoq)"),
-                             QStringLiteral("所有文件 (*)")});
+      dialog.setNameFilters({tr("PLIV文件 (*.pliv)"), tr("ZOQ文件 (*.zoq)"),
+                             tr("所有文件 (*)")});
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return true;
     code = package_->SaveAs(QFile::encodeName(dialog.selectedFiles().first()).toStdString(),
                             zoq::kSaveIncremental, false);
   }
   if (code == 0) return true;
-  return ShowMessage(this, QStringLiteral("文件保存失败, 是否关闭文件?"), InitialTitle(),
+  return ShowMessage(this, tr("文件保存失败, 是否关闭文件?"), InitialTitle(),
                      QMessageBox::Question,
                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
@@ -302,8 +302,8 @@ bool CZOQEDlg::OpenWithDialog(bool* read_only, QString* path) {
   QFileDialog dialog(this, QString(), package_folder_);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({QStringLiteral("ZOQ文件 (*.zoq *.pliv)"), QStringLiteral("所有文件 (*)")});
-  auto* box = new QCheckBox(QStringLiteral("以只读方式打开(&R)"), &dialog);
+  dialog.setNameFilters({tr("ZOQ文件 (*.zoq *.pliv)"), tr("所有文件 (*)")});
+  auto* box = new QCheckBox(tr("以只读方式打开(&R)"), &dialog);
   box->setObjectName(QStringLiteral("readOnlyBox"));
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
     grid->addWidget(box, grid->rowCount(), 0, 1, -1);
@@ -322,7 +322,7 @@ void CZOQEDlg::OnOpen() {
 
 void CZOQEDlg::OnClose() {
   if (!package_) {
-    ShowError(this, QStringLiteral("文件未打开"));
+    ShowError(this, tr("文件未打开"));
   } else {
     ClosePackage();
   }

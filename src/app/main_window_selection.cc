@@ -51,7 +51,7 @@ void CZOQEDlg::ShowSelection(bool read_only) {
   zoq::PathNode* node = NodeAt(path, version);
   if (!node) {
     SetItemCommands(kind, Selection::kNothing);
-    ShowNotice(QStringLiteral("包内没有此项目: %1").arg(path.isEmpty() ? item->name : path));
+    ShowNotice(tr("包内没有此项目: %1").arg(path.isEmpty() ? item->name : path));
     return;
   }
   if (item->data == 1) {
@@ -70,7 +70,7 @@ void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
     for (const auto& child : item->children) {
       ListRow row;
       row.name = child->name;
-      row.type_name = QStringLiteral("文件夹");
+      row.type_name = tr("文件夹");
       row.image = TypeTable::kFolderImage;
       row.is_folder = true;
       rows.push_back(std::move(row));
@@ -78,7 +78,7 @@ void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
     list_guard_ = false;
     list_model_->SetRows(std::move(rows));
     list_guard_ = true;
-    AddInfoPair(QString::number(package_->GetRevisionCount()), QStringLiteral("版本数"));
+    AddInfoPair(QString::number(package_->GetRevisionCount()), tr("版本数"));
     info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
     return;
   }
@@ -89,8 +89,8 @@ void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
   if (listed && root) {
     ShowFolderSelection(item, listed, root, version, kKindHistory);
   } else {
-    AddInfoPair(item->name, QStringLiteral("版本号"));
-    ShowNotice(QStringLiteral("版本%1没有文件记录").arg(item->name));
+    AddInfoPair(item->name, tr("版本号"));
+    ShowNotice(tr("版本%1没有文件记录").arg(item->name));
   }
 }
 
@@ -100,29 +100,29 @@ void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QStr
   zoq::PartInfo info;
   const int code = package_->GetPartInfo(&info, node, version);
   const TypeInfo type = types_->Lookup(item->name, false, info.deleted);
-  AddInfoPair(item->name, QStringLiteral("名称"));
-  AddInfoPair(type.type_name, QStringLiteral("类型"));
-  AddInfoPair(PackageTreeModel::FolderPath(item), QStringLiteral("包内路径"));
+  AddInfoPair(item->name, tr("名称"));
+  AddInfoPair(type.type_name, tr("类型"));
+  AddInfoPair(PackageTreeModel::FolderPath(item), tr("包内路径"));
   const int shown = version != 0 ? version
                     : info.revisions.empty() ? 0
                                              : info.revisions.front() + 1;
-  AddInfoPair(QString::number(shown), QStringLiteral("版本号"));
+  AddInfoPair(QString::number(shown), tr("版本号"));
   if (info.revisions.size() >= 2) {
     QStringList others;
     for (int revision : info.revisions) {
       if (revision + 1 != shown) others << QString::number(revision + 1);
     }
-    AddInfoPair(others.join(QLatin1Char(',')), QStringLiteral("其他版本号"));
+    AddInfoPair(others.join(QLatin1Char(',')), tr("其他版本号"));
   }
   if (info.deleted) {
-    AddInfoPair(QStringLiteral("已删除"), QStringLiteral("状态"));
+    AddInfoPair(tr("已删除"), tr("状态"));
   } else if (info.skippable) {
-    AddInfoPair(QStringLiteral("可跳过数据"), QStringLiteral("状态"));
+    AddInfoPair(tr("可跳过数据"), tr("状态"));
   }
-  AddInfoPair(LongSizeText(info.size), QStringLiteral("包内大小"));
+  AddInfoPair(LongSizeText(info.size), tr("包内大小"));
   info_panel_->SetIcon(types_->Icon(type.image));
   if (code != 0) {
-    ShowNotice(QStringLiteral("无法读取该文件的记录(%1)").arg(code));
+    ShowNotice(tr("无法读取该文件的记录(%1)").arg(code));
     return;
   }
   if (info.deleted) {
@@ -142,12 +142,12 @@ void CZOQEDlg::ShowDeletedPart(const TreeItem* item, const zoq::PartInfo& info, 
     const TreeItem* older =
         PackageTreeModel::FindHistoryItem(tree_model_->history(), revision + 1, path);
     if (older) {
-      offers.push_back({QStringLiteral("查看版本%1").arg(revision + 1),
+      offers.push_back({tr("查看版本%1").arg(revision + 1),
                         [this, older] { SelectTreeItem(older); }});
     }
     break;
   }
-  ShowNotice(QStringLiteral("该文件在版本%1中已删除").arg(shown), std::move(offers));
+  ShowNotice(tr("该文件在版本%1中已删除").arg(shown), std::move(offers));
 }
 
 void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNode* node,
@@ -203,24 +203,24 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
 
   if (kind == kKindHistory) {
     // A version item.
-    AddInfoPair(item->name, QStringLiteral("版本号"));
+    AddInfoPair(item->name, tr("版本号"));
   } else if (item->name != QLatin1String("/")) {
-    AddInfoPair(item->name, QStringLiteral("名称"));
-    AddInfoPair(QStringLiteral("文件夹"), QStringLiteral("类型"));
-    AddInfoPair(PackageTreeModel::FolderPath(item), QStringLiteral("包内路径"));
+    AddInfoPair(item->name, tr("名称"));
+    AddInfoPair(tr("文件夹"), tr("类型"));
+    AddInfoPair(PackageTreeModel::FolderPath(item), tr("包内路径"));
   }
   if (kind == kKindHistory || item->name != QLatin1String("/")) {
-    if (folders != 0) AddInfoPair(QStringLiteral("共%1个").arg(folders), QStringLiteral("文件夹数"));
-    AddInfoPair(QStringLiteral("共%1个").arg(parts), QStringLiteral("文件数"));
-    if (deleted != 0) AddInfoPair(QStringLiteral("共%1个").arg(deleted), QStringLiteral("已删除"));
+    if (folders != 0) AddInfoPair(tr("共%1个").arg(folders), tr("文件夹数"));
+    AddInfoPair(tr("共%1个").arg(parts), tr("文件数"));
+    if (deleted != 0) AddInfoPair(tr("共%1个").arg(deleted), tr("已删除"));
   } else {
-    AddInfoPair(file_name_, QStringLiteral("文件名"));
-    AddInfoPair(QString::number(package_->GetRevisionCount()), QStringLiteral("版本数"));
+    AddInfoPair(file_name_, tr("文件名"));
+    AddInfoPair(QString::number(package_->GetRevisionCount()), tr("版本数"));
     // The number of parts and the number of folders of the package, the
     // root itself not counted as a folder.
-    AddInfoPair(QStringLiteral("共%1个").arg(part_total_), QStringLiteral("文件数"));
-    AddInfoPair(QStringLiteral("共%1个").arg(folder_total_), QStringLiteral("文件夹数"));
-    if (read_only_) AddInfoPair(QStringLiteral("只读"), QStringLiteral("打开方式"));
+    AddInfoPair(tr("共%1个").arg(part_total_), tr("文件数"));
+    AddInfoPair(tr("共%1个").arg(folder_total_), tr("文件夹数"));
+    if (read_only_) AddInfoPair(tr("只读"), tr("打开方式"));
   }
   info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
   expand_on_select_ = false;
@@ -248,16 +248,16 @@ void CZOQEDlg::OnListSelectionChanged() {
   }
   TreeItem* listed = tree_item ? PackageTreeModel::ListedItem(tree_item) : nullptr;
   const QString folder = listed ? PackageTreeModel::PackagePath(listed) : QString();
-  AddInfoPair(row.name, QStringLiteral("名称"));
-  AddInfoPair(row.type_name, QStringLiteral("类型"));
-  AddInfoPair(folder, QStringLiteral("包内路径"));
+  AddInfoPair(row.name, tr("名称"));
+  AddInfoPair(row.type_name, tr("类型"));
+  AddInfoPair(folder, tr("包内路径"));
   if (row.is_folder) {
     SetItemCommands(kind, Selection::kFolder);
   } else {
     SetItemCommands(kind, Selection::kPart);
-    AddInfoPair(row.size, QStringLiteral("包内大小"));
-    AddInfoPair(row.versions, QStringLiteral("版本数"));
-    AddInfoPair(row.newest, QStringLiteral("版本号"));
+    AddInfoPair(row.size, tr("包内大小"));
+    AddInfoPair(row.versions, tr("版本数"));
+    AddInfoPair(row.newest, tr("版本号"));
   }
   info_panel_->SetIcon(types_->Icon(row.image));
 }
@@ -289,7 +289,7 @@ void CZOQEDlg::ActivateListRow(int proxy_row) {
     const int version = PackageTreeModel::VersionOf(listed);
     const QString path = PackageTreeModel::PackagePath(listed) + row.name;
     if (version == 0) {
-      ShowNotice(QStringLiteral("该文件已删除"));
+      ShowNotice(tr("该文件已删除"));
     } else if (TreeItem* part =
                    PackageTreeModel::FindHistoryItem(tree_model_->history(), version, path)) {
       SelectTreeItem(part);
@@ -302,7 +302,7 @@ void CZOQEDlg::ActivateListRow(int proxy_row) {
 
 void CZOQEDlg::OnOpenPartAs(int view_mode) {
   if (!package_) {
-    ShowError(this, QStringLiteral("文件未打开"));
+    ShowError(this, tr("文件未打开"));
     return;
   }
   TreeItem* item = CurrentTreeItem();
@@ -311,7 +311,7 @@ void CZOQEDlg::OnOpenPartAs(int view_mode) {
   if (item->data == 0) {
     const QModelIndexList rows = list_view_->selectionModel()->selectedRows();
     if (rows.size() != 1) {
-      ShowMessage(this, QStringLiteral("请选择一个文件"), QStringLiteral("提示"),
+      ShowMessage(this, tr("请选择一个文件"), tr("提示"),
                   QMessageBox::Information);
       return;
     }

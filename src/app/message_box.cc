@@ -7,6 +7,11 @@
 namespace zoqe {
 
 namespace {
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(MessageBox)
+};
+
 MessageHandler& Handler() {
   static MessageHandler handler;
   return handler;
@@ -27,7 +32,7 @@ MessageHandler SetMessageHandler(MessageHandler handler) {
 }
 
 void ShowError(QWidget* parent, const QString& text) {
-  ShowMessage(parent, text, QCoreApplication::translate("zoqe::MessageBox", "错误"), QMessageBox::Critical);
+  ShowMessage(parent, text, Text::tr("错误"), QMessageBox::Critical);
 }
 
 }  // namespace zoqe

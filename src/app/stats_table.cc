@@ -7,6 +7,15 @@
 
 namespace zoqe {
 
+namespace {
+
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(TypeTable)
+};
+
+}  // namespace
+
 const QString& StatsTable::FolderKey() {
   static const QString key = QStringLiteral("\\");
   return key;
@@ -35,11 +44,11 @@ void StatsTable::Count(const QString& key, int64_t size) {
     entry.key = key;
     if (key == FolderKey()) {
       entry.image = TypeTable::kFolderImage;
-      entry.type_name = QCoreApplication::translate("zoqe::TypeTable", "文件夹");
+      entry.type_name = Text::tr("文件夹");
     } else {
       const ShellType& shell = shell_->Lookup(key);
       entry.image = TypeTable::kFileImage;
-      entry.type_name = QCoreApplication::translate("zoqe::TypeTable", "%1文件").arg(key);
+      entry.type_name = Text::tr("%1文件").arg(key);
       if (shell.known) {
         entry.type_name = shell.name;
         if (!shell.icon.isNull()) {

@@ -10,6 +10,11 @@ namespace zoqe {
 
 namespace {
 
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(TypeTable)
+};
+
 QIcon ThemeOr(const char* name, QStyle::StandardPixmap fallback) {
   QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
   if (icon.isNull() && qApp) icon = qApp->style()->standardIcon(fallback);
@@ -39,17 +44,17 @@ TypeTable::TypeTable(ShellTypes* shell) : shell_(shell ? shell : &ShellTypes::In
     const char16_t* key;
   };
   static const Row kRows[] = {
-      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件夹"), u"文件夹"},
-      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件夹"), u"文件夹"},
-      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "文件"), u"文件"},
-      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "已删除"), u"已删除"},
-      {QT_TRANSLATE_NOOP("zoqe::TypeTable", "XML文件"), u"XML"},
+      {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
+      {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
+      {QT_TRANSLATE_NOOP("TypeTable", "文件"), u"文件"},
+      {QT_TRANSLATE_NOOP("TypeTable", "已删除"), u"已删除"},
+      {QT_TRANSLATE_NOOP("TypeTable", "XML文件"), u"XML"},
   };
   for (int i = 0; i < 5; ++i) {
     icons_.push_back(StockIcon(i));
     // The keys stay Chinese; the names are shown.
     map_.insert(QString::fromUtf16(kRows[i].key),
-                Entry{i, QCoreApplication::translate("zoqe::TypeTable", kRows[i].name)});
+                Entry{i, Text::tr(kRows[i].name)});
   }
   // Theme icons take no extra pixmaps: build the two-state folder icon from
   // pixmaps of both.
@@ -68,7 +73,7 @@ TypeInfo TypeTable::Lookup(const QString& name, bool is_folder, bool is_deleted)
   auto found = map_.constFind(key);
   if (found == map_.constEnd()) {
     const ShellType& shell = shell_->Lookup(QLatin1Char('.') + key);
-    Entry entry{kFileImage, QCoreApplication::translate("zoqe::TypeTable", "%1文件").arg(key)};
+    Entry entry{kFileImage, Text::tr("%1文件").arg(key)};
     if (shell.known) {
       entry.type_name = shell.name;
       if (!shell.icon.isNull()) {

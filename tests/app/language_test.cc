@@ -13,12 +13,16 @@
 #include "app/app_language.h"
 #include "app/application.h"
 #include "app/command_table.h"
+#include "app/info_panel.h"
 #include "app/item_list_model.h"
 #include "app/main_window.h"
 #include "message_recorder.h"
+#include "window_test_util.h"
 
 using namespace zoqe;
 using zoq::MessageLanguage;
+using zoqe_test::Child;
+using zoqe_test::Corpus;
 using zoqe_test::MessageRecorder;
 
 namespace {
@@ -54,6 +58,18 @@ class LanguageTest : public QObject {
       QCOMPARE(commands.open->text(), QStringLiteral("&Open...\tCtrl+O"));
       QCOMPARE(window.list_model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Name"));
       QVERIFY(!OkButtonText().contains(QStringLiteral("确定")));
+      // The information strip, type names and messages of an open package.
+      MessageRecorder messages;
+      QVERIFY(!window.OpenPackage(Corpus("b_bad_magic.zoq"), true));
+      QCOMPARE(messages.LastText(), QStringLiteral("Unrecognised file format!(5000)"));
+      QVERIFY(window.OpenPackage(Corpus("v_history.zoq"), true));
+      const InfoPanel* info = window.info_panel();
+      QCOMPARE(info->ValueOf(QStringLiteral("File name")), QStringLiteral("v_history.zoq"));
+      QCOMPARE(info->ValueOf(QStringLiteral("Files")), QStringLiteral("4"));
+      window.SelectTreeItem(Child(window.tree_model()->root(), QStringLiteral("dir")));
+      QCOMPARE(info->ValueOf(QStringLiteral("Type")), QStringLiteral("Folder"));
+      window.SelectTreeItem(Child(window.tree_model()->root(), QStringLiteral("a.txt")));
+      QCOMPARE(info->ValueOf(QStringLiteral("Stored size")), QStringLiteral("1KB (895 bytes)"));
     }
     QVERIFY(ApplyLanguage(MessageLanguage::kChinese));
     QCOMPARE(CurrentLanguage(), MessageLanguage::kChinese);

@@ -19,6 +19,15 @@
 
 namespace zoqe {
 
+namespace {
+
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(ExportCommand)
+};
+
+}  // namespace
+
 QString ListFolderPath(const TreeItem* item) {
   if (item == nullptr) return QString();
   return item->data == 0 ? PackageTreeModel::PackagePath(item)
@@ -75,13 +84,13 @@ ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>&
 void RunExport(CZOQEDlg* window, bool raw) {
   zoq::Container* package = window->package();
   if (package == nullptr) {
-    ShowError(window, QCoreApplication::translate("zoqe::Export", "文件未打开"));
+    ShowError(window, Text::tr("文件未打开"));
     return;
   }
   const TreeItem* item = window->CurrentTreeItem();
   if (item == nullptr) {
     const auto answer = ShowMessage(
-        window, QCoreApplication::translate("zoqe::Export", "没有项目被选中,是否导出所有文件夹和文件?"), QCoreApplication::translate("zoqe::Export", "提示"),
+        window, Text::tr("没有项目被选中,是否导出所有文件夹和文件?"), Text::tr("提示"),
         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     item = window->tree_model()->root();
@@ -116,15 +125,15 @@ void RunExport(CZOQEDlg* window, bool raw) {
 
   zoq::OutputFolder folder;
   if (zoq::OutputFolder::Open(QFile::encodeName(target).toStdString(), &folder) != zoq::kOk) {
-    ShowError(window, QCoreApplication::translate("zoqe::Export", "导出失败"));
+    ShowError(window, Text::tr("导出失败"));
     return;
   }
   const ExportOutcome outcome =
       ExportItems(window, items, folder, PackageTreeModel::VersionOf(item), raw, 0755);
   if (outcome.cancelled) {
-    QString text = QCoreApplication::translate("zoqe::Export", "导出已取消, 已导出%1个文件").arg(outcome.parts_written);
-    if (outcome.parts_failed > 0) text += QCoreApplication::translate("zoqe::Export", ", %1个失败").arg(outcome.parts_failed);
-    ShowMessage(window, text, QCoreApplication::translate("zoqe::Export", "提示"), QMessageBox::Information);
+    QString text = Text::tr("导出已取消, 已导出%1个文件").arg(outcome.parts_written);
+    if (outcome.parts_failed > 0) text += Text::tr(", %1个失败").arg(outcome.parts_failed);
+    ShowMessage(window, text, Text::tr("提示"), QMessageBox::Information);
     return;
   }
   const size_t failed = missing + outcome.failed;
@@ -132,10 +141,10 @@ void RunExport(CZOQEDlg* window, bool raw) {
   if (failed > 0) {
     // A selected tree item is one request: it either worked or failed.
     const bool all = failed == requested;
-    ShowError(window, all ? QCoreApplication::translate("zoqe::Export", "导出失败") : QCoreApplication::translate("zoqe::Export", "部分导出失败"));
+    ShowError(window, all ? Text::tr("导出失败") : Text::tr("部分导出失败"));
     return;
   }
-  ShowMessage(window, QCoreApplication::translate("zoqe::Export", "导出成功"), QCoreApplication::translate("zoqe::Export", "提示"));
+  ShowMessage(window, Text::tr("导出成功"), Text::tr("提示"));
 }
 
 void InstallExport(CZOQEDlg* window) {

@@ -8,6 +8,11 @@
 namespace zoqe {
 namespace {
 
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(ExportProgress)
+};
+
 constexpr int kSteps = 1000;
 // A few redraws a second: redrawing (and handling events) after every
 // small part would cost more than writing the parts.
@@ -35,10 +40,10 @@ ExportProgress::ExportProgress(QWidget* parent, const zoq::ExtractTotals& size,
                                zoq::ExtractJob* job)
     : total_(size) {
   if (!NeedsProgress(size)) return;
-  dialog_ = std::make_unique<QProgressDialog>(QCoreApplication::translate("zoqe::ExportProgress", "正在导出..."),
-                                              QCoreApplication::translate("zoqe::ExportProgress", "取消"), 0, kSteps, parent);
+  dialog_ = std::make_unique<QProgressDialog>(Text::tr("正在导出..."),
+                                              Text::tr("取消"), 0, kSteps, parent);
   dialog_->setObjectName(QStringLiteral("exportProgress"));
-  dialog_->setWindowTitle(QCoreApplication::translate("zoqe::ExportProgress", "导出"));
+  dialog_->setWindowTitle(Text::tr("导出"));
   dialog_->setWindowModality(Qt::WindowModal);
   dialog_->setMinimumDuration(0);
   dialog_->setAutoClose(false);
@@ -66,7 +71,7 @@ bool ExportProgress::Update(int64_t parts, int64_t bytes) {
   double share = total_.parts > 0 ? static_cast<double>(parts) / total_.parts : 1.0;
   share += total_.stored_bytes > 0 ? static_cast<double>(bytes) / total_.stored_bytes : share;
   const int value = static_cast<int>(std::min(1.0, share / 2.0) * kSteps);
-  dialog_->setLabelText(QCoreApplication::translate("zoqe::ExportProgress", "正在导出: 第%1/%2个文件, %3/%4")
+  dialog_->setLabelText(Text::tr("正在导出: 第%1/%2个文件, %3/%4")
                             .arg(parts)
                             .arg(total_.parts)
                             .arg(ProgressBytesText(bytes), ProgressBytesText(total_.stored_bytes)));

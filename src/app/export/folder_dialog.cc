@@ -79,7 +79,7 @@ QString ChooseTargetFolder(QWidget* parent, const QString& package_folder,
   CSelectDir dialog(ProposedTarget(package_folder, default_name), parent);
   if (dialog.exec() != QDialog::Accepted) return QString();
   const QString folder = PrepareTargetFolder(dialog.path());
-  if (folder.isEmpty()) ShowError(parent, QCoreApplication::translate("zoqe::CSelectDir", "创建文件夹失败"));
+  if (folder.isEmpty()) ShowError(parent, CSelectDir::tr("创建文件夹失败"));
   return folder;
 }
 

@@ -6,18 +6,27 @@
 
 namespace zoqe {
 
+namespace {
+
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(ImageLoader)
+};
+
+}  // namespace
+
 QImage LoadImageFile(const QString& path, QString* problem) {
   QString ignored;
   if (!problem) problem = &ignored;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "无法读取解出的图片文件");
+    *problem = Text::tr("无法读取解出的图片文件");
     return {};
   }
   const QByteArray head = file.peek(12);
   if (head.startsWith("8BPS")) {
     if (file.size() > (qint64{1} << 31)) {
-      *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片文件过大");
+      *problem = Text::tr("图片文件过大");
       return {};
     }
     return LoadPsd(file.readAll(), problem);
@@ -29,11 +38,11 @@ QImage LoadImageFile(const QString& path, QString* problem) {
   reader.setAutoTransform(false);
   if (reader.size().isValid() &&
       static_cast<qint64>(reader.size().width()) * reader.size().height() > kMaxImagePixels) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片尺寸过大(%1 × %2)").arg(reader.size().width()).arg(reader.size().height());
+    *problem = Text::tr("图片尺寸过大(%1 × %2)").arg(reader.size().width()).arg(reader.size().height());
     return {};
   }
   image = reader.read();
-  if (image.isNull()) *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片格式无法识别，或图片数据不完整、已损坏");
+  if (image.isNull()) *problem = Text::tr("图片格式无法识别，或图片数据不完整、已损坏");
   return image;
 }
 

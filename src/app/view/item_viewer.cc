@@ -42,7 +42,7 @@ constexpr auto kQuickShow = std::chrono::milliseconds(50);
 // The text goes into the view this much at a time.
 constexpr int64_t kFillPiece = 1 << 20;
 
-QString OpenFailure() { return QCoreApplication::translate("zoqe::ItemViewer", "打开包内文件失败"); }
+QString OpenFailure() { return ItemViewer::tr("打开包内文件失败"); }
 
 QString FileName(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 

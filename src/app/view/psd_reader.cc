@@ -16,6 +16,11 @@ namespace zoqe {
 
 namespace {
 
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(ImageLoader)
+};
+
 constexpr int kModeGray = 1;
 constexpr int kModeRgb = 3;
 constexpr int kModeCmyk = 4;
@@ -80,7 +85,7 @@ bool UnpackRow(const unsigned char* in, qint64 length, unsigned char* out, qint6
 QImage LoadPsd(const QByteArray& bytes, QString* problem) {
   QString ignored;
   if (!problem) problem = &ignored;
-  *problem = QCoreApplication::translate("zoqe::ImageLoader", "PSD图片数据不完整或已损坏");
+  *problem = Text::tr("PSD图片数据不完整或已损坏");
   Reader r(bytes);
   const unsigned char* magic = r.Take(4);
   if (!magic || std::string_view(reinterpret_cast<const char*>(magic), 4) != "8BPS") return {};
@@ -90,18 +95,18 @@ QImage LoadPsd(const QByteArray& bytes, QString* problem) {
     return {};
   }
   if (depth != 8) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "不支持每通道%1位的PSD图片(只支持8位)").arg(depth);
+    *problem = Text::tr("不支持每通道%1位的PSD图片(只支持8位)").arg(depth);
     return {};
   }
   if (width > kMaxSide || height > kMaxSide ||
       static_cast<qint64>(width) * height > kMaxImagePixels) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "图片尺寸过大(%1 × %2)").arg(width).arg(height);
+    *problem = Text::tr("图片尺寸过大(%1 × %2)").arg(width).arg(height);
     return {};
   }
   if (channels < 1 || channels > 56 || width < 1 || height < 1) return {};
   const quint32 needed = mode == kModeGray ? 1 : mode == kModeRgb ? 3 : mode == kModeCmyk ? 4 : 0;
   if (needed == 0) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)");
+    *problem = Text::tr("不支持该颜色模式的PSD图片(只支持灰度、RGB和CMYK)");
     return {};
   }
   if (channels < needed) return {};
@@ -145,7 +150,7 @@ QImage LoadPsd(const QByteArray& bytes, QString* problem) {
   QImage image(static_cast<int>(width), static_cast<int>(height),
                alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (image.isNull()) {
-    *problem = QCoreApplication::translate("zoqe::ImageLoader", "内存不足，无法显示该图片");
+    *problem = Text::tr("内存不足，无法显示该图片");
     return {};
   }
   problem->clear();
