@@ -222,7 +222,10 @@ std::string WriteManPage(const ToolHelp& help, const ManPageFacts& facts) {
   out +=
       ".SH ENVIRONMENT\n.TP\n.B TMPDIR\n"
       "Where zoq makes its temporary folder for decoded and pending part content "
-      "(default \\fI/tmp\\fR).\n";
+      "(default \\fI/tmp\\fR).\n"
+      ".TP\n.B ZOQ_LANG\n"
+      "\\fBen\\fR (or a form such as \\fBen_US.UTF-8\\fR): the texts of the package codes in "
+      "error messages are English instead of Chinese.\n";
   out += ".SH FILES\n.TP\n.I " + Escape(facts.schema_dir) + "/\n" +
          "The binary schemas that decode SXC parts of packages that carry no schema of their "
          "own, chosen by document subset and version.\n"

@@ -33,9 +33,9 @@ void PrintOverview(std::FILE* out) {
                "\n"
                "Revision numbers are 1-based: -r N is the package as it stood after its\n"
                "first N revisions. Run \"zoq COMMAND --help\" for a command's options.\n"
-               "Exit status: 0 success, 1 failure (zoq: error CODE: TEXT), 2 usage error.\n"
                "The texts of the package codes 5000-5075 are Chinese; with ZOQ_LANG=en\n"
-               "in the environment they are English.\n");
+               "in the environment they are English.\n"
+               "Exit status: 0 success, 1 failure (zoq: error CODE: TEXT), 2 usage error.\n");
 }
 
 void PrintCommandHelp(const Command& command) {
