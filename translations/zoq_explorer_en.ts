@@ -618,7 +618,7 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     </message>
     <message>
         <source>压缩/加密</source>
-        <translation>Compression/Encryption</translation>
+        <translation>Encoding</translation>
     </message>
     <message>
         <source>版本数</source>
