@@ -52,6 +52,10 @@ awk -v RS='</message>' '
   END {
     if (total == 0) { print "no texts found"; exit 1 }
     printf "%d texts, %d without a sound translation\n", total, bad
+    if (bad > 0) {
+      print "Run \"ninja -C BUILD zoq_lupdate\", then give each unfinished text of"
+      print "translations/zoq_explorer_en.ts its English (and remove the type=\"unfinished\" mark)."
+    }
     exit bad > 0
   }
 ' "$work/check.ts"
