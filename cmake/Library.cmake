@@ -5,7 +5,8 @@
 set(_zoq_objects
   $<TARGET_OBJECTS:zoq_stream> $<TARGET_OBJECTS:zoq_sxc> $<TARGET_OBJECTS:zoq_package>)
 set(_zoq_dependencies
-  ZLIB::ZLIB EXPAT::EXPAT OpenSSL::Crypto PkgConfig::LIBDEFLATE PkgConfig::ISAL Threads::Threads)
+  ZLIB::ZLIB EXPAT::EXPAT OpenSSL::Crypto PkgConfig::LIBDEFLATE PkgConfig::ISAL PkgConfig::PCRE2
+  Threads::Threads)
 
 # The shared library needs position-independent objects. Calls inside it
 # stay direct: nobody interposes the library's own functions.

@@ -50,7 +50,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME zoq-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
   "zoq (= ${_zoq_deb_version}), zlib1g-dev, libdeflate-dev, libisal-dev, libexpat1-dev, libssl-dev,\
- pkg-config")
+ libpcre2-dev, pkg-config")
 set(CPACK_COMPONENT_DEV_DESCRIPTION "development files of the ZOQ package library
 Headers, the static library, CMake package files (find_package(zoq):
 zoq::zoqcore, zoq::zoqcore_static) and the pkg-config file (zoq) for

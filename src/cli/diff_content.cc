@@ -17,7 +17,7 @@
 #include "cli/failure.h"
 #include "zoq/history.h"
 #include "zoq/utf.h"
-#include "zoq/xml_lines.h"
+#include "zoq/part_text.h"
 
 extern char** environ;
 
@@ -62,32 +62,26 @@ std::string ContentFiles::Get(const std::u16string& path, int revisions) {
   if (container->GetPathInfo(&info, path, limit) == zoq::kOk) {
     for (int i = 0; i < info.code_count; ++i) sxc = sxc || info.codes[i] == zoq::kEcsSxc;
   }
-  std::string file;
   if (!sxc) {
+    std::string file;
     Check(container->ExtractPart(path, &file, limit, &decode), context);
     return file;
   }
+  zoq::PartTextReader reader;
+  Check(reader.Open(container, path, limit, &decode), context);
   const char* base = std::getenv("TMPDIR");
-  file = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zoq-diff-XXXXXX";
+  std::string file =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zoq-diff-XXXXXX";
   int fd = mkstemp(file.data());
   if (fd < 0) throw ToolFailure("cannot make a temporary file: " + std::string(std::strerror(errno)));
   own_.push_back(file);
-  zoq::XmlLineBreaker breaker;
   std::string lines;
-  std::vector<char> piece(1 << 18);
-  zoq::Stream* raw = nullptr;
-  int code = container->OpenPart(path, &raw, limit, &decode, false);
-  std::unique_ptr<zoq::Stream> content(raw);
   for (;;) {
-    int64_t done = 0;
-    if (code == zoq::kOk) code = content->Read(piece.data(), static_cast<int64_t>(piece.size()), &done);
-    if (code != zoq::kOk) {
+    if (int code = reader.Read(&lines); code != zoq::kOk) {
       close(fd);
       throw CodeFailure(code, context);
     }
-    if (done <= 0) break;
-    lines.clear();
-    breaker.Feed(piece.data(), static_cast<size_t>(done), &lines);
+    if (lines.empty()) break;
     for (size_t written = 0; written < lines.size();) {
       ssize_t now = write(fd, lines.data() + written, lines.size() - written);
       if (now < 0 && errno == EINTR) continue;

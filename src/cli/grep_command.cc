@@ -4,21 +4,22 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/history_selection.h"
-#include "cli/line_search.h"
 #include "cli/missing_path.h"
 #include "cli/ordered_work.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
 #include "zoq/history.h"
+#include "zoq/line_search.h"
+#include "zoq/part_text.h"
 #include "zoq/utf.h"
-#include "zoq/xml_lines.h"
 
 namespace zoqcli {
 namespace {
@@ -38,39 +39,23 @@ struct Found {
 
 struct Settings {
   const PackageSession* session;
-  const Pattern* pattern;
+  const zoq::LinePattern* pattern;
   bool names_only;
   bool binary_as_text;
 };
 
-bool IsSxcCoded(const zoq::PartInfo& info) {
-  for (int i = 0; i < info.code_count; ++i) {
-    if (info.codes[static_cast<size_t>(i)] == zoq::kEcsSxc) return true;
-  }
-  return false;
-}
-
 void Search(const Settings& settings, const Item& item, Found* found) {
-  zoq::Container* container = settings.session->container();
   std::string prefix;
   if (item.label > 0) prefix = std::to_string(item.label) + ":";
   zoq::AppendUtf16ToUtf8Lenient(item.path, &prefix);
 
-  // SXC content decodes to one line per document: it is searched (and its
-  // lines numbered) with one element per line.
-  zoq::PartInfo info;
-  bool sxc = container->GetPathInfo(&info, item.path, item.limit) == zoq::kOk && IsSxcCoded(info);
+  // SXC content is searched (and its lines numbered) with one element per
+  // line.
   zoq::DecodeOptions decode = settings.session->Decode(zoq::kEcsEnd);
-  zoq::Stream* raw = nullptr;
-  int code = container->OpenPart(item.path, &raw, item.limit, &decode, false);
-  std::unique_ptr<zoq::Stream> content(raw);
-  if (code == zoq::kOk && raw == nullptr) code = zoq::kFailed;
-  if (code != zoq::kOk) {
-    found->error = DescribeCode(code);
-    return;
-  }
-  LineSearch search(*settings.pattern, settings.names_only);
-  LineHit hit = [&](int64_t number, std::string_view line) {
+  zoq::PartTextReader reader;
+  int code = reader.Open(settings.session->container(), item.path, item.limit, &decode);
+  zoq::LineSearch search(*settings.pattern, settings.names_only);
+  zoq::LineHit hit = [&](int64_t number, std::string_view line) {
     if (settings.names_only) return;
     found->text += prefix;
     found->text += ':';
@@ -79,36 +64,21 @@ void Search(const Settings& settings, const Item& item, Found* found) {
     found->text.append(line);
     found->text += '\n';
   };
-  constexpr int64_t kPiece = 1 << 18;
-  thread_local std::unique_ptr<char[]> piece;
-  if (!piece) piece.reset(new char[kPiece]);
-  zoq::XmlLineBreaker breaker;
-  std::string lines;
+  std::string text;
   bool first = true;
-  for (;;) {
-    int64_t done = 0;
-    code = content->Read(piece.get(), kPiece, &done);
-    if (code != zoq::kOk) {
-      found->error = DescribeCode(code);
-      return;
-    }
-    if (done <= 0) break;
-    if (first && !settings.binary_as_text &&
-        std::memchr(piece.get(), 0, static_cast<size_t>(std::min<int64_t>(done, 8000))) != nullptr) {
-      return;  // binary content is not searched
-    }
+  while (code == zoq::kOk) {
+    code = reader.Read(&text);
+    if (code != zoq::kOk || text.empty()) break;
+    if (first && reader.binary() && !settings.binary_as_text) return;  // binary content is not searched
     first = false;
-    const char* text = piece.get();
-    size_t size = static_cast<size_t>(done);
-    if (sxc) {
-      lines.clear();
-      breaker.Feed(text, size, &lines);
-      text = lines.data();
-      size = lines.size();
-    }
-    if (!search.Feed(text, size, hit)) break;
+    if (search.Feed(text.data(), text.size(), hit) != zoq::kOk) throw std::runtime_error(search.error());
+    if (search.stopped()) break;
   }
-  search.Finish(hit);
+  if (code != zoq::kOk) {
+    found->error = DescribeCode(code);
+    return;
+  }
+  if (search.Finish(hit) != zoq::kOk) throw std::runtime_error(search.error());
   found->matched = search.matched();
   if (found->matched && settings.names_only) found->text = prefix + "\n";
 }
@@ -182,7 +152,10 @@ int RunGrep(const ParsedArgs& args) {
   const int workers = WorkerCount(args);
   PackageOptions options = ReadPackageOptions(args);
   const auto& positionals = args.Positionals();
-  Pattern pattern(positionals[0], args.Has("-i"));
+  std::string bad_pattern;
+  std::unique_ptr<zoq::LinePattern> pattern =
+      zoq::LinePattern::Compile(positionals[0], args.Has("-i"), &bad_pattern);
+  if (!pattern) throw UsageError(bad_pattern);
   std::vector<std::string> given(positionals.begin() + 2, positionals.end());
   if (given.empty()) given.push_back("/");
   PackageSession session(positionals[1], options, SessionUse::kContent);
@@ -190,7 +163,7 @@ int RunGrep(const ParsedArgs& args) {
                                 ? AllVersions(session.container(), given)
                                 : CurrentItems(session, given);
 
-  Settings settings{&session, &pattern, args.Has("-l"), args.Has("-a")};
+  Settings settings{&session, pattern.get(), args.Has("-l"), args.Has("-a")};
   OrderedWork<Found> work(
       items.size(), workers, 64, 64 << 20,
       [&](size_t i) { return SearchItem(settings, items[i]); },

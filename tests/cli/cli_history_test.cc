@@ -2,9 +2,9 @@
 // runs them (outputs, exit statuses, and that failures write nothing).
 #include <gtest/gtest.h>
 
-#include "cli/line_search.h"
 #include "json_value.h"
 #include "run_zoq.h"
+#include "zoq/line_search.h"
 #include "zoq/xml_lines.h"
 
 namespace zoqtest {
@@ -178,11 +178,12 @@ TEST(ContentPieces, LinesAndTagsComeOutTheSameHoweverTheTextIsCut) {
       {"end$", false, "5:last line without end|"},
   };
   for (const auto& c : cases) {
-    zoqcli::Pattern pattern(c.pattern, c.ignore_case);
+    std::unique_ptr<zoq::LinePattern> pattern = zoq::LinePattern::Compile(c.pattern, c.ignore_case, nullptr);
+    ASSERT_TRUE(pattern) << c.pattern;
     for (size_t piece = 1; piece <= text.size(); ++piece) {
-      zoqcli::LineSearch search(pattern, false);
+      zoq::LineSearch search(*pattern, false);
       std::string got;
-      zoqcli::LineHit hit = [&](int64_t number, std::string_view line) {
+      zoq::LineHit hit = [&](int64_t number, std::string_view line) {
         got += std::to_string(number) + ":" + std::string(line) + "|";
       };
       for (size_t at = 0; at < text.size(); at += piece) {
