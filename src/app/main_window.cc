@@ -27,6 +27,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include "app/about_dialog.h"
+#include "app/history/history_tools.h"
 #include "app/app_text.h"
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
@@ -89,6 +90,7 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
   };
   finder_ = [this] { item_viewer_->OpenFind(); };
   ConnectCommands();
+  history_tools_ = new HistoryTools(this);
   program_folder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
   if (work_folder.isEmpty()) {
     // What earlier runs that ended without closing left behind goes first.
@@ -104,8 +106,9 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
 }
 
 CZOQEDlg::~CZOQEDlg() {
-  // A part being read for the viewers needs the package.
+  // A part being read for the viewers, or searched, needs the package.
   item_viewer_->StopShowing();
+  history_tools_->Stop();
   // Views go before the models they show; the package goes last.
   tree_viewport_->removeEventFilter(this);
   tree_viewport_ = nullptr;

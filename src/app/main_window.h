@@ -28,6 +28,7 @@ class QsciScintilla;
 
 namespace zoqe {
 
+class HistoryTools;
 class InfoPanel;
 class ItemListModel;
 class ItemViewer;
@@ -147,6 +148,8 @@ class CZOQEDlg : public QDialog {
   InfoPanel* info_panel() const { return info_panel_; }
   // The part viewers, find and key entry.
   ItemViewer* item_viewer() const { return item_viewer_; }
+  // Comparing, restoring and searching the package's content.
+  HistoryTools* history_tools() const { return history_tools_; }
   QTreeView* tree_view() const { return tree_view_; }
   QTreeView* list_view() const { return list_view_; }
   QLineEdit* filter_edit() const { return filter_edit_; }
@@ -277,6 +280,7 @@ class CZOQEDlg : public QDialog {
   NoticePane* notice_ = nullptr;
   InfoPanel* info_panel_ = nullptr;
   ItemViewer* item_viewer_ = nullptr;
+  HistoryTools* history_tools_ = nullptr;
 };
 
 }  // namespace zoqe

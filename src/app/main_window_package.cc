@@ -14,6 +14,8 @@
 #include <csignal>
 
 #include "app/app_text.h"
+#include "app/history/history_tools.h"
+#include "app/history/recovery_offer.h"
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
 #include "app/message_box.h"
@@ -83,6 +85,12 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
     return false;
   }
   code = container->OpenFile(QFile::encodeName(path).toStdString(), read_only);
+  // A damaged package may still be read up to its damage, read-only.
+  int revision_limit = 0;
+  if (code != 0 && (revision_limit = OfferReadableRevisions(this, path, code)) > 0) {
+    code = container->OpenFileAt(QFile::encodeName(path).toStdString(), revision_limit);
+    read_only = true;
+  }
   if (code != 0) {
     container.reset();
     ShowError(this, OpenFailureText(code));
@@ -94,7 +102,8 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   file_name_ = info.fileName();
   package_folder_ = path.left(path.size() - file_name_.size());
   read_only_ = read_only;
-  SetTitle(file_name_);
+  SetTitle(revision_limit > 0 ? tr("%1 [版本%2，只读]").arg(file_name_).arg(revision_limit)
+                              : file_name_);
   expand_on_select_ = true;
   list_model_->Clear();
   stats_->Clear();
@@ -225,6 +234,7 @@ bool CZOQEDlg::ClosePackage() {
   }
 
   item_viewer_->StopShowing();
+  history_tools_->Stop();
   ShowView(View::kList);
   for (const QString& file : std::as_const(temp_files_)) {
     if (!file.isEmpty()) QFile::remove(file);

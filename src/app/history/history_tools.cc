@@ -1,0 +1,301 @@
+#include "app/history/history_tools.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeView>
+#include <Qsci/qsciscintilla.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "app/history/compare_window.h"
+#include "app/history/find_pane.h"
+#include "app/history/version_content.h"
+#include "app/item_list_model.h"
+#include "app/item_sort_proxy.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/package_tree_model.h"
+#include "app/view/item_viewer.h"
+#include "zoq/error_table.h"
+#include "zoq/history.h"
+
+namespace zoqe {
+
+namespace {
+
+// The view mode that chooses by the part's name, as a double-click does.
+constexpr int kViewByExtension = 0;
+constexpr int kMaxMatchesLooked = 100000;
+
+QString CodeText(int code) {
+  const char* text = zoq::PackageErrorText(code);
+  return text != nullptr ? QStringLiteral("%1 %2").arg(code).arg(QString::fromUtf8(text))
+                         : QString::number(code);
+}
+
+}  // namespace
+
+HistoryTools::HistoryTools(CZOQEDlg* window) : QObject(window), window_(window) {
+  setObjectName(QStringLiteral("historyTools"));
+  compare_newest_ = new QAction(tr("与最新版本比较(&N)"), window);
+  compare_newest_->setObjectName(QStringLiteral("actionCompareNewest"));
+  compare_version_ = new QAction(tr("与其他版本比较(&V)..."), window);
+  compare_version_->setObjectName(QStringLiteral("actionCompareVersion"));
+  restore_ = new QAction(tr("恢复此版本(&R)"), window);
+  restore_->setObjectName(QStringLiteral("actionRestoreVersion"));
+  find_ = new QAction(tr("在包中查找(&G)...\tCtrl+Shift+F"), window);
+  find_->setObjectName(QStringLiteral("actionFindInPackage"));
+  find_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  find_->setShortcutContext(Qt::WindowShortcut);
+  window->addAction(find_);
+
+  const CommandTable& commands = window->commands();
+  commands.edit_menu->addAction(find_);
+  commands.view_menu->addSeparator();
+  for (QMenu* menu : {commands.view_menu, commands.context_menu}) {
+    if (menu == commands.context_menu) menu->addSeparator();
+    menu->addAction(compare_newest_);
+    menu->addAction(compare_version_);
+    menu->addAction(restore_);
+    connect(menu, &QMenu::aboutToShow, this, &HistoryTools::UpdateActions);
+  }
+  connect(compare_newest_, &QAction::triggered, this, [this] {
+    QString path;
+    int version = 0;
+    if (SelectedPart(&path, &version)) Compare(path, version, 0);
+  });
+  connect(compare_version_, &QAction::triggered, this, &HistoryTools::OnCompareVersion);
+  connect(restore_, &QAction::triggered, this, &HistoryTools::OnRestore);
+  connect(find_, &QAction::triggered, this, &HistoryTools::OpenFind);
+  UpdateActions();
+}
+
+HistoryTools::~HistoryTools() = default;
+
+CompareWindow* HistoryTools::compare_window() const { return compare_window_; }
+
+void HistoryTools::Stop() {
+  if (find_pane_) find_pane_->Clear();
+}
+
+bool HistoryTools::SelectedPart(QString* path, int* version) const {
+  if (!window_->package()) return false;
+  const TreeItem* item = window_->CurrentTreeItem();
+  const int kind = PackageTreeModel::KindOf(item);
+  if (!item || (kind != kKindVersionTree && kind != kKindMainTree)) return false;
+  *version = PackageTreeModel::VersionOf(item);
+  if (item->data == 1) {
+    *path = PackageTreeModel::PackagePath(item);
+    return true;
+  }
+  const QModelIndexList rows = window_->list_view()->selectionModel()->selectedRows();
+  if (rows.size() != 1) return false;
+  const ListRow& row = window_->list_model()->row(window_->list_proxy()->mapToSource(rows.first()).row());
+  if (row.is_folder || row.is_parent_row()) return false;
+  *path = PackageTreeModel::PackagePath(PackageTreeModel::ListedItem(const_cast<TreeItem*>(item))) +
+          row.name;
+  return true;
+}
+
+void HistoryTools::UpdateActions() {
+  QString path;
+  int version = 0;
+  const bool part = SelectedPart(&path, &version);
+  compare_newest_->setEnabled(part && version > 0);
+  compare_version_->setEnabled(part);
+  restore_->setEnabled(part && version > 0 && !window_->read_only());
+}
+
+CompareWindow* HistoryTools::Compare(const QString& path, int version, int other) {
+  zoq::Container* package = window_->package();
+  if (!package) return nullptr;
+  // The older version goes on the left; 0 is the newest.
+  auto order = [](int v) { return v == 0 ? INT_MAX : v; };
+  int before = version, after = other;
+  if (order(before) > order(after)) std::swap(before, after);
+  auto label = [this](int v) { return v == 0 ? tr("最新版本") : tr("版本%1").arg(v); };
+  const VersionContent old_content =
+      ReadVersionContent(package, path, before, window_->key_info(), CompareWindow::kMaxText);
+  const VersionContent new_content =
+      ReadVersionContent(package, path, after, window_->key_info(), CompareWindow::kMaxText);
+  if (!compare_window_) {
+    compare_window_ = new CompareWindow(window_);
+    compare_window_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  compare_window_->Compare(path, label(before), old_content, label(after), new_content,
+                           window_->work_folder());
+  compare_window_->show();
+  compare_window_->raise();
+  return compare_window_;
+}
+
+void HistoryTools::OnCompareVersion() {
+  QString path;
+  int version = 0;
+  zoq::Container* package = window_->package();
+  if (!package || !SelectedPart(&path, &version)) return;
+  zoq::PartInfo info;
+  if (int code = package->GetPathInfo(&info, path.toStdU16String(), 0); code != 0) {
+    ShowError(window_, tr("无法读取该文件的记录(%1)").arg(CodeText(code)));
+    return;
+  }
+  QStringList choices;
+  QList<int> versions;
+  if (version != 0) {
+    choices << tr("最新版本");
+    versions << 0;
+  }
+  for (int revision : info.revisions) {
+    if (revision + 1 == version) continue;
+    choices << tr("版本%1").arg(revision + 1);
+    versions << revision + 1;
+  }
+  if (choices.isEmpty()) {
+    ShowMessage(window_, tr("该文件只有一个版本"), tr("提示"), QMessageBox::Information);
+    return;
+  }
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(
+      window_, tr("比较版本"),
+      tr("将 %1（%2）与以下版本比较:")
+          .arg(path, version == 0 ? tr("最新版本") : tr("版本%1").arg(version)),
+      choices, 0, false, &ok);
+  if (!ok) return;
+  Compare(path, version, versions.value(choices.indexOf(chosen)));
+}
+
+void HistoryTools::OnRestore() {
+  QString path;
+  int version = 0;
+  if (SelectedPart(&path, &version) && version > 0) Restore(path, version);
+}
+
+bool HistoryTools::Restore(const QString& path, int version) {
+  zoq::Container* package = window_->package();
+  if (!package) return false;
+  if (window_->read_only()) {
+    ShowError(window_, tr("文件以只读方式打开，无法恢复版本"));
+    return false;
+  }
+  std::vector<zoq::RestoredPart> restored;
+  std::u16string failed;
+  const int code = zoq::RestoreParts(package, version, {path.toStdU16String()},
+                                     window_->key_info(), &restored, &failed);
+  if (code == zoq::kNoSuchNode) {
+    ShowError(window_, tr("版本%1中没有此文件: %2").arg(version).arg(path));
+    return false;
+  }
+  if (code != 0) {
+    ShowError(window_, tr("无法恢复 %1 的版本%2(%3)").arg(path).arg(version).arg(CodeText(code)));
+    return false;
+  }
+  if (restored.empty() || !restored.front().restored) {
+    ShowMessage(window_, tr("%1 的最新内容与版本%2相同，无需恢复").arg(path).arg(version),
+                tr("提示"), QMessageBox::Information);
+    return true;
+  }
+  // The usual save question; a change not saved now is asked about again
+  // when the package is closed.
+  const auto answer = ShowMessage(window_, tr("是否保存当前PLIV文件?"), tr("提示"),
+                                  QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+  if (answer != QMessageBox::Yes) return true;
+  if (int saved = package->Save(zoq::kSaveIncremental, false); saved != 0) {
+    ShowError(window_, tr("文件保存失败(%1)").arg(CodeText(saved)));
+    return true;
+  }
+  // Shown again, the package has the new version; the part is selected
+  // there.
+  const QString file = window_->package_folder() + window_->file_name();
+  if (window_->OpenPackage(file, window_->read_only()) && window_->package()) {
+    const TreeItem* item = PackageTreeModel::FindHistoryItem(
+        window_->tree_model()->history(), window_->package()->GetRevisionCount(), path);
+    if (item) window_->SelectTreeItem(item);
+  }
+  return true;
+}
+
+void HistoryTools::OpenFind() {
+  if (!find_pane_) {
+    find_pane_ = new FindPane([this] { return window_->package(); },
+                              [this] { return window_->key_info(); });
+    connect(find_pane_, &FindPane::OpenLine, this, &HistoryTools::OpenLine);
+    // The pane goes below the tree and the right pane, which share the
+    // room with it in a splitter.
+    QSplitter* main = window_->splitter();
+    auto* layout = qobject_cast<QBoxLayout*>(window_->layout());
+    auto* room = new QSplitter(Qt::Vertical);
+    room->setObjectName(QStringLiteral("findSplitter"));
+    room->setChildrenCollapsible(false);
+    if (layout) delete layout->replaceWidget(main, room);
+    room->addWidget(main);
+    room->addWidget(find_pane_);
+    room->setStretchFactor(0, 3);
+    room->setStretchFactor(1, 1);
+  }
+  find_pane_->show();
+  find_pane_->pattern_edit()->setFocus();
+  find_pane_->pattern_edit()->selectAll();
+}
+
+void HistoryTools::OpenLine(const QString& path, qint64 line, const QString& text) {
+  ItemViewer* viewer = window_->item_viewer();
+  if (!window_->package() || !viewer) return;
+  const int opening = ++opening_;
+  viewer->ShowPart(path, 0, true, true, kViewByExtension);
+  // The viewer reads and fills in the part on its own time; the line is
+  // gone to once the text is all in.
+  auto* wait = new QTimer(this);
+  wait->setInterval(30);
+  connect(wait, &QTimer::timeout, this, [this, wait, viewer, opening, line, text] {
+    if (viewer->busy() && opening == opening_) return;
+    wait->deleteLater();
+    if (opening != opening_) return;
+    if (window_->current_view() == CZOQEDlg::View::kText) {
+      ShowLineInView(window_->text_view(), line, text);
+    }
+  });
+  wait->start();
+}
+
+void ShowLineInView(QsciScintilla* view, qint64 line, const QString& text) {
+  const long count = view->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+  long target = static_cast<long>(std::clamp<qint64>(line - 1, 0, std::max(count - 1, 0L)));
+  const QByteArray needle = text.trimmed().left(200).toUtf8();
+  if (!needle.isEmpty() && !view->text(static_cast<int>(target)).toUtf8().contains(needle)) {
+    // The view lays the part out in other lines: the holder of the text
+    // nearest to the line number.
+    const long length = view->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    view->SendScintilla(QsciScintillaBase::SCI_SETSEARCHFLAGS, QsciScintillaBase::SCFIND_MATCHCASE);
+    long from = 0;
+    long best = -1;
+    for (int looked = 0; looked < kMaxMatchesLooked && from < length; ++looked) {
+      view->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, from, length);
+      const long at = view->SendScintilla(QsciScintillaBase::SCI_SEARCHINTARGET,
+                                          static_cast<unsigned long>(needle.size()),
+                                          needle.constData());
+      if (at < 0) break;
+      const long found = view->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, at);
+      if (best < 0 || std::labs(found - target) < std::labs(best - target)) best = found;
+      if (found > target) break;  // later holders are farther away
+      from = view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, found + 1);
+      if (from <= at) break;
+    }
+    if (best >= 0) target = best;
+  }
+  const long start = view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, target);
+  const long end = view->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, target);
+  view->SendScintilla(QsciScintillaBase::SCI_ENSUREVISIBLE, target);
+  view->SendScintilla(QsciScintillaBase::SCI_SETSEL, end, start);
+  const long shown = view->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+  view->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, std::max(0L, target - shown / 2));
+}
+
+}  // namespace zoqe
