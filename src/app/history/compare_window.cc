@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-#include "zoq/error_table.h"
+#include "app/history/code_text.h"
 
 namespace zoqe {
 
@@ -27,6 +27,9 @@ constexpr long kMarkerColours[] = {0xDCDCFF, 0xDCFFDC, 0xC8F5FF, 0xEBEBEB};
 void SetUpView(QsciScintilla* view) {
   view->SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, kUtf8CodePage);
   view->SendScintilla(QsciScintillaBase::SCI_SETWRAPMODE, QsciScintillaBase::SC_WRAP_NONE);
+  // Sideways scrolling as far as the widest line drawn, not a fixed width.
+  view->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1L);
+  view->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1L);
   for (int margin = 0; margin < 5; ++margin) {
     view->SendScintilla(QsciScintillaBase::SCI_SETMARGINWIDTHN, margin, 0L);
   }
@@ -70,12 +73,6 @@ void FillView(QsciScintilla* view, const AlignedSide& side) {
   view->setReadOnly(true);
 }
 
-QString CodeText(int code) {
-  const char* text = zoq::PackageErrorText(code);
-  return text != nullptr ? QStringLiteral("%1 %2").arg(code).arg(QString::fromUtf8(text))
-                         : QString::number(code);
-}
-
 bool WriteTemporary(QTemporaryFile* file, const QString& folder, const QByteArray& text) {
   file->setFileTemplate(folder + QStringLiteral("/compare-XXXXXX"));
   return file->open() && file->write(text) == text.size() && file->flush();
@@ -92,6 +89,8 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previous_ = new QPushButton(tr("上一处(&P)"), this);
   next_ = new QPushButton(tr("下一处(&N)"), this);
+  previous_->setAutoDefault(false);
+  next_->setAutoDefault(false);
   connect(previous_, &QPushButton::clicked, this, [this] { GoToChange(false); });
   connect(next_, &QPushButton::clicked, this, [this] { GoToChange(true); });
   auto* top = new QHBoxLayout;
@@ -196,7 +195,7 @@ void CompareWindow::Compare(const QString& path, const QString& before_label,
   }
   for (const auto& side : sides) {
     if (side.content.code != 0) {
-      summary_->setText(tr("无法读取%1: %2").arg(side.label, CodeText(side.content.code)));
+      summary_->setText(tr("无法读取%1: %2").arg(side.label, HistoryCodeText(side.content.code)));
       ShowNoticeOnly(summary_->text());
       return;
     }
@@ -252,19 +251,22 @@ int CompareWindow::GoToChange(bool forward) {
   };
   // From the change gone to last while it is in view, else from the top
   // line shown.
-  const int from = shown_ >= top && shown_ < count ? shown_ : -1;
+  const int from = shown_ >= top && shown_ <= top + 2 && shown_ < count ? shown_ : -1;
   int found = -1;
   if (forward) {
-    for (int line = from >= 0 ? from + 1 : top; line < count && found < 0; ++line) {
+    for (int line = from >= 0 ? from + 1 : top == 0 ? 0 : top + 2; line < count && found < 0;
+         ++line) {
       if (starts_change(line)) found = line;
     }
   } else {
-    for (int line = (from >= 0 ? from : std::min(top, count)) - 1; line >= 0 && found < 0; --line) {
+    for (int line = (from >= 0 ? from : std::min(top + 2, count)) - 1; line >= 0 && found < 0;
+         --line) {
       if (starts_change(line)) found = line;
     }
   }
   if (found < 0) return -1;
-  left_view_->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, found);
+  // Two lines above the change show where it stands.
+  left_view_->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, std::max(found - 2, 0));
   FollowScroll(left_view_, right_view_);
   shown_ = found;
   return found;

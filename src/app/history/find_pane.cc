@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/history/code_text.h"
 #include "zoq/error_table.h"
 #include "zoq/xml_lines.h"
 
@@ -137,9 +138,11 @@ void FindPane::TakeHits() {
     }
     if (hit.code != 0) {
       ++failures_;
-      const char* message = zoq::PackageErrorText(hit.code);
-      QString why = message != nullptr ? QString::fromUtf8(message) : hit.text;
-      last_part_->setText(1, tr("无法查找(%1) %2").arg(hit.code).arg(why));
+      // A failed match has no code text of its own: its reason goes with it.
+      const QString why = zoq::PackageErrorText(hit.code) != nullptr || hit.text.isEmpty()
+                              ? HistoryCodeText(hit.code)
+                              : hit.text;
+      last_part_->setText(1, tr("无法查找: %1").arg(why));
       continue;
     }
     auto* line = new QTreeWidgetItem(last_part_);
@@ -181,6 +184,27 @@ void FindPane::ShowStatus() {
   }
   if (failures_ > 0) text += tr("；%1 个文件无法查找").arg(failures_);
   status_->setText(text);
+}
+
+void FindPane::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // The pattern box has started the search, the list opened the line.
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      // Stops a search; with none running, closes the pane.
+      if (searching()) {
+        Stop();
+      } else {
+        hide();
+      }
+      event->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 void FindPane::Activate(QTreeWidgetItem* item) {

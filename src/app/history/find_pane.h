@@ -54,6 +54,11 @@ class FindPane : public QWidget {
   // A line was double-clicked (or Enter pressed on it).
   void OpenLine(const QString& path, qint64 line, const QString& text);
 
+ protected:
+  // Enter and Escape stay in the pane: the window ends the program on keys
+  // no control took.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void Activate(QTreeWidgetItem* item);
   void ShowStatus();

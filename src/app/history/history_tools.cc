@@ -1,6 +1,7 @@
 #include "app/history/history_tools.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QInputDialog>
 #include <QItemSelectionModel>
@@ -15,6 +16,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/history/code_text.h"
 #include "app/history/compare_window.h"
 #include "app/history/find_pane.h"
 #include "app/history/version_content.h"
@@ -24,7 +26,6 @@
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/view/item_viewer.h"
-#include "zoq/error_table.h"
 #include "zoq/history.h"
 
 namespace zoqe {
@@ -34,12 +35,6 @@ namespace {
 // The view mode that chooses by the part's name, as a double-click does.
 constexpr int kViewByExtension = 0;
 constexpr int kMaxMatchesLooked = 100000;
-
-QString CodeText(int code) {
-  const char* text = zoq::PackageErrorText(code);
-  return text != nullptr ? QStringLiteral("%1 %2").arg(code).arg(QString::fromUtf8(text))
-                         : QString::number(code);
-}
 
 }  // namespace
 
@@ -122,6 +117,8 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
   int before = version, after = other;
   if (order(before) > order(after)) std::swap(before, after);
   auto label = [this](int v) { return v == 0 ? tr("最新版本") : tr("版本%1").arg(v); };
+  // Both versions are read in full (binary content for its digest).
+  QApplication::setOverrideCursor(Qt::WaitCursor);
   const VersionContent old_content =
       ReadVersionContent(package, path, before, window_->key_info(), CompareWindow::kMaxText);
   const VersionContent new_content =
@@ -132,6 +129,7 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
   }
   compare_window_->Compare(path, label(before), old_content, label(after), new_content,
                            window_->work_folder());
+  QApplication::restoreOverrideCursor();
   compare_window_->show();
   compare_window_->raise();
   return compare_window_;
@@ -144,7 +142,7 @@ void HistoryTools::OnCompareVersion() {
   if (!package || !SelectedPart(&path, &version)) return;
   zoq::PartInfo info;
   if (int code = package->GetPathInfo(&info, path.toStdU16String(), 0); code != 0) {
-    ShowError(window_, tr("无法读取该文件的记录(%1)").arg(CodeText(code)));
+    ShowError(window_, tr("无法读取该文件的记录: %1").arg(HistoryCodeText(code)));
     return;
   }
   QStringList choices;
@@ -194,7 +192,7 @@ bool HistoryTools::Restore(const QString& path, int version) {
     return false;
   }
   if (code != 0) {
-    ShowError(window_, tr("无法恢复 %1 的版本%2(%3)").arg(path).arg(version).arg(CodeText(code)));
+    ShowError(window_, tr("无法恢复 %1 的版本%2: %3").arg(path).arg(version).arg(HistoryCodeText(code)));
     return false;
   }
   if (restored.empty() || !restored.front().restored) {
@@ -208,7 +206,7 @@ bool HistoryTools::Restore(const QString& path, int version) {
                                   QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return true;
   if (int saved = package->Save(zoq::kSaveIncremental, false); saved != 0) {
-    ShowError(window_, tr("文件保存失败(%1)").arg(CodeText(saved)));
+    ShowError(window_, tr("文件保存失败: %1").arg(HistoryCodeText(saved)));
     return true;
   }
   // Shown again, the package has the new version; the part is selected
@@ -239,6 +237,8 @@ void HistoryTools::OpenFind() {
     room->addWidget(find_pane_);
     room->setStretchFactor(0, 3);
     room->setStretchFactor(1, 1);
+    const int height = std::max(room->height(), 300);
+    room->setSizes({height * 3 / 5, height * 2 / 5});
   }
   find_pane_->show();
   find_pane_->pattern_edit()->setFocus();
@@ -249,7 +249,22 @@ void HistoryTools::OpenLine(const QString& path, qint64 line, const QString& tex
   ItemViewer* viewer = window_->item_viewer();
   if (!window_->package() || !viewer) return;
   const int opening = ++opening_;
-  viewer->ShowPart(path, 0, true, true, kViewByExtension);
+  // The part's item in the tree is selected, which shows the part with its
+  // facts; a part the tree does not hold is shown alone.
+  TreeItem* item = window_->tree_model()->root();
+  for (const QString& name : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    TreeItem* next = nullptr;
+    for (const auto& child : PackageTreeModel::ChildrenOf(item)) {
+      if (child->name == name) next = child.get();
+    }
+    item = next;
+    if (!item) break;
+  }
+  if (item && item != window_->CurrentTreeItem()) {
+    window_->SelectTreeItem(item);
+  } else if (!item || window_->current_view() != CZOQEDlg::View::kText) {
+    viewer->ShowPart(path, 0, true, true, kViewByExtension);
+  }
   // The viewer reads and fills in the part on its own time; the line is
   // gone to once the text is all in.
   auto* wait = new QTimer(this);

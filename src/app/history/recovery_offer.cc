@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include "app/history/code_text.h"
 #include "app/message_box.h"
 #include "zoq/codes.h"
-#include "zoq/error_table.h"
 #include "zoq/recovery.h"
 
 namespace zoqe {
@@ -28,14 +28,10 @@ int OfferReadableRevisions(QWidget* parent, const QString& path, int code) {
       report.header_problem != 0 || report.readable <= 0) {
     return 0;
   }
-  const char* message = zoq::PackageErrorText(code);
-  const QString why = message != nullptr
-                          ? QStringLiteral("%1 %2").arg(code).arg(QString::fromUtf8(message))
-                          : QString::number(code);
   const QString question =
-      Text("文件已损坏，无法打开(%1)。\n\n该文件记录了 %2 个版本，其中前 %3 个版本可以读取。"
+      Text("文件已损坏，无法打开: %1。\n\n该文件记录了 %2 个版本，其中前 %3 个版本可以读取。"
            "是否以只读方式打开最后一个可读的版本（版本%3）？")
-          .arg(why)
+          .arg(HistoryCodeText(code))
           .arg(report.entry_count)
           .arg(report.readable);
   const auto answer = ShowMessage(parent, question, Text("文件已损坏"), QMessageBox::Question,
