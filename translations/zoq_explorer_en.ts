@@ -220,10 +220,40 @@
     </message>
 </context>
 <context>
+    <name>LineDiff</name>
+    <message>
+        <source>无法运行 diff (GNU diffutils): %1</source>
+        <translation>Cannot run diff (GNU diffutils): %1</translation>
+    </message>
+    <message>
+        <source>diff 比较失败: %1</source>
+        <translation>diff failed: %1</translation>
+    </message>
+    <message>
+        <source>无法读取 diff 的输出</source>
+        <translation>Cannot read the output of diff</translation>
+    </message>
+</context>
+<context>
     <name>MessageBox</name>
     <message>
         <source>错误</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>RecoveryOffer</name>
+    <message>
+        <source>文件已损坏，无法打开: %1。
+
+该文件记录了 %2 个版本，其中前 %3 个版本可以读取。是否以只读方式打开最后一个可读的版本（版本%3）？</source>
+        <translation>The file is damaged and cannot be opened: %1.
+
+It records %2 versions, of which the first %3 can be read. Open the last readable version (version %3) read-only?</translation>
+    </message>
+    <message>
+        <source>文件已损坏</source>
+        <translation>The file is damaged</translation>
     </message>
 </context>
 <context>
@@ -504,6 +534,10 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
         <source>请选择一个文件</source>
         <translation>Choose a file</translation>
     </message>
+    <message>
+        <source>%1 [版本%2，只读]</source>
+        <translation>%1 [version %2, read-only]</translation>
+    </message>
 </context>
 <context>
     <name>zoqe::CZOQEInfoDlg</name>
@@ -592,6 +626,65 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     </message>
 </context>
 <context>
+    <name>zoqe::CompareWindow</name>
+    <message>
+        <source>上一处(&amp;P)</source>
+        <translation>&amp;Previous</translation>
+    </message>
+    <message>
+        <source>下一处(&amp;N)</source>
+        <translation>&amp;Next</translation>
+    </message>
+    <message>
+        <source>比较 %1</source>
+        <translation>Compare %1</translation>
+    </message>
+    <message>
+        <source>（无此文件）</source>
+        <translation> (no such file)</translation>
+    </message>
+    <message>
+        <source>两个版本中都没有此文件</source>
+        <translation>Neither version has this file</translation>
+    </message>
+    <message>
+        <source>无法读取%1: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>二进制文件相同</source>
+        <translation>Binary files are the same</translation>
+    </message>
+    <message>
+        <source>二进制文件不同</source>
+        <translation>Binary files differ</translation>
+    </message>
+    <message>
+        <source>内容相同</source>
+        <translation>Same content</translation>
+    </message>
+    <message>
+        <source>文件太大，无法并排显示</source>
+        <translation>Too large to show side by side</translation>
+    </message>
+    <message>
+        <source>%1 字节，SHA-256 %2</source>
+        <translation>%1 bytes, SHA-256 %2</translation>
+    </message>
+    <message>
+        <source>无此文件</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>无法写入临时文件: %1</source>
+        <translation>Cannot write temporary files in %1</translation>
+    </message>
+    <message>
+        <source>%1 处不同</source>
+        <translation>%1 differences</translation>
+    </message>
+</context>
+<context>
     <name>zoqe::DragOut</name>
     <message>
         <source>导出失败</source>
@@ -600,6 +693,152 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>部分导出失败</source>
         <translation>Part of the export failed</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::FindPane</name>
+    <message>
+        <source>正则表达式</source>
+        <translation>Regular expression</translation>
+    </message>
+    <message>
+        <source>忽略大小写(&amp;I)</source>
+        <translation>&amp;Ignore case</translation>
+    </message>
+    <message>
+        <source>查找(&amp;S)</source>
+        <translation>&amp;Search</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>文件 / 行</source>
+        <translation>File / line</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>Content</translation>
+    </message>
+    <message>
+        <source>在包中查找:</source>
+        <translation>Find in package:</translation>
+    </message>
+    <message>
+        <source>文件未打开</source>
+        <translation>No file is open</translation>
+    </message>
+    <message>
+        <source>请输入要查找的内容</source>
+        <translation>Enter what to find</translation>
+    </message>
+    <message>
+        <source>表达式有误: %1</source>
+        <translation>Bad expression: %1</translation>
+    </message>
+    <message>
+        <source>无法查找: %1</source>
+        <translation>Cannot search: %1</translation>
+    </message>
+    <message>
+        <source>%1 行</source>
+        <translation>%1 lines</translation>
+    </message>
+    <message>
+        <source>正在查找… %1/%2 个文件，找到 %3 处</source>
+        <translation>Searching… %1/%2 files, %3 found</translation>
+    </message>
+    <message>
+        <source>已停止: 查找了 %1/%2 个文件，找到 %3 处</source>
+        <translation>Stopped: searched %1/%2 files, %3 found</translation>
+    </message>
+    <message>
+        <source>查找了 %1 个文件，在 %2 个文件中找到 %3 处</source>
+        <translation>Searched %1 files, found %3 in %2 files</translation>
+    </message>
+    <message>
+        <source>（结果过多，只列出前 %1 处）</source>
+        <translation> (too many results, only the first %1 listed)</translation>
+    </message>
+    <message>
+        <source>；%1 个文件无法查找</source>
+        <translation>; %1 files could not be searched</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::HistoryTools</name>
+    <message>
+        <source>与最新版本比较(&amp;N)</source>
+        <translation>Compare with &amp;newest version</translation>
+    </message>
+    <message>
+        <source>与其他版本比较(&amp;V)...</source>
+        <translation>Compare with another &amp;version...</translation>
+    </message>
+    <message>
+        <source>恢复此版本(&amp;R)</source>
+        <translation>&amp;Restore this version</translation>
+    </message>
+    <message>
+        <source>在包中查找(&amp;G)...	Ctrl+Shift+F</source>
+        <translation>Find in packa&amp;ge...	Ctrl+Shift+F</translation>
+    </message>
+    <message>
+        <source>最新版本</source>
+        <translation>Newest version</translation>
+    </message>
+    <message>
+        <source>版本%1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>无法读取该文件的记录: %1</source>
+        <translation>Cannot read the records of this file: %1</translation>
+    </message>
+    <message>
+        <source>该文件只有一个版本</source>
+        <translation>This file has only one version</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>比较版本</source>
+        <translation>Compare versions</translation>
+    </message>
+    <message>
+        <source>将 %1（%2）与以下版本比较:</source>
+        <translation>Compare %1 (%2) with:</translation>
+    </message>
+    <message>
+        <source>文件以只读方式打开，无法恢复版本</source>
+        <translation>The file is open read-only; versions cannot be restored</translation>
+    </message>
+    <message>
+        <source>版本%1中没有此文件: %2</source>
+        <translation>Version %1 has no such file: %2</translation>
+    </message>
+    <message>
+        <source>无法恢复 %1 的版本%2: %3</source>
+        <translation>Cannot restore version %2 of %1: %3</translation>
+    </message>
+    <message>
+        <source>%1 的最新内容与版本%2相同，无需恢复</source>
+        <translation>The newest content of %1 is the same as in version %2; nothing to restore</translation>
+    </message>
+    <message>
+        <source>是否保存当前PLIV文件?</source>
+        <translation>Save the current PLIV file?</translation>
+    </message>
+    <message>
+        <source>文件保存失败: %1</source>
+        <translation>Saving the file failed: %1</translation>
     </message>
 </context>
 <context>

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/app_language.h"
 #include "app/history/code_text.h"
 #include "zoq/error_table.h"
 #include "zoq/xml_lines.h"
@@ -139,7 +140,7 @@ void FindPane::TakeHits() {
     if (hit.code != 0) {
       ++failures_;
       // A failed match has no code text of its own: its reason goes with it.
-      const QString why = zoq::PackageErrorText(hit.code) != nullptr || hit.text.isEmpty()
+      const QString why = zoq::PackageErrorText(hit.code, CurrentLanguage()) != nullptr || hit.text.isEmpty()
                               ? HistoryCodeText(hit.code)
                               : hit.text;
       last_part_->setText(1, tr("无法查找: %1").arg(why));

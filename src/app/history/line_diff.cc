@@ -14,9 +14,10 @@ namespace {
 // out, so the output stays small whatever the texts hold.
 const char kGroupFormat[] = "%df %dn %dF %dN\n";
 
-QString Text(const char* source) {
-  return QCoreApplication::translate("zoqe::LineDiff", source);
-}
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(LineDiff)
+};
 
 // The lines of `text`; a last line without a line end counts, an empty
 // text has none.
@@ -74,7 +75,7 @@ bool RunLineDiff(const QString& file_a, const QString& file_b, std::vector<DiffH
   diff.setProcessChannelMode(QProcess::SeparateChannels);
   diff.start(QIODevice::ReadOnly);
   if (!diff.waitForStarted()) {
-    *error = Text("无法运行 diff (GNU diffutils): %1").arg(diff.errorString());
+    *error = Text::tr("无法运行 diff (GNU diffutils): %1").arg(diff.errorString());
     return false;
   }
   diff.closeWriteChannel();
@@ -86,12 +87,12 @@ bool RunLineDiff(const QString& file_a, const QString& file_b, std::vector<DiffH
   output += diff.readAllStandardOutput();
   // 0: the same, 1: different; anything else is trouble diff reported.
   if (diff.exitStatus() != QProcess::NormalExit || diff.exitCode() > 1) {
-    *error = Text("diff 比较失败: %1")
+    *error = Text::tr("diff 比较失败: %1")
                  .arg(QString::fromLocal8Bit(diff.readAllStandardError()).trimmed());
     return false;
   }
   if (!ParseDiffGroups(output, hunks)) {
-    *error = Text("无法读取 diff 的输出");
+    *error = Text::tr("无法读取 diff 的输出");
     return false;
   }
   return true;

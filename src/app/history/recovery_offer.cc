@@ -11,9 +11,10 @@
 namespace zoqe {
 
 namespace {
-QString Text(const char* source) {
-  return QCoreApplication::translate("zoqe::RecoveryOffer", source);
-}
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(RecoveryOffer)
+};
 }  // namespace
 
 bool IsRevisionDamage(int code) {
@@ -29,12 +30,12 @@ int OfferReadableRevisions(QWidget* parent, const QString& path, int code) {
     return 0;
   }
   const QString question =
-      Text("文件已损坏，无法打开: %1。\n\n该文件记录了 %2 个版本，其中前 %3 个版本可以读取。"
+      Text::tr("文件已损坏，无法打开: %1。\n\n该文件记录了 %2 个版本，其中前 %3 个版本可以读取。"
            "是否以只读方式打开最后一个可读的版本（版本%3）？")
           .arg(HistoryCodeText(code))
           .arg(report.entry_count)
           .arg(report.readable);
-  const auto answer = ShowMessage(parent, question, Text("文件已损坏"), QMessageBox::Question,
+  const auto answer = ShowMessage(parent, question, Text::tr("文件已损坏"), QMessageBox::Question,
                                   QMessageBox::Yes | QMessageBox::No);
   return answer == QMessageBox::Yes ? report.readable : 0;
 }
