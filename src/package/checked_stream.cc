@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "stream/check_byte.h"
 #include "package/checked_read.h"
 #include "zoq/codes.h"
 
@@ -21,7 +22,7 @@ int CheckByteTap::Read(void* buffer, int64_t count, int64_t* done) {
   // ahead leaves the rest to Finish.
   if (at >= 0 && at <= checked_ && at + got > checked_) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
-    for (int64_t i = checked_ - at; i < got; ++i) xor_ ^= bytes[i];
+    xor_ = FoldCheckByte(bytes + (checked_ - at), static_cast<size_t>(got - (checked_ - at)), xor_);
     checked_ = at + got;
   }
   return code;
@@ -41,7 +42,7 @@ int CheckByteTap::Finish() {
           got <= 0) {
         return verdict_ = kBitStreamReadFailed;
       }
-      for (int64_t i = 0; i < got; ++i) xor_ ^= piece[i];
+      xor_ = FoldCheckByte(piece, static_cast<size_t>(got), xor_);
       checked_ += got;
     }
     if (!was_open) {

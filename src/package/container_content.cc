@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "stream/check_byte.h"
 #include "package/checked_read.h"
 #include "package/checked_stream.h"
 #include "package/code_stack.h"
@@ -346,7 +347,7 @@ int PackageContainer::VerifyRecord(ItemRecord* record) {
     int64_t done = 0;
     if (data->Read(piece.get(), 65536, &done) != kOk) return kBitStreamReadFailed;
     if (done <= 0) break;
-    for (int64_t i = 0; i < done; ++i) check ^= piece[i];
+    check = FoldCheckByte(piece.get(), static_cast<size_t>(done), check);
     total += done;
   }
   if (total != record->stored_size) return kBitStreamReadFailed;

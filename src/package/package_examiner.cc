@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "package/byte_io.h"
+#include "stream/check_byte.h"
 #include "package/entry_reader.h"
 #include "package/header.h"
 #include "zoq/codes.h"
@@ -17,26 +18,6 @@
 
 namespace zoq {
 namespace {
-
-// The exclusive-or of `count` bytes folded into `acc`.
-uint8_t FoldXor(const uint8_t* bytes, size_t count, uint8_t acc) {
-  uint64_t lanes[4] = {0, 0, 0, 0};
-  size_t i = 0;
-  for (; i + 32 <= count; i += 32) {
-    uint64_t words[4];
-    std::memcpy(words, bytes + i, 32);
-    for (int k = 0; k < 4; ++k) lanes[k] ^= words[k];
-  }
-  uint64_t wide = lanes[0] ^ lanes[1] ^ lanes[2] ^ lanes[3];
-  for (; i + 8 <= count; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    wide ^= word;
-  }
-  for (int shift = 0; shift < 64; shift += 8) acc ^= static_cast<uint8_t>(wide >> shift);
-  for (; i < count; ++i) acc ^= bytes[i];
-  return acc;
-}
 
 // Reads up to `count` bytes at `offset`; the number read, or -1.
 int64_t ReadAt(int fd, void* buffer, int64_t count, int64_t offset) {
@@ -215,7 +196,7 @@ int PackageExaminer::Sweep(int64_t* end, const std::function<void(int revision)>
     for (; next < marks.size() && marks[next].position <= position + got; ++next) {
       const Mark& mark = marks[next];
       const int64_t upto = mark.position - position;
-      acc = FoldXor(piece.get() + done, static_cast<size_t>(upto - done), acc);
+      acc = FoldCheckByte(piece.get() + done, static_cast<size_t>(upto - done), acc);
       done = upto;
       ExaminedDataRecord* record = mark.record;
       if (!mark.is_end) {
@@ -230,7 +211,7 @@ int PackageExaminer::Sweep(int64_t* end, const std::function<void(int revision)>
         failed(mark.revision);
       }
     }
-    acc = FoldXor(piece.get() + done, static_cast<size_t>(got - done), acc);
+    acc = FoldCheckByte(piece.get() + done, static_cast<size_t>(got - done), acc);
     int code = copy(piece.get(), got, position);
     if (code != kOk) return code;
     position += got;

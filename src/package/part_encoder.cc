@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "stream/check_byte.h"
 #include "package/code_stack.h"
 #include "package/data_record.h"
 #include "package/package_editor.h"
@@ -59,7 +60,7 @@ int PackageEditor::ExclusiveOrOf(Stream* stream, uint8_t* out) {
     int64_t done = 0;
     if (stream->Read(piece.get(), kPiece, &done) != kOk) return kTempFileProblem;
     if (done <= 0) break;
-    for (int64_t i = 0; i < done; ++i) check ^= piece[i];
+    check = FoldCheckByte(piece.get(), static_cast<size_t>(done), check);
   }
   *out = check;
   return kOk;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "stream/check_byte.h"
 #include "stream/dynamic_memory_stream.h"
 #include "zoq/stream.h"
 
@@ -47,11 +48,7 @@ int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destin
       int64_t got = 0;
       if (source->Read(buffer.get(), want, &got) != kOk) return kCopyFailed;
       if (got <= 0) break;
-      if (xor_out) {
-        uint8_t x = *xor_out;
-        for (int64_t i = 0; i < got; ++i) x ^= buffer.get()[i];
-        *xor_out = x;
-      }
+      if (xor_out) *xor_out = FoldCheckByte(buffer.get(), static_cast<size_t>(got), *xor_out);
       if (destination->Write(buffer.get(), got) != kOk) return kCopyFailed;
       remaining -= got;
     }

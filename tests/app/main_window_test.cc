@@ -29,6 +29,7 @@
 #include "app/stats_dialog.h"
 #include "app/stats_table.h"
 #include "app/type_table.h"
+#include "app/view/item_viewer.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "fake_container.h"
@@ -214,6 +215,7 @@ class AppWindowTest : public QObject {
     QVERIFY(offer && offer->isVisibleTo(notice));
     QCOMPARE(offer->text(), QStringLiteral("查看版本3"));
     offer->click();
+    QVERIFY(window_->item_viewer()->WaitUntilShown());  // a slow read shows a notice first
     QCOMPARE(window_->CurrentTreeItem(), Child(Child(Child(history, "3"), "/"), "e.txt"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(window_->text_view()->text(), QStringLiteral("E2;"));
@@ -224,6 +226,7 @@ class AppWindowTest : public QObject {
     window_->SelectTreeItem(dir7);
     QCOMPARE(ListNames(*window_), (QStringList{"..", "d.txt"}));
     window_->ActivateListRow(1);
+    QVERIFY(window_->item_viewer()->WaitUntilShown());
     QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
     messages.shown.clear();
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "stream/check_byte.h"
 #include "stream/dynamic_memory_stream.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
@@ -66,6 +67,20 @@ TEST(CopyStreamTest, CopiesEverythingOrACount) {
   auto more = OpenDynamic(kModeReadWriteNew);
   ASSERT_EQ(CopyStream(more.get(), &source, nullptr, kSeekSet, 1 << 20), kOk);
   EXPECT_EQ(more->GetLength(), 150000);
+}
+
+// The word-wise fold gives the byte-wise exclusive-or at every length and
+// alignment, the tails and the 32-byte blocks included.
+TEST(CheckByteTest, FoldMatchesByteByByte) {
+  uint8_t bytes[200];
+  for (int i = 0; i < 200; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (size_t start = 0; start < 9; ++start) {
+    for (size_t count = 0; start + count <= 200; ++count) {
+      uint8_t expected = 0x5a;
+      for (size_t i = 0; i < count; ++i) expected ^= bytes[start + i];
+      ASSERT_EQ(FoldCheckByte(bytes + start, count, 0x5a), expected) << start << " " << count;
+    }
+  }
 }
 
 TEST(CopyStreamTest, ArgumentAndStateChecks) {
