@@ -28,11 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${_zoq_staged_libdir})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # Programs built against libzoqcore.so.0.1 need at least this version.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# Qt loads the SVG support (the icon, SVG parts) as plugins, which
-# dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6svg6")
+# Qt loads the window system support (xcb, wayland) and the SVG support
+# (the icon, SVG parts) as plugins, which dpkg-shlibdeps cannot see.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6svg6, qt6-qpa-plugins")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS
-  "fonts-wqy-microhei | fonts-noto-cjk, breeze-icon-theme | adwaita-icon-theme, qt6-image-formats-plugins, xdg-utils")
+  "fonts-wqy-microhei | fonts-noto-cjk, breeze-icon-theme | adwaita-icon-theme, qt6-image-formats-plugins, qt6-translations-l10n, xdg-utils")
 # Descriptions: the first line is the summary; an empty line separates
 # paragraphs.
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "browser, command-line tool and library for ZOQ packages

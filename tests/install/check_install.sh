@@ -127,7 +127,7 @@ if grep -q '^usr/include/\|\.a$' "$work/runtime.list"; then fail "development fi
 if grep -q '^usr/bin/\|\.bsg$' "$work/dev.list"; then fail "run-time files in the zoq-dev package"; fi
 depends=$(dpkg-deb -f "$runtime" Depends)
 for library in libc6 libstdc++6 zlib1g libdeflate0 libisal2 libexpat1 libssl3 libqt6core6 \
-    libqt6widgets6 libqt6svg6 libqscintilla2-qt6-15 libopenjp2-7; do
+    libqt6widgets6 libqt6svg6 qt6-qpa-plugins libqscintilla2-qt6-15 libopenjp2-7 libpcre2-8-0; do
   [[ ", $depends," =~ ", $library"[\ ,] ]] || fail "zoq Depends lacks $library: $depends"
 done
 [[ $depends != *"zoq"* ]] || fail "zoq depends on itself: $depends"
