@@ -34,6 +34,8 @@ std::string DefaultTarget(const std::string& package) {
 void ReportProblem(const zoq::ExtractProblem& problem) {
   if (problem.kind == zoq::ExtractProblem::kRead) {
     ReportCode(problem.code, problem.message);
+  } else if (problem.kind == zoq::ExtractProblem::kWarning) {
+    ReportWarning(problem.message);
   } else {
     ReportMessage(problem.message);
   }
@@ -96,7 +98,11 @@ int RunExtract(const ParsedArgs& args) {
     bytes_shown = now.bytes_written;
     return true;
   });
-  job.SetProblems(ReportProblem);
+  size_t damaged = 0;
+  job.SetProblems([&damaged](const zoq::ExtractProblem& problem) {
+    if (problem.kind == zoq::ExtractProblem::kWarning) ++damaged;
+    ReportProblem(problem);
+  });
   const size_t failed = missing + job.Run(items, target);
   const size_t requested = missing + items.size();
   if (failed > 0) {
@@ -112,7 +118,10 @@ int RunExtract(const ParsedArgs& args) {
   out.Write("extracted " + std::to_string(job.progress().parts_written) + " parts (" +
             std::to_string(job.progress().bytes_written) + " bytes) into " + target_path + "\n");
   out.Flush();
-  return 0;
+  if (damaged == 0) return 0;
+  ReportMessage(std::to_string(damaged) + (damaged == 1 ? " part" : " parts") +
+                " written from damaged stored data");
+  return 1;
 }
 
 }  // namespace
@@ -134,6 +143,8 @@ const Command kExtractCommand{
     "first part that fails stops that folder; the other paths are still tried,\n"
     "and the exit status is 1. A part beside a folder of the same name (possible\n"
     "in packages made elsewhere) is reported and not written; the folder is.\n"
+    "A part whose stored data fails its check byte is written whole, as read,\n"
+    "named in a warning, and makes the exit status 1.\n"
     "A progress line appears on a terminal when the run takes longer than a\n"
     "second.\n"
     "\n"

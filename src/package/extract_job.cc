@@ -164,9 +164,14 @@ struct ExtractJob::State {
       if (task.folder->CreateFile(task.name, true, &file, &why) != kOk) {
         return write_failure(std::move(why));
       }
+      bool damaged = false;
       for (;;) {
         int64_t done = 0;
         code = content->Read(piece, kPieceSize, &done);
+        if (code == kChecksumFailed && done <= 0) {
+          damaged = true;  // the end of the content, every byte delivered
+          break;
+        }
         if (code != kOk) return read_failure(code);  // the file is thrown away
         if (done <= 0) break;
         if (file.Write(piece, static_cast<size_t>(done), &why) != kOk) {
@@ -177,6 +182,15 @@ struct ExtractJob::State {
       content.reset();
       if (file.Commit(&why) != kOk) return write_failure(std::move(why));
       outcome.written = true;
+      if (damaged) {
+        // Written whole, as read, like an archive member whose checksum
+        // fails: the file stays, and the damage is reported.
+        problem.kind = ExtractProblem::kWarning;
+        problem.code = kChecksumFailed;
+        problem.message = Utf16ToUtf8Lenient(task.path) +
+                          ": the stored data does not match its check byte (damaged); the "
+                          "content was written as read";
+      }
       if (settings.release_copies) (void)container->ReleasePartCopies(task.path);
     } catch (const std::bad_alloc&) {
       return read_failure(kOutOfMemory);
@@ -381,7 +395,8 @@ class ExtractJob::Run_ {
       } else if (mixed && folder_names.count(s_.settings.raw ? name + kRawSuffix16 : name) != 0) {
         Problem({ExtractProblem::kSkipped, item, kTargetFileFailed, child_path,
                  Utf16ToUtf8Lenient(child_path) +
-                     ": a folder of the same name is written there, so the part is not"});
+                     ": a folder of the same name is written there, so the part is not "
+                     "written as a file"});
         Skipped();
       } else {
         AddPart(item, child, child_path, name, folder);
@@ -455,6 +470,8 @@ ExtractJob::ExtractJob(Container* container, ExtractSettings settings)
   state_->settings = std::move(settings);
   state_->decode.code = state_->settings.raw ? 0 : kEcsEnd;
   state_->decode.key = state_->settings.key;
+  // Damaged stored data is reported (as a warning) while the part is read.
+  state_->decode.check_stored = true;
   int workers = state_->settings.workers;
   if (workers <= 0) workers = static_cast<int>(std::thread::hardware_concurrency());
   state_->workers = std::clamp(workers, 1, kMaxExtractWorkers);

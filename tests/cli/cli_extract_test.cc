@@ -90,6 +90,23 @@ TEST(ZoqExtract, ReportsPartialAndCompleteFailure) {
       RunZoq({"extract", "-d", scratch.path(), Package("v_damaged_deflate"), "/broken.xml"});
   EXPECT_EQ(none.status, 1);
   EXPECT_TRUE(Contains(none.err, "extraction failed")) << none.err;
+
+  // Stored data failing its check byte: written whole as read, named in a
+  // warning, exit status 1; alone, by path and with workers.
+  const std::string package = Package("v_bad_check_byte");
+  const std::string bad = RunZoq({"cat", package, "/bad.txt"}).out;
+  ASSERT_EQ(bad.size(), 25u);
+  for (const std::vector<std::string>& tail :
+       {std::vector<std::string>{package}, {package, "/bad.txt"}, {"-j", "2", package}}) {
+    ScratchFolder out;
+    std::vector<std::string> args = {"extract", "-d", out.path()};
+    args.insert(args.end(), tail.begin(), tail.end());
+    RunResult run = RunZoq(args);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "/bad.txt: the stored data does not match its check byte"))
+        << run.err;
+    EXPECT_EQ(ReadFileBytes(out.path() + "/bad.txt"), bad);
+  }
 }
 
 // The default target sits beside the package, named after it; a name that
