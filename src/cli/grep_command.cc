@@ -233,8 +233,8 @@ const Command kGrepCommand{
     "  -i             ignore case\n"
     "  -l             print only the paths of the parts that match\n"
     "  -a             search binary content as text too\n"
-    "  -j N           search N parts at once (0: one per processor core); the\n"
-    "                 output keeps the order\n"
+    "  -j N           search N parts at once (0: one per processor core; at most\n"
+    "                 32); the output keeps the order\n"
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA,
     {kRevisionOption,
      ZOQ_CONTENT_OPTIONS,

@@ -145,7 +145,7 @@ const Command kImportCommand{
     "  --codes LIST   ECS codes for every part, e.g. zip\n"
     ZOQ_HELP_KEY ZOQ_HELP_DOCVER ZOQ_HELP_SCHEMA
     "  -j N           encode files on N worker threads (default 1; 0: one per\n"
-    "                 processor core); the package is the same\n",
+    "                 processor core; at most 32); the package is the same\n",
     {ZOQ_CONTENT_OPTIONS, kJobsOption, {"--codes", true}},
     2,
     3,

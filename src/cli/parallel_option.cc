@@ -1,5 +1,6 @@
 #include "cli/parallel_option.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace zoqcli {
@@ -14,7 +15,9 @@ int WorkerCount(const ParsedArgs& args) {
     unsigned cores = std::thread::hardware_concurrency();
     count = cores == 0 ? 1 : static_cast<int>(cores);
   }
-  return count;
+  // Each worker holds buffers of its own: past the cap more workers only
+  // add memory and contention.
+  return std::min(count, kMaxWorkers);
 }
 
 }  // namespace zoqcli
