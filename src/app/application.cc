@@ -8,6 +8,7 @@
 #include "app/export/export_command.h"
 #include "app/shell_types.h"
 #include "app/main_window.h"
+#include "zoq/container.h"
 
 // Resources of a static library must be registered by name, outside any
 // namespace.
@@ -38,6 +39,10 @@ void CZOQEApp::ConfigureEnvironment(zoq::MessageLanguage language) {
 }
 
 int CZOQEApp::Run(const QString& package) {
+  // Temporary folders that killed runs of the command-line tool left in the
+  // system's temporary folder (this program keeps its own in its work
+  // folder, tidied when the window is made).
+  zoq::RemoveStaleTemporaries(std::string());
   CZOQEDlg dialog;
   InstallExport(&dialog);
   if (!package.isEmpty()) {

@@ -12,6 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/failure.h"
+#include "zoq/container.h"
 
 namespace {
 
@@ -95,6 +96,9 @@ int main(int argc, char** argv) {
   if (command == nullptr) return UsageFailure(nullptr, "unknown command \"" + name + "\"");
   std::vector<std::string> args(argv + 2, argv + argc);
   try {
+    // Temporary folders of earlier runs that were killed go at start, also
+    // before commands that only read (one scan of the temporary folder).
+    zoq::RemoveStaleTemporaries(std::string());
     int status = RunCommand(*command, args);
     if (std::fflush(stdout) != 0) {
       zoqcli::ReportMessage("cannot write to standard output");
