@@ -263,6 +263,86 @@ bool PackageEditor::CanMerge(int64_t* start) {
   return *start >= kHeaderFixedSize + width;
 }
 
+// The end of the bytes the saved revisions link (their tables, BitStream
+// markers and data records), read from `fd`; -1 when it cannot be told for
+// sure. Bytes after it are unlinked: what a save that was killed wrote.
+int64_t PackageEditor::LinkedEnd(int fd, int64_t file_length) {
+  const size_t written = c_.entries_.size() - 1;
+  const int width = c_.header_.width;
+  if (written == 0) return -1;
+  // The end of one data record, from its head (check byte, stored size,
+  // codes and their end mark).
+  auto record_end = [&](const Entry& e, const ItemRecord& r) -> int64_t {
+    if (r.data_offset <= 0 || e.facts.bitstream <= 0) return -1;
+    const int64_t at = e.facts.bitstream + r.data_offset;
+    uint8_t head[1 + 8 + kMaxStoredCodes + 1];
+    const ssize_t got = pread(fd, head, sizeof head, at);
+    if (got < 1 + width) return -1;
+    for (ssize_t i = 1 + width; i < got && i <= 1 + width + kMaxStoredCodes; ++i) {
+      if (head[i] != 0xFF) continue;
+      const int64_t size = LoadOffset(head + 1, width);
+      const int64_t start = at + i + 1;
+      return size < 0 || size > file_length - start ? -1 : start + size;
+    }
+    return -1;
+  };
+  auto entry_end = [&](const Entry& e, bool every_record) -> int64_t {
+    int64_t end = std::max<int64_t>(e.facts.offset + e.facts.length, e.facts.bitstream + 4);
+    const ItemRecord* last = nullptr;
+    for (const ItemRecord& r : e.records) {
+      if (!r.HasData()) continue;
+      if (every_record) {
+        const int64_t record = record_end(e, r);
+        if (record < 0) return -1;
+        end = std::max(end, record);
+      } else if (last == nullptr || r.data_offset > last->data_offset) {
+        last = &r;
+      }
+    }
+    if (last != nullptr) {
+      const int64_t record = record_end(e, *last);
+      if (record < 0) return -1;
+      end = std::max(end, record);
+    }
+    return end;
+  };
+  const Entry& newest = *c_.entries_[written - 1];
+  // The newest entry must end the chain on disk too: a link beyond it (a
+  // save killed between linking and counting) leaves the tail in doubt.
+  uint8_t next[8];
+  if (pread(fd, next, static_cast<size_t>(width), newest.facts.offset + 8 + width) != width ||
+      LoadOffset(next, width) != 0) {
+    return -1;
+  }
+  // Usually the newest entry's last data record ends the file.
+  int64_t end = entry_end(newest, false);
+  if (end < 0 || end >= file_length) return end;
+  // Bytes follow it: every structure of every revision is measured before
+  // anything is cut.
+  end = kHeaderFixedSize + width;
+  for (size_t i = 0; i < written; ++i) {
+    const int64_t entry = entry_end(*c_.entries_[i], true);
+    if (entry < 0) return -1;
+    end = std::max(end, entry);
+  }
+  return end;
+}
+
+void PackageEditor::CutUnlinkedTail(const std::string& path, int lock_fd) {
+  struct stat st;
+  if (fstat(lock_fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const int64_t end = LinkedEnd(lock_fd, st.st_size);
+  if (end <= 0 || end >= st.st_size) return;
+  Fd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  struct stat opened;
+  // The file cut is the one locked and measured.
+  if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || opened.st_dev != st.st_dev ||
+      opened.st_ino != st.st_ino) {
+    return;
+  }
+  if (ftruncate(fd.get(), end) == 0) fsync(fd.get());
+}
+
 // --- Writing. -------------------------------------------------------------
 
 int PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
@@ -555,6 +635,10 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
       // straight into the file.
       out->Open(code != kOk && direct && own_file ? kModeReadWrite : kModeRead);
     } else {
+      // Bytes a killed save left after the data go first; otherwise every
+      // later save would append after them. Only when the file was found
+      // unchanged since it was read: the entries in memory are its own.
+      if (lock.held() && s->identity.known) CutUnlinkedTail(own_path, lock.fd());
       FileStreamArgs args;
       args.path = own_path;
       Stream* made = nullptr;

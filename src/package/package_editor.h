@@ -142,6 +142,10 @@ class PackageEditor {
   int AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
                   EntryFacts* facts);
   bool CanMerge(int64_t* start);
+  int64_t LinkedEnd(int fd, int64_t file_length);
+  // Cuts bytes no revision links off the end of the file (under the
+  // exclusive lock held as `lock_fd`), so that an append follows the data.
+  void CutUnlinkedTail(const std::string& path, int lock_fd);
   // Fills `point` before writing anything.
   int SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point);
   int WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start, int width);
