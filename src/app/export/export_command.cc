@@ -70,6 +70,11 @@ ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>&
   zoq::ExtractJob job(window->package(), settings);
   const zoq::ExtractTotals size = job.Measure(items, true);
   ExportOutcome outcome;
+  job.SetProblems([&outcome](const zoq::ExtractProblem& problem) {
+    if (problem.kind == zoq::ExtractProblem::kWarning) {
+      outcome.damaged.append(QString::fromStdU16String(problem.path));
+    }
+  });
   {
     ExportProgress progress(window, size, &job);
     outcome.failed = job.Run(items, folder);
@@ -138,10 +143,20 @@ void RunExport(CZOQEDlg* window, bool raw) {
   }
   const size_t failed = missing + outcome.failed;
   const size_t requested = rows.empty() ? 1 : rows.size();
+  // Damaged parts were written as read: the outcome names them.
+  QString damaged;
+  if (!outcome.damaged.isEmpty()) {
+    damaged = Text::tr("\n以下部件的存储数据与校验字节不符(已损坏), 按读取的内容导出:\n") +
+              outcome.damaged.join(QLatin1Char('\n'));
+  }
   if (failed > 0) {
     // A selected tree item is one request: it either worked or failed.
     const bool all = failed == requested;
-    ShowError(window, all ? Text::tr("导出失败") : Text::tr("部分导出失败"));
+    ShowError(window, (all ? Text::tr("导出失败") : Text::tr("部分导出失败")) + damaged);
+    return;
+  }
+  if (!damaged.isEmpty()) {
+    ShowMessage(window, Text::tr("导出完成") + damaged, Text::tr("警告"), QMessageBox::Warning);
     return;
   }
   ShowMessage(window, Text::tr("导出成功"), Text::tr("提示"));

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <QStringList>
+
 #include <vector>
 
 #include "zoq/extract_job.h"
@@ -31,6 +33,8 @@ struct ExportOutcome {
   int64_t parts_written = 0;
   int64_t parts_failed = 0;
   std::vector<bool> item_failed;
+  // Parts written from stored data that fails its check byte (as read).
+  QStringList damaged;
 };
 
 // Writes `items` of `window`'s package at history version `version` into

@@ -216,6 +216,20 @@ class ExportWindowTest : public QObject {
                                            "dir/sub/d.txt.zoqf"}));
   }
 
+  void damagedPartIsWrittenAndNamedInAWarning() {
+    MessageRecorder messages;
+    QVERIFY(window_->OpenPackage(zoqe_test::Corpus("v_bad_check_byte.zoq"), true));
+    window_->SelectTreeItem(window_->tree_model()->root());
+    window_->list_view()->clearSelection();
+    const QString target = temp_->path() + QStringLiteral("/damaged");
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), false);
+    QVERIFY(messages.LastText().startsWith(QStringLiteral("导出完成\n")));
+    QVERIFY(messages.LastText().endsWith(QStringLiteral("\n/bad.txt")));
+    QCOMPARE(messages.shown.last().icon, QMessageBox::Warning);
+    QCOMPARE(ReadAll(target + QStringLiteral("/bad.txt")).size(), 25);
+  }
+
   void cancelledOrFailedTargetWritesNothing() {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
