@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace zoqe {
 
 namespace {
@@ -75,9 +77,38 @@ QString InfoLabelText(const QString& label) {
   return label.left(27) + QStringLiteral("... : ");
 }
 
-QString InfoValueText(const QString& value) {
+QString InfoValueText(const QString& text) {
+  const QString value = VisibleText(text);
   if (value.size() < 41) return value;
   return value.left(37) + QStringLiteral("...");
+}
+
+QString VisibleText(const QString& text) {
+  auto control = [](QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+  };
+  if (std::none_of(text.begin(), text.end(), control)) return text;
+  QString shown;
+  shown.reserve(text.size() + 8);
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (!control(c)) {
+      shown += c;
+    } else if (u < 0x20) {
+      shown += QChar(static_cast<char16_t>(0x2400 + u));
+    } else if (u == 0x7F) {
+      shown += QChar(static_cast<char16_t>(0x2421));
+    } else {
+      shown += QStringLiteral("\\x") + QString::number(u, 16);
+    }
+  }
+  return shown;
+}
+
+QString ShownPartName(const QString& name, bool beside_folder) {
+  const QString shown = VisibleText(name);
+  return beside_folder ? shown + Text::tr(" (与同名文件夹并存的文件)") : shown;
 }
 
 QString WindowTitle(const QString& file_name, const QString& initial_title) {

@@ -29,6 +29,16 @@ QString InfoValueText(const QString& value);
 // "a.zoq - ZOQ Explorer", or the initial title alone without a file name.
 QString WindowTitle(const QString& file_name, const QString& initial_title);
 
+// A stored name (or any text holding one) as shown: control characters
+// become visible, C0 controls as their control pictures (U+2400 to U+241F),
+// DEL as U+2421, C1 controls as "\x85"; so a name cannot break a line or
+// hide what it is. The stored name is kept for every operation.
+QString VisibleText(const QString& text);
+
+// A part's name as the tree and list show it: visible, and marked when a
+// folder of the same name stands beside it (packages made elsewhere).
+QString ShownPartName(const QString& name, bool beside_folder);
+
 // The upper-case text after the last dot of a name (the whole name without a
 // dot).
 QString UpperExtension(const QString& name);

@@ -1,5 +1,6 @@
 #include "app/item_list_model.h"
 
+#include "app/app_text.h"
 #include "app/row_compare.h"
 #include "app/type_table.h"
 
@@ -67,7 +68,8 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
   const ListRow& r = row(index.row());
   switch (role) {
     case Qt::DisplayRole:
-      return r.Column(index.column());
+      if (index.column() != kName) return r.Column(index.column());
+      return r.is_folder ? VisibleText(r.name) : ShownPartName(r.name, r.beside_folder);
     case Qt::DecorationRole:
       if (index.column() != kName || !types_) return QVariant();
       return types_->Icon(r.image);

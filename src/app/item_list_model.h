@@ -27,6 +27,7 @@ struct ListRow {
   int image = 0;
   bool is_folder = false;
   bool deleted = false;  // a part whose record at the shown version is a deletion
+  bool beside_folder = false;  // a part beside a folder of the same name
 
   bool is_parent_row() const { return name == QLatin1String(".."); }
   const QString& Column(int column) const;

@@ -118,6 +118,8 @@ void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QStr
     AddInfoPair(tr("已删除"), tr("状态"));
   } else if (info.skippable) {
     AddInfoPair(tr("可跳过数据"), tr("状态"));
+  } else if (node != nullptr && node->OtherOfSameName() != nullptr) {
+    AddInfoPair(tr("与同名文件夹并存"), tr("状态"));
   }
   AddInfoPair(LongSizeText(info.size), tr("包内大小"));
   info_panel_->SetIcon(types_->Icon(type.image));
@@ -171,6 +173,10 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
   int parts = 0, deleted = 0, folders = 0;
   for (const auto& child : listed->children) {
     zoq::PathNode* child_node = node->FindChild(child->name.toStdU16String());
+    // A name may stand for a part and a folder at once: take the item's own.
+    if (child_node && child_node->IsFolder() != (child->data == 0)) {
+      child_node = child_node->OtherOfSameName();
+    }
     if (!child_node) continue;
     zoq::PartInfo info;
     package_->GetPartInfo(&info, child_node, version);
@@ -193,6 +199,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
       row.newest = QString::number(row.newest_number);
       ++parts;
       row.deleted = info.deleted;
+      row.beside_folder = child->beside_folder;
       if (info.deleted) ++deleted;
     }
     rows.push_back(std::move(row));

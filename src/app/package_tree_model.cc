@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "app/app_text.h"
 #include "app/type_table.h"
 
 namespace zoqe {
@@ -68,7 +69,7 @@ void PackageTreeModel::Populate(TreeItem* item) {
     if (package_) package_->GetPartInfo(&info, child, 0);
     const int image = types_ ? types_->Lookup(name, false, info.deleted).image
                              : static_cast<int>(TypeTable::kFileImage);
-    AddItem(item, name, 1, image);
+    AddItem(item, name, 1, image)->beside_folder = child->OtherOfSameName() != nullptr;
   }
   --filling_;
   if (announce) endInsertRows();
@@ -303,7 +304,8 @@ QVariant PackageTreeModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-      return item->name;
+      return item->data == 1 ? ShownPartName(item->name, item->beside_folder)
+                             : VisibleText(item->name);
     case Qt::DecorationRole:
       if (!types_) return QVariant();
       return item->data == 1 ? types_->Icon(item->image) : types_->FolderIcon();

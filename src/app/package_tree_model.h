@@ -27,6 +27,7 @@ struct TreeItem {
   int image = 1;  // type image of a part; folders use the folder icon
   TreeItem* parent = nullptr;
   int row = 0;
+  bool beside_folder = false;  // a part beside a folder of the same name
   // A folder of the main tree whose children are made from its package
   // node when they are first needed (expanding it, listing it, looking a
   // name up in it); null once they are made, and for every other item.

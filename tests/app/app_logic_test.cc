@@ -63,6 +63,14 @@ class AppLogicTest : public QObject {
     const QString value40(40, QLatin1Char('v')), value41(41, QLatin1Char('v'));
     QCOMPARE(InfoValueText(value40), value40);
     QCOMPARE(InfoValueText(value41), QString(37, QLatin1Char('v')) + QStringLiteral("..."));
+    // Control characters in names are shown, never obeyed; the rest stays.
+    const QString hostile = QStringLiteral("a\x1b[2Jb\r\x07\x7f") + QChar(0x85) +
+                            QStringLiteral("名.txt");
+    const QString visible = QStringLiteral("a\u241b[2Jb\u240d\u2407\u2421\\x85名.txt");
+    QCOMPARE(VisibleText(hostile), visible);
+    QCOMPARE(InfoValueText(hostile), visible);
+    QCOMPARE(ShownPartName(hostile, false), visible);
+    QCOMPARE(ShownPartName(QStringLiteral("a"), true), QStringLiteral("a (与同名文件夹并存的文件)"));
     QCOMPARE(WindowTitle(QStringLiteral("a.zoq"), QStringLiteral("ZOQ Explorer")),
              QStringLiteral("a.zoq - ZOQ Explorer"));
     QCOMPARE(WindowTitle(QString(), QStringLiteral("ZOQ Explorer")),

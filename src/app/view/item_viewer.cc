@@ -236,6 +236,10 @@ bool ItemViewer::Finish(const std::shared_ptr<Job>& job) {
     return false;
   }
   window_->info_panel()->SetPair(LongSizeText(job->result.size), tr("原始大小"));
+  if (job->result.damaged) {
+    // The content is shown as read; the strip says it cannot be trusted.
+    window_->info_panel()->SetPair(tr("存储数据与校验字节不符(已损坏)"), tr("警告"));
+  }
   if (job->result.target_kept) window_->AddTempFile(job->temp.target);
   return ShowPrepared(*job);
 }

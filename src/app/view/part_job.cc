@@ -19,9 +19,11 @@ constexpr int64_t kPieceSize = 1 << 20;
 
 // Copies the part into `file`, keeping up to `keep_limit` bytes in `kept`
 // (beyond that *too_big is set and nothing is kept). Returns the code of
-// the first failure.
+// the first failure; stored data failing its check byte sets *damaged once
+// every byte is copied.
 int CopyPart(zoq::Stream* content, QFile* file, int64_t keep_limit, QByteArray* kept,
-             bool* too_big, int64_t* size, const std::atomic<bool>& cancel, bool* cancelled) {
+             bool* too_big, int64_t* size, const std::atomic<bool>& cancel, bool* cancelled,
+             bool* damaged) {
   auto piece = std::make_unique<char[]>(kPieceSize);
   for (;;) {
     if (cancel.load(std::memory_order_relaxed)) {
@@ -30,6 +32,10 @@ int CopyPart(zoq::Stream* content, QFile* file, int64_t keep_limit, QByteArray* 
     }
     int64_t done = 0;
     const int read = content->Read(piece.get(), kPieceSize, &done);
+    if (read == zoq::kChecksumFailed && done <= 0) {
+      *damaged = true;  // the end of the content, every byte delivered
+      return 0;
+    }
     if (read != 0) return read;  // a decoding failure: the part is not whole
     if (done <= 0) return 0;
     if (file->write(piece.get(), done) != done) return zoq::kTargetFileFailed;
@@ -56,6 +62,7 @@ PreparedPart PreparePart(zoq::Container* package, const PartRequest& request,
   zoq::DecodeOptions options;
   options.code = request.stored ? 0 : zoq::kEcsEnd;
   options.key = request.has_key ? &key : nullptr;
+  options.check_stored = true;
 
   zoq::Stream* opened = nullptr;
   out.code = package->OpenPart(request.path.toStdU16String(), &opened, request.version, &options, false);
@@ -72,7 +79,7 @@ PreparedPart PreparePart(zoq::Container* package, const PartRequest& request,
                                                                         : kMaxTextViewBytes;
       bool too_big = limit < 0;
       out.code = CopyPart(content.get(), &file, limit, &bytes, &too_big, &out.size, cancel,
-                          &out.cancelled);
+                          &out.cancelled, &out.damaged);
       out.too_big = text_mode && too_big;
       file.close();
       if (out.code == 0 && file.error() != QFileDevice::NoError) out.code = zoq::kTargetFileFailed;

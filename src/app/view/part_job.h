@@ -37,6 +37,7 @@ struct PreparedPart {
   int code = 0;               // of the extraction; 0 when the part was read
   bool cancelled = false;
   int64_t size = 0;           // decoded bytes
+  bool damaged = false;       // the stored data fails its check byte (shown as read)
   bool too_big = false;       // more than the text view takes
   bool target_kept = false;   // the target file stays (images, default program, failures)
   // Text modes.

@@ -296,6 +296,17 @@ class ViewWindowTest : public QObject {
     // Clicking a folder brings the list back.
     Select(root);
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
+
+    // Stored data failing its check byte is shown as read, with a warning
+    // in the information strip.
+    QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_bad_check_byte.zoq"),
+                                 true));
+    Select(Child(window_->tree_model()->root(), "bad.txt"));
+    QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("警告")),
+             QStringLiteral("存储数据与校验字节不符(已损坏)"));
+    Select(Child(window_->tree_model()->root(), "ok.txt"));
+    QVERIFY(window_->info_panel()->ValueOf(QStringLiteral("警告")).isEmpty());
   }
 
   void asksForTheRightKey() {
