@@ -23,6 +23,10 @@
         <source>未知</source>
         <translation>unknown</translation>
     </message>
+    <message>
+        <source> (与同名文件夹并存的文件)</source>
+        <translation> (a part beside the folder of the same name)</translation>
+    </message>
 </context>
 <context>
     <name>CommandTable</name>
@@ -144,6 +148,22 @@
     <message>
         <source>导出成功</source>
         <translation>Export succeeded</translation>
+    </message>
+    <message>
+        <source>
+以下部件的存储数据与校验字节不符(已损坏), 按读取的内容导出:
+</source>
+        <translation>
+The stored data of these parts does not match its check byte (damaged); they were exported as read:
+</translation>
+    </message>
+    <message>
+        <source>导出完成</source>
+        <translation>Export finished</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
     </message>
 </context>
 <context>
@@ -537,6 +557,10 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>%1 [版本%2，只读]</source>
         <translation>%1 [version %2, read-only]</translation>
+    </message>
+    <message>
+        <source>与同名文件夹并存</source>
+        <translation>Beside a folder of the same name</translation>
     </message>
 </context>
 <context>
@@ -999,6 +1023,14 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>无法设置文档版本。(%1)</source>
         <translation>Cannot set the document version. (%1)</translation>
+    </message>
+    <message>
+        <source>存储数据与校验字节不符(已损坏)</source>
+        <translation>The stored data does not match its check byte (damaged)</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
     </message>
 </context>
 </TS>
