@@ -87,18 +87,18 @@ class ZOQ_EXPORT Container {
   virtual ~Container() = default;  // 0
 
   // Starts a new, empty package (empty path: in temporary storage).
-  virtual int CreatePackage(const std::string& path, int subset_kind, int version_code,
+  virtual Status CreatePackage(const std::string& path, int subset_kind, int version_code,
                             int offset_width, int reserved_byte) = 0;  // 1
   // Opens a package in the caller's stream (all revisions). The stream stays
   // the caller's and must outlive the open package.
-  virtual int OpenStream(Stream* stream, bool read_only) = 0;  // 2
-  virtual int OpenFile(const std::string& path, bool read_only) = 0;  // 3
+  virtual Status OpenStream(Stream* stream, bool read_only) = 0;  // 2
+  virtual Status OpenFile(const std::string& path, bool read_only) = 0;  // 3
   // Opens a package held in memory (copied in); 5 for null bytes or a
   // length below 1.
-  virtual int OpenMemory(const void* bytes, int64_t length, int revision_limit) = 0;  // 4
-  virtual int OpenStreamAt(Stream* stream, int revision_limit) = 0;  // 5
-  virtual int OpenFileAt(const std::string& path, int revision_limit) = 0;  // 6
-  virtual int Close() = 0;  // 7
+  virtual Status OpenMemory(const void* bytes, int64_t length, int revision_limit) = 0;  // 4
+  virtual Status OpenStreamAt(Stream* stream, int revision_limit) = 0;  // 5
+  virtual Status OpenFileAt(const std::string& path, int revision_limit) = 0;  // 6
+  virtual Status Close() = 0;  // 7
   // Saving. An incremental save over the package appends one revision and
   // links it last; should it fail, the file is put back as it was. A save
   // with nothing to write (no change, or changes that cancel out, such as a
@@ -110,39 +110,39 @@ class ZOQ_EXPORT Container {
   // ContainerOptions::lock_wait_ms. 5075: an offset or length would not fit
   // the package's offset width (nothing written; a compact save with a
   // wider one, SaveCompactWithWidth, makes room).
-  virtual int Save(int mode, bool merge) = 0;  // 8
-  virtual int SaveAs(const std::string& path, int mode, bool merge) = 0;  // 9
+  virtual Status Save(int mode, bool merge) = 0;  // 8
+  virtual Status SaveAs(const std::string& path, int mode, bool merge) = 0;  // 9
   virtual bool IsModified() = 0;  // 10 (R)
   // With buffer null: *length = package length. Otherwise *length must be at
   // least the package length (else 10050552); the package is copied and
   // *length set to its length.
-  virtual int ReadRawPackage(void* buffer, int64_t* length) = 0;  // 11
+  virtual Status ReadRawPackage(void* buffer, int64_t* length) = 0;  // 11
 
   // Editing: store a part as a new or replacing full version.
-  virtual int AddPartFromStream(const std::u16string& path, Stream* source,
+  virtual Status AddPartFromStream(const std::u16string& path, Stream* source,
                                 const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 12
-  virtual int AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+  virtual Status AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
                                 const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 13
-  virtual int AddPartFromFile(const std::u16string& path, const std::string& file,
+  virtual Status AddPartFromFile(const std::u16string& path, const std::string& file,
                               const EcsCodeArg* codes, int code_count, bool skippable) = 0;  // 14
-  virtual int DeletePart(const std::u16string& path) = 0;  // 15
-  virtual int ReplacePartFromStream(const std::u16string& path, Stream* source,
+  virtual Status DeletePart(const std::u16string& path) = 0;  // 15
+  virtual Status ReplacePartFromStream(const std::u16string& path, Stream* source,
                                     const EcsCodeArg* codes, int code_count,
                                     bool skippable) = 0;  // 16
-  virtual int ReplacePartFromMemory(const std::u16string& path, const void* bytes,
+  virtual Status ReplacePartFromMemory(const std::u16string& path, const void* bytes,
                                     int64_t length, const EcsCodeArg* codes, int code_count,
                                     bool skippable) = 0;  // 17
-  virtual int ReplacePartFromFile(const std::u16string& path, const std::string& file,
+  virtual Status ReplacePartFromFile(const std::u16string& path, const std::string& file,
                                   const EcsCodeArg* codes, int code_count,
                                   bool skippable) = 0;  // 18
-  virtual int AppendToPartFromStream(const std::u16string& path, Stream* source,
+  virtual Status AppendToPartFromStream(const std::u16string& path, Stream* source,
                                      const EcsCodeArg* codes, int code_count) = 0;  // 19
-  virtual int AppendToPartFromMemory(const std::u16string& path, const void* bytes,
+  virtual Status AppendToPartFromMemory(const std::u16string& path, const void* bytes,
                                      int64_t length, const EcsCodeArg* codes,
                                      int code_count) = 0;  // 20
-  virtual int AppendToPartFromFile(const std::u16string& path, const std::string& file,
+  virtual Status AppendToPartFromFile(const std::u16string& path, const std::string& file,
                                    const EcsCodeArg* codes, int code_count) = 0;  // 21
-  virtual int AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
+  virtual Status AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
                               int code_count) = 0;  // 22
 
   // In a version 1.1 package, the skippable flag of the path's newest
@@ -152,57 +152,57 @@ class ZOQ_EXPORT Container {
   // Content. `options` null means fully decoded without a key.
   // With buffer null: *length = decoded length. Otherwise copies at most
   // *length bytes and sets *length to the number copied.
-  virtual int ReadPart(const std::u16string& path, void* buffer, int64_t* length,
+  virtual Status ReadPart(const std::u16string& path, void* buffer, int64_t* length,
                        int revision_limit, const DecodeOptions* options) = 0;  // 24
   // A readable stream of the content, owned by the caller (delete it, or
   // call its Release()). With `keep` the content is first copied into
   // temporary storage. A decoding failure while reading it answers 6008.
-  virtual int OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+  virtual Status OpenPart(const std::u16string& path, Stream** out, int revision_limit,
                        const DecodeOptions* options, bool keep) = 0;  // 25
   // Writes the content into *target (cannot open it: 5066). With *target
   // empty, sets it to a temporary file holding the content; that file
   // belongs to the container and lives until ReleasePartCopies or Close.
-  virtual int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+  virtual Status ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
                           const DecodeOptions* options) = 0;  // 26
   // Drops the decoded copies of the path (u"*": of every path) and deletes
   // their files.
-  virtual int ReleasePartCopies(const std::u16string& path) = 0;  // 27
+  virtual Status ReleasePartCopies(const std::u16string& path) = 0;  // 27
 
   virtual int GetContainerVersion() = 0;  // 28 (R): 0x0100 or 0x0101
   virtual int GetRevisionCount() = 0;     // 29 (R): entries read
   virtual int GetPathKind(const std::u16string& path) = 0;  // 30 (R): PathKind
   // Every existing part below the folder (which must end with "/", else 1
   // and the list is untouched), at any depth, in code-unit order.
-  virtual int ListParts(const std::u16string& folder,
+  virtual Status ListParts(const std::u16string& folder,
                         std::vector<std::u16string>* out) = 0;  // 31 (R)
   // Every part path that has records, parts deleted since included, in the
   // order the package first stored them (the tree's order). Parts that no
   // longer exist have no node in the tree; they are still reached by path
   // (content and locations), and GetPartInfo answers for any PathNode whose
   // GetPath names them.
-  virtual int ListRecordedParts(std::vector<std::u16string>* out) {
+  virtual Status ListRecordedParts(std::vector<std::u16string>* out) {
     (void)out;
     return kNotSupported;
   }
   virtual PathNode* GetNode(const std::u16string& path) = 0;  // 32 (R)
   // GetNode then GetPartInfo; 5054 when the path has no node.
-  virtual int GetPartInfoByPath(PartInfo* info, const std::u16string& path,
+  virtual Status GetPartInfoByPath(PartInfo* info, const std::u16string& path,
                                 int revision_limit) = 0;  // 33
-  virtual int GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) = 0;  // 34
+  virtual Status GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) = 0;  // 34
   // File position and stored length of the data of the path's first record.
-  virtual int GetPartLocation(const std::u16string& path, int64_t* position,
+  virtual Status GetPartLocation(const std::u16string& path, int64_t* position,
                               int64_t* stored_size) = 0;  // 35
   // The schema file in effect; returns true when there is none.
   virtual bool GetSchemaPath(std::string* out) = 0;  // 36
   // subset kind: 1 A, 2 P, 4 I, 8 M, 16 Full; version code: 256 (1.0),
   // 257 (1.1), 258 (1.2), 0 none. Also decides the ADM IV header (> 257).
-  virtual int SetDocumentType(int subset_kind, int version_code) = 0;  // 37
-  virtual int SetSchemaFile(const std::string& path) = 0;  // 38
-  virtual int SetTableCompression(int flags) = 0;  // 39
+  virtual Status SetDocumentType(int subset_kind, int version_code) = 0;  // 37
+  virtual Status SetSchemaFile(const std::string& path) = 0;  // 38
+  virtual Status SetTableCompression(int flags) = 0;  // 39
   // Checks the check bytes of the current content's data records (all
   // records with `all_revisions`): 0, or the code of the first failure.
-  virtual int VerifyChecks(bool all_revisions) = 0;  // 40
-  virtual int SetOrderAnchor(const std::u16string& path) = 0;  // 41
+  virtual Status VerifyChecks(bool all_revisions) = 0;  // 40
+  virtual Status SetOrderAnchor(const std::u16string& path) = 0;  // 41
   virtual void ClearOrderAnchor() = 0;  // 42
 
   // Adding in two steps, for callers that add many parts from several
@@ -214,12 +214,12 @@ class ZOQ_EXPORT Container {
   // Encodes content with the codes as an add slot would (same checks and
   // result codes, except those about the part's path). SXC encoding holds
   // the container's lock. The result belongs to the caller.
-  virtual int EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
+  virtual Status EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
                                    std::unique_ptr<EncodedPart>* out) {
     (void)source, (void)codes, (void)code_count, (void)out;
     return kNotSupported;
   }
-  virtual int EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
+  virtual Status EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
                                  int code_count, std::unique_ptr<EncodedPart>* out) {
     (void)file, (void)codes, (void)code_count, (void)out;
     return kNotSupported;
@@ -230,7 +230,7 @@ class ZOQ_EXPORT Container {
   // changed since it was encoded in a way that changes ADM data, 6007:
   // encode it again. The part may be filed once; it is left as it was when
   // filing fails.
-  virtual int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
+  virtual Status AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
                              bool append) {
     (void)path, (void)part, (void)skippable, (void)append;
     return kNotSupported;
@@ -239,7 +239,7 @@ class ZOQ_EXPORT Container {
   // A compact save that writes the package with the offset width given (2,
   // 4 or 8; 0 keeps the package's): over the open package when `path` is
   // empty, else into that file as SaveAs does. 5 for another width.
-  virtual int SaveCompactWithWidth(const std::string& path, int offset_width) {
+  virtual Status SaveCompactWithWidth(const std::string& path, int offset_width) {
     (void)path, (void)offset_width;
     return kNotSupported;
   }
@@ -247,13 +247,13 @@ class ZOQ_EXPORT Container {
   // History. Every path below the folder (which must end with "/", else 5)
   // that has records, deleted parts and pending changes included, in
   // code-unit order, with its records oldest first. (R)
-  virtual int ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) {
+  virtual Status ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) {
     (void)folder, (void)out;
     return kNotSupported;
   }
   // GetPartInfoByPath for any path that has records, whether or not the
   // tree holds it (a deleted part); 5054 when the path has no records.
-  virtual int GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) {
+  virtual Status GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) {
     (void)info, (void)path, (void)revision_limit;
     return kNotSupported;
   }
@@ -265,14 +265,14 @@ class ZOQ_EXPORT Container {
   // encoded again (`key` for ADM). 5054 when the path has no records, 5064
   // when it had no content at the limit; the part is left as it was when
   // restoring fails.
-  virtual int RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) {
+  virtual Status RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) {
     (void)path, (void)revision_limit, (void)key;
     return kNotSupported;
   }
 };
 
 // Makes a closed Container. The caller owns it (delete).
-ZOQ_EXPORT int CreateContainer(const ContainerOptions* options, Container** out);
+ZOQ_EXPORT Status CreateContainer(const ContainerOptions* options, Container** out);
 
 // Removes the temporary folders ("~ZOQPAC-...") that containers made below
 // `temp_base_dir` (empty: $TMPDIR or /tmp) and that no running process owns

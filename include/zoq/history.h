@@ -38,7 +38,7 @@ struct PartProblem {
 // after `to` (both states must hold the part). The same records need no
 // reading; otherwise both contents are decoded with `options` and compared.
 // 5064 when a state's content cannot be read, else the reading failure.
-ZOQ_EXPORT int SameContent(Container* container, const PathHistory& history, int from, int to,
+ZOQ_EXPORT Status SameContent(Container* container, const PathHistory& history, int from, int to,
                            const DecodeOptions* options, bool* same);
 
 // The parts of `histories` (`count` of them, from ListPathHistories) that
@@ -46,7 +46,7 @@ ZOQ_EXPORT int SameContent(Container* container, const PathHistory& history, int
 // order of `histories`. Parts whose contents cannot be compared go to
 // `problems` and not to `changes`; the result is 0 unless an argument is
 // wrong.
-ZOQ_EXPORT int CompareRevisions(Container* container, const PathHistory* histories, size_t count,
+ZOQ_EXPORT Status CompareRevisions(Container* container, const PathHistory* histories, size_t count,
                                 int from, int to, const DecodeOptions* options,
                                 std::vector<PartChange>* changes,
                                 std::vector<PartProblem>* problems);
@@ -65,7 +65,7 @@ struct RestoredPart {
 // encodes ADM content where the old version must be encoded again.
 // Fails with 5054 (and the path in *failed) when a path named nothing then;
 // a failure while filing leaves the parts filed before it pending.
-ZOQ_EXPORT int RestoreParts(Container* container, int revisions,
+ZOQ_EXPORT Status RestoreParts(Container* container, int revisions,
                             const std::vector<std::u16string>& paths, const KeyInfo* key,
                             std::vector<RestoredPart>* out, std::u16string* failed);
 

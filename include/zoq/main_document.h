@@ -8,6 +8,7 @@
 #include <string>
 
 #include "zoq/export.h"
+#include "zoq/result.h"
 
 namespace zoq {
 
@@ -25,6 +26,6 @@ ZOQ_EXPORT std::string MainDocumentText(int subset_kind, int version_code);
 // when the part exists) in the open package; saved with the next save.
 // 5 (invalid argument) for codes MainDocumentText refuses; otherwise the
 // result of adding the part.
-ZOQ_EXPORT int WriteMainDocument(Container* container, int subset_kind, int version_code);
+ZOQ_EXPORT Status WriteMainDocument(Container* container, int subset_kind, int version_code);
 
 }  // namespace zoq

@@ -48,11 +48,11 @@ class ZOQ_EXPORT OutputFile {
 
   // Writes all `count` bytes: 0, or 5066 with `why` (when given) saying
   // what the system refused.
-  int Write(const void* bytes, size_t count, std::string* why = nullptr);
+  Status Write(const void* bytes, size_t count, std::string* why = nullptr);
 
   // Closes the file and gives it its name: 0, or 5066 with `why`. On
   // failure nothing appears under the name and an older file stays.
-  int Commit(std::string* why = nullptr);
+  Status Commit(std::string* why = nullptr);
 
   // Throws the bytes away (also done by the destructor).
   void Abandon();
@@ -74,9 +74,9 @@ class ZOQ_EXPORT OutputFolder {
  public:
   // Opens an existing folder the user chose (links in `path` are followed:
   // the user picked that path). 0, or 5066 with `why`.
-  static int Open(const std::string& path, OutputFolder* out, std::string* why = nullptr);
+  static Status Open(const std::string& path, OutputFolder* out, std::string* why = nullptr);
   // The same, creating the folder and any missing parents first.
-  static int OpenOrCreate(const std::string& path, OutputFolder* out, std::string* why = nullptr);
+  static Status OpenOrCreate(const std::string& path, OutputFolder* out, std::string* why = nullptr);
 
   OutputFolder() = default;
   OutputFolder(OutputFolder&& other) noexcept;
@@ -92,12 +92,12 @@ class ZOQ_EXPORT OutputFolder {
 
   // The subfolder `name`, created with `mode` (narrowed by the umask) when
   // missing; an existing folder is fine. 0, or 5066 with `why`.
-  int Subfolder(const std::string& name, unsigned mode, OutputFolder* out,
+  Status Subfolder(const std::string& name, unsigned mode, OutputFolder* out,
                 std::string* why = nullptr) const;
 
   // Starts the file `name`. With `replace` false an existing file of that
   // name makes Commit fail instead of being replaced. 0, or 5066 with `why`.
-  int CreateFile(const std::string& name, bool replace, OutputFile* out,
+  Status CreateFile(const std::string& name, bool replace, OutputFile* out,
                  std::string* why = nullptr) const;
 
   // Files that must never be replaced by anything written below this folder

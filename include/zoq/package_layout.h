@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zoq/export.h"
+#include "zoq/result.h"
 
 namespace zoq {
 
@@ -57,8 +58,8 @@ struct PackageLayout {
 
 // Reads header and entries (at most `revision_limit` of them, 0 = all) with
 // every check that opening makes; answers the same codes.
-ZOQ_EXPORT int ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out);
-ZOQ_EXPORT int ReadPackageLayoutFile(const std::string& path, int revision_limit,
+ZOQ_EXPORT Status ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out);
+ZOQ_EXPORT Status ReadPackageLayoutFile(const std::string& path, int revision_limit,
                                      PackageLayout* out);
 
 }  // namespace zoq

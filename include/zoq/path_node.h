@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zoq/export.h"
+#include "zoq/result.h"
 #include "zoq/utf.h"
 
 namespace zoq {
@@ -38,13 +39,13 @@ class ZOQ_EXPORT PathNode {
   virtual PathNode* FindChild(const std::u16string& name) = 0;
   // Adds a part at the end of the children (or returns the part of that
   // name). Empty name or a folder of that name: 5051.
-  virtual int AddPartChild(const std::u16string& name, PathNode** out) = 0;
+  virtual Status AddPartChild(const std::u16string& name, PathNode** out) = 0;
   // Returns the child of that name (the folder, when a part and a folder
   // share it) or adds a folder at the end. Empty name: 5051.
-  virtual int AddFolderChild(const std::u16string& name, PathNode** out) = 0;
+  virtual Status AddFolderChild(const std::u16string& name, PathNode** out) = 0;
   // Removes and destroys the child that FindChild finds, with its subtree.
   // Empty name: 5052; a missing name is not an error.
-  virtual int RemoveChild(const std::u16string& name) = 0;
+  virtual Status RemoveChild(const std::u16string& name) = 0;
   // The full package path: "/" for the root, folders end with "/".
   virtual std::u16string GetPath() const = 0;
   // The children in tree order, without touching the cursor.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zoq/export.h"
+#include "zoq/result.h"
 
 namespace zoq {
 
@@ -60,7 +61,7 @@ struct RecoveryReport {
 // `check_data` every data record of the reached revisions (lengths, codes,
 // check bytes). Answers 0 when the file could be examined, whatever damage
 // it holds (the report says what), 5063 when it cannot be opened.
-ZOQ_EXPORT int ExaminePackage(const std::string& path, bool check_data, RecoveryReport* report);
+ZOQ_EXPORT Status ExaminePackage(const std::string& path, bool check_data, RecoveryReport* report);
 
 struct RecoverOptions {
   // Also copy every later record whose data reads and checks (and, for
@@ -79,7 +80,7 @@ struct RecoverOptions {
 // cannot be read; 5066 `out` exists (without `replace`), is the damaged
 // file, or cannot be written; the header's code when it does not read;
 // 5026 when no revision and nothing salvaged remains to write.
-ZOQ_EXPORT int RecoverPackage(const std::string& damaged, const std::string& out,
+ZOQ_EXPORT Status RecoverPackage(const std::string& damaged, const std::string& out,
                               const RecoverOptions& options, RecoveryReport* report);
 
 }  // namespace zoq

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "zoq/export.h"
 
 namespace zoq {
 
@@ -26,7 +29,33 @@ enum Result : int {
   kBadOpenMode = 6009,
 };
 
+// The result of an operation: one of the codes above, a package code
+// (codes.h) or a site code. It holds exactly the int that files, logs and
+// messages show. The compiler flags a Status that is dropped; a caller that
+// means to ignore one says so with IgnoreError() or a cast to void, with a
+// comment on why. It converts to and from int, so code that stores or
+// compares codes (`rc == 0`, `int code = f()`) keeps working.
+class [[nodiscard("a failed operation must be handled or explicitly ignored")]] Status {
+ public:
+  constexpr Status() = default;
+  constexpr Status(int code) : code_(code) {}  // NOLINT(google-explicit-constructor)
+  constexpr operator int() const { return code_; }  // NOLINT(google-explicit-constructor)
+
+  constexpr bool ok() const { return code_ == kOk; }
+  constexpr int code() const { return code_; }
+
+  // A short text of the code: the package message for package codes, a text
+  // of where it surfaced for site codes, "error N" for an unknown code.
+  ZOQ_EXPORT std::string ToText() const;
+
+  // Marks a result that is deliberately not acted on.
+  constexpr void IgnoreError() const {}
+
+ private:
+  int code_ = kOk;
+};
+
 // Replaces the unspecified failure 1 with a site code; passes any other code on.
-constexpr int AtSite(int code, int site) { return code == kFailed ? site : code; }
+constexpr Status AtSite(int code, int site) { return code == kFailed ? site : code; }
 
 }  // namespace zoq

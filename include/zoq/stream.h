@@ -50,29 +50,29 @@ enum SeekOrigin : int {
 class ZOQ_EXPORT Stream {
  public:
   virtual ~Stream() = default;                                          // 0
-  virtual int Open(int mode) = 0;                                       // 1
-  virtual int Close() = 0;                                              // 2
+  virtual Status Open(int mode) = 0;                                       // 1
+  virtual Status Close() = 0;                                              // 2
   virtual bool IsOpen() = 0;                                            // 3
-  virtual int Clear() = 0;                                              // 4
-  virtual int Rewind();                                                 // 5
-  virtual int Release() = 0;                                            // 6
+  virtual Status Clear() = 0;                                              // 4
+  virtual Status Rewind();                                                 // 5
+  virtual Status Release() = 0;                                            // 6
   virtual int64_t GetLength() = 0;                                      // 7
   virtual bool IsEof() = 0;                                             // 8
   virtual int GetType() = 0;                                            // 9
-  virtual int ReadByte(int* out);                                       // 10
-  virtual int PeekByte(int* out) = 0;                                   // 11
-  virtual int Read(void* buffer, int64_t count, int64_t* done) = 0;     // 12
-  virtual int WriteByte(uint8_t byte);                                  // 13
-  virtual int Write(const void* buffer, int64_t count) = 0;             // 14
-  virtual int Flush() = 0;                                              // 15
+  virtual Status ReadByte(int* out);                                       // 10
+  virtual Status PeekByte(int* out) = 0;                                   // 11
+  virtual Status Read(void* buffer, int64_t count, int64_t* done) = 0;     // 12
+  virtual Status WriteByte(uint8_t byte);                                  // 13
+  virtual Status Write(const void* buffer, int64_t count) = 0;             // 14
+  virtual Status Flush() = 0;                                              // 15
   virtual int64_t Tell() = 0;                                           // 16
-  virtual int Seek(int64_t offset, int origin) = 0;                     // 17
-  virtual int SetLength(int64_t size) = 0;                              // 18
+  virtual Status Seek(int64_t offset, int origin) = 0;                     // 17
+  virtual Status SetLength(int64_t size) = 0;                              // 18
   virtual bool IsStorageStream() = 0;                                   // 19
-  virtual int SkipByte();                                               // 20
+  virtual Status SkipByte();                                               // 20
   virtual Stream* Clone() = 0;                                          // 21
   virtual int GetAccess() = 0;                                          // 22
-  virtual int SetAccess(int access) = 0;                                // 23
+  virtual Status SetAccess(int access) = 0;                                // 23
   virtual bool SupportsAccess(int access) = 0;                          // 24
 };
 
@@ -128,16 +128,16 @@ struct SubStreamArgs {
 // matching *Args struct) and opens it in `mode` unless mode is 0. Answers 5
 // for an unknown type or a missing record, 6005 when a constructor rejects
 // its arguments, and the Open result when opening fails.
-ZOQ_EXPORT int CreateStream(int mode, void* args, Stream** out, int type);
+ZOQ_EXPORT Status CreateStream(int mode, void* args, Stream** out, int type);
 
 // Copies `source` from its start into `destination` (from its start for
 // origin 0, appended for origin 2). count 0 copies everything. When xor_out
 // is given it receives the XOR of every copied byte.
-ZOQ_EXPORT int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out,
+ZOQ_EXPORT Status CopyStream(Stream* destination, Stream* source, uint8_t* xor_out,
                           int destination_origin, int64_t count);
 
 // Returns the whole content as a new[] array of size + 1 bytes (caller frees
 // with delete[]).
-ZOQ_EXPORT int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size);
+ZOQ_EXPORT Status ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size);
 
 }  // namespace zoq

@@ -9,7 +9,7 @@ constexpr int kSiteReadLength = 10040151;
 constexpr int kSiteReadFailed = 10040152;
 constexpr int kSiteReadShort = 10040153;
 
-int ReadExact(Stream* stream, void* buffer, int64_t count) {
+Status ReadExact(Stream* stream, void* buffer, int64_t count) {
   if (count < 1 || buffer == nullptr) return kSiteReadLength;
   auto* out = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
@@ -23,7 +23,7 @@ int ReadExact(Stream* stream, void* buffer, int64_t count) {
   return kOk;
 }
 
-int ReadExactAt(Stream* stream, int64_t offset, void* buffer, int64_t count) {
+Status ReadExactAt(Stream* stream, int64_t offset, void* buffer, int64_t count) {
   if (offset < 0) return kInvalidArgument;
   int code = stream->Seek(offset, kSeekSet);
   if (code != kOk) return AtSite(code, kSiteReadFailed);

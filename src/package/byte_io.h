@@ -9,10 +9,10 @@ namespace zoq {
 
 // Reads exactly `count` bytes at the current position. Fewer bytes, or a
 // failing read, is a failure (nonzero).
-int ReadExact(Stream* stream, void* buffer, int64_t count);
+Status ReadExact(Stream* stream, void* buffer, int64_t count);
 
 // Seeks to `offset` from the start, then reads exactly `count` bytes.
-int ReadExactAt(Stream* stream, int64_t offset, void* buffer, int64_t count);
+Status ReadExactAt(Stream* stream, int64_t offset, void* buffer, int64_t count);
 
 // Unsigned little-endian integer of `width` bytes (1 to 8), widened to 64 bits.
 inline uint64_t LoadLittle(const uint8_t* p, int width) {

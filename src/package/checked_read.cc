@@ -8,7 +8,7 @@ namespace zoq {
 
 constexpr int64_t kPiece = 65536;
 
-int CheckedRead(Stream* stream, void* buffer, int64_t count, int64_t* done) {
+Status CheckedRead(Stream* stream, void* buffer, int64_t count, int64_t* done) {
   *done = 0;
   int code = stream->Read(buffer, count, done);
   if (code != kOk) return code;
@@ -21,7 +21,7 @@ int CheckedRead(Stream* stream, void* buffer, int64_t count, int64_t* done) {
   return kOk;
 }
 
-int ReadAllChecked(Stream* stream, std::vector<uint8_t>* out, int64_t limit, int too_big) {
+Status ReadAllChecked(Stream* stream, std::vector<uint8_t>* out, int64_t limit, int too_big) {
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
   for (;;) {
     int64_t done = 0;
@@ -33,7 +33,7 @@ int ReadAllChecked(Stream* stream, std::vector<uint8_t>* out, int64_t limit, int
   }
 }
 
-int CopyChecked(Stream* source, Stream* sink, int64_t* copied) {
+Status CopyChecked(Stream* source, Stream* sink, int64_t* copied) {
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
   for (;;) {
     int64_t done = 0;

@@ -12,14 +12,14 @@ namespace zoq {
 
 // Reads up to `count` bytes. A short read that is not the end of the
 // content answers 6008 (what was read is still counted in *done).
-int CheckedRead(Stream* stream, void* buffer, int64_t count, int64_t* done);
+Status CheckedRead(Stream* stream, void* buffer, int64_t count, int64_t* done);
 
 // Reads the stream to its end, appending to *out; more than `limit` bytes
 // answers `too_big`.
-int ReadAllChecked(Stream* stream, std::vector<uint8_t>* out, int64_t limit, int too_big);
+Status ReadAllChecked(Stream* stream, std::vector<uint8_t>* out, int64_t limit, int too_big);
 
 // Copies the stream to its end into `sink` at its current position; adds
 // the number of bytes to *copied.
-int CopyChecked(Stream* source, Stream* sink, int64_t* copied);
+Status CopyChecked(Stream* source, Stream* sink, int64_t* copied);
 
 }  // namespace zoq

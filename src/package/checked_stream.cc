@@ -8,12 +8,12 @@
 
 namespace zoq {
 
-int ForwardingStream::Release() {
+Status ForwardingStream::Release() {
   delete this;
   return kOk;
 }
 
-int CheckByteTap::Read(void* buffer, int64_t count, int64_t* done) {
+Status CheckByteTap::Read(void* buffer, int64_t count, int64_t* done) {
   const int64_t at = inner_->Tell();
   int64_t got = 0;
   int code = inner_->Read(buffer, count, &got);
@@ -28,7 +28,7 @@ int CheckByteTap::Read(void* buffer, int64_t count, int64_t* done) {
   return code;
 }
 
-int CheckByteTap::Finish() {
+Status CheckByteTap::Finish() {
   if (verdict_ >= 0) return verdict_;
   if (checked_ < size_) {
     const bool was_open = inner_->IsOpen();
@@ -45,24 +45,26 @@ int CheckByteTap::Finish() {
       xor_ = FoldCheckByte(piece, static_cast<size_t>(got), xor_);
       checked_ += got;
     }
+    // The verdict stands on the bytes read; putting the stream back as the
+    // caller had it is a courtesy that cannot change it.
     if (!was_open) {
-      inner_->Close();
+      inner_->Close().IgnoreError();
     } else if (back >= 0) {
-      inner_->Seek(back, kSeekSet);
+      inner_->Seek(back, kSeekSet).IgnoreError();
     }
   }
   verdict_ = xor_ == expected_ ? int{kOk} : int{kChecksumFailed};
   return verdict_;
 }
 
-int CheckedStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CheckedStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done == nullptr) return kInvalidArgument;
   int code = CheckedRead(inner_.get(), buffer, count, done);
   if (code != kOk || *done > 0 || count <= 0) return code;
   return StoredCheck();
 }
 
-int CheckedStream::StoredCheck() {
+Status CheckedStream::StoredCheck() {
   if (!check_) return kOk;
   if (verdict_ < 0) {
     verdict_ = kOk;

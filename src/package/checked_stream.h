@@ -17,29 +17,29 @@ class ForwardingStream : public Stream {
  public:
   explicit ForwardingStream(Stream* inner) : inner_(inner) {}
 
-  int Open(int mode) override { return inner_->Open(mode); }
-  int Close() override { return inner_->Close(); }
+  Status Open(int mode) override { return inner_->Open(mode); }
+  Status Close() override { return inner_->Close(); }
   bool IsOpen() override { return inner_->IsOpen(); }
-  int Clear() override { return inner_->Clear(); }
-  int Rewind() override { return inner_->Rewind(); }
+  Status Clear() override { return inner_->Clear(); }
+  Status Rewind() override { return inner_->Rewind(); }
   // Destroying the stack closes it; the package file beneath is never
   // deleted.
-  int Release() override;
+  Status Release() override;
   int64_t GetLength() override { return inner_->GetLength(); }
   bool IsEof() override { return inner_->IsEof(); }
   int GetType() override { return inner_->GetType(); }
-  int PeekByte(int* out) override { return inner_->PeekByte(out); }
-  int Read(void* buffer, int64_t count, int64_t* done) override {
+  Status PeekByte(int* out) override { return inner_->PeekByte(out); }
+  Status Read(void* buffer, int64_t count, int64_t* done) override {
     return inner_->Read(buffer, count, done);
   }
-  int Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
-  int Flush() override { return inner_->Flush(); }
+  Status Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
+  Status Flush() override { return inner_->Flush(); }
   int64_t Tell() override { return inner_->Tell(); }
-  int Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
-  int SetLength(int64_t size) override { return inner_->SetLength(size); }
+  Status Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
+  Status SetLength(int64_t size) override { return inner_->SetLength(size); }
   bool IsStorageStream() override { return inner_->IsStorageStream(); }
   int GetAccess() override { return inner_->GetAccess(); }
-  int SetAccess(int access) override { return inner_->SetAccess(access); }
+  Status SetAccess(int access) override { return inner_->SetAccess(access); }
   bool SupportsAccess(int access) override { return inner_->SupportsAccess(access); }
 
  protected:
@@ -55,13 +55,13 @@ class CheckByteTap : public ForwardingStream {
   CheckByteTap(Stream* stored, int64_t size, uint8_t check_byte)
       : ForwardingStream(stored), size_(size), expected_(check_byte) {}
 
-  int Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
   // A clone checks nothing: only the tap the stack was built on reports.
   Stream* Clone() override { return inner_->Clone(); }
 
   // 0 when the stored bytes match the check byte, 5022 when they do not,
   // 5025 when they cannot be read to their stored length.
-  int Finish();
+  Status Finish();
 
  private:
   int64_t size_;
@@ -90,11 +90,11 @@ class CheckedStream : public ForwardingStream {
 
   // A short read that is not the end of the content answers 6008; the end
   // answers the stored-data check when one was asked for.
-  int Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
   // The stored-data check: 0, 5022 or 5025 (0 when none was asked for).
-  int StoredCheck();
+  Status StoredCheck();
 
  private:
   std::vector<CheckByteTap*> taps_;  // owned by the stack beneath

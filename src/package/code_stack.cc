@@ -6,7 +6,7 @@ namespace zoq {
 namespace {
 
 // The factory leaves `inner` to us when it did not take it over.
-int Make(int type, void* args, Stream** inner_slot, int site, Stream** out) {
+Status Make(int type, void* args, Stream** inner_slot, int site, Stream** out) {
   int code = CreateStream(kModeClose, args, out, type);
   if (code == kOk) return kOk;
   delete *inner_slot;
@@ -16,7 +16,7 @@ int Make(int type, void* args, Stream** inner_slot, int site, Stream** out) {
 
 }  // namespace
 
-int WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
+Status WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
                 int unknown, int site, Stream** out) {
   *out = nullptr;
   switch (code) {

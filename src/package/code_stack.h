@@ -27,7 +27,7 @@ struct CodeStackSettings {
 // of `code`. ADM without a key answers 10052392; SXC without a temporary
 // directory 10053449, without a schema 5068; an unknown code `unknown`; a
 // decorator that cannot be made its code at the site `site`.
-int WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
+Status WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
                 int unknown, int site, Stream** out);
 
 }  // namespace zoq

@@ -15,7 +15,7 @@
 
 namespace zoq {
 
-int CreateContainer(const ContainerOptions* options, Container** out) {
+Status CreateContainer(const ContainerOptions* options, Container** out) {
   if (options == nullptr || out == nullptr) return kInvalidArgument;
   *out = nullptr;
   RegisterSxcStream();  // parts coded as SXC go through CreateStream
@@ -69,36 +69,36 @@ PackageContainer::~PackageContainer() {
   if (!temp_dir_.empty()) RemoveTree(temp_dir_);
 }
 
-int PackageContainer::OpenStream(Stream* stream, bool read_only) {
+Status PackageContainer::OpenStream(Stream* stream, bool read_only) {
   WriteLockGuard guard(lock_);
   if (stream == nullptr) return kInvalidArgument;
   return OpenLocked(stream, nullptr, nullptr, 0, 0, read_only);
 }
 
-int PackageContainer::OpenFile(const std::string& path, bool read_only) {
+Status PackageContainer::OpenFile(const std::string& path, bool read_only) {
   WriteLockGuard guard(lock_);
   return OpenLocked(nullptr, &path, nullptr, 0, 0, read_only);
 }
 
-int PackageContainer::OpenMemory(const void* bytes, int64_t length, int revision_limit) {
+Status PackageContainer::OpenMemory(const void* bytes, int64_t length, int revision_limit) {
   WriteLockGuard guard(lock_);
   if (bytes == nullptr || length <= 0 || revision_limit < 0) return kInvalidArgument;
   return OpenLocked(nullptr, nullptr, bytes, length, revision_limit, revision_limit > 0);
 }
 
-int PackageContainer::OpenStreamAt(Stream* stream, int revision_limit) {
+Status PackageContainer::OpenStreamAt(Stream* stream, int revision_limit) {
   WriteLockGuard guard(lock_);
   if (stream == nullptr || revision_limit < 0) return kInvalidArgument;
   return OpenLocked(stream, nullptr, nullptr, 0, revision_limit, revision_limit > 0);
 }
 
-int PackageContainer::OpenFileAt(const std::string& path, int revision_limit) {
+Status PackageContainer::OpenFileAt(const std::string& path, int revision_limit) {
   WriteLockGuard guard(lock_);
   if (revision_limit < 0) return kInvalidArgument;
   return OpenLocked(nullptr, &path, nullptr, 0, revision_limit, revision_limit > 0);
 }
 
-int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
+Status PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
                                  const void* bytes, int64_t length, int revision_limit,
                                  bool read_only) {
   if (resource_dir_.empty() || (temp_dir_.empty() && !no_temp_dir_)) {
@@ -117,7 +117,7 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
   FileIdentity identity;
   if (file != nullptr) {
     RemoveOwnerlessSaveTemporaries(*file);  // left by saves that were killed
-    if (!read_only) hold.Acquire(*file, false, lock_wait_ms_);
+    if (!read_only) hold.Acquire(*file, false, lock_wait_ms_).IgnoreError();  // read anyway
     identity = hold.held() ? IdentityOfDescriptor(hold.fd()) : IdentityOfPath(*file);
     // Descriptors kept idle from earlier reads may belong to a file that
     // another program has since replaced.
@@ -173,11 +173,11 @@ int PackageContainer::OpenLocked(Stream* caller_stream, const std::string* file,
   source_kind_ = file != nullptr ? kSourceFile : kSourceMemory;
   RememberFileIdentity(identity);
   ClearSchemaState();
-  ResolveSchema();  // with no document type set this selects nothing
+  ResolveSchema().IgnoreError();  // with no document type set this selects nothing
   return kOk;
 }
 
-int PackageContainer::LoadModel(int revision_limit) {
+Status PackageContainer::LoadModel(int revision_limit) {
   // Records are filed under their paths in two steps: while the entries
   // are read, each record is counted to its path (paths get ids in the order
   // of their first record: load order is item-number order, which is the
@@ -271,7 +271,7 @@ void PackageContainer::BuildTreeFrom(size_t count,
     const PathEntry* slot = nth(i);
     // A path that cannot join the tree (it runs through a part) stays out
     // of it; it is still reachable by path.
-    if (Exists(slot->records)) builder.Add(slot->path);
+    if (Exists(slot->records)) builder.Add(slot->path).IgnoreError();
   }
 }
 
@@ -319,7 +319,7 @@ std::pair<size_t, size_t> PackageContainer::SortedRange(std::u16string_view pref
   return {static_cast<size_t>(first - sorted.begin()), static_cast<size_t>(last - sorted.begin())};
 }
 
-int PackageContainer::Close() {
+Status PackageContainer::Close() {
   WriteLockGuard guard(lock_);
   CloseLocked();
   return kOk;
@@ -334,7 +334,9 @@ void PackageContainer::CloseLocked() {
   sorted_valid_ = false;
   entries_.clear();
   path_pool_.Clear();
-  if (opened_caller_stream_ && stream_ != nullptr) stream_->Close();
+  // The container opened the caller's stream for reading; saves report
+  // their own write failures, so closing it has nothing left to report.
+  if (opened_caller_stream_ && stream_ != nullptr) stream_->Close().IgnoreError();
   opened_caller_stream_ = false;
   own_stream_.reset();
   stream_ = nullptr;
@@ -367,14 +369,14 @@ int PackageContainer::GetRevisionCount() {
   return static_cast<int>(entries_.size());
 }
 
-int PackageContainer::SetTableCompression(int flags) {
+Status PackageContainer::SetTableCompression(int flags) {
   WriteLockGuard guard(lock_);
   if (flags & ~0x03) return kSiteBadTableCompression;
   table_flags_ = static_cast<uint8_t>(flags);
   return kOk;
 }
 
-int PackageContainer::SetOrderAnchor(const std::u16string& path) {
+Status PackageContainer::SetOrderAnchor(const std::u16string& path) {
   WriteLockGuard guard(lock_);
   std::u16string normalized;
   int code = NormalizePath(path, &normalized);

@@ -25,13 +25,13 @@ bool PackageEditor::Stale(const PackageContainer& c, const EncodedPart& part) {
   return part.uses_adm_ && part.iv_header_ != SettingsOf(c).iv_header;
 }
 
-int PackageEditor::CheckCodesOfAdd(const PackageContainer& c, const EcsCodeArg* codes,
+Status PackageEditor::CheckCodesOfAdd(const PackageContainer& c, const EcsCodeArg* codes,
                                    int count, std::vector<uint8_t>* list) {
   if (!c.IsOpenLocked()) return kSiteNoPackageOpen;
   return CheckCodes(codes, count, list);
 }
 
-int PackageEditor::CheckAdd(const PackageContainer& c, const std::u16string& path, bool append,
+Status PackageEditor::CheckAdd(const PackageContainer& c, const std::u16string& path, bool append,
                             AddTarget* out) {
   int code = NormalizePath(path, &out->normalized);
   if (code != kOk) return code;
@@ -65,7 +65,7 @@ int PackageEditor::CheckAdd(const PackageContainer& c, const std::u16string& pat
   return kOk;
 }
 
-int PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
+Status PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
                        int code_count, bool skippable, bool append) {
   std::vector<uint8_t> list;
   int code = CheckCodesOfAdd(c_, codes, code_count, &list);
@@ -82,14 +82,14 @@ int PackageEditor::Add(const std::u16string& path, Stream* source, const EcsCode
   return FileEncoded(path, part.get(), skippable, append);
 }
 
-int PackageEditor::AddFile(const std::u16string& path, const std::string& file,
+Status PackageEditor::AddFile(const std::u16string& path, const std::string& file,
                            const EcsCodeArg* codes, int code_count, bool skippable, bool append) {
   std::unique_ptr<Stream> source;
-  int code = OpenSourceFile(file, &source);
+  Status code = OpenSourceFile(file, &source);
   return code != kOk ? code : Add(path, source.get(), codes, code_count, skippable, append);
 }
 
-int PackageEditor::FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable,
+Status PackageEditor::FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable,
                                bool append) {
   if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
   if (state() == nullptr) return kOutOfMemory;
@@ -126,7 +126,9 @@ int PackageEditor::FileEncoded(const std::u16string& path, EncodedPart* part, bo
       // Placed after the anchor's part: the tree is ordered anew.
       c_.BuildTree();
     } else {
-      AddPathToTree(c_.root_.get(), target.normalized, nullptr);
+      // A path that cannot join the tree (it runs through a part) stays out
+      // of it; it is still reachable by path.
+      AddPathToTree(c_.root_.get(), target.normalized, nullptr).IgnoreError();
     }
   }
   c_.modified_ = true;
@@ -137,7 +139,7 @@ int PackageEditor::FileEncoded(const std::u16string& path, EncodedPart* part, bo
 
 namespace {
 
-int OpenSource(int type, void* args, std::unique_ptr<Stream>* out) {
+Status OpenSource(int type, void* args, std::unique_ptr<Stream>* out) {
   Stream* made = nullptr;
   if (CreateStream(kModeRead, args, &made, type) != kOk) return kAddSourceFailed;
   out->reset(made);
@@ -146,7 +148,7 @@ int OpenSource(int type, void* args, std::unique_ptr<Stream>* out) {
 
 }  // namespace
 
-int PackageEditor::OpenSourceFile(const std::string& file, std::unique_ptr<Stream>* out) {
+Status PackageEditor::OpenSourceFile(const std::string& file, std::unique_ptr<Stream>* out) {
   if (file.empty()) return kBadAddArguments;
   FileStreamArgs args;
   args.path = file;
@@ -154,7 +156,7 @@ int PackageEditor::OpenSourceFile(const std::string& file, std::unique_ptr<Strea
   return OpenSource(kFileStream, &args, out);
 }
 
-int PackageEditor::OpenSourceMemory(const void* bytes, int64_t length,
+Status PackageEditor::OpenSourceMemory(const void* bytes, int64_t length,
                                     std::unique_ptr<Stream>* out) {
   if ((bytes == nullptr && length != 0) || length < 0) return kBadAddArguments;
   static const uint8_t kNothing = 0;
@@ -170,7 +172,7 @@ int PackageEditor::OpenSourceMemory(const void* bytes, int64_t length,
 // extracted from the package: it stays under the write lock. Should the
 // settings the content was encoded with have changed before it is filed,
 // the add runs again wholly under the write lock.
-int PackageEditor::AddShared(PackageContainer& c, const std::u16string& path, Stream* source,
+Status PackageEditor::AddShared(PackageContainer& c, const std::u16string& path, Stream* source,
                              const EcsCodeArg* codes, int code_count, bool skippable,
                              bool append) {
   if (source == nullptr) return kSiteNoSourceStream;
@@ -196,25 +198,25 @@ int PackageEditor::AddShared(PackageContainer& c, const std::u16string& path, St
   return PackageEditor(c).Add(path, source, codes, code_count, skippable, append);
 }
 
-int PackageEditor::AddSharedMemory(PackageContainer& c, const std::u16string& path,
+Status PackageEditor::AddSharedMemory(PackageContainer& c, const std::u16string& path,
                                    const void* bytes, int64_t length, const EcsCodeArg* codes,
                                    int code_count, bool skippable, bool append) {
   std::unique_ptr<Stream> source;
-  int code = OpenSourceMemory(bytes, length, &source);
+  Status code = OpenSourceMemory(bytes, length, &source);
   return code != kOk ? code
                      : AddShared(c, path, source.get(), codes, code_count, skippable, append);
 }
 
-int PackageEditor::AddSharedFile(PackageContainer& c, const std::u16string& path,
+Status PackageEditor::AddSharedFile(PackageContainer& c, const std::u16string& path,
                                  const std::string& file, const EcsCodeArg* codes,
                                  int code_count, bool skippable, bool append) {
   std::unique_ptr<Stream> source;
-  int code = OpenSourceFile(file, &source);
+  Status code = OpenSourceFile(file, &source);
   return code != kOk ? code
                      : AddShared(c, path, source.get(), codes, code_count, skippable, append);
 }
 
-int PackageEditor::EncodeShared(PackageContainer& c, Stream* source, const EcsCodeArg* codes,
+Status PackageEditor::EncodeShared(PackageContainer& c, Stream* source, const EcsCodeArg* codes,
                                 int code_count, std::unique_ptr<EncodedPart>* out) {
   if (out == nullptr) return kBadAddArguments;
   if (source == nullptr) return kSiteNoSourceStream;
@@ -238,74 +240,74 @@ int PackageEditor::EncodeShared(PackageContainer& c, Stream* source, const EcsCo
 
 // --- The Container slots. -------------------------------------------------
 
-int PackageContainer::AddPartFromStream(const std::u16string& path, Stream* source,
+Status PackageContainer::AddPartFromStream(const std::u16string& path, Stream* source,
                                         const EcsCodeArg* codes, int code_count, bool skippable) {
   return PackageEditor::AddShared(*this, path, source, codes, code_count, skippable, false);
 }
 
-int PackageContainer::AddPartFromMemory(const std::u16string& path, const void* bytes,
+Status PackageContainer::AddPartFromMemory(const std::u16string& path, const void* bytes,
                                         int64_t length, const EcsCodeArg* codes, int code_count,
                                         bool skippable) {
   return PackageEditor::AddSharedMemory(*this, path, bytes, length, codes, code_count, skippable,
                                         false);
 }
 
-int PackageContainer::AddPartFromFile(const std::u16string& path, const std::string& file,
+Status PackageContainer::AddPartFromFile(const std::u16string& path, const std::string& file,
                                       const EcsCodeArg* codes, int code_count, bool skippable) {
   return PackageEditor::AddSharedFile(*this, path, file, codes, code_count, skippable, false);
 }
 
 // Replacing is adding over an existing part: the record type follows from
 // what the path holds.
-int PackageContainer::ReplacePartFromStream(const std::u16string& path, Stream* source,
+Status PackageContainer::ReplacePartFromStream(const std::u16string& path, Stream* source,
                                             const EcsCodeArg* codes, int code_count,
                                             bool skippable) {
   return AddPartFromStream(path, source, codes, code_count, skippable);
 }
 
-int PackageContainer::ReplacePartFromMemory(const std::u16string& path, const void* bytes,
+Status PackageContainer::ReplacePartFromMemory(const std::u16string& path, const void* bytes,
                                             int64_t length, const EcsCodeArg* codes,
                                             int code_count, bool skippable) {
   return AddPartFromMemory(path, bytes, length, codes, code_count, skippable);
 }
 
-int PackageContainer::ReplacePartFromFile(const std::u16string& path, const std::string& file,
+Status PackageContainer::ReplacePartFromFile(const std::u16string& path, const std::string& file,
                                           const EcsCodeArg* codes, int code_count,
                                           bool skippable) {
   return AddPartFromFile(path, file, codes, code_count, skippable);
 }
 
-int PackageContainer::AppendToPartFromStream(const std::u16string& path, Stream* source,
+Status PackageContainer::AppendToPartFromStream(const std::u16string& path, Stream* source,
                                              const EcsCodeArg* codes, int code_count) {
   return PackageEditor::AddShared(*this, path, source, codes, code_count, false, true);
 }
 
-int PackageContainer::AppendToPartFromMemory(const std::u16string& path, const void* bytes,
+Status PackageContainer::AppendToPartFromMemory(const std::u16string& path, const void* bytes,
                                              int64_t length, const EcsCodeArg* codes,
                                              int code_count) {
   return PackageEditor::AddSharedMemory(*this, path, bytes, length, codes, code_count, false,
                                         true);
 }
 
-int PackageContainer::AppendToPartFromFile(const std::u16string& path, const std::string& file,
+Status PackageContainer::AppendToPartFromFile(const std::u16string& path, const std::string& file,
                                            const EcsCodeArg* codes, int code_count) {
   return PackageEditor::AddSharedFile(*this, path, file, codes, code_count, false, true);
 }
 
-int PackageContainer::EncodePartFromStream(Stream* source, const EcsCodeArg* codes,
+Status PackageContainer::EncodePartFromStream(Stream* source, const EcsCodeArg* codes,
                                            int code_count, std::unique_ptr<EncodedPart>* out) {
   return PackageEditor::EncodeShared(*this, source, codes, code_count, out);
 }
 
-int PackageContainer::EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
+Status PackageContainer::EncodePartFromFile(const std::string& file, const EcsCodeArg* codes,
                                          int code_count, std::unique_ptr<EncodedPart>* out) {
   std::unique_ptr<Stream> source;
-  int code = PackageEditor::OpenSourceFile(file, &source);
+  Status code = PackageEditor::OpenSourceFile(file, &source);
   return code != kOk ? code
                      : PackageEditor::EncodeShared(*this, source.get(), codes, code_count, out);
 }
 
-int PackageContainer::AddEncodedPart(const std::u16string& path, EncodedPart* part,
+Status PackageContainer::AddEncodedPart(const std::u16string& path, EncodedPart* part,
                                      bool skippable, bool append) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).FileEncoded(path, part, skippable, append);

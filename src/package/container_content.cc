@@ -22,7 +22,7 @@ std::vector<uint8_t> KeyBytes(const KeyInfo* key) {
 
 }  // namespace
 
-int PackageContainer::CollectContent(const std::u16string& path, int revision_limit,
+Status PackageContainer::CollectContent(const std::u16string& path, int revision_limit,
                                      RecordRefs* out) {
   out->clear();
   const RecordList* records = FindRecords(path);
@@ -51,7 +51,7 @@ int PackageContainer::CollectContent(const std::u16string& path, int revision_li
   return kOk;
 }
 
-int PackageContainer::DecodeRecord(ItemRecord* record, const DecodeOptions& request,
+Status PackageContainer::DecodeRecord(ItemRecord* record, const DecodeOptions& request,
                                    CheckByteTap** tap, Stream** out) {
   *out = nullptr;
   int result = LoadData(record);
@@ -109,7 +109,7 @@ DecodedCopy* PackageContainer::FindCopy(const std::u16string& path, int revision
   return nullptr;
 }
 
-int PackageContainer::MakeCopy(const RecordRefs& records, const DecodeOptions& request,
+Status PackageContainer::MakeCopy(const RecordRefs& records, const DecodeOptions& request,
                                bool need_file, std::unique_ptr<DecodedCopy>* out) {
   auto copy = std::make_unique<DecodedCopy>();
   Stream* storage = nullptr;
@@ -146,7 +146,7 @@ int PackageContainer::MakeCopy(const RecordRefs& records, const DecodeOptions& r
   return kOk;
 }
 
-int PackageContainer::CheckCopy(DecodedCopy* copy, const RecordRefs& records) {
+Status PackageContainer::CheckCopy(DecodedCopy* copy, const RecordRefs& records) {
   if (copy->stored_check < 0) {
     copy->stored_check = kOk;
     for (ItemRecord* record : records) {
@@ -160,7 +160,7 @@ int PackageContainer::CheckCopy(DecodedCopy* copy, const RecordRefs& records) {
   return copy->stored_check;
 }
 
-int PackageContainer::OpenCopy(DecodedCopy* copy, Stream** out) {
+Status PackageContainer::OpenCopy(DecodedCopy* copy, Stream** out) {
   Stream* clone = copy->storage->Clone();
   if (clone == nullptr) return kTempFileProblem;
   SubStreamArgs args;
@@ -177,7 +177,7 @@ int PackageContainer::OpenCopy(DecodedCopy* copy, Stream** out) {
   return kOk;
 }
 
-int PackageContainer::OpenContent(const std::u16string& path, int revision_limit,
+Status PackageContainer::OpenContent(const std::u16string& path, int revision_limit,
                                   const DecodeOptions* options, bool keep, bool need_file,
                                   Stream** out, DecodedCopy** copy_out) {
   if (!IsOpenLocked()) return kNoStream;
@@ -233,7 +233,7 @@ int PackageContainer::OpenContent(const std::u16string& path, int revision_limit
   return code;
 }
 
-int PackageContainer::OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+Status PackageContainer::OpenPart(const std::u16string& path, Stream** out, int revision_limit,
                                const DecodeOptions* options, bool keep) {
   WriteLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
@@ -241,7 +241,7 @@ int PackageContainer::OpenPart(const std::u16string& path, Stream** out, int rev
   return OpenContent(path, revision_limit, options, keep, false, out, nullptr);
 }
 
-int PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t* length,
+Status PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t* length,
                                int revision_limit, const DecodeOptions* options) {
   WriteLockGuard guard(lock_);
   if (length == nullptr || (buffer != nullptr && *length < 0)) return kInvalidArgument;
@@ -279,13 +279,13 @@ int PackageContainer::ReadPart(const std::u16string& path, void* buffer, int64_t
   return content->StoredCheck();
 }
 
-int PackageContainer::ExtractPart(const std::u16string& path, std::string* target,
+Status PackageContainer::ExtractPart(const std::u16string& path, std::string* target,
                                   int revision_limit, const DecodeOptions* options) {
   WriteLockGuard guard(lock_);
   return ExtractLocked(path, target, revision_limit, options);
 }
 
-int PackageContainer::ExtractLocked(const std::u16string& path, std::string* target,
+Status PackageContainer::ExtractLocked(const std::u16string& path, std::string* target,
                                     int revision_limit, const DecodeOptions* options) {
   if (target == nullptr) return kInvalidArgument;
   if (target->empty()) {
@@ -323,7 +323,7 @@ int PackageContainer::ExtractLocked(const std::u16string& path, std::string* tar
   return check;
 }
 
-int PackageContainer::ReleasePartCopies(const std::u16string& path) {
+Status PackageContainer::ReleasePartCopies(const std::u16string& path) {
   WriteLockGuard guard(lock_);
   if (path == u"*") {
     ReleaseCopies(path);
@@ -336,7 +336,7 @@ int PackageContainer::ReleasePartCopies(const std::u16string& path) {
   return kOk;
 }
 
-int PackageContainer::VerifyRecord(ItemRecord* record) {
+Status PackageContainer::VerifyRecord(ItemRecord* record) {
   if (LoadData(record) != kOk) return kBitStreamReadFailed;
   std::unique_ptr<Stream> data(record->data->Clone());
   if (!data || data->Open(kModeRead) != kOk) return kBitStreamReadFailed;
@@ -355,7 +355,7 @@ int PackageContainer::VerifyRecord(ItemRecord* record) {
   return kOk;
 }
 
-int PackageContainer::VerifyChecks(bool all_revisions) {
+Status PackageContainer::VerifyChecks(bool all_revisions) {
   WriteLockGuard guard(lock_);
   if (entries_.empty()) return kOk;
   // Paths in ordinal order, so that the first failure reported does not

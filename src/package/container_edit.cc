@@ -50,7 +50,7 @@ Entry* PackageEditor::Working() {
   return c_.entries_.back().get();
 }
 
-int PackageEditor::EnsureWorkingRevision() {
+Status PackageEditor::EnsureWorkingRevision() {
   EditState* s = state();
   if (s == nullptr) return kOutOfMemory;
   if (s->working) return kOk;
@@ -75,13 +75,13 @@ void PackageEditor::Number(ItemRecord* record) {
 
 // Files the encoded bytes of `part` for `record`: into the package itself
 // in direct-write mode, else into temporary storage.
-int PackageEditor::Store(EncodedPart* part, ItemRecord* record) {
+Status PackageEditor::Store(EncodedPart* part, ItemRecord* record) {
   record->codes = part->codes_;
   record->code_count = part->code_count_;
   if (state()->direct_write) {
     if (part->memory_ != nullptr) return StoreDirect(part->memory_, part->size_, record);
     std::unique_ptr<Stream> window;
-    int code = FileWindow(part->file_, 0, part->size_, &window);
+    Status code = FileWindow(part->file_, 0, part->size_, &window);
     return code != kOk ? code : StoreDirect(window.get(), part->size_, record);
   }
   return part->memory_ != nullptr ? StoreInMemory(part, record) : StoreInStorageFile(part, record);
@@ -89,7 +89,7 @@ int PackageEditor::Store(EncodedPart* part, ItemRecord* record) {
 
 // A part encoded into a file of its own: the record reads it there, and
 // the file is the container's from now on.
-int PackageEditor::StoreInStorageFile(EncodedPart* part, ItemRecord* record) {
+Status PackageEditor::StoreInStorageFile(EncodedPart* part, ItemRecord* record) {
   std::unique_ptr<Stream> window;
   int code = FileWindow(part->file_, 0, part->size_, &window);
   if (code != kOk) return code;
@@ -101,7 +101,7 @@ int PackageEditor::StoreInStorageFile(EncodedPart* part, ItemRecord* record) {
   return kOk;
 }
 
-int PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
+Status PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
   EditState* s = state();
   const int64_t size = part->size_;
   uint8_t check = 0;
@@ -148,7 +148,7 @@ int PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
 
 // Direct-write mode: the data record goes straight into the package file at
 // the end of the working revision's BitStream.
-int PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record) {
+Status PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record) {
   EditState* s = state();
   Stream* package = c_.stream_;
   // The record, and the entry that the first save puts after it, must be
@@ -168,8 +168,10 @@ int PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* record
   if (code == kOk && package->Flush() != kOk) code = kSiteDirectWrite;
   if (code != kOk) {
     // What was written of the record goes again.
-    package->SetLength(s->direct_end);
-    package->Flush();
+    // The failure of the write is what the caller learns; cutting back is
+    // tried whatever it answers.
+    package->SetLength(s->direct_end).IgnoreError();
+    package->Flush().IgnoreError();
     return stored != size && code == kBitStreamWriteFailed ? kSiteEncodedSize : code;
   }
   // Our own writes are no change by someone else.
@@ -215,7 +217,7 @@ void PackageEditor::Insert(ItemRecord* record) {
 }
 
 // Removes the part's node and the folders that became empty above it.
-int PackageEditor::RemoveFromTree(const std::u16string& path) {
+Status PackageEditor::RemoveFromTree(const std::u16string& path) {
   if (c_.no_tree_ || !c_.root_) return kOk;
   PathNode* node = FindPathInTree(c_.root_.get(), path);
   if (node == nullptr) return kOk;
@@ -230,7 +232,7 @@ int PackageEditor::RemoveFromTree(const std::u16string& path) {
   }
 }
 
-int PackageEditor::CheckCodes(const EcsCodeArg* codes, int count, std::vector<uint8_t>* out) {
+Status PackageEditor::CheckCodes(const EcsCodeArg* codes, int count, std::vector<uint8_t>* out) {
   out->clear();
   if (count < 0) return kSiteBadAddCodes;
   if (count == 0) return kOk;
@@ -249,7 +251,7 @@ int PackageEditor::CheckCodes(const EcsCodeArg* codes, int count, std::vector<ui
   return kOk;
 }
 
-int PackageEditor::Delete(const std::u16string& path) {
+Status PackageEditor::Delete(const std::u16string& path) {
   if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
   std::u16string normalized;
   int code = NormalizePath(path, &normalized);
@@ -274,7 +276,7 @@ int PackageEditor::Delete(const std::u16string& path) {
   return kOk;
 }
 
-int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes, int count) {
+Status PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes, int count) {
   if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
   if (count == 0 || (codes != nullptr && codes[0].code == kEcsEnd)) return kOk;
   std::vector<uint8_t> list;
@@ -332,12 +334,12 @@ int PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* codes,
 
 // --- The Container slots. -------------------------------------------------
 
-int PackageContainer::DeletePart(const std::u16string& path) {
+Status PackageContainer::DeletePart(const std::u16string& path) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Delete(path);
 }
 
-int PackageContainer::AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
+Status PackageContainer::AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
                                       int code_count) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Reencode(path, codes, code_count);

@@ -10,7 +10,7 @@
 
 namespace zoq {
 
-int PackageContainer::ListPathHistories(const std::u16string& folder,
+Status PackageContainer::ListPathHistories(const std::u16string& folder,
                                         std::vector<PathHistory>* out) {
   ReadLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
@@ -37,7 +37,7 @@ int PackageContainer::ListPathHistories(const std::u16string& folder,
   return kOk;
 }
 
-int PackageContainer::GetPathInfo(PartInfo* info, const std::u16string& path,
+Status PackageContainer::GetPathInfo(PartInfo* info, const std::u16string& path,
                                   int revision_limit) {
   WriteLockGuard guard(lock_);
   if (info == nullptr || revision_limit < 0) return kInvalidArgument;
@@ -53,13 +53,13 @@ int PackageContainer::GetPathInfo(PartInfo* info, const std::u16string& path,
   return FillPartInfo(info, revision_limit);
 }
 
-int PackageContainer::RestorePart(const std::u16string& path, int revision_limit,
+Status PackageContainer::RestorePart(const std::u16string& path, int revision_limit,
                                   const KeyInfo* key) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Restore(path, revision_limit, key);
 }
 
-int PackageEditor::Restore(const std::u16string& path, int revision_limit, const KeyInfo* key) {
+Status PackageEditor::Restore(const std::u16string& path, int revision_limit, const KeyInfo* key) {
   if (!c_.IsOpenLocked()) return kSiteNoPackageOpen;
   if (revision_limit < 0) return kInvalidArgument;
   std::u16string normalized;

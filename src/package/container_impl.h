@@ -61,74 +61,74 @@ class PackageContainer : public Container {
                    const ContainerOptions& options);
   ~PackageContainer() override;
 
-  int CreatePackage(const std::string& path, int subset_kind, int version_code, int offset_width,
+  Status CreatePackage(const std::string& path, int subset_kind, int version_code, int offset_width,
                     int reserved_byte) override;
-  int OpenStream(Stream* stream, bool read_only) override;
-  int OpenFile(const std::string& path, bool read_only) override;
-  int OpenMemory(const void* bytes, int64_t length, int revision_limit) override;
-  int OpenStreamAt(Stream* stream, int revision_limit) override;
-  int OpenFileAt(const std::string& path, int revision_limit) override;
-  int Close() override;
-  int Save(int mode, bool merge) override;
-  int SaveAs(const std::string& path, int mode, bool merge) override;
-  int SaveCompactWithWidth(const std::string& path, int offset_width) override;
+  Status OpenStream(Stream* stream, bool read_only) override;
+  Status OpenFile(const std::string& path, bool read_only) override;
+  Status OpenMemory(const void* bytes, int64_t length, int revision_limit) override;
+  Status OpenStreamAt(Stream* stream, int revision_limit) override;
+  Status OpenFileAt(const std::string& path, int revision_limit) override;
+  Status Close() override;
+  Status Save(int mode, bool merge) override;
+  Status SaveAs(const std::string& path, int mode, bool merge) override;
+  Status SaveCompactWithWidth(const std::string& path, int offset_width) override;
   bool IsModified() override;
-  int ReadRawPackage(void* buffer, int64_t* length) override;
-  int AddPartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
+  Status ReadRawPackage(void* buffer, int64_t* length) override;
+  Status AddPartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
                         int code_count, bool skippable) override;
-  int AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+  Status AddPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
                         const EcsCodeArg* codes, int code_count, bool skippable) override;
-  int AddPartFromFile(const std::u16string& path, const std::string& file,
+  Status AddPartFromFile(const std::u16string& path, const std::string& file,
                       const EcsCodeArg* codes, int code_count, bool skippable) override;
-  int DeletePart(const std::u16string& path) override;
-  int ReplacePartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
+  Status DeletePart(const std::u16string& path) override;
+  Status ReplacePartFromStream(const std::u16string& path, Stream* source, const EcsCodeArg* codes,
                             int code_count, bool skippable) override;
-  int ReplacePartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+  Status ReplacePartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
                             const EcsCodeArg* codes, int code_count, bool skippable) override;
-  int ReplacePartFromFile(const std::u16string& path, const std::string& file,
+  Status ReplacePartFromFile(const std::u16string& path, const std::string& file,
                           const EcsCodeArg* codes, int code_count, bool skippable) override;
-  int AppendToPartFromStream(const std::u16string& path, Stream* source,
+  Status AppendToPartFromStream(const std::u16string& path, Stream* source,
                              const EcsCodeArg* codes, int code_count) override;
-  int AppendToPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
+  Status AppendToPartFromMemory(const std::u16string& path, const void* bytes, int64_t length,
                              const EcsCodeArg* codes, int code_count) override;
-  int AppendToPartFromFile(const std::u16string& path, const std::string& file,
+  Status AppendToPartFromFile(const std::u16string& path, const std::string& file,
                            const EcsCodeArg* codes, int code_count) override;
-  int AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
+  Status AddPartEncoding(const std::u16string& path, const EcsCodeArg* codes,
                       int code_count) override;
   bool IsPartSkippable(const std::u16string& path) override;
-  int ReadPart(const std::u16string& path, void* buffer, int64_t* length, int revision_limit,
+  Status ReadPart(const std::u16string& path, void* buffer, int64_t* length, int revision_limit,
                const DecodeOptions* options) override;
-  int OpenPart(const std::u16string& path, Stream** out, int revision_limit,
+  Status OpenPart(const std::u16string& path, Stream** out, int revision_limit,
                const DecodeOptions* options, bool keep) override;
-  int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+  Status ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
                   const DecodeOptions* options) override;
-  int ReleasePartCopies(const std::u16string& path) override;
+  Status ReleasePartCopies(const std::u16string& path) override;
   int GetContainerVersion() override;
   int GetRevisionCount() override;
   int GetPathKind(const std::u16string& path) override;
-  int ListParts(const std::u16string& folder, std::vector<std::u16string>* out) override;
-  int ListRecordedParts(std::vector<std::u16string>* out) override;
+  Status ListParts(const std::u16string& folder, std::vector<std::u16string>* out) override;
+  Status ListRecordedParts(std::vector<std::u16string>* out) override;
   PathNode* GetNode(const std::u16string& path) override;
-  int GetPartInfoByPath(PartInfo* info, const std::u16string& path, int revision_limit) override;
-  int GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) override;
-  int GetPartLocation(const std::u16string& path, int64_t* position,
+  Status GetPartInfoByPath(PartInfo* info, const std::u16string& path, int revision_limit) override;
+  Status GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) override;
+  Status GetPartLocation(const std::u16string& path, int64_t* position,
                       int64_t* stored_size) override;
   bool GetSchemaPath(std::string* out) override;
-  int SetDocumentType(int subset_kind, int version_code) override;
-  int SetSchemaFile(const std::string& path) override;
-  int SetTableCompression(int flags) override;
-  int VerifyChecks(bool all_revisions) override;
-  int SetOrderAnchor(const std::u16string& path) override;
+  Status SetDocumentType(int subset_kind, int version_code) override;
+  Status SetSchemaFile(const std::string& path) override;
+  Status SetTableCompression(int flags) override;
+  Status VerifyChecks(bool all_revisions) override;
+  Status SetOrderAnchor(const std::u16string& path) override;
   void ClearOrderAnchor() override;
-  int EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
+  Status EncodePartFromStream(Stream* source, const EcsCodeArg* codes, int code_count,
                            std::unique_ptr<EncodedPart>* out) override;
-  int EncodePartFromFile(const std::string& file, const EcsCodeArg* codes, int code_count,
+  Status EncodePartFromFile(const std::string& file, const EcsCodeArg* codes, int code_count,
                          std::unique_ptr<EncodedPart>* out) override;
-  int AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
+  Status AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
                      bool append) override;
-  int ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) override;
-  int RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) override;
-  int GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) override;
+  Status ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) override;
+  Status RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) override;
+  Status GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) override;
 
  private:
   friend class PackageEditor;
@@ -143,9 +143,9 @@ class PackageContainer : public Container {
   void RememberFileIdentity(const FileIdentity& identity);
 
   // Opening and closing (container.cc).
-  int OpenLocked(Stream* caller_stream, const std::string* file, const void* bytes,
+  Status OpenLocked(Stream* caller_stream, const std::string* file, const void* bytes,
                  int64_t length, int revision_limit, bool read_only);
-  int LoadModel(int revision_limit);
+  Status LoadModel(int revision_limit);
   void BuildTree();
   // Adds `count` paths, nth(0) first, to a new tree in that order (that of
   // the tree).
@@ -172,32 +172,32 @@ class PackageContainer : public Container {
 
   // Information (container_info.cc).
   PathNode* GetNodeLocked(const std::u16string& path);
-  int GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit);
+  Status GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit);
   // The part facts of GetPartInfoLocked from the path's records.
-  int FillPartInfo(PartInfo* info, int revision_limit);
-  int LoadData(ItemRecord* record);
+  Status FillPartInfo(PartInfo* info, int revision_limit);
+  Status LoadData(ItemRecord* record);
 
   // Content (container_content.cc).
-  int CollectContent(const std::u16string& path, int revision_limit, RecordRefs* out);
+  Status CollectContent(const std::u16string& path, int revision_limit, RecordRefs* out);
   // Stacks the decoders of `request` (code byte already masked) over the
   // record's stored bytes; with `tap`, a check byte tap goes beneath them.
-  int DecodeRecord(ItemRecord* record, const DecodeOptions& request, CheckByteTap** tap,
+  Status DecodeRecord(ItemRecord* record, const DecodeOptions& request, CheckByteTap** tap,
                    Stream** out);
-  int OpenContent(const std::u16string& path, int revision_limit, const DecodeOptions* options,
+  Status OpenContent(const std::u16string& path, int revision_limit, const DecodeOptions* options,
                   bool keep, bool need_file, Stream** out, DecodedCopy** copy_out);
-  int MakeCopy(const RecordRefs& records, const DecodeOptions& request, bool need_file,
+  Status MakeCopy(const RecordRefs& records, const DecodeOptions& request, bool need_file,
                std::unique_ptr<DecodedCopy>* out);
   // The check of the stored bytes of a copy's records: 0, 5022 or 5025.
-  int CheckCopy(DecodedCopy* copy, const RecordRefs& records);
+  Status CheckCopy(DecodedCopy* copy, const RecordRefs& records);
   DecodedCopy* FindCopy(const std::u16string& path, int revision_limit, int code,
                         const std::vector<uint8_t>& key, bool need_file);
-  static int OpenCopy(DecodedCopy* copy, Stream** out);
-  int ExtractLocked(const std::u16string& path, std::string* target, int revision_limit,
+  static Status OpenCopy(DecodedCopy* copy, Stream** out);
+  Status ExtractLocked(const std::u16string& path, std::string* target, int revision_limit,
                     const DecodeOptions* options);
-  int VerifyRecord(ItemRecord* record);
+  Status VerifyRecord(ItemRecord* record);
 
   // Schema selection (container_schema.cc).
-  int ResolveSchema();
+  Status ResolveSchema();
   std::string SelectSchemaFile() const;
   void ClearSchemaState();
   // Drops the decoded copies of a path ("*": of every path). When the

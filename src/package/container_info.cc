@@ -9,7 +9,7 @@ namespace zoq {
 constexpr int kSiteRawSeek = 10050560;
 constexpr int kSiteRawRestore = 10050563;
 
-int PackageContainer::LoadData(ItemRecord* record) {
+Status PackageContainer::LoadData(ItemRecord* record) {
   if (record->revision < 0 || record->revision >= static_cast<int>(entries_.size())) {
     return kBadRevisionReference;
   }
@@ -47,7 +47,7 @@ int PackageContainer::GetPathKind(const std::u16string& path) {
   return node->IsFolder() ? kPathFolder : kPathPart;
 }
 
-int PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u16string>* out) {
+Status PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u16string>* out) {
   ReadLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
   std::u16string normalized;
@@ -63,7 +63,7 @@ int PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u
   return kOk;
 }
 
-int PackageContainer::ListRecordedParts(std::vector<std::u16string>* out) {
+Status PackageContainer::ListRecordedParts(std::vector<std::u16string>* out) {
   ReadLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
   out->clear();
@@ -93,7 +93,7 @@ PathNode* PackageContainer::GetNodeLocked(const std::u16string& path) {
   return FindPathInTree(root_.get(), normalized);
 }
 
-int PackageContainer::GetPartInfoByPath(PartInfo* info, const std::u16string& path,
+Status PackageContainer::GetPartInfoByPath(PartInfo* info, const std::u16string& path,
                                         int revision_limit) {
   WriteLockGuard guard(lock_);
   PathNode* node = GetNodeLocked(path);
@@ -101,12 +101,12 @@ int PackageContainer::GetPartInfoByPath(PartInfo* info, const std::u16string& pa
   return GetPartInfoLocked(info, node, revision_limit);
 }
 
-int PackageContainer::GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) {
+Status PackageContainer::GetPartInfo(PartInfo* info, PathNode* node, int revision_limit) {
   WriteLockGuard guard(lock_);
   return GetPartInfoLocked(info, node, revision_limit);
 }
 
-int PackageContainer::GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit) {
+Status PackageContainer::GetPartInfoLocked(PartInfo* info, PathNode* node, int revision_limit) {
   if (info == nullptr || node == nullptr || revision_limit < 0) return kInvalidArgument;
   *info = PartInfo{};
   info->name = node->GetName();
@@ -116,7 +116,7 @@ int PackageContainer::GetPartInfoLocked(PartInfo* info, PathNode* node, int revi
   return FillPartInfo(info, revision_limit);
 }
 
-int PackageContainer::FillPartInfo(PartInfo* info, int revision_limit) {
+Status PackageContainer::FillPartInfo(PartInfo* info, int revision_limit) {
   const RecordList* records = FindRecords(info->path);
   if (records == nullptr) return kOk;
   if (records->empty()) return kSiteEmptyRecordList;
@@ -150,7 +150,7 @@ int PackageContainer::FillPartInfo(PartInfo* info, int revision_limit) {
   return kOk;
 }
 
-int PackageContainer::GetPartLocation(const std::u16string& path, int64_t* position,
+Status PackageContainer::GetPartLocation(const std::u16string& path, int64_t* position,
                                       int64_t* stored_size) {
   WriteLockGuard guard(lock_);
   if (position == nullptr || stored_size == nullptr) return kInvalidArgument;
@@ -169,7 +169,7 @@ int PackageContainer::GetPartLocation(const std::u16string& path, int64_t* posit
   return kOk;
 }
 
-int PackageContainer::ReadRawPackage(void* buffer, int64_t* length) {
+Status PackageContainer::ReadRawPackage(void* buffer, int64_t* length) {
   WriteLockGuard guard(lock_);
   if (length == nullptr) return kInvalidArgument;
   if (!IsOpenLocked()) return kNoStream;

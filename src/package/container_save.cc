@@ -48,7 +48,7 @@ class Fd {
   int fd_;
 };
 
-int Sync(Stream* out, int fd) {
+Status Sync(Stream* out, int fd) {
   if (out->Flush() != kOk) return kFailed;
   if (fd >= 0 && fsync(fd) != 0) return kFailed;
   return kOk;
@@ -61,18 +61,20 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-int SyncDirectory(const std::string& dir) {
+Status SyncDirectory(const std::string& dir) {
   Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0 || fsync(fd.get()) != 0) return kFailed;
   return kOk;
 }
 
 // Puts a package stream back as it was before a failed save.
+// The save's own failure is what the caller learns: every step here is
+// tried whatever the one before answered.
 void RestoreStream(Stream* out, int width, const SavePoint& point) {
-  PatchNextEntry(out, width, point.previous, 0);
-  PatchEntryCount(out, point.count);
-  out->SetLength(point.length);
-  out->Flush();
+  PatchNextEntry(out, width, point.previous, 0).IgnoreError();
+  PatchEntryCount(out, point.count).IgnoreError();
+  out->SetLength(point.length).IgnoreError();
+  out->Flush().IgnoreError();
 }
 
 // The same on the file itself, through a descriptor of its own: the
@@ -94,7 +96,7 @@ void RestoreFile(const std::string& path, int width, const SavePoint& point) {
 
 // --- Collecting the records to write. -------------------------------------
 
-int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream>>* streams,
+Status PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream>>* streams,
                           RecordToWrite* out) {
   out->type = record->type;
   out->skippable = record->skippable;
@@ -109,7 +111,7 @@ int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream
   // writer opens each record's data only while it copies it, so a save of
   // many parts holds one read window at a time, not one per part.
   if (clone->Open(kModeRead) != kOk) return kBitStreamReadFailed;
-  clone->Close();
+  clone->Close().IgnoreError();  // opened for reading only
   out->data = clone;
   out->codes = record->codes;
   out->code_count = record->code_count;
@@ -117,7 +119,7 @@ int PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream
   return kOk;
 }
 
-int PackageEditor::CollectWorking(std::vector<RecordToWrite>* out,
+Status PackageEditor::CollectWorking(std::vector<RecordToWrite>* out,
                                   std::vector<ItemRecord*>* from,
                                   std::vector<std::unique_ptr<Stream>>* streams) {
   Entry* entry = Working();
@@ -133,7 +135,7 @@ int PackageEditor::CollectWorking(std::vector<RecordToWrite>* out,
   return kOk;
 }
 
-int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
+Status PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
                                   std::vector<std::unique_ptr<Stream>>* streams) {
   struct Group {
     std::tuple<int64_t, int, int> order;
@@ -183,7 +185,7 @@ int PackageEditor::CollectCompact(std::vector<RecordToWrite>* out,
   return kOk;
 }
 
-int PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
+Status PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
                                  std::vector<std::unique_ptr<Stream>>* streams) {
   Entry* working = Working();
   Entry* previous = c_.entries_[c_.entries_.size() - 2].get();
@@ -345,7 +347,7 @@ void PackageEditor::CutUnlinkedTail(const std::string& path, int lock_fd) {
 
 // --- Writing. -------------------------------------------------------------
 
-int PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
+Status PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
   EditState* s = state();
   Entry* entry = Working();
   std::vector<RecordToWrite> records;
@@ -372,7 +374,7 @@ int PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
   return kOk;
 }
 
-int PackageEditor::AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
+Status PackageEditor::AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
                                EntryFacts* facts) {
   const size_t written = c_.entries_.size() - 1;
   int code = WriteEntry(out, c_.header_.width, c_.header_.version, c_.table_flags_, records,
@@ -387,7 +389,7 @@ int PackageEditor::AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWri
   return code;
 }
 
-int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point) {
+Status PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point) {
   EditState* s = state();
   Entry* entry = Working();
   const size_t written = c_.entries_.size() - 1;
@@ -437,7 +439,7 @@ int PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* p
 
 // Writes the whole result of a compact save, a merge, or an incremental
 // save into another file, into the empty stream `out`.
-int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start,
+Status PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start,
                                 int width) {
   EditState* s = state();
   std::vector<RecordToWrite> records;
@@ -488,7 +490,7 @@ int PackageEditor::WriteRewrite(Stream* out, int mode, bool merge, int64_t merge
   return AppendEntry(out, -1, &records, &facts);
 }
 
-int PackageEditor::Reopen(const std::string& path, Stream* caller) {
+Status PackageEditor::Reopen(const std::string& path, Stream* caller) {
   const bool read_only = c_.read_only_;
   const int subset = c_.subset_kind_;
   const int version = c_.version_code_;
@@ -511,11 +513,12 @@ int PackageEditor::Reopen(const std::string& path, Stream* caller) {
   if (code != kOk) return code;
   c_.subset_kind_ = subset;
   c_.version_code_ = version;
-  c_.ResolveSchema();
+  // Looked up again when a part needs it; none found is reported then.
+  c_.ResolveSchema().IgnoreError();
   return kOk;
 }
 
-int PackageEditor::EmbedSchema() {
+Status PackageEditor::EmbedSchema() {
   static const char16_t kSchemaPart[] = u"/__ECSEnv/01/Schema.bsg";
   PackageContainer::PathEntry* held = c_.paths_.Find(kSchemaPart);
   if (held != nullptr && !held->records.empty() &&
@@ -556,7 +559,7 @@ void PackageEditor::DropEmptyWorkingRevision() {
   s->working = false;
 }
 
-int PackageEditor::Save(const std::string* target, int mode, bool merge, int width) {
+Status PackageEditor::Save(const std::string* target, int mode, bool merge, int width) {
   if (!c_.IsOpenLocked() || state() == nullptr) return kSiteNoPackageOpen;
   EditState* s = state();
   if (c_.header_.version != 0x0100 && c_.header_.version != 0x0101) return kSiteSaveBadHeader;
@@ -616,6 +619,7 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
   if (over && mode != kSaveCompact && !do_merge) {
     // In place: append and link; a failure puts the file back as it was.
     int code = kOk;
+    Status reopened;
     SavePoint point;
     if (caller_stream || direct) {
       Stream* out = c_.stream_;
@@ -623,9 +627,13 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
         return kTargetFileFailed;
       }
       code = SaveIncrementalInPlace(out, lock.fd(), &point);
+      // A save is complete only when what the stream still holds is written.
+      if (code == kOk && out->Flush() != kOk) code = kBitStreamWriteFailed;
       if (code != kOk && point.length >= 0) {
         if (own_file) {
-          out->Close();
+          // Put back through a descriptor of its own: the stream's failure is
+          // the one reported.
+          out->Close().IgnoreError();
           RestoreFile(own_path, c_.header_.width, point);
         } else {
           RestoreStream(out, c_.header_.width, point);
@@ -633,7 +641,7 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
       }
       // A new package whose first save failed goes on taking its parts
       // straight into the file.
-      out->Open(code != kOk && direct && own_file ? kModeReadWrite : kModeRead);
+      reopened = out->Open(code != kOk && direct && own_file ? kModeReadWrite : kModeRead);
     } else {
       // Bytes a killed save left after the data go first; otherwise every
       // later save would append after them. Only when the file was found
@@ -649,15 +657,23 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
       code = SaveIncrementalInPlace(out.get(), lock.fd(), &point);
       if (out->Close() != kOk && code == kOk) code = kBitStreamWriteFailed;
       if (code != kOk && point.length >= 0) RestoreFile(own_path, c_.header_.width, point);
-      c_.own_stream_->Open(kModeRead);
+      reopened = c_.own_stream_->Open(kModeRead);
     }
     // Under the exclusive lock the file is as this save left it: our own
     // doing, whether it succeeded or was put back.
     if (lock.held()) s->identity = IdentityOfDescriptor(lock.fd());
     if (code != kOk) return code;
+    if (!reopened.ok()) {
+      // The revision is written but the package cannot be read again: the
+      // container closes, as when a rewritten package cannot be opened, and
+      // opening the package again shows the new revision.
+      c_.CloseLocked();
+      return AtSite(reopened, kSiteSaveReopen);
+    }
     c_.modified_ = false;
     c_.ReleaseCopies(u"*");
-    c_.ResolveSchema();
+    // Looked up again when a part needs it; none found is reported then.
+    c_.ResolveSchema().IgnoreError();
     return kOk;
   }
 
@@ -674,17 +690,17 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
     CVelDynamicMemoryStream backup;
     if (backup.Open(kModeReadWriteNew) != kOk || out->Open(kModeRead) != kOk ||
         CopyStream(&backup, out, nullptr, kSeekSet, 0) != kOk) {
-      out->Open(kModeRead);
+      out->Open(kModeRead).IgnoreError();  // the failure to keep a copy is what counts
       return kTempFileProblem;
     }
     if (out->Open(kModeReadWriteNew) != kOk || CopyStream(out, &built, nullptr, kSeekSet, 0) != kOk ||
         out->Flush() != kOk) {
       if (out->Open(kModeReadWriteNew) != kOk ||
           CopyStream(out, &backup, nullptr, kSeekSet, 0) != kOk || out->Flush() != kOk) {
-        out->Open(kModeRead);
+        out->Open(kModeRead).IgnoreError();
         return kTargetFileFailed;  // the stream could not even be restored
       }
-      out->Open(kModeRead);
+      out->Open(kModeRead).IgnoreError();  // put back: the failed copy is what counts
       return kTargetFileFailed;
     }
     code = Reopen(std::string(), out);
@@ -736,14 +752,16 @@ int PackageEditor::Save(const std::string* target, int mode, bool merge, int wid
   // The file is the package now, no temporary: its owner's lock goes, or the
   // reopen below (and every other reader) would wait for it.
   temp.Reset();
-  SyncDirectory(dir);
+  // The new file is in place; a file system that refuses to sync a folder
+  // cannot undo that.
+  SyncDirectory(dir).IgnoreError();
   FilePool::Instance().DropIdle(write_path);
   if (!over) c_.read_only_ = false;
   s->created_temp.clear();  // the package now lives at the target
   return Reopen(write_path, nullptr);
 }
 
-int PackageEditor::Create(const std::string& path, int subset_kind, int version_code, int width,
+Status PackageEditor::Create(const std::string& path, int subset_kind, int version_code, int width,
                           int reserved) {
   if (width == 0) width = 4;
   if ((width != 2 && width != 4 && width != 8) || reserved != 0) return kContainerCreateFailed;
@@ -820,30 +838,31 @@ int PackageEditor::Create(const std::string& path, int subset_kind, int version_
   c_.root_ = std::make_unique<TreeNode>();
   c_.modified_ = true;
   if (!file.empty()) s->identity = IdentityOfPath(file);
-  c_.ResolveSchema();
+  // Looked up again when a part needs it; none found is reported then.
+  c_.ResolveSchema().IgnoreError();
   return kOk;
 }
 
 // --- The Container slots. -------------------------------------------------
 
-int PackageContainer::CreatePackage(const std::string& path, int subset_kind, int version_code,
+Status PackageContainer::CreatePackage(const std::string& path, int subset_kind, int version_code,
                                     int offset_width, int reserved_byte) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Create(path, subset_kind, version_code, offset_width,
                                      reserved_byte);
 }
 
-int PackageContainer::Save(int mode, bool merge) {
+Status PackageContainer::Save(int mode, bool merge) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Save(nullptr, mode, merge, 0);
 }
 
-int PackageContainer::SaveAs(const std::string& path, int mode, bool merge) {
+Status PackageContainer::SaveAs(const std::string& path, int mode, bool merge) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Save(&path, mode, merge, 0);
 }
 
-int PackageContainer::SaveCompactWithWidth(const std::string& path, int offset_width) {
+Status PackageContainer::SaveCompactWithWidth(const std::string& path, int offset_width) {
   WriteLockGuard guard(lock_);
   return PackageEditor(*this).Save(path.empty() ? nullptr : &path, kSaveCompact, false,
                                    offset_width);

@@ -71,7 +71,7 @@ std::string PackageContainer::SelectSchemaFile() const {
   return base + "_Full" + VersionSuffix(clamped) + ".bsg";
 }
 
-int PackageContainer::ResolveSchema() {
+Status PackageContainer::ResolveSchema() {
   if (schema_in_package_ || !schema_in_effect_.empty()) return kOk;
   if (!temp_dir_.empty() && paths_.Find(kEmbeddedSchema) != nullptr) {
     schema_in_package_ = true;
@@ -86,7 +86,7 @@ int PackageContainer::ResolveSchema() {
 
 std::string PackageContainer::SchemaPathLocked() {
   if (extracting_schema_) return schema_in_effect_;  // the schema part needs itself
-  ResolveSchema();
+  ResolveSchema().IgnoreError();  // no schema found shows as an empty path below
   if (schema_in_package_ && schema_in_effect_.empty()) {
     extracting_schema_ = true;
     std::string extracted;
@@ -109,7 +109,7 @@ bool PackageContainer::GetSchemaPath(std::string* out) {
   return path.empty();
 }
 
-int PackageContainer::SetDocumentType(int subset_kind, int version_code) {
+Status PackageContainer::SetDocumentType(int subset_kind, int version_code) {
   WriteLockGuard guard(lock_);
   if (!IsOpenLocked()) return kSiteNoPackageOpen;
   if (version_code < 258 && header_.version != 0x0100) return kSiteVersionCodeTooLow;
@@ -122,7 +122,7 @@ int PackageContainer::SetDocumentType(int subset_kind, int version_code) {
   return ResolveSchema();
 }
 
-int PackageContainer::SetSchemaFile(const std::string& path) {
+Status PackageContainer::SetSchemaFile(const std::string& path) {
   WriteLockGuard guard(lock_);
   if (path.empty()) return kInvalidArgument;
   if (!FileExists(path)) return kSchemaFileMissing;

@@ -9,7 +9,7 @@
 
 namespace zoq {
 
-int ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_ptr<Stream>* out) {
+Status ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_ptr<Stream>* out) {
   SubStreamArgs args;
   args.inner = inner;
   args.offset = offset;
@@ -23,7 +23,7 @@ int ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_pt
   return kOk;
 }
 
-int LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record) {
+Status LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record) {
   if (record->data) return kOk;
   if (!record->HasData() || record->data_offset <= 0 || bitstream < 0) {
     return kBitStreamReadFailed;

@@ -11,6 +11,6 @@ namespace zoq {
 
 // A closed read-only window of `length` bytes at `offset` in `inner`, which
 // it takes over (and destroys on failure, answering 5025).
-int ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_ptr<Stream>* out);
+Status ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique_ptr<Stream>* out);
 
 }  // namespace zoq

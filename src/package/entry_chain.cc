@@ -6,7 +6,7 @@
 
 namespace zoq {
 
-int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit, PathPool* pool,
+Status ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit, PathPool* pool,
                    const EntryVisitor& visit) {
   int count = header.entry_count;
   if (revision_limit > 0 && revision_limit < count) count = revision_limit;
@@ -32,7 +32,7 @@ int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit
   return kOk;
 }
 
-int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit,
+Status ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit,
                    std::vector<EntryFacts>* out) {
   out->clear();
   PathPool pool;

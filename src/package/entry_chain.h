@@ -19,11 +19,11 @@ using EntryVisitor = std::function<int(EntryFacts& entry, std::vector<ItemRef>& 
 // Reads min(entry count, limit) entries (limit 0: all) in chain order and
 // numbers them from 0. An offset of 0 or below where the count asks for
 // another entry, or one that was read already, gives 5026.
-int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit, PathPool* pool,
+Status ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit, PathPool* pool,
                    const EntryVisitor& visit);
 
 // The same, collecting the entries with their records' paths copied.
-int ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit,
+Status ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_limit,
                    std::vector<EntryFacts>* out);
 
 }  // namespace zoq

@@ -26,7 +26,7 @@ int ItemRecordSize(int width) { return 17 + width; }
 // whether to go on (0), stop because everything needed is there (1), or
 // give up (-1). The end of the stream is handed over as an empty piece.
 template <typename Take>
-int InflatePieces(const uint8_t* data, size_t size, int failure, Take take) {
+Status InflatePieces(const uint8_t* data, size_t size, int failure, Take take) {
   MemoryStreamArgs memory;
   memory.buffer = const_cast<uint8_t*>(data);
   memory.capacity = static_cast<int64_t>(size);
@@ -54,7 +54,7 @@ int InflatePieces(const uint8_t* data, size_t size, int failure, Take take) {
 // Inflates `data` into `out`; after each piece `judge` says what to do, as
 // for InflatePieces.
 template <typename Judge>
-int InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, int failure,
+Status InflateTable(const uint8_t* data, size_t size, std::vector<uint8_t>* out, int failure,
                  Judge judge) {
   out->clear();
   return InflatePieces(data, size, failure, [&](const uint8_t* piece, size_t n) {
@@ -166,7 +166,7 @@ class NameRecordReader {
   // Whether every record the count announces has been read.
   bool done() const { return have_count_ && read_ == count_; }
   // At the end of the table: kOk when every record was there.
-  int Finish() {
+  Status Finish() {
     if (!done()) return kNameTableReadFailed;
     out_->Seal();
     return kOk;
@@ -181,7 +181,7 @@ class NameRecordReader {
     path_length_ = 0;
   }
   // Ends a record whose path was `path` (its first bytes when too long).
-  int EndRecord(std::string_view path);
+  Status EndRecord(std::string_view path);
 
   const UsedKeys* used_;
   NameMap* out_;
@@ -198,7 +198,7 @@ class NameRecordReader {
   size_t path_length_ = 0;    // its length in bytes so far
 };
 
-int NameRecordReader::EndRecord(std::string_view path) {
+Status NameRecordReader::EndRecord(std::string_view path) {
   if (path_length_ < 2) return kNameTableReadFailed;
   // A path that is not valid UTF-8, or not in normalized form, never
   // becomes a name: records that use its key fail instead.
@@ -305,11 +305,11 @@ bool UsedKeys::Contains(const NameKey& key) const {
   return std::binary_search(sorted_.begin(), sorted_.end(), key);
 }
 
-int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
+Status ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
                   NameMap* out, int64_t max_names) {
   NameRecordReader reader(used, out, max_names);
   if (!compressed) {
-    const int code = reader.Take(data, size);
+    const Status code = reader.Take(data, size);
     return code != kOk ? code : reader.Finish();
   }
   // Inflated in pieces up to the last record: the plain table is never
@@ -317,7 +317,7 @@ int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedK
   const int64_t limit = TableInflateLimit(size);
   int64_t inflated = 0;
   int code = kOk;
-  const int inflate = InflatePieces(data, size, kNameTableReadFailed,
+  const Status inflate = InflatePieces(data, size, kNameTableReadFailed,
                                     [&](const uint8_t* piece, size_t n) {
                                       inflated += static_cast<int64_t>(n);
                                       code = reader.Take(piece, n);
@@ -329,11 +329,11 @@ int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedK
   return inflate != kOk ? inflate : reader.Finish();
 }
 
-int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names) {
+Status ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names) {
   return ReadNameTable(data, size, false, nullptr, out, max_names);
 }
 
-int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
+Status ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<ItemRef>* out, int64_t max_records) {
   out->clear();
   const size_t record = ItemRecordSize(width);
@@ -359,7 +359,7 @@ int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& na
   return kOk;
 }
 
-int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+Status ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<RecordFacts>* out) {
   out->clear();
   std::vector<ItemRef> items;
@@ -383,7 +383,7 @@ int64_t TableInflateLimit(size_t stored) {
   return std::min(by_ratio, kMaxTableSize);
 }
 
-int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
+Status InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
                     int64_t max_records) {
   const int64_t record = ItemRecordSize(width);
   int64_t limit = TableInflateLimit(size);
@@ -411,7 +411,7 @@ int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uin
                       });
 }
 
-int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+Status ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
                   EntryFacts* out, NameMap* names, std::vector<ItemRef>* items,
                   TableBudget* budget) {
   if (stream == nullptr || (width != 2 && width != 4 && width != 8) ||
@@ -479,7 +479,7 @@ int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_
   return kOk;
 }
 
-int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+Status ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
               EntryFacts* out) {
   NameMap names;
   std::vector<ItemRef> items;

@@ -56,7 +56,7 @@ class NameMap {
   PathPool* pool() const { return pool_; }
 
  private:
-  friend int ParseItemRefs(const uint8_t*, size_t, int, const NameMap&, std::vector<ItemRef>*,
+  friend Status ParseItemRefs(const uint8_t*, size_t, int, const NameMap&, std::vector<ItemRef>*,
                            int64_t);
   int Find(const NameKey& key) const;  // index or -1
 
@@ -119,25 +119,25 @@ class UsedKeys {
 // form are skipped; a table that cannot be read or inflated, that counts
 // more than `max_names` records, or that inflates beyond TableInflateLimit
 // before its last record gives 5023.
-int ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
+Status ReadNameTable(const uint8_t* data, size_t size, bool compressed, const UsedKeys* used,
                   NameMap* out, int64_t max_names = kNoLimit);
 
 // Plain Name Table -> every name (ReadNameTable of a plain table).
-int ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names = kNoLimit);
+Status ParseNameTable(const uint8_t* data, size_t size, NameMap* out, int64_t max_names = kNoLimit);
 
 // Plain Item List -> records, up to the end record or the last whole
 // record. A bad type, negative offset or unknown key, or more than
 // `max_records` records, gives 5024. The paths view the name map's pool.
-int ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
+Status ParseItemRefs(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<ItemRef>* out, int64_t max_records = kNoLimit);
 // The same with each path copied into its record.
-int ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
+Status ParseItemList(const uint8_t* data, size_t size, int width, const NameMap& names,
                   std::vector<RecordFacts>* out);
 
 // Inflates a stored Item List; what follows its end record is not kept.
 // Fails with 5024 when the data does not inflate, exceeds TableInflateLimit,
 // or holds more than `max_records` records before its end record.
-int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
+Status InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uint8_t>* out,
                     int64_t max_records = kNoLimit);
 
 // Reads the entry at `offset` with every check; `file_length` bounds what
@@ -145,12 +145,12 @@ int InflateItemList(const uint8_t* data, size_t size, int width, std::vector<uin
 // records, which go to `items` (paths in the pool of `names`). The records
 // and names taken are counted off `budget` (null: this entry's own limits
 // only); an entry that would overdraw it fails with 5024 or 5023.
-int ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+Status ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
                   EntryFacts* out, NameMap* names, std::vector<ItemRef>* items,
                   TableBudget* budget = nullptr);
 
 // The same with the records, paths copied, in out->records.
-int ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
+Status ReadEntry(Stream* stream, int64_t offset, int width, int version, int64_t file_length,
               EntryFacts* out);
 
 }  // namespace zoq

@@ -17,12 +17,12 @@ namespace {
 
 int ItemRecordSize(int width) { return 17 + width; }
 
-int WriteAt(Stream* out, int64_t offset, const void* bytes, int64_t count) {
+Status WriteAt(Stream* out, int64_t offset, const void* bytes, int64_t count) {
   if (out->Seek(offset, kSeekSet) != kOk) return kFailed;
   return out->Write(bytes, count) == kOk ? kOk : kFailed;
 }
 
-int WriteTable(Stream* out, const std::vector<uint8_t>& table) {
+Status WriteTable(Stream* out, const std::vector<uint8_t>& table) {
   if (table.empty()) return kOk;
   return out->Write(table.data(), static_cast<int64_t>(table.size())) == kOk ? kOk : kFailed;
 }
@@ -34,7 +34,7 @@ struct StoredTables {
   uint8_t digest[16] = {};
 };
 
-int PrepareTables(const std::vector<RecordToWrite>& records, int width, int version,
+Status PrepareTables(const std::vector<RecordToWrite>& records, int width, int version,
                   uint8_t flags, StoredTables* out) {
   std::vector<uint8_t> plain;
   int code = BuildNameTable(records, &plain);
@@ -64,7 +64,7 @@ int PrepareTables(const std::vector<RecordToWrite>& records, int width, int vers
 
 // Writes entry header, Name Table and Item List at the end of `out`; the
 // BitStream offset is `bitstream` (0 as a placeholder).
-int WriteTablesAtEnd(Stream* out, int width, uint8_t flags, int64_t bitstream,
+Status WriteTablesAtEnd(Stream* out, int width, uint8_t flags, int64_t bitstream,
                      const StoredTables& tables, EntryFacts* facts) {
   if (out->Seek(0, kSeekEnd) != kOk) return kEntryHeaderWriteFailed;
   const int64_t entry = out->Tell();
@@ -111,7 +111,7 @@ bool FitsWidth(uint64_t value, int width) {
   return value < (uint64_t{1} << (8 * width));
 }
 
-int WriteHeader(Stream* out, const HeaderFacts& header) {
+Status WriteHeader(Stream* out, const HeaderFacts& header) {
   const int width = header.width;
   if ((width != 2 && width != 4 && width != 8) || header.entry_count < 0 ||
       (header.version != 0x0100 && header.version != 0x0101) ||
@@ -130,7 +130,7 @@ int WriteHeader(Stream* out, const HeaderFacts& header) {
   return kOk;
 }
 
-int BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_t>* out) {
+Status BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_t>* out) {
   out->assign(4, 0);
   StoreLittle(out->data(), records.size(), 4);
   if (records.size() > INT32_MAX) return kNameTableWriteFailed;
@@ -150,7 +150,7 @@ int BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_
   return kOk;
 }
 
-int BuildItemList(const std::vector<RecordToWrite>& records, int width, int version,
+Status BuildItemList(const std::vector<RecordToWrite>& records, int width, int version,
                   std::vector<uint8_t>* out) {
   const size_t size = ItemRecordSize(width);
   out->assign((records.size() + 1) * size, 0);
@@ -173,7 +173,7 @@ int BuildItemList(const std::vector<RecordToWrite>& records, int width, int vers
   return kOk;
 }
 
-int DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out) {
+Status DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out) {
   out->clear();
   auto* memory = new CVelDynamicMemoryStream();
   DeflateStreamArgs args;
@@ -200,7 +200,7 @@ int DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out) {
   return kOk;
 }
 
-int AssignDataOffsets(std::vector<RecordToWrite>* records, int width) {
+Status AssignDataOffsets(std::vector<RecordToWrite>* records, int width) {
   int64_t next = 4;
   for (RecordToWrite& record : *records) {
     if (record.type < kRecordCreated || record.type > kRecordReplaced) {
@@ -222,7 +222,7 @@ int AssignDataOffsets(std::vector<RecordToWrite>* records, int width) {
   return kOk;
 }
 
-int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count, Stream* data,
+Status WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count, Stream* data,
                     int64_t expected_size, uint8_t* check_byte, int64_t* stored_size) {
   if (code_count < 0 || code_count > 7 || data == nullptr) return kBitStreamWriteFailed;
   const int64_t start = out->Tell();
@@ -241,7 +241,7 @@ int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count
   const bool opened_here = !data->IsOpen();
   if (opened_here && data->Open(kModeRead) != kOk) return kBitStreamWriteFailed;
   const int copied = CopyStream(out, data, &check, kSeekCur, 0);
-  if (opened_here) data->Close();
+  if (opened_here) data->Close().IgnoreError();  // opened for reading only
   if (copied != kOk) return kBitStreamWriteFailed;
   const int64_t end = out->Tell();
   if (end < data_start) return kBitStreamWriteFailed;
@@ -257,7 +257,7 @@ int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count
   return kOk;
 }
 
-int WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
+Status WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
                std::vector<RecordToWrite>* records, EntryFacts* facts) {
   if ((table_flags & ~3) != 0) return kEntryHeaderWriteFailed;
   int code = AssignDataOffsets(records, width);
@@ -296,7 +296,7 @@ int WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
   return kOk;
 }
 
-int WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_flags,
+Status WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_flags,
                              int64_t bitstream, const std::vector<RecordToWrite>& records,
                              EntryFacts* facts) {
   if ((table_flags & ~3) != 0) return kEntryHeaderWriteFailed;
@@ -306,7 +306,7 @@ int WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_
   return WriteTablesAtEnd(out, width, table_flags, bitstream, tables, facts);
 }
 
-int PatchNextEntry(Stream* out, int width, int64_t previous, int64_t entry_offset) {
+Status PatchNextEntry(Stream* out, int width, int64_t previous, int64_t entry_offset) {
   if (entry_offset < 0 || !FitsWidth(static_cast<uint64_t>(entry_offset), width)) {
     return previous == 0 ? kHeaderPatchFailed : kNextEntryPatchFailed;
   }
@@ -320,7 +320,7 @@ int PatchNextEntry(Stream* out, int width, int64_t previous, int64_t entry_offse
   return kOk;
 }
 
-int PatchEntryCount(Stream* out, int count) {
+Status PatchEntryCount(Stream* out, int count) {
   if (count < 0) return kHeaderPatchFailed;
   uint8_t bytes[4];
   StoreLittle(bytes, static_cast<uint32_t>(count), 4);
@@ -328,7 +328,7 @@ int PatchEntryCount(Stream* out, int count) {
   return kOk;
 }
 
-int LinkEntry(Stream* out, int width, int64_t previous, int64_t entry_offset, int new_count) {
+Status LinkEntry(Stream* out, int width, int64_t previous, int64_t entry_offset, int new_count) {
   int code = PatchNextEntry(out, width, previous, entry_offset);
   if (code != kOk) return code;
   return PatchEntryCount(out, new_count);

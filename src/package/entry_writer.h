@@ -39,23 +39,23 @@ struct RecordToWrite {
 bool FitsWidth(uint64_t value, int width);
 
 // Writes a package header (22 + W bytes) at offset 0.
-int WriteHeader(Stream* out, const HeaderFacts& header);
+Status WriteHeader(Stream* out, const HeaderFacts& header);
 
 // The plain Name Table: one name record per path, keys 1, 2, 3 ...; 5033
 // for a path that is not valid UTF-16 or not in normalized form.
-int BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_t>* out);
+Status BuildNameTable(const std::vector<RecordToWrite>& records, std::vector<uint8_t>* out);
 
 // The plain Item List with its end record. Data offsets must be assigned.
 // The skippable bit is written only in version 1.1 packages.
-int BuildItemList(const std::vector<RecordToWrite>& records, int width, int version,
+Status BuildItemList(const std::vector<RecordToWrite>& records, int width, int version,
                   std::vector<uint8_t>* out);
 
 // Compresses a plain table in the zlib format through the deflate stream.
-int DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out);
+Status DeflateTable(const std::vector<uint8_t>& plain, std::vector<uint8_t>* out);
 
 // Gives the data-bearing records data offsets from 4 on, in record order;
 // 5075 when an offset or a stored length does not fit the width.
-int AssignDataOffsets(std::vector<RecordToWrite>* records, int width);
+Status AssignDataOffsets(std::vector<RecordToWrite>* records, int width);
 
 // Writes one data record at the current position of `out`: placeholders,
 // the codes and 0xFF, the bytes of `data` (computing their exclusive-or),
@@ -63,7 +63,7 @@ int AssignDataOffsets(std::vector<RecordToWrite>* records, int width);
 // 5035 on any failure, including data whose length differs from
 // `expected_size` (pass -1 to accept any length); 5075 for data longer than
 // the width can state.
-int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count, Stream* data,
+Status WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count, Stream* data,
                     int64_t expected_size, uint8_t* check_byte, int64_t* stored_size);
 
 // Writes an entry at the end of `out` in the normal order (header, tables,
@@ -71,13 +71,13 @@ int WriteDataRecord(Stream* out, int width, const uint8_t* codes, int code_count
 // of type 1 to 3 need their data. Answers 5031 to 5035, or 5032 when the
 // patch-back fails; 5075, before anything is written, when an offset or
 // length does not fit the width.
-int WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
+Status WriteEntry(Stream* out, int width, int version, uint8_t table_flags,
                std::vector<RecordToWrite>* records, EntryFacts* facts);
 
 // Writes the tables and entry header of an entry whose BitStream already
 // stands at `bitstream` (records carry their data offsets); the entry goes
 // to the end of `out`, after the BitStream.
-int WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_flags,
+Status WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_flags,
                              int64_t bitstream, const std::vector<RecordToWrite>& records,
                              EntryFacts* facts);
 
@@ -86,8 +86,8 @@ int WriteEntryAfterBitStream(Stream* out, int width, int version, uint8_t table_
 // first-entry field when `previous` is 0) gets `entry_offset` (5036, or
 // 5005 in the header); then the header's entry count (5005). A file whose
 // count has not been raised yet still reads as it was.
-int PatchNextEntry(Stream* out, int width, int64_t previous, int64_t entry_offset);
-int PatchEntryCount(Stream* out, int count);
-int LinkEntry(Stream* out, int width, int64_t previous, int64_t entry_offset, int new_count);
+Status PatchNextEntry(Stream* out, int width, int64_t previous, int64_t entry_offset);
+Status PatchEntryCount(Stream* out, int count);
+Status LinkEntry(Stream* out, int width, int64_t previous, int64_t entry_offset, int new_count);
 
 }  // namespace zoq

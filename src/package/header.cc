@@ -7,7 +7,7 @@
 
 namespace zoq {
 
-int ReadHeader(Stream* stream, HeaderFacts* out) {
+Status ReadHeader(Stream* stream, HeaderFacts* out) {
   uint8_t bytes[kHeaderFixedSize + 8];
   if (ReadExactAt(stream, 0, bytes, 14) != kOk) return kHeaderReadFailed;
   if (std::memcmp(bytes, "@ZOQ", 4) != 0) return kBadHeaderMagic;

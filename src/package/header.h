@@ -10,6 +10,6 @@ constexpr int kHeaderFixedSize = 22;  // the header is 22 + W bytes
 
 // Reads and checks the header: 5000 magic, 5001 version, 5002 a bad field,
 // 5003 cut short.
-int ReadHeader(Stream* stream, HeaderFacts* out);
+Status ReadHeader(Stream* stream, HeaderFacts* out);
 
 }  // namespace zoq

@@ -12,7 +12,7 @@ namespace {
 // The container's revision limit for the state after `revisions`.
 int LimitOf(int revisions) { return revisions == kNewest ? 0 : revisions; }
 
-int OpenDecoded(Container* container, const std::u16string& path, int revisions,
+Status OpenDecoded(Container* container, const std::u16string& path, int revisions,
                 const DecodeOptions* options, std::unique_ptr<Stream>* out) {
   Stream* raw = nullptr;
   int code = container->OpenPart(path, &raw, LimitOf(revisions), options, false);
@@ -22,7 +22,7 @@ int OpenDecoded(Container* container, const std::u16string& path, int revisions,
 }
 
 // Reads up to `size` bytes, fewer only at the end of the content.
-int ReadFull(Stream* stream, uint8_t* buffer, int64_t size, int64_t* got) {
+Status ReadFull(Stream* stream, uint8_t* buffer, int64_t size, int64_t* got) {
   *got = 0;
   while (*got < size) {
     int64_t done = 0;
@@ -34,7 +34,7 @@ int ReadFull(Stream* stream, uint8_t* buffer, int64_t size, int64_t* got) {
   return kOk;
 }
 
-int SameStreams(Stream* a, Stream* b, bool* same) {
+Status SameStreams(Stream* a, Stream* b, bool* same) {
   constexpr int64_t kPiece = 1 << 18;
   std::unique_ptr<uint8_t[]> left(new uint8_t[kPiece]);
   std::unique_ptr<uint8_t[]> right(new uint8_t[kPiece]);
@@ -61,7 +61,7 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
 
 }  // namespace
 
-int SameContent(Container* container, const PathHistory& history, int from, int to,
+Status SameContent(Container* container, const PathHistory& history, int from, int to,
                 const DecodeOptions* options, bool* same) {
   if (container == nullptr || same == nullptr) return kInvalidArgument;
   const PartState before = StateAfter(history, from);
@@ -80,7 +80,7 @@ int SameContent(Container* container, const PathHistory& history, int from, int 
   return code;
 }
 
-int CompareRevisions(Container* container, const PathHistory* histories, size_t count, int from,
+Status CompareRevisions(Container* container, const PathHistory* histories, size_t count, int from,
                      int to, const DecodeOptions* options, std::vector<PartChange>* changes,
                      std::vector<PartProblem>* problems) {
   if (container == nullptr || (histories == nullptr && count > 0) || changes == nullptr ||
@@ -110,7 +110,7 @@ int CompareRevisions(Container* container, const PathHistory* histories, size_t 
   return kOk;
 }
 
-int RestoreParts(Container* container, int revisions, const std::vector<std::u16string>& paths,
+Status RestoreParts(Container* container, int revisions, const std::vector<std::u16string>& paths,
                  const KeyInfo* key, std::vector<RestoredPart>* out, std::u16string* failed) {
   if (container == nullptr || out == nullptr || revisions < 1) return kInvalidArgument;
   out->clear();

@@ -51,6 +51,6 @@ struct Entry {
 // 0, a negative BitStream offset, a record that cannot be read or whose data
 // runs past the end of the file 5025; more than 7 codes 10020622; a code 0
 // 10020627.
-int LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record);
+Status LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record);
 
 }  // namespace zoq

@@ -36,7 +36,7 @@ std::string MainDocumentText(int subset_kind, int version_code) {
          "\" Version=\"" + version + "\"/>\n";
 }
 
-int WriteMainDocument(Container* container, int subset_kind, int version_code) {
+Status WriteMainDocument(Container* container, int subset_kind, int version_code) {
   std::string text = MainDocumentText(subset_kind, version_code);
   if (container == nullptr || text.empty()) return kInvalidArgument;
   const EcsCodeArg zip[] = {{kEcsZip, nullptr}};

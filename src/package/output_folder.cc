@@ -19,12 +19,12 @@ namespace {
 // Files made here are ordinary user files; the umask narrows them.
 constexpr mode_t kFileMode = 0666;
 
-int Fail(std::string* why, std::string text) {
+Status Fail(std::string* why, std::string text) {
   if (why != nullptr) *why = std::move(text);
   return kTargetFileFailed;
 }
 
-int FailErrno(std::string* why, const std::string& what, int error) {
+Status FailErrno(std::string* why, const std::string& what, int error) {
   return Fail(why, what + ": " + std::strerror(error));
 }
 
@@ -106,7 +106,7 @@ void OutputFile::Abandon() {
   if (!hidden_.empty()) ::unlinkat(folder_fd_, hidden_.c_str(), 0);
 }
 
-int OutputFile::Write(const void* bytes, size_t count, std::string* why) {
+Status OutputFile::Write(const void* bytes, size_t count, std::string* why) {
   if (fd_ < 0) return Fail(why, "cannot write " + shown_ + ": the file is not open");
   const char* next = static_cast<const char*>(bytes);
   while (count > 0) {
@@ -119,7 +119,7 @@ int OutputFile::Write(const void* bytes, size_t count, std::string* why) {
   return kOk;
 }
 
-int OutputFile::Commit(std::string* why) {
+Status OutputFile::Commit(std::string* why) {
   if (fd_ < 0) return Fail(why, "cannot write " + shown_ + ": the file is not open");
   std::string staged;  // a complete file under a hidden name, to be renamed
   if (hidden_.empty()) {
@@ -225,7 +225,7 @@ OutputFolder::~OutputFolder() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int OutputFolder::Open(const std::string& path, OutputFolder* out, std::string* why) {
+Status OutputFolder::Open(const std::string& path, OutputFolder* out, std::string* why) {
   if (path.empty()) return Fail(why, "no target folder given");
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return FailErrno(why, "cannot open folder " + path, errno);
@@ -237,7 +237,7 @@ int OutputFolder::Open(const std::string& path, OutputFolder* out, std::string* 
   return kOk;
 }
 
-int OutputFolder::OpenOrCreate(const std::string& path, OutputFolder* out, std::string* why) {
+Status OutputFolder::OpenOrCreate(const std::string& path, OutputFolder* out, std::string* why) {
   if (path.empty()) return Fail(why, "no target folder given");
   // Each missing level from the top down.
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -250,7 +250,7 @@ int OutputFolder::OpenOrCreate(const std::string& path, OutputFolder* out, std::
   return Open(path, out, why);
 }
 
-int OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFolder* out,
+Status OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFolder* out,
                             std::string* why) const {
   const std::string shown = Join(path_, name);
   if (!IsSafeOutputName(name)) return Fail(why, "refusing the unsafe name \"" + name + "\"");
@@ -280,7 +280,7 @@ int OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFolder
   return kOk;
 }
 
-int OutputFolder::CreateFile(const std::string& name, bool replace, OutputFile* out,
+Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFile* out,
                              std::string* why) const {
   const std::string shown = Join(path_, name);
   if (!IsSafeOutputName(name)) return Fail(why, "refusing the unsafe name \"" + name + "\"");

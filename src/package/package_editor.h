@@ -19,6 +19,7 @@ namespace zoq {
 enum EditSite : int {
   kSiteDirectWrite = 10050150,      // writing the direct-write BitStream failed
   kSiteSaveNoTarget = 10051128,     // the package has no file or stream to save into
+  kSiteSaveReopen = 10051140,       // saved, but the package cannot be read again
   kSiteSaveBadHeader = 10051152,    // no header, or an unknown version
   kSiteSaveAsEmptyPath = 10051196,
   kSiteNoSourceStream = 10052023,
@@ -57,89 +58,89 @@ class PackageEditor {
  public:
   explicit PackageEditor(PackageContainer& container);
 
-  int Create(const std::string& path, int subset_kind, int version_code, int width,
+  Status Create(const std::string& path, int subset_kind, int version_code, int width,
              int reserved);
   // The add, replace and append slots: encodes under the container's read
   // lock only (SXC: under the write lock) and takes the write lock to file
   // the part.
-  static int AddShared(PackageContainer& c, const std::u16string& path, Stream* source,
+  static Status AddShared(PackageContainer& c, const std::u16string& path, Stream* source,
                        const EcsCodeArg* codes, int code_count, bool skippable, bool append);
-  static int AddSharedMemory(PackageContainer& c, const std::u16string& path, const void* bytes,
+  static Status AddSharedMemory(PackageContainer& c, const std::u16string& path, const void* bytes,
                              int64_t length, const EcsCodeArg* codes, int code_count,
                              bool skippable, bool append);
-  static int AddSharedFile(PackageContainer& c, const std::u16string& path,
+  static Status AddSharedFile(PackageContainer& c, const std::u16string& path,
                            const std::string& file, const EcsCodeArg* codes, int code_count,
                            bool skippable, bool append);
   // Sources of the add slots: 5070 for bad arguments, 5071 when the source
   // cannot be opened.
-  static int OpenSourceFile(const std::string& file, std::unique_ptr<Stream>* out);
-  static int OpenSourceMemory(const void* bytes, int64_t length, std::unique_ptr<Stream>* out);
+  static Status OpenSourceFile(const std::string& file, std::unique_ptr<Stream>* out);
+  static Status OpenSourceMemory(const void* bytes, int64_t length, std::unique_ptr<Stream>* out);
   // Encoding apart from filing (EncodePartFrom*); takes the locks it needs.
-  static int EncodeShared(PackageContainer& c, Stream* source, const EcsCodeArg* codes,
+  static Status EncodeShared(PackageContainer& c, Stream* source, const EcsCodeArg* codes,
                           int code_count, std::unique_ptr<EncodedPart>* out);
   // With the write lock held: an add of `source` done entirely under it.
-  int Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes, int code_count,
+  Status Add(const std::u16string& path, Stream* source, const EcsCodeArg* codes, int code_count,
           bool skippable, bool append);
-  int AddFile(const std::u16string& path, const std::string& file, const EcsCodeArg* codes,
+  Status AddFile(const std::u16string& path, const std::string& file, const EcsCodeArg* codes,
               int code_count, bool skippable, bool append);
   // With the write lock held: files encoded content (AddEncodedPart).
   // 6007 when the content was encoded under settings that no longer hold.
-  int FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable, bool append);
-  int Delete(const std::u16string& path);
+  Status FileEncoded(const std::u16string& path, EncodedPart* part, bool skippable, bool append);
+  Status Delete(const std::u16string& path);
   // With the write lock held: files the content of `path` at the revision
   // limit as its new full version (Container::RestorePart).
-  int Restore(const std::u16string& path, int revision_limit, const KeyInfo* key);
-  int Reencode(const std::u16string& path, const EcsCodeArg* codes, int count);
+  Status Restore(const std::u16string& path, int revision_limit, const KeyInfo* key);
+  Status Reencode(const std::u16string& path, const EcsCodeArg* codes, int count);
   // `target` null: over the open package. `width` 0 keeps the offset
   // width; another one is for compact saves only.
-  int Save(const std::string* target, int mode, bool merge, int width);
+  Status Save(const std::string* target, int mode, bool merge, int width);
 
  private:
   EditState* state();
   Entry* Working();
-  int EnsureWorkingRevision();
+  Status EnsureWorkingRevision();
   void Number(ItemRecord* record);
-  static int CheckCodes(const EcsCodeArg* codes, int count, std::vector<uint8_t>* out);
+  static Status CheckCodes(const EcsCodeArg* codes, int count, std::vector<uint8_t>* out);
   static bool UsesSxc(const std::vector<uint8_t>& codes);
   // The checks of an add before anything is encoded; only reads the
   // container, so the read lock suffices.
-  static int CheckAdd(const PackageContainer& c, const std::u16string& path, bool append,
+  static Status CheckAdd(const PackageContainer& c, const std::u16string& path, bool append,
                       AddTarget* out);
-  static int CheckCodesOfAdd(const PackageContainer& c, const EcsCodeArg* codes, int count,
+  static Status CheckCodesOfAdd(const PackageContainer& c, const EcsCodeArg* codes, int count,
                              std::vector<uint8_t>* list);
   static EncodeSettings SettingsOf(const PackageContainer& c);
   // True when `part` was encoded under settings that no longer hold.
   static bool Stale(const PackageContainer& c, const EncodedPart& part);
 
   // Encoding (part_encoder.cc): nothing here touches the container.
-  static int StackEncoders(const EncodeSettings& settings, const uint8_t* codes,
+  static Status StackEncoders(const EncodeSettings& settings, const uint8_t* codes,
                            const EcsCodeArg* args, int count, Stream* sink, Stream** out);
-  static int Encode(const EncodeSettings& settings, Stream* source,
+  static Status Encode(const EncodeSettings& settings, Stream* source,
                     const std::vector<uint8_t>& codes, const EcsCodeArg* args,
                     std::unique_ptr<EncodedPart>* out);
-  static int ExclusiveOrOf(Stream* stream, uint8_t* out);
-  static int FileWindow(const std::string& path, int64_t offset, int64_t length,
+  static Status ExclusiveOrOf(Stream* stream, uint8_t* out);
+  static Status FileWindow(const std::string& path, int64_t offset, int64_t length,
                         std::unique_ptr<Stream>* out);
 
   // Filing encoded content into the working revision.
-  int Store(EncodedPart* part, ItemRecord* record);
-  int StoreInMemory(EncodedPart* part, ItemRecord* record);
-  int StoreInStorageFile(EncodedPart* part, ItemRecord* record);
-  int StoreDirect(Stream* encoded, int64_t size, ItemRecord* record);
+  Status Store(EncodedPart* part, ItemRecord* record);
+  Status StoreInMemory(EncodedPart* part, ItemRecord* record);
+  Status StoreInStorageFile(EncodedPart* part, ItemRecord* record);
+  Status StoreDirect(Stream* encoded, int64_t size, ItemRecord* record);
   void Insert(ItemRecord* record);
-  int RemoveFromTree(const std::u16string& path);
+  Status RemoveFromTree(const std::u16string& path);
 
   // Saving (container_save.cc).
-  int CollectWorking(std::vector<RecordToWrite>* out, std::vector<ItemRecord*>* from,
+  Status CollectWorking(std::vector<RecordToWrite>* out, std::vector<ItemRecord*>* from,
                      std::vector<std::unique_ptr<Stream>>* streams);
-  int CollectCompact(std::vector<RecordToWrite>* out,
+  Status CollectCompact(std::vector<RecordToWrite>* out,
                      std::vector<std::unique_ptr<Stream>>* streams);
-  int CollectMerged(std::vector<RecordToWrite>* out,
+  Status CollectMerged(std::vector<RecordToWrite>* out,
                     std::vector<std::unique_ptr<Stream>>* streams);
-  int DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream>>* streams,
+  Status DataOf(ItemRecord* record, std::vector<std::unique_ptr<Stream>>* streams,
              RecordToWrite* out);
-  int CompleteDirect(Stream* out, int sync_fd);
-  int AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
+  Status CompleteDirect(Stream* out, int sync_fd);
+  Status AppendEntry(Stream* out, int sync_fd, std::vector<RecordToWrite>* records,
                   EntryFacts* facts);
   bool CanMerge(int64_t* start);
   int64_t LinkedEnd(int fd, int64_t file_length);
@@ -147,13 +148,13 @@ class PackageEditor {
   // exclusive lock held as `lock_fd`), so that an append follows the data.
   void CutUnlinkedTail(const std::string& path, int lock_fd);
   // Fills `point` before writing anything.
-  int SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point);
-  int WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start, int width);
+  Status SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint* point);
+  Status WriteRewrite(Stream* out, int mode, bool merge, int64_t merge_start, int width);
   void DropEmptyWorkingRevision();
-  int Reopen(const std::string& path, Stream* caller);
+  Status Reopen(const std::string& path, Stream* caller);
   // Stores the schema file in effect as the package's own copy when SXC-coded
   // parts were added and the package has none yet.
-  int EmbedSchema();
+  Status EmbedSchema();
 
   PackageContainer& c_;
 };

@@ -40,7 +40,7 @@ PackageExaminer::~PackageExaminer() {
   if (fd_ >= 0) close(fd_);
 }
 
-int PackageExaminer::Open(const std::string& path) {
+Status PackageExaminer::Open(const std::string& path) {
   fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return kSourceOpenFailed;
   file_length_ = lseek(fd_, 0, SEEK_END);
@@ -160,7 +160,7 @@ void PackageExaminer::ReadDataHeads(ExaminedEntry* entry) {
   }
 }
 
-int PackageExaminer::Sweep(int64_t* end, const std::function<void(int revision)>& failed,
+Status PackageExaminer::Sweep(int64_t* end, const std::function<void(int revision)>& failed,
                            const std::function<int(const uint8_t*, int64_t, int64_t)>& copy) {
   // Every record's check byte is the exclusive-or of the file's bytes up to
   // its end and up to its start: one pass in file order settles them all,
@@ -282,7 +282,7 @@ void DescribeExamination(const PackageExaminer& examiner, bool data_checked,
   }
 }
 
-int ExaminePackage(const std::string& path, bool check_data, RecoveryReport* report) {
+Status ExaminePackage(const std::string& path, bool check_data, RecoveryReport* report) {
   if (report == nullptr) return kInvalidArgument;
   *report = RecoveryReport{};
   PackageExaminer examiner;

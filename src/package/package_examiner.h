@@ -56,7 +56,7 @@ class PackageExaminer {
   ~PackageExaminer();
 
   // Opens the file for reading; 5063 when it cannot be opened.
-  int Open(const std::string& path);
+  Status Open(const std::string& path);
   // Header, chain and data heads. Fills header_problem or the entries.
   void ReadStructure();
   // Reads the file from its start up to `*end` (which the callbacks may
@@ -64,7 +64,7 @@ class PackageExaminer {
   // `failed` is told the revision of each record whose check byte
   // disagrees; `copy` gets every piece read, with its position. Answers 0,
   // or the failure of reading the file or of `copy`.
-  int Sweep(int64_t* end, const std::function<void(int revision)>& failed,
+  Status Sweep(int64_t* end, const std::function<void(int revision)>& failed,
             const std::function<int(const uint8_t*, int64_t, int64_t)>& copy);
 
   // The end of everything the first `revisions` entries use (at least the

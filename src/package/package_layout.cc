@@ -9,7 +9,7 @@
 
 namespace zoq {
 
-int ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out) {
+Status ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out) {
   if (stream == nullptr || out == nullptr || revision_limit < 0) return kInvalidArgument;
   *out = PackageLayout{};
   int code = ReadHeader(stream, &out->header);
@@ -18,7 +18,7 @@ int ReadPackageLayout(Stream* stream, int revision_limit, PackageLayout* out) {
   return code;
 }
 
-int ReadPackageLayoutFile(const std::string& path, int revision_limit, PackageLayout* out) {
+Status ReadPackageLayoutFile(const std::string& path, int revision_limit, PackageLayout* out) {
   FileStreamArgs args;
   args.path = path;
   args.shared = true;

@@ -60,7 +60,7 @@ bool HeaderStillLinks(int fd, const HeaderFacts& header) {
          LoadLittle(bytes + kHeaderFixedSize, width) == static_cast<uint64_t>(header.first_entry);
 }
 
-int PackageLock::Acquire(const std::string& path, bool exclusive, int wait_ms) {
+Status PackageLock::Acquire(const std::string& path, bool exclusive, int wait_ms) {
   Release();
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(wait_ms, 0));

@@ -48,7 +48,7 @@ class PackageLock {
   // held: a file renamed over the path while we waited is locked in turn.
   // 0; kPackageLocked when the wait ran out; kFailed when the file cannot
   // be opened or locked at all.
-  int Acquire(const std::string& path, bool exclusive, int wait_ms);
+  Status Acquire(const std::string& path, bool exclusive, int wait_ms);
   void Release();
   bool held() const { return fd_ >= 0; }
   int fd() const { return fd_; }

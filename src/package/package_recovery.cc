@@ -27,7 +27,7 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-int WriteAll(int fd, const uint8_t* bytes, int64_t count, int64_t offset) {
+Status WriteAll(int fd, const uint8_t* bytes, int64_t count, int64_t offset) {
   while (count > 0) {
     ssize_t done = pwrite(fd, bytes, static_cast<size_t>(count), offset);
     if (done < 0 && errno == EINTR) continue;
@@ -47,7 +47,7 @@ class TempOutput {
     if (fd_ >= 0) close(fd_);
     if (!path_.empty()) unlink(path_.c_str());
   }
-  int Make(const std::string& target) {
+  Status Make(const std::string& target) {
     std::string name = DirectoryOf(target) + "/.~zoq-recover-XXXXXX";
     std::vector<char> templ(name.begin(), name.end());
     templ.push_back('\0');
@@ -61,7 +61,7 @@ class TempOutput {
   }
   // Syncs the file and gives it its name (replacing an existing file only
   // when asked), then syncs the folder.
-  int Commit(const std::string& target, bool replace) {
+  Status Commit(const std::string& target, bool replace) {
     if (fsync(fd_) != 0) return kTargetFileFailed;
     if (replace) {
       if (rename(path_.c_str(), target.c_str()) != 0) return kTargetFileFailed;
@@ -130,7 +130,7 @@ void DecideSalvage(PackageExaminer& examiner, int kept, bool salvage,
   }
 }
 
-int WriteSalvage(PackageExaminer& examiner, int kept, const std::vector<std::vector<bool>>& copy,
+Status WriteSalvage(PackageExaminer& examiner, int kept, const std::vector<std::vector<bool>>& copy,
                  const std::string& temp_path, RecoveryReport* report) {
   FileStreamArgs args;
   args.path = temp_path;
@@ -183,7 +183,7 @@ int WriteSalvage(PackageExaminer& examiner, int kept, const std::vector<std::vec
 
 }  // namespace
 
-int RecoverPackage(const std::string& damaged, const std::string& out,
+Status RecoverPackage(const std::string& damaged, const std::string& out,
                    const RecoverOptions& options, RecoveryReport* report) {
   if (report == nullptr || out.empty()) return kInvalidArgument;
   *report = RecoveryReport{};

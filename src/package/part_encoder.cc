@@ -25,7 +25,7 @@ void EncodedPart::Drop() {
 
 // Builds the decorator stack that applies `codes` in list order over `sink`
 // (taking it over) and opens it for writing.
-int PackageEditor::StackEncoders(const EncodeSettings& settings, const uint8_t* codes,
+Status PackageEditor::StackEncoders(const EncodeSettings& settings, const uint8_t* codes,
                                  const EcsCodeArg* args, int count, Stream* sink, Stream** out) {
   *out = nullptr;
   Stream* stream = sink;
@@ -51,7 +51,7 @@ int PackageEditor::StackEncoders(const EncodeSettings& settings, const uint8_t* 
   return kOk;
 }
 
-int PackageEditor::ExclusiveOrOf(Stream* stream, uint8_t* out) {
+Status PackageEditor::ExclusiveOrOf(Stream* stream, uint8_t* out) {
   constexpr int64_t kPiece = 0x40000;
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPiece]);
   if (!piece) return kOutOfMemory;
@@ -67,7 +67,7 @@ int PackageEditor::ExclusiveOrOf(Stream* stream, uint8_t* out) {
 }
 
 // A closed read-only window of `length` bytes at `offset` in the file.
-int PackageEditor::FileWindow(const std::string& path, int64_t offset, int64_t length,
+Status PackageEditor::FileWindow(const std::string& path, int64_t offset, int64_t length,
                               std::unique_ptr<Stream>* out) {
   FileStreamArgs file;
   file.path = path;
@@ -81,7 +81,7 @@ int PackageEditor::FileWindow(const std::string& path, int64_t offset, int64_t l
 // Sources of 50 MiB or more (or of unknown length) are encoded into a
 // storage file of their own, so that memory does not grow with the part;
 // shorter ones into memory, from where filing stores them once.
-int PackageEditor::Encode(const EncodeSettings& settings, Stream* source,
+Status PackageEditor::Encode(const EncodeSettings& settings, Stream* source,
                           const std::vector<uint8_t>& codes, const EcsCodeArg* args,
                           std::unique_ptr<EncodedPart>* out) {
   std::unique_ptr<EncodedPart> part(new (std::nothrow) EncodedPart());

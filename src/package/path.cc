@@ -57,7 +57,7 @@ bool ComponentAllowed(const Char* part, size_t length, bool before_slash) {
 
 }  // namespace
 
-int NormalizePath(std::u16string_view in, std::u16string* out) {
+Status NormalizePath(std::u16string_view in, std::u16string* out) {
   if (in.empty()) return kIllegalPath;
   // The leading separator is implied; a relative path hangs below the root.
   size_t start = IsSeparator(in[0]) ? 1 : 0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "zoq/result.h"
+
 namespace zoq {
 
 constexpr size_t kMaxPathLength = 259;  // paths are shorter than 260 code units
@@ -12,7 +14,7 @@ constexpr size_t kMaxPathLength = 259;  // paths are shorter than 260 code units
 // Normalizes `in`: adds a leading "/", accepts "\" as separator, collapses
 // repeated separators, resolves "." and ".." components. Illegal paths give
 // 5050; ".." above the root gives 10040241.
-int NormalizePath(std::u16string_view in, std::u16string* out);
+Status NormalizePath(std::u16string_view in, std::u16string* out);
 
 // True when `path` normalizes to itself (what a stored path must be).
 bool IsNormalizedPath(std::u16string_view path);

@@ -161,14 +161,14 @@ TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, b
   return node;
 }
 
-int TreeNode::AddPartChild(const std::u16string& name, PathNode** out) {
+Status TreeNode::AddPartChild(const std::u16string& name, PathNode** out) {
   TreeNode* node = Ensure(name, false);
   if (node == nullptr) return kAddNodeFailed;
   if (out) *out = node;
   return kOk;
 }
 
-int TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
+Status TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
   if (name.empty()) return kAddNodeFailed;
   PathNode* node = Find(name, true);
   if (node == nullptr) node = Find(name);
@@ -182,7 +182,7 @@ void TreeNode::Unindex(TreeNode* node) {
   index_->Forget(node);
 }
 
-int TreeNode::RemoveChild(const std::u16string& name) {
+Status TreeNode::RemoveChild(const std::u16string& name) {
   if (name.empty()) return kRemoveNodeFailed;
   TreeNode* node = Find(name);
   if (node != nullptr) Remove(node);
@@ -218,7 +218,7 @@ void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf16ToUtf8Lenient
 
 // --- Building ---------------------------------------------------------------
 
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view,
+Status AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view,
                   bool beside) {
   if (root == nullptr || path.empty() || path[0] != u'/') return kIllegalPath;
   const bool folder_path = path.back() == u'/';
@@ -238,7 +238,7 @@ TreeBuilder::TreeBuilder(TreeNode* root, size_t paths) : root_(root) {
   root_->ReserveNodes(paths + paths / 8);
 }
 
-int TreeBuilder::Add(std::u16string_view path) {
+Status TreeBuilder::Add(std::u16string_view path) {
   size_t slash = path.size();
   while (slash > 0 && path[slash - 1] != u'/') --slash;
   const std::u16string_view folder = path.substr(0, slash);  // with its final "/"

@@ -36,9 +36,9 @@ class TreeNode : public PathNode {
   PathNode* FirstChild() override;
   PathNode* NextChild() override;
   PathNode* FindChild(const std::u16string& name) override;
-  int AddPartChild(const std::u16string& name, PathNode** out) override;
-  int AddFolderChild(const std::u16string& name, PathNode** out) override;
-  int RemoveChild(const std::u16string& name) override;
+  Status AddPartChild(const std::u16string& name, PathNode** out) override;
+  Status AddFolderChild(const std::u16string& name, PathNode** out) override;
+  Status RemoveChild(const std::u16string& name) override;
   std::u16string GetPath() const override;
   std::vector<PathNode*> Children() const override;
   void AppendNameUtf8(std::string* out) const override;
@@ -115,7 +115,7 @@ class TreeIndex {
 // (a folder wanted where a part of that name stands, or the other way
 // round, unless `beside`: see TreeNode::Ensure). With `view`, new nodes view
 // their names in `path`, which must then outlive the tree.
-int AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view = false,
+Status AddPathToTree(TreeNode* root, std::u16string_view path, PathNode** out, bool view = false,
                   bool beside = false);
 
 // Fills a new tree with the paths of a package as it was read: remembers
@@ -128,7 +128,7 @@ class TreeBuilder {
   // names in them.
   TreeBuilder(TreeNode* root, size_t paths);
   // As AddPathToTree.
-  int Add(std::u16string_view path);
+  Status Add(std::u16string_view path);
 
  private:
   TreeNode* root_;

@@ -191,7 +191,9 @@ bool ReadPlivDocumentType(Container* container, PlivDocumentType* out, bool keep
 
 bool ApplyPlivDetection(Container* container, PlivDocumentType* out) {
   if (!ReadPlivDocumentType(container, out, true)) return false;
-  container->SetDocumentType(out->subset, out->version);
+  // Callers learn whether the detection succeeded; a type the package
+  // refuses leaves its type as it was.
+  container->SetDocumentType(out->subset, out->version).IgnoreError();
   return true;
 }
 

@@ -65,7 +65,7 @@ void OwnerLock::Reset() {
   fd_ = -1;
 }
 
-int MakeContainerTempDir(const std::string& base, std::string* out, OwnerLock* lock) {
+Status MakeContainerTempDir(const std::string& base, std::string* out, OwnerLock* lock) {
   std::string dir = base.empty() ? SystemTempDir() : DropTrailingSlashes(base);
   if (!IsDirectory(dir)) {
     mkdir(dir.c_str(), 0700);
@@ -141,7 +141,7 @@ void RemoveOwnerlessSaveTemporaries(const std::string& package_path) {
   RemoveOwnerless(dir, kSaveTempPrefix, false);
 }
 
-int MakeTempFile(const std::string& dir, std::string* out) {
+Status MakeTempFile(const std::string& dir, std::string* out) {
   if (dir.empty()) return kTempFileProblem;
   std::string pattern = dir + "~~ZOQXXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "zoq/result.h"
+
 namespace zoq {
 
 // $TMPDIR, else /tmp (no trailing "/").
@@ -51,7 +53,7 @@ constexpr std::string_view kSaveTempPrefix = ".~zoq-";
 // temporary directories of processes that no longer run are removed from
 // the base first. *out ends with "/". 10010142 when the directory cannot be
 // made, 5065 when no usable base exists.
-int MakeContainerTempDir(const std::string& base, std::string* out, OwnerLock* lock);
+Status MakeContainerTempDir(const std::string& base, std::string* out, OwnerLock* lock);
 
 // Creates a new empty file "<dir>/<prefix>XXXXXX", exclusively and with
 // mode 0600, held by `lock`, whose descriptor is open for reading and
@@ -70,7 +72,7 @@ void RemoveOwnerlessSaveTemporaries(const std::string& package_path);
 
 // Creates a new empty file "~~ZOQ......" in `dir` (which ends with "/"),
 // exclusively and with mode 0600. 5065 on failure.
-int MakeTempFile(const std::string& dir, std::string* out);
+Status MakeTempFile(const std::string& dir, std::string* out);
 
 // Deletes a directory with everything below it; read-only entries are made
 // writable first. Missing paths are ignored.

@@ -9,6 +9,7 @@
 
 #include "stream/byte_view.h"
 #include "stream/clone_over.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 namespace {
@@ -55,7 +56,8 @@ CVelADMStream::CVelADMStream(Stream*& inner, const uint8_t* key, int key_length,
 }
 
 CVelADMStream::~CVelADMStream() {
-  Close();
+  // A destructor cannot report; callers that need the result close first.
+  Close().IgnoreError();
   EVP_CIPHER_CTX_free(cipher_);
   OPENSSL_cleanse(key_, sizeof key_);
 }
@@ -102,15 +104,10 @@ bool CVelADMStream::Crypt(uint64_t first_block, const uint8_t* in, int64_t count
   return true;
 }
 
-int CVelADMStream::Open(int mode) {
+Status CVelADMStream::Open(int mode) {
   int code = CVelStreamDecorator::Open(mode);
   if (code != kOk || mode == kModeClose) return code;
-  if (IsReading()) {
-    Rewind();
-  } else {
-    Clear();
-  }
-  return kOk;
+  return IsReading() ? Rewind() : Clear();
 }
 
 int64_t CVelADMStream::GetLength() {
@@ -133,10 +130,10 @@ void CVelADMStream::Reset() {
   CVelStreamDecorator::Reset();
 }
 
-int CVelADMStream::PrepareCounter() {
+Status CVelADMStream::PrepareCounter() {
   if (initial_) {
     if (IsReading() && iv_header_ && inner_->Tell() < kHeaderSize) {
-      return AtSite(inner_->Seek(kHeaderSize, kSeekSet), 12010101);
+      return AtSite(inner_->Seek(kHeaderSize, kSeekSet), kSiteAdmSkipCounterBlock);
     }
     return kOk;
   }
@@ -145,24 +142,24 @@ int CVelADMStream::PrepareCounter() {
   if (iv_header_) {
     if (IsReading()) {
       int code = inner_->Rewind();
-      if (code != kOk) return AtSite(code, 12010120);
+      if (code != kOk) return AtSite(code, kSiteAdmHeaderRewind);
       int64_t got = 0;
       code = inner_->Read(block.get(), kHeaderSize, &got);
-      if (code != kOk) return AtSite(code, 12010121);
-      if (got < kHeaderSize) return 12010122;
+      if (code != kOk) return AtSite(code, kSiteAdmHeaderRead);
+      if (got < kHeaderSize) return kSiteAdmHeaderShort;
     } else {
-      if (RAND_bytes(block.get(), kHeaderSize) != 1) return 12010127;
+      if (RAND_bytes(block.get(), kHeaderSize) != 1) return kSiteAdmRandomCounter;
       int code = inner_->Rewind();
-      if (code != kOk) return AtSite(code, 12010132);
+      if (code != kOk) return AtSite(code, kSiteAdmHeaderWriteRewind);
       code = inner_->Write(block.get(), kHeaderSize);
-      if (code != kOk) return AtSite(code, 12010133);
+      if (code != kOk) return AtSite(code, kSiteAdmHeaderWrite);
     }
   }
   initial_ = std::move(block);
   return kOk;
 }
 
-int CVelADMStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelADMStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (!IsReading() || buffer == nullptr || count < kPieceSize || WindowHasByte() ||
       end_of_input_ || decode_failure_ != kOk || position_ % kBlockSize != 0) {
     return CVelStreamDecorator::Read(buffer, count, done);
@@ -170,7 +167,7 @@ int CVelADMStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   // With the window used up, the inner stream stands at header + position.
   int code = PrepareCounter();
-  if (code != kOk) return decode_failure_ = AtSite(code, 12010337);
+  if (code != kOk) return decode_failure_ = AtSite(code, kSiteAdmRead);
   ClearWindow();
   uint8_t* out = static_cast<uint8_t*>(buffer);
   int64_t want = count - count % kBlockSize;
@@ -191,7 +188,7 @@ int CVelADMStream::Read(void* buffer, int64_t count, int64_t* done) {
   return kOk;
 }
 
-int CVelADMStream::DecryptLent(uint8_t* out, int64_t count, int64_t* got) {
+Status CVelADMStream::DecryptLent(uint8_t* out, int64_t count, int64_t* got) {
   while (*got < count) {
     const uint8_t* data = nullptr;
     int64_t size = 0;
@@ -212,20 +209,20 @@ int CVelADMStream::DecryptLent(uint8_t* out, int64_t count, int64_t* got) {
       return kDecodeFailed;
     }
     int code = inner_->Seek(size, kSeekCur);
-    if (code != kOk) return AtSite(code, 12010354);
+    if (code != kOk) return AtSite(code, kSiteAdmDecrypt);
     *got += size;
   }
   return kOk;
 }
 
-int CVelADMStream::DecryptRead(uint8_t* out, int64_t count, int64_t* got) {
+Status CVelADMStream::DecryptRead(uint8_t* out, int64_t count, int64_t* got) {
   // One read straight into the caller's buffer, decrypted in place: for a
   // file beneath, one pread and no copy. (Reading piece-sized chunks into a
   // cache-resident buffer and decrypting from there measured slower.)
   uint8_t* to = out + *got;
   int64_t n = 0;
   int code = inner_->Read(to, count - *got, &n);
-  if (code != kOk) return AtSite(code, 12010354);
+  if (code != kOk) return AtSite(code, kSiteAdmDecrypt);
   if (n > 0 && !Crypt(static_cast<uint64_t>((position_ + *got) / kBlockSize), to, n, to)) {
     return kDecodeFailed;
   }
@@ -233,11 +230,11 @@ int CVelADMStream::DecryptRead(uint8_t* out, int64_t count, int64_t* got) {
   return kOk;
 }
 
-int CVelADMStream::Decode() {
+Status CVelADMStream::Decode() {
   if (end_of_input_) return kOk;
   ClearWindow();
   int code = PrepareCounter();
-  if (code != kOk) return AtSite(code, 12010337);
+  if (code != kOk) return AtSite(code, kSiteAdmRead);
   bool first = false;
   if (!buffer_) {
     buffer_.reset(new (std::nothrow) uint8_t[kPieceSize]);
@@ -248,11 +245,11 @@ int CVelADMStream::Decode() {
   int64_t r = position_ % kBlockSize;
   if (r != 0) {
     code = inner_->Seek(-r, kSeekCur);
-    if (code != kOk) return AtSite(code, 12010353);
+    if (code != kOk) return AtSite(code, kSiteAdmDecodeFill);
   }
   int64_t got = 0;
   code = inner_->Read(buffer_.get(), kPieceSize, &got);
-  if (code != kOk) return AtSite(code, 12010354);
+  if (code != kOk) return AtSite(code, kSiteAdmDecrypt);
   // A short read that gives back no byte at or after the position (an inner
   // decoder that stops early to report a failure on its next read) is not
   // the end of the content: read on until such a byte comes, the inner
@@ -260,7 +257,7 @@ int CVelADMStream::Decode() {
   while (got > 0 && got <= r) {
     int64_t more = 0;
     code = inner_->Read(buffer_.get() + got, kPieceSize - got, &more);
-    if (code != kOk) return AtSite(code, 12010354);
+    if (code != kOk) return AtSite(code, kSiteAdmDecrypt);
     if (more <= 0) break;
     got += more;
   }
@@ -283,15 +280,15 @@ int CVelADMStream::Decode() {
   return kOk;
 }
 
-int CVelADMStream::Encode(bool final) {
+Status CVelADMStream::Encode(bool final) {
   if (!dirty_) return kOk;
   if (length_ == 0 || blocks_.empty()) {
     int code = inner_->Clear();
-    if (code != kOk) return AtSite(code, 12010422);
-    return AtSite(inner_->Flush(), 12010423);
+    if (code != kOk) return AtSite(code, kSiteAdmEncodeWrite);
+    return AtSite(inner_->Flush(), kSiteAdmEncodeFlush);
   }
   int code = PrepareCounter();
-  if (code != kOk) return AtSite(code, 12010427);
+  if (code != kOk) return AtSite(code, kSiteAdmEncodeCounter);
   int64_t count = data_end_ - window_start_;
   if (count > 0) {
     if (!buffer_) {
@@ -304,7 +301,7 @@ int CVelADMStream::Encode(bool final) {
       return kEncodeFailed;
     }
     code = inner_->Write(buffer_.get(), count);
-    if (code != kOk) return AtSite(code, 12010516);
+    if (code != kOk) return AtSite(code, kSiteAdmEncodeBlock);
   }
   if (final) dirty_ = false;
   cursor_ = data_end_ = window_start_;

@@ -31,7 +31,7 @@ class CVelADMStream : public CVelStreamDecorator {
   ~CVelADMStream() override;
 
   // Opening for reading rewinds; opening for writing empties the inner stream.
-  int Open(int mode) override;
+  Status Open(int mode) override;
   int GetType() override { return kAdmStream; }
   // Known before anything is decoded: the stored length less the header.
   int64_t GetLength() override;
@@ -39,12 +39,12 @@ class CVelADMStream : public CVelStreamDecorator {
   // cipher text is decrypted straight from the inner stream's memory into
   // the caller's buffer when the inner stream lends its bytes, otherwise it
   // is read into the caller's buffer and decrypted there.
-  int Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
   void Reset() override;
-  int Decode() override;
-  int Encode(bool final) override;
+  Status Decode() override;
+  Status Encode(bool final) override;
 
   // The counter block of content block `block` for initial block `initial`.
   static void CounterBlock(const uint8_t initial[16], uint64_t block, uint8_t out[16]);
@@ -52,7 +52,7 @@ class CVelADMStream : public CVelStreamDecorator {
  private:
   // Reads (read mode) or makes and writes (write mode) the initial counter
   // block when it is not there yet.
-  int PrepareCounter();
+  Status PrepareCounter();
   // En- or decrypts `count` bytes that start at content block `first_block`
   // (in place allowed). False when the cipher fails.
   bool Crypt(uint64_t first_block, const uint8_t* in, int64_t count, uint8_t* out);
@@ -60,8 +60,8 @@ class CVelADMStream : public CVelStreamDecorator {
   // they deliver to *got. DecryptLent decrypts whole blocks from bytes the
   // inner stream lends and stops where it lends no whole block;
   // DecryptRead reads the rest and decrypts it in place.
-  int DecryptLent(uint8_t* out, int64_t count, int64_t* got);
-  int DecryptRead(uint8_t* out, int64_t count, int64_t* got);
+  Status DecryptLent(uint8_t* out, int64_t count, int64_t* got);
+  Status DecryptRead(uint8_t* out, int64_t count, int64_t* got);
   int64_t HeaderSize() const { return iv_header_ ? kHeaderSize : 0; }
 
   bool iv_header_;

@@ -7,6 +7,7 @@
 
 #include "stream/check_byte.h"
 #include "stream/dynamic_memory_stream.h"
+#include "stream/stream_sites.h"
 #include "zoq/stream.h"
 
 namespace zoq {
@@ -21,16 +22,16 @@ constexpr size_t kPageSize = 4096;
 
 }  // namespace
 
-int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destination_origin,
+Status CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destination_origin,
                int64_t count) {
   if (destination == nullptr || source == nullptr || count < 0) return kInvalidArgument;
   if (!destination->IsOpen() || !source->IsOpen()) return kStreamNotOpen;
   if (destination->GetAccess() == kAccessRead) return kStreamReadOnly;
   if (source->GetAccess() == kAccessWrite) return kStreamWriteOnly;
   int code = source->Rewind();
-  if (code != kOk) return AtSite(code, 12060120);
+  if (code != kOk) return AtSite(code, kSiteCopySourceRewind);
   code = destination->Seek(0, destination_origin);
-  if (code != kOk) return AtSite(code, 12060123);
+  if (code != kOk) return AtSite(code, kSiteCopyDestinationSeek);
   // Page-aligned: the kernel copies into and out of an aligned buffer
   // markedly faster than into one a few bytes off a page boundary.
   std::unique_ptr<uint8_t, decltype(&free)> buffer(
@@ -58,12 +59,12 @@ int CopyStream(Stream* destination, Stream* source, uint8_t* xor_out, int destin
   return kOk;
 }
 
-int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
+Status ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
   if (stream == nullptr || data == nullptr || size == nullptr) return kInvalidArgument;
   *data = nullptr;
   *size = 0;
   int code = stream->Rewind();
-  if (code != kOk) return AtSite(code, 12060160);
+  if (code != kOk) return AtSite(code, kSiteWholeRewind);
   Stream* source = stream;
   std::unique_ptr<CVelDynamicMemoryStream> copy;
   int64_t length = stream->GetLength();
@@ -74,7 +75,7 @@ int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
     code = copy->Open(kModeWrite);
     if (code == kOk) code = CopyStream(copy.get(), stream, nullptr, kSeekSet, 0);
     if (code == kOk) code = copy->Open(kModeRead);
-    if (code != kOk) return AtSite(code, 12060172);
+    if (code != kOk) return AtSite(code, kSiteWholeRead);
     source = copy.get();
     length = copy->GetLength();
   }
@@ -87,7 +88,7 @@ int ReadWholeStream(Stream* stream, uint8_t** data, int64_t* size) {
     int64_t got = 0;
     if (source->Read(bytes + done, length - done, &got) != kOk) {
       delete[] bytes;
-      return 12060181;
+      return kSiteWholeLength;
     }
     if (got <= 0) break;
     done += got;

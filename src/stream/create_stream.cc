@@ -11,6 +11,7 @@
 #include "stream/dynamic_memory_stream.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "stream/stream_sites.h"
 #include "stream/sub_stream.h"
 #include "zoq/stream.h"
 
@@ -64,7 +65,7 @@ void RegisterStreamMaker(int type, StreamMaker maker) {
   }
 }
 
-int CreateStream(int mode, void* args, Stream** out, int type) {
+Status CreateStream(int mode, void* args, Stream** out, int type) {
   if (out == nullptr || type < kFileStream || type > kReadOnlySubStream) return kInvalidArgument;
   *out = nullptr;
   if (args == nullptr && type != kDynamicMemoryStream) return kInvalidArgument;
@@ -81,10 +82,10 @@ int CreateStream(int mode, void* args, Stream** out, int type) {
   } catch (...) {
     return kCreateException;
   }
-  if (!stream) return 12080109;
+  if (!stream) return kSiteCreateFailed;
   if (mode != kModeClose) {
     int code = stream->Open(mode);
-    if (code != kOk) return AtSite(code, 12080111);
+    if (code != kOk) return AtSite(code, kSiteCreateOpen);
   }
   *out = stream.release();
   return kOk;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "stream/clone_over.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 namespace {
@@ -39,7 +40,8 @@ CVelDeflateStream::CVelDeflateStream(Stream*& inner, bool raw)
       deflater_(std::make_unique<z_stream>()) {}
 
 CVelDeflateStream::~CVelDeflateStream() {
-  Close();
+  // A destructor cannot report; callers that need the result close first.
+  Close().IgnoreError();
   EndInflate();
   EndDeflate();
 }
@@ -70,7 +72,7 @@ Stream* CVelDeflateStream::Clone() {
   return CloneOver(inner_, [this](Stream*& inner) { return new CVelDeflateStream(inner, raw_); });
 }
 
-int CVelDeflateStream::PrepareInflate(bool* first) {
+Status CVelDeflateStream::PrepareInflate(bool* first) {
   *first = false;
   if (input_) return kOk;
   input_.reset(static_cast<uint8_t*>(aligned_alloc(4096, kInputSize)));
@@ -79,7 +81,7 @@ int CVelDeflateStream::PrepareInflate(bool* first) {
   length_ = 0;
   EndInflate();
   *inflater_ = z_stream{};
-  if (inflateInit2(inflater_.get(), WindowBits(raw_)) != Z_OK) return 12110100;
+  if (inflateInit2(inflater_.get(), WindowBits(raw_)) != Z_OK) return kSiteDeflateInflateInit;
   inflating_ = true;
   *first = true;
   input_exhausted_ = inner_->IsEof();
@@ -93,10 +95,10 @@ int CVelDeflateStream::PrepareInflate(bool* first) {
   return kOk;
 }
 
-int CVelDeflateStream::FillInput(const uint8_t** next, uInt* avail) {
+Status CVelDeflateStream::FillInput(const uint8_t** next, uInt* avail) {
   int64_t got = 0;
   int code = inner_->Read(input_.get(), kInputSize, &got);
-  if (code != kOk) return AtSite(code, 12110127);
+  if (code != kOk) return AtSite(code, kSiteDeflateReadInner);
   if (got == 0 || inner_->IsEof()) input_exhausted_ = true;
   *next = input_.get();
   *avail = static_cast<uInt>(got);
@@ -120,7 +122,7 @@ void CVelDeflateStream::ChooseInflater() {
   isal_chosen_ = true;
 }
 
-int CVelDeflateStream::InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool* ended) {
+Status CVelDeflateStream::InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool* ended) {
   inflater_->next_out = out;
   inflater_->avail_out = room;
   int failure = kOk;
@@ -145,7 +147,7 @@ int CVelDeflateStream::InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool
   return failure;
 }
 
-int CVelDeflateStream::InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool* ended) {
+Status CVelDeflateStream::InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool* ended) {
   inflate_state* state = isal_.get();
   state->next_out = out;
   state->avail_out = room;
@@ -181,7 +183,7 @@ int CVelDeflateStream::InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool
   return failure;
 }
 
-int CVelDeflateStream::ContinueWithZlib(int64_t skip) {
+Status CVelDeflateStream::ContinueWithZlib(int64_t skip) {
   isal_.reset();
   isal_chosen_ = false;
   if (inner_->Rewind() != kOk || inflateReset(inflater_.get()) != Z_OK) return kDecodeFailed;
@@ -201,7 +203,7 @@ int CVelDeflateStream::ContinueWithZlib(int64_t skip) {
   return kOk;
 }
 
-int CVelDeflateStream::InflateInto(uint8_t* out, int64_t capacity, int64_t* produced,
+Status CVelDeflateStream::InflateInto(uint8_t* out, int64_t capacity, int64_t* produced,
                                    bool* ended) {
   *produced = 0;
   *ended = false;
@@ -250,8 +252,8 @@ void CVelDeflateStream::FinishInflate(int failure, int64_t produced, bool ended,
   }
 }
 
-int CVelDeflateStream::Decode() {
-  if (!inflater_) return 12110075;
+Status CVelDeflateStream::Decode() {
+  if (!inflater_) return kSiteDeflateNoInflater;
   if (end_of_input_) return kOk;
   ClearWindow();
   bool first = false;
@@ -259,7 +261,7 @@ int CVelDeflateStream::Decode() {
   if (code != kOk || end_of_input_) return code;
   if (!output_) {
     output_.reset(new (std::nothrow) uint8_t[kBufferSize]);
-    if (!output_) return 12110112;
+    if (!output_) return kSiteDeflateNoWindow;
   }
   int64_t produced = 0;
   bool ended = false;
@@ -275,7 +277,7 @@ int CVelDeflateStream::Decode() {
   return kOk;
 }
 
-int CVelDeflateStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelDeflateStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (!IsReading() || buffer == nullptr || count < kDirectReadMin || !inflater_ ||
       end_of_input_ || decode_failure_ != kOk) {
     return CVelStreamDecorator::Read(buffer, count, done);
@@ -317,8 +319,8 @@ int CVelDeflateStream::Read(void* buffer, int64_t count, int64_t* done) {
   return kOk;
 }
 
-int CVelDeflateStream::Encode(bool final) {
-  if (!deflater_) return 12110178;
+Status CVelDeflateStream::Encode(bool final) {
+  if (!deflater_) return kSiteDeflateNoDeflater;
   if (!dirty_ || length_ == 0 || window_start_ == nullptr || data_end_ == window_start_) {
     return kOk;
   }
@@ -332,7 +334,7 @@ int CVelDeflateStream::Encode(bool final) {
     *deflater_ = z_stream{};
     if (deflateInit2(deflater_.get(), kLevel, Z_DEFLATED, WindowBits(raw_), kMemLevel,
                      Z_DEFAULT_STRATEGY) != Z_OK) {
-      return 12110202;
+      return kSiteDeflateDeflateInit;
     }
     deflating_ = true;
   }
@@ -353,7 +355,7 @@ int CVelDeflateStream::Encode(bool final) {
     int64_t produced = kBufferSize - deflater_->avail_out;
     if (produced > 0) {
       int code = inner_->Write(output_.get(), produced);
-      if (code != kOk) return AtSite(code, 12110219);
+      if (code != kOk) return AtSite(code, kSiteDeflateWriteInner);
     }
   } while (deflater_->avail_out == 0);
   if (deflater_->avail_in != 0) return kEncodeFailed;

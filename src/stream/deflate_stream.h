@@ -35,36 +35,36 @@ class CVelDeflateStream : public CVelStreamDecorator {
 
   int GetType() override { return kDeflateStream; }
   // Large reads inflate straight into the caller's buffer.
-  int Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
   Stream* Clone() override;
 
   void Reset() override;
-  int Decode() override;
-  int Encode(bool final) override;
+  Status Decode() override;
+  Status Encode(bool final) override;
 
   bool raw() const { return raw_; }
 
  private:
   // Sets up the inflater and its input buffer on the first decode; an empty
   // inner stream ends the content at once. *first tells that it did.
-  int PrepareInflate(bool* first);
+  Status PrepareInflate(bool* first);
   // Inflates into `out` until `capacity` bytes are there or the compressed
   // stream ends (*ended). Answers the failure that stopped it, if any;
   // *produced counts the bytes made before it.
-  int InflateInto(uint8_t* out, int64_t capacity, int64_t* produced, bool* ended);
+  Status InflateInto(uint8_t* out, int64_t capacity, int64_t* produced, bool* ended);
   // Books `produced` bytes and the end or failure of the compressed stream.
   void FinishInflate(int failure, int64_t produced, bool ended, bool first);
   // Picks the inflater for the stream from its first input bytes.
   void ChooseInflater();
-  int InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool* ended);
-  int InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool* ended);
+  Status InflateWithZlib(uint8_t* out, uInt room, uInt* left, bool* ended);
+  Status InflateWithIsal(uint8_t* out, uInt room, uInt* left, bool* ended);
   // After ISA-L found the data damaged: reads the stream again from its
   // start with zlib, passing over the `skip` bytes already delivered, so that
   // what comes before the failure is exactly what zlib gives.
-  int ContinueWithZlib(int64_t skip);
+  Status ContinueWithZlib(int64_t skip);
   // Reads the next piece of compressed input into input_; answers a failure
   // of the inner stream.
-  int FillInput(const uint8_t** next, uInt* avail);
+  Status FillInput(const uint8_t** next, uInt* avail);
   void EndInflate();
   void EndDeflate();
 

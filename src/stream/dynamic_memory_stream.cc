@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "stream/open_mode.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 namespace {
@@ -34,7 +35,7 @@ size_t CVelDynamicMemoryStream::BlockOf(int64_t offset) {
   return static_cast<size_t>(std::bit_width(static_cast<uint64_t>(offset / kFirstBlockSize + 1)) - 1);
 }
 
-int CVelDynamicMemoryStream::Reserve(int64_t size) {
+Status CVelDynamicMemoryStream::Reserve(int64_t size) {
   while (Capacity() < size) {
     int64_t block_size = BlockSize(blocks_.size());
     std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_size]);
@@ -46,13 +47,15 @@ int CVelDynamicMemoryStream::Reserve(int64_t size) {
 
 bool CVelDynamicMemoryStream::SupportsAccess(int access) { return IsValidAccess(access); }
 
-int CVelDynamicMemoryStream::Open(int mode) {
+Status CVelDynamicMemoryStream::Open(int mode) {
   if (!IsValidOpenMode(mode) || !SupportsAccess(AccessOfMode(mode))) {
-    Close();
+    // The bad mode is what the caller learns of; the stream ends closed.
+    Close().IgnoreError();
     return kBadOpenMode;
   }
-  Close();
-  if (mode == kModeClose) return kOk;
+  // Closing writes out what is pending: when that fails, so does the open
+  // (mode 0 included), rather than losing the data unreported.
+  if (Status closed = Close(); !closed.ok() || mode == kModeClose) return closed;
   mode_ = mode;
   access_ = AccessOfMode(mode);
   open_ = true;
@@ -61,7 +64,7 @@ int CVelDynamicMemoryStream::Open(int mode) {
   return Rewind();
 }
 
-int CVelDynamicMemoryStream::Close() {
+Status CVelDynamicMemoryStream::Close() {
   if (!open_) return kOk;
   open_ = false;
   mode_ = kModeClose;
@@ -71,7 +74,7 @@ int CVelDynamicMemoryStream::Close() {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::Clear() {
+Status CVelDynamicMemoryStream::Clear() {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
   if (origin_ == 0) {
     blocks_.clear();
@@ -84,13 +87,13 @@ int CVelDynamicMemoryStream::Clear() {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::Release() {
-  Close();
+Status CVelDynamicMemoryStream::Release() {
+  Status code = Close();
   delete this;
-  return kOk;
+  return code;
 }
 
-int CVelDynamicMemoryStream::PeekByte(int* out) {
+Status CVelDynamicMemoryStream::PeekByte(int* out) {
   if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   if (position_ >= total_) {
@@ -102,11 +105,11 @@ int CVelDynamicMemoryStream::PeekByte(int* out) {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelDynamicMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (buffer == nullptr) return kInvalidArgument;
-  if (count < 0) return 12020202;
+  if (count < 0) return kSiteDynamicReadCount;
   uint8_t* dst = static_cast<uint8_t*>(buffer);
   int64_t want = std::min(count, total_ - position_);
   int64_t copied = 0;
@@ -135,9 +138,9 @@ bool CVelDynamicMemoryStream::View(int64_t count, const uint8_t** data, int64_t*
   return true;
 }
 
-int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
+Status CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
-  if (buffer == nullptr || count < 0) return 12020260;
+  if (buffer == nullptr || count < 0) return kSiteDynamicWriteArgs;
   int64_t end;
   if (__builtin_add_overflow(position_, count, &end)) return kInvalidArgument;
   int code = Reserve(end);
@@ -155,21 +158,21 @@ int CVelDynamicMemoryStream::Write(const void* buffer, int64_t count) {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::Flush() { return WriteCheck(open_, access_); }
+Status CVelDynamicMemoryStream::Flush() { return WriteCheck(open_, access_); }
 
-int CVelDynamicMemoryStream::Seek(int64_t offset, int origin) {
+Status CVelDynamicMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
   if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
-  if (!SeekTarget(offset, origin, origin_, position_, total_, &target)) return 12020372;
-  if (blocks_.empty() && target != origin_) return origin == kSeekEnd ? 12020344 : 12020343;
-  if (target > total_) return offset > 0 ? 12020372 : 12020378;
-  if (target < origin_) return 12020386;
+  if (!SeekTarget(offset, origin, origin_, position_, total_, &target)) return kSiteDynamicSeekRange;
+  if (blocks_.empty() && target != origin_) return origin == kSeekEnd ? kSiteDynamicSeekEndEmpty : kSiteDynamicSeekEmpty;
+  if (target > total_) return offset > 0 ? kSiteDynamicSeekRange : kSiteDynamicSeekPastEnd;
+  if (target < origin_) return kSiteDynamicSeekBeforeStart;
   position_ = target;
   return kOk;
 }
 
-int CVelDynamicMemoryStream::SetLength(int64_t size) {
+Status CVelDynamicMemoryStream::SetLength(int64_t size) {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
   int64_t end;
   if (size < 0 || __builtin_add_overflow(origin_, size, &end)) return kInvalidArgument;
@@ -189,9 +192,9 @@ int CVelDynamicMemoryStream::SetLength(int64_t size) {
   return kOk;
 }
 
-int CVelDynamicMemoryStream::SkipByte() {
+Status CVelDynamicMemoryStream::SkipByte() {
   if (!open_) return kStreamNotOpen;
-  if (position_ >= total_) return 12020408;
+  if (position_ >= total_) return kSiteDynamicSkipAtEnd;
   ++position_;
   return kOk;
 }
@@ -216,10 +219,10 @@ Stream* CVelDynamicMemoryStream::Clone() {
   }
 }
 
-int CVelDynamicMemoryStream::SetAccess(int access) {
-  if (!open_) return 12020430;
+Status CVelDynamicMemoryStream::SetAccess(int access) {
+  if (!open_) return kSiteDynamicAccessClosed;
   if (access == access_) return kOk;
-  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return 12020433;
+  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return kSiteDynamicAccessRefused;
   access_ = access;
   return kOk;
 }

@@ -18,26 +18,26 @@ class CVelDynamicMemoryStream : public Stream {
   CVelDynamicMemoryStream() = default;
   ~CVelDynamicMemoryStream() override = default;
 
-  int Open(int mode) override;
-  int Close() override;
+  Status Open(int mode) override;
+  Status Close() override;
   bool IsOpen() override { return open_; }
-  int Clear() override;
-  int Release() override;
+  Status Clear() override;
+  Status Release() override;
   int64_t GetLength() override { return open_ ? total_ - origin_ : -1; }
   bool IsEof() override { return !open_ || position_ >= total_; }
   int GetType() override { return kDynamicMemoryStream; }
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void* buffer, int64_t count) override;
-  int Flush() override;
+  Status PeekByte(int* out) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Write(const void* buffer, int64_t count) override;
+  Status Flush() override;
   int64_t Tell() override { return open_ ? position_ - origin_ : -1; }
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t size) override;
+  Status Seek(int64_t offset, int origin) override;
+  Status SetLength(int64_t size) override;
   bool IsStorageStream() override { return true; }
-  int SkipByte() override;
+  Status SkipByte() override;
   Stream* Clone() override;
   int GetAccess() override { return access_; }
-  int SetAccess(int access) override;
+  Status SetAccess(int access) override;
   bool SupportsAccess(int access) override;
 
   // Lends up to `count` content bytes at the position, never more than
@@ -55,7 +55,7 @@ class CVelDynamicMemoryStream : public Stream {
   static size_t BlockOf(int64_t offset);
   int64_t Capacity() const { return BlockStart(blocks_.size()); }
   // Adds blocks until the capacity covers `size` bytes.
-  int Reserve(int64_t size);
+  Status Reserve(int64_t size);
 
   std::vector<std::unique_ptr<uint8_t[]>> blocks_;
   int64_t total_ = 0;     // content length counted from the first block

@@ -11,6 +11,7 @@
 
 #include "stream/file_pool.h"
 #include "stream/open_mode.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 namespace {
@@ -50,17 +51,22 @@ CVelFileStream::CVelFileStream(std::string path, bool shared)
   if (path_.empty()) throw std::runtime_error("CVelFileStream -- Cannot open file!");
 }
 
-CVelFileStream::~CVelFileStream() { Close(); }
+CVelFileStream::~CVelFileStream() {
+  // A destructor cannot report; callers that need the result close first.
+  Close().IgnoreError();
+}
 
 bool CVelFileStream::SupportsAccess(int access) { return IsValidAccess(access); }
 
-int CVelFileStream::Open(int mode) {
+Status CVelFileStream::Open(int mode) {
   if (!IsValidOpenMode(mode) || !SupportsAccess(AccessOfMode(mode))) {
-    Close();
+    // The bad mode is what the caller learns of; the stream ends closed.
+    Close().IgnoreError();
     return kBadOpenMode;
   }
-  Close();
-  if (mode == kModeClose) return kOk;
+  // Closing writes out what is pending: when that fails, so does the open
+  // (mode 0 included), rather than losing the data unreported.
+  if (Status closed = Close(); !closed.ok() || mode == kModeClose) return closed;
   int fd = FilePool::Instance().Take(path_, mode, shared_);
   if (fd < 0) return kFileOpenFailed;
   if (!window_) {
@@ -86,7 +92,7 @@ int CVelFileStream::Open(int mode) {
   return Rewind();
 }
 
-int CVelFileStream::Close() {
+Status CVelFileStream::Close() {
   if (!IsOpen()) return kOk;
   int code = kOk;
   if (access_ != kAccessRead) code = FlushWindow();
@@ -108,36 +114,36 @@ void CVelFileStream::EmptyWindowAt(int64_t offset) {
   dirty_ = false;
 }
 
-int CVelFileStream::Clear() {
+Status CVelFileStream::Clear() {
   if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   // Emptying the content cuts the file at base: in append mode the hidden
   // old content stays, in every other mode the file becomes empty.
   EmptyWindowAt(0);
-  if (ftruncate(fd_, base_) != 0) return 12030477;
+  if (ftruncate(fd_, base_) != 0) return kSiteFileTruncate;
   length_ = 0;
   return Rewind();
 }
 
-int CVelFileStream::Release() {
-  Close();
+Status CVelFileStream::Release() {
+  Status code = Close();
   if (!path_.empty()) unlink(path_.c_str());
   delete this;
-  return kOk;
+  return code;
 }
 
-int CVelFileStream::FlushWindow() {
+Status CVelFileStream::FlushWindow() {
   if (!dirty_) return kOk;
   int64_t size = FileSize(fd_);
-  if (size < 0 || base_ + window_offset_ > size) return 12030618;
-  if (!WriteAt(fd_, window_.get(), window_end_, base_ + window_offset_)) return 12030624;
+  if (size < 0 || base_ + window_offset_ > size) return kSiteFileShrunk;
+  if (!WriteAt(fd_, window_.get(), window_end_, base_ + window_offset_)) return kSiteFileWrite;
   dirty_ = false;
   return kOk;
 }
 
-int CVelFileStream::LoadWindowForRead() {
+Status CVelFileStream::LoadWindowForRead() {
   if (position_ >= window_offset_ && position_ < window_offset_ + window_end_) return kOk;
   int code = FlushWindow();
-  if (code != kOk || dirty_ || position_ > length_) return code != kOk ? code : 12030539;
+  if (code != kOk || dirty_ || position_ > length_) return code != kOk ? code : kSiteFileWindowLoad;
   int64_t want = std::min<int64_t>(kWindowSize, length_ - position_);
   int64_t got = ReadAt(fd_, window_.get(), want, base_ + position_);
   EmptyWindowAt(position_);
@@ -147,7 +153,7 @@ int CVelFileStream::LoadWindowForRead() {
   return kOk;
 }
 
-int CVelFileStream::ReadDirect(uint8_t* dst, int64_t count, int64_t* total) {
+Status CVelFileStream::ReadDirect(uint8_t* dst, int64_t count, int64_t* total) {
   int code = FlushWindow();
   if (code != kOk) return code;
   // The window keeps no copy of what is read here; an empty window after
@@ -161,7 +167,7 @@ int CVelFileStream::ReadDirect(uint8_t* dst, int64_t count, int64_t* total) {
   return kOk;
 }
 
-int CVelFileStream::PeekByte(int* out) {
+Status CVelFileStream::PeekByte(int* out) {
   if (int code = ReadCheck(IsOpen(), access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   *out = -1;
@@ -172,10 +178,10 @@ int CVelFileStream::PeekByte(int* out) {
   return kOk;
 }
 
-int CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   if (int code = ReadCheck(IsOpen(), access_); code != kOk) return code;
-  if (buffer == nullptr || count < 0) return 12030349;
+  if (buffer == nullptr || count < 0) return kSiteFileReadArgs;
   uint8_t* dst = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
   while (total < count && position_ < length_) {
@@ -206,7 +212,7 @@ int CVelFileStream::Read(void* buffer, int64_t count, int64_t* done) {
   return kOk;
 }
 
-int CVelFileStream::Write(const void* buffer, int64_t count) {
+Status CVelFileStream::Write(const void* buffer, int64_t count) {
   if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   if (buffer == nullptr || count < 0) return kInvalidArgument;
   const uint8_t* src = static_cast<const uint8_t*>(buffer);
@@ -238,46 +244,46 @@ int CVelFileStream::Write(const void* buffer, int64_t count) {
   return kOk;
 }
 
-int CVelFileStream::WriteDirect(const uint8_t* src, int64_t count) {
+Status CVelFileStream::WriteDirect(const uint8_t* src, int64_t count) {
   // Writing must not leave a hole: the position lies within the content,
   // and the content is all in the file once the window is flushed.
   int code = FlushWindow();
   if (code != kOk) return code;
   int64_t size = FileSize(fd_);
-  if (size < 0 || base_ + position_ > size) return 12030618;
-  if (!WriteAt(fd_, src, count, base_ + position_)) return 12030624;
+  if (size < 0 || base_ + position_ > size) return kSiteFileShrunk;
+  if (!WriteAt(fd_, src, count, base_ + position_)) return kSiteFileWrite;
   position_ += count;
   length_ = std::max(length_, position_);
   EmptyWindowAt(position_);
   return kOk;
 }
 
-int CVelFileStream::Flush() {
+Status CVelFileStream::Flush() {
   if (!IsOpen()) return kStreamNotOpen;
   if (access_ == kAccessRead) return kOk;  // nothing buffered to push down
   return FlushWindow();
 }
 
-int CVelFileStream::Seek(int64_t offset, int origin) {
+Status CVelFileStream::Seek(int64_t offset, int origin) {
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
   if (!SeekTarget(offset, origin, 0, position_, length_, &target) || target < 0 ||
       target > length_) {
-    return 12030506;
+    return kSiteFileSeekRange;
   }
   position_ = target;
   return kOk;
 }
 
-int CVelFileStream::SetLength(int64_t size) {
+Status CVelFileStream::SetLength(int64_t size) {
   if (int code = WriteCheck(IsOpen(), access_); code != kOk) return code;
   if (size < 0 || size == length_) return kOk;
   if (size == 0) return Clear();
   int code = FlushWindow();
   if (code != kOk) return code;
   // ftruncate both cuts and extends (with zero bytes).
-  if (ftruncate(fd_, base_ + size) != 0) return 12030477;
+  if (ftruncate(fd_, base_ + size) != 0) return kSiteFileTruncate;
   if (size < length_) {
     EmptyWindowAt(0);
     position_ = std::min(position_, size);
@@ -290,10 +296,10 @@ Stream* CVelFileStream::Clone() {
   return new (std::nothrow) CVelFileStream(path_, shared_);
 }
 
-int CVelFileStream::SetAccess(int access) {
-  if (!IsOpen()) return 12030518;
+Status CVelFileStream::SetAccess(int access) {
+  if (!IsOpen()) return kSiteFileAccessClosed;
   if (access == access_) return kOk;
-  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return 12030521;
+  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return kSiteFileAccessRefused;
   if (access == kAccessRead) {
     int code = FlushWindow();
     if (code != kOk) return code;

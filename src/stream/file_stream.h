@@ -19,38 +19,38 @@ class CVelFileStream : public Stream {
   CVelFileStream(std::string path, bool shared);
   ~CVelFileStream() override;
 
-  int Open(int mode) override;
-  int Close() override;
+  Status Open(int mode) override;
+  Status Close() override;
   bool IsOpen() override { return fd_ >= 0; }
-  int Clear() override;
-  int Release() override;
+  Status Clear() override;
+  Status Release() override;
   int64_t GetLength() override { return IsOpen() ? length_ : -1; }
   bool IsEof() override { return !IsOpen() || position_ >= length_; }
   int GetType() override { return kFileStream; }
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void* buffer, int64_t count) override;
-  int Flush() override;
+  Status PeekByte(int* out) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Write(const void* buffer, int64_t count) override;
+  Status Flush() override;
   int64_t Tell() override { return IsOpen() ? position_ : -1; }
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t size) override;
+  Status Seek(int64_t offset, int origin) override;
+  Status SetLength(int64_t size) override;
   bool IsStorageStream() override { return true; }
   Stream* Clone() override;
   int GetAccess() override { return access_; }
-  int SetAccess(int access) override;
+  Status SetAccess(int access) override;
   bool SupportsAccess(int access) override;
 
   const std::string& path() const { return path_; }
 
  private:
   // Makes the window hold `position_` for reading (flushing and refilling).
-  int LoadWindowForRead();
+  Status LoadWindowForRead();
   // Large transfers that bypass the window. ReadDirect reads up to `count`
   // bytes at the position into `dst` and adds their number to *total.
-  int ReadDirect(uint8_t* dst, int64_t count, int64_t* total);
-  int WriteDirect(const uint8_t* src, int64_t count);
+  Status ReadDirect(uint8_t* dst, int64_t count, int64_t* total);
+  Status WriteDirect(const uint8_t* src, int64_t count);
   // Writes the window's valid bytes to the file when dirty.
-  int FlushWindow();
+  Status FlushWindow();
   void EmptyWindowAt(int64_t offset);
 
   std::string path_;

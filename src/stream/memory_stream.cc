@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "stream/open_mode.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 
@@ -18,13 +19,15 @@ CVelMemoryStream::CVelMemoryStream(void* buffer, int64_t capacity, int64_t lengt
 
 bool CVelMemoryStream::SupportsAccess(int access) { return IsValidAccess(access); }
 
-int CVelMemoryStream::Open(int mode) {
+Status CVelMemoryStream::Open(int mode) {
   if (!IsValidOpenMode(mode) || !SupportsAccess(AccessOfMode(mode))) {
-    Close();
+    // The bad mode is what the caller learns of; the stream ends closed.
+    Close().IgnoreError();
     return kBadOpenMode;
   }
-  Close();
-  if (mode == kModeClose) return kOk;
+  // Closing writes out what is pending: when that fails, so does the open
+  // (mode 0 included), rather than losing the data unreported.
+  if (Status closed = Close(); !closed.ok() || mode == kModeClose) return closed;
   mode_ = mode;
   access_ = AccessOfMode(mode);
   open_ = true;
@@ -38,7 +41,7 @@ int CVelMemoryStream::Open(int mode) {
   return Rewind();
 }
 
-int CVelMemoryStream::Close() {
+Status CVelMemoryStream::Close() {
   if (!open_) return kOk;
   start_ -= hidden_;
   capacity_ += hidden_;
@@ -51,29 +54,29 @@ int CVelMemoryStream::Close() {
   return kOk;
 }
 
-int CVelMemoryStream::Clear() {
+Status CVelMemoryStream::Clear() {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
   length_ = 0;
-  return AtSite(Rewind(), 12040065);
+  return AtSite(Rewind(), kSiteMemoryClear);
 }
 
-int CVelMemoryStream::Release() {
-  Close();
+Status CVelMemoryStream::Release() {
+  Status code = Close();
   delete this;
-  return kOk;
+  return code;
 }
 
-int CVelMemoryStream::PeekByte(int* out) {
+Status CVelMemoryStream::PeekByte(int* out) {
   if (int code = ReadCheck(open_, access_); code != kOk) return code;
   if (out == nullptr) return kInvalidArgument;
   *out = position_ < length_ ? buffer_[start_ + position_] : -1;
   return kOk;
 }
 
-int CVelMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelMemoryStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   if (int code = ReadCheck(open_, access_); code != kOk) return code;
-  if (buffer == nullptr || count < 0) return 12040150;
+  if (buffer == nullptr || count < 0) return kSiteMemoryReadArgs;
   int64_t n = std::max<int64_t>(0, std::min(count, length_ - position_));
   // memmove: the caller's buffer may be (part of) this stream's buffer.
   std::memmove(buffer, buffer_ + start_ + position_, static_cast<size_t>(n));
@@ -89,33 +92,33 @@ bool CVelMemoryStream::View(int64_t count, const uint8_t** data, int64_t* size) 
   return true;
 }
 
-int CVelMemoryStream::Write(const void* buffer, int64_t count) {
+Status CVelMemoryStream::Write(const void* buffer, int64_t count) {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
-  if (buffer == nullptr || count < 0) return 12040195;
-  if (count > capacity_ - position_) return 12040204;
+  if (buffer == nullptr || count < 0) return kSiteMemoryWriteArgs;
+  if (count > capacity_ - position_) return kSiteMemoryFull;
   std::memmove(buffer_ + start_ + position_, buffer, static_cast<size_t>(count));
   position_ += count;
   length_ = std::max(length_, position_);
   return kOk;
 }
 
-int CVelMemoryStream::Flush() { return WriteCheck(open_, access_); }
+Status CVelMemoryStream::Flush() { return WriteCheck(open_, access_); }
 
-int CVelMemoryStream::Seek(int64_t offset, int origin) {
+Status CVelMemoryStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
   if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t target;
   if (!SeekTarget(offset, origin, 0, position_, length_, &target) || target < 0 ||
       target > length_) {
-    return 12040257;
+    return kSiteMemorySeekRange;
   }
   position_ = target;
   return kOk;
 }
 
-int CVelMemoryStream::SetLength(int64_t size) {
+Status CVelMemoryStream::SetLength(int64_t size) {
   if (int code = WriteCheck(open_, access_); code != kOk) return code;
-  if (size < 0 || size >= capacity_) return 12040179;
+  if (size < 0 || size >= capacity_) return kSiteMemorySetLength;
   length_ = size;
   position_ = std::min(position_, size);
   return kOk;
@@ -126,10 +129,10 @@ Stream* CVelMemoryStream::Clone() {
       CVelMemoryStream(buffer_ + start_ - hidden_, capacity_ + hidden_, length_ + hidden_);
 }
 
-int CVelMemoryStream::SetAccess(int access) {
-  if (!open_) return 12040266;
+Status CVelMemoryStream::SetAccess(int access) {
+  if (!open_) return kSiteMemoryAccessClosed;
   if (access == access_) return kOk;
-  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return 12040269;
+  if (!SupportsAccess(access) || !MayChangeAccess(access_, access)) return kSiteMemoryAccessRefused;
   access_ = access;
   return kOk;
 }

@@ -14,25 +14,25 @@ class CVelMemoryStream : public Stream {
   CVelMemoryStream(void* buffer, int64_t capacity, int64_t length);
   ~CVelMemoryStream() override = default;
 
-  int Open(int mode) override;
-  int Close() override;
+  Status Open(int mode) override;
+  Status Close() override;
   bool IsOpen() override { return open_; }
-  int Clear() override;
-  int Release() override;
+  Status Clear() override;
+  Status Release() override;
   int64_t GetLength() override { return open_ ? length_ : -1; }
   bool IsEof() override { return !open_ || position_ >= length_; }
   int GetType() override { return kMemoryStream; }
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void* buffer, int64_t count) override;
-  int Flush() override;
+  Status PeekByte(int* out) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Write(const void* buffer, int64_t count) override;
+  Status Flush() override;
   int64_t Tell() override { return open_ ? position_ : -1; }
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t size) override;
+  Status Seek(int64_t offset, int origin) override;
+  Status SetLength(int64_t size) override;
   bool IsStorageStream() override { return true; }
   Stream* Clone() override;
   int GetAccess() override { return access_; }
-  int SetAccess(int access) override;
+  Status SetAccess(int access) override;
   bool SupportsAccess(int access) override;
 
   // Lends up to `count` content bytes at the position (see byte_view.h).

@@ -31,13 +31,13 @@ inline bool MayChangeAccess(int current, int requested) {
 
 // kStreamNotOpen, kStreamWriteOnly or kOk: whether a stream that is `open`
 // with `access` may be read.
-inline int ReadCheck(bool open, int access) {
+inline Status ReadCheck(bool open, int access) {
   if (!open) return kStreamNotOpen;
   return access == kAccessWrite ? kStreamWriteOnly : kOk;
 }
 
 // kStreamNotOpen, kStreamReadOnly or kOk: whether it may be written.
-inline int WriteCheck(bool open, int access) {
+inline Status WriteCheck(bool open, int access) {
   if (!open) return kStreamNotOpen;
   return access == kAccessRead ? kStreamReadOnly : kOk;
 }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "stream/open_mode.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 
@@ -15,13 +16,14 @@ CVelStreamDecorator::CVelStreamDecorator(Stream*& inner) : inner_(inner) {
     throw std::runtime_error(
         "CVelStreamDecorator -- Cannot Decorate Stream - Stream arguments error!");
   }
-  if (inner_->IsOpen()) inner_->Close();
+  // The decorator opens the inner stream in its own modes from now on.
+  if (inner_->IsOpen()) inner_->Close().IgnoreError();
 }
 
 CVelStreamDecorator::~CVelStreamDecorator() {
   // The subclass has flushed in its destructor; only the inner stream is left.
   if (inner_ != nullptr) {
-    if (inner_->IsOpen()) inner_->Close();
+    if (inner_->IsOpen()) inner_->Close().IgnoreError();  // cannot report here
     delete inner_;
   }
 }
@@ -48,25 +50,27 @@ void CVelStreamDecorator::ClearWindow() {
   window_start_ = cursor_ = capacity_end_ = data_end_ = nullptr;
 }
 
-int CVelStreamDecorator::Open(int mode) {
+Status CVelStreamDecorator::Open(int mode) {
   if (mode < kModeClose || mode > kModeAppend) {
-    Close();
+    // The bad mode is what the caller learns of; the stream ends closed.
+    Close().IgnoreError();
     return kBadOpenMode;
   }
-  Close();
-  if (mode == kModeClose) return kOk;
+  // Closing writes out what is pending: when that fails, so does the open
+  // (mode 0 included), rather than losing the data unreported.
+  if (Status closed = Close(); !closed.ok() || mode == kModeClose) return closed;
   int code = inner_->Open(mode);
-  if (code != kOk) return AtSite(code, 12070140);
+  if (code != kOk) return AtSite(code, kSiteDecoratorOpenInner);
   code = inner_->SetAccess(AccessOfMode(mode));
   if (code != kOk) {
-    inner_->Close();
-    return AtSite(code, 12070141);
+    inner_->Close().IgnoreError();  // the failure to start is what counts
+    return AtSite(code, kSiteDecoratorOpenStart);
   }
   Reset();
   return kOk;
 }
 
-int CVelStreamDecorator::Close() {
+Status CVelStreamDecorator::Close() {
   if (!IsOpen()) {
     Reset();
     return kOk;
@@ -74,24 +78,24 @@ int CVelStreamDecorator::Close() {
   int flush_code = IsWriting() ? Flush() : kOk;
   int close_code = inner_->Close();
   Reset();
-  if (close_code != kOk) return AtSite(close_code, 12070167);
-  return AtSite(flush_code, 12070168);
+  if (close_code != kOk) return AtSite(close_code, kSiteDecoratorCloseInner);
+  return AtSite(flush_code, kSiteDecoratorCloseFlush);
 }
 
-int CVelStreamDecorator::Clear() {
+Status CVelStreamDecorator::Clear() {
   if (!IsOpen()) return kStreamNotOpen;
-  if (!IsWriting()) return 12070059;
+  if (!IsWriting()) return kSiteDecoratorClearReading;
   Reset();
-  return AtSite(inner_->Clear(), 12070062);
+  return AtSite(inner_->Clear(), kSiteDecoratorClearInner);
 }
 
-int CVelStreamDecorator::Release() {
-  int code = Close();
+Status CVelStreamDecorator::Release() {
+  Status code = Close();
   Stream* inner = inner_;
   inner_ = nullptr;
-  if (inner != nullptr) inner->Release();
+  Status inner_code = inner != nullptr ? inner->Release() : Status();
   delete this;
-  return code;
+  return code != kOk ? code : inner_code;
 }
 
 int64_t CVelStreamDecorator::GetLength() {
@@ -109,7 +113,7 @@ bool CVelStreamDecorator::IsEof() {
   return end_of_input_;
 }
 
-int CVelStreamDecorator::MakeAvailable(bool* available) {
+Status CVelStreamDecorator::MakeAvailable(bool* available) {
   *available = false;
   if (WindowHasByte()) {
     *available = true;
@@ -127,23 +131,23 @@ int CVelStreamDecorator::MakeAvailable(bool* available) {
   return kOk;
 }
 
-int CVelStreamDecorator::PeekByte(int* out) {
+Status CVelStreamDecorator::PeekByte(int* out) {
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsReading()) return kStreamWriteOnly;
   if (out == nullptr) return kInvalidArgument;
   *out = -1;
   bool available = false;
-  if (MakeAvailable(&available) != kOk) return 12070291;
+  if (MakeAvailable(&available) != kOk) return kSiteDecoratorPeek;
   if (available) *out = *cursor_;
   return kOk;
 }
 
-int CVelStreamDecorator::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelStreamDecorator::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsReading()) return kStreamWriteOnly;
   if (buffer == nullptr) return kInvalidArgument;
-  if (count < 0) return 12070306;
+  if (count < 0) return kSiteDecoratorReadCount;
   uint8_t* dst = static_cast<uint8_t*>(buffer);
   int64_t total = 0;
   while (total < count) {
@@ -180,28 +184,28 @@ void CVelStreamDecorator::WindowOnBlock(int64_t position) {
   cursor_ = window_start_ + (position - block_start);
 }
 
-int CVelStreamDecorator::MoveToBlock() {
+Status CVelStreamDecorator::MoveToBlock() {
   size_t index = static_cast<size_t>(position_ / kWindowSize);
-  if (index > blocks_.size()) return 12070337;
+  if (index > blocks_.size()) return kSiteDecoratorBlockIndex;
   if (index < blocks_.size()) {
     WindowOnBlock(position_);
     return kOk;
   }
-  if (blocks_.empty() || window_start_ != blocks_.back().get()) return 12070341;
+  if (blocks_.empty() || window_start_ != blocks_.back().get()) return kSiteDecoratorBlockWindow;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kWindowSize]());
   if (!block) return kOutOfMemory;
-  if (length_ / kWindowSize != static_cast<int64_t>(index)) return 12070348;
+  if (length_ / kWindowSize != static_cast<int64_t>(index)) return kSiteDecoratorBlockLength;
   blocks_.push_back(std::move(block));
   SetWindow(blocks_.back().get(), kWindowSize, length_ % kWindowSize);
   return kOk;
 }
 
-int CVelStreamDecorator::Write(const void* buffer, int64_t count) {
+Status CVelStreamDecorator::Write(const void* buffer, int64_t count) {
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsWriting()) return kStreamReadOnly;
-  if (buffer == nullptr || count < 0) return 12070382;
+  if (buffer == nullptr || count < 0) return kSiteDecoratorWriteArgs;
   if (count == 0) return kOk;
-  if (!dirty_ && length_ != 0 && !AllowsOverwrite()) return 12070386;
+  if (!dirty_ && length_ != 0 && !AllowsOverwrite()) return kSiteDecoratorOverwrite;
   if (window_start_ == nullptr) {
     Reset();
     std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kWindowSize]);
@@ -213,13 +217,13 @@ int CVelStreamDecorator::Write(const void* buffer, int64_t count) {
   int64_t taken = 0;
   while (taken < count) {
     if (cursor_ == capacity_end_) {
-      int code = BuffersWholeContent() ? AtSite(MoveToBlock(), 12070411)
-                                       : AtSite(Encode(false), 12070416);
+      int code = BuffersWholeContent() ? AtSite(MoveToBlock(), kSiteDecoratorWriteBlock)
+                                       : AtSite(Encode(false), kSiteDecoratorWriteEncode);
       if (code != kOk) return code;
       if (window_start_ == nullptr || cursor_ == nullptr || data_end_ == nullptr ||
           capacity_end_ == nullptr || cursor_ < window_start_ || data_end_ < window_start_ ||
           cursor_ > capacity_end_ || data_end_ > capacity_end_ || cursor_ == capacity_end_) {
-        return 12070420;
+        return kSiteDecoratorWriteStalled;
       }
     }
     int64_t n = std::min(count - taken, static_cast<int64_t>(capacity_end_ - cursor_));
@@ -236,33 +240,33 @@ int CVelStreamDecorator::Write(const void* buffer, int64_t count) {
   return kOk;
 }
 
-int CVelStreamDecorator::Flush() {
+Status CVelStreamDecorator::Flush() {
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsWriting()) return kStreamReadOnly;
   if (dirty_) {
     int code = Encode(true);
-    if (code != kOk) return AtSite(code, 12070369);
+    if (code != kOk) return AtSite(code, kSiteDecoratorFlushEncode);
   }
-  return AtSite(inner_->Flush(), 12070370);
+  return AtSite(inner_->Flush(), kSiteDecoratorFlushInner);
 }
 
-int CVelStreamDecorator::SetLength(int64_t) {
+Status CVelStreamDecorator::SetLength(int64_t) {
   if (!IsOpen()) return kStreamNotOpen;
   if (!IsWriting()) return kStreamReadOnly;
   return kNotSupported;
 }
 
-int CVelStreamDecorator::SetAccess(int access) {
+Status CVelStreamDecorator::SetAccess(int access) {
   if (access != kAccessRead && access != kAccessWrite) return kFailed;
   return inner_->SetAccess(access);
 }
 
-int CVelStreamDecorator::SkipForward(int64_t move) {
+Status CVelStreamDecorator::SkipForward(int64_t move) {
   while (move > 0) {
     bool available = false;
     int code = MakeAvailable(&available);
-    if (code != kOk) return AtSite(code, 12070505);
-    if (!available) return 12070519;
+    if (code != kOk) return AtSite(code, kSiteDecoratorSkipDecode);
+    if (!available) return kSiteDecoratorSkipPastEnd;
     int64_t step = std::min({move, static_cast<int64_t>(data_end_ - cursor_),
                              length_ - position_});
     cursor_ += step;
@@ -272,7 +276,7 @@ int CVelStreamDecorator::SkipForward(int64_t move) {
   return kOk;
 }
 
-int CVelStreamDecorator::Seek(int64_t offset, int origin) {
+Status CVelStreamDecorator::Seek(int64_t offset, int origin) {
   if (!IsOpen()) return kStreamNotOpen;
   int64_t base;
   switch (origin) {
@@ -293,10 +297,10 @@ int CVelStreamDecorator::Seek(int64_t offset, int origin) {
     position_ = target;
     return kOk;
   }
-  if (target < 0) return 12070486;
+  if (target < 0) return kSiteDecoratorSeekBeforeStart;
   if (IsWriting()) {
-    if (!BuffersWholeContent()) return 12070525;
-    if (target > length_) return 12070526;
+    if (!BuffersWholeContent()) return kSiteDecoratorSeekBack;
+    if (target > length_) return kSiteDecoratorSeekPastEnd;
     position_ = target;
     WindowOnBlock(target);
     return kOk;
@@ -308,7 +312,7 @@ int CVelStreamDecorator::Seek(int64_t offset, int origin) {
   return SkipForward(target);
 }
 
-int CVelStreamDecorator::Rewind() {
+Status CVelStreamDecorator::Rewind() {
   if (!IsOpen()) return kStreamNotOpen;
   if (IsReading()) {
     if (whole_in_first_window_ && end_of_input_ && window_start_ != nullptr &&
@@ -318,13 +322,13 @@ int CVelStreamDecorator::Rewind() {
       return kOk;
     }
     int code = inner_->Rewind();
-    if (code != kOk) return AtSite(code, 12070099);
+    if (code != kOk) return AtSite(code, kSiteDecoratorRewindInner);
     Reset();
     return kOk;
   }
   if (length_ == 0) {
     int code = inner_->Rewind();
-    if (code != kOk) return AtSite(code, 12070126);
+    if (code != kOk) return AtSite(code, kSiteDecoratorRewindDecode);
     Reset();
     return kOk;
   }

@@ -37,26 +37,26 @@ class CVelStreamDecorator : public Stream {
   explicit CVelStreamDecorator(Stream*& inner);
   ~CVelStreamDecorator() override;
 
-  int Open(int mode) override;
-  int Close() override;
+  Status Open(int mode) override;
+  Status Close() override;
   bool IsOpen() override { return inner_ != nullptr && inner_->IsOpen(); }
-  int Clear() override;
-  int Rewind() override;
+  Status Clear() override;
+  Status Rewind() override;
   // Closes, releases the inner stream (a file beneath is deleted) and
   // destroys the decorator. Answers the close result.
-  int Release() override;
+  Status Release() override;
   int64_t GetLength() override;
   bool IsEof() override;
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void* buffer, int64_t count) override;
-  int Flush() override;
+  Status PeekByte(int* out) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Write(const void* buffer, int64_t count) override;
+  Status Flush() override;
   int64_t Tell() override { return IsOpen() ? position_ : -1; }
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t size) override;
+  Status Seek(int64_t offset, int origin) override;
+  Status SetLength(int64_t size) override;
   bool IsStorageStream() override { return false; }
   int GetAccess() override { return inner_ != nullptr ? inner_->GetAccess() : kAccessRead; }
-  int SetAccess(int access) override;
+  Status SetAccess(int access) override;
   bool SupportsAccess(int access) override {
     return access == kAccessRead || access == kAccessWrite;
   }
@@ -64,8 +64,8 @@ class CVelStreamDecorator : public Stream {
   // Forgets all transformed state. Subclasses drop their filter state and
   // then call the base.
   virtual void Reset();                    // 25
-  virtual int Decode() = 0;                // 26
-  virtual int Encode(bool final) = 0;      // 27
+  virtual Status Decode() = 0;                // 26
+  virtual Status Encode(bool final) = 0;      // 27
   // Both false by default: a coder that streams in windows.
   virtual bool BuffersWholeContent() { return false; }  // 28
   virtual bool AllowsOverwrite() { return false; }      // 29
@@ -100,11 +100,11 @@ class CVelStreamDecorator : public Stream {
 
  private:
   // Makes the next plain byte available; *available is false at the end.
-  int MakeAvailable(bool* available);
+  Status MakeAvailable(bool* available);
   // Moves forward by `move` plain bytes in read mode, decoding as needed.
-  int SkipForward(int64_t move);
+  Status SkipForward(int64_t move);
   // Whole-content buffering: makes the block of `position_` the window.
-  int MoveToBlock();
+  Status MoveToBlock();
   void WindowOnBlock(int64_t position);
 };
 

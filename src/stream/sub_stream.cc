@@ -8,6 +8,7 @@
 #include "stream/byte_view.h"
 #include "stream/clone_over.h"
 #include "stream/open_mode.h"
+#include "stream/stream_sites.h"
 
 namespace zoq {
 
@@ -20,39 +21,42 @@ CVelReadOnlySubStream::CVelReadOnlySubStream(Stream*& inner, int64_t offset, int
     throw std::runtime_error(
         "CVelReadOnlySubStream -- Cannot Decorate Stream -- Invalid argument!");
   }
-  if (inner_->IsOpen()) inner_->Close();
+  // The sub-stream opens the inner stream for reading from now on.
+  if (inner_->IsOpen()) inner_->Close().IgnoreError();
 }
 
 CVelReadOnlySubStream::~CVelReadOnlySubStream() {
-  Close();
+  Close().IgnoreError();  // a sub-stream only reads: nothing is lost
   delete inner_;
 }
 
-int CVelReadOnlySubStream::Open(int mode) {
+Status CVelReadOnlySubStream::Open(int mode) {
   if (mode != kModeClose && mode != kModeRead) {
-    Close();
+    // The bad mode is what the caller learns of; the stream ends closed.
+    Close().IgnoreError();
     return kBadOpenMode;
   }
-  Close();
-  if (mode == kModeClose) return kOk;
+  // Closing writes out what is pending: when that fails, so does the open
+  // (mode 0 included), rather than losing the data unreported.
+  if (Status closed = Close(); !closed.ok() || mode == kModeClose) return closed;
   int code = inner_->Open(kModeRead);
-  if (code != kOk) return AtSite(code, 12050066);
+  if (code != kOk) return AtSite(code, kSiteSubOpenInner);
   int access = inner_->GetAccess();
   if (access != kAccessRead && access != kAccessReadWrite) {
-    inner_->Close();
-    return 12050069;
+    inner_->Close().IgnoreError();  // the refusal is what counts
+    return kSiteSubOutsideInner;
   }
   open_ = true;
   return Rewind();
 }
 
-int CVelReadOnlySubStream::Close() {
+Status CVelReadOnlySubStream::Close() {
   if (!open_) return kOk;
   open_ = false;
   return inner_->Close();
 }
 
-int CVelReadOnlySubStream::Release() {
+Status CVelReadOnlySubStream::Release() {
   delete this;
   return kOk;
 }
@@ -69,17 +73,17 @@ int64_t CVelReadOnlySubStream::Tell() {
   return std::min(inner_->Tell() - offset_, length_);
 }
 
-int CVelReadOnlySubStream::PeekByte(int* out) {
+Status CVelReadOnlySubStream::PeekByte(int* out) {
   if (!open_) return kStreamNotOpen;
   if (out == nullptr) return kInvalidArgument;
   if (IsEof()) {
     *out = -1;
     return kOk;
   }
-  return AtSite(inner_->PeekByte(out), 12050147);
+  return AtSite(inner_->PeekByte(out), kSiteSubPeek);
 }
 
-int CVelReadOnlySubStream::Read(void* buffer, int64_t count, int64_t* done) {
+Status CVelReadOnlySubStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (done) *done = 0;
   if (!open_) return kStreamNotOpen;
   if (buffer == nullptr || count < 0) return kInvalidArgument;
@@ -87,7 +91,7 @@ int CVelReadOnlySubStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (at < offset_) return kOk;
   int64_t n = std::min(count, offset_ + length_ - at);
   if (n <= 0) return kOk;
-  return AtSite(inner_->Read(buffer, n, done), 12050171);
+  return AtSite(inner_->Read(buffer, n, done), kSiteSubRead);
 }
 
 bool CVelReadOnlySubStream::View(int64_t count, const uint8_t** data, int64_t* size) {
@@ -102,23 +106,23 @@ bool CVelReadOnlySubStream::View(int64_t count, const uint8_t** data, int64_t* s
   return ViewBytes(inner_, n, data, size);
 }
 
-int CVelReadOnlySubStream::Seek(int64_t offset, int origin) {
+Status CVelReadOnlySubStream::Seek(int64_t offset, int origin) {
   if (!open_) return kStreamNotOpen;
   if (!IsValidOrigin(origin)) return kInvalidArgument;
   int64_t end = offset_ + length_;
   int64_t target;
   if (!SeekTarget(offset, origin, offset_, inner_->Tell(), end, &target) || target < offset_ ||
       target > end) {
-    return 12050199;
+    return kSiteSubSeekRange;
   }
-  return AtSite(inner_->Seek(target, kSeekSet), 12050200);
+  return AtSite(inner_->Seek(target, kSeekSet), kSiteSubSeekInner);
 }
 
 Stream* CVelReadOnlySubStream::Clone() {
   return CloneOver(inner_, [this](Stream*& inner) { return new CVelReadOnlySubStream(inner, offset_, length_); });
 }
 
-int CVelReadOnlySubStream::SetAccess(int access) {
+Status CVelReadOnlySubStream::SetAccess(int access) {
   if (access != kAccessRead) return kFailed;
   return inner_->SetAccess(kAccessRead);
 }

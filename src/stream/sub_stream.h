@@ -15,26 +15,26 @@ class CVelReadOnlySubStream : public Stream {
   CVelReadOnlySubStream(Stream*& inner, int64_t offset, int64_t length);
   ~CVelReadOnlySubStream() override;
 
-  int Open(int mode) override;
-  int Close() override;
+  Status Open(int mode) override;
+  Status Close() override;
   bool IsOpen() override { return open_; }
-  int Clear() override { return kNotPossible; }
+  Status Clear() override { return kNotPossible; }
   // Destroys the sub-stream and the inner stream; a file beneath stays.
-  int Release() override;
+  Status Release() override;
   int64_t GetLength() override { return length_; }
   bool IsEof() override;
   int GetType() override { return kReadOnlySubStream; }
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void*, int64_t) override { return kNotPossible; }
-  int Flush() override { return kNotPossible; }
+  Status PeekByte(int* out) override;
+  Status Read(void* buffer, int64_t count, int64_t* done) override;
+  Status Write(const void*, int64_t) override { return kNotPossible; }
+  Status Flush() override { return kNotPossible; }
   int64_t Tell() override;
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t) override { return kNotPossible; }
+  Status Seek(int64_t offset, int origin) override;
+  Status SetLength(int64_t) override { return kNotPossible; }
   bool IsStorageStream() override { return inner_ != nullptr && inner_->IsStorageStream(); }
   Stream* Clone() override;
   int GetAccess() override { return kAccessRead; }
-  int SetAccess(int access) override;
+  Status SetAccess(int access) override;
   bool SupportsAccess(int access) override { return access == kAccessRead; }
 
   // Lends what the inner stream lends, cut to the window (see byte_view.h).

@@ -118,7 +118,7 @@ bool CFileStream::SkipByte() {
   return ReadByte(&ignored);
 }
 
-int CFileStream::Read(void* buffer, size_t count, size_t* got) {
+Status CFileStream::Read(void* buffer, size_t count, size_t* got) {
   auto* dest = static_cast<uint8_t*>(buffer);
   size_t copied = 0;
   while (copied < count) {
@@ -163,7 +163,7 @@ bool CFileStream::PrepareWrite() {
 
 bool CFileStream::WriteByte(uint8_t byte) { return Write(&byte, 1) == 0; }
 
-int CFileStream::Write(const void* buffer, size_t count) {
+Status CFileStream::Write(const void* buffer, size_t count) {
   if (!PrepareWrite()) return 1;
   const size_t n = fwrite(buffer, 1, count, file_);
   position_ += static_cast<int64_t>(n);
@@ -176,7 +176,7 @@ bool CFileStream::Flush() {
   return fflush(file_) == 0;
 }
 
-int CFileStream::Seek(int64_t offset, int origin) {
+Status CFileStream::Seek(int64_t offset, int origin) {
   if (file_ == nullptr) return 1;
   int64_t target;
   switch (origin) {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "zoq/result.h"
+
 namespace zoq {
 
 class CFileStream {
@@ -37,17 +39,17 @@ class CFileStream {
   bool PeekByte(uint8_t* out);
   // Copies up to `count` bytes. 0 when all came, 1 when the end of the file
   // (or an error) came first; `got` tells how many were copied.
-  int Read(void* buffer, size_t count, size_t* got);
+  Status Read(void* buffer, size_t count, size_t* got);
 
   bool WriteByte(uint8_t byte);
   // 0 when every byte was written, 1 otherwise.
-  int Write(const void* buffer, size_t count);
+  Status Write(const void* buffer, size_t count);
   bool Flush();
 
   int64_t Tell() const { return position_; }
   // origin 0: from the start (negative fails); 1: from here (clamped to the
   // size); 2: from the end (negative becomes 0). Answers 0 or 1.
-  int Seek(int64_t offset, int origin);
+  Status Seek(int64_t offset, int origin);
   bool SkipByte();
 
   const std::string& path() const { return path_; }

@@ -61,14 +61,15 @@ class TempPair {
 
  private:
   static void Drop(CVelFileStream* stream, const std::string& path) {
-    if (stream != nullptr) stream->Release();  // closes and deletes the file
+    // The file is a temporary that goes now: nothing in it is kept.
+    if (stream != nullptr) stream->Release().IgnoreError();
     if (!path.empty()) unlink(path.c_str());
   }
 };
 
 // Makes a file stream over `path` and opens it; `created` and `opened` are
 // the site codes of the two steps.
-int OpenFile(const std::string& path, int mode, CVelFileStream** out, int created, int opened) {
+Status OpenFile(const std::string& path, int mode, CVelFileStream** out, int created, int opened) {
   try {
     *out = new CVelFileStream(path, false);
   } catch (...) {
@@ -92,7 +93,10 @@ CVelSXCStream::CVelSXCStream(Stream*& inner, const std::string& schema_path,
   Reset();
 }
 
-CVelSXCStream::~CVelSXCStream() { Close(); }
+CVelSXCStream::~CVelSXCStream() {
+  // A destructor cannot report; callers that need the result close first.
+  Close().IgnoreError();
+}
 
 Stream* CVelSXCStream::Clone() {
   return CloneOver(inner_, [this](Stream*& inner) {
@@ -116,7 +120,7 @@ void CVelSXCStream::ShowContent() {
   length_ = content_size_;
 }
 
-int CVelSXCStream::Decode() {
+Status CVelSXCStream::Decode() {
   if (end_of_input_ || content_) {
     if (window_start_ == nullptr) ShowContent();
     return kOk;
@@ -156,7 +160,7 @@ int CVelSXCStream::Decode() {
     std::unique_ptr<uint8_t[]> owned(data);
     if (code != kOk) return code;
     if (size <= 0) return kDecodeFailed;
-    files.target->Close();
+    files.target->Close().IgnoreError();  // read whole already; the file goes
     content_ = std::move(owned);
     content_size_ = size;
   }
@@ -164,7 +168,7 @@ int CVelSXCStream::Decode() {
   return kOk;
 }
 
-int CVelSXCStream::Encode(bool /*final*/) {
+Status CVelSXCStream::Encode(bool /*final*/) {
   if (!dirty_) return kOk;
   int code = kOk;
   if (length_ == 0 || blocks_.empty()) {
@@ -176,7 +180,7 @@ int CVelSXCStream::Encode(bool /*final*/) {
   {
     TempPair files(temp_dir_);
     code = files.ok() ? OpenFile(files.source_path, kModeReadWriteNew, &files.source, 12100218, 12100221)
-                      : 12100218;
+                      : Status(12100218);
     const int64_t block_count = (length_ - 1) / kWindowSize + 1;
     if (code == kOk && block_count != static_cast<int64_t>(blocks_.size())) code = 12100227;
     for (int64_t i = 0; code == kOk && i < block_count; ++i) {
@@ -190,7 +194,7 @@ int CVelSXCStream::Encode(bool /*final*/) {
     if (code == kOk) code = AtSite(inner_->Clear(), 12100249);
     if (code == kOk) code = AtSite(CopyStream(inner_, files.target, nullptr, kSeekSet, 0), 12100250);
     if (code == kOk) {
-      files.target->Close();
+      files.target->Close().IgnoreError();  // copied already; the file goes
       dirty_ = false;
     }
   }

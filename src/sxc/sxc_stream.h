@@ -40,8 +40,8 @@ class CVelSXCStream : public CVelStreamDecorator {
   Stream* Clone() override;
 
   void Reset() override;
-  int Decode() override;
-  int Encode(bool final) override;
+  Status Decode() override;
+  Status Encode(bool final) override;
   bool BuffersWholeContent() override { return true; }
   bool AllowsOverwrite() override { return true; }
 
