@@ -1,5 +1,5 @@
 // Result codes of the package library. 0 is success; the generic codes
-// (1, 3, 5, 6, 8) and the stream codes come from stream/result.h. The public
+// (1, 3, 5, 6, 8) and the stream codes come from result.h. The public
 // package codes 5000-5072 carry a message text (error_table.h); eight-digit
 // site codes name the check that failed (module * 10000 + place).
 #pragma once

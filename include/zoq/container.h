@@ -38,14 +38,14 @@ struct ContainerOptions {
   // /tmp.
   std::string temp_base_dir;
   // The folder that holds "Resource/BinarySchema/". Required: missing gives
-  // 10010158, empty gives 5.
+  // kSiteNoResourceDir, empty gives 5.
   std::optional<std::string> resource_dir;
   // The folder holding the binary schema files (FindSchemaFolder in
   // schema_folder.h finds a program's); empty: "Resource/BinarySchema/"
   // below resource_dir.
   std::string schema_dir;
   // Default table flags of entries this object writes: bit 0 compresses the
-  // Name Table, bit 1 the Item List. Other bits: 10010036.
+  // Name Table, bit 1 the Item List. Other bits: kSiteBadTableFlags.
   uint8_t table_compression = 0;
   // Never make a temporary directory (read-only use; operations that need
   // one are refused, decoded copies live in memory).
@@ -114,7 +114,7 @@ class ZOQ_EXPORT Container {
   virtual Status SaveAs(const std::string& path, int mode, bool merge) = 0;  // 9
   virtual bool IsModified() = 0;  // 10 (R)
   // With buffer null: *length = package length. Otherwise *length must be at
-  // least the package length (else 10050552); the package is copied and
+  // least the package length (else kSiteRawBufferTooSmall); the package is copied and
   // *length set to its length.
   virtual Status ReadRawPackage(void* buffer, int64_t* length) = 0;  // 11
 

@@ -24,8 +24,8 @@ struct CodeStackSettings {
 };
 
 // Wraps `inner` (taken over; destroyed on failure) in the closed decorator
-// of `code`. ADM without a key answers 10052392; SXC without a temporary
-// directory 10053449, without a schema 5068; an unknown code `unknown`; a
+// of `code`. ADM without a key answers kSiteNoKey; SXC without a temporary
+// directory kSiteSxcWithoutTempDir, without a schema 5068; an unknown code `unknown`; a
 // decorator that cannot be made its code at the site `site`.
 Status WrapForCode(int code, Stream* inner, const KeyInfo* key, const CodeStackSettings& settings,
                 int unknown, int site, Stream** out);

@@ -49,8 +49,8 @@ struct Entry {
 // Reads the data record of `record` (check byte, stored length, ECS codes)
 // and makes its window over the package stream. Failures: a data offset of
 // 0, a negative BitStream offset, a record that cannot be read or whose data
-// runs past the end of the file 5025; more than 7 codes 10020622; a code 0
-// 10020627.
+// runs past the end of the file 5025; more than 7 codes kSiteTooManyCodes; a code 0
+// kSiteZeroCode.
 Status LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record);
 
 }  // namespace zoq

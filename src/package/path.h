@@ -13,7 +13,7 @@ constexpr size_t kMaxPathLength = 259;  // paths are shorter than 260 code units
 
 // Normalizes `in`: adds a leading "/", accepts "\" as separator, collapses
 // repeated separators, resolves "." and ".." components. Illegal paths give
-// 5050; ".." above the root gives 10040241.
+// 5050; ".." above the root gives kSitePathAboveRoot.
 Status NormalizePath(std::u16string_view in, std::u16string* out);
 
 // True when `path` normalizes to itself (what a stored path must be).

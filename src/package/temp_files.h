@@ -51,7 +51,7 @@ constexpr std::string_view kSaveTempPrefix = ".~zoq-";
 // the system temporary directory; a missing base is created, and when that
 // fails the system temporary directory is used), held by `lock`. Leftover
 // temporary directories of processes that no longer run are removed from
-// the base first. *out ends with "/". 10010142 when the directory cannot be
+// the base first. *out ends with "/". kSiteTempDirCreate when the directory cannot be
 // made, 5065 when no usable base exists.
 Status MakeContainerTempDir(const std::string& base, std::string* out, OwnerLock* lock);
 
