@@ -166,7 +166,7 @@ void CZOQEDlg::CountStatistics() {
       continue;
     }
     zoq::PartInfo info;
-    package_->GetPartInfo(&info, node, 0);
+    if (package_->GetPartInfo(&info, node, 0) != zoq::kOk) info = zoq::PartInfo();
     stats_->CountPart(ToQString(node->GetName()), info.total_size);
   }
 }

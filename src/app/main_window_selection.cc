@@ -179,7 +179,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     }
     if (!child_node) continue;
     zoq::PartInfo info;
-    package_->GetPartInfo(&info, child_node, version);
+    if (package_->GetPartInfo(&info, child_node, version) != zoq::kOk) info = zoq::PartInfo();
     const bool is_folder = child_node->IsFolder();
     const TypeInfo type = types_->Lookup(child->name, is_folder, info.deleted);
     ListRow row;

@@ -66,7 +66,7 @@ void PackageTreeModel::Populate(TreeItem* item) {
       continue;
     }
     zoq::PartInfo info;
-    if (package_) package_->GetPartInfo(&info, child, 0);
+    if (package_ && package_->GetPartInfo(&info, child, 0) != zoq::kOk) info = zoq::PartInfo();
     const int image = types_ ? types_->Lookup(name, false, info.deleted).image
                              : static_cast<int>(TypeTable::kFileImage);
     AddItem(item, name, 1, image)->beside_folder = child->OtherOfSameName() != nullptr;

@@ -27,11 +27,11 @@ class RecordedNode : public zoq::PathNode {
   zoq::PathNode* NextChild() override;
   zoq::PathNode* FindChild(const std::u16string& name) override;
   // The tree is built once and then only read.
-  int AddPartChild(const std::u16string&, zoq::PathNode**) override { return zoq::kNotSupported; }
-  int AddFolderChild(const std::u16string&, zoq::PathNode**) override {
+  zoq::Status AddPartChild(const std::u16string&, zoq::PathNode**) override { return zoq::kNotSupported; }
+  zoq::Status AddFolderChild(const std::u16string&, zoq::PathNode**) override {
     return zoq::kNotSupported;
   }
-  int RemoveChild(const std::u16string&) override { return zoq::kNotSupported; }
+  zoq::Status RemoveChild(const std::u16string&) override { return zoq::kNotSupported; }
   std::u16string GetPath() const override;
   std::vector<zoq::PathNode*> Children() const override;
 

@@ -105,7 +105,7 @@ void PackageSession::ApplyDocumentType() {
   // is called; --docver overrides its version (the subset stays).
   zoq::PlivDocumentType detected;
   bool found = zoq::ReadPlivDocumentType(container_.get(), &detected, false);
-  container_->ReleasePartCopies(zoq::kMainDocumentPath);
+  container_->ReleasePartCopies(zoq::kMainDocumentPath).IgnoreError();  // a fixed, valid path
   if (options_.docver.has_value()) {
     version_code_ = *options_.docver;
     // Version code 0 is what an open package starts with; asking for it

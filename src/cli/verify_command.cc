@@ -106,7 +106,8 @@ int RunVerify(const ParsedArgs& args) {
       if (all) what += " (revision " + std::to_string(content.revision_limit) + ")";
       ReportMessage(what + ": " + DescribeCode(failure.code()));
     }
-    session.container()->ReleasePartCopies(content.path);
+    // Only frees the copy; the path was read just before.
+    session.container()->ReleasePartCopies(content.path).IgnoreError();
   }
   const std::string counted =
       std::to_string(contents.size()) + (all ? " part versions of all revisions" : " parts");
