@@ -44,13 +44,13 @@ class FakeNode : public zoq::PathNode {
     auto found = by_name_.find(name);
     return found == by_name_.end() ? nullptr : found->second;
   }
-  int AddPartChild(const std::u16string& name, zoq::PathNode** out) override {
+  zoq::Status AddPartChild(const std::u16string& name, zoq::PathNode** out) override {
     return Add(name, false, out);
   }
-  int AddFolderChild(const std::u16string& name, zoq::PathNode** out) override {
+  zoq::Status AddFolderChild(const std::u16string& name, zoq::PathNode** out) override {
     return Add(name, true, out);
   }
-  int RemoveChild(const std::u16string&) override { return 0; }
+  zoq::Status RemoveChild(const std::u16string&) override { return 0; }
   std::u16string GetPath() const override {
     if (!parent_) return u"/";
     return parent_->GetPath() + name_ + (folder_ ? u"/" : u"");
@@ -106,14 +106,16 @@ class FakeContainer : public zoq::Container {
  public:
   explicit FakeContainer(FakePackage* package) : package_(package) {}
 
-  int OpenFile(const std::string&, bool) override {
+  zoq::Status OpenFile(const std::string&, bool) override {
     if (package_->open_result != 0) return package_->open_result;
     root_ = std::make_unique<FakeNode>(u"/", nullptr, true);
     for (const auto& folder : package_->folders) Folder(folder);
     for (const auto& path : package_->order) {
       const size_t slash = path.rfind(u'/');
       zoq::PathNode* node = nullptr;
-      Folder(path.substr(0, slash + 1))->AddPartChild(path.substr(slash + 1), &node);
+      if (Folder(path.substr(0, slash + 1))->AddPartChild(path.substr(slash + 1), &node) != zoq::kOk) {
+        return zoq::kAddNodeFailed;
+      }
     }
     return 0;
   }
@@ -129,7 +131,7 @@ class FakeContainer : public zoq::Container {
     }
     return node;
   }
-  int GetPartInfo(zoq::PartInfo* info, zoq::PathNode* node, int) override {
+  zoq::Status GetPartInfo(zoq::PartInfo* info, zoq::PathNode* node, int) override {
     *info = zoq::PartInfo{};
     info->name = node->GetName();
     info->is_folder = node->IsFolder();
@@ -149,12 +151,12 @@ class FakeContainer : public zoq::Container {
   }
   int GetRevisionCount() override { return package_->revision_count; }
   bool IsModified() override { return package_->modified; }
-  int Save(int, bool) override {
+  zoq::Status Save(int, bool) override {
     ++package_->saves;
     return package_->save_result;
   }
-  int OpenPart(const std::u16string& path, zoq::Stream** out, int, const zoq::DecodeOptions*,
-               bool) override {
+  zoq::Status OpenPart(const std::u16string& path, zoq::Stream** out, int, const zoq::DecodeOptions*,
+                       bool) override {
     auto found = package_->parts.find(path);
     if (found == package_->parts.end()) return zoq::kNoSuchNode;
     content_ = found->second.content;
@@ -164,59 +166,59 @@ class FakeContainer : public zoq::Container {
     args.length = args.capacity;
     return zoq::CreateStream(zoq::kModeRead, &args, out, zoq::kMemoryStream);
   }
-  int SetDocumentType(int subset, int version) override {
+  zoq::Status SetDocumentType(int subset, int version) override {
     package_->document_subset = subset;
     package_->document_version = version;
     return 0;
   }
 
   // Not used by the browser's first part.
-  int CreatePackage(const std::string&, int, int, int, int) override { return 1; }
-  int OpenStream(zoq::Stream*, bool) override { return 1; }
-  int OpenMemory(const void*, int64_t, int) override { return 1; }
-  int OpenStreamAt(zoq::Stream*, int) override { return 1; }
-  int OpenFileAt(const std::string&, int) override { return 1; }
-  int Close() override { return 0; }
-  int SaveAs(const std::string&, int, bool) override { return 1; }
-  int ReadRawPackage(void*, int64_t*) override { return 1; }
-  int AddPartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*, int,
-                        bool) override { return 1; }
-  int AddPartFromMemory(const std::u16string&, const void*, int64_t, const zoq::EcsCodeArg*,
-                        int, bool) override { return 1; }
-  int AddPartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*, int,
-                      bool) override { return 1; }
-  int DeletePart(const std::u16string&) override { return 1; }
-  int ReplacePartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*, int,
-                            bool) override { return 1; }
-  int ReplacePartFromMemory(const std::u16string&, const void*, int64_t,
-                            const zoq::EcsCodeArg*, int, bool) override { return 1; }
-  int ReplacePartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*,
-                          int, bool) override { return 1; }
-  int AppendToPartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*,
-                             int) override { return 1; }
-  int AppendToPartFromMemory(const std::u16string&, const void*, int64_t,
-                             const zoq::EcsCodeArg*, int) override { return 1; }
-  int AppendToPartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*,
-                           int) override { return 1; }
-  int AddPartEncoding(const std::u16string&, const zoq::EcsCodeArg*, int) override { return 1; }
+  zoq::Status CreatePackage(const std::string&, int, int, int, int) override { return 1; }
+  zoq::Status OpenStream(zoq::Stream*, bool) override { return 1; }
+  zoq::Status OpenMemory(const void*, int64_t, int) override { return 1; }
+  zoq::Status OpenStreamAt(zoq::Stream*, int) override { return 1; }
+  zoq::Status OpenFileAt(const std::string&, int) override { return 1; }
+  zoq::Status Close() override { return 0; }
+  zoq::Status SaveAs(const std::string&, int, bool) override { return 1; }
+  zoq::Status ReadRawPackage(void*, int64_t*) override { return 1; }
+  zoq::Status AddPartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*, int,
+                                bool) override { return 1; }
+  zoq::Status AddPartFromMemory(const std::u16string&, const void*, int64_t, const zoq::EcsCodeArg*,
+                                int, bool) override { return 1; }
+  zoq::Status AddPartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*, int,
+                              bool) override { return 1; }
+  zoq::Status DeletePart(const std::u16string&) override { return 1; }
+  zoq::Status ReplacePartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*, int,
+                                    bool) override { return 1; }
+  zoq::Status ReplacePartFromMemory(const std::u16string&, const void*, int64_t,
+                                    const zoq::EcsCodeArg*, int, bool) override { return 1; }
+  zoq::Status ReplacePartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*,
+                                  int, bool) override { return 1; }
+  zoq::Status AppendToPartFromStream(const std::u16string&, zoq::Stream*, const zoq::EcsCodeArg*,
+                                     int) override { return 1; }
+  zoq::Status AppendToPartFromMemory(const std::u16string&, const void*, int64_t,
+                                     const zoq::EcsCodeArg*, int) override { return 1; }
+  zoq::Status AppendToPartFromFile(const std::u16string&, const std::string&, const zoq::EcsCodeArg*,
+                                   int) override { return 1; }
+  zoq::Status AddPartEncoding(const std::u16string&, const zoq::EcsCodeArg*, int) override { return 1; }
   bool IsPartSkippable(const std::u16string&) override { return false; }
-  int ReadPart(const std::u16string&, void*, int64_t*, int, const zoq::DecodeOptions*) override {
+  zoq::Status ReadPart(const std::u16string&, void*, int64_t*, int, const zoq::DecodeOptions*) override {
     return 1;
   }
-  int ExtractPart(const std::u16string&, std::string*, int, const zoq::DecodeOptions*) override {
+  zoq::Status ExtractPart(const std::u16string&, std::string*, int, const zoq::DecodeOptions*) override {
     return 1;
   }
-  int ReleasePartCopies(const std::u16string&) override { return 0; }
+  zoq::Status ReleasePartCopies(const std::u16string&) override { return 0; }
   int GetContainerVersion() override { return 0x0101; }
   int GetPathKind(const std::u16string&) override { return 0; }
-  int ListParts(const std::u16string&, std::vector<std::u16string>*) override { return 1; }
-  int GetPartInfoByPath(zoq::PartInfo*, const std::u16string&, int) override { return 1; }
-  int GetPartLocation(const std::u16string&, int64_t*, int64_t*) override { return 1; }
+  zoq::Status ListParts(const std::u16string&, std::vector<std::u16string>*) override { return 1; }
+  zoq::Status GetPartInfoByPath(zoq::PartInfo*, const std::u16string&, int) override { return 1; }
+  zoq::Status GetPartLocation(const std::u16string&, int64_t*, int64_t*) override { return 1; }
   bool GetSchemaPath(std::string*) override { return true; }
-  int SetSchemaFile(const std::string&) override { return 1; }
-  int SetTableCompression(int) override { return 0; }
-  int VerifyChecks(bool) override { return 0; }
-  int SetOrderAnchor(const std::u16string&) override { return 1; }
+  zoq::Status SetSchemaFile(const std::string&) override { return 1; }
+  zoq::Status SetTableCompression(int) override { return 0; }
+  zoq::Status VerifyChecks(bool) override { return 0; }
+  zoq::Status SetOrderAnchor(const std::u16string&) override { return 1; }
   void ClearOrderAnchor() override {}
 
  private:
@@ -226,7 +228,7 @@ class FakeContainer : public zoq::Container {
     while (start < path.size()) {
       const size_t end = path.find(u'/', start);
       zoq::PathNode* next = nullptr;
-      node->AddFolderChild(path.substr(start, end - start), &next);
+      if (node->AddFolderChild(path.substr(start, end - start), &next) != zoq::kOk) return nullptr;
       node = next;
       start = end + 1;
     }

@@ -1,5 +1,6 @@
 #include "fault_stream.h"
 
+#include <stdexcept>
 #include <vector>
 
 #include "stream/dynamic_memory_stream.h"
@@ -38,23 +39,23 @@ bool FaultPlan::Fired() const {
   return fired_;
 }
 
-int FaultStream::Open(int mode) {
+zoq::Status FaultStream::Open(int mode) {
   // Closing (mode 0) is not a failure point: it never loses data.
   if (mode != kModeClose && plan_->Hit(Op::kOpen)) return kFailed;
   return inner_->Open(mode);
 }
 
-int FaultStream::Release() {
+zoq::Status FaultStream::Release() {
   delete this;
   return kOk;
 }
 
-int FaultStream::PeekByte(int* out) {
+zoq::Status FaultStream::PeekByte(int* out) {
   if (plan_->Hit(Op::kRead)) return kFailed;
   return inner_->PeekByte(out);
 }
 
-int FaultStream::Read(void* buffer, int64_t count, int64_t* done) {
+zoq::Status FaultStream::Read(void* buffer, int64_t count, int64_t* done) {
   if (plan_->Hit(Op::kRead)) {
     if (done != nullptr) *done = 0;
     return kFailed;
@@ -62,22 +63,22 @@ int FaultStream::Read(void* buffer, int64_t count, int64_t* done) {
   return inner_->Read(buffer, count, done);
 }
 
-int FaultStream::Write(const void* buffer, int64_t count) {
+zoq::Status FaultStream::Write(const void* buffer, int64_t count) {
   if (plan_->Hit(Op::kWrite)) return kFailed;
   return inner_->Write(buffer, count);
 }
 
-int FaultStream::Flush() {
+zoq::Status FaultStream::Flush() {
   if (plan_->Hit(Op::kFlush)) return kFailed;
   return inner_->Flush();
 }
 
-int FaultStream::Seek(int64_t offset, int origin) {
+zoq::Status FaultStream::Seek(int64_t offset, int origin) {
   if (plan_->Hit(Op::kSeek)) return kFailed;
   return inner_->Seek(offset, origin);
 }
 
-int FaultStream::SetLength(int64_t size) {
+zoq::Status FaultStream::SetLength(int64_t size) {
   if (plan_->Hit(Op::kSetLength)) return kFailed;
   return inner_->SetLength(size);
 }
@@ -90,10 +91,11 @@ Stream* FaultStream::Clone() {
 std::unique_ptr<FaultStream> FaultyMemory(const std::vector<uint8_t>& bytes,
                                           std::shared_ptr<FaultPlan> plan) {
   auto* memory = new CVelDynamicMemoryStream();
-  if (memory->Open(kModeReadWriteNew) == kOk && !bytes.empty()) {
-    memory->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
-  }
-  memory->Close();
+  const bool filled = memory->Open(kModeReadWriteNew) == kOk &&
+                      (bytes.empty() ||
+                       memory->Write(bytes.data(), static_cast<int64_t>(bytes.size())) == kOk) &&
+                      memory->Close() == kOk;
+  if (!filled) throw std::runtime_error("a memory stream could not take the test bytes");
   return std::make_unique<FaultStream>(memory, plan);
 }
 

@@ -45,25 +45,25 @@ class FaultStream : public Stream {
  public:
   FaultStream(Stream* inner, std::shared_ptr<FaultPlan> plan) : inner_(inner), plan_(plan) {}
 
-  int Open(int mode) override;
-  int Close() override { return inner_->Close(); }
+  zoq::Status Open(int mode) override;
+  zoq::Status Close() override { return inner_->Close(); }
   bool IsOpen() override { return inner_->IsOpen(); }
-  int Clear() override { return inner_->Clear(); }
-  int Release() override;
+  zoq::Status Clear() override { return inner_->Clear(); }
+  zoq::Status Release() override;
   int64_t GetLength() override { return inner_->GetLength(); }
   bool IsEof() override { return inner_->IsEof(); }
   int GetType() override { return inner_->GetType(); }
-  int PeekByte(int* out) override;
-  int Read(void* buffer, int64_t count, int64_t* done) override;
-  int Write(const void* buffer, int64_t count) override;
-  int Flush() override;
+  zoq::Status PeekByte(int* out) override;
+  zoq::Status Read(void* buffer, int64_t count, int64_t* done) override;
+  zoq::Status Write(const void* buffer, int64_t count) override;
+  zoq::Status Flush() override;
   int64_t Tell() override { return inner_->Tell(); }
-  int Seek(int64_t offset, int origin) override;
-  int SetLength(int64_t size) override;
+  zoq::Status Seek(int64_t offset, int origin) override;
+  zoq::Status SetLength(int64_t size) override;
   bool IsStorageStream() override { return inner_->IsStorageStream(); }
   Stream* Clone() override;
   int GetAccess() override { return inner_->GetAccess(); }
-  int SetAccess(int access) override { return inner_->SetAccess(access); }
+  zoq::Status SetAccess(int access) override { return inner_->SetAccess(access); }
   bool SupportsAccess(int access) override { return inner_->SupportsAccess(access); }
 
   Stream* inner() { return inner_.get(); }

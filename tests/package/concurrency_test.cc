@@ -107,7 +107,9 @@ TEST(ConcurrencyTest, ThreadsShareOneContainer) {
               container->ListParts(u"/", &listed) != kOk || listed.size() != 20) {
             ++failures;
           }
-          if (t == 0 && p == 0) container->ReleasePartCopies(u"*");
+          if (t == 0 && p == 0) {
+            EXPECT_EQ(container->ReleasePartCopies(u"*"), kOk);
+          }
         }
       }
     });

@@ -159,9 +159,9 @@ TEST_F(ContainerTest, RevisionLimitsAndHistory) {
     PathNode* FirstChild() override { return nullptr; }
     PathNode* NextChild() override { return nullptr; }
     PathNode* FindChild(const std::u16string&) override { return nullptr; }
-    int AddPartChild(const std::u16string&, PathNode**) override { return kNotSupported; }
-    int AddFolderChild(const std::u16string&, PathNode**) override { return kNotSupported; }
-    int RemoveChild(const std::u16string&) override { return kNotSupported; }
+    zoq::Status AddPartChild(const std::u16string&, PathNode**) override { return kNotSupported; }
+    zoq::Status AddFolderChild(const std::u16string&, PathNode**) override { return kNotSupported; }
+    zoq::Status RemoveChild(const std::u16string&) override { return kNotSupported; }
     std::u16string GetPath() const override { return u"/gone"; }
     std::vector<PathNode*> Children() const override { return {}; }
   } gone;
@@ -382,7 +382,7 @@ TEST_F(ContainerTest, RawPackageAndVersionFacts) {
   ASSERT_EQ(container_->ReadRawPackage(copy.data(), &length), kOk);
   EXPECT_EQ(copy, package_);
   EXPECT_FALSE(container_->IsModified());
-  container_->Close();
+  EXPECT_EQ(container_->Close(), kOk);
   EXPECT_EQ(container_->ReadRawPackage(nullptr, &length), kNoStream);
 }
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "zoq/codes.h"
+
 namespace zoq {
 namespace {
 
@@ -72,6 +74,24 @@ TEST(PackageErrorTableTest, ReadsLanguageNames) {
   MessageLanguage language = MessageLanguage::kEnglish;
   EXPECT_FALSE(ParseMessageLanguage(nullptr, &language));
   EXPECT_EQ(language, MessageLanguage::kEnglish);
+}
+
+TEST(PackageErrorTableTest, StatusCarriesTheCodeAndTextsEveryKind) {
+  const Status ok;
+  EXPECT_TRUE(ok.ok());
+  EXPECT_TRUE(ok == 0);
+  const int stored = Status(kChecksumFailed);  // codes stay ints where stored
+  EXPECT_EQ(stored, 5022);
+  EXPECT_EQ(AtSite(kFailed, 12110100).code(), 12110100);
+  EXPECT_EQ(AtSite(kOutOfMemory, 12110100), kOutOfMemory);
+  EXPECT_EQ(Status(5000).ToText(), "ZOQ:包头标识无效");
+  EXPECT_EQ(Status(kOutOfMemory).ToText(), "out of memory");
+  EXPECT_EQ(Status(12010101).ToText(),
+            "the inner stream cannot seek past the initial counter block (ADM stream, site 12010101)");
+  EXPECT_EQ(Status(12110219).ToText(),
+            "the compressed data cannot be written (deflate stream, site 12110219)");
+  EXPECT_EQ(Status(10020622).ToText(), "failed (part records, site 10020622)");
+  EXPECT_EQ(Status(424242).ToText(), "error 424242");
 }
 
 }  // namespace

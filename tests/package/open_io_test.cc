@@ -20,37 +20,37 @@ struct ReadLog {
 class CountingStream : public Stream {
  public:
   CountingStream(Stream* inner, std::shared_ptr<ReadLog> log) : inner_(inner), log_(log) {}
-  int Open(int mode) override { return inner_->Open(mode); }
-  int Close() override { return inner_->Close(); }
+  zoq::Status Open(int mode) override { return inner_->Open(mode); }
+  zoq::Status Close() override { return inner_->Close(); }
   bool IsOpen() override { return inner_->IsOpen(); }
-  int Clear() override { return inner_->Clear(); }
-  int Release() override {
+  zoq::Status Clear() override { return inner_->Clear(); }
+  zoq::Status Release() override {
     delete this;
     return kOk;
   }
   int64_t GetLength() override { return inner_->GetLength(); }
   bool IsEof() override { return inner_->IsEof(); }
   int GetType() override { return inner_->GetType(); }
-  int PeekByte(int* out) override { return inner_->PeekByte(out); }
-  int Read(void* buffer, int64_t count, int64_t* done) override {
+  zoq::Status PeekByte(int* out) override { return inner_->PeekByte(out); }
+  zoq::Status Read(void* buffer, int64_t count, int64_t* done) override {
     int64_t at = inner_->Tell();
     int code = inner_->Read(buffer, count, done);
     std::lock_guard<std::mutex> lock(log_->mutex);
     log_->ranges.emplace_back(at, at + *done);
     return code;
   }
-  int Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
-  int Flush() override { return inner_->Flush(); }
+  zoq::Status Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
+  zoq::Status Flush() override { return inner_->Flush(); }
   int64_t Tell() override { return inner_->Tell(); }
-  int Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
-  int SetLength(int64_t size) override { return inner_->SetLength(size); }
+  zoq::Status Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
+  zoq::Status SetLength(int64_t size) override { return inner_->SetLength(size); }
   bool IsStorageStream() override { return inner_->IsStorageStream(); }
   Stream* Clone() override {
     Stream* copy = inner_->Clone();
     return copy ? new CountingStream(copy, log_) : nullptr;
   }
   int GetAccess() override { return inner_->GetAccess(); }
-  int SetAccess(int access) override { return inner_->SetAccess(access); }
+  zoq::Status SetAccess(int access) override { return inner_->SetAccess(access); }
   bool SupportsAccess(int access) override { return inner_->SupportsAccess(access); }
 
  private:
@@ -106,7 +106,7 @@ TEST(OpenIoTest, OpeningTouchesNoDataRecord) {
   for (const auto& [from, to] : log->ranges) {
     EXPECT_LE(to - from, 16) << "read " << from << "-" << to;
   }
-  container->Close();
+  EXPECT_EQ(container->Close(), kOk);
 }
 
 }  // namespace

@@ -25,42 +25,47 @@ using test::SnapshotBytes;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
 // Forwards to a memory stream; the fail_at-th call of Write, Flush or
-// SetLength (counting from 1) fails without effect.
+// SetLength (counting from 1) fails without effect, and once reopening is
+// refused so is every open for reading.
 class FaultyStream : public Stream {
  public:
   explicit FaultyStream(int fail_at) : fail_at_(fail_at) {}
   CVelDynamicMemoryStream& inner() { return inner_; }
   int calls() const { return calls_; }
 
-  int Open(int mode) override { return inner_.Open(mode); }
-  int Close() override { return inner_.Close(); }
+  void RefuseReopen(bool refuse) { refuse_reopen_ = refuse; }
+  zoq::Status Open(int mode) override {
+    return refuse_reopen_ && mode == kModeRead ? kFailed : inner_.Open(mode);
+  }
+  zoq::Status Close() override { return inner_.Close(); }
   bool IsOpen() override { return inner_.IsOpen(); }
-  int Clear() override { return inner_.Clear(); }
-  int Release() override { return inner_.Release(); }
+  zoq::Status Clear() override { return inner_.Clear(); }
+  zoq::Status Release() override { return inner_.Release(); }
   int64_t GetLength() override { return inner_.GetLength(); }
   bool IsEof() override { return inner_.IsEof(); }
   int GetType() override { return inner_.GetType(); }
-  int PeekByte(int* out) override { return inner_.PeekByte(out); }
-  int Read(void* buffer, int64_t count, int64_t* done) override {
+  zoq::Status PeekByte(int* out) override { return inner_.PeekByte(out); }
+  zoq::Status Read(void* buffer, int64_t count, int64_t* done) override {
     return inner_.Read(buffer, count, done);
   }
-  int Write(const void* buffer, int64_t count) override {
+  zoq::Status Write(const void* buffer, int64_t count) override {
     return Fails() ? kFailed : inner_.Write(buffer, count);
   }
-  int Flush() override { return Fails() ? kFailed : inner_.Flush(); }
+  zoq::Status Flush() override { return Fails() ? kFailed : inner_.Flush(); }
   int64_t Tell() override { return inner_.Tell(); }
-  int Seek(int64_t offset, int origin) override { return inner_.Seek(offset, origin); }
-  int SetLength(int64_t size) override { return Fails() ? kFailed : inner_.SetLength(size); }
+  zoq::Status Seek(int64_t offset, int origin) override { return inner_.Seek(offset, origin); }
+  zoq::Status SetLength(int64_t size) override { return Fails() ? kFailed : inner_.SetLength(size); }
   bool IsStorageStream() override { return true; }
   Stream* Clone() override { return inner_.Clone(); }
   int GetAccess() override { return inner_.GetAccess(); }
-  int SetAccess(int access) override { return inner_.SetAccess(access); }
+  zoq::Status SetAccess(int access) override { return inner_.SetAccess(access); }
   bool SupportsAccess(int access) override { return inner_.SupportsAccess(access); }
 
  private:
   bool Fails() { return ++calls_ == fail_at_; }
   int fail_at_;
   int calls_ = 0;
+  bool refuse_reopen_ = false;
   CVelDynamicMemoryStream inner_;
 };
 
@@ -114,6 +119,28 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
   EXPECT_EQ(after.at("/a.txt"), Bytes("alpha-2"));
   EXPECT_EQ(after.at("/c.txt"), Bytes("gamma+"));
   EXPECT_EQ(after.count("/b.txt"), 0u);
+}
+
+// A save whose package cannot be read again afterwards is not reported as a
+// success: the container closes, and opening the package again shows the
+// revision the save wrote.
+TEST(SaveFaults, SaveReportsAStreamThatCannotBeReadAgain) {
+  const std::vector<uint8_t> original = test::RevisedPackage(2);
+  FaultyStream stream(0);
+  ASSERT_EQ(stream.inner().Open(kModeReadWriteNew), kOk);
+  ASSERT_EQ(stream.inner().Write(original.data(), original.size()), kOk);
+  ASSERT_EQ(stream.inner().Close(), kOk);
+  auto c = MakeContainer();
+  ASSERT_EQ(c->OpenStream(&stream, false), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha-2")), kOk);
+  stream.RefuseReopen(true);
+  const Status saved = c->Save(kSaveIncremental, false);
+  EXPECT_FALSE(saved.ok());
+  EXPECT_NE(saved.ToText().find("site " + std::to_string(saved.code())), std::string::npos);
+  EXPECT_EQ(c->GetNode(u"/"), nullptr);
+  stream.RefuseReopen(false);
+  ASSERT_EQ(c->OpenStream(&stream, false), kOk);
+  EXPECT_EQ(test::Snapshot(c.get()).at("/a.txt"), Bytes("alpha-2"));
 }
 
 // A child process saves and is killed at a seeded moment; the package then

@@ -119,7 +119,7 @@ TEST_F(SchemaEmbeddingTest, SchemaIsStoredOnlyOnce) {
   PartInfo info;
   ASSERT_EQ(c->GetPartInfoByPath(&info, kSchemaPart, 0), kOk);
   EXPECT_EQ(info.revisions, std::vector<int>{0});
-  c->Close();
+  EXPECT_EQ(c->Close(), kOk);
 
   auto plain = ContainerWithResources(without_schema_);
   ASSERT_EQ(plain->OpenFile(file, true), kOk);

@@ -75,7 +75,7 @@ TEST_F(SchemaSelectionTest, DocumentTypeChoosesTheFile) {
   ASSERT_EQ(c->SetDocumentType(8, 100), kOk);
   c->GetSchemaPath(&schema);
   EXPECT_EQ(schema, SchemaDir() + "/PLIV_Full_v1.0.bsg");  // taken though missing
-  c->Close();
+  EXPECT_EQ(c->Close(), kOk);
   EXPECT_EQ(c->SetDocumentType(8, 256), kSiteNoPackageOpen);
 }
 

@@ -372,7 +372,7 @@ TEST(AdmStreamTest, CloneAndCreateStream) {
   EXPECT_EQ(args.inner, nullptr);
   EXPECT_EQ(s->GetType(), kAdmStream);
   std::unique_ptr<Stream> clone(s->Clone());
-  s->Release();
+  EXPECT_EQ(s->Release(), kOk);
   ASSERT_NE(clone, nullptr);
   ASSERT_EQ(clone->Open(kModeRead), kOk);
   EXPECT_EQ(test::Whole(clone.get()), plain);

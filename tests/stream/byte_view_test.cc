@@ -74,7 +74,7 @@ TEST(ByteViewTest, SubStreamLendsWithinItsWindowOnly) {
 class SilentMemoryStream : public CVelMemoryStream {
  public:
   using CVelMemoryStream::CVelMemoryStream;
-  int Read(void*, int64_t, int64_t* done) override {
+  zoq::Status Read(void*, int64_t, int64_t* done) override {
     if (done) *done = 0;
     return kOk;
   }

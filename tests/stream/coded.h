@@ -31,7 +31,7 @@ std::string WriteThrough(const std::string& plain, size_t piece, Make make) {
   EXPECT_EQ(mem->Open(kModeRead), kOk);
   std::string stored(static_cast<size_t>(mem->GetLength()), '\0');
   int64_t done = 0;
-  mem->Read(stored.data(), stored.size(), &done);
+  EXPECT_EQ(mem->Read(stored.data(), stored.size(), &done), kOk);
   return stored;
 }
 

@@ -17,7 +17,7 @@ class FailingStream : public CVelMemoryStream {
  public:
   FailingStream(void* buffer, int64_t size, int good_reads)
       : CVelMemoryStream(buffer, size, size), good_reads_(good_reads) {}
-  int Read(void* buffer, int64_t count, int64_t* done) override {
+  zoq::Status Read(void* buffer, int64_t count, int64_t* done) override {
     if (good_reads_-- <= 0) {
       if (done) *done = 0;
       return kDecodeFailed;

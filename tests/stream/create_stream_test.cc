@@ -46,11 +46,12 @@ TEST(CreateStreamTest, BuildsAndOpens) {
   MemoryStreamArgs memory{buf, 4, 3};
   ASSERT_EQ(CreateStream(kModeRead, &memory, &s, kMemoryStream), kOk);
   EXPECT_EQ(s->GetLength(), 3);
-  s->Release();
+  EXPECT_EQ(s->Release(), kOk);
 
   ASSERT_EQ(CreateStream(kModeClose, nullptr, &s, kDynamicMemoryStream), kOk);
   EXPECT_FALSE(s->IsOpen());
-  s->Release();
+  EXPECT_EQ(s->Release(), kOk);
+
 }
 
 TEST(CreateStreamTest, FailedOpenDestroysTheStream) {

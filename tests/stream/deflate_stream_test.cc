@@ -323,7 +323,7 @@ TEST(DeflateStreamTest, CreateStreamTakesTheInnerStream) {
   ASSERT_EQ(CreateStream(kModeRead, &args, &s, kDeflateStream), kOk);
   EXPECT_EQ(args.inner, nullptr);
   EXPECT_EQ(s->GetType(), kDeflateStream);
-  s->Release();
+  EXPECT_EQ(s->Release(), kOk);
   DeflateStreamArgs none{nullptr, false};
   EXPECT_EQ(CreateStream(kModeRead, &none, &s, kDeflateStream), kCreateException);
   DeflateStreamArgs bad_mode{test::Over(stored),

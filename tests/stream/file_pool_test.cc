@@ -80,7 +80,7 @@ TEST(FilePoolTest, FileStreamsShareTheReadHandle) {
   ASSERT_EQ(keeper.Open(kModeRead), kOk);
   ASSERT_EQ(item.Open(kModeRead), kOk);
   EXPECT_EQ(FilePool::Instance().OpenCount(path), 2u);
-  item.Close();
+  EXPECT_EQ(item.Close(), kOk);
   EXPECT_EQ(FilePool::Instance().IdleCount(path), 1u);
   // Reopening takes the idle handle and reads correctly through it.
   ASSERT_EQ(item.Open(kModeRead), kOk);

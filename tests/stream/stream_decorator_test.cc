@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "stream/dynamic_memory_stream.h"
+#include "stream/memory_stream.h"
 #include "coded.h"
 #include "temp_dir.h"
 
@@ -22,7 +23,7 @@ class PassThrough : public CVelStreamDecorator {
  public:
   PassThrough(Stream*& inner, bool whole, int64_t window = 1000)
       : CVelStreamDecorator(inner), whole_(whole), window_(window) {}
-  ~PassThrough() override { Close(); }
+  ~PassThrough() override { Close().IgnoreError(); }  // tests close first where it matters
 
   int GetType() override { return 99; }
   Stream* Clone() override { return nullptr; }
@@ -34,7 +35,7 @@ class PassThrough : public CVelStreamDecorator {
     CVelStreamDecorator::Reset();
   }
 
-  int Decode() override {
+  zoq::Status Decode() override {
     ++decodes;
     if (end_of_input_) return kOk;
     if (!buffer_) buffer_.reset(new uint8_t[window_]);
@@ -56,7 +57,7 @@ class PassThrough : public CVelStreamDecorator {
     return kOk;
   }
 
-  int Encode(bool final) override {
+  zoq::Status Encode(bool final) override {
     ++encodes;
     if (whole_) {
       if (!final) return kOk;
@@ -87,7 +88,7 @@ std::string Contents(CVelDynamicMemoryStream* s) {
   EXPECT_EQ(s->Open(kModeRead), kOk);
   std::string out(static_cast<size_t>(s->GetLength()), '\0');
   int64_t done = 0;
-  s->Read(out.data(), out.size(), &done);
+  EXPECT_EQ(s->Read(out.data(), out.size(), &done), kOk);
   return out;
 }
 
@@ -97,9 +98,9 @@ class DecoratorTest : public ::testing::Test {
   std::unique_ptr<PassThrough> Over(const std::string& content, bool whole,
                                     int64_t window = 1000) {
     auto* mem = new CVelDynamicMemoryStream();
-    mem->Open(kModeWrite);
-    mem->Write(content.data(), content.size());
-    mem->Close();
+    EXPECT_EQ(mem->Open(kModeWrite), kOk);
+    EXPECT_EQ(mem->Write(content.data(), content.size()), kOk);
+    EXPECT_EQ(mem->Close(), kOk);
     mem_ = mem;
     Stream* inner = mem;
     return std::make_unique<PassThrough>(inner, whole, window);
@@ -250,6 +251,20 @@ TEST_F(DecoratorTest, WholeContentBufferingSeeksWhileWriting) {
   EXPECT_EQ(d->GetLength(), static_cast<int64_t>(content.size()));
   ASSERT_EQ(d->Close(), kOk);
   EXPECT_EQ(Contents(mem_), content);
+}
+
+// Data still held when the stream is closed through Open is written then;
+// when that fails, Open says so instead of losing the data unreported.
+TEST_F(DecoratorTest, OpenReportsPendingDataThatCannotBeWritten) {
+  for (int next_mode : {kModeClose, kModeRead}) {
+    uint8_t room[4];
+    Stream* inner = new CVelMemoryStream(room, sizeof room, 0);
+    PassThrough d(inner, false);
+    ASSERT_EQ(d.Open(kModeWrite), kOk);
+    ASSERT_EQ(d.Write("0123456789", 10), kOk);  // held in the window
+    EXPECT_EQ(d.Open(next_mode), 12040204) << next_mode;  // the memory block is full
+    EXPECT_FALSE(d.IsOpen());
+  }
 }
 
 TEST_F(DecoratorTest, ReleasePassesDown) {

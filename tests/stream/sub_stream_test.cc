@@ -122,7 +122,7 @@ TEST_F(SubStreamTest, CreateStreamTakesTheInnerStream) {
   ASSERT_EQ(CreateStream(kModeRead, &args, &s, kReadOnlySubStream), kOk);
   EXPECT_EQ(args.inner, nullptr);
   EXPECT_EQ(s->GetLength(), 10);
-  s->Release();
+  EXPECT_EQ(s->Release(), kOk);
 
   SubStreamArgs bad{new CVelMemoryStream(content_.data(), 1000, 1000), 0, -5};
   EXPECT_EQ(CreateStream(kModeRead, &bad, &s, kReadOnlySubStream), kCreateException);

@@ -33,7 +33,7 @@ TEST(CFileStreamTest, ReadingPastTheEndFails) {
   EXPECT_TRUE(stream.AtEnd());
   char buffer[8];
   size_t got = 9;
-  stream.Seek(1, 0);
+  EXPECT_EQ(stream.Seek(1, 0), kOk);
   EXPECT_EQ(stream.Read(buffer, sizeof buffer, &got), 1);
   EXPECT_EQ(got, 1u);
   remove(path.c_str());
@@ -55,7 +55,7 @@ TEST(CFileStreamTest, WriteSeekReadAndReset) {
     EXPECT_EQ(stream.Seek(-1, 0), 1);
     EXPECT_EQ(stream.Seek(100, 1), 0);
     EXPECT_EQ(stream.Tell(), 11) << "relative seeks stop at the end";
-    stream.Seek(0, 0);
+    EXPECT_EQ(stream.Seek(0, 0), kOk);
     ASSERT_TRUE(stream.WriteByte('J'));
     ASSERT_TRUE(stream.Flush());
   }
@@ -65,7 +65,7 @@ TEST(CFileStreamTest, WriteSeekReadAndReset) {
     EXPECT_EQ(stream.Size(), 11);
     ASSERT_TRUE(stream.Reset());
     EXPECT_EQ(stream.Size(), 0);
-    stream.Write("x", 1);
+    EXPECT_EQ(stream.Write("x", 1), kOk);
   }
   EXPECT_EQ(test::ReadFile(path), "x");
   CFileStream stream(path, true);

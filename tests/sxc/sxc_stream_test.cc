@@ -71,7 +71,7 @@ TEST_F(SxcStreamTest, ReadsDecodedTextAndRewindsWithoutDecodingAgain) {
   ASSERT_EQ(stream->Seek(100, kSeekSet), kOk);
   EXPECT_EQ(ReadAll(stream, &code), expected.substr(100));
   EXPECT_EQ(CountConversionFiles(dir_), 0);
-  stream->Close();
+  EXPECT_EQ(stream->Close(), kOk);
   delete stream;
 }
 

@@ -110,15 +110,15 @@ class ExtractingContainer : public zoqe_test::FakeContainer {
   explicit ExtractingContainer(zoqe_test::FakePackage* package)
       : FakeContainer(package), package_(package) {}
 
-  int OpenPart(const std::u16string& path, zoq::Stream** out, int revision_limit,
-               const zoq::DecodeOptions* options, bool keep) override {
+  zoq::Status OpenPart(const std::u16string& path, zoq::Stream** out, int revision_limit,
+                       const zoq::DecodeOptions* options, bool keep) override {
     *out = nullptr;
-    const int code = Ask(path, revision_limit, options);
+    const zoq::Status code = Ask(path, revision_limit, options);
     return code != 0 ? code : FakeContainer::OpenPart(path, out, revision_limit, options, keep);
   }
 
-  int ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
-                  const zoq::DecodeOptions* options) override {
+  zoq::Status ExtractPart(const std::u16string& path, std::string* target, int revision_limit,
+                          const zoq::DecodeOptions* options) override {
     const int code = Ask(path, revision_limit, options);
     if (code != 0) return code;
     QFile file(QFile::decodeName(QByteArray::fromStdString(*target)));

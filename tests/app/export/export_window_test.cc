@@ -335,13 +335,13 @@ class ExportWindowTest : public QObject {
                                        std::u16string(u"../outside/x"), std::u16string(u"a\\b"),
                                        std::u16string(u"")}) {
       zoq::PathNode* node = nullptr;
-      root->AddPartChild(name, &node);
+      root->AddPartChild(name, &node).IgnoreError();  // a name refused leaves no node
       if (node) items.push_back({node, true});
     }
     zoq::PathNode* parent = nullptr;
-    root->AddFolderChild(u"sub", &parent);
+    QCOMPARE(root->AddFolderChild(u"sub", &parent), 0);
     zoq::PathNode* climbing = nullptr;
-    parent->AddFolderChild(u"..", &climbing);
+    QCOMPARE(parent->AddFolderChild(u"..", &climbing), 0);
     items.push_back({climbing, true});
     items.push_back({container.GetNode(u"/ok.txt"), true});
     const QString target = temp_->path() + QStringLiteral("/target");
