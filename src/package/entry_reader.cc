@@ -17,8 +17,6 @@ namespace zoq {
 namespace {
 
 constexpr int64_t kPiece = 65536;
-// The longest stored path: 259 UTF-16 code units of at most 3 UTF-8 bytes.
-constexpr int64_t kMaxNameRecord = 16 + 3 * 259 + 1;
 
 int ItemRecordSize(int width) { return 17 + width; }
 
