@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "stream/dynamic_memory_stream.h"
+#include "zoq/create_stream.h"
 #include "zoq/stream.h"
 #include "temp_dir.h"
 
@@ -52,6 +53,18 @@ TEST(CreateStreamTest, BuildsAndOpens) {
   EXPECT_FALSE(s->IsOpen());
   EXPECT_EQ(s->Release(), kOk);
 
+  // The typed forms: the record names the kind.
+  MemoryStreamArgs typed{buf, 4, 3};
+  ASSERT_EQ(CreateStream(kModeRead, &typed, &s), kOk);
+  EXPECT_EQ(s->GetType(), kMemoryStream);
+  SubStreamArgs window{s, 1, 2};
+  Stream* sub = nullptr;
+  ASSERT_EQ(CreateStream(kModeRead, &window, &sub), kOk);
+  EXPECT_EQ(window.inner, nullptr);  // taken over
+  EXPECT_EQ(sub->GetLength(), 2);
+  EXPECT_EQ(sub->Release(), kOk);
+  DynamicMemoryStreamArgs none;
+  EXPECT_EQ(CreateStream(kModeClose, &none, nullptr), kInvalidArgument);
 }
 
 TEST(CreateStreamTest, FailedOpenDestroysTheStream) {
