@@ -57,7 +57,7 @@ bool IsEnterKey(const QKeyEvent* event) {
 }
 }  // namespace
 
-ItemCommandState ItemCommandRule(int tree_kind, Selection selection) {
+ItemCommandState ItemCommandRule(TreeKind tree_kind, Selection selection) {
   ItemCommandState state;
   const bool in_tree = tree_kind == kKindVersionTree || tree_kind == kKindMainTree;
   state.export_enabled =
@@ -80,9 +80,14 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
   setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
   setSizeGripEnabled(true);
   setAcceptDrops(true);
-  container_factory_ = [](const zoq::ContainerOptions& options, zoq::Container** out) {
-    return zoq::CreateContainer(&options, out);
-  };
+  QString folder = work_folder;
+  if (folder.isEmpty()) {
+    // What earlier runs that ended without closing left behind goes first.
+    TidyEarlierWorkFolders();
+    folder = CreateWorkFolder();
+  }
+  document_ = new PackageDocument(
+      folder, QCoreApplication::applicationDirPath() + QLatin1Char('/'), this);
   BuildLayout();
   item_viewer_ = new ItemViewer(this);
   part_viewer_ = [this](const QString& path, int version, bool read_only, bool report, int mode) {
@@ -91,14 +96,6 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
   finder_ = [this] { item_viewer_->OpenFind(); };
   ConnectCommands();
   history_tools_ = new HistoryTools(this);
-  program_folder_ = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-  if (work_folder.isEmpty()) {
-    // What earlier runs that ended without closing left behind goes first.
-    TidyEarlierWorkFolders();
-    work_folder_ = CreateWorkFolder();
-  } else {
-    work_folder_ = work_folder;
-  }
   ResetInfoPanel();
   SelectTreeItem(tree_model_->root());
   UpdateCommands();
@@ -280,7 +277,7 @@ void CZOQEDlg::ConnectCommands() {
 
 void CZOQEDlg::UpdateCommands() {
   const CommandTable& c = commands_;
-  const bool open = package_ != nullptr;
+  const bool open = document_->is_open();
   const bool text_shown = open && current_view() == View::kText;
   c.close->setEnabled(open);
   c.select_all->setEnabled(text_shown);
@@ -300,13 +297,9 @@ void CZOQEDlg::UpdateCommands() {
   c.help->setEnabled(false);
 }
 
-void CZOQEDlg::SetItemCommands(int tree_kind, Selection selection) {
+void CZOQEDlg::SetItemCommands(TreeKind tree_kind, Selection selection) {
   item_commands_ = ItemCommandRule(tree_kind, selection);
   UpdateCommands();
-}
-
-void CZOQEDlg::SetContainerFactory(ContainerFactory factory) {
-  container_factory_ = std::move(factory);
 }
 
 void CZOQEDlg::SetPartViewer(PartViewer viewer) {
@@ -330,14 +323,6 @@ void CZOQEDlg::SetXmlEditable(bool editable, const QString& part_path) {
   edit_item_ = editable ? CurrentTreeItem() : nullptr;
 }
 
-void CZOQEDlg::SetKey(const QByteArray& key) {
-  const int length = static_cast<int>(std::min<qsizetype>(key.size(), sizeof key_bytes_));
-  std::copy_n(key.constData(), length, key_bytes_);
-  key_info_.key = key_bytes_;
-  key_info_.key_length = length;
-  key_set_ = true;
-}
-
 void CZOQEDlg::SetPictureView(QWidget* view) {
   const bool shown = right_pane_->currentWidget() == picture_view_;
   right_pane_->removeWidget(picture_view_);
@@ -345,11 +330,6 @@ void CZOQEDlg::SetPictureView(QWidget* view) {
   picture_view_ = view;
   right_pane_->insertWidget(1, picture_view_);
   if (shown) right_pane_->setCurrentWidget(picture_view_);
-}
-
-void CZOQEDlg::SetDocumentCodes(int subset, int version) {
-  subset_code_ = subset;
-  version_code_ = version;
 }
 
 void CZOQEDlg::SetTitle(const QString& file_name) {
@@ -529,9 +509,9 @@ QModelIndex CZOQEDlg::ProxyIndexOf(const TreeItem* item) const {
 }
 
 zoq::PathNode* CZOQEDlg::NodeAt(const QString& path, int version) const {
-  if (!package_ || path.isEmpty()) return nullptr;
+  if (!document_->is_open() || path.isEmpty()) return nullptr;
   if (version != 0 && recorded_) return recorded_->Find(path.toStdU16String());
-  return package_->GetNode(path.toStdU16String());
+  return document_->package()->GetNode(path.toStdU16String());
 }
 
 TreeItem* CZOQEDlg::CurrentTreeItem() const {

@@ -15,8 +15,10 @@
 
 #include "app/command_table.h"
 #include "app/notice_pane.h"
+#include "app/package_document.h"
+#include "app/package_tree_model.h"
+#include "app/view/view_mode.h"
 #include "zoq/container.h"
-#include "zoq/decode_options.h"
 
 class QLineEdit;
 class QModelIndex;
@@ -50,24 +52,19 @@ struct ItemCommandState {
 
 // Export needs a folder or part of the main tree or of a version's tree;
 // the open commands need a part there.
-ItemCommandState ItemCommandRule(int tree_kind, Selection selection);
+ItemCommandState ItemCommandRule(TreeKind tree_kind, Selection selection);
 
 class CZOQEDlg : public QDialog {
   Q_OBJECT
 
  public:
   enum class View { kList, kPicture, kText, kNotice };
-  using ContainerFactory = std::function<int(const zoq::ContainerOptions&, zoq::Container**)>;
   // Hook for the part viewers: (package path, version, read-only, report
   // errors, view mode) -> shown.
-  using PartViewer = std::function<bool(const QString&, int, bool, bool, int)>;
+  using PartViewer = std::function<bool(const QString&, int, bool, bool, ViewMode)>;
   // Hooks for export (raw flag) and for the find dialog.
   using Exporter = std::function<void(bool)>;
   using Finder = std::function<void()>;
-  // View modes the open commands ask the viewer for.
-  static constexpr int kViewText = 3;
-  static constexpr int kViewHex = 5;
-  static constexpr int kViewDefaultProgram = 6;
 
   static const QString& InitialTitle();
 
@@ -100,7 +97,7 @@ class CZOQEDlg : public QDialog {
   void OnAbout();
   // Open as text, as hex dump or with the default program: the part
   // selected in the tree, or the single part row selected in the list.
-  void OnOpenPartAs(int view_mode);
+  void OnOpenPartAs(ViewMode view_mode);
   // Evaluates every command's enabled state.
   void UpdateCommands();
 
@@ -109,7 +106,6 @@ class CZOQEDlg : public QDialog {
   void AddProcess(qint64 pid);
   void AddTempFile(const QString& path);
 
-  void SetContainerFactory(ContainerFactory factory);
   void SetPartViewer(PartViewer viewer);
   void SetExporter(Exporter exporter);
   void SetFinder(Finder finder);
@@ -120,31 +116,12 @@ class CZOQEDlg : public QDialog {
   // version of the part. Returns false when they could not be stored (the
   // edit then stays as it is); otherwise the edit is over.
   bool SettleXmlEdit();
-  bool xml_editable() const { return xml_editable_; }
-  const QString& current_part_path() const { return current_part_path_; }
-  // The decryption key handed to every extraction: none until one is
-  // entered; it survives closing and opening packages. At most 256 bytes
-  // are kept; a length of 0 is a key that was entered empty.
-  void SetKey(const QByteArray& key);
-  const zoq::KeyInfo* key_info() const { return key_set_ ? &key_info_ : nullptr; }
-  // The document type the package was given (PLIV detection, or a document
-  // version chosen with the key).
-  void SetDocumentCodes(int subset, int version);
 
-  // State, for the viewers and for tests.
-  zoq::Container* package() const { return package_.get(); }
-  bool read_only() const { return read_only_; }
-  bool history_mode() const { return history_mode_; }
-  int subset_code() const { return subset_code_; }
-  int version_code() const { return version_code_; }
-  const QString& file_name() const { return file_name_; }
-  const QString& package_folder() const { return package_folder_; }
-  const QString& work_folder() const { return work_folder_; }
-  const QString& program_folder() const { return program_folder_; }
-  ItemCommandState item_commands() const { return item_commands_; }
-  const CommandTable& commands() const { return commands_; }
+  // The open package with its file, key and document type.
+  PackageDocument* document() const { return document_; }
   View current_view() const;
 
+  // What the viewers, the export and drags out of the window work on.
   InfoPanel* info_panel() const { return info_panel_; }
   // The part viewers, find and key entry.
   ItemViewer* item_viewer() const { return item_viewer_; }
@@ -152,14 +129,11 @@ class CZOQEDlg : public QDialog {
   HistoryTools* history_tools() const { return history_tools_; }
   QTreeView* tree_view() const { return tree_view_; }
   QTreeView* list_view() const { return list_view_; }
-  QLineEdit* filter_edit() const { return filter_edit_; }
-  QSplitter* splitter() const { return splitter_; }
   QsciScintilla* text_view() const { return text_view_; }
   QStackedWidget* right_pane() const { return right_pane_; }
   PackageTreeModel* tree_model() const { return tree_model_; }
   ItemListModel* list_model() const { return list_model_; }
   ItemSortProxy* list_proxy() const { return list_proxy_; }
-  TypeTable& types() const { return *types_; }
 
   // The node of a package path as the selection sees it: inside a
   // version (version above 0) the node among every part the package has
@@ -193,17 +167,20 @@ class CZOQEDlg : public QDialog {
  private:
   void BuildLayout();
   void ConnectCommands();
+  // Shows the open package: title, tree (with the history subtree in
+  // history mode), root selected.
+  void ShowPackage();
   // The numbers of parts and folders below the root, for the root's pairs.
   void CountTree(zoq::PathNode* root);
   // Fills the statistics table (every part's stored size by type) when it
   // is first needed.
   void CountStatistics();
   void ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QString& path, int version,
-                         int kind, bool read_only);
+                         TreeKind kind, bool read_only);
   // Lists the children of `listed` (the selected item, or a version's "/"
   // when a version item is selected) as they were at `version`.
   void ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNode* node, int version,
-                           int kind);
+                           TreeKind kind);
   // "History" lists its versions; a version item its version's "/".
   void ShowHistorySelection(TreeItem* item);
   // A part deleted at the shown version: says so, offering the version
@@ -211,7 +188,7 @@ class CZOQEDlg : public QDialog {
   void ShowDeletedPart(const TreeItem* item, const zoq::PartInfo& info, int shown);
   void FillHistory();
   void OnListSelectionChanged();
-  void SetItemCommands(int tree_kind, Selection selection);
+  void SetItemCommands(TreeKind tree_kind, Selection selection);
   bool AskXmlEditSave();
   void ShowTreeContextMenu(const QPoint& pos);
   void ShowListContextMenu(const QPoint& pos);
@@ -225,18 +202,10 @@ class CZOQEDlg : public QDialog {
   bool OpenWithDialog(bool* read_only, QString* path);
   bool SaveModified();
 
-  // Package state.
-  std::unique_ptr<zoq::Container> package_;
+  PackageDocument* document_ = nullptr;
   // In history mode: every part the package has recorded (the nodes of the
   // version subtrees).
   std::unique_ptr<RecordedTree> recorded_;
-  QString file_name_;
-  QString package_folder_;
-  bool read_only_ = false;
-  int subset_code_ = 0;
-  int version_code_ = 0;
-  QString program_folder_;
-  QString work_folder_;
   int64_t part_total_ = 0;
   int64_t folder_total_ = 0;  // the root not counted
   bool stats_counted_ = false;
@@ -250,13 +219,9 @@ class CZOQEDlg : public QDialog {
   QList<qint64> processes_;
   bool list_guard_ = true;  // false while the list is filled or sorted
   ItemCommandState item_commands_;
-  ContainerFactory container_factory_;
   PartViewer part_viewer_;
   Exporter exporter_;
   Finder finder_;
-  unsigned char key_bytes_[256] = {};
-  zoq::KeyInfo key_info_;
-  bool key_set_ = false;
 
   // Models.
   std::unique_ptr<TypeTable> types_;

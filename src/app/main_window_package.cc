@@ -25,8 +25,6 @@
 #include "app/type_table.h"
 #include "app/view/item_viewer.h"
 #include "app/main_window.h"
-#include "zoq/pliv_detection.h"
-#include "zoq/schema_folder.h"
 #include "zoq/utf.h"
 
 namespace zoqe {
@@ -69,52 +67,44 @@ bool ProcessEnded(qint64 pid) {
 }  // namespace
 
 bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
-  if (package_ && !ClosePackage()) return false;
-  if (work_folder_.isEmpty()) return false;
+  if (document_->is_open() && !ClosePackage()) return false;
+  if (document_->work_folder().isEmpty()) return false;
 
-  zoq::ContainerOptions options;
-  options.temp_base_dir = QFile::encodeName(work_folder_).toStdString();
-  options.resource_dir = QFile::encodeName(program_folder_).toStdString();
-  options.schema_dir = zoq::FindSchemaFolder(*options.resource_dir);
-  options.table_compression = 3;
-  zoq::Container* raw = nullptr;
-  int code = container_factory_(options, &raw);
-  std::unique_ptr<zoq::Container> container(raw);
-  if (code != 0 || !container) {
-    ShowError(this, tr("打开文件失败！(%1)").arg(code));
-    return false;
-  }
-  code = container->OpenFile(QFile::encodeName(path).toStdString(), read_only);
+  PackageDocument::OpenFailure failure;
+  int code = document_->Open(path, read_only, &failure);
   // A damaged package may still be read up to its damage, read-only.
   int revision_limit = 0;
-  if (code != 0 && (revision_limit = OfferReadableRevisions(this, path, code)) > 0) {
-    code = container->OpenFileAt(QFile::encodeName(path).toStdString(), revision_limit);
-    read_only = true;
+  if (code != 0 && failure == PackageDocument::OpenFailure::kFile &&
+      (revision_limit = OfferReadableRevisions(this, path, code)) > 0) {
+    code = document_->Open(path, true, &failure, revision_limit);
   }
   if (code != 0) {
-    container.reset();
-    ShowError(this, OpenFailureText(code));
+    ShowError(this, failure == PackageDocument::OpenFailure::kContainer
+                        ? tr("打开文件失败！(%1)").arg(code)
+                        : OpenFailureText(code));
     return false;
   }
+  ShowPackage();
+  return true;
+}
 
-  package_ = std::move(container);
-  const QFileInfo info(path);
-  file_name_ = info.fileName();
-  package_folder_ = path.left(path.size() - file_name_.size());
-  read_only_ = read_only;
-  SetTitle(revision_limit > 0 ? tr("%1 [版本%2，只读]").arg(file_name_).arg(revision_limit)
-                              : file_name_);
+void CZOQEDlg::ShowPackage() {
+  zoq::Container* package = document_->package();
+  const int revision_limit = document_->revision_limit();
+  SetTitle(revision_limit > 0
+               ? tr("%1 [版本%2，只读]").arg(document_->file_name()).arg(revision_limit)
+               : document_->file_name());
   expand_on_select_ = true;
   list_model_->Clear();
   stats_->Clear();
   stats_counted_ = false;
   // The tree makes its items as folders are opened; only the counts the
   // root shows are taken now.
-  zoq::PathNode* root = package_->GetNode(u"/");
+  zoq::PathNode* root = package->GetNode(u"/");
   CountTree(root);
   tree_model_->BeginFill();
   tree_model_->Reset();
-  tree_model_->SetPackage(package_.get(), root);
+  tree_model_->SetPackage(package, root);
   if (history_mode_) FillHistory();
   tree_model_->EndFill();
   tree_view_->setCurrentIndex(QModelIndex());
@@ -122,14 +112,7 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
   SelectTreeItem(tree_model_->root());
   tree_view_->expand(ProxyIndexOf(tree_model_->root()));
   if (tree_model_->history()) tree_view_->expand(ProxyIndexOf(tree_model_->history()));
-
-  // The document type comes from the main part whatever the file is
-  // called: it decides the schema of SXC parts and whether encrypted data
-  // starts with an IV header.
-  zoq::PlivDocumentType type;
-  if (zoq::ApplyPlivDetection(package_.get(), &type)) SetDocumentCodes(type.subset, type.version);
   UpdateCommands();
-  return true;
 }
 
 void CZOQEDlg::CountTree(zoq::PathNode* root) {
@@ -152,10 +135,11 @@ void CZOQEDlg::CountTree(zoq::PathNode* root) {
 }
 
 void CZOQEDlg::CountStatistics() {
-  if (stats_counted_ || !package_) return;
+  if (stats_counted_ || !document_->is_open()) return;
   stats_counted_ = true;
+  zoq::Container* package = document_->package();
   std::vector<zoq::PathNode*> pending;
-  if (zoq::PathNode* root = package_->GetNode(u"/")) pending.push_back(root);
+  if (zoq::PathNode* root = package->GetNode(u"/")) pending.push_back(root);
   while (!pending.empty()) {
     zoq::PathNode* node = pending.back();
     pending.pop_back();
@@ -166,7 +150,7 @@ void CZOQEDlg::CountStatistics() {
       continue;
     }
     zoq::PartInfo info;
-    if (package_->GetPartInfo(&info, node, 0) != zoq::kOk) info = zoq::PartInfo();
+    if (package->GetPartInfo(&info, node, 0) != zoq::kOk) info = zoq::PartInfo();
     stats_->CountPart(ToQString(node->GetName()), info.total_size);
   }
 }
@@ -175,8 +159,9 @@ void CZOQEDlg::FillHistory() {
   // Every part the package has recorded goes under the versions where it
   // has records, those deleted since included; they show as deleted under
   // their newest version.
-  recorded_ = RecordedTree::Build(package_.get());
-  const int revision_count = package_->GetRevisionCount();
+  zoq::Container* package = document_->package();
+  recorded_ = RecordedTree::Build(package);
+  const int revision_count = package->GetRevisionCount();
   std::vector<zoq::PathNode*> pending{recorded_->root()};
   while (!pending.empty()) {
     zoq::PathNode* node = pending.back();
@@ -187,7 +172,7 @@ void CZOQEDlg::FillHistory() {
       continue;
     }
     zoq::PartInfo info;
-    if (package_->GetPartInfo(&info, node, 0) != 0 || info.revisions.empty()) continue;
+    if (package->GetPartInfo(&info, node, 0) != 0 || info.revisions.empty()) continue;
     const QString name = ToQString(node->GetName());
     const int image = types_->Lookup(name, false, false).image;
     const int newest = info.deleted ? types_->Lookup(name, false, true).image : image;
@@ -214,7 +199,7 @@ bool CZOQEDlg::SettleXmlEdit() {
 }
 
 bool CZOQEDlg::ClosePackage() {
-  if (package_) {
+  if (document_->is_open()) {
     // Edited XML that could not be stored keeps the package open.
     if (!AskXmlEditSave()) return false;
     for (qsizetype i = processes_.size() - 1; i >= 0; --i) {
@@ -230,7 +215,7 @@ bool CZOQEDlg::ClosePackage() {
     xml_editable_ = false;
     current_part_path_.clear();
     edit_item_ = nullptr;
-    if (package_->IsModified() && !SaveModified()) return false;
+    if (document_->IsModified() && !SaveModified()) return false;
   }
 
   item_viewer_->StopShowing();
@@ -240,20 +225,17 @@ bool CZOQEDlg::ClosePackage() {
     if (!file.isEmpty()) QFile::remove(file);
   }
   temp_files_.clear();
+  // The items point into the package's tree: they go first.
+  list_model_->Clear();
+  tree_model_->Reset();
   recorded_.reset();
-  package_.reset();
+  document_->Close();
   stats_->Clear();
   stats_counted_ = false;
   part_total_ = 0;
   folder_total_ = 0;
   SetTitle(QString());
-  list_model_->Clear();
-  tree_model_->Reset();
   SelectTreeItem(tree_model_->root());
-  file_name_.clear();
-  package_folder_.clear();
-  subset_code_ = 0;
-  version_code_ = 0;
   ResetInfoPanel();
   SetItemCommands(kKindNone, Selection::kNothing);
   return true;
@@ -265,24 +247,7 @@ bool CZOQEDlg::SaveModified() {
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer == QMessageBox::Cancel) return false;
   if (answer != QMessageBox::Yes) return true;
-  int code = 0;
-  if (!file_name_.isEmpty()) {
-    code = package_->Save(zoq::kSaveIncremental, false);
-  } else {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (subset_code_ == 0) {
-      dialog.setDefaultSuffix(QStringLiteral("zoq"));
-      dialog.setNameFilters({tr("ZOQ文件 (*.zoq)"), tr("所有文件 (*)")});
-    } else {
-      dialog.setDefaultSuffix(QStringLiteral("pliv"));
-      dialog.setNameFilters({tr("PLIV文件 (*.pliv)"), tr("ZOQ文件 (*.zoq)"),
-                             tr("所有文件 (*)")});
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return true;
-    code = package_->SaveAs(QFile::encodeName(dialog.selectedFiles().first()).toStdString(),
-                            zoq::kSaveIncremental, false);
-  }
+  const int code = document_->Save();
   if (code == 0) return true;
   return ShowMessage(this, tr("文件保存失败, 是否关闭文件?"), InitialTitle(),
                      QMessageBox::Question,
@@ -309,7 +274,7 @@ void CZOQEDlg::DropFiles(const QStringList& paths) {
 }
 
 bool CZOQEDlg::OpenWithDialog(bool* read_only, QString* path) {
-  QFileDialog dialog(this, QString(), package_folder_);
+  QFileDialog dialog(this, QString(), document_->folder());
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters({tr("ZOQ文件 (*.zoq *.pliv)"), tr("所有文件 (*)")});
@@ -331,7 +296,7 @@ void CZOQEDlg::OnOpen() {
 }
 
 void CZOQEDlg::OnClose() {
-  if (!package_) {
+  if (!document_->is_open()) {
     ShowError(this, tr("文件未打开"));
   } else {
     ClosePackage();
@@ -343,7 +308,8 @@ void CZOQEDlg::OnClose() {
 void CZOQEDlg::OnToggleHistory() {
   history_mode_ = !history_mode_;
   // A close the user cancelled keeps the package as it was shown.
-  if (package_ && !OpenPackage(package_folder_ + file_name_, false) && package_) {
+  if (document_->is_open() && !OpenPackage(document_->file_path(), false) &&
+      document_->is_open()) {
     history_mode_ = !history_mode_;
   }
   UpdateCommands();

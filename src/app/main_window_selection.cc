@@ -19,16 +19,9 @@
 
 namespace zoqe {
 
-namespace {
-
-// The part view modes the tree and the list ask for: chosen by extension.
-constexpr int kViewByExtension = 0;
-
-}  // namespace
-
 void CZOQEDlg::ShowSelection(bool read_only) {
   TreeItem* item = CurrentTreeItem();
-  if (!package_ || !item || keeping_edit_) return;
+  if (!document_->is_open() || !item || keeping_edit_) return;
   if (!SettleXmlEdit()) {
     // The edited XML could not be stored: go back to it, text unchanged.
     keeping_edit_ = true;
@@ -41,7 +34,7 @@ void CZOQEDlg::ShowSelection(bool read_only) {
   list_guard_ = false;
   list_model_->Clear();
   list_guard_ = true;
-  const int kind = PackageTreeModel::KindOf(item);
+  const TreeKind kind = PackageTreeModel::KindOf(item);
   if (kind == kKindHistory) {
     ShowHistorySelection(item);
     return;
@@ -78,7 +71,7 @@ void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
     list_guard_ = false;
     list_model_->SetRows(std::move(rows));
     list_guard_ = true;
-    AddInfoPair(QString::number(package_->GetRevisionCount()), tr("版本数"));
+    AddInfoPair(QString::number(document_->package()->GetRevisionCount()), tr("版本数"));
     info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
     return;
   }
@@ -95,10 +88,10 @@ void CZOQEDlg::ShowHistorySelection(TreeItem* item) {
 }
 
 void CZOQEDlg::ShowPartSelection(TreeItem* item, zoq::PathNode* node, const QString& path,
-                                 int version, int kind, bool read_only) {
+                                 int version, TreeKind kind, bool read_only) {
   SetItemCommands(kind, Selection::kPart);
   zoq::PartInfo info;
-  const int code = package_->GetPartInfo(&info, node, version);
+  const int code = document_->package()->GetPartInfo(&info, node, version);
   const TypeInfo type = types_->Lookup(item->name, false, info.deleted);
   AddInfoPair(item->name, tr("名称"));
   AddInfoPair(type.type_name, tr("类型"));
@@ -153,7 +146,7 @@ void CZOQEDlg::ShowDeletedPart(const TreeItem* item, const zoq::PartInfo& info, 
 }
 
 void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNode* node,
-                                   int version, int kind) {
+                                   int version, TreeKind kind) {
   SetItemCommands(kind, Selection::kFolder);
   if (expand_on_select_) {
     expand_on_select_ = false;
@@ -179,7 +172,9 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     }
     if (!child_node) continue;
     zoq::PartInfo info;
-    if (package_->GetPartInfo(&info, child_node, version) != zoq::kOk) info = zoq::PartInfo();
+    if (document_->package()->GetPartInfo(&info, child_node, version) != zoq::kOk) {
+      info = zoq::PartInfo();
+    }
     const bool is_folder = child_node->IsFolder();
     const TypeInfo type = types_->Lookup(child->name, is_folder, info.deleted);
     ListRow row;
@@ -221,13 +216,13 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     AddInfoPair(tr("共%1个").arg(parts), tr("文件数"));
     if (deleted != 0) AddInfoPair(tr("共%1个").arg(deleted), tr("已删除"));
   } else {
-    AddInfoPair(file_name_, tr("文件名"));
-    AddInfoPair(QString::number(package_->GetRevisionCount()), tr("版本数"));
+    AddInfoPair(document_->file_name(), tr("文件名"));
+    AddInfoPair(QString::number(document_->package()->GetRevisionCount()), tr("版本数"));
     // The number of parts and the number of folders of the package, the
     // root itself not counted as a folder.
     AddInfoPair(tr("共%1个").arg(part_total_), tr("文件数"));
     AddInfoPair(tr("共%1个").arg(folder_total_), tr("文件夹数"));
-    if (read_only_) AddInfoPair(tr("只读"), tr("打开方式"));
+    if (document_->read_only()) AddInfoPair(tr("只读"), tr("打开方式"));
   }
   info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
   expand_on_select_ = false;
@@ -242,7 +237,7 @@ void CZOQEDlg::OnListSelectionChanged() {
     current = rows.isEmpty() ? QModelIndex() : rows.first();
   }
   TreeItem* tree_item = CurrentTreeItem();
-  const int kind = PackageTreeModel::KindOf(tree_item);
+  const TreeKind kind = PackageTreeModel::KindOf(tree_item);
   if (!current.isValid()) {
     SetItemCommands(kind, Selection::kNothing);
     return;
@@ -280,7 +275,7 @@ void CZOQEDlg::ClickListColumn(int column) {
 
 void CZOQEDlg::ActivateListRow(int proxy_row) {
   TreeItem* tree_item = CurrentTreeItem();
-  if (!package_ || !tree_item || proxy_row < 0 || proxy_row >= list_proxy_->rowCount()) return;
+  if (!document_->is_open() || !tree_item || proxy_row < 0 || proxy_row >= list_proxy_->rowCount()) return;
   TreeItem* listed = PackageTreeModel::ListedItem(tree_item);
   if (!listed) return;
   const ListRow& row =
@@ -308,7 +303,7 @@ void CZOQEDlg::ActivateListRow(int proxy_row) {
 }
 
 void CZOQEDlg::OnOpenPartAs(int view_mode) {
-  if (!package_) {
+  if (!document_->is_open()) {
     ShowError(this, tr("文件未打开"));
     return;
   }
@@ -328,7 +323,7 @@ void CZOQEDlg::OnOpenPartAs(int view_mode) {
 }
 
 void CZOQEDlg::ShowTreeContextMenu(const QPoint& pos) {
-  if (!package_) return;
+  if (!document_->is_open()) return;
   QModelIndex index = tree_view_->indexAt(pos);
   if (!index.isValid()) index = tree_view_->currentIndex();
   if (!index.isValid()) return;
@@ -341,9 +336,9 @@ void CZOQEDlg::ShowTreeContextMenu(const QPoint& pos) {
 }
 
 void CZOQEDlg::ShowListContextMenu(const QPoint& pos) {
-  if (!package_) return;
+  if (!document_->is_open()) return;
   const QModelIndex index = list_view_->indexAt(pos);
-  const int kind = PackageTreeModel::KindOf(CurrentTreeItem());
+  const TreeKind kind = PackageTreeModel::KindOf(CurrentTreeItem());
   if (!index.isValid()) {
     SetItemCommands(kind, Selection::kFolder);
   } else {

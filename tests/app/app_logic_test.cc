@@ -110,7 +110,7 @@ class AppLogicTest : public QObject {
   }
 
   void itemCommandRule() {
-    for (int kind : {0, 1}) {
+    for (TreeKind kind : {kKindVersionTree, kKindMainTree}) {
       QVERIFY(ItemCommandRule(kind, Selection::kPart).open_enabled);
       QVERIFY(ItemCommandRule(kind, Selection::kPart).export_enabled);
       QVERIFY(!ItemCommandRule(kind, Selection::kFolder).open_enabled);
@@ -118,7 +118,7 @@ class AppLogicTest : public QObject {
       QVERIFY(!ItemCommandRule(kind, Selection::kParentRow).export_enabled);
       QVERIFY(!ItemCommandRule(kind, Selection::kNothing).export_enabled);
     }
-    for (int kind : {2, 3}) {
+    for (TreeKind kind : {kKindHistory, kKindNone}) {
       QVERIFY(!ItemCommandRule(kind, Selection::kPart).open_enabled);
       QVERIFY(!ItemCommandRule(kind, Selection::kPart).export_enabled);
     }

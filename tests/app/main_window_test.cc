@@ -40,7 +40,9 @@ using namespace zoqe;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::Child;
+using zoqe_test::CommandsOf;
 using zoqe_test::Corpus;
+using zoqe_test::NoticeOf;
 using zoqe_test::MessageRecorder;
 
 namespace {
@@ -79,6 +81,8 @@ class AppWindowTest : public QObject {
 
   void init() {
     window_ = std::make_unique<CZOQEDlg>(nullptr, temp_.path() + QLatin1Char('/'));
+    // An export that does nothing, so that its command shows the item rule.
+    window_->SetExporter([](bool) {});
     fake_ = FakePackage();
   }
 
@@ -110,7 +114,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(info->ValueOf(QStringLiteral("其他版本号")), QStringLiteral("5,3,2,1"));
     QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("1KB(895字节)"));
     QVERIFY(info->has_icon());
-    QVERIFY(window_->item_commands().open_enabled);
+    QVERIFY(CommandsOf(*window_).open_text->isEnabled());
 
     // A folder below the root.
     window_->SelectTreeItem(Child(root, QStringLiteral("dir")));
@@ -119,8 +123,8 @@ class AppWindowTest : public QObject {
     QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共1个"));
     QVERIFY(info->ValueOf(QStringLiteral("文件夹数")).isNull());
     QCOMPARE(ListNames(*window_), (QStringList{"..", "c.txt"}));
-    QVERIFY(window_->item_commands().export_enabled);
-    QVERIFY(!window_->item_commands().open_enabled);
+    QVERIFY(CommandsOf(*window_).export_files->isEnabled());
+    QVERIFY(!CommandsOf(*window_).open_text->isEnabled());
   }
 
   void reportsBrokenPackages_data() {
@@ -147,7 +151,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(messages.shown[0].caption, QStringLiteral("错误"));
     QCOMPARE(messages.shown[0].icon, QMessageBox::Critical);
     // The old package was closed first; the tree holds the root alone.
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
     QCOMPARE(window_->windowTitle(), QStringLiteral("ZOQ Explorer"));
     QVERIFY(window_->tree_model()->root()->children.empty());
     QCOMPARE(window_->info_panel()->count(), 0);
@@ -165,8 +169,8 @@ class AppWindowTest : public QObject {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
     window_->OnToggleHistory();
-    QVERIFY(window_->history_mode());
-    QVERIFY(window_->commands().history->isChecked());
+    QVERIFY(CommandsOf(*window_).history->isChecked());
+    QVERIFY(CommandsOf(*window_).history->isChecked());
     TreeItem* history = window_->tree_model()->history();
     QVERIFY(history);
     QCOMPARE(ChildNames(history), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
@@ -186,17 +190,17 @@ class AppWindowTest : public QObject {
 
     // "History" and the version items grey every item command.
     window_->SelectTreeItem(window_->tree_model()->root());
-    QVERIFY(window_->item_commands().export_enabled);
+    QVERIFY(CommandsOf(*window_).export_files->isEnabled());
     window_->SelectTreeItem(history);
-    QVERIFY(!window_->item_commands().export_enabled);
-    QVERIFY(!window_->item_commands().open_enabled);
+    QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
+    QVERIFY(!CommandsOf(*window_).open_text->isEnabled());
     // "History" lists its versions; a double-click on one opens it, and a
     // version lists its "/" as it stood then, with parts deleted since.
     QCOMPARE(ListNames(*window_), ChildNames(history));
     window_->ActivateListRow(ListRowOf(*window_, QStringLiteral("3")));
     QCOMPARE(window_->CurrentTreeItem(), Child(history, "3"));
     QCOMPARE(PackageTreeModel::KindOf(Child(history, "3")), kKindHistory);
-    QVERIFY(!window_->item_commands().export_enabled);
+    QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
     QCOMPARE(ListNames(*window_), (QStringList{"a.txt", "e.txt"}));
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
@@ -209,7 +213,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(e_deleted->image, TypeTable::kDeletedImage);
     window_->SelectTreeItem(e_deleted);
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("状态")), QStringLiteral("已删除"));
-    QCOMPARE(window_->notice_text(), QStringLiteral("该文件在版本6中已删除"));
+    QCOMPARE(NoticeOf(*window_), QStringLiteral("该文件在版本6中已删除"));
     auto* notice = window_->findChild<QWidget*>(QStringLiteral("noticePane"));
     auto* offer = notice->findChild<QPushButton*>();
     QVERIFY(offer && offer->isVisibleTo(notice));
@@ -219,7 +223,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(window_->CurrentTreeItem(), Child(Child(Child(history, "3"), "/"), "e.txt"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(window_->text_view()->text(), QStringLiteral("E2;"));
-    QVERIFY(window_->item_commands().export_enabled);
+    QVERIFY(CommandsOf(*window_).export_files->isEnabled());
     // A click on the folder already selected brings its list back after a
     // part was opened from it.
     TreeItem* dir7 = Child(Child(Child(history, "7"), "/"), "dir");
@@ -242,14 +246,14 @@ class AppWindowTest : public QObject {
 
     // A part inside version 3 shows that version.
     window_->SelectTreeItem(Child(Child(Child(history, "3"), "/"), "a.txt"));
-    QVERIFY(window_->item_commands().open_enabled);
+    QVERIFY(CommandsOf(*window_).open_text->isEnabled());
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("其他版本号")),
              QStringLiteral("7,5,2,1"));
 
     // Closing switches history mode off.
     window_->OnClose();
-    QVERIFY(!window_->history_mode());
+    QVERIFY(!CommandsOf(*window_).history->isChecked());
     QVERIFY(!window_->tree_model()->history());
     QVERIFY(messages.shown.isEmpty());
   }
@@ -259,7 +263,7 @@ class AppWindowTest : public QObject {
     fake_.AddPart(u"/doc/p.xml", FakePart{{2, 0}, 10, 20, {}, false, {}});
     UseFake();
     window_->OnToggleHistory();  // no package: only the check mark
-    QVERIFY(window_->history_mode());
+    QVERIFY(CommandsOf(*window_).history->isChecked());
     QVERIFY(!window_->tree_model()->history());
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/h.zoq"), false));
     TreeItem* history = window_->tree_model()->history();
@@ -326,10 +330,10 @@ class AppWindowTest : public QObject {
     QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("2MB"));
     QCOMPARE(info->ValueOf(QStringLiteral("版本数")), QStringLiteral("2"));
     QCOMPARE(info->ValueOf(QStringLiteral("版本号")), QStringLiteral("2"));
-    QVERIFY(window_->item_commands().open_enabled);
+    QVERIFY(CommandsOf(*window_).open_text->isEnabled());
     // The ".." row greys the item commands.
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(0, 0));
-    QVERIFY(!window_->item_commands().export_enabled);
+    QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
 
     // The open commands go to the viewers with the selected part.
     QStringList viewed;
@@ -341,12 +345,12 @@ class AppWindowTest : public QObject {
     });
     MessageRecorder messages;
     window_->list_view()->clearSelection();
-    window_->OnOpenPartAs(CZOQEDlg::kViewText);
+    window_->OnOpenPartAs(kViewText);
     QCOMPARE(messages.LastText(), QStringLiteral("请选择一个文件"));
     QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
-    QVERIFY(window_->commands().open_text->isEnabled());
-    window_->commands().open_binary->trigger();
+    QVERIFY(CommandsOf(*window_).open_text->isEnabled());
+    CommandsOf(*window_).open_binary->trigger();
     QCOMPARE(viewed, (QStringList{"/f/a9.txt 0 1 1 5"}));
     // A double-click on a part row shows it for editing, without reports.
     window_->ActivateListRow(a9);
@@ -374,8 +378,8 @@ class AppWindowTest : public QObject {
     QCOMPARE(window_->tree_model()->item_count(), 4);
     QAbstractItemModel* shown = window_->tree_view()->model();
     // The filter finds names in folders never opened, at any depth.
-    window_->filter_edit()->setText(QStringLiteral("dee"));
-    QTest::keyClick(window_->filter_edit(), Qt::Key_Return);  // at once
+    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->setText(QStringLiteral("dee"));
+    QTest::keyClick(window_->findChild<QLineEdit*>(QStringLiteral("treeFilter")), Qt::Key_Return);  // at once
     QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
     QModelIndex deep = shown->index(0, 0, shown->index(0, 0));
     for (const char* name : {"f", "g", "h", "Deep.txt"}) {
@@ -383,7 +387,7 @@ class AppWindowTest : public QObject {
       QCOMPARE(shown->rowCount(deep), name[0] == 'D' ? 0 : 1);
       deep = shown->index(0, 0, deep);
     }
-    window_->filter_edit()->setText(QStringLiteral("BET"));  // applied after a pause
+    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->setText(QStringLiteral("BET"));  // applied after a pause
     QTRY_COMPARE(shown->index(0, 0, shown->index(0, 0, shown->index(0, 0))).data().toString(),
                  QStringLiteral("beta.txt"));
     QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
@@ -391,7 +395,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(f.data().toString(), QStringLiteral("f"));
     QCOMPARE(shown->rowCount(f), 1);
     QCOMPARE(shown->index(0, 0, f).data().toString(), QStringLiteral("beta.txt"));
-    window_->filter_edit()->clear();
+    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->clear();
     QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 3);
 
     // A long name is not cut: the tree scrolls sideways to it.
@@ -436,12 +440,12 @@ class AppWindowTest : public QObject {
     fake_.AddPart(u"/__main.xml", FakePart{{0}, 1, 1, {}, false, main.toStdString()});
     UseFake();
     QVERIFY(window_->OpenPackage(file, false));
-    QCOMPARE(window_->subset_code(), subset);
-    QCOMPARE(window_->version_code(), version);
+    QCOMPARE(window_->document()->subset_code(), subset);
+    QCOMPARE(window_->document()->version_code(), version);
     QCOMPARE(fake_.document_subset, told_subset);
     if (told_subset >= 0) QCOMPARE(fake_.document_version, version);
     window_->ClosePackage();
-    QCOMPARE(window_->subset_code(), 0);
+    QCOMPARE(window_->document()->subset_code(), 0);
   }
 
   void dropsOnlyPackages() {
@@ -451,11 +455,11 @@ class AppWindowTest : public QObject {
     QVERIFY(QFile::copy(Corpus("v_history.zoq"), dir.filePath(QStringLiteral(".zoq"))));
     const QString a_txt = dir.filePath(QStringLiteral("a.txt"));
     window_->DropFiles({a_txt});
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
     window_->DropFiles({dir.filePath(QStringLiteral(".zoq"))});
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
     window_->DropFiles({QStringLiteral("b.zoq")});  // no folder in the name
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
 
     // A real drop of two files opens the package among them.
     auto* data = new QMimeData;
@@ -468,10 +472,10 @@ class AppWindowTest : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window_.get(), &drop);
-    QVERIFY2(window_->package(), qPrintable(messages.LastText()));
-    QCOMPARE(window_->file_name(), QStringLiteral("b.ZOQ"));
-    QCOMPARE(window_->package_folder(), dir.path() + QLatin1Char('/'));
-    QVERIFY(!window_->read_only());
+    QVERIFY2(window_->document()->package(), qPrintable(messages.LastText()));
+    QCOMPARE(window_->document()->file_name(), QStringLiteral("b.ZOQ"));
+    QCOMPARE(window_->document()->folder(), dir.path() + QLatin1Char('/'));
+    QVERIFY(!window_->document()->read_only());
     delete data;
   }
 
@@ -486,14 +490,14 @@ class AppWindowTest : public QObject {
     window_->AddProcess(999999999);  // ended long ago: dropped silently
     messages.answers = {QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
-    QVERIFY(window_->package());
+    QVERIFY(window_->document()->package());
     QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.LastText(),
              QStringLiteral("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"));
     QCOMPARE(messages.shown[0].caption, QStringLiteral("提示"));
     messages.answers = {QMessageBox::Yes};
     QVERIFY(window_->ClosePackage());
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
     ::kill(static_cast<pid_t>(pid), SIGKILL);
   }
 
@@ -505,7 +509,7 @@ class AppWindowTest : public QObject {
     messages.answers = {QMessageBox::Cancel};
     QVERIFY(!window_->ClosePackage());
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
-    QVERIFY(window_->package());
+    QVERIFY(window_->document()->package());
     fake_.save_result = 5004;
     messages.answers = {QMessageBox::Yes, QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
@@ -520,7 +524,7 @@ class AppWindowTest : public QObject {
 
   void commandStates() {
     MessageRecorder messages;
-    const CommandTable& c = window_->commands();
+    const CommandTable& c = CommandsOf(*window_);
     window_->UpdateCommands();
     QVERIFY(c.open->isEnabled());
     QVERIFY(!c.close->isEnabled());
@@ -545,7 +549,7 @@ class AppWindowTest : public QObject {
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
     // Keys go to the control that uses them. Escape in the filter box
     // clears it and, in an empty box, does nothing; Enter filters at once.
     fake_.modified = true;
@@ -559,7 +563,7 @@ class AppWindowTest : public QObject {
       return true;
     });
     const qsizetype shown_before = messages.shown.size();
-    QLineEdit* filter = window_->filter_edit();
+    QLineEdit* filter = window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"));
     filter->setFocus();
     QTest::keyClicks(filter, QStringLiteral("p.t"));
     QTest::keyClick(filter, Qt::Key_Return);
@@ -595,11 +599,11 @@ class AppWindowTest : public QObject {
     QTest::keyClick(window_->info_panel(), Qt::Key_Escape);
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QVERIFY(window_->isVisible());
-    QVERIFY(window_->package());
+    QVERIFY(window_->document()->package());
     messages.answers = {QMessageBox::No};
     QTest::keyClick(window_.get(), Qt::Key_Return);
     QVERIFY(!window_->isVisible());
-    QVERIFY(!window_->package());
+    QVERIFY(!window_->document()->package());
   }
 
   void statisticsAndAboutCommands() {
@@ -616,7 +620,7 @@ class AppWindowTest : public QObject {
       }
       dialog->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
     });
-    window_->commands().statistics->trigger();
+    CommandsOf(*window_).statistics->trigger();
     // Folders "/" and "dir" (size 0) and four .TXT parts of 911+9+6+3 bytes.
     QCOMPARE(rows, (QStringList{"4|929", "2|0"}));
     QTimer::singleShot(0, this, [&version] {
@@ -625,7 +629,7 @@ class AppWindowTest : public QObject {
       version = dialog->findChild<QLabel*>(QStringLiteral("versionText"))->text();
       dialog->close();
     });
-    window_->commands().about->trigger();
+    CommandsOf(*window_).about->trigger();
     QVERIFY(version.contains(QStringLiteral("0.1.0")));
   }
 
@@ -653,7 +657,7 @@ class AppWindowTest : public QObject {
     window_->resize(600, 400);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QSplitter* splitter = window_->splitter();
+    QSplitter* splitter = window_->findChild<QSplitter*>(QStringLiteral("splitter"));
     const int total = splitter->sizes().value(0) + splitter->sizes().value(1);
     splitter->setSizes({0, total});
     QCOMPARE(splitter->sizes().value(0), 20);
@@ -664,7 +668,7 @@ class AppWindowTest : public QObject {
  private:
   void UseFake() {
     FakePackage* package = &fake_;
-    window_->SetContainerFactory([package](const zoq::ContainerOptions&, zoq::Container** out) {
+    window_->document()->SetContainerFactory([package](const zoq::ContainerOptions&, zoq::Container** out) {
       if (package->create_result != 0) return package->create_result;
       *out = new zoqe_test::FakeContainer(package);
       return 0;

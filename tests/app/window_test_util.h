@@ -1,20 +1,64 @@
 // Helpers shared by the tests that drive the main window: corpus packages,
-// finding tree items by name and reading a part's whole content.
+// the window's commands and widgets as the user reaches them, finding tree
+// items by name and reading a part's whole content.
 #pragma once
 
+#include <QAction>
 #include <QByteArray>
 #include <QString>
+#include <QStackedWidget>
 #include <QStringList>
+#include <QWidget>
 
 #include <string>
 
+#include "app/command_table.h"
+#include "app/notice_pane.h"
 #include "app/package_tree_model.h"
+#include "app/view/item_viewer.h"
 #include "zoq/container.h"
 
 namespace zoqe_test {
 
 inline QString Corpus(const char* name) {
   return QStringLiteral(ZOQ_TEST_DATA_DIR "/package/") + QString::fromLatin1(name);
+}
+
+// The window's commands, found by their object names.
+inline zoqe::CommandTable CommandsOf(const QWidget& window) {
+  auto action = [&window](const char* name) {
+    return window.findChild<QAction*>(QString::fromLatin1(name));
+  };
+  zoqe::CommandTable t;
+  t.open = action("actionOpen");
+  t.close = action("actionClose");
+  t.exit = action("actionExit");
+  t.select_all = action("actionSelectAll");
+  t.copy = action("actionCopy");
+  t.find = action("actionFind");
+  t.history = action("actionHistory");
+  t.statistics = action("actionStatistics");
+  t.open_text = action("actionOpenText");
+  t.open_binary = action("actionOpenBinary");
+  t.open_default = action("actionOpenDefault");
+  t.export_files = action("actionExportFiles");
+  t.export_raw = action("actionExportRaw");
+  t.help = action("actionHelp");
+  t.about = action("actionAbout");
+  t.enter_key = action("actionEnterKey");
+  return t;
+}
+
+inline zoqe::ItemViewer* ViewerOf(const QWidget& window) {
+  return window.findChild<zoqe::ItemViewer*>();
+}
+
+// The text of the notice the right pane shows; empty when it shows
+// something else.
+inline QString NoticeOf(const QWidget& window) {
+  auto* notice = window.findChild<zoqe::NoticePane*>();
+  const auto* pane = notice ? qobject_cast<QStackedWidget*>(notice->parentWidget()) : nullptr;
+  return pane && pane->currentWidget() == notice ? notice->text() : QString();
 }
 
 // The child of `parent` named `name`; null when there is none (or no parent).

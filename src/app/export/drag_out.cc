@@ -33,7 +33,7 @@ DragOut::~DragOut() {
 }
 
 QString DragOut::MakeFreshFolder() {
-  QString base = window_->work_folder();
+  QString base = window_->document()->work_folder();
   if (base.isEmpty()) base = qEnvironmentVariable("TMPDIR");
   if (base.isEmpty()) base = QStringLiteral("/tmp");
   while (base.size() > 1 && base.endsWith(QLatin1Char('/'))) base.chop(1);
@@ -57,7 +57,7 @@ std::vector<ExportEntry> DragOut::TreeDragEntries(const QPoint& viewport_pos,
                                                   int* version) const {
   QTreeView* tree = window_->tree_view();
   QModelIndex index = tree->indexAt(viewport_pos);
-  if (!index.isValid() || window_->package() == nullptr) return {};
+  if (!index.isValid() || window_->document()->package() == nullptr) return {};
   // The tree view shows the tree through a filtering model.
   if (auto* proxy = qobject_cast<QAbstractProxyModel*>(tree->model())) {
     index = proxy->mapToSource(index);
@@ -78,7 +78,7 @@ std::vector<ExportEntry> DragOut::TreeDragEntries(const QPoint& viewport_pos,
 QMimeData* DragOut::PrepareDrag(const std::vector<ExportEntry>& entries, int version,
                                 int* failed) {
   *failed = static_cast<int>(entries.size());
-  if (entries.empty() || window_->package() == nullptr) return nullptr;
+  if (entries.empty() || window_->document()->package() == nullptr) return nullptr;
   const QString path = MakeFreshFolder();
   zoq::OutputFolder folder;
   if (path.isEmpty() ||
@@ -132,7 +132,7 @@ bool DragOut::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress: {
       auto* mouse = static_cast<QMouseEvent*>(event);
       pressed_in_ = nullptr;
-      if (mouse->button() != Qt::LeftButton || window_->package() == nullptr) break;
+      if (mouse->button() != Qt::LeftButton || window_->document()->package() == nullptr) break;
       const QPoint pos = mouse->position().toPoint();
       QTreeView* view = watched == list ? window_->list_view() : window_->tree_view();
       // Only a press on an item starts a drag; the empty area keeps its

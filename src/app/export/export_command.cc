@@ -37,7 +37,7 @@ QString ListFolderPath(const TreeItem* item) {
 std::vector<ExportEntry> SelectedListEntries(const CZOQEDlg& window, const TreeItem* item) {
   std::vector<ExportEntry> entries;
   QItemSelectionModel* selection = window.list_view()->selectionModel();
-  if (selection == nullptr || item == nullptr || window.package() == nullptr) return entries;
+  if (selection == nullptr || item == nullptr || window.document()->package() == nullptr) return entries;
   QModelIndexList rows = selection->selectedRows();
   std::sort(rows.begin(), rows.end(),
             [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
@@ -60,14 +60,14 @@ std::vector<ExportEntry> SelectedListEntries(const CZOQEDlg& window, const TreeI
 ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>& items,
                           zoq::OutputFolder& folder, int version, bool raw,
                           unsigned folder_mode) {
-  folder.KeepFile(QFile::encodeName(window->package_folder() + window->file_name()).toStdString());
+  folder.KeepFile(QFile::encodeName(window->document()->folder() + window->document()->file_name()).toStdString());
   zoq::ExtractSettings settings;
   settings.revision_limit = version;
   settings.raw = raw;
-  settings.key = window->key_info();
+  settings.key = window->document()->key_info();
   settings.folder_mode = folder_mode;
   settings.off_calling_thread = true;
-  zoq::ExtractJob job(window->package(), settings);
+  zoq::ExtractJob job(window->document()->package(), settings);
   const zoq::ExtractTotals size = job.Measure(items, true);
   ExportOutcome outcome;
   job.SetProblems([&outcome](const zoq::ExtractProblem& problem) {
@@ -87,7 +87,7 @@ ExportOutcome ExportItems(CZOQEDlg* window, const std::vector<zoq::ExtractItem>&
 }
 
 void RunExport(CZOQEDlg* window, bool raw) {
-  zoq::Container* package = window->package();
+  zoq::Container* package = window->document()->package();
   if (package == nullptr) {
     ShowError(window, Text::tr("文件未打开"));
     return;
@@ -100,8 +100,8 @@ void RunExport(CZOQEDlg* window, bool raw) {
     if (answer != QMessageBox::Yes) return;
     item = window->tree_model()->root();
   }
-  const QString target = ChooseTargetFolder(window, window->package_folder(),
-                                            DefaultFolderName(window->file_name()));
+  const QString target = ChooseTargetFolder(window, window->document()->folder(),
+                                            DefaultFolderName(window->document()->file_name()));
   if (target.isEmpty()) return;
 
   const std::vector<ExportEntry> rows = SelectedListEntries(*window, item);

@@ -153,7 +153,7 @@ ItemViewer::~ItemViewer() { StopShowing(); }
 bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool report,
                           int mode) {
   if (!window_->SettleXmlEdit()) return false;
-  if (!window_->package() || window_->work_folder().isEmpty()) return false;
+  if (!window_->document()->package() || window_->document()->work_folder().isEmpty()) return false;
   if (mode == kViewByExtension) mode = ViewModeForExtension(PathExtension(path).toUpper());
   if (!read_only && (mode != kViewXml || version != 0)) {
     ShowError(window_, tr("不支持编辑该文件。"));
@@ -180,13 +180,13 @@ bool ItemViewer::Show(PartRequest request, bool report) {
     return false;
   }
   auto job = std::make_shared<Job>();
-  if (!CreateTempTarget(window_->work_folder(), extension, &job->temp)) {
+  if (!CreateTempTarget(window_->document()->work_folder(), extension, &job->temp)) {
     if (report) ShowError(window_, OpenFailure());
     ShowNotice(tr("无法在工作文件夹中创建临时文件。"), 0);
     return false;
   }
   last_target_ = job->temp.target;
-  if (const zoq::KeyInfo* key = window_->key_info()) {
+  if (const zoq::KeyInfo* key = window_->document()->key_info()) {
     request.has_key = true;
     request.key = QByteArray(reinterpret_cast<const char*>(key->key), key->key_length);
   }
@@ -194,7 +194,7 @@ bool ItemViewer::Show(PartRequest request, bool report) {
   job->report = report;
   job_ = job;
   started_.push_back(job);
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   pool_.start([this, job, package] {
     PreparedPart result = PreparePart(package, job->request, job->temp, job->cancel);
     {
@@ -476,7 +476,7 @@ void ItemViewer::OnNoticeAction(int action) {
 
 bool ItemViewer::PartHasCode(const QString& path, int version, int code) const {
   zoq::PartInfo info;
-  if (window_->package()->GetPartInfoByPath(&info, path.toStdU16String(), version) != 0) return false;
+  if (window_->document()->package()->GetPartInfoByPath(&info, path.toStdU16String(), version) != 0) return false;
   const std::vector<int> codes = PartCodes(info);
   return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
@@ -492,9 +492,9 @@ QString ItemViewer::EditedLocation(int64_t edited_position) const {
 }
 
 bool ItemViewer::StoreXmlEdit(const QString& path) {
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   if (!package) return true;
-  if (window_->read_only()) {
+  if (window_->document()->read_only()) {
     ShowError(window_, tr("文件以只读方式打开，无法保存XML编辑结果。"));
     return false;
   }
@@ -512,7 +512,7 @@ bool ItemViewer::StoreXmlEdit(const QString& path) {
                            .arg(EditedLocation(positions.EditedPosition(offset)), problem->message));
     return false;
   }
-  const int code = StorePartContent(package, path, content, window_->key_info());
+  const int code = StorePartContent(package, path, content, window_->document()->key_info());
   if (code == 0) {
     view->SendScintilla(Sci::SCI_SETSAVEPOINT);
     return true;
@@ -521,7 +521,7 @@ bool ItemViewer::StoreXmlEdit(const QString& path) {
     ShowError(window_, tr("该文件已加密，请先输入密钥，再保存XML编辑结果。"));
   } else if (PartHasCode(path, 0, zoq::kEcsSxc)) {
     int64_t offset = -1;
-    const QString reason = SchemaProblem(package, text, window_->work_folder(), &offset);
+    const QString reason = SchemaProblem(package, text, window_->document()->work_folder(), &offset);
     QString where;
     if (offset >= 0) where = EditedLocation(positions.EditedPosition(offset)) + tr("：");
     ShowError(window_, tr("XML编辑结果不符合该文件的二进制模式，无法保存。(%1)").arg(code) +
@@ -541,20 +541,20 @@ void ItemViewer::OpenFind() {
 }
 
 bool ItemViewer::EnterKey() {
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   // Only a version 1.1 package can hold encrypted data with the IV header
   // (document version 1.2 and later); ask when the package did not say.
   const bool offer_version = package && package->GetContainerVersion() == 0x0101 &&
-                             window_->version_code() < CZOQEPathDlg::kVersionWithIv;
+                             window_->document()->version_code() < CZOQEPathDlg::kVersionWithIv;
   CZOQEPathDlg dialog(window_, offer_version);
   if (dialog.exec() != QDialog::Accepted) return false;
-  window_->SetKey(dialog.key());
+  window_->document()->SetKey(dialog.key());
   if (offer_version && dialog.document_version() == CZOQEPathDlg::kVersionWithIv) {
-    const int code = package->SetDocumentType(window_->subset_code(), CZOQEPathDlg::kVersionWithIv);
+    const int code = package->SetDocumentType(window_->document()->subset_code(), CZOQEPathDlg::kVersionWithIv);
     if (code == zoq::kSiteVersionCodeTooLow || code == zoq::kSiteVersionCodeTooHigh) {
       ShowError(window_, tr("无法设置文档版本。(%1)").arg(code));
     } else {
-      window_->SetDocumentCodes(window_->subset_code(), CZOQEPathDlg::kVersionWithIv);
+      window_->document()->SetDocumentCodes(window_->document()->subset_code(), CZOQEPathDlg::kVersionWithIv);
       // Copies decoded before were read without the IV header.
       package->ReleasePartCopies(u"*").IgnoreError();  // "*" needs no path check
     }

@@ -33,6 +33,9 @@ using export_test::Listing;
 using export_test::PartSpec;
 using export_test::ReadAll;
 using zoqe_test::Child;
+using zoqe_test::CommandsOf;
+using zoqe_test::NoticeOf;
+using zoqe_test::ViewerOf;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::MessageRecorder;
@@ -80,7 +83,7 @@ class ExportWindowTest : public QObject {
 
   void withoutPackageReportsNotOpen() {
     MessageRecorder messages;
-    QVERIFY(!window_->commands().export_files->isEnabled());
+    QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
     RunExport(window_.get(), false);
     QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.shown[0].text, QStringLiteral("文件未打开"));
@@ -91,8 +94,8 @@ class ExportWindowTest : public QObject {
   void nothingSelectedAsksAndNoWritesNothing() {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
-    QVERIFY(window_->commands().export_files->isEnabled());
-    QVERIFY(window_->commands().export_raw->isEnabled());
+    QVERIFY(CommandsOf(*window_).export_files->isEnabled());
+    QVERIFY(CommandsOf(*window_).export_raw->isEnabled());
     window_->tree_view()->setCurrentIndex(QModelIndex());
     QVERIFY(!window_->CurrentTreeItem());
     bool asked = false;
@@ -120,7 +123,7 @@ class ExportWindowTest : public QObject {
       browse = dialog->browse_button()->text();
       return true;
     });
-    window_->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
+    window_->document()->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
     messages.shown.clear();
     messages.answers = {QMessageBox::Yes};
     RunExport(window_.get(), false);
@@ -151,7 +154,7 @@ class ExportWindowTest : public QObject {
 
     const zoq::DecodeOptions stored{0, nullptr};
     QByteArray expected;
-    QVERIFY(ReadWholePart(window_->package(), u"/page.xml", 0, &stored, &expected));
+    QVERIFY(ReadWholePart(window_->document()->package(), u"/page.xml", 0, &stored, &expected));
     QCOMPARE(ReadAll(target + QStringLiteral("/page.xml.zoqf")), expected);
     QVERIFY(expected.size() < page_.size());
     QCOMPARE(ReadAll(target + QStringLiteral("/page.xml")), page_);
@@ -178,7 +181,7 @@ class ExportWindowTest : public QObject {
     QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
 
     // With the key they all decode.
-    window_->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
+    window_->document()->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
@@ -258,7 +261,7 @@ class ExportWindowTest : public QObject {
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
-    QVERIFY(export_test::WrittenAtVersion2(window_->package(), target));
+    QVERIFY(export_test::WrittenAtVersion2(window_->document()->package(), target));
     // A version's folder holds the parts deleted since (e.txt until 6).
     window_->SelectTreeItem(Child(Child(window_->tree_model()->history(), "5"), "/"));
     const QString v5 = temp_->path() + QStringLiteral("/v5");
@@ -280,7 +283,7 @@ class ExportWindowTest : public QObject {
       fake.AddPart(u"/p" + QString::number(i).toStdU16String() + u".txt", part);
     }
     export_test::ExtractingContainer* container = nullptr;
-    window_->SetContainerFactory([&fake, &container](const zoq::ContainerOptions&,
+    window_->document()->SetContainerFactory([&fake, &container](const zoq::ContainerOptions&,
                                                      zoq::Container** out) {
       container = new export_test::ExtractingContainer(&fake);
       *out = container;
@@ -385,7 +388,7 @@ class ExportWindowTest : public QObject {
     fake_.AddPart(u"/gone.txt", FakePart{{0}, 4, 4, {}, false, "gone"});
     fake_.AddPart(u"/kept.txt", FakePart{{0}, 4, 4, {}, false, "kept"});
     export_test::ExtractingContainer* container = nullptr;
-    window_->SetContainerFactory([this, &container](const zoq::ContainerOptions&,
+    window_->document()->SetContainerFactory([this, &container](const zoq::ContainerOptions&,
                                                     zoq::Container** out) {
       container = new export_test::ExtractingContainer(&fake_);
       *out = container;

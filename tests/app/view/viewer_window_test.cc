@@ -36,6 +36,9 @@
 
 using namespace zoqe;
 using zoqe_test::Child;
+using zoqe_test::CommandsOf;
+using zoqe_test::NoticeOf;
+using zoqe_test::ViewerOf;
 using zoqe_test::ItemAt;
 using zoqe_test::MessageRecorder;
 using Sci = QsciScintillaBase;
@@ -95,7 +98,7 @@ class ViewWindowTest : public QObject {
     work_ = std::make_unique<QTemporaryDir>();
     window_ = std::make_unique<CZOQEDlg>(nullptr, work_->path() + QLatin1Char('/'));
     launched_.clear();
-    window_->item_viewer()->SetLauncher([this](const QString& file) {
+    ViewerOf(*window_)->SetLauncher([this](const QString& file) {
       launched_ << file;
       return qint64{0};
     });
@@ -122,13 +125,13 @@ class ViewWindowTest : public QObject {
     QVERIFY(ViewText(*window_).startsWith(QStringLiteral("000000000h : 62 69 6e")));
     // Open as text shows it, plain (no XML colours, no fold margin), and
     // the decoded size is given once.
-    Open(CZOQEDlg::kViewText);
+    Open(kViewText);
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(ViewText(*window_), QStringLiteral("binary\x01\x02 data"));
     QVERIFY(view->isReadOnly());
     QCOMPARE(view->SendScintilla(Sci::SCI_GETLEXER), 1L);
     QCOMPARE(view->SendScintilla(Sci::SCI_GETMARGINWIDTHN, kFoldMargin), 0L);
-    Open(CZOQEDlg::kViewHex);
+    Open(kViewHex);
     QVERIFY(ViewText(*window_).startsWith(
         QStringLiteral("000000000h : 62 69 6e 61 72 79 01 02 20 64 61 74 61 ")));
     int sizes = 0;
@@ -142,7 +145,7 @@ class ViewWindowTest : public QObject {
     // selection.
     Select(Child(root, "plain.xml"));
     QCOMPARE(ViewText(*window_), QStringLiteral("\n<a>\n    <b>y</b>\n</a>"));
-    QVERIFY(!window_->xml_editable());
+    QVERIFY(window_->text_view()->isReadOnly());
     QCOMPARE(view->SendScintilla(Sci::SCI_GETLEXER), 5L);
     QCOMPARE(view->SendScintilla(Sci::SCI_GETMARGINWIDTHN, kFoldMargin), 16L);
     // SXC-coded XML is decoded through the package's schema; UTF-16 XML
@@ -174,13 +177,13 @@ class ViewWindowTest : public QObject {
     Select(ItemAt(root, "img/small.png"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kPicture);
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("图片尺寸")), QStringLiteral("50 × 20"));
-    const QStringList kept = TempFilesIn(window_->work_folder());
+    const QStringList kept = TempFilesIn(window_->document()->work_folder());
     QCOMPARE(kept.filter(QStringLiteral(".tmp.xml")).size(), 1);   // bad.xml
     QCOMPARE(kept.filter(QStringLiteral(".tmp.png")).size(), 1);
     QCOMPARE(kept.filter(QStringLiteral(".tmp.txt")).size(), 0);
     QCOMPARE(kept.size(), 2);  // and no placeholder per view
     QVERIFY(window_->ClosePackage());
-    QVERIFY(TempFilesIn(window_->work_folder()).isEmpty());
+    QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
     QVERIFY(messages.shown.isEmpty());
   }
 
@@ -188,7 +191,7 @@ class ViewWindowTest : public QObject {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     TreeItem* root = window_->tree_model()->root();
-    auto* picture = window_->item_viewer()->picture();
+    auto* picture = ViewerOf(*window_)->picture();
     const struct {
       const char* path;
       QSize size;
@@ -225,9 +228,9 @@ class ViewWindowTest : public QObject {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     Select(Child(window_->tree_model()->root(), "b.dat"));
-    Open(CZOQEDlg::kViewDefaultProgram);
+    Open(kViewDefaultProgram);
     QCOMPARE(launched_.size(), 1);
-    QVERIFY(launched_[0].startsWith(window_->work_folder() + QStringLiteral("~~ZOQ")));
+    QVERIFY(launched_[0].startsWith(window_->document()->work_folder() + QStringLiteral("~~ZOQ")));
     QVERIFY(launched_[0].endsWith(QStringLiteral(".tmp.dat")));
     QFile file(launched_[0]);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -245,9 +248,8 @@ class ViewWindowTest : public QObject {
     // Double-click opens current XML for editing.
     Edit(Child(root, "plain.xml"));
     QVERIFY(messages.shown.isEmpty());
-    QVERIFY(window_->xml_editable());
     QVERIFY(!window_->text_view()->isReadOnly());
-    QCOMPARE(window_->current_part_path(), QStringLiteral("/plain.xml"));
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("名称")), QStringLiteral("plain.xml"));
     // A text part cannot be edited: said, then shown read-only; a part of
     // unknown type is said and then noticed.
     Edit(Child(root, "notes.txt"));
@@ -265,7 +267,7 @@ class ViewWindowTest : public QObject {
     TreeItem* old = Child(Child(Child(window_->tree_model()->history(), "1"), "/"), "plain.xml");
     Edit(old);
     QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
-    QVERIFY(!window_->xml_editable());
+    QVERIFY(window_->text_view()->isReadOnly());
     QCOMPARE(ViewText(*window_), QStringLiteral("\n<a>\n    <b>x</b>\n    <c/>\n</a>"));
     QVERIFY(window_->text_view()->isReadOnly());
   }
@@ -281,12 +283,12 @@ class ViewWindowTest : public QObject {
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(NoticeText().contains(QStringLiteral("损坏")));
     QVERIFY(messages.shown.isEmpty());
-    Open(CZOQEDlg::kViewText);
+    Open(kViewText);
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
     QVERIFY(messages.LastText() != QStringLiteral("打开包内文件失败(0)"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
-    QVERIFY(TempFilesIn(window_->work_folder()).isEmpty());
+    QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
     // The stored bytes can still be looked at.
     Press(ItemViewer::kShowStoredHex);
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
@@ -319,18 +321,18 @@ class ViewWindowTest : public QObject {
     QVERIFY(messages.shown.isEmpty());
     // Without a key the command reports 10052392 and offers key entry.
     messages.answers = {QMessageBox::Ok, QMessageBox::No};
-    Open(CZOQEDlg::kViewText);
+    Open(kViewText);
     QCOMPARE(messages.shown.size(), 2);
     QCOMPARE(messages.shown[0].text, QStringLiteral("打开包内文件失败(10052392)"));
     QCOMPARE(messages.shown[1].caption, QStringLiteral("提示"));
     // A wrong key fails in the SXC decoding: reported, noticed, not shown.
     messages.shown.clear();
-    window_->SetKey(QByteArray(16, '\x11'));
-    Open(CZOQEDlg::kViewText);
+    window_->document()->SetKey(QByteArray(16, '\x11'));
+    Open(kViewText);
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
     QVERIFY(NoticeText().contains(QStringLiteral("密钥可能不正确")));
-    QVERIFY(TempFilesIn(window_->work_folder()).isEmpty());
+    QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
 
     // The notice's key button takes the key and shows the part. The
     // package does not say its document version, so the dialog asks; the
@@ -340,15 +342,15 @@ class ViewWindowTest : public QObject {
                     &offered);
     Press(ItemViewer::kEnterKey);
     QVERIFY(offered);
-    QCOMPARE(window_->version_code(), 0);
-    QCOMPARE(window_->key_info()->key_length, 16);
+    QCOMPARE(window_->document()->version_code(), 0);
+    QCOMPARE(window_->document()->key_info()->key_length, 16);
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QVERIFY(ViewText(*window_).contains(QStringLiteral("<title>年度报告 Annual report</title>")));
     // Key entry through its command (Ctrl+K in the file menu).
-    QCOMPARE(window_->commands().enter_key->shortcut(), QKeySequence(QStringLiteral("Ctrl+K")));
+    QCOMPARE(CommandsOf(*window_).enter_key->shortcut(), QKeySequence(QStringLiteral("Ctrl+K")));
     AnswerKeyDialog(this, QStringLiteral("01"));
-    window_->commands().enter_key->trigger();
-    QCOMPARE(window_->key_info()->key_length, 1);
+    CommandsOf(*window_).enter_key->trigger();
+    QCOMPARE(window_->document()->key_info()->key_length, 1);
   }
 
   void readsEncryptedDataWithItsIvHeader() {
@@ -359,14 +361,14 @@ class ViewWindowTest : public QObject {
     const QString named = zoqe_test::BuildIvPackage(temp_.path(), QStringLiteral("iv_main.zoq"), true);
     QVERIFY(!named.isEmpty());
     QVERIFY(window_->OpenPackage(named, true));
-    QCOMPARE(window_->version_code(), 258);
-    window_->SetKey(zoqe_test::ViewKey());
+    QCOMPARE(window_->document()->version_code(), 258);
+    window_->document()->SetKey(zoqe_test::ViewKey());
     Select(Child(window_->tree_model()->root(), "secret.txt"));
     QCOMPARE(ViewText(*window_), QStringLiteral("the secret text, long enough to tell"));
     // Without a main part the key dialog asks for the version.
     const QString bare = zoqe_test::BuildIvPackage(temp_.path(), QStringLiteral("iv_bare.zoq"), false);
     QVERIFY(window_->OpenPackage(bare, true));
-    QCOMPARE(window_->version_code(), 0);
+    QCOMPARE(window_->document()->version_code(), 0);
     Select(Child(window_->tree_model()->root(), "secret.txt"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(NoticeText().contains(QStringLiteral("密钥可能不正确")));
@@ -374,7 +376,7 @@ class ViewWindowTest : public QObject {
     AnswerKeyDialog(this, QString::fromLatin1(key_text), true, &offered);
     Press(ItemViewer::kEnterKey);
     QVERIFY(offered);
-    QCOMPARE(window_->version_code(), 258);
+    QCOMPARE(window_->document()->version_code(), 258);
     QCOMPARE(ViewText(*window_), QStringLiteral("the secret text, long enough to tell"));
     QVERIFY(messages.shown.isEmpty());
   }
@@ -385,14 +387,14 @@ class ViewWindowTest : public QObject {
     Select(Child(window_->tree_model()->root(), "notes.txt"));
     QsciScintilla* view = window_->text_view();
     view->SendScintilla(Sci::SCI_SETSEL, 0L, 4L);  // "find"
-    window_->commands().find->trigger();
-    CFindDialog* dialog = window_->item_viewer()->find_dialog();
+    CommandsOf(*window_).find->trigger();
+    CFindDialog* dialog = ViewerOf(*window_)->find_dialog();
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->isModal());
     QCOMPARE(dialog->text_edit()->text(), QStringLiteral("find"));
-    window_->commands().find->trigger();  // one at a time
-    QCOMPARE(window_->item_viewer()->find_dialog(), dialog);
+    CommandsOf(*window_).find->trigger();  // one at a time
+    QCOMPARE(ViewerOf(*window_)->find_dialog(), dialog);
 
     auto selection = [view] {
       return qMakePair(view->SendScintilla(Sci::SCI_GETSELECTIONSTART),
@@ -420,11 +422,11 @@ class ViewWindowTest : public QObject {
     // Closing lets the command make a new one, which starts with the
     // selection (30 characters are still taken).
     dialog->close();
-    QTRY_VERIFY(!window_->item_viewer()->find_dialog());
+    QTRY_VERIFY(!ViewerOf(*window_)->find_dialog());
     view->SendScintilla(Sci::SCI_SETSEL, 0L, 30L);
-    window_->commands().find->trigger();
-    QVERIFY(window_->item_viewer()->find_dialog());
-    QCOMPARE(window_->item_viewer()->find_dialog()->text_edit()->text().size(), 30);
+    CommandsOf(*window_).find->trigger();
+    QVERIFY(ViewerOf(*window_)->find_dialog());
+    QCOMPARE(ViewerOf(*window_)->find_dialog()->text_edit()->text().size(), 30);
 
     // Select all and copy.
     window_->OnSelectAll();
@@ -478,7 +480,7 @@ class ViewWindowTest : public QObject {
     // One character of a part with CDATA, a DOCTYPE, quoted ">", mixed
     // content and white space after the root: everything else stays.
     Edit(Child(root, "rich.xml"));
-    QVERIFY(window_->xml_editable());
+    QVERIFY(!window_->text_view()->isReadOnly());
     type("world", "World");
     messages.answers = {QMessageBox::Yes};
     Select(Child(root, "notes.txt"));
@@ -486,7 +488,7 @@ class ViewWindowTest : public QObject {
     QCOMPARE(messages.shown[0].text, QStringLiteral("是否保存XML编辑结果?"));
     QByteArray rich = zoqe_test::RichXml();
     rich.replace("world", "World");
-    QCOMPARE(ReadBytes(window_->package(), u"/rich.xml"), rich);
+    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
 
     // An edit that breaks the XML: said with its place, text kept, nothing
     // stored; No then drops the edit.
@@ -504,7 +506,7 @@ class ViewWindowTest : public QObject {
              qPrintable(messages.shown[1].text));
     QCOMPARE(window_->CurrentTreeItem(), Child(root, "rich.xml"));
     QCOMPARE(TextViewBytes(view), broken);
-    QCOMPARE(ReadBytes(window_->package(), u"/rich.xml"), rich);
+    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
     messages.answers = {QMessageBox::No};
     Select(Child(root, "notes.txt"));
 
@@ -513,14 +515,14 @@ class ViewWindowTest : public QObject {
     type("\xe4\xb8\xad", "\xe6\x96\x87");
     messages.answers = {QMessageBox::Yes};
     QVERIFY(window_->SettleXmlEdit());
-    QCOMPARE(ReadBytes(window_->package(), u"/wide.xml"),
+    QCOMPARE(ReadBytes(window_->document()->package(), u"/wide.xml"),
              QByteArray("\xff\xfe<\0a\0>\0\x87\x65<\0/\0a\0>\0", 18));
 
     // An SXC part edited into XML its schema refuses: said with the place
     // and reason, text kept, the selection stays on it, the close is
     // cancelled.
     Edit(Child(root, "doc.xml"));
-    QVERIFY(window_->xml_editable());
+    QVERIFY(!window_->text_view()->isReadOnly());
     const QByteArray invalid("<document><nonsense/></document>");
     view->SendScintilla(Sci::SCI_SETTEXT, invalid.constData());
     messages.shown.clear();
@@ -533,10 +535,10 @@ class ViewWindowTest : public QObject {
     QCOMPARE(window_->CurrentTreeItem(), Child(root, "doc.xml"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(TextViewBytes(view), invalid);
-    QVERIFY(window_->xml_editable());
+    QVERIFY(!window_->text_view()->isReadOnly());
     messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
     QVERIFY(!window_->ClosePackage());
-    QVERIFY(window_->package());
+    QVERIFY(window_->document()->package());
     QCOMPARE(TextViewBytes(view), invalid);
 
     // A valid edit of the SXC part is stored; the close then saves.
@@ -552,14 +554,14 @@ class ViewWindowTest : public QObject {
     // Reopened: the edits are there, coded as before.
     QVERIFY(window_->OpenPackage(copy, true));
     zoq::PartInfo info;
-    QCOMPARE(window_->package()->GetPartInfoByPath(&info, u"/rich.xml", 0), 0);
+    QCOMPARE(window_->document()->package()->GetPartInfoByPath(&info, u"/rich.xml", 0), 0);
     QCOMPARE(info.code_count, 1);
     QCOMPARE(int{info.codes[0]}, int{zoq::kEcsZip});
     QCOMPARE(info.revisions.front(), 2);
-    QCOMPARE(ReadBytes(window_->package(), u"/rich.xml"), rich);
-    QCOMPARE(window_->package()->GetPartInfoByPath(&info, u"/doc.xml", 0), 0);
+    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
+    QCOMPARE(window_->document()->package()->GetPartInfoByPath(&info, u"/doc.xml", 0), 0);
     QCOMPARE(int{info.codes[0]}, int{zoq::kEcsSxc});
-    QVERIFY(ReadPart(window_->package(), u"/doc.xml").contains(QStringLiteral("Edited report")));
+    QVERIFY(ReadPart(window_->document()->package(), u"/doc.xml").contains(QStringLiteral("Edited report")));
   }
 
   void refusesStoringIntoReadOnlyOrWithoutKey() {
@@ -571,12 +573,12 @@ class ViewWindowTest : public QObject {
     messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
     QVERIFY(!window_->ClosePackage());
     QVERIFY(messages.LastText().contains(QStringLiteral("只读")));
-    QVERIFY(!window_->package()->IsModified());
+    QVERIFY(!window_->document()->package()->IsModified());
     // Switching to history mode reopens the package: refused the same way.
     messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
     window_->OnToggleHistory();
-    QVERIFY(!window_->history_mode());
-    QVERIFY(window_->xml_editable());
+    QVERIFY(!CommandsOf(*window_).history->isChecked());
+    QVERIFY(!window_->text_view()->isReadOnly());
     // No: the edit is dropped and the package closes unchanged.
     messages.answers = {QMessageBox::No};
     QVERIFY(window_->ClosePackage());
@@ -586,9 +588,9 @@ class ViewWindowTest : public QObject {
     QFile::remove(copy);
     QVERIFY(QFile::copy(package_path_, copy));
     QVERIFY(window_->OpenPackage(copy, false));
-    window_->SetKey(zoqe_test::ViewKey());
+    window_->document()->SetKey(zoqe_test::ViewKey());
     Edit(Child(window_->tree_model()->root(), "secret.xml"));
-    QVERIFY(window_->xml_editable());
+    QVERIFY(!window_->text_view()->isReadOnly());
     QByteArray edited = zoqe_test::DocumentXml();
     edited.replace("Li Wei", "Someone");
     window_->text_view()->SendScintilla(Sci::SCI_SETTEXT, edited.constData());
@@ -596,13 +598,13 @@ class ViewWindowTest : public QObject {
     messages.answers = {QMessageBox::Yes};
     QVERIFY(window_->SettleXmlEdit());
     QCOMPARE(messages.shown.size(), 1);
-    QVERIFY(window_->package()->IsModified());
+    QVERIFY(window_->document()->package()->IsModified());
     const QByteArray key = zoqe_test::ViewKey();
     zoq::KeyInfo info;
     info.key = reinterpret_cast<const uint8_t*>(key.constData());
     info.key_length = 16;
-    QVERIFY(ReadPart(window_->package(), u"/secret.xml", &info).contains(QStringLiteral("Someone")));
-    QCOMPARE(ReadPart(window_->package(), u"/secret.xml"), QStringLiteral("<fail>"));
+    QVERIFY(ReadPart(window_->document()->package(), u"/secret.xml", &info).contains(QStringLiteral("Someone")));
+    QCOMPARE(ReadPart(window_->document()->package(), u"/secret.xml"), QStringLiteral("<fail>"));
   }
 
  private:
@@ -611,18 +613,18 @@ class ViewWindowTest : public QObject {
   void Select(TreeItem* item) {
     QVERIFY(item);
     window_->SelectTreeItem(item);
-    QVERIFY(window_->item_viewer()->WaitUntilShown());
+    QVERIFY(ViewerOf(*window_)->WaitUntilShown());
   }
-  void Open(int mode) {
+  void Open(ViewMode mode) {
     window_->OnOpenPartAs(mode);
-    QVERIFY(window_->item_viewer()->WaitUntilShown());
+    QVERIFY(ViewerOf(*window_)->WaitUntilShown());
   }
   void Edit(TreeItem* item) {
     window_->SelectTreeItem(item);
     window_->ShowSelection(false);
-    QVERIFY(window_->item_viewer()->WaitUntilShown());
+    QVERIFY(ViewerOf(*window_)->WaitUntilShown());
   }
-  QString NoticeText() const { return window_->notice_text(); }
+  QString NoticeText() const { return NoticeOf(*window_); }
   // Clicks the notice's button for `action`.
   void Press(ItemViewer::NoticeAction action) {
     const QString label = ItemViewer::NoticeLabel(action);
@@ -632,7 +634,7 @@ class ViewWindowTest : public QObject {
     }
     QVERIFY2(pressed, qPrintable(label));
     pressed->click();
-    QVERIFY(window_->item_viewer()->WaitUntilShown());
+    QVERIFY(ViewerOf(*window_)->WaitUntilShown());
   }
 
   QTemporaryDir temp_;
