@@ -12,7 +12,7 @@
 #include "cli/failure.h"
 #include "cli/history_selection.h"
 #include "cli/missing_path.h"
-#include "cli/ordered_work.h"
+#include "zoq/ordered_work.h"
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
@@ -164,7 +164,7 @@ int RunGrep(const ParsedArgs& args) {
                                 : CurrentItems(session, given);
 
   Settings settings{&session, pattern.get(), args.Has("-l"), args.Has("-a")};
-  OrderedWork<Found> work(
+  zoq::OrderedWork<Found> work(
       items.size(), workers, 64, 64 << 20,
       [&](size_t i) { return SearchItem(settings, items[i]); },
       [](const Found& found) { return static_cast<int64_t>(found.text.size()); });

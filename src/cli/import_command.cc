@@ -11,7 +11,7 @@
 #include "cli/command.h"
 #include "cli/failure.h"
 #include "cli/file_output.h"
-#include "cli/ordered_work.h"
+#include "zoq/ordered_work.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
 #include "cli/sxc_failure.h"
@@ -75,7 +75,7 @@ void StoreFiles(const PackageSession& session, const std::vector<ImportFile>& fi
     }
     return;
   }
-  OrderedWork<EncodedFile> encoding(
+  zoq::OrderedWork<EncodedFile> encoding(
       files.size(), workers, 4 * static_cast<size_t>(workers), kEncodedBytesAhead,
       [&](size_t index) {
         EncodedFile encoded;

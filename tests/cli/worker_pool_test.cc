@@ -8,12 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "cli/ordered_work.h"
+#include "zoq/ordered_work.h"
 
 namespace zoqtest {
 namespace {
 
-using zoqcli::OrderedWork;
+using zoq::OrderedWork;
 
 struct Result {
   size_t index = 0;

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace zoqcli {
+namespace zoq {
 
 template <typename T>
 class OrderedWork {
@@ -101,4 +101,4 @@ class OrderedWork {
   std::vector<std::thread> threads_;
 };
 
-}  // namespace zoqcli
+}  // namespace zoq
