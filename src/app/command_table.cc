@@ -1,6 +1,7 @@
 #include "app/command_table.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,9 +29,26 @@ QAction* MakeAction(QWidget* owner, const QString& text, const char* name,
 
 CommandTable CommandTable::Build(QWidget* owner) {
   CommandTable t;
+  t.new_package = MakeAction(owner, tr("新建(&N)...\tCtrl+N"), "actionNew", QKeySequence(Qt::CTRL | Qt::Key_N));
   t.open = MakeAction(owner, tr("打开(&O)...\tCtrl+O"), "actionOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
   t.close = MakeAction(owner, tr("关闭(&W)\tCtrl+W"), "actionClose", QKeySequence(Qt::CTRL | Qt::Key_W));
+  t.save = MakeAction(owner, tr("保存(&S)\tCtrl+S"), "actionSave", QKeySequence(Qt::CTRL | Qt::Key_S));
+  t.save_as = MakeAction(owner, tr("另存为(&A)..."), "actionSaveAs");
+  t.compact = MakeAction(owner, tr("压缩整理(&M)..."), "actionCompact");
+  const QString compact_tip = tr("重写文件, 只保留每个文件的当前内容: 历史版本被删除, 文件变小。");
+  t.compact->setToolTip(compact_tip);
+  t.compact->setStatusTip(compact_tip);
   t.exit = MakeAction(owner, tr("退出(&X)\tAlt+F4"), "actionExit");
+  t.add_files = MakeAction(owner, tr("添加文件(&D)..."), "actionAddFiles");
+  t.add_folder = MakeAction(owner, tr("添加文件夹(&L)..."), "actionAddFolder");
+  // Delete and F2 act in the tree and the list only (added to them by the
+  // window), so that the filter box keeps its own Delete.
+  t.delete_items = MakeAction(owner, tr("删除(&R)\tDelete"), "actionDelete");
+  t.delete_items->setShortcut(QKeySequence::Delete);
+  t.delete_items->setShortcutContext(Qt::WidgetShortcut);
+  t.rename = MakeAction(owner, tr("重命名(&M)...\tF2"), "actionRename");
+  t.rename->setShortcut(QKeySequence(Qt::Key_F2));
+  t.rename->setShortcutContext(Qt::WidgetShortcut);
   // Ctrl+A and Ctrl+C belong to the text view, which handles them itself.
   t.select_all = MakeAction(owner, tr("全选(&A)\tCtrl+A"), "actionSelectAll");
   t.copy = MakeAction(owner, tr("复制(&C)\tCtrl+C"), "actionCopy");
@@ -55,8 +73,14 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.menu_bar = new QMenuBar(owner);
   // The file menu has no mnemonic: Alt+F is the find accelerator.
   t.file_menu = t.menu_bar->addMenu(tr("文件"));
+  t.file_menu->addAction(t.new_package);
   t.file_menu->addAction(t.open);
   t.file_menu->addAction(t.close);
+  t.file_menu->addSeparator();
+  t.file_menu->addAction(t.save);
+  t.file_menu->addAction(t.save_as);
+  t.file_menu->addAction(t.compact);
+  t.file_menu->setToolTipsVisible(true);
   t.file_menu->addSeparator();
   t.file_menu->addAction(t.enter_key);
   t.file_menu->addSeparator();
@@ -66,6 +90,11 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.edit_menu->addAction(t.copy);
   t.edit_menu->addSeparator();
   t.edit_menu->addAction(t.find);
+  t.edit_menu->addSeparator();
+  t.edit_menu->addAction(t.add_files);
+  t.edit_menu->addAction(t.add_folder);
+  t.edit_menu->addAction(t.delete_items);
+  t.edit_menu->addAction(t.rename);
   t.view_menu = t.menu_bar->addMenu(tr("查看(&V)"));
   t.view_menu->addAction(t.history);
   t.view_menu->addAction(t.statistics);
@@ -91,6 +120,11 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.context_menu->addAction(t.open_default);
   t.context_menu->addSeparator();
   t.context_menu->addAction(t.export_files);
+  t.context_menu->addSeparator();
+  t.context_menu->addAction(t.add_files);
+  t.context_menu->addAction(t.add_folder);
+  t.context_menu->addAction(t.delete_items);
+  t.context_menu->addAction(t.rename);
   return t;
 }
 

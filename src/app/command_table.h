@@ -18,9 +18,17 @@ struct CommandTable {
   Q_DECLARE_TR_FUNCTIONS(CommandTable)
 
  public:
+  QAction* new_package = nullptr;   // Ctrl+N
   QAction* open = nullptr;          // 32796
   QAction* close = nullptr;         // 32794
+  QAction* save = nullptr;          // Ctrl+S
+  QAction* save_as = nullptr;
+  QAction* compact = nullptr;
   QAction* exit = nullptr;          // 32826
+  QAction* add_files = nullptr;
+  QAction* add_folder = nullptr;
+  QAction* delete_items = nullptr;  // Delete, in the tree and the list
+  QAction* rename = nullptr;        // F2, in the tree and the list
   QAction* select_all = nullptr;    // 32926
   QAction* copy = nullptr;          // 32932
   QAction* find = nullptr;          // 32930
@@ -41,7 +49,8 @@ struct CommandTable {
   QMenu* view_menu = nullptr;
   QMenu* help_menu = nullptr;
   // The item menu of the tree and the list: open as text, as binary, with
-  // the default program, a separator, export files.
+  // the default program, a separator, export files, a separator, add,
+  // delete and rename.
   QMenu* context_menu = nullptr;
 
   // Builds every action (owned by `owner`) and the menus.

@@ -28,6 +28,8 @@
 
 #include "app/about_dialog.h"
 #include "app/history/history_tools.h"
+#include "app/edit/add_plan.h"
+#include "app/edit/edit_commands.h"
 #include "app/app_text.h"
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
@@ -94,6 +96,9 @@ CZOQEDlg::CZOQEDlg(QWidget* parent, const QString& work_folder)
     return item_viewer_->ShowPart(path, version, read_only, report, mode);
   };
   finder_ = [this] { item_viewer_->OpenFind(); };
+  editor_ = new EditCommands(this);
+  tree_model_->SetChangedTest([this](const QString& path) { return document_->IsPending(path); });
+  connect(document_, &PackageDocument::changed, this, &CZOQEDlg::RefreshPackage);
   ConnectCommands();
   history_tools_ = new HistoryTools(this);
   ResetInfoPanel();
@@ -270,6 +275,18 @@ void CZOQEDlg::ConnectCommands() {
     if (finder_) finder_();
   });
   connect(c.enter_key, &QAction::triggered, this, [this] { item_viewer_->EnterKey(); });
+  connect(c.new_package, &QAction::triggered, this, [this] { editor_->NewPackage(); });
+  connect(c.save, &QAction::triggered, this, [this] { editor_->Save(); });
+  connect(c.save_as, &QAction::triggered, this, [this] { editor_->SaveAs(); });
+  connect(c.compact, &QAction::triggered, this, [this] { editor_->Compact(); });
+  connect(c.add_files, &QAction::triggered, this, [this] { editor_->AddFiles(); });
+  connect(c.add_folder, &QAction::triggered, this, [this] { editor_->AddFolder(); });
+  connect(c.delete_items, &QAction::triggered, this, [this] { editor_->DeleteSelection(); });
+  connect(c.rename, &QAction::triggered, this, [this] { editor_->RenameSelection(); });
+  for (QWidget* view : {static_cast<QWidget*>(tree_view_), static_cast<QWidget*>(list_view_)}) {
+    view->addAction(c.delete_items);
+    view->addAction(c.rename);
+  }
   for (QMenu* menu : {c.file_menu, c.edit_menu, c.view_menu, c.help_menu}) {
     connect(menu, &QMenu::aboutToShow, this, &CZOQEDlg::UpdateCommands);
   }
@@ -280,6 +297,17 @@ void CZOQEDlg::UpdateCommands() {
   const bool open = document_->is_open();
   const bool text_shown = open && current_view() == View::kText;
   c.close->setEnabled(open);
+  // Edits need a writable package and an item of its own tree, not of a
+  // version.
+  const bool writable = open && !document_->read_only();
+  const bool main_tree = writable && PackageTreeModel::KindOf(CurrentTreeItem()) == kKindMainTree;
+  c.save->setEnabled(writable && document_->IsModified());
+  c.save_as->setEnabled(open);
+  c.compact->setEnabled(writable && !document_->is_new());
+  c.add_files->setEnabled(main_tree);
+  c.add_folder->setEnabled(main_tree);
+  c.delete_items->setEnabled(main_tree);
+  c.rename->setEnabled(main_tree);
   c.select_all->setEnabled(text_shown);
   c.copy->setEnabled(text_shown);
   // Find, the three open commands and export are carried out by the part
@@ -478,7 +506,33 @@ void CZOQEDlg::dropEvent(QDropEvent* event) {
     if (url.isLocalFile()) paths << url.toLocalFile();
   }
   event->acceptProposedAction();
-  DropFiles(paths);
+  const QString target = DropTarget(event->position().toPoint());
+  // The drop's own event loop ends before the add asks or shows progress.
+  QTimer::singleShot(0, this, [this, paths, target] { DropFiles(paths, target); });
+}
+
+QString CZOQEDlg::DropTarget(const QPoint& pos) const {
+  if (!document_->is_open()) return QString();
+  const QPoint in_tree = tree_view_->viewport()->mapFrom(this, pos);
+  if (tree_view_->viewport()->rect().contains(in_tree)) {
+    const TreeItem* item =
+        tree_model_->ItemAt(tree_proxy_->mapToSource(tree_view_->indexAt(in_tree)));
+    if (!item || PackageTreeModel::KindOf(item) != kKindMainTree) return QString();
+    return item->data == 1 ? PackageTreeModel::FolderPath(item) : PackageTreeModel::PackagePath(item);
+  }
+  const QPoint in_list = list_view_->viewport()->mapFrom(this, pos);
+  const TreeItem* listed = CurrentTreeItem();
+  if (current_view() == View::kList && list_view_->viewport()->rect().contains(in_list) && listed &&
+      PackageTreeModel::KindOf(listed) == kKindMainTree && listed->data == 0) {
+    const QString folder = PackageTreeModel::PackagePath(listed);
+    const QModelIndex index = list_view_->indexAt(in_list);
+    if (index.isValid()) {
+      const ListRow& row = list_model_->row(list_proxy_->mapToSource(index).row());
+      if (row.is_folder && !row.is_parent_row()) return folder + row.name + QLatin1Char('/');
+    }
+    return folder;
+  }
+  return QString();
 }
 
 bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -31,6 +31,7 @@ class QsciScintilla;
 namespace zoqe {
 
 class HistoryTools;
+class EditCommands;
 class InfoPanel;
 class ItemListModel;
 class ItemViewer;
@@ -84,7 +85,11 @@ class CZOQEDlg : public QDialog {
   // a button per offer.
   void ShowNotice(const QString& text, std::vector<NoticeOffer> offers = {});
   QString notice_text() const;
-  void DropFiles(const QStringList& paths);
+  // What a drop of files does: the first package file among them opens and
+  // nothing is added; otherwise, with a package open, they are added below
+  // the package folder `target` (empty: the selected folder); with none, a
+  // new package is offered for them.
+  void DropFiles(const QStringList& paths, const QString& target = QString());
 
   // Commands.
   void OnOpen();
@@ -119,6 +124,11 @@ class CZOQEDlg : public QDialog {
 
   // The open package with its file, key and document type.
   PackageDocument* document() const { return document_; }
+  // New package, adding, deleting, renaming and saving.
+  EditCommands* editor() const { return editor_; }
+  // Shows the open package: title, tree (with the history subtree in
+  // history mode), root selected.
+  void ShowPackage();
   View current_view() const;
 
   // What the viewers, the export and drags out of the window work on.
@@ -167,9 +177,12 @@ class CZOQEDlg : public QDialog {
  private:
   void BuildLayout();
   void ConnectCommands();
-  // Shows the open package: title, tree (with the history subtree in
-  // history mode), root selected.
-  void ShowPackage();
+  // Shows the package again after a change, the same item selected when it
+  // is still there.
+  void RefreshPackage();
+  // The package folder under a drop position (window coordinates): the
+  // folder item or row there, a part's folder; empty when none.
+  QString DropTarget(const QPoint& pos) const;
   // The numbers of parts and folders below the root, for the root's pairs.
   void CountTree(zoq::PathNode* root);
   // Fills the statistics table (every part's stored size by type) when it
@@ -203,6 +216,7 @@ class CZOQEDlg : public QDialog {
   bool SaveModified();
 
   PackageDocument* document_ = nullptr;
+  EditCommands* editor_ = nullptr;
   // In history mode: every part the package has recorded (the nodes of the
   // version subtrees).
   std::unique_ptr<RecordedTree> recorded_;

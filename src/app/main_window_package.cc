@@ -16,6 +16,8 @@
 #include "app/app_text.h"
 #include "app/history/history_tools.h"
 #include "app/history/recovery_offer.h"
+#include "app/edit/add_plan.h"
+#include "app/edit/edit_commands.h"
 #include "app/info_panel.h"
 #include "app/item_list_model.h"
 #include "app/message_box.h"
@@ -113,6 +115,30 @@ void CZOQEDlg::ShowPackage() {
   tree_view_->expand(ProxyIndexOf(tree_model_->root()));
   if (tree_model_->history()) tree_view_->expand(ProxyIndexOf(tree_model_->history()));
   UpdateCommands();
+}
+
+void CZOQEDlg::RefreshPackage() {
+  if (!document_->is_open()) return;
+  const TreeItem* current = CurrentTreeItem();
+  const bool in_main = current && PackageTreeModel::KindOf(current) == kKindMainTree;
+  const QString path = in_main ? PackageTreeModel::PackagePath(current) : QString();
+  ShowPackage();
+  // Down the tree by names to the item that was selected, or the nearest
+  // folder above it that is still there.
+  TreeItem* item = tree_model_->root();
+  const QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  for (const QString& name : names) {
+    TreeItem* next = nullptr;
+    for (const auto& child : PackageTreeModel::ChildrenOf(item)) {
+      if (child->name == name) next = child.get();
+    }
+    if (!next) break;
+    item = next;
+  }
+  if (item != tree_model_->root()) {
+    expand_on_select_ = true;
+    SelectTreeItem(item);
+  }
 }
 
 void CZOQEDlg::CountTree(zoq::PathNode* root) {
@@ -249,8 +275,11 @@ bool CZOQEDlg::SaveModified() {
   if (answer != QMessageBox::Yes) return true;
   const int code = document_->Save();
   if (code == 0) return true;
-  return ShowMessage(this, tr("文件保存失败, 是否关闭文件?"), InitialTitle(),
-                     QMessageBox::Question,
+  // No: the package stays open with its changes; Yes drops them.
+  return ShowMessage(this,
+                     tr("文件保存失败, 是否关闭文件?") + QLatin1Char('\n') +
+                         CodeText(code),
+                     InitialTitle(), QMessageBox::Question,
                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -258,19 +287,27 @@ void CZOQEDlg::AddProcess(qint64 pid) { processes_.append(pid); }
 
 void CZOQEDlg::AddTempFile(const QString& path) { temp_files_.append(path); }
 
-void CZOQEDlg::DropFiles(const QStringList& paths) {
+void CZOQEDlg::DropFiles(const QStringList& paths, const QString& target) {
   for (const QString& path : paths) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) continue;
-    const QString name = path.mid(slash + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0) continue;
-    const QString extension = name.mid(dot + 1).toUpper();
-    if (extension == QLatin1String("PLIV") || extension == QLatin1String("ZOQ")) {
-      OpenPackage(path, false);
-      return;
-    }
+    // A name that is only an extension (".zoq") is no package file.
+    if (path.lastIndexOf(QLatin1Char('.')) <= slash + 1 || !IsPackageFileName(path)) continue;
+    OpenPackage(path, false);
+    return;
   }
+  if (paths.isEmpty()) return;
+  if (!document_->is_open()) {
+    const auto answer = ShowMessage(this, tr("是否用拖入的文件新建一个包?"), tr("提示"),
+                                    QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) editor_->NewPackage(paths);
+    return;
+  }
+  if (document_->read_only()) {
+    ShowError(this, tr("以只读方式打开的文件不能添加文件"));
+    return;
+  }
+  editor_->AddPaths(paths, target.isEmpty() ? editor_->SelectedFolder() : target, true);
 }
 
 bool CZOQEDlg::OpenWithDialog(bool* read_only, QString* path) {

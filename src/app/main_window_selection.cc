@@ -223,6 +223,9 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     AddInfoPair(tr("共%1个").arg(part_total_), tr("文件数"));
     AddInfoPair(tr("共%1个").arg(folder_total_), tr("文件夹数"));
     if (document_->read_only()) AddInfoPair(tr("只读"), tr("打开方式"));
+    if (document_->pending_count() > 0) {
+      AddInfoPair(tr("共%1个").arg(document_->pending_count()), tr("未保存的更改"));
+    }
   }
   info_panel_->SetIcon(types_->Icon(TypeTable::kFolderImage));
   expand_on_select_ = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "zoq/main_document.h"
 #include "zoq/pliv_detection.h"
 #include "zoq/schema_folder.h"
 
@@ -33,18 +34,33 @@ zoq::ContainerOptions PackageDocument::Options() const {
   return options;
 }
 
+int PackageDocument::MakeContainer(std::unique_ptr<zoq::Container>* out) {
+  zoq::Container* raw = nullptr;
+  const int code = factory_(Options(), &raw);
+  out->reset(raw);
+  if (code != 0 || !raw) {
+    out->reset();
+    return code != 0 ? code : zoq::kNotSupported;
+  }
+  return 0;
+}
+
+void PackageDocument::SetFilePath(const QString& path) {
+  file_name_ = QFileInfo(path).fileName();
+  folder_ = path.left(path.size() - file_name_.size());
+}
+
 int PackageDocument::Open(const QString& path, bool read_only, OpenFailure* failure,
                           int revision_limit) {
   OpenFailure ignored;
   if (!failure) failure = &ignored;
   *failure = OpenFailure::kNone;
   if (package_) Close();
-  zoq::Container* raw = nullptr;
-  int code = factory_(Options(), &raw);
-  std::unique_ptr<zoq::Container> container(raw);
-  if (code != 0 || !container) {
+  std::unique_ptr<zoq::Container> container;
+  int code = MakeContainer(&container);
+  if (code != 0) {
     *failure = OpenFailure::kContainer;
-    return code != 0 ? code : zoq::kNotSupported;
+    return code;
   }
   const std::string file = QFile::encodeName(path).toStdString();
   if (revision_limit > 0) read_only = true;
@@ -55,11 +71,11 @@ int PackageDocument::Open(const QString& path, bool read_only, OpenFailure* fail
     return code;
   }
   package_ = std::move(container);
-  const QFileInfo info(path);
-  file_name_ = info.fileName();
-  folder_ = path.left(path.size() - file_name_.size());
+  SetFilePath(path);
   read_only_ = read_only;
   revision_limit_ = revision_limit;
+  is_new_ = false;
+  ClearChanges();
   subset_code_ = 0;
   version_code_ = 0;
   // The document type comes from the main part whatever the file is
@@ -71,9 +87,32 @@ int PackageDocument::Open(const QString& path, bool read_only, OpenFailure* fail
   return 0;
 }
 
+int PackageDocument::Create(const QString& path, int subset, int version) {
+  if (package_) Close();
+  std::unique_ptr<zoq::Container> container;
+  int code = MakeContainer(&container);
+  if (code != 0) return code;
+  // In temporary storage until the first save writes the file.
+  code = container->CreatePackage(std::string(), subset, version, 0, 0);
+  if (code == 0 && subset != 0) code = zoq::WriteMainDocument(container.get(), subset, version);
+  if (code != 0) return code;
+  package_ = std::move(container);
+  SetFilePath(path);
+  read_only_ = false;
+  is_new_ = true;
+  ClearChanges();
+  subset_code_ = subset;
+  version_code_ = version;
+  if (subset != 0) NoteChange(QString::fromUtf16(zoq::kMainDocumentPath), Change::kAdded);
+  Q_EMIT opened();
+  return 0;
+}
+
 void PackageDocument::Close() {
   if (!package_) return;
   package_.reset();
+  is_new_ = false;
+  ClearChanges();
   file_name_.clear();
   folder_.clear();
   read_only_ = false;
@@ -83,13 +122,18 @@ void PackageDocument::Close() {
   Q_EMIT closed();
 }
 
-bool PackageDocument::IsModified() const { return package_ && package_->IsModified(); }
+bool PackageDocument::IsModified() const {
+  return package_ && (is_new_ || !pending_.isEmpty() || package_->IsModified());
+}
 
 int PackageDocument::Save() {
   if (!package_) return zoq::kInvalidArgument;
+  if (is_new_) return SaveAs(file_path());
   const int code = package_->Save(zoq::kSaveIncremental, false);
-  if (code == 0) Q_EMIT changed();
-  return code;
+  if (code != 0) return code;
+  ClearChanges();
+  Q_EMIT changed();
+  return 0;
 }
 
 int PackageDocument::SaveAs(const QString& path) {
@@ -97,11 +141,62 @@ int PackageDocument::SaveAs(const QString& path) {
   const int code =
       package_->SaveAs(QFile::encodeName(path).toStdString(), zoq::kSaveIncremental, false);
   if (code != 0) return code;
-  const QFileInfo info(path);
-  file_name_ = info.fileName();
-  folder_ = path.left(path.size() - file_name_.size());
+  SetFilePath(path);
+  is_new_ = false;
+  read_only_ = false;
+  ClearChanges();
   Q_EMIT changed();
   return 0;
+}
+
+int PackageDocument::Compact() {
+  if (!package_) return zoq::kInvalidArgument;
+  if (is_new_) return Save();  // a new package's first revision is compact already
+  const int code = package_->SaveCompactWithWidth(std::string(), 0);
+  if (code != 0) return code;
+  ClearChanges();
+  Q_EMIT changed();
+  return 0;
+}
+
+void PackageDocument::NoteChange(const QString& path, Change change) {
+  auto found = pending_.find(path);
+  if (found != pending_.end() && change == Change::kDeleted && *found == Change::kAdded) {
+    // Added and deleted again: nothing is left to save for it.
+    pending_.erase(found);
+    FindPendingFolders();
+    return;
+  }
+  if (found != pending_.end() && *found == Change::kAdded && change == Change::kReplaced) {
+    return;  // still new to the saved package
+  }
+  pending_.insert(path, change);
+  AddPendingFolders(path);
+}
+
+void PackageDocument::AnnounceChanges() { Q_EMIT changed(); }
+
+void PackageDocument::AddPendingFolders(const QString& path) {
+  for (qsizetype slash = path.lastIndexOf(QLatin1Char('/')); slash >= 0;
+       slash = slash == 0 ? -1 : path.lastIndexOf(QLatin1Char('/'), slash - 1)) {
+    const QString folder = path.left(slash + 1);
+    if (pending_folders_.contains(folder)) break;
+    pending_folders_.insert(folder);
+  }
+}
+
+void PackageDocument::FindPendingFolders() {
+  pending_folders_.clear();
+  for (auto it = pending_.cbegin(); it != pending_.cend(); ++it) AddPendingFolders(it.key());
+}
+
+bool PackageDocument::IsPending(const QString& path) const {
+  return path.endsWith(QLatin1Char('/')) ? pending_folders_.contains(path) : pending_.contains(path);
+}
+
+void PackageDocument::ClearChanges() {
+  pending_.clear();
+  pending_folders_.clear();
 }
 
 void PackageDocument::SetDocumentCodes(int subset, int version) {

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -40,15 +42,38 @@ class PackageDocument : public QObject {
   // package read up to its damage).
   int Open(const QString& path, bool read_only, OpenFailure* failure = nullptr,
            int revision_limit = 0);
+  // Starts a new, empty package that becomes the file `path` at its first
+  // save (nothing is written there before). A PLIV document (subset kind
+  // and version code not 0) gets its main part at once, as a change.
+  int Create(const QString& path, int subset, int version);
   // Drops the open package and its unsaved changes.
   void Close();
 
-  // Saves the changes as one new revision of the package file; a failure
-  // leaves the file and the changes as they were.
+  // Saves the changes as one new revision of the package file (a new
+  // package: its first); a failure leaves the file and the changes as they
+  // were.
   int Save();
   // Writes the package with its changes into another file, which is open
   // from then on; the original file stays as it was.
   int SaveAs(const QString& path);
+  // Rewrites the package file with one revision holding the current content
+  // of every part (changes included): the history is dropped and the space
+  // of older versions comes back.
+  int Compact();
+
+  // Changes made since the last save, by package path, as the window marks
+  // them. Every change goes through the container first; these only
+  // remember what was done.
+  enum class Change { kAdded, kReplaced, kDeleted };
+  void NoteChange(const QString& path, Change change);
+  // Tells the window that changes were noted (once per command).
+  void AnnounceChanges();
+  int pending_count() const { return static_cast<int>(pending_.size()); }
+  // Whether the part, or for a folder path ("/a/") anything below it, has
+  // a change.
+  bool IsPending(const QString& path) const;
+  // Whether the package was made here and has no file yet.
+  bool is_new() const { return is_new_; }
 
   bool is_open() const { return package_ != nullptr; }
   zoq::Container* package() const { return package_.get(); }
@@ -85,6 +110,11 @@ class PackageDocument : public QObject {
 
  private:
   zoq::ContainerOptions Options() const;
+  int MakeContainer(std::unique_ptr<zoq::Container>* out);
+  void SetFilePath(const QString& path);
+  void ClearChanges();
+  void AddPendingFolders(const QString& path);
+  void FindPendingFolders();
 
   ContainerFactory factory_;
   std::unique_ptr<zoq::Container> package_;
@@ -94,6 +124,9 @@ class PackageDocument : public QObject {
   QString folder_;
   bool read_only_ = false;
   int revision_limit_ = 0;
+  bool is_new_ = false;
+  QHash<QString, Change> pending_;
+  QSet<QString> pending_folders_;  // every folder above a change
   int subset_code_ = 0;
   int version_code_ = 0;
   unsigned char key_bytes_[256] = {};

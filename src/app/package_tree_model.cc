@@ -1,5 +1,7 @@
 #include "app/package_tree_model.h"
 
+#include <QFont>
+
 #include <QStringList>
 
 #include "app/app_text.h"
@@ -311,6 +313,14 @@ QVariant PackageTreeModel::data(const QModelIndex& index, int role) const {
       return item->data == 1 ? types_->Icon(item->image) : types_->FolderIcon();
     case Qt::UserRole:
       return item->data;
+    case Qt::FontRole: {
+      if (!changed_ || KindOf(item) != kKindMainTree || !changed_(PackagePath(item))) {
+        return QVariant();
+      }
+      QFont font;
+      font.setItalic(true);
+      return font;
+    }
     default:
       return QVariant();
   }

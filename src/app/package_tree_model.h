@@ -95,6 +95,10 @@ class PackageTreeModel : public QAbstractItemModel {
   // `version` of `history`, or null.
   static TreeItem* FindHistoryItem(TreeItem* history, int version, const QString& path);
 
+  // Main-tree items for which this answers true (given the package path)
+  // show in italics: parts and folders with unsaved changes.
+  void SetChangedTest(std::function<bool(const QString&)> test) { changed_ = std::move(test); }
+
   TreeItem* root() const { return root_; }
   TreeItem* history() const { return history_; }
 
@@ -134,6 +138,7 @@ class PackageTreeModel : public QAbstractItemModel {
   std::vector<std::unique_ptr<TreeItem>> top_;
   TreeItem* root_ = nullptr;
   TreeItem* history_ = nullptr;
+  std::function<bool(const QString&)> changed_;
   int filling_ = 0;
   int item_count_ = 0;
 };

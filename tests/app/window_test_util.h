@@ -46,6 +46,14 @@ inline zoqe::CommandTable CommandsOf(const QWidget& window) {
   t.help = action("actionHelp");
   t.about = action("actionAbout");
   t.enter_key = action("actionEnterKey");
+  t.new_package = action("actionNew");
+  t.save = action("actionSave");
+  t.save_as = action("actionSaveAs");
+  t.compact = action("actionCompact");
+  t.add_files = action("actionAddFiles");
+  t.add_folder = action("actionAddFolder");
+  t.delete_items = action("actionDelete");
+  t.rename = action("actionRename");
   return t;
 }
 
