@@ -63,7 +63,7 @@ FakePackage MakePackage(int folders, int per_folder) {
 class Fixture {
  public:
   explicit Fixture(FakePackage* package) : window(nullptr, temp.path() + QLatin1Char('/')) {
-    window.SetContainerFactory([package](const zoq::ContainerOptions&, zoq::Container** out) {
+    window.document()->SetContainerFactory([package](const zoq::ContainerOptions&, zoq::Container** out) {
       *out = new zoqe_test::FakeContainer(package);
       return 0;
     });

@@ -300,12 +300,15 @@ void CZOQEDlg::UpdateCommands() {
   // Edits need a writable package and an item of its own tree, not of a
   // version.
   const bool writable = open && !document_->read_only();
-  const bool main_tree = writable && PackageTreeModel::KindOf(CurrentTreeItem()) == kKindMainTree;
+  const TreeKind kind = PackageTreeModel::KindOf(CurrentTreeItem());
+  const bool main_tree = writable && kind == kKindMainTree;
+  // With nothing selected an add goes below the root.
+  const bool addable = main_tree || (writable && kind == kKindNone);
   c.save->setEnabled(writable && document_->IsModified());
   c.save_as->setEnabled(open);
   c.compact->setEnabled(writable && !document_->is_new());
-  c.add_files->setEnabled(main_tree);
-  c.add_folder->setEnabled(main_tree);
+  c.add_files->setEnabled(addable);
+  c.add_folder->setEnabled(addable);
   c.delete_items->setEnabled(main_tree);
   c.rename->setEnabled(main_tree);
   c.select_all->setEnabled(text_shown);

@@ -275,12 +275,11 @@ bool CZOQEDlg::SaveModified() {
   if (answer != QMessageBox::Yes) return true;
   const int code = document_->Save();
   if (code == 0) return true;
-  // No: the package stays open with its changes; Yes drops them.
-  return ShowMessage(this,
-                     tr("文件保存失败, 是否关闭文件?") + QLatin1Char('\n') +
-                         CodeText(code),
-                     InitialTitle(), QMessageBox::Question,
-                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  // Why, from the library; then No keeps the package open with its
+  // changes and Yes drops them.
+  ShowError(this, CodeText(code));
+  return ShowMessage(this, tr("文件保存失败, 是否关闭文件?"), InitialTitle(),
+                     QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CZOQEDlg::AddProcess(qint64 pid) { processes_.append(pid); }

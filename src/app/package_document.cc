@@ -92,10 +92,18 @@ int PackageDocument::Create(const QString& path, int subset, int version) {
   std::unique_ptr<zoq::Container> container;
   int code = MakeContainer(&container);
   if (code != 0) return code;
-  // In temporary storage until the first save writes the file.
-  code = container->CreatePackage(std::string(), subset, version, 0, 0);
+  // The parts go straight into the new file, as they do for zoq import;
+  // until the first save it opens as an empty package, and it goes again
+  // when the package is closed unsaved.
+  const QByteArray file = QFile::encodeName(path);
+  if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) return zoq::kTargetFileFailed;
+  code = container->CreatePackage(file.toStdString(), subset, version, 0, 0);
   if (code == 0 && subset != 0) code = zoq::WriteMainDocument(container.get(), subset, version);
-  if (code != 0) return code;
+  if (code != 0) {
+    container.reset();
+    QFile::remove(path);
+    return code;
+  }
   package_ = std::move(container);
   SetFilePath(path);
   read_only_ = false;
@@ -111,6 +119,8 @@ int PackageDocument::Create(const QString& path, int subset, int version) {
 void PackageDocument::Close() {
   if (!package_) return;
   package_.reset();
+  // A new package closed before its first save leaves no file.
+  if (is_new_) QFile::remove(file_path());
   is_new_ = false;
   ClearChanges();
   file_name_.clear();
@@ -128,9 +138,9 @@ bool PackageDocument::IsModified() const {
 
 int PackageDocument::Save() {
   if (!package_) return zoq::kInvalidArgument;
-  if (is_new_) return SaveAs(file_path());
   const int code = package_->Save(zoq::kSaveIncremental, false);
   if (code != 0) return code;
+  is_new_ = false;
   ClearChanges();
   Q_EMIT changed();
   return 0;

@@ -42,9 +42,11 @@ class PackageDocument : public QObject {
   // package read up to its damage).
   int Open(const QString& path, bool read_only, OpenFailure* failure = nullptr,
            int revision_limit = 0);
-  // Starts a new, empty package that becomes the file `path` at its first
-  // save (nothing is written there before). A PLIV document (subset kind
-  // and version code not 0) gets its main part at once, as a change.
+  // Starts a new, empty package in the file `path`, which must not exist:
+  // parts go straight into it, it holds a revision from the first save on,
+  // and it is removed when the package is closed before that. A PLIV
+  // document (subset kind and version code not 0) gets its main part at
+  // once, as a change.
   int Create(const QString& path, int subset, int version);
   // Drops the open package and its unsaved changes.
   void Close();
@@ -72,7 +74,7 @@ class PackageDocument : public QObject {
   // Whether the part, or for a folder path ("/a/") anything below it, has
   // a change.
   bool IsPending(const QString& path) const;
-  // Whether the package was made here and has no file yet.
+  // Whether the package was made here and not saved yet.
   bool is_new() const { return is_new_; }
 
   bool is_open() const { return package_ != nullptr; }

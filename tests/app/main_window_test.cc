@@ -472,7 +472,7 @@ class AppWindowTest : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window_.get(), &drop);
-    QVERIFY2(window_->document()->package(), qPrintable(messages.LastText()));
+    QTRY_VERIFY2(window_->document()->package(), qPrintable(messages.LastText()));
     QCOMPARE(window_->document()->file_name(), QStringLiteral("b.ZOQ"));
     QCOMPARE(window_->document()->folder(), dir.path() + QLatin1Char('/'));
     QVERIFY(!window_->document()->read_only());
@@ -511,9 +511,11 @@ class AppWindowTest : public QObject {
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QVERIFY(window_->document()->package());
     fake_.save_result = 5004;
-    messages.answers = {QMessageBox::Yes, QMessageBox::No};
+    // The library's reason, then the question; No keeps the package.
+    messages.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
     QCOMPARE(fake_.saves, 1);
+    QCOMPARE(messages.shown[messages.shown.size() - 2].text, QStringLiteral("ZOQ:保存包头失败(5004)"));
     QCOMPARE(messages.LastText(), QStringLiteral("文件保存失败, 是否关闭文件?"));
     QCOMPARE(messages.shown.last().caption, QStringLiteral("ZOQ Explorer"));
     fake_.save_result = 0;

@@ -94,9 +94,9 @@ Fixture* TheFixture() {
     if (!made->window->OpenPackage(made->package, true)) std::abort();
     zoq::PartInfo info;
     std::vector<std::u16string> parts;
-    made->window->package()->ListParts(u"/", &parts);
+    made->window->document()->package()->ListParts(u"/", &parts);
     for (const auto& path : parts) {
-      made->window->package()->GetPartInfoByPath(&info, path, 0);
+      made->window->document()->package()->GetPartInfoByPath(&info, path, 0);
       made->stored_bytes += info.size;
     }
     return made;
@@ -121,7 +121,7 @@ double Now() {
 void ExplorerExport(Fixture* fixture, const QString& target) {
   zoq::OutputFolder folder;
   if (zoq::OutputFolder::Open(target.toStdString(), &folder) != zoq::kOk) std::abort();
-  zoq::PathNode* root = fixture->window->package()->GetNode(u"/");
+  zoq::PathNode* root = fixture->window->document()->package()->GetNode(u"/");
   const zoqe::ExportOutcome outcome =
       zoqe::ExportItems(fixture->window.get(), {{root, false}}, folder, 0, false, 0755);
   if (outcome.failed != 0 || outcome.parts_written != kFolders * kPartsPerFolder) std::abort();

@@ -152,7 +152,7 @@ void ShowPart(benchmark::State& state, const QString& name, size_t part_bytes) {
     last_cpu = ThreadCpuMs();
     heartbeat.start();
     window.SelectTreeItem(part);
-    if (!window.item_viewer()->WaitUntilShown() ||
+    if (!window.findChild<zoqe::ItemViewer*>()->WaitUntilShown() ||
         window.current_view() != zoqe::CZOQEDlg::View::kText) {
       state.SkipWithError("not shown");
       return;

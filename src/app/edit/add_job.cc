@@ -30,6 +30,8 @@ AddJob::AddJob(zoq::Container* package, std::vector<AddItem> items, AddCodes cod
   if (workers <= 0) workers = static_cast<int>(std::thread::hardware_concurrency());
   workers_ = std::clamp(workers, 1, 32);
   for (const AddItem& item : items_) total_bytes_ += item.size;
+  // Unsaved changes sit in one working revision after the saved ones.
+  saved_revisions_ = package_->GetRevisionCount() - (package_->IsModified() ? 1 : 0);
 }
 
 AddJob::~AddJob() {
@@ -37,8 +39,11 @@ AddJob::~AddJob() {
   Wait();
 }
 
-void AddJob::Start() {
-  thread_ = std::thread([this] { Run(); });
+void AddJob::Start(std::function<void()> finished) {
+  thread_ = std::thread([this, finished = std::move(finished)] {
+    Run();
+    if (finished) finished();
+  });
 }
 
 void AddJob::Wait() {
@@ -153,12 +158,11 @@ void AddJob::Run() {
 }
 
 void AddJob::TakeBack() {
-  const int saved = package_->GetRevisionCount();
   for (auto it = filed_.rbegin(); it != filed_.rend(); ++it) {
     const std::u16string path = it->part.toStdU16String();
     if (it->replaced) {
       // The saved content comes back (as stored, or encoded again).
-      package_->RestorePart(path, saved, key_);
+      package_->RestorePart(path, saved_revisions_, key_);
     } else {
       // Added and deleted again: nothing of it is left to save.
       package_->DeletePart(path);

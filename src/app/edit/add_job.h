@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,14 +38,17 @@ class AddJob {
   };
 
   // `key` (may be null) is used to put back replaced parts should the add
-  // be taken back; `workers` 0: one per processor core.
+  // be taken back (with the content they have in the saved package: a part
+  // changed since the last save and replaced by the add loses that change
+  // when the add is taken back); `workers` 0: one per processor core.
   AddJob(zoq::Container* package, std::vector<AddItem> items, AddCodes codes,
          const zoq::KeyInfo* key, int workers);
   ~AddJob();  // cancels and waits
   AddJob(const AddJob&) = delete;
   AddJob& operator=(const AddJob&) = delete;
 
-  void Start();
+  // `finished` (may be empty) is called on the add's thread as it ends.
+  void Start(std::function<void()> finished = {});
   // Runs on the calling thread (what Start runs on its own thread).
   void Run();
   bool finished() const { return finished_.load(); }
@@ -77,6 +81,7 @@ class AddJob {
   const zoq::KeyInfo* key_;
   int workers_;
   int64_t total_bytes_ = 0;
+  int saved_revisions_ = 0;
   std::vector<bool> existed_;
   std::thread thread_;
   std::atomic<bool> cancel_{false};

@@ -226,7 +226,12 @@ void EditCommands::RunAdd(AddJob* job) {
   dialog.setMinimumDuration(0);
   dialog.setAutoClose(false);
   dialog.setAutoReset(false);
+  connect(&dialog, &QProgressDialog::canceled, &dialog, [job] { job->Cancel(); });
   dialog.setValue(0);
+  // Up at once; a cancel before the add starts stops it before any file.
+  dialog.show();
+  QCoreApplication::processEvents();
+  if (dialog.wasCanceled()) job->Cancel();
   QEventLoop loop;
   QTimer timer;
   timer.setInterval(100);
@@ -238,8 +243,8 @@ void EditCommands::RunAdd(AddJob* job) {
                             .arg(ProgressBytesText(job->bytes_done())));
     if (job->finished()) loop.quit();
   });
-  connect(&dialog, &QProgressDialog::canceled, &loop, [job] { job->Cancel(); });
-  job->Start();
+  // The loop ends as soon as the add does.
+  job->Start([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
   timer.start();
   loop.exec();
   job->Wait();

@@ -70,6 +70,8 @@ class EditWindowTest : public QObject {
     temp_ = std::make_unique<QTemporaryDir>();
     window_ = std::make_unique<CZOQEDlg>(nullptr, temp_->path() + QLatin1Char('/'));
     coding_ = AddCodesDialog::kZip;
+    sxc_ = false;
+    subset_ = 0;
     window_->editor()->SetCodesAsker([this](AddCodes* codes) {
       *codes = MakeAddCodes(coding_, sxc_, window_->document()->key_info());
       return true;
@@ -98,7 +100,6 @@ class EditWindowTest : public QObject {
     window_->DropFiles({source});
     PackageDocument* document = window_->document();
     QVERIFY2(document->is_open(), qPrintable(messages.LastText()));
-    QVERIFY(!QFile::exists(document->file_path()));  // written at the first save
     QVERIFY(messages.LastText().contains(QStringLiteral("link.txt")));
     QVERIFY(messages.LastText().contains(QStringLiteral("pipe")));
     QCOMPARE(document->pending_count(), 3);
@@ -151,7 +152,6 @@ class EditWindowTest : public QObject {
     });
     QVERIFY(window_->editor()->RenameSelection());
     QCOMPARE(window_->CurrentTreeItem()->name, QStringLiteral("sub"));  // the nearest left
-    // A folder's delete counts every part below it.
     QVERIFY(window_->editor()->Save());
 
     // Opened again: one revision per save, content as added.
@@ -168,6 +168,7 @@ class EditWindowTest : public QObject {
     QCOMPARE(package->GetPartInfoByPath(&info, u"/src/sub/renamed.txt", 0), 0);
     QCOMPARE(info.code_count, 1);
     QCOMPARE(static_cast<int>(info.codes[0]), static_cast<int>(zoq::kEcsZip));
+    // A folder's delete counts every part below it.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("src")));
     QVERIFY(window_->editor()->DeleteSelection());
     QCOMPARE(messages.LastText(), QStringLiteral("确定要删除这3个文件吗?"));
@@ -176,10 +177,7 @@ class EditWindowTest : public QObject {
   void refusedAddsChangeNothing() {
     MessageRecorder messages;
     messages.default_answer = QMessageBox::Yes;
-    const QString package_path = temp_->filePath(QStringLiteral("p.zoq"));
-    QVERIFY(QFile::copy(zoqe_test::Corpus("v_history.zoq"), package_path));
-    QFile::setPermissions(package_path, QFile::ReadOwner | QFile::WriteOwner);
-    QVERIFY(window_->OpenPackage(package_path, false));
+    const QString package_path = OpenCopy();
     const QByteArray before = ReadFile(package_path);
     PackageDocument* document = window_->document();
     auto refused = [&](const QStringList& paths, const QString& target, const QString& code) {
@@ -220,9 +218,15 @@ class EditWindowTest : public QObject {
     QVERIFY(messages.LastText().contains(QStringLiteral("2.xml")));
     QCOMPARE(document->package()->GetPathKind(u"/xml/1.txt"), zoq::kPathNotFound);
     QCOMPARE(document->pending_count(), 1);
+    // Closed without saving, a new package leaves no file.
+    const QString made = document->file_path();
+    QVERIFY(QFile::exists(made));
+    messages.answers = {QMessageBox::No};
+    QVERIFY(window_->ClosePackage());
+    QVERIFY(!QFile::exists(made));
   }
 
-  void largeAddShowsProgressAndCancelTakesItBack() {
+  void largeAddShowsProgressAndFailureOrCancelTakesItBack() {
     MessageRecorder messages;
     messages.default_answer = QMessageBox::Yes;
     const QString source = temp_->filePath(QStringLiteral("many"));
@@ -231,8 +235,7 @@ class EditWindowTest : public QObject {
                 QByteArray(20000 + i, static_cast<char>('a' + i % 26)));
     }
     QVERIFY(window_->editor()->NewPackage());
-    // The first add runs to its end with the dialog up; the second is
-    // cancelled from the dialog and leaves nothing.
+    // The first add runs to its end with the dialog up.
     int shown = 0;
     QTimer watcher;
     watcher.setInterval(0);
@@ -242,37 +245,48 @@ class EditWindowTest : public QObject {
     });
     watcher.start();
     QVERIFY(window_->editor()->AddPaths({source}, QStringLiteral("/"), true));
+    watcher.stop();
     QVERIFY(shown > 0);
     QCOMPARE(messages.LastText(), QStringLiteral("确定要将400个文件(7.7MB)添加到/吗?"));
+    zoq::Container* package = window_->document()->package();
     std::vector<std::u16string> parts;
-    window_->document()->package()->ListParts(u"/", &parts);
+    package->ListParts(u"/", &parts);
     QCOMPARE(parts.size(), size_t{400});
-    QCOMPARE(PartContent(window_->document()->package(), u"/many/f399.txt"),
+    QCOMPARE(PartContent(package, u"/many/f399.txt"),
              QByteArray(20399, static_cast<char>('a' + 399 % 26)));
-    watcher.stop();
-
     QVERIFY(window_->editor()->Save());
+
+    // A file that goes away once the add is planned fails it after earlier
+    // files were filed: they are taken back, replaced parts get their
+    // content back.
+    WriteFile(source + QStringLiteral("/f000.txt"), "changed");
+    window_->editor()->SetCodesAsker([&](AddCodes* codes) {
+      QFile::remove(source + QStringLiteral("/f300.txt"));
+      *codes = MakeAddCodes(AddCodesDialog::kZip, false, nullptr);
+      return true;
+    });
+    QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/"), false));
+    QVERIFY2(messages.LastText().contains(QStringLiteral("f300.txt")), qPrintable(messages.LastText()));
+    QCOMPARE(PartContent(package, u"/many/f000.txt"), QByteArray(20000, 'a'));
+    QCOMPARE(window_->document()->pending_count(), 0);
+
+    // Cancelled from the dialog: nothing is added.
     connect(&watcher, &QTimer::timeout, this, [&] {
       auto* progress = window_->findChild<QProgressDialog*>(QStringLiteral("addProgress"));
-      if (progress && progress->isVisible() && progress->value() > 0) progress->cancel();
+      if (progress && progress->isVisible()) progress->cancel();
     });
     watcher.start();
     QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/again/"), false));
     watcher.stop();
     QCOMPARE(messages.LastText(), QStringLiteral("添加已取消, 包未改变。"));
-    QCOMPARE(window_->document()->package()->GetPathKind(u"/again/"), zoq::kPathNotFound);
-    QVERIFY(window_->document()->package()->GetPathKind(u"/again/many/f000.txt") ==
-            zoq::kPathNotFound);
+    QCOMPARE(package->GetPathKind(u"/again/"), zoq::kPathNotFound);
     QCOMPARE(window_->document()->pending_count(), 0);
   }
 
   void failedSaveKeepsChanges() {
     MessageRecorder messages;
     messages.default_answer = QMessageBox::Yes;
-    const QString package_path = temp_->filePath(QStringLiteral("p.zoq"));
-    QVERIFY(QFile::copy(zoqe_test::Corpus("v_history.zoq"), package_path));
-    QFile::setPermissions(package_path, QFile::ReadOwner | QFile::WriteOwner);
-    QVERIFY(window_->OpenPackage(package_path, false));
+    const QString package_path = OpenCopy();
     WriteFile(temp_->filePath(QStringLiteral("new.txt")), "new");
     QVERIFY(window_->editor()->AddPaths({temp_->filePath(QStringLiteral("new.txt"))},
                                         QStringLiteral("/"), false));
@@ -295,13 +309,23 @@ class EditWindowTest : public QObject {
     QVERIFY(Italic(*window_, Child(window_->tree_model()->root(), QStringLiteral("new.txt"))));
     // Closing asks; a refused save again keeps the window's package when
     // the user says so.
-    messages.answers = {QMessageBox::Yes, QMessageBox::No};
+    messages.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
+    QVERIFY(messages.shown[messages.shown.size() - 2].text.contains(QStringLiteral("(5073)")));
     QVERIFY(window_->document()->is_open());
     QCOMPARE(window_->document()->pending_count(), 1);
   }
 
  private:
+  // Opens a writable copy of a corpus package; returns its path.
+  QString OpenCopy() {
+    const QString path = temp_->filePath(QStringLiteral("p.zoq"));
+    QFile::copy(zoqe_test::Corpus("v_history.zoq"), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    if (!window_->OpenPackage(path, false)) QTest::qFail("cannot open the copy", __FILE__, __LINE__);
+    return path;
+  }
+
   std::unique_ptr<QTemporaryDir> temp_;
   std::unique_ptr<CZOQEDlg> window_;
   AddCodesDialog::Coding coding_ = AddCodesDialog::kZip;
