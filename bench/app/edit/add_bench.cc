@@ -26,9 +26,13 @@
 #include "app/edit/add_codes_dialog.h"
 #include "app/edit/edit_commands.h"
 #include "app/main_window.h"
+#include "run_clock.h"
 #include "app/message_box.h"
 
 namespace {
+
+using zoqe_bench::CpuSeconds;
+using zoqe_bench::Now;
 
 constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 100;
@@ -46,18 +50,6 @@ std::string FileText(std::mt19937& random) {
     text += std::string("</") + tag + ">\n";
   }
   return text + "</doc>\n";
-}
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-double CpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 void CliImport(const QString& package, const QString& folder) {

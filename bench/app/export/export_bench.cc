@@ -23,9 +23,13 @@
 
 #include "app/export/export_command.h"
 #include "app/main_window.h"
+#include "run_clock.h"
 #include "zoq/container.h"
 
 namespace {
+
+using zoqe_bench::CpuSeconds;
+using zoqe_bench::Now;
 
 constexpr int kFolders = 100;
 constexpr int kPartsPerFolder = 100;
@@ -102,18 +106,6 @@ Fixture* TheFixture() {
     return made;
   }();
   return fixture;
-}
-
-double CpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
 }
 
 // The explorer's export of the root into `target` (an existing folder), as
