@@ -217,7 +217,7 @@ void CZOQEDlg::ShowFolderSelection(TreeItem* item, TreeItem* listed, zoq::PathNo
     if (deleted != 0) AddInfoPair(tr("共%1个").arg(deleted), tr("已删除"));
   } else {
     AddInfoPair(document_->file_name(), tr("文件名"));
-    AddInfoPair(QString::number(document_->package()->GetRevisionCount()), tr("版本数"));
+    AddInfoPair(QString::number(document_->saved_revisions()), tr("版本数"));
     // The number of parts and the number of folders of the package, the
     // root itself not counted as a folder.
     AddInfoPair(tr("共%1个").arg(part_total_), tr("文件数"));

@@ -136,6 +136,11 @@ bool PackageDocument::IsModified() const {
   return package_ && (is_new_ || !pending_.isEmpty() || package_->IsModified());
 }
 
+int PackageDocument::saved_revisions() const {
+  if (!package_) return 0;
+  return std::max(0, package_->GetRevisionCount() - (package_->IsModified() ? 1 : 0));
+}
+
 int PackageDocument::Save() {
   if (!package_) return zoq::kInvalidArgument;
   const int code = package_->Save(zoq::kSaveIncremental, false);

@@ -87,6 +87,9 @@ class PackageDocument : public QObject {
   // The revision the package was opened at; 0 for the newest.
   int revision_limit() const { return revision_limit_; }
   bool IsModified() const;
+  // The revisions the package file holds (unsaved changes make one more
+  // that the container counts already).
+  int saved_revisions() const;
 
   // The document type the package was given (PLIV detection at open, or a
   // document version chosen with the key): 0 for plain packages.

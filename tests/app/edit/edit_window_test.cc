@@ -108,6 +108,7 @@ class EditWindowTest : public QObject {
     window_->SelectTreeItem(window_->tree_model()->root());
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("未保存的更改")),
              QStringLiteral("共3个"));
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本数")), QStringLiteral("0"));
 
     // The first save writes the file; the marks go.
     CommandsOf(*window_).save->trigger();
