@@ -515,6 +515,9 @@ bool ItemViewer::StoreXmlEdit(const QString& path) {
   const int code = StorePartContent(package, path, content, window_->document()->key_info());
   if (code == 0) {
     view->SendScintilla(Sci::SCI_SETSAVEPOINT);
+    // Marked and counted with the other unsaved changes (shown as the
+    // window next draws the tree and the strip).
+    window_->document()->NoteChange(path, PackageDocument::Change::kReplaced);
     return true;
   }
   if (code == zoq::kSiteNoKey) {

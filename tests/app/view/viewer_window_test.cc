@@ -517,6 +517,7 @@ class ViewWindowTest : public QObject {
     QVERIFY(window_->SettleXmlEdit());
     QCOMPARE(ReadBytes(window_->document()->package(), u"/wide.xml"),
              QByteArray("\xff\xfe<\0a\0>\0\x87\x65<\0/\0a\0>\0", 18));
+    QVERIFY(window_->document()->IsPending(QStringLiteral("/wide.xml")));
 
     // An SXC part edited into XML its schema refuses: said with the place
     // and reason, text kept, the selection stays on it, the close is
