@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AddPlan</name>
+    <message>
+        <source>无法读取</source>
+        <translation>cannot be read</translation>
+    </message>
+    <message>
+        <source>链接</source>
+        <translation>link</translation>
+    </message>
+    <message>
+        <source>特殊文件</source>
+        <translation>special file</translation>
+    </message>
+</context>
+<context>
     <name>AppText</name>
     <message>
         <source>%1B(%2字节)</source>
@@ -113,6 +128,171 @@
     <message>
         <source>帮助(&amp;H)</source>
         <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>新建(&amp;N)...	Ctrl+N</source>
+        <translation>&amp;New...	Ctrl+N</translation>
+    </message>
+    <message>
+        <source>保存(&amp;S)	Ctrl+S</source>
+        <translation>&amp;Save	Ctrl+S</translation>
+    </message>
+    <message>
+        <source>另存为(&amp;A)...</source>
+        <translation>Save &amp;As...</translation>
+    </message>
+    <message>
+        <source>压缩整理(&amp;M)...</source>
+        <translation>Co&amp;mpact...</translation>
+    </message>
+    <message>
+        <source>重写文件, 只保留每个文件的当前内容: 历史版本被删除, 文件变小。</source>
+        <translation>Rewrites the file keeping only the current content of every part: the older versions are dropped and the file gets smaller.</translation>
+    </message>
+    <message>
+        <source>添加文件(&amp;D)...</source>
+        <translation>A&amp;dd Files...</translation>
+    </message>
+    <message>
+        <source>添加文件夹(&amp;L)...</source>
+        <translation>Add Fo&amp;lder...</translation>
+    </message>
+    <message>
+        <source>删除(&amp;R)	Delete</source>
+        <translation>&amp;Remove	Delete</translation>
+    </message>
+    <message>
+        <source>重命名(&amp;M)...	F2</source>
+        <translation>Rena&amp;me...	F2</translation>
+    </message>
+</context>
+<context>
+    <name>EditCommands</name>
+    <message>
+        <source>……另有%1个</source>
+        <translation>... and %1 more</translation>
+    </message>
+    <message>
+        <source>以下%1项未添加（链接、特殊文件或无法读取）:
+%2</source>
+        <translation>These %1 items were not added (links, special files or unreadable):
+%2</translation>
+    </message>
+    <message>
+        <source>重命名</source>
+        <translation>Rename</translation>
+    </message>
+    <message>
+        <source>新名称:</source>
+        <translation>New name:</translation>
+    </message>
+    <message>
+        <source>新建文件失败</source>
+        <translation>Creating the file failed</translation>
+    </message>
+    <message>
+        <source>文件保存失败, 更改仍保留在窗口中。</source>
+        <translation>Saving the file failed; the changes stay in the window.</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>ZOQ文件 (*.zoq *.pliv)</source>
+        <translation>ZOQ files (*.zoq *.pliv)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>压缩整理将重写整个文件: 每个文件只保留当前内容, 所有历史版本被删除, 文件变小。未保存的更改一并写入。此操作无法撤销, 是否继续?</source>
+        <translation>Compacting rewrites the whole file: every part keeps only its current content, all older versions are dropped and the file gets smaller. Unsaved changes are written too. This cannot be undone. Continue?</translation>
+    </message>
+    <message>
+        <source>压缩整理</source>
+        <translation>Compact</translation>
+    </message>
+    <message>
+        <source>压缩整理失败, 文件未改变。</source>
+        <translation>Compacting failed; the file is unchanged.</translation>
+    </message>
+    <message>
+        <source>添加文件</source>
+        <translation>Add Files</translation>
+    </message>
+    <message>
+        <source>添加文件夹</source>
+        <translation>Add Folder</translation>
+    </message>
+    <message>
+        <source>没有可添加的文件</source>
+        <translation>There are no files to add</translation>
+    </message>
+    <message>
+        <source>确定要将%1个文件(%2)添加到%3吗?</source>
+        <translation>Add %1 files (%2) to %3?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>添加已取消, 包未改变。</source>
+        <translation>The add was cancelled; the package is unchanged.</translation>
+    </message>
+    <message>
+        <source>无法添加 %1, 包未改变。</source>
+        <translation>Cannot add %1; the package is unchanged.</translation>
+    </message>
+    <message>
+        <source>已添加%1个文件。</source>
+        <translation>%1 files added.</translation>
+    </message>
+    <message>
+        <source>正在添加文件...</source>
+        <translation>Adding files...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>正在添加文件... %1/%2 (%3)</source>
+        <translation>Adding files... %1/%2 (%3)</translation>
+    </message>
+    <message>
+        <source>确定要删除这%1个文件吗?</source>
+        <translation>Delete these %1 files?</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>无法删除 %1</source>
+        <translation>Cannot delete %1</translation>
+    </message>
+    <message>
+        <source>请选择一个文件</source>
+        <translation>Choose a file</translation>
+    </message>
+    <message>
+        <source>无效的名称: %1</source>
+        <translation>Not a valid name: %1</translation>
+    </message>
+    <message>
+        <source>已存在: %1</source>
+        <translation>Already there: %1</translation>
+    </message>
+    <message>
+        <source>该文件已加密, 请先输入密钥。</source>
+        <translation>This file is encrypted; enter the key first.</translation>
+    </message>
+    <message>
+        <source>无法重命名 %1, 包未改变。</source>
+        <translation>Cannot rename %1; the package is unchanged.</translation>
     </message>
 </context>
 <context>
@@ -323,6 +503,41 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     </message>
 </context>
 <context>
+    <name>zoqe::AddCodesDialog</name>
+    <message>
+        <source>添加文件</source>
+        <translation>Add Files</translation>
+    </message>
+    <message>
+        <source>不编码</source>
+        <translation>Not coded</translation>
+    </message>
+    <message>
+        <source>ZIP压缩</source>
+        <translation>ZIP compressed</translation>
+    </message>
+    <message>
+        <source>ADM加密</source>
+        <translation>ADM encrypted</translation>
+    </message>
+    <message>
+        <source>ZIP压缩+ADM加密</source>
+        <translation>ZIP compressed + ADM encrypted</translation>
+    </message>
+    <message>
+        <source>XML文件以SXC编码</source>
+        <translation>XML files as SXC</translation>
+    </message>
+    <message>
+        <source>存储方式:</source>
+        <translation>Stored as:</translation>
+    </message>
+    <message>
+        <source>ADM加密需要密钥，请输入密钥或选择其他存储方式。</source>
+        <translation>ADM encryption needs a key: enter the key or choose another way of storing.</translation>
+    </message>
+</context>
+<context>
     <name>zoqe::CFindDialog</name>
     <message>
         <source>查找</source>
@@ -431,16 +646,8 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
         <translation>Save the current PLIV file?</translation>
     </message>
     <message>
-        <source>ZOQ文件 (*.zoq)</source>
-        <translation>ZOQ files (*.zoq)</translation>
-    </message>
-    <message>
         <source>所有文件 (*)</source>
         <translation>All files (*)</translation>
-    </message>
-    <message>
-        <source>PLIV文件 (*.pliv)</source>
-        <translation>PLIV files (*.pliv)</translation>
     </message>
     <message>
         <source>文件保存失败, 是否关闭文件?</source>
@@ -561,6 +768,16 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>与同名文件夹并存</source>
         <translation>Beside a folder of the same name</translation>
+        <source>是否用拖入的文件新建一个包?</source>
+        <translation>Make a new package of the dropped files?</translation>
+    </message>
+    <message>
+        <source>以只读方式打开的文件不能添加文件</source>
+        <translation>Files cannot be added to a file opened read-only</translation>
+    </message>
+    <message>
+        <source>未保存的更改</source>
+        <translation>Unsaved changes</translation>
     </message>
 </context>
 <context>
@@ -1031,6 +1248,73 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>警告</source>
         <translation>Warning</translation>
+    </message>
+</context>
+<context>
+    <name>zoqe::NewPackageDialog</name>
+    <message>
+        <source>新建</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>新建文件</source>
+        <translation>New file</translation>
+    </message>
+    <message>
+        <source>浏览(&amp;B)...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>ZOQ包</source>
+        <translation>ZOQ package</translation>
+    </message>
+    <message>
+        <source>PLIV文档 (Full)</source>
+        <translation>PLIV document (Full)</translation>
+    </message>
+    <message>
+        <source>PLIV文档 (M)</source>
+        <translation>PLIV document (M)</translation>
+    </message>
+    <message>
+        <source>PLIV文档 (P)</source>
+        <translation>PLIV document (P)</translation>
+    </message>
+    <message>
+        <source>PLIV文档 (A)</source>
+        <translation>PLIV document (A)</translation>
+    </message>
+    <message>
+        <source>文件名:</source>
+        <translation>File name:</translation>
+    </message>
+    <message>
+        <source>文档类型:</source>
+        <translation>Document type:</translation>
+    </message>
+    <message>
+        <source>文档版本:</source>
+        <translation>Document version:</translation>
+    </message>
+    <message>
+        <source>ZOQ文件 (*.zoq *.pliv)</source>
+        <translation>ZOQ files (*.zoq *.pliv)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>请输入文件名</source>
+        <translation>Enter a file name</translation>
+    </message>
+    <message>
+        <source>文件已存在: %1</source>
+        <translation>The file exists: %1</translation>
+    </message>
+    <message>
+        <source>文件夹不存在: %1</source>
+        <translation>The folder does not exist: %1</translation>
     </message>
 </context>
 </TS>

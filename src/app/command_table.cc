@@ -73,6 +73,7 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.menu_bar = new QMenuBar(owner);
   // The file menu has no mnemonic: Alt+F is the find accelerator.
   t.file_menu = t.menu_bar->addMenu(tr("文件"));
+  t.file_menu->setObjectName(QStringLiteral("fileMenu"));
   t.file_menu->addAction(t.new_package);
   t.file_menu->addAction(t.open);
   t.file_menu->addAction(t.close);
@@ -86,6 +87,7 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.file_menu->addSeparator();
   t.file_menu->addAction(t.exit);
   t.edit_menu = t.menu_bar->addMenu(tr("编辑(&E)"));
+  t.edit_menu->setObjectName(QStringLiteral("editMenu"));
   t.edit_menu->addAction(t.select_all);
   t.edit_menu->addAction(t.copy);
   t.edit_menu->addSeparator();
@@ -96,6 +98,7 @@ CommandTable CommandTable::Build(QWidget* owner) {
   t.edit_menu->addAction(t.delete_items);
   t.edit_menu->addAction(t.rename);
   t.view_menu = t.menu_bar->addMenu(tr("查看(&V)"));
+  t.view_menu->setObjectName(QStringLiteral("viewMenu"));
   t.view_menu->addAction(t.history);
   t.view_menu->addAction(t.statistics);
   t.view_menu->addSeparator();
@@ -109,6 +112,7 @@ CommandTable CommandTable::Build(QWidget* owner) {
   AddLanguageMenu(t.view_menu, owner);
   t.view_menu->setToolTipsVisible(true);
   t.help_menu = t.menu_bar->addMenu(tr("帮助(&H)"));
+  t.help_menu->setObjectName(QStringLiteral("helpMenu"));
   t.help_menu->addAction(t.help);
   t.help_menu->addSeparator();
   t.help_menu->addAction(t.about);

@@ -305,7 +305,7 @@ void CZOQEDlg::ActivateListRow(int proxy_row) {
   }
 }
 
-void CZOQEDlg::OnOpenPartAs(int view_mode) {
+void CZOQEDlg::OnOpenPartAs(ViewMode view_mode) {
   if (!document_->is_open()) {
     ShowError(this, tr("文件未打开"));
     return;

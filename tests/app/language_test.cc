@@ -22,6 +22,7 @@
 using namespace zoqe;
 using zoq::MessageLanguage;
 using zoqe_test::Child;
+using zoqe_test::CommandsOf;
 using zoqe_test::Corpus;
 using zoqe_test::MessageRecorder;
 
@@ -52,7 +53,7 @@ class LanguageTest : public QObject {
     QCOMPARE(CurrentLanguage(), MessageLanguage::kEnglish);
     {
       CZOQEDlg window(nullptr, temp_.path() + QLatin1Char('/'));
-      const CommandTable& commands = window.commands();
+      const CommandTable commands = CommandsOf(window);
       QCOMPARE(commands.file_menu->title(), QStringLiteral("File"));
       QCOMPARE(commands.view_menu->title(), QStringLiteral("&View"));
       QCOMPARE(commands.open->text(), QStringLiteral("&Open...\tCtrl+O"));
@@ -74,8 +75,8 @@ class LanguageTest : public QObject {
     QVERIFY(ApplyLanguage(MessageLanguage::kChinese));
     QCOMPARE(CurrentLanguage(), MessageLanguage::kChinese);
     CZOQEDlg window(nullptr, temp_.path() + QLatin1Char('/'));
-    QCOMPARE(window.commands().file_menu->title(), QStringLiteral("文件"));
-    QCOMPARE(window.commands().open->text(), QStringLiteral("打开(&O)...\tCtrl+O"));
+    QCOMPARE(CommandsOf(window).file_menu->title(), QStringLiteral("文件"));
+    QCOMPARE(CommandsOf(window).open->text(), QStringLiteral("打开(&O)...\tCtrl+O"));
     QCOMPARE(OkButtonText(), QStringLiteral("确定"));
   }
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QByteArray>
+#include <QMenu>
 #include <QString>
 #include <QStackedWidget>
 #include <QStringList>
@@ -24,7 +25,7 @@ inline QString Corpus(const char* name) {
   return QStringLiteral(ZOQ_TEST_DATA_DIR "/package/") + QString::fromLatin1(name);
 }
 
-// The window's commands, found by their object names.
+// The window's commands and menus, found by their object names.
 inline zoqe::CommandTable CommandsOf(const QWidget& window) {
   auto action = [&window](const char* name) {
     return window.findChild<QAction*>(QString::fromLatin1(name));
@@ -54,6 +55,11 @@ inline zoqe::CommandTable CommandsOf(const QWidget& window) {
   t.add_folder = action("actionAddFolder");
   t.delete_items = action("actionDelete");
   t.rename = action("actionRename");
+  t.file_menu = window.findChild<QMenu*>(QStringLiteral("fileMenu"));
+  t.edit_menu = window.findChild<QMenu*>(QStringLiteral("editMenu"));
+  t.view_menu = window.findChild<QMenu*>(QStringLiteral("viewMenu"));
+  t.help_menu = window.findChild<QMenu*>(QStringLiteral("helpMenu"));
+  t.context_menu = window.findChild<QMenu*>(QStringLiteral("itemMenu"));
   return t;
 }
 

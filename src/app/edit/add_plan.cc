@@ -15,7 +15,10 @@ namespace zoqe {
 
 namespace {
 
-QString Tr(const char* text) { return QCoreApplication::translate("AddPlan", text); }
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(AddPlan)
+};
 
 void Skip(AddPlan* plan, const QString& path, const QString& why) {
   plan->skipped << QStringLiteral("%1 (%2)").arg(path, why);
@@ -27,17 +30,17 @@ void PlanPath(const std::string& path, const QString& part, AddPlan* plan) {
   const QString shown = QFile::decodeName(path.c_str());
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0) {
-    Skip(plan, shown, Tr("无法读取"));
+    Skip(plan, shown, Text::tr("无法读取"));
     return;
   }
   if (S_ISLNK(info.st_mode)) {
-    Skip(plan, shown, Tr("链接"));
+    Skip(plan, shown, Text::tr("链接"));
     return;
   }
   if (S_ISDIR(info.st_mode)) {
     DIR* dir = ::opendir(path.c_str());
     if (!dir) {
-      Skip(plan, shown, Tr("无法读取"));
+      Skip(plan, shown, Text::tr("无法读取"));
       return;
     }
     std::vector<std::string> names;
@@ -53,13 +56,13 @@ void PlanPath(const std::string& path, const QString& part, AddPlan* plan) {
     return;
   }
   if (!S_ISREG(info.st_mode)) {
-    Skip(plan, shown, Tr("特殊文件"));
+    Skip(plan, shown, Text::tr("特殊文件"));
     return;
   }
   // Readable now; a file that goes away later fails the add with its name.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
-    Skip(plan, shown, Tr("无法读取"));
+    Skip(plan, shown, Text::tr("无法读取"));
     return;
   }
   ::close(fd);

@@ -26,7 +26,10 @@ namespace zoqe {
 
 namespace {
 
-QString Tr(const char* text) { return QCoreApplication::translate("EditCommands", text); }
+// The context of this file's texts in the translations.
+struct Text {
+  Q_DECLARE_TR_FUNCTIONS(EditCommands)
+};
 
 // At most this many skipped files are named; the rest are counted.
 constexpr int kSkippedShown = 20;
@@ -34,9 +37,9 @@ constexpr int kSkippedShown = 20;
 QString SkippedText(const QStringList& skipped) {
   QStringList lines = skipped.mid(0, kSkippedShown);
   if (skipped.size() > kSkippedShown) {
-    lines << Tr("……另有%1个").arg(skipped.size() - kSkippedShown);
+    lines << Text::tr("……另有%1个").arg(skipped.size() - kSkippedShown);
   }
-  return Tr("以下%1项未添加（链接、特殊文件或无法读取）:\n%2")
+  return Text::tr("以下%1项未添加（链接、特殊文件或无法读取）:\n%2")
       .arg(skipped.size())
       .arg(lines.join(QLatin1Char('\n')));
 }
@@ -73,7 +76,7 @@ EditCommands::EditCommands(CZOQEDlg* window)
   };
   name_ = [this](const QString& old_name, QString* name) {
     bool ok = false;
-    *name = QInputDialog::getText(window_, Tr("重命名"), Tr("新名称:"), QLineEdit::Normal,
+    *name = QInputDialog::getText(window_, Text::tr("重命名"), Text::tr("新名称:"), QLineEdit::Normal,
                                   old_name, &ok);
     return ok;
   };
@@ -90,7 +93,7 @@ bool EditCommands::NewPackage(const QStringList& paths) {
   if (document_->is_open() && !window_->ClosePackage()) return false;
   const int code = document_->Create(choice.path, choice.subset, choice.version);
   if (code != 0) {
-    Refuse(code, Tr("新建文件失败"));
+    Refuse(code, Text::tr("新建文件失败"));
     return false;
   }
   window_->ShowPackage();
@@ -103,7 +106,7 @@ bool EditCommands::Save() {
   const int code = document_->Save();
   if (code != 0) {
     // The file is as it was and the changes stay for another try.
-    Refuse(code, Tr("文件保存失败, 更改仍保留在窗口中。"));
+    Refuse(code, Text::tr("文件保存失败, 更改仍保留在窗口中。"));
     return false;
   }
   return true;
@@ -111,12 +114,12 @@ bool EditCommands::Save() {
 
 bool EditCommands::SaveAs() {
   if (!document_->is_open()) return false;
-  QFileDialog dialog(window_, Tr("另存为"), document_->file_path());
+  QFileDialog dialog(window_, Text::tr("另存为"), document_->file_path());
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(document_->subset_code() != 0 ? QStringLiteral("pliv")
                                                         : QStringLiteral("zoq"));
-  dialog.setNameFilters({Tr("ZOQ文件 (*.zoq *.pliv)"), Tr("所有文件 (*)")});
+  dialog.setNameFilters({Text::tr("ZOQ文件 (*.zoq *.pliv)"), Text::tr("所有文件 (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   const QString path = dialog.selectedFiles().first();
   if (QFileInfo(path).absoluteFilePath() == QFileInfo(document_->file_path()).absoluteFilePath()) {
@@ -124,7 +127,7 @@ bool EditCommands::SaveAs() {
   }
   const int code = document_->SaveAs(path);
   if (code != 0) {
-    Refuse(code, Tr("文件保存失败, 更改仍保留在窗口中。"));
+    Refuse(code, Text::tr("文件保存失败, 更改仍保留在窗口中。"));
     return false;
   }
   return true;
@@ -134,13 +137,13 @@ bool EditCommands::Compact() {
   if (!document_->is_open()) return false;
   const auto answer = ShowMessage(
       window_,
-      Tr("压缩整理将重写整个文件: 每个文件只保留当前内容, 所有历史版本被删除, "
+      Text::tr("压缩整理将重写整个文件: 每个文件只保留当前内容, 所有历史版本被删除, "
          "文件变小。未保存的更改一并写入。此操作无法撤销, 是否继续?"),
-      Tr("压缩整理"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+      Text::tr("压缩整理"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return false;
   const int code = document_->Compact();
   if (code != 0) {
-    Refuse(code, Tr("压缩整理失败, 文件未改变。"));
+    Refuse(code, Text::tr("压缩整理失败, 文件未改变。"));
     return false;
   }
   return true;
@@ -155,7 +158,7 @@ QString EditCommands::SelectedFolder() const {
 void EditCommands::AddFiles() {
   if (!document_->is_open()) return;
   const QStringList files = QFileDialog::getOpenFileNames(
-      window_, Tr("添加文件"), document_->folder(), QString(), nullptr,
+      window_, Text::tr("添加文件"), document_->folder(), QString(), nullptr,
       QFileDialog::DontUseNativeDialog);
   if (!files.isEmpty()) AddPaths(files, SelectedFolder(), false);
 }
@@ -163,7 +166,7 @@ void EditCommands::AddFiles() {
 void EditCommands::AddFolder() {
   if (!document_->is_open()) return;
   const QString folder = QFileDialog::getExistingDirectory(
-      window_, Tr("添加文件夹"), document_->folder(),
+      window_, Text::tr("添加文件夹"), document_->folder(),
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (!folder.isEmpty()) AddPaths({folder}, SelectedFolder(), false);
 }
@@ -172,17 +175,17 @@ bool EditCommands::AddPaths(const QStringList& paths, const QString& target, boo
   if (!document_->is_open() || document_->read_only()) return false;
   AddPlan plan = PlanAdd(paths, target);
   if (plan.items.empty()) {
-    ShowError(window_, plan.skipped.isEmpty() ? Tr("没有可添加的文件") : SkippedText(plan.skipped));
+    ShowError(window_, plan.skipped.isEmpty() ? Text::tr("没有可添加的文件") : SkippedText(plan.skipped));
     return false;
   }
   if (from_drop && (plan.items.size() > static_cast<size_t>(kDropAskFiles) ||
                     plan.total_bytes > kDropAskBytes)) {
     const auto answer = ShowMessage(
         window_,
-        Tr("确定要将%1个文件(%2)添加到%3吗?")
+        Text::tr("确定要将%1个文件(%2)添加到%3吗?")
             .arg(plan.items.size())
             .arg(ProgressBytesText(plan.total_bytes), target),
-        Tr("提示"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        Text::tr("提示"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return false;
   }
   AddCodes codes;
@@ -192,11 +195,11 @@ bool EditCommands::AddPaths(const QStringList& paths, const QString& target, boo
              document_->key_info(), 0);
   RunAdd(&job);
   if (job.cancelled()) {
-    ShowMessage(window_, Tr("添加已取消, 包未改变。"), Tr("提示"), QMessageBox::Information);
+    ShowMessage(window_, Text::tr("添加已取消, 包未改变。"), Text::tr("提示"), QMessageBox::Information);
     return false;
   }
   if (job.code() != 0) {
-    Refuse(job.code(), Tr("无法添加 %1, 包未改变。").arg(job.failed_item()));
+    Refuse(job.code(), Text::tr("无法添加 %1, 包未改变。").arg(job.failed_item()));
     return false;
   }
   for (const AddJob::Filed& filed : job.filed()) {
@@ -205,9 +208,9 @@ bool EditCommands::AddPaths(const QStringList& paths, const QString& target, boo
   }
   document_->AnnounceChanges();
   if (!plan.skipped.isEmpty()) {
-    ShowMessage(window_, Tr("已添加%1个文件。").arg(count) + QLatin1Char('\n') +
+    ShowMessage(window_, Text::tr("已添加%1个文件。").arg(count) + QLatin1Char('\n') +
                              SkippedText(plan.skipped),
-                Tr("提示"), QMessageBox::Warning);
+                Text::tr("提示"), QMessageBox::Warning);
   }
   return true;
 }
@@ -219,9 +222,9 @@ void EditCommands::RunAdd(AddJob* job) {
   }
   // Encoded and filed off the window's thread; the window redraws and the
   // dialog updates ten times a second.
-  QProgressDialog dialog(Tr("正在添加文件..."), Tr("取消"), 0, job->file_count(), window_);
+  QProgressDialog dialog(Text::tr("正在添加文件..."), Text::tr("取消"), 0, job->file_count(), window_);
   dialog.setObjectName(QStringLiteral("addProgress"));
-  dialog.setWindowTitle(Tr("添加文件"));
+  dialog.setWindowTitle(Text::tr("添加文件"));
   dialog.setWindowModality(Qt::WindowModal);
   dialog.setMinimumDuration(0);
   dialog.setAutoClose(false);
@@ -237,7 +240,7 @@ void EditCommands::RunAdd(AddJob* job) {
   timer.setInterval(100);
   connect(&timer, &QTimer::timeout, &loop, [&] {
     dialog.setValue(job->files_done());
-    dialog.setLabelText(Tr("正在添加文件... %1/%2 (%3)")
+    dialog.setLabelText(Text::tr("正在添加文件... %1/%2 (%3)")
                             .arg(job->files_done())
                             .arg(job->file_count())
                             .arg(ProgressBytesText(job->bytes_done())));
@@ -281,15 +284,15 @@ bool EditCommands::DeleteSelection() {
     }
   }
   if (parts.empty()) return false;
-  const auto answer = ShowMessage(window_, Tr("确定要删除这%1个文件吗?").arg(parts.size()),
-                                  Tr("删除"), QMessageBox::Question,
+  const auto answer = ShowMessage(window_, Text::tr("确定要删除这%1个文件吗?").arg(parts.size()),
+                                  Text::tr("删除"), QMessageBox::Question,
                                   QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return false;
   int deleted = 0;
   for (const std::u16string& part : parts) {
     const int code = package->DeletePart(part);
     if (code != 0) {
-      Refuse(code, Tr("无法删除 %1").arg(QString::fromStdU16String(part)));
+      Refuse(code, Text::tr("无法删除 %1").arg(QString::fromStdU16String(part)));
       break;
     }
     document_->NoteChange(QString::fromStdU16String(part), PackageDocument::Change::kDeleted);
@@ -303,7 +306,7 @@ bool EditCommands::RenameSelection() {
   if (!document_->is_open() || document_->read_only()) return false;
   const QStringList selected = SelectedPaths();
   if (selected.size() != 1 || selected.first().endsWith(QLatin1Char('/'))) {
-    ShowMessage(window_, Tr("请选择一个文件"), Tr("提示"), QMessageBox::Information);
+    ShowMessage(window_, Text::tr("请选择一个文件"), Text::tr("提示"), QMessageBox::Information);
     return false;
   }
   const QString old_path = selected.first();
@@ -312,14 +315,14 @@ bool EditCommands::RenameSelection() {
   QString name;
   if (!name_(old_path.mid(slash + 1), &name) || name == old_path.mid(slash + 1)) return false;
   if (!ValidPartName(name)) {
-    Refuse(zoq::kIllegalPath, Tr("无效的名称: %1").arg(name));
+    Refuse(zoq::kIllegalPath, Text::tr("无效的名称: %1").arg(name));
     return false;
   }
   const std::u16string from = old_path.toStdU16String();
   const std::u16string to = (folder + name).toStdU16String();
   zoq::Container* package = document_->package();
   if (package->GetPathKind(to) != zoq::kPathNotFound) {
-    Refuse(zoq::kAddNodeFailed, Tr("已存在: %1").arg(folder + name));
+    Refuse(zoq::kAddNodeFailed, Text::tr("已存在: %1").arg(folder + name));
     return false;
   }
   // The new part holds the content decoded and stored with the old part's
@@ -332,7 +335,7 @@ bool EditCommands::RenameSelection() {
                      info.codes[static_cast<size_t>(i)] == zoq::kEcsAdm ? document_->key_info()
                                                                         : nullptr});
     if (info.codes[static_cast<size_t>(i)] == zoq::kEcsAdm && !document_->key_info()) {
-      ShowError(window_, Tr("该文件已加密, 请先输入密钥。"));
+      ShowError(window_, Text::tr("该文件已加密, 请先输入密钥。"));
       return false;
     }
   }
@@ -350,7 +353,7 @@ bool EditCommands::RenameSelection() {
     if (code != 0) package->DeletePart(to);
   }
   if (code != 0) {
-    Refuse(code, Tr("无法重命名 %1, 包未改变。").arg(old_path));
+    Refuse(code, Text::tr("无法重命名 %1, 包未改变。").arg(old_path));
     return false;
   }
   document_->NoteChange(folder + name, PackageDocument::Change::kAdded);
