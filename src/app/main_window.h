@@ -137,6 +137,10 @@ class CZOQEDlg : public QDialog {
   ItemViewer* item_viewer() const { return item_viewer_; }
   // Comparing, restoring and searching the package's content.
   HistoryTools* history_tools() const { return history_tools_; }
+  // The menus and actions, and the splitter of the tree and the right
+  // pane (the history tools add to both).
+  const CommandTable& commands() const { return commands_; }
+  QSplitter* splitter() const { return splitter_; }
   QTreeView* tree_view() const { return tree_view_; }
   QTreeView* list_view() const { return list_view_; }
   QsciScintilla* text_view() const { return text_view_; }

@@ -23,6 +23,8 @@
 #include "app/item_list_model.h"
 #include "app/item_sort_proxy.h"
 #include "app/main_window.h"
+#include "app/view/view_mode.h"
+#include "app/package_document.h"
 #include "app/message_box.h"
 #include "app/package_tree_model.h"
 #include "app/view/item_viewer.h"
@@ -32,8 +34,6 @@ namespace zoqe {
 
 namespace {
 
-// The view mode that chooses by the part's name, as a double-click does.
-constexpr int kViewByExtension = 0;
 constexpr int kMaxMatchesLooked = 100000;
 
 }  // namespace
@@ -82,7 +82,7 @@ void HistoryTools::Stop() {
 }
 
 bool HistoryTools::SelectedPart(QString* path, int* version) const {
-  if (!window_->package()) return false;
+  if (!window_->document()->package()) return false;
   const TreeItem* item = window_->CurrentTreeItem();
   const int kind = PackageTreeModel::KindOf(item);
   if (!item || (kind != kKindVersionTree && kind != kKindMainTree)) return false;
@@ -106,11 +106,11 @@ void HistoryTools::UpdateActions() {
   const bool part = SelectedPart(&path, &version);
   compare_newest_->setEnabled(part && version > 0);
   compare_version_->setEnabled(part);
-  restore_->setEnabled(part && version > 0 && !window_->read_only());
+  restore_->setEnabled(part && version > 0 && !window_->document()->read_only());
 }
 
 CompareWindow* HistoryTools::Compare(const QString& path, int version, int other) {
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   if (!package) return nullptr;
   // The older version goes on the left; 0 is the newest.
   auto order = [](int v) { return v == 0 ? INT_MAX : v; };
@@ -120,15 +120,15 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
   // Both versions are read in full (binary content for its digest).
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const VersionContent old_content =
-      ReadVersionContent(package, path, before, window_->key_info(), CompareWindow::kMaxText);
+      ReadVersionContent(package, path, before, window_->document()->key_info(), CompareWindow::kMaxText);
   const VersionContent new_content =
-      ReadVersionContent(package, path, after, window_->key_info(), CompareWindow::kMaxText);
+      ReadVersionContent(package, path, after, window_->document()->key_info(), CompareWindow::kMaxText);
   if (!compare_window_) {
     compare_window_ = new CompareWindow(window_);
     compare_window_->setAttribute(Qt::WA_DeleteOnClose);
   }
   compare_window_->Compare(path, label(before), old_content, label(after), new_content,
-                           window_->work_folder());
+                           window_->document()->work_folder());
   QApplication::restoreOverrideCursor();
   compare_window_->show();
   compare_window_->raise();
@@ -138,7 +138,7 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
 void HistoryTools::OnCompareVersion() {
   QString path;
   int version = 0;
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   if (!package || !SelectedPart(&path, &version)) return;
   zoq::PartInfo info;
   if (int code = package->GetPathInfo(&info, path.toStdU16String(), 0); code != 0) {
@@ -177,16 +177,16 @@ void HistoryTools::OnRestore() {
 }
 
 bool HistoryTools::Restore(const QString& path, int version) {
-  zoq::Container* package = window_->package();
+  zoq::Container* package = window_->document()->package();
   if (!package) return false;
-  if (window_->read_only()) {
+  if (window_->document()->read_only()) {
     ShowError(window_, tr("文件以只读方式打开，无法恢复版本"));
     return false;
   }
   std::vector<zoq::RestoredPart> restored;
   std::u16string failed;
   const int code = zoq::RestoreParts(package, version, {path.toStdU16String()},
-                                     window_->key_info(), &restored, &failed);
+                                     window_->document()->key_info(), &restored, &failed);
   if (code == zoq::kNoSuchNode) {
     ShowError(window_, tr("版本%1中没有此文件: %2").arg(version).arg(path));
     return false;
@@ -211,10 +211,10 @@ bool HistoryTools::Restore(const QString& path, int version) {
   }
   // Shown again, the package has the new version; the part is selected
   // there.
-  const QString file = window_->package_folder() + window_->file_name();
-  if (window_->OpenPackage(file, window_->read_only()) && window_->package()) {
+  const QString file = window_->document()->folder() + window_->document()->file_name();
+  if (window_->OpenPackage(file, window_->document()->read_only()) && window_->document()->package()) {
     const TreeItem* item = PackageTreeModel::FindHistoryItem(
-        window_->tree_model()->history(), window_->package()->GetRevisionCount(), path);
+        window_->tree_model()->history(), window_->document()->package()->GetRevisionCount(), path);
     if (item) window_->SelectTreeItem(item);
   }
   return true;
@@ -222,8 +222,8 @@ bool HistoryTools::Restore(const QString& path, int version) {
 
 void HistoryTools::OpenFind() {
   if (!find_pane_) {
-    find_pane_ = new FindPane([this] { return window_->package(); },
-                              [this] { return window_->key_info(); });
+    find_pane_ = new FindPane([this] { return window_->document()->package(); },
+                              [this] { return window_->document()->key_info(); });
     connect(find_pane_, &FindPane::OpenLine, this, &HistoryTools::OpenLine);
     // The pane goes below the tree and the right pane, which share the
     // room with it in a splitter.
@@ -247,7 +247,7 @@ void HistoryTools::OpenFind() {
 
 void HistoryTools::OpenLine(const QString& path, qint64 line, const QString& text) {
   ItemViewer* viewer = window_->item_viewer();
-  if (!window_->package() || !viewer) return;
+  if (!window_->document()->package() || !viewer) return;
   const int opening = ++opening_;
   // The part's item in the tree is selected, which shows the part with its
   // facts; a part the tree does not hold is shown alone.

@@ -20,6 +20,7 @@
 #include "app/history/find_pane.h"
 #include "app/history/history_tools.h"
 #include "app/main_window.h"
+#include "app/package_document.h"
 #include "app/view/item_viewer.h"
 #include "message_recorder.h"
 #include "window_test_util.h"
@@ -172,9 +173,9 @@ class HistoryWindowTest : public QObject {
     messages.answers = {QMessageBox::Yes};
     tools->restore_action()->trigger();
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
-    QCOMPARE(window_->package()->GetRevisionCount(), 4);
+    QCOMPARE(window_->document()->package()->GetRevisionCount(), 4);
     QByteArray content;
-    QVERIFY(zoqe_test::ReadWholePart(window_->package(), u"/gone.txt", 0, nullptr, &content));
+    QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/gone.txt", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("kept once\n"));
     QCOMPARE(PackageTreeModel::VersionOf(window_->CurrentTreeItem()), 4);
     // Content that is already the newest is not stored again; a version
@@ -183,7 +184,7 @@ class HistoryWindowTest : public QObject {
     QVERIFY(messages.LastText().contains(QStringLiteral("无需恢复")));
     QVERIFY(!tools->Restore(QStringLiteral("/gone.txt"), 2));
     QVERIFY(messages.LastText().contains(QStringLiteral("版本2中没有此文件")));
-    QVERIFY(!window_->package()->IsModified());
+    QVERIFY(!window_->document()->package()->IsModified());
   }
 
   void findsInThePackageAndOpensTheLine() {
@@ -240,11 +241,11 @@ class HistoryWindowTest : public QObject {
     QVERIFY(messages.shown.first().text.contains(QStringLiteral("最后一个可读的版本（版本2）")));
     messages.answers = {QMessageBox::Yes};
     QVERIFY(window_->OpenPackage(package_, false));
-    QVERIFY(window_->read_only());
-    QCOMPARE(window_->package()->GetRevisionCount(), 2);
+    QVERIFY(window_->document()->read_only());
+    QCOMPARE(window_->document()->package()->GetRevisionCount(), 2);
     QVERIFY(window_->windowTitle().contains(QStringLiteral("[版本2，只读]")));
     QByteArray content;
-    QVERIFY(zoqe_test::ReadWholePart(window_->package(), u"/cfg.xml", 0, nullptr, &content));
+    QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/cfg.xml", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("<a><b>one</b><c>gamma</c></a>"));
   }
 
