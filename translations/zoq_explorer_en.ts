@@ -766,8 +766,6 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
         <translation>%1 [version %2, read-only]</translation>
     </message>
     <message>
-        <source>与同名文件夹并存</source>
-        <translation>Beside a folder of the same name</translation>
         <source>是否用拖入的文件新建一个包?</source>
         <translation>Make a new package of the dropped files?</translation>
     </message>
@@ -778,6 +776,10 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
     <message>
         <source>未保存的更改</source>
         <translation>Unsaved changes</translation>
+    </message>
+    <message>
+        <source>与同名文件夹并存</source>
+        <translation>Beside a folder of the same name</translation>
     </message>
 </context>
 <context>

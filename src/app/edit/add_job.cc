@@ -162,10 +162,12 @@ void AddJob::TakeBack() {
     const std::u16string path = it->part.toStdU16String();
     if (it->replaced) {
       // The saved content comes back (as stored, or encoded again).
-      package_->RestorePart(path, saved_revisions_, key_);
+      // Taking back is best effort: the add already reports why it failed,
+      // and a part that cannot be taken back stays as a pending change.
+      package_->RestorePart(path, saved_revisions_, key_).IgnoreError();
     } else {
       // Added and deleted again: nothing of it is left to save.
-      package_->DeletePart(path);
+      package_->DeletePart(path).IgnoreError();
     }
   }
   filed_.clear();

@@ -278,7 +278,8 @@ bool EditCommands::DeleteSelection() {
   std::vector<std::u16string> parts;
   for (const QString& path : selected) {
     if (path.endsWith(QLatin1Char('/'))) {
-      package->ListParts(path.toStdU16String(), &parts);
+      // A folder that lists nothing adds no part to the question.
+      if (package->ListParts(path.toStdU16String(), &parts) != zoq::kOk) continue;
     } else if (package->GetPathKind(path.toStdU16String()) == zoq::kPathPart) {
       parts.push_back(path.toStdU16String());
     }
@@ -347,10 +348,12 @@ bool EditCommands::RenameSelection() {
     code = package->AddPartFromStream(to, content, codes.empty() ? nullptr : codes.data(),
                                       static_cast<int>(codes.size()), info.skippable);
   }
-  if (content) content->Release();
+  if (content) content->Release().IgnoreError();  // read to its end above
   if (code == 0) {
     code = package->DeletePart(from);
-    if (code != 0) package->DeletePart(to);
+    // The copy goes again so that the package stays as it was; the refusal
+    // below reports the failure.
+    if (code != 0) package->DeletePart(to).IgnoreError();
   }
   if (code != 0) {
     Refuse(code, Text::tr("无法重命名 %1, 包未改变。").arg(old_path));
