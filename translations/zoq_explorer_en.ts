@@ -239,14 +239,6 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>添加已取消, 包未改变。</source>
-        <translation>The add was cancelled; the package is unchanged.</translation>
-    </message>
-    <message>
-        <source>无法添加 %1, 包未改变。</source>
-        <translation>Cannot add %1; the package is unchanged.</translation>
-    </message>
-    <message>
         <source>已添加%1个文件。</source>
         <translation>%1 files added.</translation>
     </message>
@@ -293,6 +285,38 @@
     <message>
         <source>无法重命名 %1, 包未改变。</source>
         <translation>Cannot rename %1; the package is unchanged.</translation>
+    </message>
+    <message>
+        <source>文件已存在: %1</source>
+        <translation>The file exists: %1</translation>
+    </message>
+    <message>
+        <source>%1 已存在。
+要替换它吗?</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>以下%1个文件未能恢复原状, 作为未保存的更改保留:
+%2</source>
+        <translation>These %1 files could not be put back as they were and stay as unsaved changes:
+%2</translation>
+    </message>
+    <message>
+        <source>添加已取消, 包未改变。</source>
+        <translation>The add was cancelled; the package is unchanged.</translation>
+    </message>
+    <message>
+        <source>添加已取消。</source>
+        <translation>The add was cancelled.</translation>
+    </message>
+    <message>
+        <source>无法添加 %1, 包未改变。</source>
+        <translation>Cannot add %1; the package is unchanged.</translation>
+    </message>
+    <message>
+        <source>无法添加 %1。</source>
+        <translation>Cannot add %1.</translation>
     </message>
 </context>
 <context>

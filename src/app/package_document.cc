@@ -96,7 +96,12 @@ int PackageDocument::Create(const QString& path, int subset, int version) {
   // until the first save it opens as an empty package, and it goes again
   // when the package is closed unsaved.
   const QByteArray file = QFile::encodeName(path);
-  if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) return zoq::kTargetFileFailed;
+  // The name is taken exclusively (a link there, even a broken one, counts
+  // as taken): a file that appeared at it since the name was chosen stays
+  // untouched, and what is removed on failure below is only our own.
+  QFile reserved(path);
+  if (!reserved.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return zoq::kTargetFileFailed;
+  reserved.close();
   code = container->CreatePackage(file.toStdString(), subset, version, 0, 0);
   if (code == 0 && subset != 0) code = zoq::WriteMainDocument(container.get(), subset, version);
   if (code != 0) {

@@ -143,13 +143,20 @@ void AddJob::Run() {
         Fail(encoded.code != 0 ? encoded.code : zoq::kAddSourceFailed, items_[i].file);
         break;
       }
-      const int code = package_->AddEncodedPart(items_[i].part.toStdU16String(), part, false, false);
+      std::unique_ptr<zoq::EncodedPart> unsaved;
+      bool unsaved_skippable = false;
+      int code = existed_[i] ? KeepUnsaved(items_[i].part, &unsaved, &unsaved_skippable) : 0;
+      if (code == 0) {
+        code = package_->AddEncodedPart(items_[i].part.toStdU16String(), part, false, false);
+      }
       early[i].reset();
       if (code != 0) {
         Fail(code, items_[i].part);
         break;
       }
       filed_.push_back({items_[i].part, existed_[i]});
+      unsaved_.push_back(std::move(unsaved));
+      unsaved_skippable_.push_back(unsaved_skippable);
       files_done_.fetch_add(1);
       bytes_done_.fetch_add(items_[i].size);
     }
@@ -157,20 +164,53 @@ void AddJob::Run() {
   if (code_ != 0 || cancelled_) TakeBack();
 }
 
+int AddJob::KeepUnsaved(const QString& part, std::unique_ptr<zoq::EncodedPart>* out,
+                        bool* skippable) {
+  const std::u16string path = part.toStdU16String();
+  zoq::PartInfo info;
+  int code = package_->GetPartInfoByPath(&info, path, 0);
+  if (code != 0) return code;
+  // Its newest record is saved: RestorePart brings that record back.
+  if (info.revisions.empty() || info.revisions.front() < saved_revisions_) return 0;
+  std::vector<zoq::EcsCodeArg> codes;
+  for (int i = 0; i < info.code_count; ++i) {
+    const int ecs = info.codes[static_cast<size_t>(i)];
+    if (ecs == zoq::kEcsAdm && key_ == nullptr) return zoq::kSiteNoKey;
+    codes.push_back({ecs, ecs == zoq::kEcsAdm ? key_ : nullptr});
+  }
+  zoq::DecodeOptions decode;
+  decode.key = key_;
+  zoq::Stream* content = nullptr;
+  code = package_->OpenPart(path, &content, 0, &decode, false);
+  if (code != 0) return code;
+  code = package_->EncodePartFromStream(content, codes.empty() ? nullptr : codes.data(),
+                                        static_cast<int>(codes.size()), out);
+  // Read to its end by the encoding; its own result adds nothing.
+  content->Release().IgnoreError();
+  *skippable = info.skippable;
+  return code;
+}
+
 void AddJob::TakeBack() {
-  for (auto it = filed_.rbegin(); it != filed_.rend(); ++it) {
-    const std::u16string path = it->part.toStdU16String();
-    if (it->replaced) {
-      // The saved content comes back (as stored, or encoded again).
-      // Taking back is best effort: the add already reports why it failed,
-      // and a part that cannot be taken back stays as a pending change.
-      package_->RestorePart(path, saved_revisions_, key_).IgnoreError();
+  for (size_t i = filed_.size(); i-- > 0;) {
+    const std::u16string path = filed_[i].part.toStdU16String();
+    int code = 0;
+    if (unsaved_[i]) {
+      // The unsaved change it held, with its codes, key and content.
+      code = package_->AddEncodedPart(path, unsaved_[i].get(), unsaved_skippable_[i], false);
+    } else if (filed_[i].replaced) {
+      // Its saved record again, as stored (or encoded again when the saved
+      // content is made of several records).
+      code = package_->RestorePart(path, saved_revisions_, key_);
     } else {
       // Added and deleted again: nothing of it is left to save.
-      package_->DeletePart(path).IgnoreError();
+      code = package_->DeletePart(path);
     }
+    if (code != 0) not_taken_back_ << filed_[i].part;
   }
   filed_.clear();
+  unsaved_.clear();
+  unsaved_skippable_.clear();
 }
 
 }  // namespace zoqe

@@ -5,10 +5,15 @@
 // path over the length limit); SXC parts are encoded first, so an XML file
 // the schema refuses stops the add before anything is filed. A failure or
 // a cancel later on takes back the parts filed by this add, so that either
-// every file is stored or the package is left as it was.
+// every file is stored or the package is left as it was: a new part is
+// deleted again, a replaced part gets back the record it had (its saved
+// record filed again as stored, or, when it held an unsaved change, that
+// change kept aside before the add replaced it and filed again with the same
+// codes, key and content).
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -37,10 +42,10 @@ class AddJob {
     bool replaced = false;  // the part existed before the add
   };
 
-  // `key` (may be null) is used to put back replaced parts should the add
-  // be taken back (with the content they have in the saved package: a part
-  // changed since the last save and replaced by the add loses that change
-  // when the add is taken back); `workers` 0: one per processor core.
+  // `key` (may be null) reads and encodes again ADM parts that held an
+  // unsaved change when the add replaces them, and saved ADM content made
+  // of several records, should the add be taken back; `workers` 0: one per
+  // processor core.
   AddJob(zoq::Container* package, std::vector<AddItem> items, AddCodes codes,
          const zoq::KeyInfo* key, int workers);
   ~AddJob();  // cancels and waits
@@ -68,10 +73,17 @@ class AddJob {
   bool cancelled() const { return cancelled_; }
   const QString& failed_item() const { return failed_item_; }
   const std::vector<Filed>& filed() const { return filed_; }
+  // Parts of a failed or cancelled add that could not be put back as they
+  // were: they keep the add's content as an unsaved change.
+  const QStringList& not_taken_back() const { return not_taken_back_; }
 
  private:
   int Check();
   int Fail(int code, const QString& item);
+  // When `part` holds an unsaved change, encodes its current content again
+  // with its codes into *out, for TakeBack; leaves *out empty when the
+  // saved package holds its current record.
+  int KeepUnsaved(const QString& part, std::unique_ptr<zoq::EncodedPart>* out, bool* skippable);
   void TakeBack();
   bool IsXml(const AddItem& item) const;
 
@@ -92,6 +104,11 @@ class AddJob {
   bool cancelled_ = false;
   QString failed_item_;
   std::vector<Filed> filed_;
+  // Aligned with filed_: what a replaced part held unsaved, and its
+  // skippable flag.
+  std::vector<std::unique_ptr<zoq::EncodedPart>> unsaved_;
+  std::vector<bool> unsaved_skippable_;
+  QStringList not_taken_back_;
 };
 
 }  // namespace zoqe

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -80,6 +81,19 @@ EditCommands::EditCommands(CZOQEDlg* window)
                                   old_name, &ok);
     return ok;
   };
+  save_as_ = [this](QString* path) {
+    QFileDialog dialog(window_, Text::tr("另存为"), *path);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name taken is asked about as the copy is written (SaveAs).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(document_->subset_code() != 0 ? QStringLiteral("pliv")
+                                                          : QStringLiteral("zoq"));
+    dialog.setNameFilters({Text::tr("ZOQ文件 (*.zoq *.pliv)"), Text::tr("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    *path = dialog.selectedFiles().first();
+    return true;
+  };
 }
 
 void EditCommands::Refuse(int code, const QString& what) {
@@ -89,10 +103,18 @@ void EditCommands::Refuse(int code, const QString& what) {
 
 bool EditCommands::NewPackage(const QStringList& paths) {
   NewPackageChoice choice;
-  if (!new_package_(&choice)) return false;
-  if (document_->is_open() && !window_->ClosePackage()) return false;
-  const int code = document_->Create(choice.path, choice.subset, choice.version);
-  if (code != 0) {
+  for (;;) {
+    if (!new_package_(&choice)) return false;
+    if (document_->is_open() && !window_->ClosePackage()) return false;
+    const int code = document_->Create(choice.path, choice.subset, choice.version);
+    if (code == 0) break;
+    const QFileInfo taken(choice.path);
+    if (code == zoq::kTargetFileFailed && (taken.exists() || taken.isSymLink())) {
+      // Made meanwhile by someone else: that file stays, another name is
+      // asked for.
+      ShowError(window_, Text::tr("文件已存在: %1").arg(choice.path));
+      continue;
+    }
     Refuse(code, Text::tr("新建文件失败"));
     return false;
   }
@@ -114,19 +136,33 @@ bool EditCommands::Save() {
 
 bool EditCommands::SaveAs() {
   if (!document_->is_open()) return false;
-  QFileDialog dialog(window_, Text::tr("另存为"), document_->file_path());
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(document_->subset_code() != 0 ? QStringLiteral("pliv")
-                                                        : QStringLiteral("zoq"));
-  dialog.setNameFilters({Text::tr("ZOQ文件 (*.zoq *.pliv)"), Text::tr("所有文件 (*)")});
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  const QString path = dialog.selectedFiles().first();
-  if (QFileInfo(path).absoluteFilePath() == QFileInfo(document_->file_path()).absoluteFilePath()) {
-    return Save();
+  QString path = document_->file_path();
+  bool reserved = false;
+  for (;;) {
+    if (!save_as_(&path)) return false;
+    if (QFileInfo(path).absoluteFilePath() == QFileInfo(document_->file_path()).absoluteFilePath()) {
+      return Save();
+    }
+    // The name is taken at once as an empty file of ours, which the save
+    // replaces; a name already taken, even by a file that appeared after
+    // the question, is written over only when the user says so now.
+    QFile reserve(path);
+    if (reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+      reserved = true;
+      break;
+    }
+    const QFileInfo taken(path);
+    if (!taken.exists() && !taken.isSymLink()) break;  // cannot be made: the save says why
+    const auto answer = ShowMessage(window_, Text::tr("%1 已存在。\n要替换它吗?").arg(path),
+                                    Text::tr("另存为"), QMessageBox::Question,
+                                    QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) break;
   }
   const int code = document_->SaveAs(path);
   if (code != 0) {
+    // Our empty file goes again; a file the save did not reach is not ours
+    // to remove.
+    if (reserved && QFileInfo(path).size() == 0) QFile::remove(path);
     Refuse(code, Text::tr("文件保存失败, 更改仍保留在窗口中。"));
     return false;
   }
@@ -194,12 +230,29 @@ bool EditCommands::AddPaths(const QStringList& paths, const QString& target, boo
   AddJob job(document_->package(), std::move(plan.items), std::move(codes),
              document_->key_info(), 0);
   RunAdd(&job);
-  if (job.cancelled()) {
-    ShowMessage(window_, Text::tr("添加已取消, 包未改变。"), Text::tr("提示"), QMessageBox::Information);
-    return false;
-  }
-  if (job.code() != 0) {
-    Refuse(job.code(), Text::tr("无法添加 %1, 包未改变。").arg(job.failed_item()));
+  if (job.cancelled() || job.code() != 0) {
+    // Parts that could not be put back keep the add's content: they are
+    // marked as changes and named, instead of saying that nothing changed.
+    const QStringList& kept = job.not_taken_back();
+    for (const QString& part : kept) document_->NoteChange(part, PackageDocument::Change::kReplaced);
+    if (!kept.isEmpty()) document_->AnnounceChanges();
+    const QString kept_text =
+        Text::tr("以下%1个文件未能恢复原状, 作为未保存的更改保留:\n%2")
+            .arg(kept.size())
+            .arg(kept.mid(0, kSkippedShown).join(QLatin1Char('\n')));
+    if (job.cancelled()) {
+      if (kept.isEmpty()) {
+        ShowMessage(window_, Text::tr("添加已取消, 包未改变。"), Text::tr("提示"),
+                    QMessageBox::Information);
+      } else {
+        ShowMessage(window_, Text::tr("添加已取消。") + QLatin1Char('\n') + kept_text,
+                    Text::tr("提示"), QMessageBox::Warning);
+      }
+    } else {
+      Refuse(job.code(), kept.isEmpty() ? Text::tr("无法添加 %1, 包未改变。").arg(job.failed_item())
+                                        : Text::tr("无法添加 %1。").arg(job.failed_item()) +
+                                              QLatin1Char('\n') + kept_text);
+    }
     return false;
   }
   for (const AddJob::Filed& filed : job.filed()) {

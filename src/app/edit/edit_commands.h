@@ -37,14 +37,20 @@ class EditCommands : public QObject {
   using NewPackageAsker = std::function<bool(NewPackageChoice*)>;
   using CodesAsker = std::function<bool(AddCodes*)>;
   using NameAsker = std::function<bool(const QString& old_name, QString* name)>;
+  // The file a copy is saved as (starting from `path`).
+  using PathAsker = std::function<bool(QString* path)>;
 
   explicit EditCommands(CZOQEDlg* window);
 
   void SetNewPackageAsker(NewPackageAsker asker) { new_package_ = std::move(asker); }
   void SetCodesAsker(CodesAsker asker) { codes_ = std::move(asker); }
   void SetNameAsker(NameAsker asker) { name_ = std::move(asker); }
+  void SetSaveAsAsker(PathAsker asker) { save_as_ = std::move(asker); }
 
-  // File menu.
+  // File menu. A name taken when the file is made (New) or written (Save
+  // As), also by a file that appeared there after the name was asked, is
+  // never written over unasked: New asks for another name, Save As whether
+  // to replace that file.
   bool NewPackage(const QStringList& paths = {});
   bool Save();
   bool SaveAs();
@@ -75,6 +81,7 @@ class EditCommands : public QObject {
   NewPackageAsker new_package_;
   CodesAsker codes_;
   NameAsker name_;
+  PathAsker save_as_;
 };
 
 // "message(code)" from the library's error table, or "(code)" alone.

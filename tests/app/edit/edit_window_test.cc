@@ -257,9 +257,19 @@ class EditWindowTest : public QObject {
              QByteArray(20399, static_cast<char>('a' + 399 % 26)));
     QVERIFY(window_->editor()->Save());
 
+    // An unsaved change of f001 (stored plain, not compressed) that the
+    // next add replaces.
+    const QString single = temp_->filePath(QStringLiteral("single/f001.txt"));
+    WriteFile(single, "unsaved change");
+    coding_ = AddCodesDialog::kNone;
+    QVERIFY(window_->editor()->AddPaths({single}, QStringLiteral("/many/"), false));
+    zoq::PartInfo before;
+    QCOMPARE(static_cast<int>(package->GetPartInfoByPath(&before, u"/many/f001.txt", 0)), 0);
+    QCOMPARE(before.code_count, 0);
+
     // A file that goes away once the add is planned fails it after earlier
-    // files were filed: they are taken back, replaced parts get their
-    // content back.
+    // files were filed: they are taken back, replaced parts get back the
+    // record they had, saved (f000) or unsaved (f001), codes and all.
     WriteFile(source + QStringLiteral("/f000.txt"), "changed");
     window_->editor()->SetCodesAsker([&](AddCodes* codes) {
       QFile::remove(source + QStringLiteral("/f300.txt"));
@@ -269,7 +279,12 @@ class EditWindowTest : public QObject {
     QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/"), false));
     QVERIFY2(messages.LastText().contains(QStringLiteral("f300.txt")), qPrintable(messages.LastText()));
     QCOMPARE(PartContent(package, u"/many/f000.txt"), QByteArray(20000, 'a'));
-    QCOMPARE(window_->document()->pending_count(), 0);
+    QCOMPARE(PartContent(package, u"/many/f001.txt"), QByteArray("unsaved change"));
+    zoq::PartInfo after;
+    QCOMPARE(static_cast<int>(package->GetPartInfoByPath(&after, u"/many/f001.txt", 0)), 0);
+    QCOMPARE(after.code_count, 0);
+    QCOMPARE(after.size, before.size);
+    QCOMPARE(window_->document()->pending_count(), 1);
 
     // Cancelled from the dialog: nothing is added.
     connect(&watcher, &QTimer::timeout, this, [&] {
@@ -281,7 +296,42 @@ class EditWindowTest : public QObject {
     watcher.stop();
     QCOMPARE(messages.LastText(), QStringLiteral("添加已取消, 包未改变。"));
     QCOMPARE(package->GetPathKind(u"/again/"), zoq::kPathNotFound);
-    QCOMPARE(window_->document()->pending_count(), 0);
+    QCOMPARE(window_->document()->pending_count(), 1);
+  }
+
+  void namesTakenMeanwhileAreNotWrittenOver() {
+    MessageRecorder messages;
+    const QString first = temp_->filePath(QStringLiteral("new.zoq"));
+    const QString second = temp_->filePath(QStringLiteral("new2.zoq"));
+    // Another program makes a file at each first name after it was asked.
+    int asked = 0;
+    window_->editor()->SetNewPackageAsker([&](EditCommands::NewPackageChoice* choice) {
+      choice->path = asked++ == 0 ? first : second;
+      if (asked == 1) WriteFile(first, "theirs");
+      return true;
+    });
+    QVERIFY(window_->editor()->NewPackage());
+    QCOMPARE(asked, 2);
+    QVERIFY(messages.shown.first().text.contains(first));
+    QCOMPARE(ReadFile(first), QByteArray("theirs"));
+    QCOMPARE(window_->document()->file_path(), second);
+
+    // Save As: "No" keeps that file and asks again; the copy goes to the
+    // second name.
+    const QString copy = temp_->filePath(QStringLiteral("copy.zoq"));
+    const QString copy2 = temp_->filePath(QStringLiteral("copy2.zoq"));
+    asked = 0;
+    window_->editor()->SetSaveAsAsker([&](QString* path) {
+      *path = asked++ == 0 ? copy : copy2;
+      if (asked == 1) WriteFile(copy, "theirs");
+      return true;
+    });
+    messages.answers = {QMessageBox::No};
+    QVERIFY(window_->editor()->SaveAs());
+    QCOMPARE(asked, 2);
+    QCOMPARE(ReadFile(copy), QByteArray("theirs"));
+    QCOMPARE(window_->document()->file_path(), copy2);
+    QVERIFY(QFileInfo(copy2).size() > 0);
   }
 
   void failedSaveKeepsChanges() {
