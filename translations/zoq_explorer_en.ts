@@ -167,6 +167,17 @@
     </message>
 </context>
 <context>
+    <name>CompareJob</name>
+    <message>
+        <source>无法写入临时文件: %1</source>
+        <translation>Cannot write temporary files in %1</translation>
+    </message>
+    <message>
+        <source>内存不足，无法比较</source>
+        <translation>Not enough memory to compare</translation>
+    </message>
+</context>
+<context>
     <name>EditCommands</name>
     <message>
         <source>……另有%1个</source>
@@ -943,12 +954,20 @@ QScintilla: Copyright (c) Riverbank Computing Limited, released under the GNU Ge
         <translation>no such file</translation>
     </message>
     <message>
-        <source>无法写入临时文件: %1</source>
-        <translation>Cannot write temporary files in %1</translation>
-    </message>
-    <message>
         <source>%1 处不同</source>
         <translation>%1 differences</translation>
+    </message>
+    <message>
+        <source>正在读取……</source>
+        <translation>Reading…</translation>
+    </message>
+    <message>
+        <source>比较已取消</source>
+        <translation>Comparison cancelled</translation>
+    </message>
+    <message>
+        <source>正在读取 %1……已读取 %2</source>
+        <translation>Reading %1… %2 read</translation>
     </message>
 </context>
 <context>

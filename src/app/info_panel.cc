@@ -30,7 +30,11 @@ InfoPanel::InfoPanel(QWidget* parent) : QWidget(parent) {
     labels_[i] = new QLabel(this);
     labels_[i]->setPalette(grey);
     labels_[i]->setObjectName(QStringLiteral("infoLabel%1").arg(i));
+    labels_[i]->setTextFormat(Qt::PlainText);
     values_[i] = new QLabel(this);
+    // Values are names and facts from the package: shown as they are, a
+    // name such as "<b>x</b>" included.
+    values_[i]->setTextFormat(Qt::PlainText);
     values_[i]->setObjectName(QStringLiteral("infoValue%1").arg(i));
     values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
   }

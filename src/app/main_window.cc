@@ -224,8 +224,13 @@ void CZOQEDlg::BuildLayout() {
   layout->addWidget(rule);
   layout->addWidget(info_panel_);
 
-  connect(tree_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this] { ShowSelection(true); });
+  connect(tree_view_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    // The filter moves the current row as it hides and shows rows; what
+    // the right pane shows changes only with a choice.
+    if (applying_filter_) return;
+    shown_item_ = tree_proxy_->mapToSource(tree_view_->currentIndex());
+    ShowSelection(true);
+  });
   connect(tree_view_, &QTreeView::doubleClicked, this, &CZOQEDlg::ActivateTreeItem);
   connect(tree_view_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
     // A click on the folder already selected brings its list back, for
@@ -551,14 +556,57 @@ bool CZOQEDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CZOQEDlg::ApplyTreeFilter() {
-  const TreeItem* current = CurrentTreeItem();
   const QString text = filter_edit_->text().trimmed();
+  const bool was_filtered = !tree_proxy_->name_filter().isEmpty();
+  const QPersistentModelIndex current = tree_proxy_->mapToSource(tree_view_->currentIndex());
+  if (!was_filtered && !text.isEmpty()) {
+    // The tree as it is without a filter, to come back to when the filter
+    // is cleared: the rows a filter hides lose their expanded state.
+    unfiltered_expanded_.clear();
+    std::vector<QModelIndex> pending{tree_proxy_->index(0, 0)};
+    while (!pending.empty()) {
+      const QModelIndex index = pending.back();
+      pending.pop_back();
+      if (!index.isValid() || !tree_view_->isExpanded(index)) continue;
+      unfiltered_expanded_.append(tree_proxy_->mapToSource(index));
+      for (int row = tree_proxy_->rowCount(index) - 1; row >= 0; --row) {
+        pending.push_back(tree_proxy_->index(row, 0, index));
+      }
+    }
+    unfiltered_current_ = current;
+  }
+  applying_filter_ = true;
+  const bool keep_expanding = expand_on_select_;
   // Folders that were never opened hold their matches too.
   tree_model_->PopulateMatches(text);
   tree_proxy_->SetNameFilter(text);
-  if (!tree_proxy_->name_filter().isEmpty()) tree_view_->expandAll();
-  const QModelIndex index = ProxyIndexOf(current);
-  if (index.isValid()) tree_view_->scrollTo(index);
+  if (!text.isEmpty()) {
+    tree_view_->expandAll();
+  } else if (was_filtered) {
+    tree_view_->collapseAll();
+    tree_view_->expand(ProxyIndexOf(tree_model_->root()));
+    for (const QPersistentModelIndex& index : std::as_const(unfiltered_expanded_)) {
+      if (index.isValid()) tree_view_->expand(tree_proxy_->mapFromSource(index));
+    }
+    unfiltered_expanded_.clear();
+  }
+  expand_on_select_ = keep_expanding;
+  // The item chosen stays current while it is shown; with the filter
+  // cleared, the one current before the filter comes back when nothing
+  // else was chosen meanwhile. A hidden item leaves no row current.
+  QPersistentModelIndex keep = current;
+  if (text.isEmpty() && !tree_proxy_->mapFromSource(keep).isValid()) keep = unfiltered_current_;
+  const QModelIndex shown = tree_proxy_->mapFromSource(keep);
+  // Selecting the item the right pane shows already does not show it again.
+  applying_filter_ = !shown.isValid() || keep == shown_item_;
+  if (shown.isValid()) {
+    if (shown != tree_view_->currentIndex()) tree_view_->setCurrentIndex(shown);
+    tree_view_->scrollTo(shown);
+  } else {
+    tree_view_->selectionModel()->clearCurrentIndex();
+    tree_view_->clearSelection();
+  }
+  applying_filter_ = false;
 }
 
 QModelIndex CZOQEDlg::ProxyIndexOf(const TreeItem* item) const {
@@ -580,7 +628,8 @@ void CZOQEDlg::SelectTreeItem(const TreeItem* item) {
   if (!index.isValid() && item && !tree_proxy_->name_filter().isEmpty()) {
     // The filter hides the item: show the whole tree again.
     filter_edit_->clear();
-    tree_proxy_->SetNameFilter(QString());
+    filter_timer_->stop();
+    ApplyTreeFilter();
     index = ProxyIndexOf(item);
   }
   if (!index.isValid()) return;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QStringList>
 
@@ -72,9 +73,10 @@ class CZOQEDlg : public QDialog {
   explicit CZOQEDlg(QWidget* parent = nullptr, const QString& work_folder = QString());
   ~CZOQEDlg() override;
 
-  // Opens a package file (closing the open one first). Returns whether it
-  // is open afterwards.
-  bool OpenPackage(const QString& path, bool read_only);
+  // Opens a package file (closing the open one first); a revision limit
+  // above 0 opens it read-only as it was at that revision. Returns whether
+  // it is open afterwards.
+  bool OpenPackage(const QString& path, bool read_only, int revision_limit = 0);
   // Returns false when the user cancelled.
   bool ClosePackage();
   void SetTitle(const QString& file_name);
@@ -254,6 +256,12 @@ class CZOQEDlg : public QDialog {
   QSplitter* splitter_ = nullptr;
   QLineEdit* filter_edit_ = nullptr;
   QTimer* filter_timer_ = nullptr;
+  // While a filter is applied: the tree's expanded items and current item
+  // as they were before it (source model), restored when it is cleared.
+  QList<QPersistentModelIndex> unfiltered_expanded_;
+  QPersistentModelIndex unfiltered_current_;
+  QPersistentModelIndex shown_item_;  // the tree item the right pane shows
+  bool applying_filter_ = false;
   QTreeView* tree_view_ = nullptr;
   QObject* tree_viewport_ = nullptr;
   QStackedWidget* right_pane_ = nullptr;

@@ -68,15 +68,14 @@ bool ProcessEnded(qint64 pid) {
 
 }  // namespace
 
-bool CZOQEDlg::OpenPackage(const QString& path, bool read_only) {
+bool CZOQEDlg::OpenPackage(const QString& path, bool read_only, int revision_limit) {
   if (document_->is_open() && !ClosePackage()) return false;
   if (document_->work_folder().isEmpty()) return false;
 
   PackageDocument::OpenFailure failure;
-  int code = document_->Open(path, read_only, &failure);
+  int code = document_->Open(path, read_only, &failure, revision_limit);
   // A damaged package may still be read up to its damage, read-only.
-  int revision_limit = 0;
-  if (code != 0 && failure == PackageDocument::OpenFailure::kFile &&
+  if (code != 0 && revision_limit == 0 && failure == PackageDocument::OpenFailure::kFile &&
       (revision_limit = OfferReadableRevisions(this, path, code)) > 0) {
     code = document_->Open(path, true, &failure, revision_limit);
   }
@@ -343,8 +342,12 @@ void CZOQEDlg::OnClose() {
 
 void CZOQEDlg::OnToggleHistory() {
   history_mode_ = !history_mode_;
-  // A close the user cancelled keeps the package as it was shown.
-  if (document_->is_open() && !OpenPackage(document_->file_path(), false) &&
+  // The package is opened again as it was opened (read-only, or up to the
+  // revision a damaged package reads to); closing it first asks about
+  // unsaved changes, and a close the user cancelled keeps the package as it
+  // was shown.
+  if (document_->is_open() &&
+      !OpenPackage(document_->file_path(), document_->read_only(), document_->revision_limit()) &&
       document_->is_open()) {
     history_mode_ = !history_mode_;
   }

@@ -24,6 +24,9 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
   MessageRequest request{text, caption, icon, buttons};
   if (Handler()) return Handler()(request);
   QMessageBox box(icon, caption, text, buttons, parent);
+  // Messages quote part and file names, which are shown as they are, never
+  // read as markup.
+  box.setTextFormat(Qt::PlainText);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -11,6 +11,7 @@ NoticePane::NoticePane(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("noticePane"));
   text_ = new QLabel(this);
   text_->setObjectName(QStringLiteral("noticeText"));
+  text_->setTextFormat(Qt::PlainText);  // notices quote part names
   text_->setAlignment(Qt::AlignCenter);
   text_->setWordWrap(true);
   text_->setTextInteractionFlags(Qt::TextSelectableByMouse);

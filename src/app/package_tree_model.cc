@@ -3,6 +3,7 @@
 #include <QFont>
 
 #include <QStringList>
+#include <QTextDocument>
 
 #include "app/app_text.h"
 #include "app/type_table.h"
@@ -305,9 +306,16 @@ QVariant PackageTreeModel::data(const QModelIndex& index, int role) const {
   if (!item) return QVariant();
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-      return item->data == 1 ? ShownPartName(item->name, item->beside_folder)
-                             : VisibleText(item->name);
+    case Qt::ToolTipRole: {
+      const QString text = item->data == 1 ? ShownPartName(item->name, item->beside_folder)
+                                           : VisibleText(item->name);
+      // A tooltip that looks like markup would be read as markup: such a
+      // name goes as markup that shows it literally.
+      if (role == Qt::ToolTipRole && Qt::mightBeRichText(text)) {
+        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
+      }
+      return text;
+    }
     case Qt::DecorationRole:
       if (!types_) return QVariant();
       return item->data == 1 ? types_->Icon(item->image) : types_->FolderIcon();

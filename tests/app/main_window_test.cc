@@ -14,6 +14,7 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTreeView>
 #include <QUrl>
 
@@ -398,11 +399,29 @@ class AppWindowTest : public QObject {
     window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->clear();
     QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 3);
 
+    // A filter that matches nothing hides even "/"; cleared, the tree is
+    // as it was before: the same items expanded, the same item current.
+    QTreeView* tree = window_->tree_view();
+    TreeItem* folder_f = zoqe_test::Child(window_->tree_model()->root(), QStringLiteral("f"));
+    window_->SelectTreeItem(folder_f);
+    tree->collapseAll();
+    tree->expand(shown->index(0, 0));
+    tree->expand(shown->index(0, 0, shown->index(0, 0)));  // f
+    QLineEdit* filter = window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"));
+    filter->setText(QStringLiteral("nothing like it"));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QCOMPARE(shown->rowCount(), 0);
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QCOMPARE(shown->rowCount(shown->index(0, 0)), 3);
+    QVERIFY(tree->isExpanded(shown->index(0, 0)));
+    QCOMPARE(window_->CurrentTreeItem(), folder_f);
+    QVERIFY(tree->isExpanded(tree->currentIndex()));
+    QVERIFY(!tree->isExpanded(shown->index(0, 0, tree->currentIndex())));  // g stays closed
+
     // A long name is not cut: the tree scrolls sideways to it.
     window_->resize(600, 400);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    QTreeView* tree = window_->tree_view();
     const QModelIndex long_index = shown->index(2, 0, shown->index(0, 0));
     QCOMPARE(long_index.data().toString(), kLongName);
     QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
@@ -653,6 +672,29 @@ class AppWindowTest : public QObject {
     window_->ResetInfoPanel();
     QCOMPARE(info->count(), 0);
     QCOMPARE(info->label_widget(2)->width(), 1);
+
+    // Names are shown as they are, never read as markup: in the strip, in
+    // a notice and in the tree's tooltip.
+    const QString markup = QStringLiteral("<b>x</b><img src=\"y.png\">");
+    auto shown_text = [](QLabel* label) {
+      label->setSelection(0, static_cast<int>(label->text().size()));
+      return label->selectedText();
+    };
+    window_->AddInfoPair(markup, QStringLiteral("名称"));
+    QCOMPARE(shown_text(info->value_widget(0)), markup);
+    window_->ShowNotice(markup);
+    QCOMPARE(shown_text(window_->findChild<QLabel*>(QStringLiteral("noticeText"))), markup);
+    fake_.AddPart(u"/<img src=y.png>", FakePart{{0}, 1, 1, {}, false, {}});
+    UseFake();
+    QVERIFY(window_->OpenPackage(QStringLiteral("/x/f.zoq"), true));
+    const QString tip = window_->tree_model()
+                            ->IndexOf(zoqe_test::Child(window_->tree_model()->root(),
+                                                       QStringLiteral("<img src=y.png>")))
+                            .data(Qt::ToolTipRole)
+                            .toString();
+    QTextDocument tip_document;
+    tip_document.setHtml(tip);
+    QCOMPARE(tip_document.toPlainText(), QStringLiteral("<img src=y.png>"));
   }
 
   void splitterKeepsTwentyPixels() {

@@ -6,13 +6,15 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTemporaryFile>
+#include <QProgressBar>
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 
 #include <algorithm>
 
+#include "app/app_text.h"
 #include "app/history/code_text.h"
+#include "app/history/compare_job.h"
 
 namespace zoqe {
 
@@ -73,11 +75,6 @@ void FillView(QsciScintilla* view, const AlignedSide& side) {
   view->setReadOnly(true);
 }
 
-bool WriteTemporary(QTemporaryFile* file, const QString& folder, const QByteArray& text) {
-  file->setFileTemplate(folder + QStringLiteral("/compare-XXXXXX"));
-  return file->open() && file->write(text) == text.size() && file->flush();
-}
-
 }  // namespace
 
 CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
@@ -86,6 +83,7 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
   setSizeGripEnabled(true);
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("compareSummary"));
+  summary_->setTextFormat(Qt::PlainText);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previous_ = new QPushButton(tr("上一处(&P)"), this);
   next_ = new QPushButton(tr("下一处(&N)"), this);
@@ -101,6 +99,7 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
   pages_ = new QStackedWidget(this);
   notice_ = new QLabel(pages_);
   notice_->setObjectName(QStringLiteral("compareNotice"));
+  notice_->setTextFormat(Qt::PlainText);
   notice_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   notice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   notice_->setWordWrap(true);
@@ -110,6 +109,7 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
   for (int i = 0; i < 2; ++i) {
     auto* pane = new QWidget(sides);
     auto* label = new QLabel(pane);
+    label->setTextFormat(Qt::PlainText);
     auto* view = new QsciScintilla(pane);
     view->setObjectName(i == 0 ? QStringLiteral("compareLeft") : QStringLiteral("compareRight"));
     SetUpView(view);
@@ -121,8 +121,24 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
     (i == 0 ? left_label_ : right_label_) = label;
     (i == 0 ? left_view_ : right_view_) = view;
   }
+  busy_page_ = new QWidget(pages_);
+  busy_text_ = new QLabel(busy_page_);
+  busy_text_->setObjectName(QStringLiteral("compareProgress"));
+  busy_text_->setTextFormat(Qt::PlainText);
+  busy_text_->setAlignment(Qt::AlignCenter);
+  auto* bar = new QProgressBar(busy_page_);
+  bar->setRange(0, 0);  // moves while the job runs; its length is not known
+  bar->setTextVisible(false);
+  auto* busy_layout = new QVBoxLayout(busy_page_);
+  busy_layout->addStretch(1);
+  busy_layout->addWidget(busy_text_);
+  busy_layout->addWidget(bar);
+  busy_layout->addStretch(2);
   pages_->addWidget(sides);
   pages_->addWidget(notice_);
+  pages_->addWidget(busy_page_);
+  poll_.setInterval(50);
+  connect(&poll_, &QTimer::timeout, this, &CompareWindow::Poll);
   // Each view follows the other, line for line and sideways.
   connect(left_view_, &QsciScintillaBase::SCN_UPDATEUI, this,
           [this] { FollowScroll(left_view_, right_view_); });
@@ -156,6 +172,8 @@ void CompareWindow::FollowScroll(QsciScintilla* from, QsciScintilla* to) {
   following_ = false;
 }
 
+CompareWindow::~CompareWindow() = default;
+
 QString CompareWindow::summary() const { return summary_->text(); }
 
 void CompareWindow::ShowNoticeOnly(const QString& text) {
@@ -176,18 +194,74 @@ void CompareWindow::ShowSides() {
   next_->setEnabled(!hunks_.empty());
 }
 
-void CompareWindow::Compare(const QString& path, const QString& before_label,
-                            const VersionContent& before, const QString& after_label,
-                            const VersionContent& after, const QString& work_folder) {
-  setWindowTitle(tr("比较 %1").arg(path));
+void CompareWindow::Start(const QString& path, const QString& before_label,
+                          const QString& after_label, std::unique_ptr<CompareJob> job) {
+  job_.reset();  // cancels the one running
+  path_ = path;
+  before_label_ = before_label;
+  after_label_ = after_label;
+  setWindowTitle(tr("比较 %1").arg(VisibleText(path)));
+  left_label_->setText(before_label);
+  right_label_->setText(after_label);
+  left_ = AlignedSide();
+  right_ = AlignedSide();
+  hunks_.clear();
+  previous_->setEnabled(false);
+  next_->setEnabled(false);
+  summary_->setText(tr("正在读取……"));
+  busy_text_->setText(summary_->text());
+  pages_->setCurrentWidget(busy_page_);
+  job_ = std::move(job);
+  poll_.start();
+  Poll();
+}
+
+void CompareWindow::StopReading() {
+  if (!job_) return;
+  job_.reset();
+  poll_.stop();
+  summary_->setText(tr("比较已取消"));
+  ShowNoticeOnly(summary_->text());
+}
+
+void CompareWindow::done(int result) {
+  // Closing the window ends the reading at once.
+  job_.reset();
+  poll_.stop();
+  QDialog::done(result);
+}
+
+void CompareWindow::Poll() {
+  if (!job_) {
+    poll_.stop();
+    return;
+  }
+  if (!job_->finished()) {
+    busy_text_->setText(tr("正在读取 %1……已读取 %2")
+                            .arg(VisibleText(path_), LongSizeText(job_->bytes_read())));
+    return;
+  }
+  poll_.stop();
+  const std::unique_ptr<CompareJob> job = std::move(job_);
+  Show(job->outcome());
+}
+
+void CompareWindow::Show(CompareOutcome& outcome) {
+  const VersionContent& before = outcome.before;
+  const VersionContent& after = outcome.after;
   const QString absent = tr("（无此文件）");
-  left_label_->setText(before.exists ? before_label : before_label + absent);
-  right_label_->setText(after.exists ? after_label : after_label + absent);
+  left_label_->setText(before.exists ? before_label_ : before_label_ + absent);
+  right_label_->setText(after.exists ? after_label_ : after_label_ + absent);
   const struct {
     const QString& label;
     const VersionContent& content;
-  } sides[] = {{before_label, before}, {after_label, after}};
+  } sides[] = {{before_label_, before}, {after_label_, after}};
 
+  if (!outcome.error.isEmpty()) {
+    summary_->setText(outcome.error);
+    ShowNoticeOnly(outcome.error);
+    return;
+  }
   if (!before.exists && !after.exists) {
     summary_->setText(tr("两个版本中都没有此文件"));
     ShowNoticeOnly(summary_->text());
@@ -200,8 +274,8 @@ void CompareWindow::Compare(const QString& path, const QString& before_label,
       return;
     }
   }
-  const bool binary = before.binary || after.binary;
-  if (binary || !before.complete || !after.complete) {
+  if (!outcome.laid_out) {
+    const bool binary = before.binary || after.binary;
     const bool same = before.exists && after.exists && before.sha256 == after.sha256 &&
                       before.size == after.size;
     summary_->setText(binary ? (same ? tr("二进制文件相同") : tr("二进制文件不同"))
@@ -217,25 +291,10 @@ void CompareWindow::Compare(const QString& path, const QString& before_label,
     ShowNoticeOnly(text);
     return;
   }
-
-  hunks_.clear();
+  hunks_ = std::move(outcome.hunks);
+  left_ = std::move(outcome.left);
+  right_ = std::move(outcome.right);
   shown_ = -1;
-  if (before.text != after.text) {
-    QTemporaryFile file_a, file_b;
-    QString error;
-    if (!WriteTemporary(&file_a, work_folder, before.text) ||
-        !WriteTemporary(&file_b, work_folder, after.text)) {
-      error = tr("无法写入临时文件: %1").arg(work_folder);
-    } else {
-      RunLineDiff(file_a.fileName(), file_b.fileName(), &hunks_, &error);
-    }
-    if (!error.isEmpty()) {
-      summary_->setText(error);
-      ShowNoticeOnly(error);
-      return;
-    }
-  }
-  AlignSides(before.text, after.text, hunks_, &left_, &right_);
   summary_->setText(hunks_.empty() ? tr("内容相同") : tr("%1 处不同").arg(hunks_.size()));
   ShowSides();
   if (!hunks_.empty()) GoToChange(true);

@@ -2,12 +2,16 @@
 // scroll together, with the lines that differ marked (removed, added,
 // changed, and blank fillers opposite lines only one side has) and each
 // side's own line numbers in its margin. Binary content, and content too
-// large to lay out, is compared by size and SHA-256 instead.
+// large to lay out, is compared by size and SHA-256 instead. The versions
+// are read and compared by a CompareJob on its own thread while the window
+// shows how far it is; closing the window cancels it.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
+#include <memory>
 #include <vector>
 
 #include "app/history/line_diff.h"
@@ -20,6 +24,9 @@ class QsciScintilla;
 
 namespace zoqe {
 
+class CompareJob;
+struct CompareOutcome;
+
 class CompareWindow : public QDialog {
   Q_OBJECT
 
@@ -30,12 +37,17 @@ class CompareWindow : public QDialog {
   enum Marker : int { kRemovedMarker = 0, kAddedMarker, kChangedMarker, kFillerMarker };
 
   explicit CompareWindow(QWidget* parent = nullptr);
+  ~CompareWindow() override;
 
-  // Compares `before` with `after`; the labels name their versions. The
-  // texts go through diff in temporary files in `work_folder`.
-  void Compare(const QString& path, const QString& before_label, const VersionContent& before,
-               const QString& after_label, const VersionContent& after,
-               const QString& work_folder);
+  // Shows what `job` finds when it has finished, comparing two versions of
+  // `path` that the labels name; until then, how much it has read. A job
+  // still running is cancelled first.
+  void Start(const QString& path, const QString& before_label, const QString& after_label,
+             std::unique_ptr<CompareJob> job);
+  // Whether a job is still reading or comparing.
+  bool busy() const { return job_ != nullptr; }
+  // Cancels the job (the package is being closed) and says so.
+  void StopReading();
 
   QsciScintilla* left_view() const { return left_view_; }
   QsciScintilla* right_view() const { return right_view_; }
@@ -50,7 +62,12 @@ class CompareWindow : public QDialog {
   // change from the top line shown, scrolled to; -1 when there is none.
   int GoToChange(bool forward);
 
+ protected:
+  void done(int result) override;
+
  private:
+  void Poll();
+  void Show(CompareOutcome& outcome);
   void ShowSides();
   void ShowNoticeOnly(const QString& text);
   void FollowScroll(QsciScintilla* from, QsciScintilla* to);
@@ -62,6 +79,13 @@ class CompareWindow : public QDialog {
   QPushButton* next_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   QLabel* notice_ = nullptr;
+  QWidget* busy_page_ = nullptr;
+  QLabel* busy_text_ = nullptr;
+  std::unique_ptr<CompareJob> job_;
+  QTimer poll_;
+  QString path_;
+  QString before_label_;
+  QString after_label_;
   QsciScintilla* left_view_ = nullptr;
   QsciScintilla* right_view_ = nullptr;
   AlignedSide left_;

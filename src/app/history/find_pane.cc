@@ -37,6 +37,7 @@ FindPane::FindPane(PackageSource package, KeySource key, QWidget* parent)
   auto* close = new QPushButton(tr("关闭"), this);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("findStatus"));
+  status_->setTextFormat(Qt::PlainText);  // quotes the pattern's error
   results_ = new QTreeWidget(this);
   results_->setObjectName(QStringLiteral("findResults"));
   results_->setColumnCount(2);

@@ -1,13 +1,13 @@
 #include "app/history/history_tools.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QBoxLayout>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSplitter>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
 #include <Qsci/qsciscintilla.h>
@@ -17,9 +17,9 @@
 #include <cstdlib>
 
 #include "app/history/code_text.h"
+#include "app/history/compare_job.h"
 #include "app/history/compare_window.h"
 #include "app/history/find_pane.h"
-#include "app/history/version_content.h"
 #include "app/item_list_model.h"
 #include "app/item_sort_proxy.h"
 #include "app/main_window.h"
@@ -79,6 +79,8 @@ CompareWindow* HistoryTools::compare_window() const { return compare_window_; }
 
 void HistoryTools::Stop() {
   if (find_pane_) find_pane_->Clear();
+  // The comparison reads the package: it ends before the package goes.
+  if (compare_window_) compare_window_->StopReading();
 }
 
 bool HistoryTools::SelectedPart(QString* path, int* version) const {
@@ -117,19 +119,17 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
   int before = version, after = other;
   if (order(before) > order(after)) std::swap(before, after);
   auto label = [this](int v) { return v == 0 ? tr("最新版本") : tr("版本%1").arg(v); };
-  // Both versions are read in full (binary content for its digest).
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const VersionContent old_content =
-      ReadVersionContent(package, path, before, window_->document()->key_info(), CompareWindow::kMaxText);
-  const VersionContent new_content =
-      ReadVersionContent(package, path, after, window_->document()->key_info(), CompareWindow::kMaxText);
   if (!compare_window_) {
     compare_window_ = new CompareWindow(window_);
     compare_window_->setAttribute(Qt::WA_DeleteOnClose);
   }
-  compare_window_->Compare(path, label(before), old_content, label(after), new_content,
-                           window_->document()->work_folder());
-  QApplication::restoreOverrideCursor();
+  // Both versions are read in full (binary content for its digest) on the
+  // job's thread; the window shows how far it is.
+  compare_window_->Start(path, label(before), label(after),
+                         std::make_unique<CompareJob>(package, window_->document()->key_info(),
+                                                      path, before, after,
+                                                      window_->document()->work_folder(),
+                                                      CompareWindow::kMaxText));
   compare_window_->show();
   compare_window_->raise();
   return compare_window_;
@@ -163,8 +163,11 @@ void HistoryTools::OnCompareVersion() {
   bool ok = false;
   const QString chosen = QInputDialog::getItem(
       window_, tr("比较版本"),
-      tr("将 %1（%2）与以下版本比较:")
-          .arg(path, version == 0 ? tr("最新版本") : tr("版本%1").arg(version)),
+      // The dialog's label takes markup: the path is shown literally.
+      Qt::convertFromPlainText(
+          tr("将 %1（%2）与以下版本比较:")
+              .arg(path, version == 0 ? tr("最新版本") : tr("版本%1").arg(version)),
+          Qt::WhiteSpaceNormal),
       choices, 0, false, &ok);
   if (!ok) return;
   Compare(path, version, versions.value(choices.indexOf(chosen)));
@@ -183,6 +186,10 @@ bool HistoryTools::Restore(const QString& path, int version) {
     ShowError(window_, tr("文件以只读方式打开，无法恢复版本"));
     return false;
   }
+  // Whether the part is there now decides how the change is marked.
+  zoq::PartInfo now;
+  const int now_code = package->GetPathInfo(&now, path.toStdU16String(), 0);
+  const bool brought_back = now_code != zoq::kOk || now.deleted;
   std::vector<zoq::RestoredPart> restored;
   std::u16string failed;
   const int code = zoq::RestoreParts(package, version, {path.toStdU16String()},
@@ -200,21 +207,24 @@ bool HistoryTools::Restore(const QString& path, int version) {
                 tr("提示"), QMessageBox::Information);
     return true;
   }
-  // The usual save question; a change not saved now is asked about again
-  // when the package is closed.
+  // The restored version is a change like any other: marked until saved,
+  // and asked about again when the package is closed unsaved.
+  PackageDocument* document = window_->document();
+  document->NoteChange(path, brought_back ? PackageDocument::Change::kAdded
+                                          : PackageDocument::Change::kReplaced);
+  // The usual save question.
   const auto answer = ShowMessage(window_, tr("是否保存当前PLIV文件?"), tr("提示"),
                                   QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-  if (answer != QMessageBox::Yes) return true;
-  if (int saved = package->Save(zoq::kSaveIncremental, false); saved != 0) {
-    ShowError(window_, tr("文件保存失败: %1").arg(HistoryCodeText(saved)));
-    return true;
-  }
-  // Shown again, the package has the new version; the part is selected
-  // there.
-  const QString file = window_->document()->folder() + window_->document()->file_name();
-  if (window_->OpenPackage(file, window_->document()->read_only()) && window_->document()->package()) {
+  int saved = 0;
+  if (answer == QMessageBox::Yes) saved = document->Save();
+  if (answer != QMessageBox::Yes || saved != 0) document->AnnounceChanges();
+  if (saved != 0) ShowError(window_, tr("文件保存失败: %1").arg(HistoryCodeText(saved)));
+  // The tree and strip show the package as it is now (saved or not), with
+  // the part selected at its newest version: the saved revision, or the one
+  // the pending change makes.
+  if (document->package()) {
     const TreeItem* item = PackageTreeModel::FindHistoryItem(
-        window_->tree_model()->history(), window_->document()->package()->GetRevisionCount(), path);
+        window_->tree_model()->history(), document->package()->GetRevisionCount(), path);
     if (item) window_->SelectTreeItem(item);
   }
   return true;

@@ -63,7 +63,7 @@ bool ParseDiffGroups(const QByteArray& output, std::vector<DiffHunk>* hunks) {
 }
 
 bool RunLineDiff(const QString& file_a, const QString& file_b, std::vector<DiffHunk>* hunks,
-                 QString* error) {
+                 QString* error, const std::atomic<bool>* cancel) {
   QProcess diff;
   const QString format = QString::fromLatin1(kGroupFormat);
   diff.setProgram(QStringLiteral("diff"));
@@ -81,7 +81,13 @@ bool RunLineDiff(const QString& file_a, const QString& file_b, std::vector<DiffH
   diff.closeWriteChannel();
   QByteArray output;
   while (diff.state() != QProcess::NotRunning) {
-    diff.waitForReadyRead(200);
+    if (cancel != nullptr && *cancel) {
+      diff.kill();
+      diff.waitForFinished();
+      error->clear();
+      return false;
+    }
+    diff.waitForReadyRead(100);
     output += diff.readAllStandardOutput();
   }
   output += diff.readAllStandardOutput();

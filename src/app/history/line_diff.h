@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <vector>
 
 namespace zoqe {
@@ -23,9 +24,10 @@ struct DiffHunk {
 };
 
 // Runs `diff` on the two files and reads its groups of differing lines.
-// False, with the reason in *error, when diff cannot be run or fails.
+// False, with the reason in *error, when diff cannot be run or fails; false
+// with no reason when `cancel` (when given) was set, which stops diff.
 bool RunLineDiff(const QString& file_a, const QString& file_b, std::vector<DiffHunk>* hunks,
-                 QString* error);
+                 QString* error, const std::atomic<bool>* cancel = nullptr);
 
 // Reads diff's group lines ("first count first count", 1-based firsts).
 // False on a line of another form.

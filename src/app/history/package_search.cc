@@ -10,13 +10,7 @@ namespace zoqe {
 PackageSearch::PackageSearch(zoq::Container* package,
                              std::shared_ptr<const zoq::LinePattern> pattern,
                              const zoq::KeyInfo* key)
-    : package_(package), pattern_(std::move(pattern)) {
-  if (key != nullptr) {
-    key_bytes_ = QByteArray(reinterpret_cast<const char*>(key->key), key->key_length);
-    key_ = *key;
-    key_.key = reinterpret_cast<const uint8_t*>(key_bytes_.constData());
-    has_key_ = true;
-  }
+    : package_(package), pattern_(std::move(pattern)), key_(key) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -48,7 +42,7 @@ void PackageSearch::Run() {
   }
   if (code != zoq::kOk) Add({QStringLiteral("/"), 0, QString(), code});
   zoq::DecodeOptions options;
-  options.key = has_key_ ? &key_ : nullptr;
+  options.key = key_.get();
   for (const std::u16string& path : parts) {
     if (cancel_) break;
     try {

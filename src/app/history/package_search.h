@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/history/owned_key.h"
 #include "zoq/container.h"
 #include "zoq/line_search.h"
 
@@ -61,9 +62,7 @@ class PackageSearch {
 
   zoq::Container* package_;
   std::shared_ptr<const zoq::LinePattern> pattern_;
-  QByteArray key_bytes_;
-  zoq::KeyInfo key_;
-  bool has_key_ = false;
+  OwnedKey key_;
   std::atomic<bool> cancel_{false};
   std::mutex mutex_;
   std::vector<SearchHit> pending_;

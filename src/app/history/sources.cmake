@@ -3,6 +3,7 @@
 # and opening the readable revisions of a damaged package.
 target_sources(zoqe_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/code_text.cc
+  ${CMAKE_CURRENT_LIST_DIR}/compare_job.cc
   ${CMAKE_CURRENT_LIST_DIR}/compare_window.cc
   ${CMAKE_CURRENT_LIST_DIR}/find_pane.cc
   ${CMAKE_CURRENT_LIST_DIR}/history_tools.cc

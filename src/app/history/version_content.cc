@@ -9,7 +9,8 @@
 namespace zoqe {
 
 VersionContent ReadVersionContent(zoq::Container* package, const QString& path, int version,
-                                  const zoq::KeyInfo* key, int64_t text_limit) {
+                                  const zoq::KeyInfo* key, int64_t text_limit,
+                                  const std::atomic<bool>* cancel, std::atomic<int64_t>* read) {
   VersionContent content;
   const std::u16string package_path = path.toStdU16String();
   zoq::PartInfo info;
@@ -26,12 +27,17 @@ VersionContent ReadVersionContent(zoq::Container* package, const QString& path, 
   std::string piece;
   bool first = true;
   while (code == zoq::kOk) {
+    if (cancel != nullptr && *cancel) {
+      code = zoq::kFailed;  // the caller knows why
+      break;
+    }
     code = reader.Read(&piece);
     if (code != zoq::kOk || piece.empty()) break;
     if (first) content.binary = reader.binary();
     first = false;
     hash.addData(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
     content.size += static_cast<int64_t>(piece.size());
+    if (read != nullptr) *read += static_cast<int64_t>(piece.size());
     if (!content.binary && content.complete) {
       const int64_t room = text_limit - content.text.size();
       if (static_cast<int64_t>(piece.size()) > room) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 #include "zoq/container.h"
@@ -25,8 +26,12 @@ struct VersionContent {
 
 // Reads the part at `path` as it was at `version` (0: as the package is
 // open now, changes not yet saved included), keeping at most `text_limit`
-// bytes of text; the size and SHA-256 cover all of it.
+// bytes of text; the size and SHA-256 cover all of it. Any thread. Stops
+// with kFailed once `cancel` (when given) is set; adds the bytes read to
+// `*read` (when given) as it goes.
 VersionContent ReadVersionContent(zoq::Container* package, const QString& path, int version,
-                                  const zoq::KeyInfo* key, int64_t text_limit);
+                                  const zoq::KeyInfo* key, int64_t text_limit,
+                                  const std::atomic<bool>* cancel = nullptr,
+                                  std::atomic<int64_t>* read = nullptr);
 
 }  // namespace zoqe

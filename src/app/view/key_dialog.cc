@@ -51,10 +51,12 @@ CZOQEPathDlg::CZOQEPathDlg(QWidget* parent, bool offer_version) : QDialog(parent
   show_key_->setObjectName(QStringLiteral("showKey"));
   bytes_ = new QLabel(this);
   bytes_->setObjectName(QStringLiteral("keyBytes"));
+  bytes_->setTextFormat(Qt::PlainText);
   bytes_->setWordWrap(true);
   bytes_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   warning_ = new QLabel(this);
   warning_->setObjectName(QStringLiteral("keyWarning"));
+  warning_->setTextFormat(Qt::PlainText);
   warning_->setWordWrap(true);
   warning_->setStyleSheet(QStringLiteral("color: #b00000;"));
   connect(edit_, &QLineEdit::textChanged, this, &CZOQEPathDlg::UpdateBytes);

@@ -5,9 +5,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,6 +21,7 @@
 #include "app/history/compare_window.h"
 #include "app/history/find_pane.h"
 #include "app/history/history_tools.h"
+#include "app/info_panel.h"
 #include "app/main_window.h"
 #include "app/package_document.h"
 #include "app/view/item_viewer.h"
@@ -66,6 +69,13 @@ QString BuildHistoryPackage(const QString& folder) {
   return ok ? path : QString();
 }
 
+// Compares and waits until the window shows what was found.
+CompareWindow* CompareNow(HistoryTools* tools, const QString& path, int version, int other) {
+  CompareWindow* compare = tools->Compare(path, version, other);
+  if (compare && !QTest::qWaitFor([compare] { return !compare->busy(); }, 20000)) return nullptr;
+  return compare;
+}
+
 long Markers(QsciScintilla* view, long line) {
   return view->SendScintilla(Sci::SCI_MARKERGET, line);
 }
@@ -105,7 +115,7 @@ class HistoryWindowTest : public QObject {
 
     // Changed, removed and added lines are marked, fillers keep the sides
     // line for line, and each side numbers its own lines.
-    CompareWindow* compare = tools->Compare(QStringLiteral("/notes.txt"), 0, 1);
+    CompareWindow* compare = CompareNow(tools, QStringLiteral("/notes.txt"), 0, 1);
     QVERIFY(compare);
     QCOMPARE(compare->summary(), QStringLiteral("2 处不同"));
     QsciScintilla* left = compare->left_view();
@@ -126,6 +136,7 @@ class HistoryWindowTest : public QObject {
     compare->resize(600, 200);
     compare->show();
     QVERIFY(QTest::qWaitForWindowExposed(compare));
+    QTest::qWait(200);  // the new size is laid out before the views scroll
     left->SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 30L);
     QTRY_COMPARE(right->SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 30L);
     QCOMPARE(compare->GoToChange(false), 3);
@@ -136,17 +147,56 @@ class HistoryWindowTest : public QObject {
     QCOMPARE(compare->GoToChange(true), -1);
 
     // A part deleted since: every old line removed, opposite fillers.
-    tools->Compare(QStringLiteral("/gone.txt"), 1, 0);
+    QVERIFY(CompareNow(tools, QStringLiteral("/gone.txt"), 1, 0));
     QCOMPARE(compare->left().marks, std::vector<LineMark>{LineMark::kRemoved});
     QCOMPARE(compare->right().marks, std::vector<LineMark>{LineMark::kFiller});
     // Binary parts by size and SHA-256; the same version is the same.
-    tools->Compare(QStringLiteral("/bin.dat"), 1, 2);
+    QVERIFY(CompareNow(tools, QStringLiteral("/bin.dat"), 1, 2));
     QCOMPARE(compare->summary(), QStringLiteral("二进制文件不同"));
     QVERIFY(compare->findChild<QLabel*>(QStringLiteral("compareNotice"))->text().contains(
         QStringLiteral("版本1: 7 字节，SHA-256 ")));
-    tools->Compare(QStringLiteral("/cfg.xml"), 1, 2);
+    QVERIFY(CompareNow(tools, QStringLiteral("/cfg.xml"), 1, 2));
     QCOMPARE(compare->summary(), QStringLiteral("内容相同"));
     QVERIFY(messages.shown.isEmpty());
+  }
+
+  void comparesOffTheWindowThread() {
+    MessageRecorder messages;
+    messages.default_answer = QMessageBox::No;
+    QVERIFY(window_->OpenPackage(package_, false));
+    HistoryTools* tools = window_->history_tools();
+    zoq::Container* package = window_->document()->package();
+    QByteArray big(24 << 20, '\0');
+    for (qsizetype i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
+    QCOMPARE(package->AddPartFromMemory(u"/big.bin", big.constData(), big.size(), nullptr, 0, false), 0);
+    const QByteArray key_bytes("0123456789abcdef");
+    zoq::KeyInfo key;
+    key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
+    key.key_length = 16;
+    const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
+    QCOMPARE(package->AddPartFromMemory(u"/secret.txt", "hidden", 6, &adm, 1, false), 0);
+
+    // The window stays with the user while a large part is read and
+    // hashed: it says how far the reading is, then what was found.
+    QPointer<CompareWindow> compare = tools->Compare(QStringLiteral("/big.bin"), 0, 0);
+    QVERIFY(compare && compare->busy());
+    QVERIFY(compare->findChild<QLabel*>(QStringLiteral("compareProgress"))->isVisibleTo(compare));
+    QTRY_VERIFY_WITH_TIMEOUT(!compare->busy(), 20000);
+    QCOMPARE(compare->summary(), QStringLiteral("二进制文件相同"));
+    QVERIFY(compare->findChild<QLabel*>(QStringLiteral("compareNotice"))->text().contains(
+        QStringLiteral("25165824 字节")));
+    // A version that cannot be read says why.
+    QVERIFY(CompareNow(tools, QStringLiteral("/secret.txt"), 0, 0));
+    QVERIFY(compare->summary().startsWith(QStringLiteral("无法读取最新版本: ")));
+    // Closing the package stops the reading; closing the window drops it.
+    tools->Compare(QStringLiteral("/big.bin"), 0, 0);
+    QVERIFY(window_->ClosePackage());
+    QVERIFY(!compare->busy());
+    QCOMPARE(compare->summary(), QStringLiteral("比较已取消"));
+    QVERIFY(window_->OpenPackage(package_, true));
+    tools->Compare(QStringLiteral("/notes.txt"), 0, 1);
+    compare->close();
+    QTRY_VERIFY(compare.isNull());
   }
 
   void restoresADeletedPart() {
@@ -166,18 +216,34 @@ class HistoryWindowTest : public QObject {
     emit window_->commands().context_menu->aboutToShow();
     QVERIFY(!tools->restore_action()->isEnabled());
 
-    // Restored and saved: a fourth revision holds the part again, and the
-    // tree shows it selected there.
+    // Restored, not saved: the tree shows the part back, marked as a
+    // change, selected at the version the change makes.
     window_->SelectTreeItem(gone);
     emit window_->commands().view_menu->aboutToShow();
-    messages.answers = {QMessageBox::Yes};
+    messages.answers = {QMessageBox::No};
     tools->restore_action()->trigger();
+    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    const TreeItem* back = zoqe_test::Child(window_->tree_model()->root(), QStringLiteral("gone.txt"));
+    QVERIFY(back);
+    QVERIFY(window_->tree_model()->IndexOf(back).data(Qt::FontRole).value<QFont>().italic());
+    QCOMPARE(PackageTreeModel::VersionOf(window_->CurrentTreeItem()), 4);
+    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("4"));
+    // Leaving history mode opens the package again: the save question
+    // first, and Yes keeps the change in a fourth revision.
+    messages.answers = {QMessageBox::Yes};
+    window_->OnToggleHistory();
     QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QCOMPARE(window_->document()->package()->GetRevisionCount(), 4);
     QByteArray content;
     QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/gone.txt", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("kept once\n"));
-    QCOMPARE(PackageTreeModel::VersionOf(window_->CurrentTreeItem()), 4);
+    window_->OnToggleHistory();
+    // Restored and saved at once: the tree shows the new revision.
+    messages.answers = {QMessageBox::Yes};
+    QVERIFY(tools->Restore(QStringLiteral("/notes.txt"), 1));
+    QCOMPARE(window_->document()->package()->GetRevisionCount(), 5);
+    QCOMPARE(PackageTreeModel::VersionOf(window_->CurrentTreeItem()), 5);
+    QVERIFY(!window_->document()->IsModified());
     // Content that is already the newest is not stored again; a version
     // without the part says so and changes nothing.
     QVERIFY(tools->Restore(QStringLiteral("/cfg.xml"), 3));
