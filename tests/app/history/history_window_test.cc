@@ -313,6 +313,13 @@ class HistoryWindowTest : public QObject {
     QByteArray content;
     QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/cfg.xml", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("<a><b>one</b><c>gamma</c></a>"));
+    // History mode opens it again as it was opened, without asking again.
+    const qsizetype asked = messages.shown.size();
+    window_->OnToggleHistory();
+    QCOMPARE(messages.shown.size(), asked);
+    QVERIFY(window_->document()->read_only());
+    QCOMPARE(window_->document()->revision_limit(), 2);
+    QVERIFY(window_->tree_model()->history());
   }
 
  private:
