@@ -2,11 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QProgressBar>
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 

@@ -35,7 +35,8 @@ class HistoryTools : public QObject {
   bool SelectedPart(QString* path, int* version) const;
 
   // Shows `path` at `version` beside `path` at `other` (0: the newest), the
-  // older one on the left.
+  // older one on the left. Returns at once: the window says how far the
+  // reading is until the comparison is done.
   CompareWindow* Compare(const QString& path, int version, int other);
   // Files `path` as it was at `version` as its newest version, then asks
   // whether to save. Says why and returns false when it cannot.
