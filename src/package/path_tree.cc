@@ -39,17 +39,23 @@ size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
 }
 
 TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size_t hash,
-                          Kind kind) const {
+                          Kind kind, TreeNode** other) const {
+  if (other != nullptr) *other = nullptr;
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
   TreeNode* folder = nullptr;  // of that name, while a part may still follow
+  TreeNode* part = nullptr;    // of that name, while a folder is asked for
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
-    if (slot.node == nullptr) return kind == kPart ? nullptr : folder;
+    if (slot.node == nullptr) {
+      if (other != nullptr) *other = kind == kPart ? folder : kind == kFolder ? part : nullptr;
+      return kind == kPart ? nullptr : folder;
+    }
     if (slot.hash == hash && slot.node != Removed() && slot.node->GetParent() == parent &&
         slot.node->name() == name) {
       if (!slot.node->IsFolder()) {
         if (kind != kFolder) return slot.node;
+        part = slot.node;
       } else if (kind == kFolder) {
         return slot.node;
       } else {
@@ -125,7 +131,7 @@ TreeNode* TreeNode::Find(std::u16string_view name, bool folder) const {
 }
 
 PathNode* TreeNode::OtherOfSameName() const {
-  return parent_ == nullptr ? nullptr : parent_->Find(name_, !folder_);
+  return !twin_ || parent_ == nullptr ? nullptr : parent_->Find(name_, !folder_);
 }
 
 void TreeNode::ReserveNodes(size_t count) { index_->Reserve(count); }
@@ -148,11 +154,14 @@ PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
 TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder, bool view, bool beside) {
   if (name.empty()) return nullptr;
   const size_t hash = TreeIndex::Hash(this, name);
+  TreeNode* other = nullptr;
   TreeNode* node =
-      index_->Find(this, name, hash, folder ? TreeIndex::kFolder : TreeIndex::kPart);
+      index_->Find(this, name, hash, folder ? TreeIndex::kFolder : TreeIndex::kPart, &other);
   if (node != nullptr) return node;
-  if (!beside && index_->Find(this, name, hash) != nullptr) return nullptr;
-  return Append(name, folder, hash, view);
+  if (other != nullptr && !beside) return nullptr;
+  node = Append(name, folder, hash, view);
+  if (other != nullptr) other->twin_ = node->twin_ = true;
+  return node;
 }
 
 TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, bool view) {

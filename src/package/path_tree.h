@@ -73,6 +73,11 @@ class TreeNode : public PathNode {
   std::vector<TreeNode*> children_;  // insertion order
   uint32_t cursor_ = 0;
   bool folder_ = true;
+  // Set on both nodes when a part and a folder of one name were made
+  // beside each other; stays set after one goes, so it means "look up".
+  // Listing asks every node for the other of its name; without this a
+  // large tree pays a table lookup per node for a case that is rare.
+  bool twin_ = false;
 };
 
 // What the nodes of one tree share: the nodes below the root, their names
@@ -86,8 +91,10 @@ class TreeIndex {
   // answers the node of the kind asked for (kEither: the part, else the
   // folder).
   enum Kind { kEither, kFolder, kPart };
+  // When no node of the kind asked for (kFolder or kPart) is found,
+  // `*other` gets the node of that name of the other kind, if any.
   TreeNode* Find(const TreeNode* parent, std::u16string_view name, size_t hash,
-                 Kind kind = kEither) const;
+                 Kind kind = kEither, TreeNode** other = nullptr) const;
   // The node's name is copied into the index, unless `view`.
   TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash, bool view);
   void Forget(const TreeNode* node);
