@@ -6,6 +6,7 @@
 #include "cli/package_options.h"
 #include "cli/package_session.h"
 #include "cli/part_content.h"
+#include "cli/piece_writer.h"
 #include "zoq/decode_options.h"
 
 namespace zoqcli {
@@ -29,9 +30,21 @@ int RunCat(const ParsedArgs& args) {
   if (kind == zoq::kPathNotFound) ThrowNoSuchPath(session, positionals[1]);
   Output out;
   bool damaged = false;
-  ReadPartContent(
-      session, path, code, [&out](const uint8_t* bytes, size_t count) { out.Write(bytes, count); },
-      &damaged);
+  const PieceWriter::Write write = [&out](const uint8_t* bytes, size_t count) {
+    out.Write(bytes, count);
+  };
+  if (OutputWorthAThread()) {
+    PieceWriter writer(write);
+    ReadPartContent(
+        session, path, code,
+        [&writer](const uint8_t* bytes, size_t count) {
+          if (!writer.Put(reinterpret_cast<const char*>(bytes), count)) writer.Finish();
+        },
+        &damaged);
+    writer.Finish();
+  } else {
+    ReadPartContent(session, path, code, write, &damaged);
+  }
   out.Flush();
   if (!damaged) return 0;
   WarnDamaged(path);

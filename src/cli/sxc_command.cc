@@ -1,12 +1,7 @@
 // zoq sxc: standalone conversion between SXC binary XML and XML text with a
 // binary schema.
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/command.h"
@@ -14,82 +9,13 @@
 #include "cli/file_output.h"
 #include "cli/output.h"
 #include "cli/package_options.h"
+#include "cli/piece_writer.h"
 #include "zoq/encode_report.h"
 #include "zoq/result.h"
 #include "zoq/sxc_tools.h"
 
 namespace zoqcli {
 namespace {
-
-// Writes the pieces it is given on a thread of its own, so that writing
-// overlaps decoding; at most a few pieces wait, so memory stays bounded.
-class PieceWriter {
- public:
-  explicit PieceWriter(const ResultWriter& write) : write_(write), thread_([this] { Run(); }) {}
-  ~PieceWriter() { Stop(); }
-  PieceWriter(const PieceWriter&) = delete;
-  PieceWriter& operator=(const PieceWriter&) = delete;
-
-  // Queues a copy of the bytes; false once a write has failed.
-  bool Put(const char* bytes, size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    room_.wait(lock, [this] { return queue_.size() < kMostQueued || failure_; });
-    if (failure_) return false;
-    queue_.emplace_back(bytes, count);
-    ready_.notify_one();
-    return true;
-  }
-
-  // Waits until everything queued is written; passes a write's failure on.
-  void Finish() {
-    Stop();
-    if (failure_) std::rethrow_exception(failure_);
-  }
-
- private:
-  static constexpr size_t kMostQueued = 4;
-
-  void Stop() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      closing_ = true;
-    }
-    ready_.notify_one();
-    if (thread_.joinable()) thread_.join();
-  }
-
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      ready_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-      if (queue_.empty()) return;
-      std::string piece = std::move(queue_.front());
-      queue_.pop_front();
-      lock.unlock();
-      std::exception_ptr failure;
-      try {
-        write_(reinterpret_cast<const uint8_t*>(piece.data()), piece.size());
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      lock.lock();
-      room_.notify_one();
-      if (failure) {
-        failure_ = failure;
-        queue_.clear();
-        return;
-      }
-    }
-  }
-
-  const ResultWriter& write_;
-  std::mutex mutex_;
-  std::condition_variable ready_, room_;
-  std::deque<std::string> queue_;
-  bool closing_ = false;
-  std::exception_ptr failure_;
-  std::thread thread_;  // last: starts once the rest is ready
-};
 
 int RunSxc(const ParsedArgs& args) {
   const auto& positionals = args.Positionals();
