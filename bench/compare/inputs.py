@@ -1,6 +1,7 @@
 """The inputs of the side-by-side comparison, made once per scale and kept
 (see compare.py)."""
 import hashlib
+import json
 import os
 import random
 import re
@@ -257,3 +258,26 @@ class Data:
             os.unlink(one)
             run([gen, "text", os.path.join(t, "add.txt"), "4096", "6"])
         self.make("save", saving)
+
+        def damaged(t):
+            # 1 GiB in several revisions as for saving, then one byte of the
+            # newest entry's tables changed: its digest fails, so a recovery
+            # keeps every revision but the last.
+            os.makedirs(t)
+            package = os.path.join(t, "large.zoq")
+            per_revision = s["large_files"] // s["large_revisions"]
+            for r in range(s["large_revisions"]):
+                part_tree = os.path.join(t, "tree%d" % r)
+                run([gen, "tree", part_tree, str(per_revision), str(per_revision * MiB),
+                     str(100 + r)])
+                run([zoq, "import", package, part_tree, "/r%d" % r])
+                shutil.rmtree(part_tree)
+            facts = json.loads(subprocess.run([zoq, "info", "--json", package], check=True,
+                                              stdout=subprocess.PIPE).stdout)
+            at = facts["entries"][-1]["offset"] + 29 + 2 * facts["offset_width"] + 6
+            with open(package, "r+b") as f:
+                f.seek(at)
+                byte = f.read(1)[0]
+                f.seek(at)
+                f.write(bytes([byte ^ 0x55]))
+        self.make("damaged", damaged)
