@@ -296,14 +296,20 @@ void PackageContainer::ErasePath(PathEntry* entry) {
 const std::vector<PackageContainer::PathEntry*>& PackageContainer::SortedPaths() const {
   std::lock_guard<std::mutex> hold(sorted_mutex_);
   if (!sorted_valid_) {
-    sorted_paths_.clear();
-    sorted_paths_.reserve(paths_.size());
+    // Sorted with each path's text beside its entry: the comparisons then
+    // go straight to the texts instead of through the entries first (a
+    // cache miss fewer per comparison on a large package).
+    std::vector<std::pair<std::u16string_view, PathEntry*>> keyed;
+    keyed.reserve(paths_.size());
     for (size_t id = 0; id < paths_.slot_count(); ++id) {
       const PathEntry& slot = paths_.slot(id);
-      if (!slot.path.empty()) sorted_paths_.push_back(const_cast<PathEntry*>(&slot));
+      if (!slot.path.empty()) keyed.emplace_back(slot.path, const_cast<PathEntry*>(&slot));
     }
-    std::sort(sorted_paths_.begin(), sorted_paths_.end(),
-              [](const PathEntry* a, const PathEntry* b) { return PathLess()(a->path, b->path); });
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return PathLess()(a.first, b.first); });
+    sorted_paths_.clear();
+    sorted_paths_.reserve(keyed.size());
+    for (const auto& entry : keyed) sorted_paths_.push_back(entry.second);
     sorted_valid_ = true;
   }
   return sorted_paths_;
