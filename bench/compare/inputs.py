@@ -240,7 +240,9 @@ class Data:
                                                self.path("schema-1.2.bsg"),
                                                self.path("sample.xml"), "-o", t]))
 
-        def saving(t):
+        def large_package(t):
+            # 1 MiB text files in several revisions, 1 GiB in all at the
+            # full scale.
             os.makedirs(t)
             large = os.path.join(t, "large.zoq")
             per_revision = s["large_files"] // s["large_revisions"]
@@ -250,6 +252,10 @@ class Data:
                      str(100 + r)])
                 run([zoq, "import", large, part_tree, "/r%d" % r])
                 shutil.rmtree(part_tree)
+            return large
+
+        def saving(t):
+            large_package(t)
             one = os.path.join(t, "one.txt")
             run([gen, "text", one, str(MiB), "5"])
             small = os.path.join(t, "small.zoq")
@@ -260,18 +266,10 @@ class Data:
         self.make("save", saving)
 
         def damaged(t):
-            # 1 GiB in several revisions as for saving, then one byte of the
-            # newest entry's tables changed: its digest fails, so a recovery
-            # keeps every revision but the last.
-            os.makedirs(t)
-            package = os.path.join(t, "large.zoq")
-            per_revision = s["large_files"] // s["large_revisions"]
-            for r in range(s["large_revisions"]):
-                part_tree = os.path.join(t, "tree%d" % r)
-                run([gen, "tree", part_tree, str(per_revision), str(per_revision * MiB),
-                     str(100 + r)])
-                run([zoq, "import", package, part_tree, "/r%d" % r])
-                shutil.rmtree(part_tree)
+            # The package of the saving rows with one byte of the newest
+            # entry's tables changed: its digest fails, so a recovery keeps
+            # every revision but the last.
+            package = large_package(t)
             facts = json.loads(subprocess.run([zoq, "info", "--json", package], check=True,
                                               stdout=subprocess.PIPE).stdout)
             at = facts["entries"][-1]["offset"] + 29 + 2 * facts["offset_width"] + 6
