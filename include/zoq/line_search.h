@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "zoq/export.h"
+#include "zoq/result.h"
 
 namespace zoq {
 
@@ -50,9 +51,9 @@ class ZOQ_EXPORT LineSearch {
   // Searches the complete lines of the text so far. 0, or 5 for a line
   // over kMaxLine or a failing match (error() says which); once it failed
   // the search takes no more text.
-  int Feed(const char* text, size_t size, const LineHit& hit);
+  Status Feed(const char* text, size_t size, const LineHit& hit);
   // Searches the last line when the text does not end with a line end.
-  int Finish(const LineHit& hit);
+  Status Finish(const LineHit& hit);
   bool matched() const { return matched_; }
   // The first match was found with `first_only`: no more text is needed.
   bool stopped() const { return stopped_; }
@@ -61,10 +62,10 @@ class ZOQ_EXPORT LineSearch {
  private:
   // Searches `size` bytes of whole lines, each with its line end (the
   // text's last line may lack it), whose first line has the number `first`.
-  int SearchLines(const char* lines, size_t size, int64_t first, const LineHit& hit);
+  Status SearchLines(const char* lines, size_t size, int64_t first, const LineHit& hit);
   // 1 matched, 0 not, -1 failed (error_ set).
   int Matches(const char* subject, size_t size, size_t offset);
-  int Fail(std::string reason);
+  Status Fail(std::string reason);
 
   const LinePattern& pattern_;
   bool first_only_;

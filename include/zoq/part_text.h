@@ -11,6 +11,7 @@
 #include "zoq/container.h"
 #include "zoq/decode_options.h"
 #include "zoq/export.h"
+#include "zoq/result.h"
 #include "zoq/stream.h"
 #include "zoq/xml_lines.h"
 
@@ -29,17 +30,17 @@ class ZOQ_EXPORT PartTextReader {
 
   // Opens the part's content at the revision limit (0: as the package was
   // opened) with the decode options (null: fully decoded without a key).
-  int Open(Container* container, const std::u16string& path, int revision_limit,
-           const DecodeOptions* options);
+  Status Open(Container* container, const std::u16string& path, int revision_limit,
+              const DecodeOptions* options);
   // The next piece of text in *out (replaced); empty at the end. The first
   // piece holds at least the first kBinaryProbe bytes of the content.
-  int Read(std::string* out);
+  Status Read(std::string* out);
   // Known after the first Read.
   bool binary() const { return binary_; }
   bool sxc() const { return sxc_; }
 
  private:
-  int ReadRaw(char* buffer, int64_t size, int64_t* done);
+  Status ReadRaw(char* buffer, int64_t size, int64_t* done);
 
   std::unique_ptr<Stream> content_;
   bool sxc_ = false;

@@ -66,7 +66,7 @@ LineSearch::~LineSearch() {
   delete match_;
 }
 
-int LineSearch::Fail(std::string reason) {
+Status LineSearch::Fail(std::string reason) {
   error_ = std::move(reason);
   stopped_ = true;
   return kInvalidArgument;
@@ -77,13 +77,14 @@ int LineSearch::Matches(const char* subject, size_t size, size_t offset) {
                        0, match_->data, nullptr);
   if (rc == PCRE2_ERROR_NOMATCH) return 0;
   if (rc < 0) {
-    Fail("matching failed: " + PcreMessage(rc));
+    // The caller answers the failure from the -1.
+    Fail("matching failed: " + PcreMessage(rc)).IgnoreError();
     return -1;
   }
   return 1;
 }
 
-int LineSearch::SearchLines(const char* lines, size_t size, int64_t first, const LineHit& hit) {
+Status LineSearch::SearchLines(const char* lines, size_t size, int64_t first, const LineHit& hit) {
   int64_t number = first;
   size_t counted = 0;  // lines before this offset are counted in `number`
   size_t offset = 0;
@@ -120,7 +121,7 @@ int LineSearch::SearchLines(const char* lines, size_t size, int64_t first, const
   return kOk;
 }
 
-int LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
+Status LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
   if (!error_.empty()) return kInvalidArgument;
   if (stopped_ || size == 0) return kOk;
   const char* end = text + size;
@@ -134,7 +135,7 @@ int LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
       return kOk;
     }
     carry_.append(text, line_end + 1);
-    if (int code = SearchLines(carry_.data(), carry_.size(), next_line_, hit); code != kOk) {
+    if (Status code = SearchLines(carry_.data(), carry_.size(), next_line_, hit); !code.ok()) {
       return code;
     }
     ++next_line_;
@@ -145,7 +146,7 @@ int LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
   if (last != nullptr) {
     const char* last_end = static_cast<const char*>(last);
     const size_t length = static_cast<size_t>(last_end - rest) + 1;
-    if (int code = SearchLines(rest, length, next_line_, hit); code != kOk) return code;
+    if (Status code = SearchLines(rest, length, next_line_, hit); !code.ok()) return code;
     next_line_ += std::count(rest, last_end, '\n') + 1;
     rest = last_end + 1;
   }
@@ -154,9 +155,9 @@ int LineSearch::Feed(const char* text, size_t size, const LineHit& hit) {
   return kOk;
 }
 
-int LineSearch::Finish(const LineHit& hit) {
+Status LineSearch::Finish(const LineHit& hit) {
   if (!error_.empty()) return kInvalidArgument;
-  int code = kOk;
+  Status code = kOk;
   if (!carry_.empty() && !stopped_) code = SearchLines(carry_.data(), carry_.size(), next_line_, hit);
   carry_.clear();
   return code;

@@ -12,8 +12,8 @@ constexpr int64_t kPiece = 1 << 18;
 PartTextReader::PartTextReader() = default;
 PartTextReader::~PartTextReader() = default;
 
-int PartTextReader::Open(Container* container, const std::u16string& path, int revision_limit,
-                         const DecodeOptions* options) {
+Status PartTextReader::Open(Container* container, const std::u16string& path, int revision_limit,
+                            const DecodeOptions* options) {
   content_.reset();
   first_ = true;
   binary_ = false;
@@ -26,21 +26,21 @@ int PartTextReader::Open(Container* container, const std::u16string& path, int r
     }
   }
   Stream* raw = nullptr;
-  int code = container->OpenPart(path, &raw, revision_limit, options, false);
+  Status code = container->OpenPart(path, &raw, revision_limit, options, false);
   content_.reset(raw);
   if (code == kOk && raw == nullptr) code = kFailed;
   if (code != kOk) content_.reset();
   return code;
 }
 
-int PartTextReader::ReadRaw(char* buffer, int64_t size, int64_t* done) {
+Status PartTextReader::ReadRaw(char* buffer, int64_t size, int64_t* done) {
   *done = 0;
   // Short reads are read on until the probe is full, so that the first
   // piece decides about binary content.
   const int64_t wanted = first_ ? std::min<int64_t>(size, kBinaryProbe) : 1;
   while (*done < size) {
     int64_t got = 0;
-    if (int code = content_->Read(buffer + *done, size - *done, &got); code != kOk) return code;
+    if (Status code = content_->Read(buffer + *done, size - *done, &got); !code.ok()) return code;
     if (got <= 0) break;
     *done += got;
     if (*done >= wanted) break;
@@ -48,12 +48,12 @@ int PartTextReader::ReadRaw(char* buffer, int64_t size, int64_t* done) {
   return kOk;
 }
 
-int PartTextReader::Read(std::string* out) {
+Status PartTextReader::Read(std::string* out) {
   out->clear();
   if (!content_) return kNoStream;
   piece_.resize(kPiece);
   int64_t done = 0;
-  if (int code = ReadRaw(piece_.data(), kPiece, &done); code != kOk) return code;
+  if (Status code = ReadRaw(piece_.data(), kPiece, &done); !code.ok()) return code;
   if (first_) {
     first_ = false;
     const size_t probe = std::min<size_t>(static_cast<size_t>(done), kBinaryProbe);

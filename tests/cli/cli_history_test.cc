@@ -187,9 +187,9 @@ TEST(ContentPieces, LinesAndTagsComeOutTheSameHoweverTheTextIsCut) {
         got += std::to_string(number) + ":" + std::string(line) + "|";
       };
       for (size_t at = 0; at < text.size(); at += piece) {
-        search.Feed(text.data() + at, std::min(piece, text.size() - at), hit);
+        ASSERT_TRUE(search.Feed(text.data() + at, std::min(piece, text.size() - at), hit).ok());
       }
-      search.Finish(hit);
+      ASSERT_TRUE(search.Finish(hit).ok());
       EXPECT_EQ(got, c.expected) << c.pattern << " in pieces of " << piece;
     }
   }
