@@ -1,5 +1,6 @@
 // The message texts of the public package codes, in Chinese (the table of
-// record) and in English, and the lookup from a code to its text.
+// record) and in English, the lookup from a code to its text, and the text
+// of any result code the library has one for.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,12 @@ enum class MessageLanguage { kChinese, kEnglish };
 // The message of `code` in `language` (UTF-8, beginning with "ZOQ:"), or null
 // for the codes PackageErrorText(code) has none for.
 ZOQ_EXPORT const char* PackageErrorText(int code, MessageLanguage language);
+
+// The text of any result code in `language`: the package message, else the
+// library's short English text of a generic, stream or site code (a site
+// code's text says where it surfaced), else null. Status::ToText() adds the
+// site code's module and number, and "error N" for codes without a text.
+ZOQ_EXPORT const char* ResultCodeText(int code, MessageLanguage language);
 
 // Reads a language name as ZOQ_LANG gives it: "en" or "zh", in any case, alone
 // or followed by a region or encoding ("en_US.UTF-8", "zh-CN"). Returns false

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "zoq/error_table.h"
 #include "zoq/export.h"
 
 namespace zoq {
@@ -44,8 +45,11 @@ class [[nodiscard("a failed operation must be handled or explicitly ignored")]] 
   constexpr bool ok() const { return code_ == kOk; }
   constexpr int code() const { return code_; }
 
-  // A short text of the code: the package message for package codes, a text
-  // of where it surfaced for site codes, "error N" for an unknown code.
+  // A short text of the code: the package message for package codes (in
+  // `language`), a text of where it surfaced for site codes, "error N" for
+  // an unknown code. Texts other than the package messages are English.
+  ZOQ_EXPORT std::string ToText(MessageLanguage language) const;
+  // The same in the language ZOQ_LANG names (Chinese when it names none).
   ZOQ_EXPORT std::string ToText() const;
 
   // Marks a result that is deliberately not acted on.

@@ -40,9 +40,9 @@ inline void Check(int code, const std::string& context = {}) {
   if (code != 0) throw CodeFailure(code, context);
 }
 
-// The message line for a code: "error CODE: TEXT", the text taken from the
-// package error table when it has one (in Chinese, or in English when
-// ZOQ_LANG names it), else a description of the tool's own, else none
+// The message line for a code: "error CODE: TEXT", the text the tool has
+// for an option to use, else the library's text of the code (package
+// messages in Chinese, or in English when ZOQ_LANG names it), else none
 // ("error CODE").
 std::string DescribeCode(int code);
 

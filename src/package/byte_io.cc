@@ -1,13 +1,9 @@
 #include "package/byte_io.h"
 
+#include "package/package_sites.h"
 #include "zoq/codes.h"
 
 namespace zoq {
-
-// Site codes of the exact-length read.
-constexpr int kSiteReadLength = 10040151;
-constexpr int kSiteReadFailed = 10040152;
-constexpr int kSiteReadShort = 10040153;
 
 Status ReadExact(Stream* stream, void* buffer, int64_t count) {
   if (count < 1 || buffer == nullptr) return kSiteReadLength;

@@ -2,12 +2,10 @@
 // information, locations and the raw package.
 #include "package/byte_io.h"
 #include "package/container_impl.h"
+#include "package/package_sites.h"
 #include "package/path.h"
 
 namespace zoq {
-
-constexpr int kSiteRawSeek = 10050560;
-constexpr int kSiteRawRestore = 10050563;
 
 Status PackageContainer::LoadData(ItemRecord* record) {
   if (record->revision < 0 || record->revision >= static_cast<int>(entries_.size())) {

@@ -10,25 +10,11 @@
 
 #include "package/container_impl.h"
 #include "package/edit_state.h"
+#include "package/package_sites.h"
 #include "zoq/encoded_part.h"
 #include "package/entry_writer.h"
 
 namespace zoq {
-
-// Site codes of editing and saving.
-enum EditSite : int {
-  kSiteDirectWrite = 10050150,      // writing the direct-write BitStream failed
-  kSiteSaveNoTarget = 10051128,     // the package has no file or stream to save into
-  kSiteSaveReopen = 10051140,       // saved, but the package cannot be read again
-  kSiteSaveBadHeader = 10051152,    // no header, or an unknown version
-  kSiteSaveAsEmptyPath = 10051196,
-  kSiteNoSourceStream = 10052023,
-  kSiteNoHeader = 10052084,
-  kSiteReencodeCodes = 10052520,
-  kSiteUnknownAddCode = 10021137,
-  kSiteTooManyAddCodes = 10021142,
-  kSiteEncodedSize = 10021178,
-};
 
 // What encoding needs to know of its container; taken under the
 // container's lock, used without it.

@@ -1,9 +1,11 @@
 // The texts of result codes for any layer: package messages from the error
-// table, short texts of the generic and stream codes, and for site codes the
-// place they name.
+// table in the chosen language, short English texts of the generic and
+// stream codes, and for site codes the place they name.
 #include <string>
 
+#include "package/package_sites.h"
 #include "stream/stream_sites.h"
+#include "sxc/sxc_sites.h"
 #include "zoq/codes.h"
 #include "zoq/error_table.h"
 #include "zoq/result.h"
@@ -11,18 +13,20 @@
 namespace zoq {
 namespace {
 
+// The texts of the generic and stream codes, worded for the user of a
+// program built on the library.
 const char* GenericText(int code) {
   switch (code) {
     case kOk:
       return "success";
     case kFailed:
-      return "operation failed";
+      return "the operation failed";
     case kNotSupported:
-      return "operation not supported";
+      return "not supported by this version of the library";
     case kInvalidArgument:
       return "invalid argument";
     case kNoStream:
-      return "no package open";
+      return "no package is open";
     case kNotPossible:
       return "not possible on this stream";
     case kOutOfMemory:
@@ -30,15 +34,15 @@ const char* GenericText(int code) {
     case kStreamNotOpen:
       return "stream not open";
     case kStreamWriteOnly:
-      return "stream open for writing only";
+      return "stream is write-only";
     case kStreamReadOnly:
-      return "stream open for reading only";
+      return "stream is read-only";
     case kCopyFailed:
-      return "copying failed";
+      return "copying stream content failed";
     case kCreateException:
-      return "the stream could not be made";
+      return "a stream could not be created";
     case kFileOpenFailed:
-      return "the file cannot be opened";
+      return "cannot open file";
     case kEncodeFailed:
       return "encoding failed";
     case kDecodeFailed:
@@ -86,20 +90,30 @@ const char* ModuleName(int module) {
   }
 }
 
+const char* SiteText(int code) {
+  if (const char* text = PackageSiteText(code)) return text;
+  if (const char* text = SxcSiteText(code)) return text;
+  return StreamSiteText(code);
+}
+
 }  // namespace
 
-std::string Status::ToText() const {
-  if (const char* text = PackageErrorText(code_)) return text;
-  if (const char* text = GenericText(code_)) return text;
-  const std::string number = std::to_string(code_);
-  if (code_ >= 10000000 && code_ <= 99999999) {
-    if (const char* module = ModuleName(code_ / 10000)) {
-      const char* place = StreamSiteText(code_);
-      return std::string(place != nullptr ? place : "failed") + " (" + module + ", site " + number +
-             ")";
-    }
+const char* ResultCodeText(int code, MessageLanguage language) {
+  if (const char* text = PackageErrorText(code, language)) return text;
+  if (const char* text = GenericText(code)) return text;
+  return SiteText(code);
+}
+
+std::string Status::ToText() const { return ToText(MessageLanguageFromEnvironment()); }
+
+std::string Status::ToText(MessageLanguage language) const {
+  const char* text = ResultCodeText(code_, language);
+  const bool site = code_ >= 10000000 && code_ <= 99999999;
+  if (const char* module = site ? ModuleName(code_ / 10000) : nullptr) {
+    return std::string(text != nullptr ? text : "failed") + " (" + module + ", site " +
+           std::to_string(code_) + ")";
   }
-  return "error " + number;
+  return text != nullptr ? text : "error " + std::to_string(code_);
 }
 
 }  // namespace zoq

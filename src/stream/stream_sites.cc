@@ -1,16 +1,10 @@
 // The texts of the stream layer's site codes.
 #include "stream/stream_sites.h"
 
-#include <algorithm>
-#include <iterator>
+#include "stream/site_text.h"
 
 namespace zoq {
 namespace {
-
-struct SiteText {
-  int code;
-  const char* text;
-};
 
 // In code order, for a binary search.
 constexpr SiteText kSiteTexts[] = {
@@ -101,14 +95,10 @@ constexpr SiteText kSiteTexts[] = {
     {kSiteDeflateDeflateInit, "the compressor cannot be started"},
     {kSiteDeflateWriteInner, "the compressed data cannot be written"},
 };
+static_assert(InCodeOrder(kSiteTexts));
 
 }  // namespace
 
-const char* StreamSiteText(int code) {
-  const auto* end = std::end(kSiteTexts);
-  const auto* at = std::lower_bound(std::begin(kSiteTexts), end, code,
-                                    [](const SiteText& s, int c) { return s.code < c; });
-  return at != end && at->code == code ? at->text : nullptr;
-}
+const char* StreamSiteText(int code) { return FindSiteText(kSiteTexts, code); }
 
 }  // namespace zoq

@@ -13,6 +13,7 @@
 #include "stream/file_stream.h"
 #include "stream/stream_factory.h"
 #include "sxc/schema_codec.h"
+#include "sxc/sxc_sites.h"
 #include "zoq/decode_options.h"
 
 namespace zoq {
@@ -133,16 +134,17 @@ Status CVelSXCStream::Decode() {
     TempPair files(temp_dir_);
     whole_in_first_window_ = true;
     end_of_input_ = true;
-    if (!files.ok()) return 12100120;
-    code = OpenFile(files.source_path, kModeReadWriteNew, &files.source, 12100120, 12100123);
+    if (!files.ok()) return kSiteSxcDecodeSourceCreate;
+    code = OpenFile(files.source_path, kModeReadWriteNew, &files.source, kSiteSxcDecodeSourceCreate,
+                    kSiteSxcDecodeSourceOpen);
     if (code != kOk) return code;
-    code = AtSite(CopyStream(files.source, inner_, nullptr, kSeekSet, 0), 12100130);
+    code = AtSite(CopyStream(files.source, inner_, nullptr, kSeekSet, 0), kSiteSxcDecodeCopyIn);
     if (code != kOk) return code;
     if (files.source->GetLength() == 0) {
       ShowContent();  // nothing stored: empty content
       return kOk;
     }
-    code = AtSite(files.source->Close(), 12100132);
+    code = AtSite(files.source->Close(), kSiteSxcDecodeSourceClose);
     if (code != kOk) return code;
     std::string why;
     if (!codec_->DecodeFile(files.source_path, files.target_path, &why)) {
@@ -152,11 +154,12 @@ Status CVelSXCStream::Decode() {
       }
       return kDecodeFailed;
     }
-    code = OpenFile(files.target_path, kModeRead, &files.target, 12100144, 12100147);
+    code = OpenFile(files.target_path, kModeRead, &files.target, kSiteSxcDecodeTargetCreate,
+                    kSiteSxcDecodeTargetOpen);
     if (code != kOk) return code;
     uint8_t* data = nullptr;
     int64_t size = 0;
-    code = AtSite(ReadWholeStream(files.target, &data, &size), 12100149);
+    code = AtSite(ReadWholeStream(files.target, &data, &size), kSiteSxcDecodeReadResult);
     std::unique_ptr<uint8_t[]> owned(data);
     if (code != kOk) return code;
     if (size <= 0) return kDecodeFailed;
@@ -172,27 +175,36 @@ Status CVelSXCStream::Encode(bool /*final*/) {
   if (!dirty_) return kOk;
   int code = kOk;
   if (length_ == 0 || blocks_.empty()) {
-    code = AtSite(inner_->Clear(), 12100203);
-    if (code == kOk) code = AtSite(inner_->Flush(), 12100204);
+    code = AtSite(inner_->Clear(), kSiteSxcEncodeClearEmpty);
+    if (code == kOk) code = AtSite(inner_->Flush(), kSiteSxcEncodeFlushEmpty);
     Reset();
     return code;
   }
   {
     TempPair files(temp_dir_);
-    code = files.ok() ? OpenFile(files.source_path, kModeReadWriteNew, &files.source, 12100218, 12100221)
-                      : Status(12100218);
+    code = files.ok() ? OpenFile(files.source_path, kModeReadWriteNew, &files.source,
+                                 kSiteSxcEncodeSourceCreate, kSiteSxcEncodeSourceOpen)
+                      : Status(kSiteSxcEncodeSourceCreate);
     const int64_t block_count = (length_ - 1) / kWindowSize + 1;
-    if (code == kOk && block_count != static_cast<int64_t>(blocks_.size())) code = 12100227;
+    if (code == kOk && block_count != static_cast<int64_t>(blocks_.size())) {
+      code = kSiteSxcEncodeBlockCount;
+    }
     for (int64_t i = 0; code == kOk && i < block_count; ++i) {
       const bool last = i == block_count - 1;
       const int64_t size = last ? length_ - (block_count - 1) * kWindowSize : kWindowSize;
-      code = AtSite(files.source->Write(blocks_[static_cast<size_t>(i)].get(), size), last ? 12100231 : 12100230);
+      code = AtSite(files.source->Write(blocks_[static_cast<size_t>(i)].get(), size),
+                    last ? kSiteSxcEncodeWriteLastBlock : kSiteSxcEncodeWriteBlock);
     }
-    if (code == kOk) code = AtSite(files.source->Close(), 12100232);
+    if (code == kOk) code = AtSite(files.source->Close(), kSiteSxcEncodeSourceClose);
     if (code == kOk && !codec_->EncodeFile(files.source_path, files.target_path)) code = kEncodeFailed;
-    if (code == kOk) code = OpenFile(files.target_path, kModeRead, &files.target, 12100244, 12100247);
-    if (code == kOk) code = AtSite(inner_->Clear(), 12100249);
-    if (code == kOk) code = AtSite(CopyStream(inner_, files.target, nullptr, kSeekSet, 0), 12100250);
+    if (code == kOk) {
+      code = OpenFile(files.target_path, kModeRead, &files.target, kSiteSxcEncodeTargetCreate,
+                      kSiteSxcEncodeTargetOpen);
+    }
+    if (code == kOk) code = AtSite(inner_->Clear(), kSiteSxcEncodeClearInner);
+    if (code == kOk) {
+      code = AtSite(CopyStream(inner_, files.target, nullptr, kSeekSet, 0), kSiteSxcEncodeCopyOut);
+    }
     if (code == kOk) {
       files.target->Close().IgnoreError();  // copied already; the file goes
       dirty_ = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -84,14 +85,37 @@ TEST(PackageErrorTableTest, StatusCarriesTheCodeAndTextsEveryKind) {
   EXPECT_EQ(stored, 5022);
   EXPECT_EQ(AtSite(kFailed, 12110100).code(), 12110100);
   EXPECT_EQ(AtSite(kOutOfMemory, 12110100), kOutOfMemory);
-  EXPECT_EQ(Status(5000).ToText(), "ZOQ:包头标识无效");
+  EXPECT_EQ(Status(5000).ToText(MessageLanguage::kChinese), "ZOQ:包头标识无效");
+  EXPECT_EQ(Status(5000).ToText(MessageLanguage::kEnglish), "ZOQ: invalid header magic");
   EXPECT_EQ(Status(kOutOfMemory).ToText(), "out of memory");
   EXPECT_EQ(Status(12010101).ToText(),
             "the inner stream cannot seek past the initial counter block (ADM stream, site 12010101)");
   EXPECT_EQ(Status(12110219).ToText(),
             "the compressed data cannot be written (deflate stream, site 12110219)");
-  EXPECT_EQ(Status(10020622).ToText(), "failed (part records, site 10020622)");
+  EXPECT_EQ(Status(12100250).ToText(),
+            "the encoded SXC content cannot be copied into the inner stream (SXC stream, site 12100250)");
+  EXPECT_EQ(Status(10020622).ToText(),
+            "a data record lists more than 7 ECS codes (part records, site 10020622)");
+  EXPECT_EQ(Status(10050561).ToText(), "failed (package, site 10050561)");
   EXPECT_EQ(Status(424242).ToText(), "error 424242");
+  // Without a language, ZOQ_LANG decides, as it does for the tool.
+  setenv("ZOQ_LANG", "en_US.UTF-8", 1);
+  EXPECT_EQ(Status(5054).ToText(), "ZOQ: no node data for the path inside the package");
+  unsetenv("ZOQ_LANG");
+  EXPECT_EQ(Status(5054).ToText(), "ZOQ:包内路径对应的节点数据不存在");
+}
+
+TEST(PackageErrorTableTest, ResultCodeTextCoversEveryLayer) {
+  EXPECT_STREQ(ResultCodeText(5072, MessageLanguage::kEnglish),
+               "ZOQ: no right to modify or save the file (read-only)");
+  EXPECT_STREQ(ResultCodeText(kDecodeFailed, MessageLanguage::kChinese),
+               "decoding failed (damaged or undecodable data)");
+  EXPECT_STREQ(ResultCodeText(kSiteNoSchemaFound, MessageLanguage::kChinese), "no binary schema file found");
+  EXPECT_STREQ(ResultCodeText(12100120, MessageLanguage::kEnglish),
+               "no temporary file for the stored SXC content could be made");
+  EXPECT_STREQ(ResultCodeText(12030624, MessageLanguage::kEnglish), "the file cannot be written");
+  EXPECT_EQ(ResultCodeText(10050561, MessageLanguage::kEnglish), nullptr);
+  EXPECT_EQ(ResultCodeText(424242, MessageLanguage::kEnglish), nullptr);
 }
 
 }  // namespace
