@@ -325,6 +325,16 @@ std::pair<size_t, size_t> PackageContainer::SortedRange(std::u16string_view pref
   return {static_cast<size_t>(first - sorted.begin()), static_cast<size_t>(last - sorted.begin())};
 }
 
+Status PackageContainer::FolderEntries(const std::u16string& folder,
+                                       std::span<PathEntry* const>* out) const {
+  std::u16string normalized;
+  if (Status code = NormalizePath(folder, &normalized); !code.ok()) return code;
+  if (normalized.back() != u'/') return kInvalidArgument;
+  const auto [first, last] = SortedRange(normalized);
+  *out = std::span<PathEntry* const>(SortedPaths()).subspan(first, last - first);
+  return kOk;
+}
+
 Status PackageContainer::Close() {
   WriteLockGuard guard(lock_);
   CloseLocked();

@@ -15,19 +15,15 @@ Status PackageContainer::ListPathHistories(const std::u16string& folder,
   ReadLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
   if (!IsOpenLocked()) return kNoStream;
-  std::u16string normalized;
-  int code = NormalizePath(folder, &normalized);
-  if (code != kOk) return code;
-  if (normalized.back() != u'/') return kInvalidArgument;
+  std::span<PathEntry* const> entries;
+  if (Status code = FolderEntries(folder, &entries); !code.ok()) return code;
   out->clear();
-  const auto [first, last] = SortedRange(normalized);
-  const std::vector<PathEntry*>& sorted = SortedPaths();
-  out->reserve(last - first);
-  for (size_t i = first; i < last; ++i) {
-    const RecordList& records = sorted[i]->records;
+  out->reserve(entries.size());
+  for (const PathEntry* entry : entries) {
+    const RecordList& records = entry->records;
     if (records.empty()) continue;
     PathHistory& history = out->emplace_back();
-    history.path = sorted[i]->path;
+    history.path = entry->path;
     history.records.reserve(records.size());
     for (const ItemRecord* record : records) {
       if (!record->present) continue;

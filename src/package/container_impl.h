@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -169,6 +170,9 @@ class PackageContainer : public Container {
   const std::vector<PathEntry*>& SortedPaths() const;
   // The entries whose paths start with `prefix`, in ordinal order.
   std::pair<size_t, size_t> SortedRange(std::u16string_view prefix) const;
+  // The entries under `folder`, which must name a folder (end with "/") once
+  // normalized, in ordinal order; under the lock, valid until a path is added.
+  Status FolderEntries(const std::u16string& folder, std::span<PathEntry* const>* out) const;
 
   // Information (container_info.cc).
   PathNode* GetNodeLocked(const std::u16string& path);

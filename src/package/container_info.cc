@@ -48,15 +48,11 @@ int PackageContainer::GetPathKind(const std::u16string& path) {
 Status PackageContainer::ListParts(const std::u16string& folder, std::vector<std::u16string>* out) {
   ReadLockGuard guard(lock_);
   if (out == nullptr) return kInvalidArgument;
-  std::u16string normalized;
-  int code = NormalizePath(folder, &normalized);
-  if (code != kOk) return code;
-  if (normalized.back() != u'/') return kInvalidArgument;
+  std::span<PathEntry* const> entries;
+  if (Status code = FolderEntries(folder, &entries); !code.ok()) return code;
   out->clear();
-  const auto [first, last] = SortedRange(normalized);
-  const std::vector<PathEntry*>& sorted = SortedPaths();
-  for (size_t i = first; i < last; ++i) {
-    if (Exists(sorted[i]->records)) out->emplace_back(sorted[i]->path);
+  for (const PathEntry* entry : entries) {
+    if (Exists(entry->records)) out->emplace_back(entry->path);
   }
   return kOk;
 }
