@@ -140,11 +140,8 @@ TEST(ContainerSave, IncrementalSavesAddRevisionsAndKeepHistory) {
 TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   ScratchDir dir;
   const std::string file = dir.File("rules.zoq");
-  auto c = MakeContainer();
-  ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/b.xml", Bytes("b")), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/a.xml", Bytes("a")), kOk);
-  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  auto c = test::SavedPackage(file, {{"/b.xml", "b"}, {"/a.xml", "a"}});
+  ASSERT_TRUE(c);
   const int64_t saved_size = FileSize(file);
 
   // Nothing changed, or changes that cancel out: nothing written, no
@@ -327,11 +324,8 @@ TEST(ContainerSave, CompactLeavesOutPartsEndedByAnEmptyRecord) {
 TEST(ContainerSave, CompactPutsSkippableAppendsAfterOtherParts) {
   ScratchDir dir;
   const std::string file = dir.File("skip.zoq");
-  auto c = MakeContainer();
-  ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("a1")), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/b", Bytes("b1")), kOk);
-  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  auto c = test::SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
+  ASSERT_TRUE(c);
   ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("A"), {}, false), kOk);
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   ASSERT_EQ(AddBytes(c.get(), "/s", Bytes("s1"), {}, true), kOk);

@@ -403,11 +403,8 @@ TEST_F(ExtractJobTest, PartsOfSeveralRecordsNeedNoDescriptorEach) {
 
 TEST_F(ExtractJobTest, NeverWritesOverThePackage) {
   const std::string package = scratch_.File("p.zoq");
-  auto c = MakeContainer();
-  ASSERT_EQ(c->CreatePackage(package, 0, 0, 4, 0), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/p.zoq", Bytes("not a package")), kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/other.txt", Bytes("other")), kOk);
-  ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+  auto c = test::SavedPackage(package, {{"/p.zoq", "not a package"}, {"/other.txt", "other"}});
+  ASSERT_TRUE(c);
   c.reset();
   const std::string before = ReadText(package);
   Container* open = Open(package);

@@ -127,11 +127,8 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
   ScratchDir dir;
   const std::string file = dir.File("p.zoq");
   {
-    auto c = MakeContainer();
-    ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("a1")), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/b", Bytes("b1")), kOk);
-    ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
+    auto c = test::SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
+    ASSERT_TRUE(c);
     ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("a2-DAMAGED")), kOk);
     ASSERT_EQ(AddBytes(c.get(), "/c", Bytes("c2")), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);

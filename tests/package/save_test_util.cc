@@ -1,5 +1,7 @@
 #include "save_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <random>
 
@@ -100,6 +102,18 @@ int AddBytes(Container* container, const std::string& path, const std::vector<ui
   return container->AddPartFromMemory(U16(path), content.data(),
                                       static_cast<int64_t>(content.size()), args.data(),
                                       static_cast<int>(args.size()), skippable);
+}
+
+std::unique_ptr<Container> SavedPackage(
+    const std::string& file, const std::vector<std::pair<std::string, std::string>>& parts) {
+  auto c = MakeContainer();
+  EXPECT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
+  for (const auto& [path, text] : parts) {
+    EXPECT_EQ(AddBytes(c.get(), path, Bytes(text)), kOk) << path;
+  }
+  EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
+  if (testing::Test::HasFailure()) return nullptr;
+  return c;
 }
 
 }  // namespace zoq::test

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zoq/container.h"
@@ -49,5 +50,11 @@ std::vector<uint8_t> RevisedPackage(int revisions);
 // Adds `content` at `path` with the given codes (no key).
 int AddBytes(Container* container, const std::string& path, const std::vector<uint8_t>& content,
              std::vector<int> codes = {}, bool skippable = false);
+
+// A new package at `file` (offset width 4) whose first saved revision holds
+// `parts` (path and text, no codes), open in the container answered; null
+// when a step failed (the failure is reported).
+std::unique_ptr<Container> SavedPackage(
+    const std::string& file, const std::vector<std::pair<std::string, std::string>>& parts);
 
 }  // namespace zoq::test
