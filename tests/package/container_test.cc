@@ -43,6 +43,14 @@ std::string Content(Container* c, const std::u16string& path, int limit = 0, int
   return std::string(bytes.begin(), bytes.end());
 }
 
+// The result of reading a part's content at the package's revision,
+// decoded up to `code`.
+int ReadCode(Container* c, const std::u16string& path, int code) {
+  int result = 0;
+  Content(c, path, 0, code, &result);
+  return result;
+}
+
 class ContainerTest : public ::testing::Test {
  protected:
   void Open(const BuiltPackage& built, int limit = 0) {
@@ -221,16 +229,12 @@ TEST_F(ContainerTest, UnreadableDataRecordsFailTheRead) {
   Open(built);
 
   int code = 0;
-  Content(container_.get(), u"/eight", 0, 255, &code);
-  EXPECT_EQ(code, kSiteTooManyCodes);
-  Content(container_.get(), u"/zero", 0, 255, &code);
-  EXPECT_EQ(code, kSiteZeroCode);
+  EXPECT_EQ(ReadCode(container_.get(), u"/eight", 255), kSiteTooManyCodes);
+  EXPECT_EQ(ReadCode(container_.get(), u"/zero", 255), kSiteZeroCode);
   EXPECT_EQ(Content(container_.get(), u"/seven", 0, 255, &code), "");
   EXPECT_EQ(code, kOk);
-  Content(container_.get(), u"/offset0", 0, 0, &code);
-  EXPECT_EQ(code, kBitStreamReadFailed);
-  Content(container_.get(), u"/past", 0, 0, &code);
-  EXPECT_EQ(code, kBitStreamReadFailed);
+  EXPECT_EQ(ReadCode(container_.get(), u"/offset0", 0), kBitStreamReadFailed);
+  EXPECT_EQ(ReadCode(container_.get(), u"/past", 0), kBitStreamReadFailed);
   PartInfo info;
   EXPECT_EQ(container_->GetPartInfoByPath(&info, u"/past", 0), kBitStreamReadFailed);
   EXPECT_EQ(container_->VerifyChecks(false), kBitStreamReadFailed);
@@ -241,25 +245,19 @@ TEST_F(ContainerTest, CodesDecideHowFarContentIsDecoded) {
                        Rec(1, "/sxc", "xx", {1}), Rec(1, "/plain", "text")}},
                      {{Rec(2, "/plain", "+more", {})}}}));
   int code = 0;
-  Content(container_.get(), u"/unknown", 0, 255, &code);
-  EXPECT_EQ(code, kDecodeFailed);
+  EXPECT_EQ(ReadCode(container_.get(), u"/unknown", 255), kDecodeFailed);
   EXPECT_EQ(Content(container_.get(), u"/unknown", 0, 0, &code), "raw");
   EXPECT_EQ(Content(container_.get(), u"/unknown", 0, 7, &code), "raw");
   EXPECT_EQ(code, kOk);
-  Content(container_.get(), u"/secret", 0, 255, &code);
-  EXPECT_EQ(code, kSiteNoKey);
-  Content(container_.get(), u"/secret", 0, 2, &code);
-  EXPECT_EQ(code, kSiteFirstCodeMismatch);
-  Content(container_.get(), u"/sxc", 0, 255, &code);
-  EXPECT_EQ(code, kSchemaFileMissing);
-  Content(container_.get(), u"/plain", 0, 2, &code);
-  EXPECT_EQ(code, kSiteFirstCodeMismatch);
+  EXPECT_EQ(ReadCode(container_.get(), u"/secret", 255), kSiteNoKey);
+  EXPECT_EQ(ReadCode(container_.get(), u"/secret", 2), kSiteFirstCodeMismatch);
+  EXPECT_EQ(ReadCode(container_.get(), u"/sxc", 255), kSchemaFileMissing);
+  EXPECT_EQ(ReadCode(container_.get(), u"/plain", 2), kSiteFirstCodeMismatch);
   EXPECT_EQ(Content(container_.get(), u"/plain"), "text+more");
 
   auto no_temp = MakeContainer(true);
   ASSERT_EQ(no_temp->OpenMemory(package_.data(), package_.size(), 0), kOk);
-  Content(no_temp.get(), u"/sxc", 0, 255, &code);
-  EXPECT_EQ(code, kSiteSxcWithoutTempDir);
+  EXPECT_EQ(ReadCode(no_temp.get(), u"/sxc", 255), kSiteSxcWithoutTempDir);
   // Several records are assembled in memory without a temporary directory.
   EXPECT_EQ(Content(no_temp.get(), u"/plain"), "text+more");
   std::string target;
