@@ -446,12 +446,12 @@ The stored data of these parts does not match its check byte (damaged); they wer
         <translation>Notice</translation>
     </message>
     <message>
-        <source>界面语言将在下次启动本程序时更改。</source>
-        <translation>The interface language changes the next time the program starts.</translation>
-    </message>
-    <message>
         <source>语言(&amp;L)</source>
         <translation>&amp;Language</translation>
+    </message>
+    <message>
+        <source>无法加载所选语言的翻译, 界面仍为中文。</source>
+        <translation>The translation of the chosen language cannot be loaded; the interface stays Chinese.</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include "app/shell_types.h"
+
 namespace zoqe {
 
 namespace {
@@ -54,6 +56,8 @@ void RememberLanguage(zoq::MessageLanguage language) {
 }
 
 bool ApplyLanguage(zoq::MessageLanguage language) {
+  // Type names the desktop gave are in the language of the locale.
+  ShellTypes::Instance().Clear();
   if (installed != nullptr) {
     QCoreApplication::removeTranslator(installed);
     delete installed;

@@ -48,6 +48,7 @@ struct CommandTable {
   QMenu* edit_menu = nullptr;
   QMenu* view_menu = nullptr;
   QMenu* help_menu = nullptr;
+  QMenu* language_menu = nullptr;  // in the view menu
   // The item menu of the tree and the list: open as text, as binary, with
   // the default program, a separator, export files, a separator, add,
   // delete and rename.
@@ -55,6 +56,8 @@ struct CommandTable {
 
   // Builds every action (owned by `owner`) and the menus.
   static CommandTable Build(QWidget* owner);
+  // Sets every text of the actions and menus in the language installed now.
+  void Retranslate() const;
 };
 
 }  // namespace zoqe

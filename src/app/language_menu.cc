@@ -25,16 +25,20 @@ void Choose(QWidget* window, zoq::MessageLanguage language) {
                          "所选语言在不设置ZOQ_LANG启动本程序时使用。"),
                 Text::tr("提示"), QMessageBox::Information);
   } else if (language != CurrentLanguage()) {
-    ShowMessage(window, Text::tr("界面语言将在下次启动本程序时更改。"), Text::tr("提示"),
-                QMessageBox::Information);
+    // Installing the translations tells every window to show its texts
+    // again.
+    if (!ApplyLanguage(language)) {
+      ShowError(window, Text::tr("无法加载所选语言的翻译, 界面仍为中文。"));
+    }
   }
 }
 
 }  // namespace
 
-void AddLanguageMenu(QMenu* menu, QWidget* window) {
-  QMenu* languages = menu->addMenu(Text::tr("语言(&L)"));
+QMenu* AddLanguageMenu(QMenu* menu, QWidget* window) {
+  QMenu* languages = menu->addMenu(QString());
   languages->setObjectName(QStringLiteral("menuLanguage"));
+  RetranslateLanguageMenu(languages);
   auto* group = new QActionGroup(languages);
   // Each language is named in itself, so that it can be found in either.
   struct Choice {
@@ -55,6 +59,18 @@ void AddLanguageMenu(QMenu* menu, QWidget* window) {
     const zoq::MessageLanguage language = choice.language;
     QObject::connect(action, &QAction::triggered, window,
                      [window, language] { Choose(window, language); });
+  }
+  return languages;
+}
+
+void RetranslateLanguageMenu(QMenu* languages) {
+  languages->setTitle(Text::tr("语言(&L)"));
+  // The language in use is checked, also when a choice could not be made.
+  for (QAction* action : languages->actions()) {
+    action->setChecked(action->objectName() ==
+                       QLatin1String(CurrentLanguage() == zoq::MessageLanguage::kEnglish
+                                         ? "actionLanguageEnglish"
+                                         : "actionLanguageChinese"));
   }
 }
 

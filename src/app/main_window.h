@@ -179,8 +179,23 @@ class CZOQEDlg : public QDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A language switch: the texts are set again once the event loop runs
+  // (one pass for the several events a switch sends).
+  void changeEvent(QEvent* event) override;
 
  private:
+  // Every text of the window in the language installed now: menus and
+  // commands, the list's headings, the title, type names, and what the
+  // selection shows (the strip, the list, notices). A part shown in the
+  // text or picture view stays as it is, an XML edit under way included.
+  void Retranslate();
+  void RetranslateShown();
+  // The title of the open package (its name, or the version opened
+  // read-only).
+  void ShowTitle();
+  // What ShowSelection shows for `item`, without settling an XML edit or
+  // switching the right pane first.
+  void ShowItem(TreeItem* item, bool read_only);
   void BuildLayout();
   void ConnectCommands();
   // Shows the package again after a change, the same item selected when it
@@ -238,6 +253,7 @@ class CZOQEDlg : public QDialog {
   QStringList temp_files_;
   QList<qint64> processes_;
   bool list_guard_ = true;  // false while the list is filled or sorted
+  bool retranslate_queued_ = false;
   ItemCommandState item_commands_;
   PartViewer part_viewer_;
   Exporter exporter_;

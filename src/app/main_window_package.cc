@@ -89,12 +89,16 @@ bool CZOQEDlg::OpenPackage(const QString& path, bool read_only, int revision_lim
   return true;
 }
 
-void CZOQEDlg::ShowPackage() {
-  zoq::Container* package = document_->package();
+void CZOQEDlg::ShowTitle() {
   const int revision_limit = document_->revision_limit();
   SetTitle(revision_limit > 0
                ? tr("%1 [版本%2，只读]").arg(document_->file_name()).arg(revision_limit)
                : document_->file_name());
+}
+
+void CZOQEDlg::ShowPackage() {
+  zoq::Container* package = document_->package();
+  ShowTitle();
   expand_on_select_ = true;
   list_model_->Clear();
   stats_->Clear();

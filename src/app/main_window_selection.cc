@@ -31,6 +31,10 @@ void CZOQEDlg::ShowSelection(bool read_only) {
     return;
   }
   ResetInfoPanel();
+  ShowItem(item, read_only);
+}
+
+void CZOQEDlg::ShowItem(TreeItem* item, bool read_only) {
   list_guard_ = false;
   list_model_->Clear();
   list_guard_ = true;

@@ -21,6 +21,8 @@ class ShellTypes {
   // What the desktop says of a file called `file_name` (matched by its
   // extension only, in any case; the file need not exist).
   const ShellType& Lookup(const QString& file_name);
+  // Forgets what was looked up (the names change with the language).
+  void Clear() { cache_.clear(); }
 
   // Points the icon theme at the system icons (breeze, falling back to
   // Adwaita); needed where no desktop session sets a theme.

@@ -38,23 +38,27 @@ QIcon TypeTable::StockIcon(int image) {
   }
 }
 
+namespace {
+
+struct FixedRow {
+  const char* name;
+  const char16_t* key;
+};
+// The keys stay Chinese; the names are shown.
+constexpr FixedRow kFixedRows[] = {
+    {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
+    {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
+    {QT_TRANSLATE_NOOP("TypeTable", "文件"), u"文件"},
+    {QT_TRANSLATE_NOOP("TypeTable", "已删除"), u"已删除"},
+    {QT_TRANSLATE_NOOP("TypeTable", "XML文件"), u"XML"},
+};
+
+}  // namespace
+
 TypeTable::TypeTable(ShellTypes* shell) : shell_(shell ? shell : &ShellTypes::Instance()) {
-  struct Row {
-    const char* name;
-    const char16_t* key;
-  };
-  static const Row kRows[] = {
-      {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
-      {QT_TRANSLATE_NOOP("TypeTable", "文件夹"), u"文件夹"},
-      {QT_TRANSLATE_NOOP("TypeTable", "文件"), u"文件"},
-      {QT_TRANSLATE_NOOP("TypeTable", "已删除"), u"已删除"},
-      {QT_TRANSLATE_NOOP("TypeTable", "XML文件"), u"XML"},
-  };
   for (int i = 0; i < 5; ++i) {
     icons_.push_back(StockIcon(i));
-    // The keys stay Chinese; the names are shown.
-    map_.insert(QString::fromUtf16(kRows[i].key),
-                Entry{i, Text::tr(kRows[i].name)});
+    map_.insert(QString::fromUtf16(kFixedRows[i].key), Entry{i, Text::tr(kFixedRows[i].name)});
   }
   // Theme icons take no extra pixmaps: build the two-state folder icon from
   // pixmaps of both.
@@ -73,19 +77,32 @@ TypeInfo TypeTable::Lookup(const QString& name, bool is_folder, bool is_deleted)
   auto found = map_.constFind(key);
   if (found == map_.constEnd()) {
     const ShellType& shell = shell_->Lookup(QLatin1Char('.') + key);
-    Entry entry{kFileImage, Text::tr("%1文件").arg(key)};
-    if (shell.known) {
-      entry.type_name = shell.name;
-      if (!shell.icon.isNull()) {
-        entry.image = static_cast<int>(icons_.size());
-        icons_.push_back(shell.icon);
-      }
+    Entry entry{kFileImage, shell.known ? shell.name : Text::tr("%1文件").arg(key)};
+    if (shell.known && !shell.icon.isNull()) {
+      entry.image = static_cast<int>(icons_.size());
+      icons_.push_back(shell.icon);
     }
     found = map_.insert(key, entry);
   }
   info.image = found->image;
   info.type_name = found->type_name;
   return info;
+}
+
+void TypeTable::Retranslate() {
+  // The images stay: items already shown refer to them by number.
+  for (auto it = map_.begin(); it != map_.end(); ++it) {
+    const FixedRow* fixed = nullptr;
+    for (const FixedRow& row : kFixedRows) {
+      if (it.key() == QStringView(row.key)) fixed = &row;
+    }
+    if (fixed) {
+      it->type_name = Text::tr(fixed->name);
+    } else {
+      const ShellType& shell = shell_->Lookup(QLatin1Char('.') + it.key());
+      it->type_name = shell.known ? shell.name : Text::tr("%1文件").arg(it.key());
+    }
+  }
 }
 
 }  // namespace zoqe

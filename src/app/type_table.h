@@ -34,6 +34,8 @@ class TypeTable {
   explicit TypeTable(ShellTypes* shell = nullptr);
 
   TypeInfo Lookup(const QString& name, bool is_folder, bool is_deleted);
+  // Gives every type met so far its name in the language installed now.
+  void Retranslate();
 
   const QIcon& Icon(int image) const { return icons_.at(static_cast<size_t>(image)); }
   // Closed folder normally, open folder while selected.

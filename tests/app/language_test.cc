@@ -1,7 +1,7 @@
 // The interface language: a window made after switching speaks English
 // (its own texts, the library's code texts and Qt's standard buttons) or
-// Chinese again; ZOQ_LANG and the View menu choice decide the language of
-// the next start.
+// Chinese again; the View menu's choice switches a window that is up and is
+// remembered, and ZOQ_LANG decides over it.
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QMenu>
@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include "app/app_language.h"
 #include "app/application.h"
@@ -80,33 +81,54 @@ class LanguageTest : public QObject {
     QCOMPARE(OkButtonText(), QStringLiteral("确定"));
   }
 
-  void environmentOverridesTheMenuChoice() {
+  void menuChoiceSwitchesAtOnceAndKeepsTheState() {
     CZOQEDlg window(nullptr, temp_.path() + QLatin1Char('/'));
     auto* english = window.findChild<QAction*>(QStringLiteral("actionLanguageEnglish"));
     auto* chinese = window.findChild<QAction*>(QStringLiteral("actionLanguageChinese"));
     QVERIFY(english != nullptr && chinese != nullptr);
     QVERIFY(chinese->isChecked());
     MessageRecorder messages;
-    // A change is remembered and takes effect at the next start.
+    QVERIFY(window.OpenPackage(Corpus("v_history.zoq"), true));
+    TreeItem* dir = Child(window.tree_model()->root(), QStringLiteral("dir"));
+    window.SelectTreeItem(dir);
+    const CommandTable commands = CommandsOf(window);
+    const InfoPanel* info = window.info_panel();
+    auto heading = [&] {
+      return window.list_view()->model()->headerData(0, Qt::Horizontal).toString();
+    };
     english->trigger();
-    QCOMPARE(ChosenLanguage(), MessageLanguage::kEnglish);
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.LastText(), QStringLiteral("界面语言将在下次启动本程序时更改。"));
+    QTRY_COMPARE(commands.file_menu->title(), QStringLiteral("File"));
+    QCOMPARE(CurrentLanguage(), MessageLanguage::kEnglish);
+    QCOMPARE(ChosenLanguage(), MessageLanguage::kEnglish);  // remembered
+    QCOMPARE(heading(), QStringLiteral("Name"));
+    QCOMPARE(info->ValueOf(QStringLiteral("Type")), QStringLiteral("Folder"));
+    QCOMPARE(window.CurrentTreeItem(), dir);
+    // A part in the text view stays shown; its strip speaks the language.
+    window.SelectTreeItem(Child(window.tree_model()->root(), QStringLiteral("a.txt")));
+    QVERIFY(window.item_viewer()->WaitUntilShown());
+    QVERIFY(!info->ValueOf(QStringLiteral("Original size")).isNull());
     chinese->trigger();
+    QTRY_COMPARE(commands.file_menu->title(), QStringLiteral("文件"));
     QCOMPARE(ChosenLanguage(), MessageLanguage::kChinese);
-    QCOMPARE(messages.shown.size(), 1);  // the language shown: nothing to say
+    QCOMPARE(heading(), QStringLiteral("名称"));
+    QCOMPARE(window.current_view(), CZOQEDlg::View::kText);
+    QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("1KB(895字节)"));
+    QVERIFY(!info->ValueOf(QStringLiteral("原始大小")).isNull());
+    QVERIFY(messages.shown.isEmpty());
     // ZOQ_LANG decides over the remembered choice, and a choice says so.
     qputenv("ZOQ_LANG", "en_GB.UTF-8");
     QVERIFY(LanguageSetByEnvironment());
     QCOMPARE(ChosenLanguage(), MessageLanguage::kEnglish);
-    chinese->trigger();
-    QCOMPARE(messages.shown.size(), 2);
+    english->trigger();
+    QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.LastText().contains(QStringLiteral("ZOQ_LANG")));
+    QCOMPARE(CurrentLanguage(), MessageLanguage::kChinese);
     QCOMPARE(ChosenLanguage(), MessageLanguage::kEnglish);
-    qputenv("ZOQ_LANG", "fr");  // not a language the program has
+    qputenv("ZOQ_LANG", "fr");  // not a language the program has: the choice counts
     QVERIFY(!LanguageSetByEnvironment());
-    QCOMPARE(ChosenLanguage(), MessageLanguage::kChinese);
+    QCOMPARE(ChosenLanguage(), MessageLanguage::kEnglish);
     qunsetenv("ZOQ_LANG");
+    RememberLanguage(MessageLanguage::kChinese);
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "app/history/compare_window.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -85,8 +86,9 @@ CompareWindow::CompareWindow(QWidget* parent) : QDialog(parent) {
   summary_->setObjectName(QStringLiteral("compareSummary"));
   summary_->setTextFormat(Qt::PlainText);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  previous_ = new QPushButton(tr("上一处(&P)"), this);
-  next_ = new QPushButton(tr("下一处(&N)"), this);
+  previous_ = new QPushButton(this);
+  next_ = new QPushButton(this);
+  RetranslateButtons();
   previous_->setAutoDefault(false);
   next_->setAutoDefault(false);
   connect(previous_, &QPushButton::clicked, this, [this] { GoToChange(false); });
@@ -192,6 +194,17 @@ void CompareWindow::ShowSides() {
   pages_->setCurrentIndex(0);
   previous_->setEnabled(!hunks_.empty());
   next_->setEnabled(!hunks_.empty());
+}
+
+void CompareWindow::RetranslateButtons() {
+  previous_->setText(tr("上一处(&P)"));
+  next_->setText(tr("下一处(&N)"));
+}
+
+void CompareWindow::changeEvent(QEvent* event) {
+  // What the comparison says is set again by whoever asked for it.
+  if (event->type() == QEvent::LanguageChange) RetranslateButtons();
+  QDialog::changeEvent(event);
 }
 
 void CompareWindow::Start(const QString& path, const QString& before_label,

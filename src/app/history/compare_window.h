@@ -64,8 +64,10 @@ class CompareWindow : public QDialog {
 
  protected:
   void done(int result) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  void RetranslateButtons();
   void Poll();
   void Show(CompareOutcome& outcome);
   void ShowSides();

@@ -1,6 +1,7 @@
 #include "app/history/find_pane.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,31 +29,31 @@ FindPane::FindPane(PackageSource package, KeySource key, QWidget* parent)
   setObjectName(QStringLiteral("findPane"));
   pattern_ = new QLineEdit(this);
   pattern_->setObjectName(QStringLiteral("findPattern"));
-  pattern_->setPlaceholderText(tr("正则表达式"));
   pattern_->setClearButtonEnabled(true);
-  ignore_case_ = new QCheckBox(tr("忽略大小写(&I)"), this);
-  start_ = new QPushButton(tr("查找(&S)"), this);
-  stop_ = new QPushButton(tr("停止"), this);
+  ignore_case_ = new QCheckBox(this);
+  start_ = new QPushButton(this);
+  stop_ = new QPushButton(this);
   stop_->setEnabled(false);
-  auto* close = new QPushButton(tr("关闭"), this);
+  close_ = new QPushButton(this);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("findStatus"));
   status_->setTextFormat(Qt::PlainText);  // quotes the pattern's error
   results_ = new QTreeWidget(this);
   results_->setObjectName(QStringLiteral("findResults"));
   results_->setColumnCount(2);
-  results_->setHeaderLabels({tr("文件 / 行"), tr("内容")});
+  title_ = new QLabel(this);
+  Retranslate();
   results_->setUniformRowHeights(true);
   results_->header()->setStretchLastSection(true);
   results_->setColumnWidth(0, 260);
 
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(tr("在包中查找:"), this));
+  row->addWidget(title_);
   row->addWidget(pattern_, 1);
   row->addWidget(ignore_case_);
   row->addWidget(start_);
   row->addWidget(stop_);
-  row->addWidget(close);
+  row->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 2, 0, 0);
   layout->setSpacing(2);
@@ -63,7 +64,7 @@ FindPane::FindPane(PackageSource package, KeySource key, QWidget* parent)
   connect(start_, &QPushButton::clicked, this, &FindPane::Start);
   connect(pattern_, &QLineEdit::returnPressed, this, &FindPane::Start);
   connect(stop_, &QPushButton::clicked, this, &FindPane::Stop);
-  connect(close, &QPushButton::clicked, this, [this] {
+  connect(close_, &QPushButton::clicked, this, [this] {
     Stop();
     hide();
   });
@@ -75,6 +76,22 @@ FindPane::FindPane(PackageSource package, KeySource key, QWidget* parent)
 
 FindPane::~FindPane() { search_.reset(); }
 
+void FindPane::Retranslate() {
+  title_->setText(tr("在包中查找:"));
+  pattern_->setPlaceholderText(tr("正则表达式"));
+  ignore_case_->setText(tr("忽略大小写(&I)"));
+  start_->setText(tr("查找(&S)"));
+  stop_->setText(tr("停止"));
+  close_->setText(tr("关闭"));
+  results_->setHeaderLabels({tr("文件 / 行"), tr("内容")});
+  if (counted_status_) ShowStatus();
+}
+
+void FindPane::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) Retranslate();
+  QWidget::changeEvent(event);
+}
+
 QString FindPane::status() const { return status_->text(); }
 
 void FindPane::Clear() {
@@ -82,16 +99,19 @@ void FindPane::Clear() {
   results_->clear();
   last_part_ = nullptr;
   status_->clear();
+  counted_status_ = false;
 }
 
 void FindPane::Start() {
   Clear();
   zoq::Container* package = package_();
   if (package == nullptr) {
+    counted_status_ = false;
     status_->setText(tr("文件未打开"));
     return;
   }
   if (pattern_->text().isEmpty()) {
+    counted_status_ = false;
     status_->setText(tr("请输入要查找的内容"));
     return;
   }
@@ -99,6 +119,7 @@ void FindPane::Start() {
   std::shared_ptr<const zoq::LinePattern> pattern =
       zoq::LinePattern::Compile(pattern_->text().toStdString(), ignore_case_->isChecked(), &error);
   if (!pattern) {
+    counted_status_ = false;
     status_->setText(tr("表达式有误: %1").arg(QString::fromStdString(error)));
     return;
   }
@@ -186,6 +207,7 @@ void FindPane::ShowStatus() {
   }
   if (failures_ > 0) text += tr("；%1 个文件无法查找").arg(failures_);
   status_->setText(text);
+  counted_status_ = true;
 }
 
 void FindPane::keyPressEvent(QKeyEvent* event) {

@@ -58,8 +58,11 @@ class FindPane : public QWidget {
   // Enter and Escape stay in the pane: the window ends the program on keys
   // no control took.
   void keyPressEvent(QKeyEvent* event) override;
+  // A language switch sets the texts again.
+  void changeEvent(QEvent* event) override;
 
  private:
+  void Retranslate();
   void Activate(QTreeWidgetItem* item);
   void ShowStatus();
 
@@ -70,6 +73,9 @@ class FindPane : public QWidget {
   QPushButton* start_ = nullptr;
   QPushButton* stop_ = nullptr;
   QLabel* status_ = nullptr;
+  QLabel* title_ = nullptr;
+  QPushButton* close_ = nullptr;
+  bool counted_status_ = false;  // the status line counts a search's progress
   QTreeWidget* results_ = nullptr;
   QTimer timer_;
   std::unique_ptr<PackageSearch> search_;

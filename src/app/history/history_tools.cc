@@ -40,14 +40,15 @@ constexpr int kMaxMatchesLooked = 100000;
 
 HistoryTools::HistoryTools(CZOQEDlg* window) : QObject(window), window_(window) {
   setObjectName(QStringLiteral("historyTools"));
-  compare_newest_ = new QAction(tr("与最新版本比较(&N)"), window);
+  compare_newest_ = new QAction(window);
   compare_newest_->setObjectName(QStringLiteral("actionCompareNewest"));
-  compare_version_ = new QAction(tr("与其他版本比较(&V)..."), window);
+  compare_version_ = new QAction(window);
   compare_version_->setObjectName(QStringLiteral("actionCompareVersion"));
-  restore_ = new QAction(tr("恢复此版本(&R)"), window);
+  restore_ = new QAction(window);
   restore_->setObjectName(QStringLiteral("actionRestoreVersion"));
-  find_ = new QAction(tr("在包中查找(&G)...\tCtrl+Shift+F"), window);
+  find_ = new QAction(window);
   find_->setObjectName(QStringLiteral("actionFindInPackage"));
+  Retranslate();
   find_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
   find_->setShortcutContext(Qt::WindowShortcut);
   window->addAction(find_);
@@ -74,6 +75,17 @@ HistoryTools::HistoryTools(CZOQEDlg* window) : QObject(window), window_(window) 
 }
 
 HistoryTools::~HistoryTools() = default;
+
+void HistoryTools::Retranslate() {
+  compare_newest_->setText(tr("与最新版本比较(&N)"));
+  compare_version_->setText(tr("与其他版本比较(&V)..."));
+  restore_->setText(tr("恢复此版本(&R)"));
+  find_->setText(tr("在包中查找(&G)...\tCtrl+Shift+F"));
+  // A comparison on screen is made again, its texts in the new language.
+  if (compare_window_ && compare_window_->isVisible()) {
+    Compare(compared_path_, compared_.first, compared_.second);
+  }
+}
 
 CompareWindow* HistoryTools::compare_window() const { return compare_window_; }
 
@@ -114,6 +126,8 @@ void HistoryTools::UpdateActions() {
 CompareWindow* HistoryTools::Compare(const QString& path, int version, int other) {
   zoq::Container* package = window_->document()->package();
   if (!package) return nullptr;
+  compared_path_ = path;
+  compared_ = {version, other};
   // The older version goes on the left; 0 is the newest.
   auto order = [](int v) { return v == 0 ? INT_MAX : v; };
   int before = version, after = other;

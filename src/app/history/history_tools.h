@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <utility>
+
 class QAction;
 class QsciScintilla;
 
@@ -28,6 +30,8 @@ class HistoryTools : public QObject {
 
   // Stops the search and empties its list: the package is being closed.
   void Stop();
+  // Sets the texts of the tools' commands in the language installed now.
+  void Retranslate();
 
   // The part selected in the tree, or with a folder selected the single
   // part row selected in the list, and its version (0: the newest). False
@@ -67,6 +71,8 @@ class HistoryTools : public QObject {
   QAction* find_ = nullptr;
   FindPane* find_pane_ = nullptr;
   QPointer<CompareWindow> compare_window_;
+  QString compared_path_;  // what the compare window shows: path and versions
+  std::pair<int, int> compared_;
   int opening_ = 0;  // counts OpenLine calls, so that only the last one moves the view
 };
 

@@ -5,6 +5,8 @@
 #include <QDialog>
 
 class QCheckBox;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -29,8 +31,17 @@ class CFindDialog : public QDialog {
   // Looks for the next match; returns whether one was found.
   bool FindNext();
 
+ protected:
+  // A language switch sets the texts again.
+  void changeEvent(QEvent* event) override;
+
  private:
+  void Retranslate();
+
   QsciScintilla* view_;
+  QLabel* label_ = nullptr;
+  QGroupBox* direction_ = nullptr;
+  QPushButton* cancel_ = nullptr;
   QLineEdit* text_ = nullptr;
   QCheckBox* whole_word_ = nullptr;
   QCheckBox* match_case_ = nullptr;

@@ -167,8 +167,35 @@ bool ItemViewer::ShowPart(const QString& path, int version, bool read_only, bool
   return Show(std::move(request), report || !read_only);
 }
 
+void ItemViewer::AddShownFacts() {
+  if (facts_.size < 0) return;
+  InfoPanel* strip = window_->info_panel();
+  strip->SetPair(LongSizeText(facts_.size), tr("原始大小"));
+  if (facts_.damaged) {
+    // The content is shown as read; the strip says it cannot be trusted.
+    strip->SetPair(tr("存储数据与校验字节不符(已损坏)"), tr("警告"));
+  }
+  if (facts_.picture.isValid()) {
+    strip->SetPair(
+        QStringLiteral("%1 × %2").arg(facts_.picture.width()).arg(facts_.picture.height()),
+        tr("图片尺寸"));
+  }
+}
+
+bool ItemViewer::RetranslateShown(const QString& notice) {
+  if (!notice.isEmpty()) {
+    if (notice != last_notice_) return false;
+    Show(last_request_, false);
+    return true;
+  }
+  AddShownFacts();
+  return false;
+}
+
 bool ItemViewer::Show(PartRequest request, bool report) {
   Cancel();
+  facts_ = ShownFacts();
+  last_notice_.clear();
   last_request_ = request;
   const QString extension = PathExtension(request.path);
   if (request.mode == kViewByExtension) {
@@ -235,11 +262,8 @@ bool ItemViewer::Finish(const std::shared_ptr<Job>& job) {
     ShowFailure(*job);
     return false;
   }
-  window_->info_panel()->SetPair(LongSizeText(job->result.size), tr("原始大小"));
-  if (job->result.damaged) {
-    // The content is shown as read; the strip says it cannot be trusted.
-    window_->info_panel()->SetPair(tr("存储数据与校验字节不符(已损坏)"), tr("警告"));
-  }
+  facts_ = ShownFacts{job->result.size, job->result.damaged, QSize()};
+  AddShownFacts();
   if (job->result.target_kept) window_->AddTempFile(job->temp.target);
   return ShowPrepared(*job);
 }
@@ -283,9 +307,8 @@ bool ItemViewer::ShowPrepared(Job& job) {
                    kShowAsHex | kOpenWithDefault);
         return false;
       }
-      window_->info_panel()->SetPair(
-          QStringLiteral("%1 × %2").arg(result.image.width()).arg(result.image.height()),
-          tr("图片尺寸"));
+      facts_.picture = result.image.size();
+      AddShownFacts();
       picture_->SetImage(std::move(result.image));
       SwitchView(static_cast<int>(CZOQEDlg::View::kPicture));
       return true;
@@ -431,6 +454,7 @@ void ItemViewer::ShowNotice(const QString& why, int actions) {
     }
   }
   picture_->Release();
+  last_notice_ = why;
   switching_ = true;
   window_->ShowNotice(why, std::move(offers));
   switching_ = false;

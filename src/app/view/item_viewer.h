@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QThreadPool>
 #include <QTimer>
@@ -60,6 +61,12 @@ class ItemViewer : public QObject {
   // Stores the text view's edited XML as a new version of `path`. Says why
   // and returns false when it cannot be stored.
   bool StoreXmlEdit(const QString& path);
+
+  // After a language switch: adds to the strip, in the language installed
+  // now, what the part shown last said of itself (its size, damage, picture
+  // size); a notice of the viewer's own (`notice` is the text shown) is
+  // made again. Returns whether `notice` was the viewer's.
+  bool RetranslateShown(const QString& notice);
 
   // Opens the find dialog unless one is open.
   void OpenFind();
@@ -121,6 +128,16 @@ class ItemViewer : public QObject {
   bool switching_ = false;  // the viewer itself changes the right pane
   bool key_retry_ = false;
   PartRequest last_request_;  // of the part shown or noticed last
+  // What the strip says of the part shown last, and the viewer's last
+  // notice.
+  struct ShownFacts {
+    int64_t size = -1;  // -1: no part shown
+    bool damaged = false;
+    QSize picture;
+  };
+  ShownFacts facts_;
+  QString last_notice_;
+  void AddShownFacts();
   QString last_target_;
 
   // The XML being edited: the part's text, what the view was filled with,
