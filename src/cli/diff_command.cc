@@ -10,6 +10,7 @@
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/revision_argument.h"
+#include "cli/terminal_text.h"
 #include "zoq/history.h"
 #include "zoq/utf.h"
 
@@ -65,7 +66,7 @@ int WriteNameStatus(const PackageSession& session, const zoq::PathHistory* histo
     }
     text.push_back(change.status);
     text.push_back('\t');
-    zoq::AppendUtf16ToUtf8Lenient(history.path, &text);
+    AppendPathForStdout(history.path, &text);
     text.push_back('\n');
     if (text.size() > (1 << 16)) {
       out.Write(text);
@@ -100,7 +101,8 @@ void WritePartDiff(const PackageSession& session, ContentFiles& files,
           "cannot compare " + zoq::Utf16ToUtf8Lenient(history.path));
     if (same) return;
   }
-  const std::string path = zoq::Utf16ToUtf8Lenient(history.path);
+  std::string path;
+  AppendPathForStdout(history.path, &path);
   const std::string file_a = before.exists ? files.Get(history.path, revisions.from) : "/dev/null";
   const std::string file_b = after.exists ? files.Get(history.path, revisions.to) : "/dev/null";
   if (LooksBinary(file_a) || LooksBinary(file_b)) {

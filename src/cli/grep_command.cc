@@ -16,6 +16,7 @@
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/parallel_option.h"
+#include "cli/terminal_text.h"
 #include "zoq/history.h"
 #include "zoq/line_search.h"
 #include "zoq/part_text.h"
@@ -47,7 +48,7 @@ struct Settings {
 void Search(const Settings& settings, const Item& item, Found* found) {
   std::string prefix;
   if (item.label > 0) prefix = std::to_string(item.label) + ":";
-  zoq::AppendUtf16ToUtf8Lenient(item.path, &prefix);
+  AppendPathForStdout(item.path, &prefix);
 
   // SXC content is searched (and its lines numbered) with one element per
   // line.

@@ -80,7 +80,8 @@ void WritePackageText(Output& out, const PackageFacts& facts) {
                   std::to_string(facts.revisions) + " of " + std::to_string(header.entry_count)));
   out.Write(Field("parts", std::to_string(facts.parts)));
   out.Write(Field("folders", std::to_string(facts.folders) + " (root included)"));
-  out.Write(Field("schema", facts.schema.empty() ? "(none)" : facts.schema));
+  out.Write(Field("schema", facts.schema.empty() ? "(none)"
+                                                : ForTerminal(facts.schema, StdoutIsTerminal())));
   if (!facts.layout.entries.empty()) out.Write("entries:\n");
   char line[160];
   for (const zoq::EntryFacts& entry : facts.layout.entries) {

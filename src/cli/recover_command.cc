@@ -10,6 +10,7 @@
 #include "cli/failure.h"
 #include "cli/json_writer.h"
 #include "cli/output.h"
+#include "cli/terminal_text.h"
 #include "zoq/package_layout.h"
 #include "zoq/recovery.h"
 #include "zoq/utf.h"
@@ -80,7 +81,7 @@ std::string TextReport(const std::string& damaged, const std::string& out_path,
       text += '\t';
       text += TypeLetter(record.type);
       text += ' ';
-      zoq::AppendUtf16ToUtf8Lenient(record.path, &text);
+      AppendPathForStdout(record.path, &text);
       if (record.problem != 0) text += '\t' + DescribeCode(record.problem);
       text += '\n';
     }

@@ -8,6 +8,7 @@
 #include "cli/output.h"
 #include "cli/package_session.h"
 #include "cli/revision_argument.h"
+#include "cli/terminal_text.h"
 #include "zoq/history.h"
 #include "zoq/utf.h"
 
@@ -40,7 +41,7 @@ int RunRestore(const ParsedArgs& args) {
   for (const zoq::RestoredPart& part : done) {
     changed = changed || part.restored;
     text += part.restored ? "restored\t" : "unchanged\t";
-    zoq::AppendUtf16ToUtf8Lenient(part.path, &text);
+    AppendPathForStdout(part.path, &text);
     text += '\n';
   }
   // Only a complete set of restored parts is saved.

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "zoq/utf.h"
+
 namespace zoqcli {
 namespace {
 
@@ -17,6 +19,16 @@ bool StdoutIsTerminal() {
 bool StderrIsTerminal() {
   static const bool terminal = ::isatty(STDERR_FILENO) == 1;
   return terminal;
+}
+
+void AppendPathForStdout(std::u16string_view path, std::string* out) {
+  if (!StdoutIsTerminal()) {
+    zoq::AppendUtf16ToUtf8Lenient(path, out);
+    return;
+  }
+  std::string text;
+  zoq::AppendUtf16ToUtf8Lenient(path, &text);
+  *out += EscapeControls(text);
 }
 
 std::string EscapeControls(std::string_view text) {

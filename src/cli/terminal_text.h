@@ -24,4 +24,8 @@ inline std::string ForTerminal(std::string_view text, bool terminal) {
   return terminal ? EscapeControls(text) : std::string(text);
 }
 
+// Appends a stored path as UTF-8 for standard output: escaped when it is a
+// terminal, as stored otherwise.
+void AppendPathForStdout(std::u16string_view path, std::string* out);
+
 }  // namespace zoqcli

@@ -218,7 +218,9 @@ TEST(ZoqTerminal, NamesCannotDriveTheTerminal) {
        std::vector<std::vector<std::string>>{{"ls", package},
                                              {"log", package},
                                              {"info", package, named},
-                                             {"stat", package}}) {
+                                             {"stat", package},
+                                             {"diff", package},
+                                             {"grep", "a", package}}) {
     SCOPED_TRACE(args[0]);
     RunResult run = RunZoqOnTerminal(args);
     EXPECT_EQ(run.status, 0) << run.out;
