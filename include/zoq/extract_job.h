@@ -84,6 +84,9 @@ struct ExtractProblem {
   int code = 0;
   std::u16string path;  // the package path
   std::string message;  // one line, without the code's own text
+  // A read that failed because an SXC document passed its decoding limit
+  // (the message says which); ExtractSettings' decode options raise it.
+  bool limit_reached = false;
 };
 
 struct ExtractProgress {

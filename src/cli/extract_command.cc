@@ -33,7 +33,7 @@ std::string DefaultTarget(const std::string& package) {
 
 void ReportProblem(const zoq::ExtractProblem& problem) {
   if (problem.kind == zoq::ExtractProblem::kRead) {
-    ReportCode(problem.code, problem.message);
+    ReportCode(problem.code, problem.message + (problem.limit_reached ? kLimitHint : ""));
   } else if (problem.kind == zoq::ExtractProblem::kWarning) {
     ReportWarning(problem.message);
   } else {

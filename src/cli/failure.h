@@ -10,17 +10,21 @@ namespace zoqcli {
 
 class CodeFailure : public std::runtime_error {
  public:
-  explicit CodeFailure(int code, std::string context = {})
+  explicit CodeFailure(int code, std::string context = {}, std::string reason = {})
       : std::runtime_error("error " + std::to_string(code)),
         code_(code),
-        context_(std::move(context)) {}
+        context_(std::move(context)),
+        reason_(std::move(reason)) {}
   int code() const { return code_; }
   // What was being done, e.g. the package path; may be empty.
   const std::string& context() const { return context_; }
+  // Why a decoder failed, when it could tell (a decoding limit); may be empty.
+  const std::string& reason() const { return reason_; }
 
  private:
   int code_;
   std::string context_;
+  std::string reason_;
 };
 
 class ToolFailure : public std::runtime_error {

@@ -53,6 +53,8 @@ void Search(const Settings& settings, const Item& item, Found* found) {
   // SXC content is searched (and its lines numbered) with one element per
   // line.
   zoq::DecodeOptions decode = settings.session->Decode(zoq::kEcsEnd);
+  zoq::DecodeReport report;
+  decode.report = &report;
   zoq::PartTextReader reader;
   int code = reader.Open(settings.session->container(), item.path, item.limit, &decode);
   zoq::LineSearch search(*settings.pattern, settings.names_only);
@@ -77,6 +79,7 @@ void Search(const Settings& settings, const Item& item, Found* found) {
   }
   if (code != zoq::kOk) {
     found->error = DescribeCode(code);
+    if (report.limit_reached) found->error += ": " + report.reason;
     return;
   }
   if (search.Finish(hit) != zoq::kOk) throw std::runtime_error(search.error());

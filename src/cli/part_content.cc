@@ -61,8 +61,8 @@ int64_t ReadPartContentAt(const PackageSession& session, const std::u16string& p
   if (damaged != nullptr) *damaged = false;
   auto check = [&](int result) {
     if (result == zoq::kOk) return;
-    if (report.limit_reached) context += ": " + report.reason + kLimitHint;
-    throw CodeFailure(result, context);
+    if (!report.limit_reached) throw CodeFailure(result, context);
+    throw CodeFailure(result, context + ": " + report.reason + kLimitHint, report.reason);
   };
   zoq::Stream* raw = nullptr;
   check(session.container()->OpenPart(path, &raw, revision_limit, &decode, false));

@@ -104,7 +104,9 @@ int RunVerify(const ParsedArgs& args) {
       ++failed;
       std::string what = zoq::Utf16ToUtf8Lenient(content.path);
       if (all) what += " (revision " + std::to_string(content.revision_limit) + ")";
-      ReportMessage(what + ": " + DescribeCode(failure.code()));
+      std::string line = what + ": " + DescribeCode(failure.code());
+      if (!failure.reason().empty()) line += ": " + failure.reason();
+      ReportMessage(line);
     }
     // Only frees the copy; the path was read just before.
     session.container()->ReleasePartCopies(content.path).IgnoreError();

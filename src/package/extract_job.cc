@@ -141,10 +141,18 @@ struct ExtractJob::State {
     ExtractProblem& problem = outcome.problem;
     problem.item = task.item;
     problem.path = task.path;
+    // Each part gets a report of its own: workers share `decode`.
+    DecodeReport report;
+    DecodeOptions part_decode = decode;
+    part_decode.report = &report;
     auto read_failure = [&](int code) {
       problem.kind = ExtractProblem::kRead;
       problem.code = code;
       problem.message = "cannot read " + Utf16ToUtf8Lenient(task.path);
+      if (report.limit_reached) {
+        problem.limit_reached = true;
+        problem.message += ": " + report.reason;
+      }
       return std::move(outcome);
     };
     auto write_failure = [&](std::string why) {
@@ -155,7 +163,8 @@ struct ExtractJob::State {
     };
     try {
       Stream* opened = nullptr;
-      int code = container->OpenPart(task.path, &opened, settings.revision_limit, &decode, false);
+      int code =
+          container->OpenPart(task.path, &opened, settings.revision_limit, &part_decode, false);
       std::unique_ptr<Stream> content(opened);
       if (code != kOk) return read_failure(code);
       if (content == nullptr) return read_failure(kFailed);
