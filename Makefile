@@ -14,7 +14,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test bench tsan stress fuzz release demo compare package package-build clean
+.PHONY: all deps build test bench tsan stress fuzz release demo compare package package-build attack clean
 
 all: build
 
@@ -82,6 +82,22 @@ package-build:
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	rm -f $(PACKAGE_DIR)/*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
+
+# The hostile-file attack (tools/attack/attack.py) on a Release zoq: about
+# 9,700 cases (hostile names, bombs, damaged copies of the corpus packages,
+# kills, full disks, file-size limits, read-only targets, bad command lines),
+# each in a sandbox of its own below ATTACK_WORK; prints the figures per class
+# and writes them with every failure to ATTACK_WORK/report.json. The
+# full-disk and read-only cases mount small tmpfs file systems (as root;
+# otherwise they are skipped). Not part of `make test`.
+ATTACK_WORK ?= build/attack
+ATTACK_JOBS ?= 2
+ATTACK_CORPUS ?= /work/shared/corpus
+attack: deps
+	cmake -S . -B $(RELEASE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_BENCH=ON
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target zoq
+	python3 tools/attack/attack.py --zoq $(RELEASE_DIR)/src/cli/zoq --corpus $(ATTACK_CORPUS) \
+	  --work $(ATTACK_WORK)/work --jobs $(ATTACK_JOBS) --report $(ATTACK_WORK)/report.json
 
 demo: release
 	bash scripts/demo.sh $(RELEASE_DIR)
