@@ -132,7 +132,7 @@ CompareWindow* HistoryTools::Compare(const QString& path, int version, int other
   auto order = [](int v) { return v == 0 ? INT_MAX : v; };
   int before = version, after = other;
   if (order(before) > order(after)) std::swap(before, after);
-  auto label = [this](int v) { return v == 0 ? tr("最新版本") : tr("版本%1").arg(v); };
+  auto label = [](int v) { return v == 0 ? tr("最新版本") : tr("版本%1").arg(v); };
   if (!compare_window_) {
     compare_window_ = new CompareWindow(window_);
     compare_window_->setAttribute(Qt::WA_DeleteOnClose);
