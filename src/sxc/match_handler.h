@@ -41,6 +41,8 @@ class MatchHandler {
 
   // The root element closed correctly and nothing followed it.
   bool Completed() const { return completed_ && failed_; }
+  // The run failed (no later event can mend it).
+  bool Failed() const { return failed_ && !completed_; }
 
   // Results of a completed run.
   const SchemaNode* root() const { return root_; }

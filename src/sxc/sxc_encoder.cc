@@ -3,16 +3,19 @@
 #include <expat.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <new>
 #include <thread>
 
 #include "sxc/byte_coder.h"
 #include "sxc/chunk_pipeline.h"
 #include "sxc/decoder.h"
 #include "sxc/event_log.h"
+#include "sxc/event_relay.h"
 #include "sxc/match_handler.h"
 #include "sxc/sxc_writer.h"
 
@@ -61,41 +64,116 @@ bool CheckEncoding(const BinarySchema& schema, const MatchHandler& handler, cons
          checker.Matches() && decoder.AllValuesRead();
 }
 
+// Matches relayed events on the matching thread.
+class RelayedMatch final : public RelayedEvents {
+ public:
+  explicit RelayedMatch(MatchHandler* handler) : handler_(handler) {}
+  void StartElement(const char* name, const char** attributes) override {
+    handler_->StartElement(name, attributes);
+  }
+  void EndElement(const char* name) override { handler_->EndElement(name); }
+  void CharacterData(const char* text, int length) override { handler_->CharacterData(text, length); }
+  bool Stopped() const override { return handler_->Failed(); }
+
+ private:
+  MatchHandler* handler_;
+};
+
+// The parser's handlers when matching runs on another thread: they only
+// copy the events into the relay, and stop the parser once matching failed.
+struct Recorder {
+  EventRelay* relay;
+  XML_Parser parser;
+};
+
+void XMLCALL RecordStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+  auto* recorder = static_cast<Recorder*>(data);
+  if (!recorder->relay->Start(name, attributes)) XML_StopParser(recorder->parser, XML_FALSE);
+}
+
+void XMLCALL RecordEnd(void* data, const XML_Char* name) {
+  auto* recorder = static_cast<Recorder*>(data);
+  if (!recorder->relay->End(name)) XML_StopParser(recorder->parser, XML_FALSE);
+}
+
+void XMLCALL RecordText(void* data, const XML_Char* text, int length) {
+  auto* recorder = static_cast<Recorder*>(data);
+  if (!recorder->relay->Text(text, length)) XML_StopParser(recorder->parser, XML_FALSE);
+}
+
+// Relay blocks: small for small documents, so that they too are matched
+// while parsing goes on.
+size_t RelayBlockSize(size_t xml_size) {
+  return std::clamp<size_t>(xml_size / 32, size_t{4} << 10, size_t{256} << 10);
+}
+
+enum class Outcome { kDone, kFailed, kRetry };
+
 // Parses with `feed`, which hands the parser one piece after another and
-// answers false on a parser error; then writes and checks the output.
-bool Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
-         const std::function<bool(XML_Parser)>& feed, std::vector<uint8_t>* sxc) {
+// answers false on a parser error; then writes and checks the output. When
+// `piped`, the events are matched on a second thread while the parser goes
+// on, with messages held back: any failure answers kRetry, and the caller
+// runs again on one thread, which gives the failure its exact reason, line
+// and message.
+Outcome Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
+            const std::function<bool(XML_Parser)>& feed, bool piped, std::vector<uint8_t>* sxc) {
   sxc->clear();
+  EncodeReport quiet;
+  quiet.print_messages = false;
   EventLog log;
   log.ExpectDocumentSize(xml_size);
-  MatchHandler handler(schema, report, &log);
+  MatchHandler handler(schema, piped ? &quiet : report, &log);
   // Full chunks of long value streams are compressed while parsing goes on.
   ChunkPipeline pipeline(schema.nodes.size());
   handler.SetChunkPipeline(&pipeline);
   Parser parser(XML_ParserCreate(nullptr));
   if (!parser) {
     report->reason = "out of memory";
-    return false;
+    return Outcome::kFailed;
   }
-  handler.SetLineSource(CurrentLine, parser.get());
-  XML_SetUserData(parser.get(), &handler);
-  XML_SetElementHandler(parser.get(), OnStart, OnEnd);
-  XML_SetCharacterDataHandler(parser.get(), OnText);
-  if (!feed(parser.get())) {
-    // A parser error fails the run, also after the root element closed.
-    const XML_Error code = XML_GetErrorCode(parser.get());
-    if (code != XML_ERROR_NONE) {
-      handler.Fail("line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
-                   std::to_string(XML_GetCurrentColumnNumber(parser.get())) +
-                   ": XML error: " + XML_ErrorString(code));
+  if (piped) {
+    EventRelay relay(RelayBlockSize(xml_size));
+    Recorder recorder{&relay, parser.get()};
+    XML_SetUserData(parser.get(), &recorder);
+    XML_SetElementHandler(parser.get(), RecordStart, RecordEnd);
+    XML_SetCharacterDataHandler(parser.get(), RecordText);
+    bool matched = true;
+    std::thread matcher([&] {
+      RelayedMatch events(&handler);
+      try {
+        relay.Replay(&events);
+      } catch (const std::bad_alloc&) {
+        matched = false;
+        handler.Fail("out of memory");
+        relay.Replay(&events);  // stops at once: lets the parser side finish
+      }
+    });
+    const bool fed = feed(parser.get());
+    relay.Close();
+    matcher.join();
+    if (!fed || !matched || !handler.Completed()) return Outcome::kRetry;
+  } else {
+    handler.SetLineSource(CurrentLine, parser.get());
+    XML_SetUserData(parser.get(), &handler);
+    XML_SetElementHandler(parser.get(), OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser.get(), OnText);
+    if (!feed(parser.get())) {
+      // A parser error fails the run, also after the root element closed.
+      const XML_Error code = XML_GetErrorCode(parser.get());
+      if (code != XML_ERROR_NONE) {
+        handler.Fail("line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
+                     std::to_string(XML_GetCurrentColumnNumber(parser.get())) +
+                     ": XML error: " + XML_ErrorString(code));
+      }
+      if (report->reason.empty()) report->reason = "the XML file cannot be read";
+      return Outcome::kFailed;
     }
-    if (report->reason.empty()) report->reason = "the XML file cannot be read";
-    return false;
+    if (!handler.Completed()) {
+      if (report->reason.empty()) report->reason = "the document has no complete root element";
+      return Outcome::kFailed;
+    }
   }
-  if (!handler.Completed()) {
-    if (report->reason.empty()) report->reason = "the document has no complete root element";
-    return false;
-  }
+  const auto failed = [&] { return piped ? Outcome::kRetry : Outcome::kFailed; };
   // The stored form must decode to exactly what was matched: walk the
   // structure over the value streams as the decoder will. A large document
   // is compressed on other threads meanwhile (both only read the streams);
@@ -119,17 +197,25 @@ bool Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
   }
   if (!checked) {
     sxc->clear();
+    if (piped) return failed();
     report->reason =
         "the document does not fit the schema: an element or group occurs more often, or in "
         "another order, than the stored form can express";
-    return false;
+    return Outcome::kFailed;
   }
   if (!written || sxc->size() > static_cast<size_t>(INT32_MAX)) {
-    report->reason = "the document is too large to be stored";
     sxc->clear();
-    return false;
+    if (piped) return failed();
+    report->reason = "the document is too large to be stored";
+    return Outcome::kFailed;
   }
-  return true;
+  return Outcome::kDone;
+}
+
+// From this size of XML text on, matching runs beside the parser when
+// there is a second core.
+bool Piped(size_t xml_size, size_t minimum) {
+  return xml_size >= minimum && std::thread::hardware_concurrency() >= 2;
 }
 
 }  // namespace
@@ -144,7 +230,8 @@ bool SxcEncoder::EncodeFile(const std::string& path, std::vector<uint8_t>* sxc) 
     return false;
   }
   struct stat info;
-  const size_t size = fstat(fileno(file), &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+  const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+  const size_t size = regular && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   auto feed = [file](XML_Parser parser) {
     for (;;) {
       void* buffer = XML_GetBuffer(parser, kPieceSize);
@@ -155,9 +242,19 @@ bool SxcEncoder::EncodeFile(const std::string& path, std::vector<uint8_t>* sxc) 
       if (last) return true;
     }
   };
-  const bool ok = Run(schema_, report_, size, feed, sxc);
+  // Only a regular file can be read a second time.
+  Outcome outcome = Outcome::kRetry;
+  if (regular && Piped(size, piped_minimum_)) {
+    outcome = Run(schema_, report_, size, feed, true, sxc);
+    if (outcome == Outcome::kRetry && fseek(file, 0, SEEK_SET) != 0) {
+      report_->reason = "cannot read " + path;
+      outcome = Outcome::kFailed;
+    }
+    clearerr(file);
+  }
+  if (outcome == Outcome::kRetry) outcome = Run(schema_, report_, size, feed, false, sxc);
   fclose(file);
-  return ok;
+  return outcome == Outcome::kDone;
 }
 
 bool SxcEncoder::EncodeBuffer(const char* xml, size_t size, std::vector<uint8_t>* sxc) {
@@ -171,7 +268,10 @@ bool SxcEncoder::EncodeBuffer(const char* xml, size_t size, std::vector<uint8_t>
     } while (done < size);
     return true;
   };
-  return Run(schema_, report_, size, feed, sxc);
+  Outcome outcome = Outcome::kRetry;
+  if (Piped(size, piped_minimum_)) outcome = Run(schema_, report_, size, feed, true, sxc);
+  if (outcome == Outcome::kRetry) outcome = Run(schema_, report_, size, feed, false, sxc);
+  return outcome == Outcome::kDone;
 }
 
 }  // namespace zoq

@@ -23,9 +23,16 @@ class SxcEncoder {
   bool EncodeFile(const std::string& path, std::vector<uint8_t>* sxc);
   bool EncodeBuffer(const char* xml, size_t size, std::vector<uint8_t>* sxc);
 
+  // From this size of XML text on, the text is parsed on one thread and
+  // matched on another (a failed run is repeated on one thread, which
+  // reports it). The output is the same either way.
+  void SetPipedMinimum(size_t bytes) { piped_minimum_ = bytes; }
+  static constexpr size_t kPipedMinimum = size_t{1} << 20;
+
  private:
   const BinarySchema& schema_;
   EncodeReport* report_;
+  size_t piped_minimum_ = kPipedMinimum;
 };
 
 }  // namespace zoq

@@ -2,7 +2,13 @@
 // reports success for output that decodes to another document.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
+#include <climits>
+
 #include "sxc/schema_codec.h"
+#include "sxc/schema_loader.h"
+#include "sxc/sxc_encoder.h"
 #include "test_util.h"
 
 namespace zoq {
@@ -181,6 +187,70 @@ TEST(EncoderSelfCheckTest, NestedLeadingGroupsNeverStoreAnotherDocument) {
   ASSERT_NE(codec, nullptr);
   const std::string result = test::RoundTrip(*codec, "<r><a>1</a><c>2</c></r>");
   EXPECT_TRUE(result == Expect("<r><a>1</a><c>2</c></r>") || result.rfind("FAILED", 0) == 0) << result;
+}
+
+}  // namespace
+}  // namespace zoq
+
+namespace zoq {
+namespace {
+
+struct Encoded {
+  bool ok;
+  std::vector<uint8_t> sxc;
+  std::string reason, message, printed;
+};
+
+Encoded EncodeWith(const BinarySchema& schema, const std::string& xml, size_t piped_minimum) {
+  Encoded result;
+  EncodeReport report;
+  testing::internal::CaptureStdout();
+  SxcEncoder encoder(schema, &report);
+  encoder.SetPipedMinimum(piped_minimum);
+  result.ok = encoder.EncodeBuffer(xml.data(), xml.size(), &result.sxc);
+  result.printed = testing::internal::GetCapturedStdout();
+  result.reason = report.reason;
+  result.message = report.message;
+  return result;
+}
+
+// Parsing on one thread and matching on another gives the same bytes as
+// one thread for every corpus document, and a document that fails part way
+// (after many relay blocks) fails with the same reason and message, printed
+// once.
+TEST(PipedEncoderTest, SameBytesAndFailuresAsOneThread) {
+  std::vector<std::pair<std::string, std::string>> cases;  // schema, XML
+  DIR* dir = opendir(test::DataDir().c_str());
+  ASSERT_NE(dir, nullptr);
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    const size_t dot = name.find('.');
+    if (dot == std::string::npos || name.substr(dot) != ".xml") continue;
+    const std::string base = test::DataDir() + "/" + name.substr(0, dot);
+    if (test::FileExists(base + ".bsg")) cases.emplace_back(base + ".bsg", test::ReadFile(base + ".xml"));
+  }
+  closedir(dir);
+  ASSERT_GT(cases.size(), 20u);
+  const std::string rec = test::DataDir() + "/rec_types.bsg";
+  std::string many;
+  for (int i = 0; i < 4000; ++i) many += "<txt>value " + std::to_string(i) + "</txt>\n";
+  const std::string open = "<record id='x'>", close = "</record>";
+  for (const std::string& tail : {close, "<num></num>" + close, "<bag><k2>1</k2><k2>2</k2></bag><zz/>" + close,
+                                  "<txt>a</tx>" + close, close + "<late/>"}) {
+    cases.emplace_back(rec, open + many + tail);
+  }
+  for (const auto& [bsg, xml] : cases) {
+    std::shared_ptr<const BinarySchema> schema;
+    std::string error;
+    ASSERT_TRUE(LoadBinarySchema(bsg, &schema, &error)) << error;
+    const Encoded one = EncodeWith(*schema, xml, SIZE_MAX);
+    const Encoded piped = EncodeWith(*schema, xml, 0);
+    EXPECT_EQ(piped.ok, one.ok) << bsg;
+    EXPECT_TRUE(piped.sxc == one.sxc) << bsg;
+    EXPECT_EQ(piped.reason, one.reason) << bsg;
+    EXPECT_EQ(piped.message, one.message) << bsg;
+    EXPECT_EQ(piped.printed, one.printed) << bsg;
+  }
 }
 
 }  // namespace
