@@ -1,8 +1,11 @@
-// Compresses long value streams while the document is still being parsed:
-// every full chunk of a stream that more data follows is copied (with the
-// window before it) and compressed on helper threads, exactly as
-// ParallelDeflate would compress that chunk later. The encoder hands the
-// finished chunks to the writer, which compresses only the rest.
+// Compresses long value streams while the document is still being parsed.
+// Once a stream is too long to share a block with others, what it gains is
+// copied in pieces (with the window before a chunk's first piece) and fed
+// to its chunk's compressor on a helper thread; each stream's pieces are
+// compressed in order, by one helper at a time. Every chunk comes out
+// exactly as ParallelDeflate would compress it from the whole stream
+// (deflate's output does not depend on how its input is handed over), so
+// the writer only joins them.
 #pragma once
 
 #include <condition_variable>
@@ -22,45 +25,63 @@ namespace zoq {
 class ChunkPipeline {
  public:
   // `helpers` 0 picks one less than the machine's core count (1 to 3).
+  // Streams longer than `shared_limit` are compressed on their own; they
+  // are shipped whenever they grew by `piece_size`.
   explicit ChunkPipeline(size_t node_count, int level = Z_DEFAULT_COMPRESSION, int helpers = 0,
-                         size_t chunk_size = ParallelDeflate::kChunkSize);
+                         size_t chunk_size = ParallelDeflate::kChunkSize, size_t shared_limit = 16383,
+                         size_t piece_size = size_t{64} << 10);
   ~ChunkPipeline();
   ChunkPipeline(const ChunkPipeline&) = delete;
   ChunkPipeline& operator=(const ChunkPipeline&) = delete;
 
-  // Called after `stream`, the value stream of `node`, grew: ships every
-  // chunk of it that more data follows.
+  // Called after `stream`, the value stream of `node`, grew.
   void Grew(int node, const std::string& stream) {
-    if (stream.size() > next_ship_[static_cast<size_t>(node)]) Ship(node, stream);
+    if (stream.size() >= next_ship_[static_cast<size_t>(node)]) Ship(node, stream, false);
   }
 
-  // Compresses what is still queued (on this thread too) and answers the
-  // finished chunks per node, in order. False when zlib failed.
-  bool Finish(std::vector<std::vector<DeflatedChunk>>* chunks);
+  // Compresses the rest of every stream that was shipped (on this thread
+  // too), given the streams as they ended, and answers per node its chunks
+  // in order: all of a shipped stream's, none of another's. False when zlib
+  // failed.
+  bool Finish(const std::vector<std::string>& streams, std::vector<std::vector<DeflatedChunk>>* chunks);
 
  private:
-  struct Task {
-    int node = 0;
-    std::vector<uint8_t> input;  // the window before the chunk, then the chunk
+  struct Piece {
+    std::vector<uint8_t> input;  // the window before the chunk (first piece), then stream bytes
     size_t dictionary = 0;
-    DeflatedChunk chunk;
+    size_t chunk = 0;  // which chunk of the stream the bytes belong to
+    bool last = false;  // the stream ends with this piece
+  };
+  struct Stream {
+    // Guarded by mutex_.
+    std::deque<Piece> pending;
+    bool scheduled = false;  // queued in ready_ or being compressed
+    // Touched only by the helper compressing the stream.
+    std::unique_ptr<z_stream> open;
+    size_t open_chunk = 0;
+    DeflatedChunk current;
+    std::vector<DeflatedChunk> done;
+    // Touched only by the thread calling Grew.
+    size_t shipped = 0;
   };
 
-  void Ship(int node, const std::string& stream);
-  void Work();
-  // Takes the next queued task, or null when there is none (and, when
-  // `wait`, none will come).
-  Task* Next(bool wait);
-  void Compress(Task* task);
+  void Ship(int node, const std::string& stream, bool last);
+  void Queue(int node, Piece piece);
+  void Work(bool wait);
+  bool Compress(Stream* stream, Piece* piece);
+  bool Deflate(Stream* stream, const uint8_t* data, size_t size, int flush);
+  bool EndChunk(Stream* stream, bool last);
 
   const int level_;
   const int helper_count_;
   const size_t chunk_size_;
-  std::vector<size_t> next_ship_;  // per node: ship once the stream is longer than this
-  std::vector<std::unique_ptr<Task>> tasks_;  // in the order shipped
-  std::deque<Task*> queue_;
-  // Input buffers of compressed chunks, reused for the next ones: fresh
-  // memory for every chunk costs a page fault per 4 KiB.
+  const size_t shared_limit_;
+  const size_t piece_size_;
+  std::vector<size_t> next_ship_;  // per node: ship once the stream is this long
+  std::vector<Stream> streams_;
+  std::deque<int> ready_;  // streams with pieces and no helper
+  // Input buffers of compressed pieces, reused for the next ones: fresh
+  // memory for every piece costs a page fault per 4 KiB.
   std::vector<std::vector<uint8_t>> spare_inputs_;
   std::mutex mutex_;
   std::condition_variable wake_;

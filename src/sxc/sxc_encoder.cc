@@ -123,7 +123,7 @@ Outcome Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
   EventLog log;
   log.ExpectDocumentSize(xml_size);
   MatchHandler handler(schema, piped ? &quiet : report, &log);
-  // Full chunks of long value streams are compressed while parsing goes on.
+  // Long value streams are compressed while parsing goes on.
   ChunkPipeline pipeline(schema.nodes.size());
   handler.SetChunkPipeline(&pipeline);
   Parser parser(XML_ParserCreate(nullptr));
@@ -181,7 +181,7 @@ Outcome Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
   std::vector<std::vector<DeflatedChunk>> early_chunks;
   const EncodedDocument document{handler.root(), &handler.root_bytes(), &handler.value_streams(),
                                  &handler.has_stream(), &early_chunks};
-  auto write = [&] { return pipeline.Finish(&early_chunks) && WriteSxcDocument(schema, document, sxc); };
+  auto write = [&] { return pipeline.Finish(handler.value_streams(), &early_chunks) && WriteSxcDocument(schema, document, sxc); };
   size_t plain_size = handler.root_bytes().size();
   for (const auto& stream : handler.value_streams()) plain_size += stream.size();
   bool written = false;

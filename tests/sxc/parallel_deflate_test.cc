@@ -87,42 +87,48 @@ TEST(ParallelDeflateTest, SmallJobsMatchOnePassAndChunkingCostsLittle) {
   EXPECT_EQ(back, text);
 }
 
-// Chunks compressed by the pipeline while streams grow, finished by the
-// runner, give the very bytes the runner alone gives; a pipeline dropped
+// Streams compressed by the pipeline piece by piece while they grow give
+// the very bytes the runner gives from the whole streams, whatever the
+// pieces (cut inside chunks, ending on a chunk boundary); a pipeline dropped
 // unfinished stops its helpers.
-TEST(ChunkPipelineTest, ChunksShippedWhileGrowingGiveTheSameStream) {
-  constexpr size_t kChunk = 4096;
+TEST(ChunkPipelineTest, StreamsCompressedWhileGrowingGiveTheSameBytes) {
+  constexpr size_t kChunk = 4096, kShared = 5000;
   const std::string text = Text(9 * kChunk + 5, 21);
   for (int helpers : {1, 3}) {
-    ChunkPipeline pipeline(3, Z_DEFAULT_COMPRESSION, helpers, kChunk);
-    std::vector<std::string> streams(3);
-    // Node 0 grows in odd pieces, node 1 to exactly four chunks (its last
-    // chunk stays unshipped), node 2 stays short.
+    ChunkPipeline pipeline(4, Z_DEFAULT_COMPRESSION, helpers, kChunk, kShared, 1000);
+    std::vector<std::string> streams(4);
+    // Node 0 grows in odd pieces, node 1 at once to exactly four chunks,
+    // node 2 to a chunk boundary and then a little more, node 3 stays
+    // short enough to share a block.
     for (size_t at = 0; at < text.size(); at += 777) {
       streams[0].append(text, at, 777);
       pipeline.Grew(0, streams[0]);
     }
     streams[1] = text.substr(0, 4 * kChunk);
     pipeline.Grew(1, streams[1]);
-    streams[2] = "short";
+    streams[2] = text.substr(0, 2 * kChunk);
     pipeline.Grew(2, streams[2]);
+    streams[2] += "tail";
+    streams[3] = text.substr(0, kShared);
+    pipeline.Grew(3, streams[3]);
     std::vector<std::vector<DeflatedChunk>> early;
-    ASSERT_TRUE(pipeline.Finish(&early));
-    ASSERT_EQ(early.size(), 3u);
-    EXPECT_EQ(early[0].size(), 9u);
-    EXPECT_EQ(early[1].size(), 3u);
-    EXPECT_TRUE(early[2].empty());
-    std::vector<DeflateJob> piped(3), plain(3);
-    for (size_t n = 0; n < 3; ++n) {
+    ASSERT_TRUE(pipeline.Finish(streams, &early));
+    ASSERT_EQ(early.size(), 4u);
+    EXPECT_EQ(early[0].size(), 10u);
+    EXPECT_EQ(early[1].size(), 4u);
+    EXPECT_EQ(early[2].size(), 3u);
+    EXPECT_TRUE(early[3].empty());
+    std::vector<DeflateJob> piped(4), plain(4);
+    for (size_t n = 0; n < 4; ++n) {
       piped[n].pieces = plain[n].pieces = {{Bytes(streams[n]), streams[n].size()}};
       piped[n].done = std::move(early[n]);
     }
     ParallelDeflate runner(Z_DEFAULT_COMPRESSION, 2, kChunk);
     ASSERT_TRUE(runner.Run(&piped));
     ASSERT_TRUE(runner.Run(&plain));
-    for (size_t n = 0; n < 3; ++n) EXPECT_EQ(piped[n].output, plain[n].output) << "node " << n;
+    for (size_t n = 0; n < 4; ++n) EXPECT_EQ(piped[n].output, plain[n].output) << "node " << n;
   }
-  ChunkPipeline abandoned(1, Z_DEFAULT_COMPRESSION, 2, kChunk);
+  ChunkPipeline abandoned(1, Z_DEFAULT_COMPRESSION, 2, kChunk, 0, 1000);
   abandoned.Grew(0, text);
 }
 
