@@ -61,11 +61,17 @@ bool EventRelay::Ship() {
 }
 
 bool EventRelay::Start(const char* name, const char** attributes) {
+  // Lengths are measured once; start tags rarely have more than a few
+  // attributes.
+  constexpr size_t kMeasured = 16;
+  size_t lengths[kMeasured];
   size_t count = 0;
   const size_t name_size = strlen(name);
   size_t size = 1 + 4 + 4 + name_size + 1;
   for (; attributes != nullptr && attributes[count] != nullptr; ++count) {
-    size += 4 + strlen(attributes[count]) + 1;
+    const size_t length = strlen(attributes[count]);
+    if (count < kMeasured) lengths[count] = length;
+    size += 4 + length + 1;
   }
   if (!Reserve(size)) return false;
   char* at = current_.bytes.get() + current_.size;
@@ -73,7 +79,9 @@ bool EventRelay::Start(const char* name, const char** attributes) {
   const auto pairs = static_cast<uint32_t>(count / 2);
   memcpy(at, &pairs, sizeof pairs);
   at = Put(at + sizeof pairs, name, name_size + 1);
-  for (size_t i = 0; i < count; ++i) at = Put(at, attributes[i], strlen(attributes[i]) + 1);
+  for (size_t i = 0; i < count; ++i) {
+    at = Put(at, attributes[i], (i < kMeasured ? lengths[i] : strlen(attributes[i])) + 1);
+  }
   current_.size = static_cast<size_t>(at - current_.bytes.get());
   return true;
 }

@@ -23,6 +23,8 @@ namespace zoq {
 namespace {
 
 constexpr int kPieceSize = 0x10000;
+// Piped runs parse documents up to this size in one call.
+constexpr size_t kWholeDocumentLimit = size_t{64} << 20;
 // From this much plain structure and value data on, compressing overlaps
 // the self-check.
 constexpr size_t kOverlapMinimum = size_t{1} << 20;
@@ -173,6 +175,9 @@ Outcome Run(const BinarySchema& schema, EncodeReport* report, size_t xml_size,
       return Outcome::kFailed;
     }
   }
+  // The parser and its buffer are done with.
+  handler.SetLineSource(nullptr, nullptr);
+  parser.reset();
   const auto failed = [&] { return piped ? Outcome::kRetry : Outcome::kFailed; };
   // The stored form must decode to exactly what was matched: walk the
   // structure over the value streams as the decoder will. A large document
@@ -242,10 +247,28 @@ bool SxcEncoder::EncodeFile(const std::string& path, std::vector<uint8_t>* sxc) 
       if (last) return true;
     }
   };
+  // The piped run reads the whole file into the parser's buffer and parses
+  // it in one final call: a call that is not the last one has the parser
+  // count lines and columns over all it parsed, which only a failure needs
+  // (and a failure is reported by the run on one thread). A file that grew
+  // meanwhile goes on in pieces.
+  auto feed_whole = [file, size, &feed](XML_Parser parser) {
+    void* buffer = XML_GetBuffer(parser, static_cast<int>(size));
+    if (buffer == nullptr) return feed(parser);
+    const size_t got = fread(buffer, 1, size, file);
+    const int next = got == size ? fgetc(file) : EOF;
+    if (next != EOF) ungetc(next, file);
+    if (XML_ParseBuffer(parser, static_cast<int>(got), next == EOF) != XML_STATUS_OK) return false;
+    return next == EOF || feed(parser);
+  };
   // Only a regular file can be read a second time.
   Outcome outcome = Outcome::kRetry;
   if (regular && Piped(size, piped_minimum_)) {
-    outcome = Run(schema_, report_, size, feed, true, sxc);
+    if (size <= kWholeDocumentLimit) {
+      outcome = Run(schema_, report_, size, feed_whole, true, sxc);
+    } else {
+      outcome = Run(schema_, report_, size, feed, true, sxc);
+    }
     if (outcome == Outcome::kRetry && fseek(file, 0, SEEK_SET) != 0) {
       report_->reason = "cannot read " + path;
       outcome = Outcome::kFailed;
@@ -268,8 +291,18 @@ bool SxcEncoder::EncodeBuffer(const char* xml, size_t size, std::vector<uint8_t>
     } while (done < size);
     return true;
   };
+  // One final call when piped (see EncodeFile).
+  auto feed_whole = [xml, size](XML_Parser parser) {
+    return XML_Parse(parser, xml, static_cast<int>(size), XML_TRUE) == XML_STATUS_OK;
+  };
   Outcome outcome = Outcome::kRetry;
-  if (Piped(size, piped_minimum_)) outcome = Run(schema_, report_, size, feed, true, sxc);
+  if (Piped(size, piped_minimum_)) {
+    if (size <= kWholeDocumentLimit) {
+      outcome = Run(schema_, report_, size, feed_whole, true, sxc);
+    } else {
+      outcome = Run(schema_, report_, size, feed, true, sxc);
+    }
+  }
   if (outcome == Outcome::kRetry) outcome = Run(schema_, report_, size, feed, false, sxc);
   return outcome == Outcome::kDone;
 }
