@@ -24,7 +24,7 @@ namespace {
 
 constexpr int kPieceSize = 0x10000;
 // Piped runs parse documents up to this size in one call.
-constexpr size_t kWholeDocumentLimit = size_t{64} << 20;
+constexpr size_t kWholeDocumentLimit = size_t{32} << 20;
 // From this much plain structure and value data on, compressing overlaps
 // the self-check.
 constexpr size_t kOverlapMinimum = size_t{1} << 20;
