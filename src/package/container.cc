@@ -215,7 +215,7 @@ Status PackageContainer::LoadModel(int revision_limit) {
           const size_t id = paths_.IdOf(slot);
           paths_.Count(id);
           path_ids.push_back(static_cast<uint32_t>(id));
-          record.path = slot->path;
+          record.SetPath(slot->path);
         }
         entry->facts = std::move(facts);
         entries_.push_back(std::move(entry));
@@ -228,6 +228,7 @@ Status PackageContainer::LoadModel(int revision_limit) {
   for (const auto& entry : entries_) {
     for (ItemRecord& record : entry->records) paths_.slot(*id++).records.push_back(&record);
   }
+  std::vector<uint32_t>().swap(path_ids);  // not held while the tree is built
   // Path ids follow the first records: that is the order of the tree.
   BuildTreeFrom(paths_.slot_count(), [this](size_t i) { return &paths_.slot(i); });
   return kOk;

@@ -116,7 +116,7 @@ Status PackageEditor::FileEncoded(const std::u16string& path, EncodedPart* part,
   record.type = target.type;
   record.present = true;
   record.skippable = skippable;
-  record.path = target.normalized;
+  record.SetPath(target.normalized);
   Number(&record);
   if (part->uses_sxc_) c_.sxc_used_ = true;
   c_.ReleaseCopies(target.normalized);

@@ -56,32 +56,33 @@ Status PackageContainer::DecodeRecord(ItemRecord* record, const DecodeOptions& r
   *out = nullptr;
   int result = LoadData(record);
   if (result != kOk) return result;
+  const StoredData& stored = record->Stored();
   const int code = request.code;
   int first = 0;  // index of the first code to undo
   if (code == 0) {
-    first = record->code_count;
+    first = stored.code_count;
   } else if (code != kEcsEnd) {
-    if (record->code_count == 0 || record->codes[0] != code) return kSiteFirstCodeMismatch;
+    if (stored.code_count == 0 || stored.codes[0] != code) return kSiteFirstCodeMismatch;
     first = 1;
   }
-  Stream* stream = record->data->Clone();
+  Stream* stream = stored.data->Clone();
   if (stream == nullptr) return kBitStreamReadFailed;
   if (tap != nullptr) {
-    *tap = new CheckByteTap(stream, record->stored_size, record->check_byte);
+    *tap = new CheckByteTap(stream, stored.stored_size, stored.check_byte);
     stream = *tap;
   }
   CodeStackSettings settings;
   settings.iv_header = version_code_ > 257;
   settings.temp_dir = temp_dir_;
   settings.schema = [this] { return SchemaPathLocked(); };
-  settings.stored_size = record->stored_size;
+  settings.stored_size = stored.stored_size;
   settings.max_output = request.max_output;
   settings.report = request.report;
   // Empty stored data is empty content whatever the codes say.
-  for (int i = record->code_count - 1; record->stored_size > 0 && i >= first; --i) {
+  for (int i = stored.code_count - 1; stored.stored_size > 0 && i >= first; --i) {
     Stream* next = nullptr;
     // No transformation known for a code: the part cannot be decoded.
-    result = WrapForCode(record->codes[i], stream, request.key, settings, kDecodeFailed,
+    result = WrapForCode(stored.codes[i], stream, request.key, settings, kDecodeFailed,
                          kDecodeFailed, &next);
     if (result != kOk) return result;
     stream = next;
@@ -338,7 +339,8 @@ Status PackageContainer::ReleasePartCopies(const std::u16string& path) {
 
 Status PackageContainer::VerifyRecord(ItemRecord* record) {
   if (LoadData(record) != kOk) return kBitStreamReadFailed;
-  std::unique_ptr<Stream> data(record->data->Clone());
+  const StoredData& stored = record->Stored();
+  std::unique_ptr<Stream> data(stored.data->Clone());
   if (!data || data->Open(kModeRead) != kOk) return kBitStreamReadFailed;
   uint8_t check = 0;
   int64_t total = 0;
@@ -350,8 +352,8 @@ Status PackageContainer::VerifyRecord(ItemRecord* record) {
     check = FoldCheckByte(piece.get(), static_cast<size_t>(done), check);
     total += done;
   }
-  if (total != record->stored_size) return kBitStreamReadFailed;
-  if (check != record->check_byte) return kChecksumFailed;
+  if (total != stored.stored_size) return kBitStreamReadFailed;
+  if (check != stored.check_byte) return kChecksumFailed;
   return kOk;
 }
 

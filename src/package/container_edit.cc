@@ -76,8 +76,8 @@ void PackageEditor::Number(ItemRecord* record) {
 // Files the encoded bytes of `part` for `record`: into the package itself
 // in direct-write mode, else into temporary storage.
 Status PackageEditor::Store(EncodedPart* part, ItemRecord* record) {
-  record->codes = part->codes_;
-  record->code_count = part->code_count_;
+  record->Stored().codes = part->codes_;
+  record->Stored().code_count = part->code_count_;
   if (state()->direct_write) {
     if (part->memory_ != nullptr) return StoreDirect(part->memory_, part->size_, record);
     std::unique_ptr<Stream> window;
@@ -95,9 +95,9 @@ Status PackageEditor::StoreInStorageFile(EncodedPart* part, ItemRecord* record) 
   if (code != kOk) return code;
   state()->files.push_back(part->file_);
   part->file_.clear();
-  record->data = std::move(window);
-  record->check_byte = part->check_;
-  record->stored_size = part->size_;
+  record->Stored().data = std::move(window);
+  record->Stored().check_byte = part->check_;
+  record->Stored().stored_size = part->size_;
   return kOk;
 }
 
@@ -112,9 +112,11 @@ Status PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
         copy->Close() != kOk) {
       return kEncodeFailed;
     }
-    if (ReadOnlyWindow(copy.release(), 0, size, &record->data) != kOk) return kEncodeFailed;
-    record->check_byte = check;
-    record->stored_size = size;
+    if (ReadOnlyWindow(copy.release(), 0, size, &record->Stored().data) != kOk) {
+      return kEncodeFailed;
+    }
+    record->Stored().check_byte = check;
+    record->Stored().stored_size = size;
     return kOk;
   }
   // Append to the current storage file, starting a new one past 1 GiB.
@@ -140,9 +142,9 @@ Status PackageEditor::StoreInMemory(EncodedPart* part, ItemRecord* record) {
   std::unique_ptr<Stream> window;
   int code = FileWindow(s->current_path, offset, size, &window);
   if (code != kOk) return code;
-  record->data = std::move(window);
-  record->check_byte = check;
-  record->stored_size = size;
+  record->Stored().data = std::move(window);
+  record->Stored().check_byte = check;
+  record->Stored().stored_size = size;
   return kOk;
 }
 
@@ -154,7 +156,8 @@ Status PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* rec
   // The record, and the entry that the first save puts after it, must be
   // addressable with the package's offset width.
   const int width = c_.header_.width;
-  const uint64_t end = static_cast<uint64_t>(s->direct_end) + 2 + width + record->code_count;
+  StoredData& facts = record->Stored();
+  const uint64_t end = static_cast<uint64_t>(s->direct_end) + 2 + width + facts.code_count;
   if (size < 0 || !FitsWidth(static_cast<uint64_t>(s->direct_end - s->bitstream), width) ||
       !FitsWidth(static_cast<uint64_t>(size), width) ||
       !FitsWidth(end + static_cast<uint64_t>(size), width)) {
@@ -163,7 +166,7 @@ Status PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* rec
   if (package->Seek(s->direct_end, kSeekSet) != kOk) return kSiteDirectWrite;
   uint8_t check = 0;
   int64_t stored = 0;
-  int code = WriteDataRecord(package, width, record->codes.data(), record->code_count, encoded,
+  int code = WriteDataRecord(package, width, facts.codes.data(), facts.code_count, encoded,
                              size, &check, &stored);
   if (code == kOk && package->Flush() != kOk) code = kSiteDirectWrite;
   if (code != kOk) {
@@ -179,15 +182,15 @@ Status PackageEditor::StoreDirect(Stream* encoded, int64_t size, ItemRecord* rec
   if (!file.empty()) s->identity = IdentityOfPath(file);
   record->data_offset = s->direct_end - s->bitstream;
   s->direct_end = package->Tell();
-  record->data.reset();  // read back from the package when needed
-  record->check_byte = check;
-  record->stored_size = stored;
+  facts.data.reset();  // read back from the package when needed
+  facts.check_byte = check;
+  facts.stored_size = stored;
   return kOk;
 }
 
 void PackageEditor::Insert(ItemRecord* record) {
-  PackageContainer::PathEntry& slot = c_.PathSlot(record->path);
-  record->path = slot.path;
+  PackageContainer::PathEntry& slot = c_.PathSlot(record->path());
+  record->SetPath(slot.path);
   RecordList& list = slot.records;
   if (record->type == kRecordAppended && !list.empty()) {
     record->skippable = list.back()->skippable;
@@ -199,7 +202,7 @@ void PackageEditor::Insert(ItemRecord* record) {
     record->item_number = old->item_number;
     record->sequence = old->sequence;
     old->present = false;
-    old->data.reset();
+    old->DropWindow();
     list.pop_back();
   }
   if (list.empty() || list.back()->type == kRecordDeleted) {
@@ -207,7 +210,7 @@ void PackageEditor::Insert(ItemRecord* record) {
       // Nothing is recorded. The record keeps pointing at a path that
       // outlives the map entry.
       record->present = false;
-      record->path = u"/";
+      record->SetPath(u"/");
       if (list.empty()) c_.ErasePath(&slot);
       return;
     }
@@ -268,7 +271,7 @@ Status PackageEditor::Delete(const std::u16string& path) {
   record.revision = entry->facts.revision;
   record.type = kRecordDeleted;
   record.present = true;
-  record.path = normalized;
+  record.SetPath(normalized);
   Number(&record);
   c_.ReleaseCopies(normalized);
   Insert(&record);
@@ -298,10 +301,10 @@ Status PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* cod
     ItemRecord* old = content[i];
     code = c_.LoadData(old);
     if (code != kOk) return code;
-    if (old->code_count + static_cast<int>(list.size()) > kMaxStoredCodes) {
+    if (old->Stored().code_count + static_cast<int>(list.size()) > kMaxStoredCodes) {
       return kSiteReencodeCodes;
     }
-    std::unique_ptr<Stream> stored(old->data->Clone());
+    std::unique_ptr<Stream> stored(old->Stored().data->Clone());
     if (!stored || stored->Open(kModeRead) != kOk) return kBitStreamReadFailed;
     ItemRecord& fresh = encoded[i];
     fresh.skippable = old->skippable;
@@ -309,8 +312,8 @@ Status PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* cod
     code = Encode(settings, stored.get(), list, codes, &part);
     if (code != kOk) return code;
     // The stored codes are the old ones followed by the new.
-    part->codes_ = old->codes;
-    part->code_count_ = old->code_count;
+    part->codes_ = old->Stored().codes;
+    part->code_count_ = old->Stored().code_count;
     for (uint8_t c : list) part->codes_[part->code_count_++] = c;
     code = EnsureWorkingRevision();
     if (code == kOk) code = Store(part.get(), &fresh);
@@ -322,7 +325,7 @@ Status PackageEditor::Reencode(const std::u16string& path, const EcsCodeArg* cod
     record.revision = entry->facts.revision;
     record.type = i == 0 ? kRecordReplaced : kRecordAppended;
     record.present = true;
-    record.path = normalized;
+    record.SetPath(normalized);
     Number(&record);
     Insert(&record);
   }

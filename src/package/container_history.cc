@@ -67,8 +67,8 @@ Status PackageEditor::Restore(const std::u16string& path, int revision_limit, co
   ItemRecord* full = content.front();
   code = c_.LoadData(full);
   if (code != kOk) return code;
-  std::array<uint8_t, 8> codes = full->codes;
-  const int code_count = full->code_count;
+  std::array<uint8_t, 8> codes = full->Stored().codes;
+  const int code_count = full->Stored().code_count;
   const bool skippable = full->skippable;
 
   std::vector<uint8_t> list(codes.begin(), codes.begin() + code_count);
@@ -77,7 +77,7 @@ Status PackageEditor::Restore(const std::u16string& path, int revision_limit, co
   std::unique_ptr<EncodedPart> part;
   if (content.size() == 1) {
     // One record: its stored bytes are the version, whatever its codes.
-    std::unique_ptr<Stream> stored(full->data->Clone());
+    std::unique_ptr<Stream> stored(full->Stored().data->Clone());
     if (!stored || stored->Open(kModeRead) != kOk) return kBitStreamReadFailed;
     code = Encode(settings, stored.get(), {}, nullptr, &part);
     if (code != kOk) return code;

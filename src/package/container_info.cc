@@ -132,12 +132,12 @@ Status PackageContainer::FillPartInfo(PartInfo* info, int revision_limit) {
     int code = LoadData(record);
     if (code != kOk) return code;
     info->position = entries_[record->revision]->facts.bitstream + record->data_offset;
-    info->total_size += record->stored_size;
+    info->total_size += record->Stored().stored_size;
     if (record->IsFull() && !full_seen) {
       full_seen = true;
-      info->codes = record->codes;
-      info->code_count = record->code_count;
-      info->size = record->stored_size;
+      info->codes = record->Stored().codes;
+      info->code_count = record->Stored().code_count;
+      info->size = record->Stored().stored_size;
       info->skippable = record->skippable;
     }
   }
@@ -159,7 +159,7 @@ Status PackageContainer::GetPartLocation(const std::u16string& path, int64_t* po
   code = LoadData(first);
   if (code != kOk) return code;
   *position = entries_[first->revision]->facts.bitstream + first->data_offset;
-  *stored_size = first->stored_size;
+  *stored_size = first->Stored().stored_size;
   return kOk;
 }
 

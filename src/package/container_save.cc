@@ -100,11 +100,11 @@ Status PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Str
                           RecordToWrite* out) {
   out->type = record->type;
   out->skippable = record->skippable;
-  out->path = std::u16string(record->path);
+  out->path = std::u16string(record->path());
   if (!record->HasData()) return kOk;
   int code = c_.LoadData(record);
   if (code != kOk) return code;
-  Stream* clone = record->data->Clone();
+  Stream* clone = record->Stored().data->Clone();
   if (clone == nullptr) return kBitStreamReadFailed;
   streams->emplace_back(clone);
   // Opened once to find out now whether it can be read, then closed: the
@@ -113,9 +113,9 @@ Status PackageEditor::DataOf(ItemRecord* record, std::vector<std::unique_ptr<Str
   if (clone->Open(kModeRead) != kOk) return kBitStreamReadFailed;
   clone->Close().IgnoreError();  // opened for reading only
   out->data = clone;
-  out->codes = record->codes;
-  out->code_count = record->code_count;
-  out->stored_size = record->stored_size;
+  out->codes = record->Stored().codes;
+  out->code_count = record->Stored().code_count;
+  out->stored_size = record->Stored().stored_size;
   return kOk;
 }
 
@@ -194,7 +194,7 @@ Status PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
   std::map<std::u16string, std::pair<std::vector<ItemRecord*>, std::vector<ItemRecord*>>> by_path;
   auto note = [&](ItemRecord& r, bool is_working) {
     if (!r.present) return;
-    auto [it, fresh] = by_path.try_emplace(std::u16string(r.path));
+    auto [it, fresh] = by_path.try_emplace(std::u16string(r.path()));
     if (fresh) order.push_back(&it->first);
     (is_working ? it->second.second : it->second.first).push_back(&r);
   };
@@ -203,7 +203,7 @@ Status PackageEditor::CollectMerged(std::vector<RecordToWrite>* out,
   for (const std::u16string* path : order) {
     auto& [p, l] = by_path[*path];
     std::vector<ItemRecord*> keep;
-    int first_type = l.empty() ? kRecordNone : l.front()->type;
+    int first_type = l.empty() ? static_cast<int>(kRecordNone) : l.front()->type;
     bool p_began_new =
         !p.empty() && (p.front()->type == kRecordCreated || p.front()->type == kRecordDeleted);
     int override_first = -1;
@@ -251,8 +251,9 @@ bool PackageEditor::CanMerge(int64_t* start) {
     for (ItemRecord& r : e->records) {
       if (!r.HasData()) continue;
       if (c_.LoadData(&r) != kOk) return false;
-      *end = std::max(*end, e->facts.bitstream + r.data_offset + 2 + width + r.code_count +
-                                r.stored_size);
+      const StoredData& stored = r.Stored();
+      *end = std::max(*end, e->facts.bitstream + r.data_offset + 2 + width + stored.code_count +
+                                stored.stored_size);
     }
     return true;
   };
@@ -356,7 +357,7 @@ Status PackageEditor::CompleteDirect(Stream* out, int sync_fd) {
     RecordToWrite w;
     w.type = r.type;
     w.skippable = r.skippable;
-    w.path = std::u16string(r.path);
+    w.path = std::u16string(r.path());
     w.data_offset = r.HasData() ? r.data_offset : 0;
     records.push_back(std::move(w));
   }
@@ -418,7 +419,7 @@ Status PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint
     facts.revision = entry->facts.revision;
     entry->facts = facts;
     for (size_t i = 0; i < from.size(); ++i) {
-      from[i]->data.reset();  // reopened from the package when needed
+      from[i]->DropWindow();  // reopened from the package when needed
       from[i]->data_offset = records[i].data_offset;
     }
     if (written == 0) {
@@ -429,7 +430,7 @@ Status PackageEditor::SaveIncrementalInPlace(Stream* out, int sync_fd, SavePoint
     c_.header_.entry_count = static_cast<int>(written) + 1;
   }
   for (ItemRecord& r : entry->records) {
-    if (r.present && r.HasData()) r.data.reset();
+    if (r.present && r.HasData()) r.DropWindow();
   }
   s->working = false;
   s->direct_write = false;

@@ -24,7 +24,7 @@ Status ReadOnlyWindow(Stream* inner, int64_t offset, int64_t length, std::unique
 }
 
 Status LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord* record) {
-  if (record->data) return kOk;
+  if (record->stored && record->stored->data) return kOk;
   if (!record->HasData() || record->data_offset <= 0 || bitstream < 0) {
     return kBitStreamReadFailed;
   }
@@ -50,12 +50,12 @@ Status LoadDataRecord(Stream* package, int64_t bitstream, int width, ItemRecord*
   }
   Stream* clone = package->Clone();
   if (clone == nullptr) return kBitStreamReadFailed;
-  int code = ReadOnlyWindow(clone, start, size, &record->data);
+  int code = ReadOnlyWindow(clone, start, size, &record->Stored().data);
   if (code != kOk) return code;
-  record->codes = codes;
-  record->code_count = count;
-  record->check_byte = head[0];
-  record->stored_size = size;
+  record->Stored().codes = codes;
+  record->Stored().code_count = count;
+  record->Stored().check_byte = head[0];
+  record->Stored().stored_size = size;
   return kOk;
 }
 

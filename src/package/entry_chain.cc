@@ -1,5 +1,7 @@
 #include "package/entry_chain.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <unordered_set>
 
 #include "zoq/codes.h"
@@ -15,8 +17,10 @@ Status ReadEntryChain(Stream* stream, const HeaderFacts& header, int revision_li
   std::unordered_set<int64_t> seen;
   NameMap names(pool);
   std::vector<ItemRef> items;
-  // What the whole package may hold: one record per byte of the file.
-  TableBudget budget{file_length, file_length};
+  // What the whole package may hold: one record per byte of the file, and
+  // fewer than 2^31 (the model numbers its records with 32 bits).
+  const int64_t most = std::min<int64_t>(file_length, INT32_MAX);
+  TableBudget budget{most, most};
   int64_t offset = header.first_entry;
   for (int revision = 0; revision < count; ++revision) {
     if (offset <= 0 || !seen.insert(offset).second) return kBadNextEntry;

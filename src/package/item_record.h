@@ -15,25 +15,57 @@
 
 namespace zoq {
 
-// Members are ordered for size: a package of 100,000 parts holds 100,000
-// of these.
-struct ItemRecord {
-  int revision = 0;
-  int sequence = 0;         // position after an order anchor, else 0
-  int64_t item_number = 0;  // orders the tree: first stored first
-  int type = kRecordNone;
-  bool present = true;
-  bool skippable = false;
-  // The path of its index entry (text in the container's path pool).
-  std::u16string_view path;
-  int64_t data_offset = 0;  // from the entry's BitStream
-
-  // Known once the data record has been read (data != null).
+// What a record's data record says: read when the part is first read, or
+// set when the record is written.
+struct StoredData {
   std::unique_ptr<Stream> data;  // closed read-only window over the stored bytes
   int64_t stored_size = 0;
   std::array<uint8_t, 8> codes{};
   int code_count = 0;
   uint8_t check_byte = 0;
+};
+
+// Members are ordered and sized for space: a package of 100,000 parts
+// holds 100,000 of these, most of which are never read.
+struct ItemRecord {
+  // Orders the tree (first stored first): records are numbered as they are
+  // loaded or added, and a package holds fewer than 2^31 records (the
+  // reader allows one per byte of the file, and no more than that).
+  int32_t item_number = 0;
+  int revision = 0;
+  int sequence = 0;  // position after an order anchor, else 0
+ private:
+  uint16_t path_length_ = 0;
+
+ public:
+  int type : 5 = kRecordNone;
+  bool present : 1 = true;
+  bool skippable : 1 = false;
+  int64_t data_offset = 0;  // from the entry's BitStream
+
+ private:
+  const char16_t* path_text_ = nullptr;
+
+ public:
+  std::unique_ptr<StoredData> stored;  // null until read or written
+
+  // The path of its index entry (text in the container's path pool); a
+  // normalized package path, so never longer than a few hundred code units.
+  std::u16string_view path() const { return {path_text_, path_length_}; }
+  void SetPath(std::u16string_view path) {
+    path_text_ = path.data();
+    path_length_ = static_cast<uint16_t>(path.size());
+  }
+
+  // The stored facts, made (empty) when there are none yet.
+  StoredData& Stored() {
+    if (!stored) stored = std::make_unique<StoredData>();
+    return *stored;
+  }
+  // Drops the window over the stored bytes (read again when needed).
+  void DropWindow() {
+    if (stored) stored->data.reset();
+  }
 
   bool HasData() const {
     return type == kRecordCreated || type == kRecordAppended || type == kRecordReplaced;

@@ -2,58 +2,71 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace zoq {
 
 // --- RecordList -------------------------------------------------------------
 
-RecordList::RecordList(RecordList&& other) noexcept { TakeFrom(other); }
+RecordList::RecordList(RecordList&& other) noexcept : one_(other.one_) { other.one_ = nullptr; }
 
 RecordList& RecordList::operator=(RecordList&& other) noexcept {
   if (this != &other) {
     Release();
-    TakeFrom(other);
+    one_ = other.one_;
+    other.one_ = nullptr;
   }
   return *this;
-}
-
-void RecordList::TakeFrom(RecordList& other) {
-  data_ = other.data_;
-  size_ = other.size_;
-  capacity_ = other.capacity_;
-  owned_ = other.owned_;
-  other.data_ = nullptr;
-  other.size_ = 0;
-  other.capacity_ = 0;
-  other.owned_ = 0;
 }
 
 RecordList::~RecordList() { Release(); }
 
 void RecordList::Release() {
-  if (owned_) delete[] data_;
-  data_ = nullptr;
-  size_ = 0;
-  capacity_ = 0;
-  owned_ = 0;
+  if (IsBlock() && block()->owned) ::operator delete(block());
+  one_ = nullptr;
+}
+
+void RecordList::MoveToOwnBlock(size_t capacity) {
+  const size_t size = this->size();
+  auto* fresh = static_cast<Block*>(::operator new(sizeof(Block) + capacity * sizeof(ItemRecord*)));
+  fresh->size = static_cast<uint32_t>(size);
+  fresh->capacity = static_cast<uint32_t>(capacity);
+  fresh->owned = 1;
+  if (size != 0) std::memcpy(Items(fresh), begin(), size * sizeof(ItemRecord*));
+  Release();
+  SetBlock(fresh);
 }
 
 void RecordList::push_back(ItemRecord* record) {
-  if (size_ == capacity_ || data_ == nullptr) {
-    // Beyond its slice (or its own storage): storage of its own, twice as
-    // large, so that a list edited many times grows in amortised steps.
-    const uint32_t grown = std::max<uint32_t>(4, 2 * size_);
-    auto* fresh = new ItemRecord*[grown];
-    if (size_ != 0) std::memcpy(fresh, data_, size_ * sizeof(ItemRecord*));
-    const uint32_t size = size_;
-    Release();
-    data_ = fresh;
-    size_ = size;
-    capacity_ = grown;
-    owned_ = 1;
+  if (one_ == nullptr) {
+    one_ = record;
+    return;
   }
-  data_[size_++] = record;
+  // Beyond one record, or beyond its slice or storage: storage of its own,
+  // twice as large, so that a list edited many times grows in amortised
+  // steps.
+  if (!IsBlock() || block()->size == block()->capacity) {
+    MoveToOwnBlock(std::max<size_t>(4, 2 * size()));
+  }
+  Block* at = block();
+  Items(at)[at->size++] = record;
+}
+
+void RecordList::pop_back() {
+  if (IsBlock()) {
+    --block()->size;
+  } else {
+    one_ = nullptr;
+  }
+}
+
+void RecordList::clear() {
+  if (IsBlock()) {
+    block()->size = 0;
+  } else {
+    one_ = nullptr;
+  }
 }
 
 // --- PathIndex --------------------------------------------------------------
@@ -87,16 +100,15 @@ uint64_t PathIndex::HashPath(std::u16string_view path) {
 
 size_t PathIndex::FindCell(std::u16string_view path, uint64_t hash) const {
   const size_t mask = cells_.size() - 1;
-  const uint64_t high = hash & ~uint64_t{0xFFFFFFFF};
+  const uint32_t tag = Tag(hash);
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const uint64_t cell = cells_[i];
+    const uint32_t cell = cells_[i];
     if (cell == 0) return i;
-    if ((cell & ~uint64_t{0xFFFFFFFF}) == high) {
-      const std::u16string_view other = slots_[(cell & 0xFFFFFFFF) - 1].path;
-      if (other.size() == path.size() &&
-          std::memcmp(other.data(), path.data(), path.size() * sizeof(char16_t)) == 0) {
-        return i;
-      }
+    if ((cell & ~static_cast<uint32_t>(mask)) != tag) continue;
+    const std::u16string_view other = slots_[IdOfCell(cell)].path;
+    if (other.size() == path.size() &&
+        std::memcmp(other.data(), path.data(), path.size() * sizeof(char16_t)) == 0) {
+      return i;
     }
   }
 }
@@ -107,8 +119,8 @@ PathIndex::Slot* PathIndex::Find(std::u16string_view path) {
 
 const PathIndex::Slot* PathIndex::Find(std::u16string_view path) const {
   if (cells_.empty()) return nullptr;
-  const uint64_t cell = cells_[FindCell(path, hasher_(path))];
-  return cell == 0 ? nullptr : &slots_[(cell & 0xFFFFFFFF) - 1];
+  const uint32_t cell = cells_[FindCell(path, hasher_(path))];
+  return cell == 0 ? nullptr : &slots_[IdOfCell(cell)];
 }
 
 std::pair<PathIndex::Slot*, bool> PathIndex::Insert(std::u16string_view path,
@@ -116,7 +128,7 @@ std::pair<PathIndex::Slot*, bool> PathIndex::Insert(std::u16string_view path,
   if (2 * (live_ + 1) > cells_.size()) Rehash(2 * (live_ + 1));
   const uint64_t hash = hasher_(path);
   const size_t at = FindCell(path, hash);
-  if (cells_[at] != 0) return {&slots_[(cells_[at] & 0xFFFFFFFF) - 1], false};
+  if (cells_[at] != 0) return {&slots_[IdOfCell(cells_[at])], false};
   size_t id;
   if (!free_ids_.empty()) {
     id = free_ids_.back();
@@ -126,7 +138,8 @@ std::pair<PathIndex::Slot*, bool> PathIndex::Insert(std::u16string_view path,
     slots_.emplace_back();
   }
   slots_[id].path = stored;
-  cells_[at] = Cell(hash, id);
+  // A new id is the number of live slots, below half the table's size.
+  cells_[at] = Tag(hash) | static_cast<uint32_t>(id + 1);
   ++live_;
   return {&slots_[id], true};
 }
@@ -138,7 +151,7 @@ void PathIndex::Erase(Slot* slot) {
   // Backward shift: cells after the hole that may live nearer their home
   // move into it, so that no probe chain is cut and no marker is left.
   for (size_t i = (hole + 1) & mask; cells_[i] != 0; i = (i + 1) & mask) {
-    const Slot& other = slots_[(cells_[i] & 0xFFFFFFFF) - 1];
+    const Slot& other = slots_[IdOfCell(cells_[i])];
     const size_t home = hasher_(other.path) & mask;
     // Move when the home lies cyclically outside (hole, i].
     const bool home_after_hole = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
@@ -170,31 +183,38 @@ void PathIndex::Rehash(size_t cells) {
     const uint64_t hash = hasher_(slots_[id].path);
     size_t i = hash & mask;
     while (cells_[i] != 0) i = (i + 1) & mask;
-    cells_[i] = Cell(hash, id);
+    cells_[i] = Tag(hash) | static_cast<uint32_t>(id + 1);
   }
 }
 
 void PathIndex::Clear() {
   slots_ = std::vector<Slot>();
   free_ids_ = std::vector<size_t>();
-  cells_ = std::vector<uint64_t>();
+  cells_ = std::vector<uint32_t>();
   live_ = 0;
+  counts_ = std::vector<uint32_t>();
   shared_.reset();
 }
 
 void PathIndex::Group() {
-  size_t total = 0;
-  for (const Slot& slot : slots_) {
-    if (slot.records.data_ == nullptr) total += slot.records.capacity_;
+  // A list of one record keeps it in place; longer ones get a block each,
+  // one after the other in a single array.
+  using Block = RecordList::Block;
+  size_t words = 0;
+  const size_t slots = std::min(counts_.size(), slots_.size());
+  for (size_t id = 0; id < slots; ++id) {
+    if (counts_[id] > 1 && slots_[id].records.empty()) words += 1 + counts_[id];
   }
-  shared_.reset(new ItemRecord*[total]);
-  ItemRecord** next = shared_.get();
-  for (Slot& slot : slots_) {
-    RecordList& list = slot.records;
-    if (list.data_ != nullptr || list.capacity_ == 0) continue;
-    list.data_ = next;
-    next += list.capacity_;
+  shared_.reset(words == 0 ? nullptr : new std::byte[words * sizeof(ItemRecord*)]);
+  std::byte* next = shared_.get();
+  for (size_t id = 0; id < slots; ++id) {
+    RecordList& list = slots_[id].records;
+    if (counts_[id] <= 1 || !list.empty()) continue;
+    auto* block = new (next) Block{0, counts_[id], 0};
+    list.SetBlock(block);
+    next += (1 + counts_[id]) * sizeof(ItemRecord*);
   }
+  counts_ = std::vector<uint32_t>();
 }
 
 }  // namespace zoq

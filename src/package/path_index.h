@@ -8,6 +8,7 @@
 // its slice.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -23,7 +24,11 @@ struct ItemRecord;
 // part of the path hashes.
 uint64_t MixUnits(uint64_t seed, std::u16string_view text);
 
-// The records of one path, oldest first.
+// The records of one path, oldest first, in one word: null when empty,
+// the record itself when there is one (as most paths of a package have),
+// else a tagged pointer to a block holding the count, the room and the
+// records (a slice of the index's shared array when loaded, or storage of
+// its own once editing grows it).
 class RecordList {
  public:
   using const_iterator = ItemRecord* const*;
@@ -36,30 +41,43 @@ class RecordList {
   RecordList& operator=(const RecordList&) = delete;
   ~RecordList();
 
-  bool empty() const { return size_ == 0; }
-  size_t size() const { return size_; }
-  ItemRecord* front() const { return data_[0]; }
-  ItemRecord* back() const { return data_[size_ - 1]; }
-  ItemRecord* operator[](size_t i) const { return data_[i]; }
-  const_iterator begin() const { return data_; }
-  const_iterator end() const { return data_ + size_; }
+  bool empty() const { return size() == 0; }
+  size_t size() const { return IsBlock() ? block()->size : (one_ != nullptr ? 1 : 0); }
+  ItemRecord* front() const { return begin()[0]; }
+  ItemRecord* back() const { return begin()[size() - 1]; }
+  ItemRecord* operator[](size_t i) const { return begin()[i]; }
+  const_iterator begin() const { return IsBlock() ? Items(block()) : &one_; }
+  const_iterator end() const { return begin() + size(); }
   const_reverse_iterator rbegin() const { return const_reverse_iterator(end()); }
   const_reverse_iterator rend() const { return const_reverse_iterator(begin()); }
 
   void push_back(ItemRecord* record);
-  void pop_back() { --size_; }
-  void clear() { size_ = 0; }
+  void pop_back();
+  void clear();
 
  private:
   friend class PathIndex;
+  // Precedes the records of a list of more than one; as large as a record
+  // pointer, so that the records that follow it are aligned.
+  struct Block {
+    uint32_t size;
+    uint32_t capacity : 31;
+    uint32_t owned : 1;  // allocated for this list; else a slice of the index's array
+  };
+  static_assert(sizeof(Block) == sizeof(ItemRecord*));
+  static ItemRecord** Items(Block* block) { return reinterpret_cast<ItemRecord**>(block + 1); }
+  bool IsBlock() const { return (reinterpret_cast<uintptr_t>(one_) & 1) != 0; }
+  Block* block() const {
+    return reinterpret_cast<Block*>(reinterpret_cast<uintptr_t>(one_) & ~uintptr_t{1});
+  }
+  void SetBlock(Block* block) {
+    one_ = reinterpret_cast<ItemRecord*>(reinterpret_cast<uintptr_t>(block) | 1);
+  }
+  // A block of its own with room for `capacity` records, holding these.
+  void MoveToOwnBlock(size_t capacity);
   void Release();
 
-  void TakeFrom(RecordList& other);
-
-  ItemRecord** data_ = nullptr;
-  uint32_t size_ = 0;
-  uint32_t capacity_ : 31 = 0;
-  uint32_t owned_ : 1 = 0;  // data_ is this list's own; else a slice of the index's array
+  ItemRecord* one_ = nullptr;
 };
 
 class PathIndex {
@@ -99,25 +117,36 @@ class PathIndex {
   void Clear();
 
   // Loading many records at once: each Count(id) announces one record of a
-  // slot, then Group() makes every slot's list a slice of one array with
-  // room for what was counted, and the records are push_back()ed in order.
-  // The slots' lists must be empty.
-  void Count(size_t id) { ++slots_[id].records.capacity_; }
+  // slot, then Group() gives every slot of more than one a slice of one
+  // shared array with room for what was counted, and the records are
+  // push_back()ed in order. The slots' lists must be empty.
+  void Count(size_t id) {
+    if (id >= counts_.size()) counts_.resize(std::max(id + 1, 2 * counts_.size()));
+    ++counts_[id];
+  }
   void Group();
 
  private:
-  // A table cell: the slot id plus one (0 marks an empty cell) in the low
-  // half, the upper half of the path's hash in the high half.
-  static uint64_t Cell(uint64_t hash, size_t id) { return (hash & ~uint64_t{0xFFFFFFFF}) | (id + 1); }
+  // A table cell of four bytes: the slot id plus one (0 marks an empty
+  // cell) in the bits below the table's size, which it never reaches (the
+  // table is at least twice as large as the slots), and above them bits of
+  // the path's hash, so that a probe compares a path only when they agree.
+  uint32_t Tag(uint64_t hash) const {
+    return static_cast<uint32_t>(hash >> 32) & ~static_cast<uint32_t>(cells_.size() - 1);
+  }
+  uint32_t IdOfCell(uint32_t cell) const {
+    return (cell & static_cast<uint32_t>(cells_.size() - 1)) - 1;
+  }
   size_t FindCell(std::u16string_view path, uint64_t hash) const;  // the cell, or an empty one
   void Rehash(size_t cells);
 
   Hasher hasher_;
   std::vector<Slot> slots_;
   std::vector<size_t> free_ids_;
-  std::vector<uint64_t> cells_;  // a power of two in size, at most half full
+  std::vector<uint32_t> cells_;  // a power of two in size, at most half full
   size_t live_ = 0;
-  std::unique_ptr<ItemRecord*[]> shared_;  // the slices made by Group()
+  std::vector<uint32_t> counts_;  // by slot id, between Count() and Group()
+  std::unique_ptr<std::byte[]> shared_;  // the slices made by Group()
 };
 
 }  // namespace zoq

@@ -31,8 +31,6 @@ bool ForEachComponent(std::u16string_view path, Visit visit) {
 
 // --- TreeIndex ------------------------------------------------------------
 
-char TreeIndex::removed_mark_ = 0;
-
 size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
   const uint64_t h = MixUnits(reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull, name);
   return static_cast<size_t>(h ^ (h >> 29));
@@ -41,132 +39,165 @@ size_t TreeIndex::Hash(const TreeNode* parent, std::u16string_view name) {
 TreeNode* TreeIndex::Find(const TreeNode* parent, std::u16string_view name, size_t hash,
                           Kind kind, TreeNode** other) const {
   if (other != nullptr) *other = nullptr;
-  if (slots_.empty()) return nullptr;
-  const size_t mask = slots_.size() - 1;
+  if (cells_.empty()) return nullptr;
+  const size_t mask = cells_.size() - 1;
+  const uint32_t tag = Tag(hash);
   TreeNode* folder = nullptr;  // of that name, while a part may still follow
   TreeNode* part = nullptr;    // of that name, while a folder is asked for
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
-    if (slot.node == nullptr) {
+    const uint32_t cell = cells_[i];
+    if (cell == 0) {
       if (other != nullptr) *other = kind == kPart ? folder : kind == kFolder ? part : nullptr;
       return kind == kPart ? nullptr : folder;
     }
-    if (slot.hash == hash && slot.node != Removed() && slot.node->GetParent() == parent &&
-        slot.node->name() == name) {
-      if (!slot.node->IsFolder()) {
-        if (kind != kFolder) return slot.node;
-        part = slot.node;
-      } else if (kind == kFolder) {
-        return slot.node;
-      } else {
-        folder = slot.node;
-      }
+    if ((cell & ~Mask()) != tag || Removed(cell)) continue;
+    TreeNode* node = Node(cell);
+    if (node->parent() != parent || node->name() != name) continue;
+    if (!node->folder()) {
+      if (kind != kFolder) return node;
+      part = node;
+    } else if (kind == kFolder) {
+      return node;
+    } else {
+      folder = node;
     }
   }
 }
 
 TreeNode* TreeIndex::Make(TreeNode* parent, std::u16string_view name, bool folder,
                           size_t hash, bool view) {
-  if (2 * (used_ + 1) > slots_.size()) Grow(std::max<size_t>(64, 2 * (used_ + 1)));
-  TreeNode* node = &nodes_.emplace_back(view ? name : names_.Add(name), parent, folder, this);
-  Place(node, hash);
+  // Sized by the nodes made, removed ones included: a node's number must
+  // stay below the table's size.
+  if (2 * (nodes_.size() + 1) > cells_.size()) Grow(2 * (nodes_.size() + 1));
+  TreeNode::Kids* kids = nullptr;
+  if (folder) {
+    kids = &kids_.emplace_back();
+    kids->index = this;
+  }
+  TreeNode* node = &nodes_.emplace_back(view ? name : names_.Add(name), parent, kids);
+  Place(static_cast<uint32_t>(nodes_.size()), hash);
   return node;
 }
 
-void TreeIndex::Place(TreeNode* node, size_t hash) {
-  const size_t mask = slots_.size() - 1;
+TreeNode::Kids* TreeIndex::RootKids() {
+  if (kids_.empty()) kids_.emplace_back().index = this;
+  return &kids_.front();
+}
+
+void TreeIndex::Place(uint32_t number, size_t hash) {
+  const size_t mask = cells_.size() - 1;
   size_t i = hash & mask;
-  while (slots_[i].node != nullptr) i = (i + 1) & mask;
-  slots_[i] = Slot{node, hash};
-  ++used_;
+  while (cells_[i] != 0) i = (i + 1) & mask;
+  cells_[i] = Tag(hash) | number;
 }
 
 void TreeIndex::Forget(const TreeNode* node) {
-  if (slots_.empty()) return;
-  const size_t mask = slots_.size() - 1;
-  const auto* parent = static_cast<const TreeNode*>(node->GetParent());
-  for (size_t i = Hash(parent, node->name()) & mask; slots_[i].node != nullptr;
+  if (cells_.empty()) return;
+  const size_t mask = cells_.size() - 1;
+  for (size_t i = Hash(node->parent(), node->name()) & mask; cells_[i] != 0;
        i = (i + 1) & mask) {
-    if (slots_[i].node == node) {
-      slots_[i].node = Removed();  // keeps the probe chains of others intact
+    if (!Removed(cells_[i]) && Node(cells_[i]) == node) {
+      cells_[i] = Mask();  // keeps the probe chains of others intact
       return;
     }
   }
 }
 
 void TreeIndex::Reserve(size_t nodes) {
-  if (2 * (used_ + nodes) > slots_.size()) Grow(2 * (used_ + nodes));
+  if (2 * (nodes_.size() + nodes) > cells_.size()) Grow(2 * (nodes_.size() + nodes));
 }
 
 void TreeIndex::Grow(size_t capacity) {
   size_t size = 64;
   while (size < capacity) size *= 2;
-  std::vector<Slot> old = std::move(slots_);
-  slots_.assign(size, Slot{});
-  used_ = 0;
-  for (const Slot& slot : old) {
-    if (slot.node != nullptr && slot.node != Removed()) Place(slot.node, slot.hash);
+  std::vector<uint32_t> old = std::move(cells_);
+  const auto old_mask = static_cast<uint32_t>(old.size() - 1);
+  cells_.assign(size, 0);
+  for (const uint32_t cell : old) {
+    if (cell == 0 || (cell & old_mask) == old_mask) continue;
+    const uint32_t number = cell & old_mask;
+    const TreeNode& node = nodes_[number - 1];
+    Place(number, Hash(node.parent(), node.name()));
   }
 }
 
 // --- TreeNode -------------------------------------------------------------
 
-TreeNode::TreeNode() : own_index_(std::make_unique<TreeIndex>()), name_(u"/") {
-  index_ = own_index_.get();
+TreeNode::TreeNode() : name_(reinterpret_cast<uintptr_t>(u"/") | 1) {
+  kids_ = (new TreeIndex)->RootKids();
+  kids_->name_length = 1;
 }
 
-TreeNode::TreeNode(std::u16string_view name, TreeNode* parent, bool folder, TreeIndex* index)
-    : index_(index), name_(name), parent_(parent), folder_(folder) {}
+TreeNode::TreeNode(std::u16string_view name, TreeNode* parent, Kids* kids)
+    : parent_(parent), name_(reinterpret_cast<uintptr_t>(name.data()) | (kids != nullptr ? 1 : 0)) {
+  if (kids != nullptr) {
+    kids_ = kids;
+    kids_->name_length = static_cast<uint32_t>(name.size());
+  } else {
+    part_ = PartFacts{static_cast<uint32_t>(name.size()), false};
+  }
+}
 
 // The nodes below the root belong to the root's index and go with it.
-TreeNode::~TreeNode() = default;
+TreeNode::~TreeNode() {
+  if (parent_ == nullptr) delete kids_->index;
+}
 
 TreeNode* TreeNode::Find(std::u16string_view name) const {
-  return index_->Find(this, name, TreeIndex::Hash(this, name));
+  if (!folder()) return nullptr;
+  return kids_->index->Find(this, name, TreeIndex::Hash(this, name));
 }
 
 TreeNode* TreeNode::Find(std::u16string_view name, bool folder) const {
-  return index_->Find(this, name, TreeIndex::Hash(this, name),
-                      folder ? TreeIndex::kFolder : TreeIndex::kPart);
+  if (!this->folder()) return nullptr;
+  return kids_->index->Find(this, name, TreeIndex::Hash(this, name),
+                            folder ? TreeIndex::kFolder : TreeIndex::kPart);
 }
 
 PathNode* TreeNode::OtherOfSameName() const {
-  return !twin_ || parent_ == nullptr ? nullptr : parent_->Find(name_, !folder_);
+  return !twin() || parent_ == nullptr ? nullptr : parent_->Find(name(), !folder());
 }
 
-void TreeNode::ReserveNodes(size_t count) { index_->Reserve(count); }
+void TreeNode::ReserveNodes(size_t count) {
+  if (folder()) kids_->index->Reserve(count);
+}
 
 PathNode* TreeNode::FirstChild() {
-  cursor_ = 0;
-  return children_.empty() ? nullptr : children_[0];
+  if (!folder()) return nullptr;
+  kids_->cursor = 0;
+  return kids_->list.empty() ? nullptr : kids_->list[0];
 }
 
 PathNode* TreeNode::NextChild() {
-  if (cursor_ + 1 >= children_.size()) {
-    cursor_ = children_.size();
+  if (!folder()) return nullptr;
+  if (kids_->cursor + 1 >= kids_->list.size()) {
+    kids_->cursor = static_cast<uint32_t>(kids_->list.size());
     return nullptr;
   }
-  return children_[++cursor_];
+  return kids_->list[++kids_->cursor];
 }
 
 PathNode* TreeNode::FindChild(const std::u16string& name) { return Find(name); }
 
 TreeNode* TreeNode::Ensure(std::u16string_view name, bool folder, bool view, bool beside) {
-  if (name.empty()) return nullptr;
+  if (name.empty() || !this->folder()) return nullptr;
   const size_t hash = TreeIndex::Hash(this, name);
   TreeNode* other = nullptr;
-  TreeNode* node =
-      index_->Find(this, name, hash, folder ? TreeIndex::kFolder : TreeIndex::kPart, &other);
+  TreeNode* node = kids_->index->Find(this, name, hash,
+                                      folder ? TreeIndex::kFolder : TreeIndex::kPart, &other);
   if (node != nullptr) return node;
   if (other != nullptr && !beside) return nullptr;
   node = Append(name, folder, hash, view);
-  if (other != nullptr) other->twin_ = node->twin_ = true;
+  if (other != nullptr) {
+    other->SetTwin();
+    node->SetTwin();
+  }
   return node;
 }
 
 TreeNode* TreeNode::Append(std::u16string_view name, bool folder, size_t hash, bool view) {
-  TreeNode* node = index_->Make(this, name, folder, hash, view);
-  children_.push_back(node);
+  TreeNode* node = kids_->index->Make(this, name, folder, hash, view);
+  kids_->list.push_back(node);
   return node;
 }
 
@@ -178,7 +209,7 @@ Status TreeNode::AddPartChild(const std::u16string& name, PathNode** out) {
 }
 
 Status TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
-  if (name.empty()) return kAddNodeFailed;
+  if (name.empty() || !folder()) return kAddNodeFailed;
   PathNode* node = Find(name, true);
   if (node == nullptr) node = Find(name);
   if (node == nullptr) node = Append(name, true, TreeIndex::Hash(this, name));
@@ -187,8 +218,10 @@ Status TreeNode::AddFolderChild(const std::u16string& name, PathNode** out) {
 }
 
 void TreeNode::Unindex(TreeNode* node) {
-  for (TreeNode* child : node->children_) node->Unindex(child);
-  index_->Forget(node);
+  if (node->folder()) {
+    for (TreeNode* child : node->kids_->list) node->Unindex(child);
+  }
+  kids_->index->Forget(node);
 }
 
 Status TreeNode::RemoveChild(const std::u16string& name) {
@@ -201,11 +234,13 @@ Status TreeNode::RemoveChild(const std::u16string& name) {
 void TreeNode::Remove(TreeNode* node) {
   // The subtree leaves the tree; its memory stays with the index until the
   // tree goes.
+  if (!folder()) return;
   Unindex(node);
-  for (size_t i = 0; i < children_.size(); ++i) {
-    if (children_[i] == node) {
-      children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
-      if (cursor_ > i) --cursor_;
+  std::vector<TreeNode*>& list = kids_->list;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == node) {
+      list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+      if (kids_->cursor > i) --kids_->cursor;
       break;
     }
   }
@@ -214,16 +249,17 @@ void TreeNode::Remove(TreeNode* node) {
 std::u16string TreeNode::GetPath() const {
   if (parent_ == nullptr) return u"/";
   std::u16string path = parent_->GetPath();
-  path += name_;
-  if (folder_) path.push_back(u'/');
+  path += name();
+  if (folder()) path.push_back(u'/');
   return path;
 }
 
 std::vector<PathNode*> TreeNode::Children() const {
-  return std::vector<PathNode*>(children_.begin(), children_.end());
+  if (!folder()) return {};
+  return std::vector<PathNode*>(kids_->list.begin(), kids_->list.end());
 }
 
-void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf16ToUtf8Lenient(name_, out); }
+void TreeNode::AppendNameUtf8(std::string* out) const { AppendUtf16ToUtf8Lenient(name(), out); }
 
 // --- Building ---------------------------------------------------------------
 

@@ -22,16 +22,17 @@ class TreeNode : public PathNode {
  public:
   // The root: a folder named "/", owning the tree's index.
   TreeNode();
-  // A node below the root; made by the index only.
-  TreeNode(std::u16string_view name, TreeNode* parent, bool folder, TreeIndex* index);
+  // A node below the root; made by the index only. A folder has `kids`.
+  struct Kids;
+  TreeNode(std::u16string_view name, TreeNode* parent, Kids* kids);
   ~TreeNode() override;
   TreeNode(const TreeNode&) = delete;
   TreeNode& operator=(const TreeNode&) = delete;
 
-  std::u16string GetName() const override { return std::u16string(name_); }
-  bool HasChildren() const override { return !children_.empty(); }
+  std::u16string GetName() const override { return std::u16string(name()); }
+  bool HasChildren() const override { return folder() && !kids_->list.empty(); }
   bool IsRoot() const override { return parent_ == nullptr; }
-  bool IsFolder() const override { return folder_; }
+  bool IsFolder() const override { return folder(); }
   PathNode* GetParent() const override { return parent_; }
   PathNode* FirstChild() override;
   PathNode* NextChild() override;
@@ -44,7 +45,12 @@ class TreeNode : public PathNode {
   void AppendNameUtf8(std::string* out) const override;
   PathNode* OtherOfSameName() const override;
 
-  std::u16string_view name() const { return name_; }
+  std::u16string_view name() const {
+    return {reinterpret_cast<const char16_t*>(name_ & ~uintptr_t{1}),
+            folder() ? kids_->name_length : part_.name_length};
+  }
+  TreeNode* parent() const { return parent_; }
+  bool folder() const { return (name_ & 1) != 0; }
   // Lookup and adding by a name view, without copying the name. Find
   // answers the part of that name, else the folder.
   TreeNode* Find(std::u16string_view name) const;
@@ -60,30 +66,49 @@ class TreeNode : public PathNode {
   // Room in the index for this many nodes (a tree about to be filled).
   void ReserveNodes(size_t count);
 
+  // What a folder has beyond a part: its children and the tree's index,
+  // and the facts a part keeps in its node.
+  struct Kids {
+    std::vector<TreeNode*> list;  // insertion order
+    TreeIndex* index = nullptr;
+    uint32_t cursor = 0;
+    uint32_t name_length = 0;
+    bool twin = false;
+  };
+
  private:
   TreeNode* Append(std::u16string_view name, bool folder, size_t hash, bool view = false);
   // Takes the child and its subtree out of the index.
   void Unindex(TreeNode* node);
 
-  // Ordered for size: a large package has a node for every part.
-  std::unique_ptr<TreeIndex> own_index_;  // the root's
-  TreeIndex* index_;
-  std::u16string_view name_;  // in the index's pool or the package's paths ("/" for the root)
+  bool twin() const { return folder() ? kids_->twin : part_.twin; }
+  void SetTwin() { (folder() ? kids_->twin : part_.twin) = true; }
+
+  // A large package has a node for every part: a part's node is 32 bytes.
+  // The name's text lies in the index's pool or the package's paths ("/"
+  // for the root); its address, aligned to two, carries in its lowest bit
+  // whether the node is a folder. A folder's name length and mark sit
+  // with its children, a part's in place of them.
   TreeNode* parent_ = nullptr;
-  std::vector<TreeNode*> children_;  // insertion order
-  uint32_t cursor_ = 0;
-  bool folder_ = true;
-  // Set on both nodes when a part and a folder of one name were made
-  // beside each other; stays set after one goes, so it means "look up".
-  // Listing asks every node for the other of its name; without this a
-  // large tree pays a table lookup per node for a case that is rare.
-  bool twin_ = false;
+  uintptr_t name_;
+  struct PartFacts {
+    uint32_t name_length;
+    // Set on both nodes when a part and a folder of one name were made
+    // beside each other; stays set after one goes, so it means "look up".
+    // Listing asks every node for the other of its name; without this a
+    // large tree pays a table lookup per node for a case that is rare.
+    bool twin;
+  };
+  union {
+    Kids* kids_;       // a folder's
+    PartFacts part_;   // a part's
+  };
 };
 
-// What the nodes of one tree share: the nodes below the root, their names
-// and one lookup table keyed by (parent, name). One open-addressing table
-// for the whole tree instead of a map per folder keeps building a large
-// tree to a few allocations.
+// What the nodes of one tree share: the nodes below the root, their names,
+// the folders' child lists and one lookup table keyed by (parent, name).
+// One open-addressing table of node numbers for the whole tree, instead of
+// a map per folder, keeps building a large tree to a few allocations.
 class TreeIndex {
  public:
   static size_t Hash(const TreeNode* parent, std::u16string_view name);
@@ -99,21 +124,28 @@ class TreeIndex {
   TreeNode* Make(TreeNode* parent, std::u16string_view name, bool folder, size_t hash, bool view);
   void Forget(const TreeNode* node);
   void Reserve(size_t nodes);
+  // The root's list of children.
+  TreeNode::Kids* RootKids();
 
  private:
-  struct Slot {
-    TreeNode* node = nullptr;  // null: empty; Removed(): a node that left
-    size_t hash = 0;
-  };
-  static TreeNode* Removed() { return reinterpret_cast<TreeNode*>(&removed_mark_); }
+  // A cell of four bytes: a node's number in nodes_ plus one (0 marks an
+  // empty cell) in the bits below the table's size, which it never reaches
+  // (the table is at least twice as large as nodes_), and above them bits
+  // of the hash, so that a probe looks at a node only when they agree.
+  // Those low bits all set mark a node that left.
+  uint32_t Mask() const { return static_cast<uint32_t>(cells_.size() - 1); }
+  uint32_t Tag(size_t hash) const { return static_cast<uint32_t>(uint64_t{hash} >> 32) & ~Mask(); }
+  TreeNode* Node(uint32_t cell) const {
+    return const_cast<TreeNode*>(&nodes_[(cell & Mask()) - 1]);
+  }
+  bool Removed(uint32_t cell) const { return (cell & Mask()) == Mask(); }
   void Grow(size_t capacity);
-  void Place(TreeNode* node, size_t hash);
+  void Place(uint32_t number, size_t hash);
 
-  static char removed_mark_;
   PathPool names_;
-  std::deque<TreeNode> nodes_;  // elements never move
-  std::vector<Slot> slots_;     // a power of two in size, at most half full
-  size_t used_ = 0;             // slots that are not empty (removed ones too)
+  std::deque<TreeNode> nodes_;       // elements never move
+  std::deque<TreeNode::Kids> kids_;  // the folders' (the root's first)
+  std::vector<uint32_t> cells_;  // a power of two in size, at most half full
 };
 
 // Adds a normalized path below the root: folders for every component but

@@ -56,10 +56,11 @@ std::vector<uint8_t> ReadRecordData(Stream* package, int64_t bitstream, int widt
   record->type = kRecordCreated;
   record->data_offset = offset;
   EXPECT_EQ(LoadDataRecord(package, bitstream, width, record), kOk);
-  std::vector<uint8_t> out(static_cast<size_t>(record->stored_size));
-  EXPECT_EQ(record->data->Open(kModeRead), kOk);
+  StoredData& stored = record->Stored();
+  std::vector<uint8_t> out(static_cast<size_t>(stored.stored_size));
+  EXPECT_EQ(stored.data->Open(kModeRead), kOk);
   if (!out.empty()) {
-    EXPECT_EQ(ReadExact(record->data.get(), out.data(), out.size()), kOk);
+    EXPECT_EQ(ReadExact(stored.data.get(), out.data(), out.size()), kOk);
   }
   return out;
 }
@@ -107,17 +108,17 @@ TEST_P(EntryWriterWidths, EntryReadsBackWithEveryTableFlag) {
   EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[0].data_offset,
                            &first),
             Text("alpha"));
-  EXPECT_EQ(first.code_count, 1);
-  EXPECT_EQ(first.codes[0], 2);
-  EXPECT_EQ(first.check_byte, 'a' ^ 'l' ^ 'p' ^ 'h' ^ 'a');
+  EXPECT_EQ(first.Stored().code_count, 1);
+  EXPECT_EQ(first.Stored().codes[0], 2);
+  EXPECT_EQ(first.Stored().check_byte, 'a' ^ 'l' ^ 'p' ^ 'h' ^ 'a');
   EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[2].data_offset,
                            &appended),
             Text("beta"));
   EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[3].data_offset,
                            &empty),
             std::vector<uint8_t>{});
-  EXPECT_EQ(empty.code_count, 3);
-  EXPECT_EQ(empty.check_byte, 0);
+  EXPECT_EQ(empty.Stored().code_count, 3);
+  EXPECT_EQ(empty.Stored().check_byte, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, EntryWriterWidths,

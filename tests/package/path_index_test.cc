@@ -93,6 +93,23 @@ TEST(PathIndexRecordsTest, SlicesKeepTheirRecordsApart) {
   EXPECT_EQ(index.Find(c)->records.front(), &records[3]);
   std::vector<ItemRecord*> reversed(la.rbegin(), la.rend());
   EXPECT_EQ(reversed, (std::vector<ItemRecord*>{&records[5], &records[2], &records[0]}));
+
+  // A list of one keeps its record in place until it grows or empties.
+  RecordList& lc = index.Find(c)->records;
+  lc.push_back(&extra);
+  EXPECT_EQ(std::vector<ItemRecord*>(lc.begin(), lc.end()),
+            (std::vector<ItemRecord*>{&records[3], &extra}));
+  lc.pop_back();
+  lc.pop_back();
+  EXPECT_TRUE(lc.empty());
+  lc.push_back(&extra);
+  EXPECT_EQ(lc.size(), 1u);
+  EXPECT_EQ(lc.back(), &extra);
+  RecordList moved(std::move(la));
+  EXPECT_TRUE(la.empty());
+  EXPECT_EQ(moved.size(), 3u);
+  moved.clear();
+  EXPECT_TRUE(moved.empty());
 }
 
 }  // namespace
