@@ -1,6 +1,11 @@
 #include "package/entry_reader.h"
 
-#include <openssl/evp.h>
+// The one-shot MD5 of libcrypto hashes straight away; the digest interface
+// would first set up the library's provider machinery, which costs every
+// opening of a package about 2 MB of memory and 6 million instructions.
+// OpenSSL 3 marks the call as deprecated but keeps it.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/md5.h>
 
 #include <algorithm>
 #include <cstring>
@@ -435,10 +440,8 @@ Status ReadEntryRefs(Stream* stream, int64_t offset, int width, int version, int
   if (!stored.empty() && ReadExact(stream, stored.data(), stored.size()) != kOk) {
     return kEntryReadFailed;
   }
-  uint8_t md5[EVP_MAX_MD_SIZE];
-  unsigned int md5_length = 0;
-  if (EVP_Digest(stored.data(), stored.size(), md5, &md5_length, EVP_md5(), nullptr) != 1 ||
-      md5_length != 16 || std::memcmp(md5, digest, 16) != 0) {
+  uint8_t md5[MD5_DIGEST_LENGTH];
+  if (MD5(stored.data(), stored.size(), md5) == nullptr || std::memcmp(md5, digest, 16) != 0) {
     return kChecksumFailed;
   }
 
