@@ -57,23 +57,12 @@ int RunLs(const ParsedArgs& args) {
     nodes.push_back(start);
     text = ForTerminal(NodePath(start), terminal) + (BesideFolder(start) ? kBesideFolderMark : "") +
            "\n";
+  } else if (as_json) {
+    WalkBelow(start, [&](zoq::PathNode* node) { nodes.push_back(node); });
   } else {
-    WalkBelowWithPaths(start, [&](zoq::PathNode* node, const std::string& path) {
-      if (as_json) {
-        nodes.push_back(node);
-        return;
-      }
-      if (terminal) {
-        text += EscapeControls(path);
-      } else {
-        text += path;
-      }
-      if (BesideFolder(node)) text += kBesideFolderMark;
-      text.push_back('\n');
-      if (text.size() >= (1 << 16)) {
-        out.Write(text);
-        text.clear();
-      }
+    ListPathsBelow(start, terminal, &text, [&out](std::string* full) {
+      out.Write(*full);
+      full->clear();
     });
   }
   if (!as_json) {

@@ -13,10 +13,13 @@ namespace zoqcli {
 // first, each folder before its children, children in tree order.
 void WalkBelow(zoq::PathNode* node, const std::function<void(zoq::PathNode*)>& visit);
 
-// The same, handing each node its package path as UTF-8 (built from its
-// folder's path and its own name, which is cheaper than asking each node).
-void WalkBelowWithPaths(zoq::PathNode* node,
-                        const std::function<void(zoq::PathNode*, const std::string&)>& visit);
+// Appends a line for every node below `node`, in the order of WalkBelow:
+// its package path as UTF-8 (control characters escaped when `terminal`),
+// kBesideFolderMark for a part beside a folder of its name. The names go
+// straight into `out`; `drain(out)` takes what is there whenever it grows
+// beyond 64 KiB.
+void ListPathsBelow(zoq::PathNode* node, bool terminal, std::string* out,
+                    const std::function<void(std::string*)>& drain);
 
 // The node of a package path typed by the user; throws CodeFailure 5054
 // when the path names nothing.
