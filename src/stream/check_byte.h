@@ -7,8 +7,7 @@
 
 namespace zoq {
 
-// The exclusive-or of `count` bytes folded into `acc`, eight bytes at a time
-// (a byte at a time cost a third of the time of reading large parts).
+// The exclusive-or of `count` bytes folded into `acc`, 64 bytes a step.
 uint8_t FoldCheckByte(const uint8_t* bytes, size_t count, uint8_t acc);
 
 }  // namespace zoq

@@ -70,12 +70,12 @@ TEST(CopyStreamTest, CopiesEverythingOrACount) {
 }
 
 // The word-wise fold gives the byte-wise exclusive-or at every length and
-// alignment, the tails and the 32-byte blocks included.
+// alignment, the tails and several 64-byte steps included.
 TEST(CheckByteTest, FoldMatchesByteByByte) {
-  uint8_t bytes[200];
-  for (int i = 0; i < 200; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
-  for (size_t start = 0; start < 9; ++start) {
-    for (size_t count = 0; start + count <= 200; ++count) {
+  uint8_t bytes[400];
+  for (int i = 0; i < 400; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (size_t start = 0; start < 17; ++start) {
+    for (size_t count = 0; start + count <= 400; ++count) {
       uint8_t expected = 0x5a;
       for (size_t i = 0; i < count; ++i) expected ^= bytes[start + i];
       ASSERT_EQ(FoldCheckByte(bytes + start, count, 0x5a), expected) << start << " " << count;
