@@ -52,8 +52,13 @@ void CollectFolder(const std::string& folder, const std::string& prefix,
 }
 
 // Encoded parts waiting to be filed stay below this many bytes (plus one
-// part per worker) and a few parts per worker.
+// part per worker) and below kPartsAheadPerWorker parts per worker. The part
+// count is generous: while one worker deflates a large file, the others go
+// on with the small files after it, and a window of a few parts made them
+// wait (a quarter of the wall time of a two-worker import of a header tree
+// whose largest files are a few MiB).
 constexpr int64_t kEncodedBytesAhead = 64 << 20;
+constexpr size_t kPartsAheadPerWorker = 256;
 
 struct EncodedFile {
   int code = 0;
@@ -76,7 +81,7 @@ void StoreFiles(const PackageSession& session, const std::vector<ImportFile>& fi
     return;
   }
   zoq::OrderedWork<EncodedFile> encoding(
-      files.size(), workers, 4 * static_cast<size_t>(workers), kEncodedBytesAhead,
+      files.size(), workers, kPartsAheadPerWorker * static_cast<size_t>(workers), kEncodedBytesAhead,
       [&](size_t index) {
         EncodedFile encoded;
         encoded.code = container->EncodePartFromFile(files[index].file, codes, count, &encoded.part);
