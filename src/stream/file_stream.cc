@@ -218,22 +218,24 @@ Status CVelFileStream::Write(const void* buffer, int64_t count) {
   const uint8_t* src = static_cast<const uint8_t*>(buffer);
   int64_t taken = 0;
   while (taken < count) {
-    if (count - taken >= kWindowSize && (!dirty_ || window_end_ == 0)) {
-      // A large write with nothing buffered goes straight to the file.
+    if (count - taken >= kWindowSize && (!dirty_ || window_end_ == 0) &&
+        (base_ + position_) % kWindowSize == 0) {
+      // A large write with nothing buffered, on a window boundary of the
+      // file, goes straight to the file.
       int code = WriteDirect(src + taken, count - taken);
       if (code != kOk) return code;
       break;
     }
     // The window accepts the write when the position lies inside it or
-    // continues its valid bytes without leaving a gap.
+    // continues its valid bytes without leaving a gap, up to its room.
     int64_t cursor = position_ - window_offset_;
-    if (cursor < 0 || cursor > window_end_ || cursor >= kWindowSize) {
+    if (cursor < 0 || cursor > window_end_ || cursor >= WindowRoom()) {
       int code = FlushWindow();
       if (code != kOk) return code;
       EmptyWindowAt(position_);
-      cursor = 0;
+      continue;
     }
-    int64_t n = std::min(count - taken, kWindowSize - cursor);
+    int64_t n = std::min(count - taken, WindowRoom() - cursor);
     std::memcpy(window_.get() + cursor, src + taken, static_cast<size_t>(n));
     window_end_ = std::max(window_end_, cursor + n);
     dirty_ = true;
@@ -242,6 +244,10 @@ Status CVelFileStream::Write(const void* buffer, int64_t count) {
     length_ = std::max(length_, position_);
   }
   return kOk;
+}
+
+int64_t CVelFileStream::WindowRoom() const {
+  return std::max(kWindowSize - (base_ + window_offset_) % kWindowSize, window_end_);
 }
 
 Status CVelFileStream::WriteDirect(const uint8_t* src, int64_t count) {

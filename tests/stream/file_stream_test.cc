@@ -61,6 +61,9 @@ TEST_F(FileStreamTest, SmallAndLargeTransfersMix) {
       {3 * w + 123, {777}, {}},  // odd pieces straddle window boundaries
       // small (buffered), large (after the buffer is flushed), small, large
       {5 * w + 321, {100, 2 * w + 5, 1, w, w + 7, 5 * w}, {3, w, 17, 3 * w, 1}},
+      // window-sized writes after a short head: filled up to each window
+      // boundary of the file, then written a whole window at a time
+      {4 * w + 30, {30, w, w, 2 * w + 3, w}, {w + 30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
