@@ -13,15 +13,21 @@
 // a file without a name (O_TMPFILE) that is linked in by Commit, or, where
 // the file system cannot make such files, into a hidden temporary file
 // (".zoq-partial-PID-N") renamed into place. A failure or a kill while
-// writing leaves nothing under the name (a kill in the fallback may leave a
-// hidden temporary). An existing regular file of that name is replaced in
-// one step (rename), so readers see the old or the new content, never part.
+// writing leaves nothing under the name. An existing regular file of that
+// name is replaced in one step: the complete new file is linked in under a
+// hidden name, the two names swap their files, and the old file is removed,
+// so the name always holds the old or the new content, never part. A kill
+// may leave a hidden file (the new one before the swap, the old one after
+// it, or a temporary of the fallback); the first replacement in that folder
+// by a later run removes those whose process no longer runs.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "zoq/export.h"
@@ -60,14 +66,19 @@ class ZOQ_EXPORT OutputFile {
  private:
   friend class OutputFolder;
 
+  // Puts the complete file in place of what stands at the name, when that
+  // may be replaced.
+  Status Replace(std::string* why);
+
   int fd_ = -1;
   int folder_fd_ = -1;  // not owned: the folder outlives its files
   std::string name_;    // the name it gets
-  std::string hidden_;  // fallback: the temporary name it has meanwhile
+  std::string hidden_;  // the hidden name it has meanwhile, if any
   std::string shown_;   // folder path + name, for messages
   bool replace_ = true;
   dev_t keep_device_ = 0;  // a file that must never be replaced (0: none)
   ino_t keep_inode_ = 0;
+  std::atomic<bool>* leftovers_checked_ = nullptr;  // the folder's, when it has one
 };
 
 class ZOQ_EXPORT OutputFolder {
@@ -110,6 +121,9 @@ class ZOQ_EXPORT OutputFolder {
   std::string path_;
   dev_t keep_device_ = 0;
   ino_t keep_inode_ = 0;
+  // Set once leftovers of killed runs have been looked for here; on the
+  // heap so that its files keep pointing at it when the folder moves.
+  std::unique_ptr<std::atomic<bool>> leftovers_checked_;
 };
 
 }  // namespace zoq

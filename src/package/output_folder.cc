@@ -1,13 +1,17 @@
 #include "zoq/output_folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "package/output_files.h"
@@ -32,46 +36,97 @@ std::string Join(const std::string& folder, const std::string& name) {
   return (folder == "/" ? std::string() : folder) + "/" + name;
 }
 
-// Hidden names for the fallback and for replacing a file: unique within the
-// process, and the process id keeps two processes apart.
+// Hidden names for files on their way in and for files being replaced:
+// unique within the process, and the process id keeps two processes apart
+// and tells a later run whether the owner is still running.
+constexpr char kHiddenPrefix[] = ".zoq-partial-";
+
 std::string HiddenName() {
   static std::atomic<unsigned> counter{0};
-  static const std::string prefix = ".zoq-partial-" + std::to_string(::getpid()) + "-";
-  return prefix + std::to_string(counter++);
+  // Asked each time: a forked child is a process of its own.
+  return kHiddenPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
+// What the file system allows, found out at the first use and kept.
+enum class Support { kUnknown, kYes, kNo };
+
 // Whether unnamed files can be made and linked in: O_TMPFILE needs the file
-// system's support and linking one in needs /proc (linkat with AT_EMPTY_PATH
-// needs a capability users lack). Decided once, at the first file.
-enum class Unnamed { kUnknown, kYes, kNo };
-std::atomic<Unnamed> g_unnamed{Unnamed::kUnknown};
+// system's support, and linking one in needs /proc (linkat with an empty
+// path is quicker, but older kernels refuse it with ENOENT to users
+// without a capability).
+std::atomic<Support> g_unnamed{Support::kUnknown};
+std::atomic<Support> g_empty_path_link{Support::kUnknown};
+// Whether two names can swap their files in one step (RENAME_EXCHANGE).
+std::atomic<Support> g_exchange{Support::kUnknown};
 
 int OpenUnnamed(int folder_fd) {
-  Unnamed state = g_unnamed.load(std::memory_order_relaxed);
-  if (state == Unnamed::kNo) return -1;
-  if (state == Unnamed::kUnknown && ::access("/proc/self/fd", X_OK) != 0) {
-    g_unnamed = Unnamed::kNo;
+  Support state = g_unnamed.load(std::memory_order_relaxed);
+  if (state == Support::kNo) return -1;
+  if (state == Support::kUnknown && ::access("/proc/self/fd", X_OK) != 0) {
+    g_unnamed = Support::kNo;
     return -1;
   }
   const int fd = ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kFileMode);
   if (fd >= 0) {
-    g_unnamed = Unnamed::kYes;
+    g_unnamed = Support::kYes;
     return fd;
   }
   // Not supported here (an old kernel reports EISDIR): named files from now on.
-  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) g_unnamed = Unnamed::kNo;
+  if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) g_unnamed = Support::kNo;
   return -1;
 }
 
 int LinkUnnamed(int fd, int folder_fd, const std::string& name) {
+  // The empty path saves resolving a /proc path on every file.
+  if (g_empty_path_link.load(std::memory_order_relaxed) != Support::kNo) {
+    if (::linkat(fd, "", folder_fd, name.c_str(), AT_EMPTY_PATH) == 0) {
+      g_empty_path_link = Support::kYes;
+      return 0;
+    }
+    if (errno != ENOENT || g_empty_path_link == Support::kYes) return -1;
+    g_empty_path_link = Support::kNo;
+  }
   char proc[48];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
   return ::linkat(AT_FDCWD, proc, folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
+// Whether a process with this id runs (one of another user counts).
+bool Running(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
+// Removes this user's hidden files left in the folder by runs that were
+// killed: a file on its way in, or one being replaced.
+void RemoveLeftovers(int folder_fd) {
+  const int listing_fd = ::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing_fd < 0) return;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    ::close(listing_fd);
+    return;
+  }
+  const std::string_view prefix = kHiddenPrefix;
+  const uid_t me = ::geteuid();
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (name.substr(0, prefix.size()) != prefix) continue;
+    const std::string_view rest = name.substr(prefix.size());
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || end == rest.data() || *end != '-' || pid <= 0 || Running(pid)) {
+      continue;
+    }
+    struct stat st;
+    if (::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && st.st_uid == me) {
+      ::unlinkat(folder_fd, entry->d_name, 0);
+    }
+  }
+  ::closedir(listing);
+}
+
 }  // namespace
 
-void AllowUnnamedFiles(bool allowed) { g_unnamed = allowed ? Unnamed::kUnknown : Unnamed::kNo; }
+void AllowUnnamedFiles(bool allowed) { g_unnamed = allowed ? Support::kUnknown : Support::kNo; }
 
 bool IsSafeOutputName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
@@ -93,6 +148,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     replace_ = other.replace_;
     keep_device_ = other.keep_device_;
     keep_inode_ = other.keep_inode_;
+    leftovers_checked_ = other.leftovers_checked_;
   }
   return *this;
 }
@@ -100,10 +156,9 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 OutputFile::~OutputFile() { Abandon(); }
 
 void OutputFile::Abandon() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
   if (!hidden_.empty()) ::unlinkat(folder_fd_, hidden_.c_str(), 0);
+  hidden_.clear();
 }
 
 Status OutputFile::Write(const void* bytes, size_t count, std::string* why) {
@@ -121,13 +176,10 @@ Status OutputFile::Write(const void* bytes, size_t count, std::string* why) {
 
 Status OutputFile::Commit(std::string* why) {
   if (fd_ < 0) return Fail(why, "cannot write " + shown_ + ": the file is not open");
-  std::string staged;  // a complete file under a hidden name, to be renamed
   if (hidden_.empty()) {
-    // An unnamed file: link it in; when something stands at the name, link
-    // it under a hidden name and rename that over it below.
+    // An unnamed file: link it in.
     if (LinkUnnamed(fd_, folder_fd_, name_) == 0) {
-      const int fd = std::exchange(fd_, -1);
-      if (::close(fd) != 0) {
+      if (::close(std::exchange(fd_, -1)) != 0) {
         const int error = errno;
         ::unlinkat(folder_fd_, name_.c_str(), 0);
         return FailErrno(why, "cannot write " + shown_, error);
@@ -142,38 +194,42 @@ Status OutputFile::Commit(std::string* why) {
   } else {
     // A named temporary: close it (some file systems report write-back
     // errors only then) and put it in place unless something stands there.
-    const int fd = std::exchange(fd_, -1);
-    staged = std::exchange(hidden_, std::string());
-    if (::close(fd) != 0) {
+    if (::close(std::exchange(fd_, -1)) != 0) {
       const int error = errno;
-      ::unlinkat(folder_fd_, staged.c_str(), 0);
+      Abandon();
       return FailErrno(why, "cannot write " + shown_, error);
     }
-    if (::renameat2(folder_fd_, staged.c_str(), folder_fd_, name_.c_str(), RENAME_NOREPLACE) == 0) {
+    if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_NOREPLACE) ==
+        0) {
+      hidden_.clear();
       return kOk;
     }
     // EINVAL and ENOSYS: the file system cannot rename that way; look first.
     if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) {
       const int error = errno;
-      ::unlinkat(folder_fd_, staged.c_str(), 0);
+      Abandon();
       return FailErrno(why, "cannot create " + shown_, error);
     }
   }
+  return Replace(why);
+}
 
-  // Something may stand at the name: only a regular file other than the
-  // package being read is replaced.
+Status OutputFile::Replace(std::string* why) {
+  // Only a regular file other than the package being read is replaced.
   std::string refusal;
-  struct stat st;
-  if (::fstatat(folder_fd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+  struct stat standing;
+  const bool stands = ::fstatat(folder_fd_, name_.c_str(), &standing, AT_SYMLINK_NOFOLLOW) == 0;
+  if (stands) {
     if (!replace_) {
       refusal = shown_ + " already exists";
-    } else if (S_ISLNK(st.st_mode)) {
+    } else if (S_ISLNK(standing.st_mode)) {
       refusal = "a symbolic link stands where " + shown_ + " goes; it is left as it is";
-    } else if (S_ISDIR(st.st_mode)) {
+    } else if (S_ISDIR(standing.st_mode)) {
       refusal = "a folder stands where the file " + shown_ + " goes";
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (!S_ISREG(standing.st_mode)) {
       refusal = "something other than a file stands where " + shown_ + " goes";
-    } else if (keep_inode_ != 0 && st.st_dev == keep_device_ && st.st_ino == keep_inode_) {
+    } else if (keep_inode_ != 0 && standing.st_dev == keep_device_ &&
+               standing.st_ino == keep_inode_) {
       refusal = shown_ + " is the package being read; it is not written over";
     }
   } else if (errno != ENOENT) {
@@ -181,28 +237,76 @@ Status OutputFile::Commit(std::string* why) {
   }
   if (!refusal.empty()) {
     Abandon();
-    if (!staged.empty()) ::unlinkat(folder_fd_, staged.c_str(), 0);
     return Fail(why, refusal);
   }
-  if (staged.empty()) {
-    for (int attempt = 0; attempt < 16 && staged.empty(); ++attempt) {
+  // Files of killed runs are cleared from a folder the first time one of
+  // its files is replaced (running the same extraction again does that).
+  if (stands && leftovers_checked_ != nullptr && !leftovers_checked_->exchange(true)) {
+    RemoveLeftovers(folder_fd_);
+  }
+
+  if (fd_ >= 0) {
+    // An unnamed file goes in under a hidden name first.
+    int error = 0;
+    for (int attempt = 0; attempt < 16 && hidden_.empty(); ++attempt) {
       std::string hidden = HiddenName();
       if (LinkUnnamed(fd_, folder_fd_, hidden) == 0) {
-        staged = std::move(hidden);
-      } else if (errno != EEXIST) {
+        hidden_ = std::move(hidden);
+      } else if ((error = errno) != EEXIST) {
         break;
       }
     }
+    if (hidden_.empty()) {
+      Abandon();
+      return FailErrno(why, "cannot create " + shown_, error);
+    }
+    if (::close(std::exchange(fd_, -1)) != 0) {
+      error = errno;
+      Abandon();
+      return FailErrno(why, "cannot write " + shown_, error);
+    }
+  }
+
+  // The two names swap their files in one step, so the name always holds
+  // a whole file, and the old one leaves under the hidden name. Renaming
+  // the new file over the old one would do the same in one call, but ext4
+  // then starts writing the new file out at once, in the caller's time
+  // (several times the cost of the swap and the removal together).
+  if (stands && g_exchange.load(std::memory_order_relaxed) != Support::kNo) {
+    if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_EXCHANGE) ==
+        0) {
+      g_exchange = Support::kYes;
+      struct stat swapped;
+      if (::fstatat(folder_fd_, hidden_.c_str(), &swapped, AT_SYMLINK_NOFOLLOW) == 0 &&
+          swapped.st_dev == standing.st_dev && swapped.st_ino == standing.st_ino) {
+        Abandon();  // removes the old file
+        return kOk;
+      }
+      // Something else came to stand at the name meanwhile: it goes back.
+      if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_EXCHANGE) ==
+          0) {
+        Abandon();
+      } else {
+        hidden_.clear();  // the name holds the new file; what came stays hidden
+      }
+      return Fail(why, shown_ + " changed while it was being replaced; it is left as it is");
+    }
+    if (errno == EINVAL || errno == ENOSYS) {
+      g_exchange = Support::kNo;
+    } else if (errno != ENOENT) {
+      const int error = errno;
+      Abandon();
+      return FailErrno(why, "cannot create " + shown_, error);
+    }
+  }
+  // The name is free again, or the file system cannot swap: rename (which
+  // replaces a link that appeared meanwhile instead of following it).
+  if (::renameat(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str()) != 0) {
     const int error = errno;
     Abandon();
-    if (staged.empty()) return FailErrno(why, "cannot create " + shown_, error);
-  }
-  // rename replaces a link that appeared meanwhile instead of following it.
-  if (::renameat(folder_fd_, staged.c_str(), folder_fd_, name_.c_str()) != 0) {
-    const int error = errno;
-    ::unlinkat(folder_fd_, staged.c_str(), 0);
     return FailErrno(why, "cannot create " + shown_, error);
   }
+  hidden_.clear();
   return kOk;
 }
 
@@ -217,6 +321,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     path_ = std::move(other.path_);
     keep_device_ = other.keep_device_;
     keep_inode_ = other.keep_inode_;
+    leftovers_checked_ = std::move(other.leftovers_checked_);
   }
   return *this;
 }
@@ -232,6 +337,7 @@ Status OutputFolder::Open(const std::string& path, OutputFolder* out, std::strin
   OutputFolder folder;
   folder.fd_ = fd;
   folder.path_ = path;
+  folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
   while (folder.path_.size() > 1 && folder.path_.back() == '/') folder.path_.pop_back();
   *out = std::move(folder);
   return kOk;
@@ -274,6 +380,7 @@ Status OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFol
   OutputFolder folder;
   folder.fd_ = fd;
   folder.path_ = shown;
+  folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
   folder.keep_device_ = keep_device_;
   folder.keep_inode_ = keep_inode_;
   *out = std::move(folder);
@@ -291,6 +398,7 @@ Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFil
   file.replace_ = replace;
   file.keep_device_ = keep_device_;
   file.keep_inode_ = keep_inode_;
+  file.leftovers_checked_ = leftovers_checked_.get();
   file.fd_ = OpenUnnamed(fd_);
   if (file.fd_ < 0) {
     for (int attempt = 0; attempt < 16 && file.fd_ < 0; ++attempt) {

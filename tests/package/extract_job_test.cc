@@ -6,8 +6,10 @@
 #include "zoq/extract_job.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -276,6 +278,63 @@ TEST_F(ExtractJobTest, WritesTheTreeOnAnyNumberOfWorkers) {
   EXPECT_EQ(ReadText(scratch_.File("raw/d/x.txt.zoqf")), Text(x));
   EXPECT_EQ(ReadText(scratch_.File("raw/a.txt.zoqf")), "alpha");
   EXPECT_TRUE(fs::is_regular_file(scratch_.File("raw/d/e/y.bin.zoqf")));
+}
+
+// Runs over an earlier extraction killed at different moments, in both ways
+// of making files: every name holds its old or its new content whole. The
+// next run's first replacement in a folder removes the hidden files of runs
+// that no longer run, and leaves those of a running one.
+TEST_F(ExtractJobTest, KilledRunLeavesWholeFilesAndTheNextRunClearsUp) {
+  const std::string package = scratch_.File("p.zoq");
+  const std::map<std::string, std::string> parts = WriteMixedPackage(package);
+  Container* c = Open(package);
+  const std::string out = scratch_.File("out");
+  ExtractSettings settings;
+  settings.key = &kKey;
+  for (const bool unnamed : {true, false}) {
+    AllowUnnamedFiles(unnamed);
+    for (const auto& [path, content] : parts) {
+      fs::create_directories(fs::path(out + "/" + path).parent_path());
+      WriteText(out + "/" + path, "old " + path);
+    }
+    pid_t killed = 0;
+    for (int attempt = 0; attempt < 6; ++attempt) {
+      killed = ::fork();
+      ASSERT_GE(killed, 0);
+      if (killed == 0) {
+        ExtractJob job(c, settings);
+        OutputFolder target;
+        if (OutputFolder::Open(out, &target) == kOk) job.Run({{c->GetNode(u"/"), false}}, target);
+        ::_exit(0);
+      }
+      ::usleep(static_cast<useconds_t>(3000 * attempt));
+      ::kill(killed, SIGKILL);
+      ASSERT_EQ(::waitpid(killed, nullptr, 0), killed);
+      for (const auto& [path, content] : parts) {
+        const std::string now = ReadText(out + "/" + path);
+        EXPECT_TRUE(now == content || now == "old " + path) << path << " after kill " << attempt;
+      }
+    }
+    const std::string dead = out + "/many/.zoq-partial-" + std::to_string(killed) + "-0";
+    const std::string alive = out + "/many/.zoq-partial-" + std::to_string(::getpid()) + "-999";
+    WriteText(dead, "left by a killed run");
+    WriteText(alive, "in use");
+    ExtractJob job(c, settings);
+    ASSERT_EQ(RunInto(&job, {{c->GetNode(u"/"), false}}, "out"), 0u);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::remove(alive));
+    std::vector<std::string> wrong;
+    size_t files = 0;
+    for (const auto& [path, content] : Listing(out)) {
+      if (path.back() == '/') continue;
+      ++files;
+      const auto part = parts.find(path);
+      if (part == parts.end() || part->second != content) wrong.push_back(path);
+    }
+    EXPECT_EQ(wrong, std::vector<std::string>()) << (unnamed ? "unnamed" : "hidden");
+    EXPECT_EQ(files, parts.size());
+  }
+  AllowUnnamedFiles(true);
 }
 
 TEST_F(ExtractJobTest, FirstFailureEndsItsItemOnly) {
