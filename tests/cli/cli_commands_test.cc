@@ -16,8 +16,6 @@ namespace {
 
 using zoq::test::JsonValue;
 
-std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
-
 // Whether `text` names the option as a word of its own ("-r" is not
 // named by "--raw").
 bool NamesOption(const std::string& text, const std::string& option) {
@@ -84,7 +82,7 @@ TEST(ZoqUsage, MistakesExitWithStatus2AndAShortUsage) {
 }
 
 TEST(ZoqFailures, PrintTheCodeAndTableTextAndExit1) {
-  ExpectFailure(RunZoq({"ls", TestDataDir() + "/package/no-such-file.zoq"}), 1,
+  ExpectFailure(RunZoq({"ls", Package("no-such-file")}), 1,
                 "zoq: error 5063: ZOQ:");
   ExpectFailure(RunZoq({"info", Package("v_history"), "/nothing.txt"}), 1, "zoq: error 5054: ZOQ:");
   ExpectFailure(RunZoq({"cat", Package("v_history"), "/dir"}), 1, "is a folder");

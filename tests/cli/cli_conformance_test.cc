@@ -38,7 +38,7 @@ class CliConformance : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     expected_ = JsonValue::ParseFile(TestDataDir() + "/package/" + GetParam() + ".expected.json");
-    package_ = TestDataDir() + "/package/" + GetParam() + ".zoq";
+    package_ = Package(GetParam());
     const JsonValue& args = expected_["args"];
     if (args["key"].IsString()) key_args_ = {"--key", args["key"].AsString()};
     if (args["docver"].IsNumber() && args["docver"].AsInt() != 0) {

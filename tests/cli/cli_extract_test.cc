@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // Every file and folder below `root`, relative, sorted; folders end with "/".
 std::vector<std::string> Listing(const std::string& root) {
   std::vector<std::string> entries;
@@ -51,7 +45,7 @@ TEST(ZoqExtract, WritesTheWholeTreeIntoTheTarget) {
                                       "😀/", "😀/smile.txt"}));
   EXPECT_EQ(ReadFileBytes(target + "/文档/图片/图.png"),
             Cat({Package("v_utf8_paths"), "/文档/图片/图.png"}));
-  EXPECT_TRUE(Contains(run.out, "extracted 6 parts")) << run.out;
+  EXPECT_TRUE(HasText(run.out, "extracted 6 parts")) << run.out;
 }
 
 TEST(ZoqExtract, RawModeWritesStoredBytesWithTheZoqfSuffix) {
@@ -79,17 +73,15 @@ TEST(ZoqExtract, ReportsPartialAndCompleteFailure) {
   ScratchFolder scratch;
   RunResult partial = RunZoq({"extract", "-d", scratch.path(), Package("v_damaged_deflate"),
                               "/fine.xml", "/broken.xml", "/missing.xml"});
-  EXPECT_EQ(partial.status, 1);
-  EXPECT_TRUE(Contains(partial.err, "zoq: error 6008")) << partial.err;
-  EXPECT_TRUE(Contains(partial.err, "zoq: error 5054")) << partial.err;
-  EXPECT_TRUE(Contains(partial.err, "partly failed: 2 of 3")) << partial.err;
+  ExpectFailure(partial, 1, "zoq: error 6008");
+  EXPECT_TRUE(HasText(partial.err, "zoq: error 5054")) << partial.err;
+  EXPECT_TRUE(HasText(partial.err, "partly failed: 2 of 3")) << partial.err;
   // The part that could not be decoded leaves no file, not even a partial one.
   EXPECT_EQ(Listing(scratch.path()), std::vector<std::string>{"fine.xml"});
 
   RunResult none =
       RunZoq({"extract", "-d", scratch.path(), Package("v_damaged_deflate"), "/broken.xml"});
-  EXPECT_EQ(none.status, 1);
-  EXPECT_TRUE(Contains(none.err, "extraction failed")) << none.err;
+  ExpectFailure(none, 1, "extraction failed");
 
   // Stored data failing its check byte: written whole as read, named in a
   // warning, exit status 1; alone, by path and with workers.
@@ -103,7 +95,7 @@ TEST(ZoqExtract, ReportsPartialAndCompleteFailure) {
     args.insert(args.end(), tail.begin(), tail.end());
     RunResult run = RunZoq(args);
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_TRUE(Contains(run.err, "/bad.txt: the stored data does not match its check byte"))
+    EXPECT_TRUE(HasText(run.err, "/bad.txt: the stored data does not match its check byte"))
         << run.err;
     EXPECT_EQ(ReadFileBytes(out.path() + "/bad.txt"), bad);
   }
@@ -149,8 +141,7 @@ TEST(ZoqExtract, DefaultTargetIsBesideThePackageOrRefused) {
   const std::string before = ReadFileBytes(package);
   RunResult self =
       RunZoq({"extract", "-d", ".", "self.zoq", "/self.zoq", "/other.txt"}, scratch.path());
-  EXPECT_EQ(self.status, 1);
-  EXPECT_TRUE(HasText(self.err, "package being read")) << self.err;
+  ExpectFailure(self, 1, "package being read");
   EXPECT_EQ(ReadFileBytes(package), before);
   EXPECT_EQ(ReadFileBytes(scratch.path() + "/other.txt"), "not the package");
 }
@@ -167,8 +158,7 @@ TEST(ZoqExtract, NeverFollowsOrReplacesLinksInTheTarget) {
   fs::create_symlink(outside + "/b.txt", target + "/b.txt");
   RunResult run = RunZoq({"extract", "-d", target, Package("v_history"), "/dir", "/b.txt",
                           "/a.txt"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(HasText(run.err, "a symbolic link stands where the folder")) << run.err;
+  ExpectFailure(run, 1, "a symbolic link stands where the folder");
   EXPECT_TRUE(HasText(run.err, "a symbolic link stands where " + target + "/b.txt")) << run.err;
   EXPECT_TRUE(HasText(run.err, "2 of 3 paths not extracted")) << run.err;
   EXPECT_EQ(Listing(outside), std::vector<std::string>{"b.txt"});
@@ -182,7 +172,7 @@ TEST(ZoqExtract, LeavesNoTemporaryFilesBehind) {
   RunResult run = RunZoq({"extract", "-d", scratch.path(), Package("v_damaged_deflate")});
   EXPECT_EQ(run.status, 1);
   for (const auto& entry : fs::recursive_directory_iterator(scratch.path())) {
-    EXPECT_FALSE(Contains(entry.path().filename().string(), "zoq-partial")) << entry.path();
+    EXPECT_FALSE(HasText(entry.path().filename().string(), "zoq-partial")) << entry.path();
   }
 }
 

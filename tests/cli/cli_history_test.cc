@@ -39,11 +39,6 @@ class ZoqHistory : public testing::Test {
     WriteFileBytes(path, content);
     return path;
   }
-  RunResult Zoq(const std::vector<std::string>& args, int status = 0) {
-    RunResult run = RunZoq(args);
-    EXPECT_EQ(run.status, status) << args[0] << ": " << run.err;
-    return run;
-  }
 
   ScratchFolder scratch_;
   std::string package_;

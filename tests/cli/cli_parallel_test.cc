@@ -45,12 +45,6 @@ void WriteTree(const std::string& root, int files) {
   }
 }
 
-RunResult Zoq(const std::vector<std::string>& args) {
-  RunResult run = RunZoq(args);
-  EXPECT_EQ(run.status, 0) << args[0] << ": " << run.err;
-  return run;
-}
-
 TEST(ZoqParallel, ExtractWithWorkersWritesTheSameFiles) {
   ScratchFolder scratch;
   WriteTree(scratch.path() + "/tree", 60);
@@ -91,8 +85,7 @@ TEST(ZoqParallel, ExtractFailureStopsOnlyItsPath) {
        "/dir/locked.txt", file});
   std::string target = scratch.path() + "/out";
   RunResult run = RunZoq({"extract", "-j", "2", "-d", target, package, "/dir", "/good.txt"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(HasText(run.err, "1 of 2 paths not extracted")) << run.err;
+  ExpectFailure(run, 1, "1 of 2 paths not extracted");
   EXPECT_EQ(ReadFileBytes(target + "/good.txt"), "content\n");
   for (const auto& entry : fs::recursive_directory_iterator(target)) {
     EXPECT_FALSE(HasText(entry.path().filename().string(), ".zoq-partial")) << entry.path();

@@ -1,21 +1,20 @@
 // zoq schema and zoq sxc: compiling and showing binary schemas, and SXC
-// conversion in both directions with the encoder's message on failure.
+// conversion in both directions with the encoder's message on failure; SXC
+// parts read through zoq cat, with a schema named on the command line and
+// in a PLIV document whose main part selects the schema beside the tool.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
 
 #include <filesystem>
 
+#include "package_builder.h"
 #include "run_zoq.h"
 
 namespace zoqtest {
 namespace {
 
-std::string Sxc(const std::string& file) { return TestDataDir() + "/sxc/" + file; }
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using zoq::test::BuildPackage;
 
 TEST(ZoqSchema, CompilesTheSameSchemaToTheSameFileAndDumpsIt) {
   ScratchFolder scratch;
@@ -42,9 +41,8 @@ TEST(ZoqSchema, NamesTheConstructItCannotCompile) {
                  "</xs:schema>\n");
   RunResult run =
       RunZoq({"schema", "compile", scratch.path() + "/bad.xsd", "-o", scratch.path() + "/bad.bsg"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err, "redefine")) << run.err;
-  EXPECT_TRUE(Contains(run.err, "3")) << run.err;
+  ExpectFailure(run, 1, "redefine");
+  EXPECT_TRUE(HasText(run.err, "3")) << run.err;
   EXPECT_FALSE(std::filesystem::exists(scratch.path() + "/bad.bsg"));
 }
 
@@ -120,8 +118,7 @@ TEST(ZoqSxc, AFailedDecodeLeavesNoFileBehind) {
 
   const std::string target = scratch.path() + "/out.xml";
   RunResult to_file = RunZoq({"sxc", "decode", "--schema", bsg, deep, "-o", target});
-  EXPECT_EQ(to_file.status, 1);
-  EXPECT_TRUE(Contains(to_file.err, "deeper")) << to_file.err;
+  ExpectFailure(to_file, 1, "deeper");
   EXPECT_FALSE(std::filesystem::exists(target));
   for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
     EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
@@ -136,7 +133,7 @@ TEST(ZoqSxc, AFailedDecodeLeavesNoFileBehind) {
   RunResult to_stdout = RunZoq({"sxc", "decode", "--schema", bsg, deep});
   EXPECT_EQ(to_stdout.status, 1);
   EXPECT_GT(to_stdout.out.size(), size_t{1} << 16);
-  EXPECT_TRUE(Contains(to_stdout.err, "deeper")) << to_stdout.err;
+  EXPECT_TRUE(HasText(to_stdout.err, "deeper")) << to_stdout.err;
 }
 
 TEST(ZoqSxc, EncodesWhatDecodesBackToTheExpectedXml) {
@@ -161,7 +158,7 @@ TEST(ZoqSxc, EncodeFailureShowsOnlyTheEncoderMessageOnStandardOutput) {
         RunZoq({"sxc", "encode", "--schema", Sxc(base + ".bsg"), Sxc(base + ".xml"), "-o", target});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, ReadFileBytes(Sxc(base + ".expected-fail.txt")));
-    EXPECT_TRUE(Contains(run.err, "zoq: ")) << run.err;
+    EXPECT_TRUE(HasText(run.err, "zoq: ")) << run.err;
     EXPECT_FALSE(std::filesystem::exists(target));
   }
 }
@@ -175,8 +172,68 @@ TEST(ZoqSxc, MisuseIsAUsageError) {
        }) {
     RunResult run = RunZoq(args);
     EXPECT_EQ(run.status, 2) << args[1];
-    EXPECT_TRUE(Contains(run.err, "usage: zoq")) << run.err;
+    EXPECT_TRUE(HasText(run.err, "usage: zoq")) << run.err;
   }
+}
+
+TEST(ZoqSxcParts, DecodeWithTheSchemaGivenOnTheCommandLine) {
+  ScratchFolder scratch;
+  const std::string package = scratch.path() + "/doc.zoq";
+  const std::string sxc = ReadFileBytes(Sxc("doc_basic.sxc"));
+  WriteFileBytes(package, BuildPackage({{"/doc.xml", {1}, sxc}}));
+
+  RunResult decoded = RunZoq({"cat", "--schema", Sxc("doc_basic.bsg"), package, "/doc.xml"});
+  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  EXPECT_EQ(decoded.out, ReadFileBytes(Sxc("doc_basic.expected.xml")));
+
+  RunResult kept = RunZoq({"cat", "--keep", "sxc", package, "/doc.xml"});
+  ASSERT_EQ(kept.status, 0) << kept.err;
+  EXPECT_EQ(kept.out, sxc);
+
+  ExpectFailure(RunZoq({"cat", package, "/doc.xml"}), 1, "zoq: error 5068");
+  ExpectFailure(RunZoq({"cat", "--schema", scratch.path() + "/none.bsg", package, "/doc.xml"}), 1,
+                "zoq: error 5068");
+}
+
+TEST(ZoqSxcParts, PlivDocumentSelectsTheBundledSchema) {
+  ScratchFolder scratch;
+  const std::string schema =
+      std::string(ZOQ_BUILD_DIR) + "/src/cli/Resource/BinarySchema/PLIV_Full_v1.1.bsg";
+  const std::string xml_file = scratch.path() + "/body.xml";
+  WriteFileBytes(xml_file,
+                 "<document id='d1' version='1.1' lang='en'>"
+                 "<metadata><author>Ann</author><title>Report</title></metadata>"
+                 "<section id='s1' level='1'><heading>Intro</heading>"
+                 "<para>Text with <strong>bold</strong> words.</para></section>"
+                 "</document>");
+  RunResult encoded = RunZoq({"sxc", "encode", "--schema", schema, xml_file});
+  ASSERT_EQ(encoded.status, 0) << encoded.out << encoded.err;
+  const std::string sxc_file = scratch.path() + "/body.sxc";
+  WriteFileBytes(sxc_file, encoded.out);
+  RunResult reference = RunZoq({"sxc", "decode", "--schema", schema, sxc_file});
+  ASSERT_EQ(reference.status, 0) << reference.err;
+
+  // Version "1.1" is a document version below 258: a version 1.0 package.
+  const std::string main_part = "<doc SubsetType=\"PLIV_Full\" Version=\"1.1\"/>";
+  const std::string package =
+      BuildPackage({{"/__main.xml", {}, main_part}, {"/body.xml", {1}, encoded.out}}, 0x0100);
+  WriteFileBytes(scratch.path() + "/report.pliv", package);
+  WriteFileBytes(scratch.path() + "/report.zoq", package);
+
+  RunResult pliv = RunZoq({"cat", scratch.path() + "/report.pliv", "/body.xml"});
+  ASSERT_EQ(pliv.status, 0) << pliv.err;
+  EXPECT_EQ(pliv.out, reference.out);
+  RunResult info = RunZoq({"info", scratch.path() + "/report.pliv"});
+  EXPECT_TRUE(HasText(info.out, "PLIV_Full_v1.1.bsg")) << info.out;
+
+  // The document type travels with the package, whatever its name.
+  RunResult plain = RunZoq({"cat", scratch.path() + "/report.zoq", "/body.xml"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.out, reference.out);
+  // --docver overrides the main part's version (258 needs a format 1.1
+  // package).
+  ExpectFailure(RunZoq({"cat", "--docver", "258", scratch.path() + "/report.zoq", "/body.xml"}), 1,
+                "zoq: error 10050586");
 }
 
 }  // namespace

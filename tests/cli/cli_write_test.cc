@@ -38,12 +38,6 @@ class ZoqWrite : public testing::Test {
     WriteFileBytes(file_, "hello\n");
   }
 
-  RunResult Zoq(std::vector<std::string> args) {
-    RunResult run = RunZoq(args);
-    EXPECT_EQ(run.status, 0) << args[0] << ": " << run.err;
-    return run;
-  }
-
   ScratchFolder scratch_;
   std::string package_;
   std::string file_;
@@ -160,7 +154,7 @@ TEST_F(ZoqWrite, AFailedCommandChangesNothing) {
   // Results never replace an existing file without --force.
   const std::string existing = scratch_.path() + "/existing";
   WriteFileBytes(existing, "keep");
-  const std::string sxc = TestDataDir() + "/sxc/doc_basic";
+  const std::string sxc = Sxc("doc_basic");
   const std::vector<std::vector<std::string>> writers = {
       {"compact", package_, "-o", existing},
       {"sxc", "encode", "--schema", sxc + ".bsg", sxc + ".xml", "-o", existing},

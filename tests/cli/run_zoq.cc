@@ -119,6 +119,10 @@ std::string Sha256Hex(const std::string& bytes) {
 
 std::string TestDataDir() { return ZOQ_TEST_DATA_DIR; }
 
+std::string Package(const std::string& name) { return TestDataDir() + "/package/" + name + ".zoq"; }
+
+std::string Sxc(const std::string& file) { return TestDataDir() + "/sxc/" + file; }
+
 ScratchFolder::ScratchFolder() {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/zoq-cli-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -146,6 +150,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool HasText(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+RunResult Zoq(const std::vector<std::string>& args, int status) {
+  RunResult run = RunZoq(args);
+  EXPECT_EQ(run.status, status) << args[0] << ": " << run.err;
+  return run;
 }
 
 void ExpectFailure(const RunResult& run, int status, const std::string& text) {

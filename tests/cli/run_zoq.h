@@ -28,6 +28,10 @@ std::string Sha256Hex(const std::string& bytes);
 
 // The folder of the test data (tests/data).
 std::string TestDataDir();
+// A corpus package by name: tests/data/package/NAME.zoq.
+std::string Package(const std::string& name);
+// A file of the SXC test data: tests/data/sxc/FILE.
+std::string Sxc(const std::string& file);
 
 // A fresh, empty folder below the system temporary folder, removed with
 // everything in it when the object goes away.
@@ -45,6 +49,9 @@ class ScratchFolder {
 
 // True when `part` occurs in `text`.
 bool HasText(const std::string& text, const std::string& part);
+// Runs zoq and checks that it exits with `status`; a failed check names the
+// command and shows its error output.
+RunResult Zoq(const std::vector<std::string>& args, int status = 0);
 // Checks that a run ended with `status` and said `text` on its error output.
 void ExpectFailure(const RunResult& run, int status, const std::string& text);
 // The lines of `text`, without their line ends.
