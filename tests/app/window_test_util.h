@@ -1,17 +1,24 @@
 // Helpers shared by the tests that drive the main window: corpus packages,
 // the window's commands and widgets as the user reaches them, finding tree
-// items by name and reading a part's whole content.
+// items by name, files on disk, and packages written and read through the
+// library.
 #pragma once
 
 #include <QAction>
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QString>
 #include <QStackedWidget>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_table.h"
 #include "app/notice_pane.h"
@@ -101,6 +108,57 @@ inline bool ReadWholePart(zoq::Container* package, const std::u16string& path, i
   if (package->ReadPart(path, out->data(), &length, version, options) != 0) return false;
   out->resize(static_cast<qsizetype>(length));
   return true;
+}
+
+// The newest content of a part, `key` decrypting it; "<fail>" when the
+// package cannot hand it out.
+inline QByteArray PartBytes(zoq::Container* package, const std::u16string& path,
+                            const zoq::KeyInfo* key = nullptr) {
+  zoq::DecodeOptions options;
+  options.key = key;
+  QByteArray bytes;
+  return ReadWholePart(package, path, 0, &options, &bytes) ? bytes : QByteArray("<fail>");
+}
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a file, making its folder first (a test failure when it cannot).
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+// A new package at `path` for a document of `subset` and `version` (0, 0:
+// none), with its temporary files in `folder`; null on failure.
+inline std::unique_ptr<zoq::Container> NewPackage(const QString& folder, const QString& path,
+                                                  int subset = 0, int version = 0) {
+  zoq::ContainerOptions options;
+  options.temp_base_dir = QFile::encodeName(folder).toStdString();
+  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
+  zoq::Container* raw = nullptr;
+  if (zoq::CreateContainer(&options, &raw) != 0) return nullptr;
+  std::unique_ptr<zoq::Container> c(raw);
+  if (c->CreatePackage(QFile::encodeName(path).toStdString(), subset, version, 4, 0) != 0) {
+    return nullptr;
+  }
+  return c;
+}
+
+// Adds a part (or, with `replace`, replaces it) coded with `codes`; the code.
+inline int PutPart(zoq::Container* c, const std::u16string& path, const QByteArray& bytes,
+                   const std::vector<zoq::EcsCodeArg>& codes = {}, bool replace = false) {
+  const zoq::EcsCodeArg* first = codes.empty() ? nullptr : codes.data();
+  const int count = static_cast<int>(codes.size());
+  return replace ? c->ReplacePartFromMemory(path, bytes.constData(), bytes.size(), first, count,
+                                            false)
+                 : c->AddPartFromMemory(path, bytes.constData(), bytes.size(), first, count,
+                                        false);
 }
 
 }  // namespace zoqe_test

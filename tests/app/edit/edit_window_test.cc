@@ -32,26 +32,11 @@ using namespace zoqe;
 using zoqe_test::Child;
 using zoqe_test::CommandsOf;
 using zoqe_test::MessageRecorder;
-using zoqe_test::ReadWholePart;
+using zoqe_test::PartBytes;
+using zoqe_test::ReadFile;
+using zoqe_test::WriteFile;
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray PartContent(zoq::Container* package, const std::u16string& path) {
-  QByteArray bytes;
-  return ReadWholePart(package, path, 0, nullptr, &bytes) ? bytes : QByteArray("<missing>");
-}
 
 bool Italic(const CZOQEDlg& window, const TreeItem* item) {
   const QModelIndex index = window.tree_model()->IndexOf(item);
@@ -137,7 +122,7 @@ class EditWindowTest : public QObject {
     QCoreApplication::sendEvent(window_.get(), &drop);
     QTRY_COMPARE(document->pending_count(), 1);
     zoq::Container* package = document->package();
-    QCOMPARE(PartContent(package, u"/src/sub/more.txt"), QByteArray("more"));
+    QCOMPARE(PartBytes(package, u"/src/sub/more.txt"), QByteArray("more"));
 
     // Delete asks with the count; rename is a new part and a deletion.
     window_->SelectTreeItem(Child(Child(window_->tree_model()->root(), QStringLiteral("src")),
@@ -164,7 +149,7 @@ class EditWindowTest : public QObject {
     QCOMPARE(static_cast<int>(package->ListParts(u"/", &parts)), 0);
     QCOMPARE(parts, (std::vector<std::u16string>{u"/src/sub/c.txt", u"/src/sub/more.txt",
                                                  u"/src/sub/renamed.txt"}));
-    QCOMPARE(PartContent(package, u"/src/sub/renamed.txt"), QByteArray(5000, 'b'));
+    QCOMPARE(PartBytes(package, u"/src/sub/renamed.txt"), QByteArray(5000, 'b'));
     zoq::PartInfo info;
     QCOMPARE(package->GetPartInfoByPath(&info, u"/src/sub/renamed.txt", 0), 0);
     QCOMPARE(info.code_count, 1);
@@ -253,7 +238,7 @@ class EditWindowTest : public QObject {
     std::vector<std::u16string> parts;
     QCOMPARE(static_cast<int>(package->ListParts(u"/", &parts)), 0);
     QCOMPARE(parts.size(), size_t{400});
-    QCOMPARE(PartContent(package, u"/many/f399.txt"),
+    QCOMPARE(PartBytes(package, u"/many/f399.txt"),
              QByteArray(20399, static_cast<char>('a' + 399 % 26)));
     QVERIFY(window_->editor()->Save());
 
@@ -278,8 +263,8 @@ class EditWindowTest : public QObject {
     });
     QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/"), false));
     QVERIFY2(messages.LastText().contains(QStringLiteral("f300.txt")), qPrintable(messages.LastText()));
-    QCOMPARE(PartContent(package, u"/many/f000.txt"), QByteArray(20000, 'a'));
-    QCOMPARE(PartContent(package, u"/many/f001.txt"), QByteArray("unsaved change"));
+    QCOMPARE(PartBytes(package, u"/many/f000.txt"), QByteArray(20000, 'a'));
+    QCOMPARE(PartBytes(package, u"/many/f001.txt"), QByteArray("unsaved change"));
     zoq::PartInfo after;
     QCOMPARE(static_cast<int>(package->GetPartInfoByPath(&after, u"/many/f001.txt", 0)), 0);
     QCOMPARE(after.code_count, 0);

@@ -34,43 +34,17 @@ struct PartSpec {
 
 inline const uint8_t kKey[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
-inline std::unique_ptr<zoq::Container> NewContainer(const QString& temp) {
-  zoq::ContainerOptions options;
-  options.resource_dir = QFile::encodeName(temp).toStdString();
-  options.temp_base_dir = QFile::encodeName(temp).toStdString();
-  zoq::Container* raw = nullptr;
-  if (zoq::CreateContainer(&options, &raw) != 0) return nullptr;
-  return std::unique_ptr<zoq::Container>(raw);
-}
-
 // Writes a one-revision package at `file`; returns whether it worked.
 inline bool WritePackage(const QString& file, const std::vector<PartSpec>& parts) {
-  auto container = NewContainer(QFileInfo(file).absolutePath());
+  auto container = zoqe_test::NewPackage(QFileInfo(file).absolutePath(), file);
   if (!container) return false;
-  if (container->CreatePackage(QFile::encodeName(file).toStdString(), 0, 0, 4, 0) != 0) {
-    return false;
-  }
   static const zoq::KeyInfo key{kKey, 16};
   for (const PartSpec& part : parts) {
     std::vector<zoq::EcsCodeArg> codes;
     for (int code : part.codes) codes.push_back({code, code == zoq::kEcsAdm ? &key : nullptr});
-    if (container->AddPartFromMemory(part.path, part.content.constData(), part.content.size(),
-                                     codes.empty() ? nullptr : codes.data(),
-                                     static_cast<int>(codes.size()), false) != 0) {
-      return false;
-    }
+    if (zoqe_test::PutPart(container.get(), part.path, part.content, codes) != 0) return false;
   }
   return container->Save(zoq::kSaveIncremental, false) == 0;
-}
-
-inline bool WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Whether `folder` holds a.txt of the history corpus package exactly as it
@@ -80,7 +54,7 @@ inline bool WrittenAtVersion2(zoq::Container* package, const QString& folder) {
   QByteArray newest;
   return zoqe_test::ReadWholePart(package, u"/a.txt", 2, nullptr, &expected) &&
          zoqe_test::ReadWholePart(package, u"/a.txt", 0, nullptr, &newest) &&
-         newest.size() != expected.size() && ReadAll(folder + QStringLiteral("/a.txt")) == expected;
+         newest.size() != expected.size() && zoqe_test::ReadFile(folder + QStringLiteral("/a.txt")) == expected;
 }
 
 // Every entry below `folder`, relative, with "/" after folders, sorted.

@@ -31,7 +31,6 @@ using namespace zoqe;
 using export_test::ChooseFolder;
 using export_test::Listing;
 using export_test::PartSpec;
-using export_test::ReadAll;
 using zoqe_test::Child;
 using zoqe_test::CommandsOf;
 using zoqe_test::NoticeOf;
@@ -39,6 +38,7 @@ using zoqe_test::ViewerOf;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::MessageRecorder;
+using zoqe_test::ReadFile;
 using zoqe_test::ReadWholePart;
 
 namespace {
@@ -136,7 +136,7 @@ class ExportWindowTest : public QObject {
     QCOMPARE(Listing(temp_->path() + QStringLiteral("/d/a")),
              (QStringList{"dir/", "dir/c.txt", "dir/sub/", "dir/sub/d.txt", "enc1.txt",
                           "enc2.txt", "enc3.txt", "page.xml", "plain.txt"}));
-    QCOMPARE(ReadAll(temp_->path() + QStringLiteral("/d/a/enc2.txt")), QByteArray("secret two"));
+    QCOMPARE(ReadFile(temp_->path() + QStringLiteral("/d/a/enc2.txt")), QByteArray("secret two"));
   }
 
   void rawWritesStoredBytesWithSuffix() {
@@ -155,9 +155,9 @@ class ExportWindowTest : public QObject {
     const zoq::DecodeOptions stored{0, nullptr};
     QByteArray expected;
     QVERIFY(ReadWholePart(window_->document()->package(), u"/page.xml", 0, &stored, &expected));
-    QCOMPARE(ReadAll(target + QStringLiteral("/page.xml.zoqf")), expected);
+    QCOMPARE(ReadFile(target + QStringLiteral("/page.xml.zoqf")), expected);
     QVERIFY(expected.size() < page_.size());
-    QCOMPARE(ReadAll(target + QStringLiteral("/page.xml")), page_);
+    QCOMPARE(ReadFile(target + QStringLiteral("/page.xml")), page_);
   }
 
   void selectedRowsReportPartialAndTotalFailure() {
@@ -185,7 +185,7 @@ class ExportWindowTest : public QObject {
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
-    QCOMPARE(ReadAll(target + QStringLiteral("/enc3.txt")), QByteArray("secret three"));
+    QCOMPARE(ReadFile(target + QStringLiteral("/enc3.txt")), QByteArray("secret three"));
 
     // The ".." row is a failure, never the folder above.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
@@ -230,7 +230,7 @@ class ExportWindowTest : public QObject {
     QVERIFY(messages.LastText().startsWith(QStringLiteral("导出完成\n")));
     QVERIFY(messages.LastText().endsWith(QStringLiteral("\n/bad.txt")));
     QCOMPARE(messages.shown.last().icon, QMessageBox::Warning);
-    QCOMPARE(ReadAll(target + QStringLiteral("/bad.txt")).size(), 25);
+    QCOMPARE(ReadFile(target + QStringLiteral("/bad.txt")).size(), 25);
   }
 
   void cancelledOrFailedTargetWritesNothing() {
@@ -269,7 +269,7 @@ class ExportWindowTest : public QObject {
     RunExport(window_.get(), false);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(v5), (QStringList{"a.txt", "dir/", "dir/c.txt", "dir/d.txt", "e.txt"}));
-    QCOMPARE(ReadAll(v5 + QStringLiteral("/e.txt")), QByteArray("E2;"));
+    QCOMPARE(ReadFile(v5 + QStringLiteral("/e.txt")), QByteArray("E2;"));
   }
 
   void progressDialogCancelStopsAfterCurrentPart() {
@@ -447,7 +447,7 @@ class ExportWindowTest : public QObject {
     QCOMPARE(st.st_mode & 0777, 0700u);
     QCOMPARE(urls[0].toLocalFile(), folder + QStringLiteral("/dir"));
     QCOMPARE(urls[1].toLocalFile(), folder + QStringLiteral("/page.xml"));
-    QCOMPARE(ReadAll(urls[1].toLocalFile()), page_);
+    QCOMPARE(ReadFile(urls[1].toLocalFile()), page_);
     QCOMPARE(Listing(folder), (QStringList{"dir/", "dir/c.txt", "dir/sub/", "dir/sub/d.txt",
                                            "page.xml"}));
 

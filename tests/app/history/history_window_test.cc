@@ -34,37 +34,30 @@ using Sci = QsciScintillaBase;
 
 namespace {
 
-int Put(zoq::Container* c, const char16_t* path, const QByteArray& bytes, bool replace = false) {
-  const zoq::EcsCodeArg zip{zoq::kEcsZip, nullptr};
-  return replace ? c->ReplacePartFromMemory(path, bytes.constData(), bytes.size(), &zip, 1, false)
-                 : c->AddPartFromMemory(path, bytes.constData(), bytes.size(), &zip, 1, false);
-}
-
 // Three revisions:
 //   1: /notes.txt, /gone.txt, /bin.dat, /cfg.xml
 //   2: /notes.txt changed, /gone.txt deleted, /bin.dat changed
 //   3: /cfg.xml changed
 QString BuildHistoryPackage(const QString& folder) {
   const QString path = folder + QStringLiteral("/history.zoq");
-  zoq::ContainerOptions options;
-  options.temp_base_dir = QFile::encodeName(folder).toStdString();
-  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
-  zoq::Container* raw = nullptr;
-  if (zoq::CreateContainer(&options, &raw) != 0) return {};
-  std::unique_ptr<zoq::Container> c(raw);
-  if (c->CreatePackage(QFile::encodeName(path).toStdString(), 0, 0, 4, 0) != 0) return {};
+  std::unique_ptr<zoq::Container> c = zoqe_test::NewPackage(folder, path);
+  if (!c) return {};
+  // Every part is ZIP-coded; `true` replaces it.
+  auto put = [&c](const char16_t* part, const QByteArray& bytes, bool replace = false) {
+    return zoqe_test::PutPart(c.get(), part, bytes, {{zoq::kEcsZip, nullptr}}, replace);
+  };
   QByteArray lines;
   for (int i = 1; i <= 60; ++i) lines += "line " + QByteArray::number(i) + "\n";
-  bool ok = Put(c.get(), u"/notes.txt", "alpha\nbeta\ngamma\ndelta\n" + lines) == 0 &&
-            Put(c.get(), u"/gone.txt", "kept once\n") == 0 &&
-            Put(c.get(), u"/bin.dat", QByteArray("\x00\x01gamma", 7)) == 0 &&
-            Put(c.get(), u"/cfg.xml", "<a><b>one</b><c>gamma</c></a>") == 0 &&
+  bool ok = put(u"/notes.txt", "alpha\nbeta\ngamma\ndelta\n" + lines) == 0 &&
+            put(u"/gone.txt", "kept once\n") == 0 &&
+            put(u"/bin.dat", QByteArray("\x00\x01gamma", 7)) == 0 &&
+            put(u"/cfg.xml", "<a><b>one</b><c>gamma</c></a>") == 0 &&
             c->Save(zoq::kSaveIncremental, false) == 0;
-  ok = ok && Put(c.get(), u"/notes.txt", "alpha\nBETA\ngamma\nepsilon\nzeta\n" + lines, true) == 0 &&
+  ok = ok && put(u"/notes.txt", "alpha\nBETA\ngamma\nepsilon\nzeta\n" + lines, true) == 0 &&
        c->DeletePart(u"/gone.txt") == 0 &&
-       Put(c.get(), u"/bin.dat", QByteArray("\x00\x02gamma!", 8), true) == 0 &&
+       put(u"/bin.dat", QByteArray("\x00\x02gamma!", 8), true) == 0 &&
        c->Save(zoq::kSaveIncremental, false) == 0;
-  ok = ok && Put(c.get(), u"/cfg.xml", "<a><b>two</b><c>gamma</c></a>", true) == 0 &&
+  ok = ok && put(u"/cfg.xml", "<a><b>two</b><c>gamma</c></a>", true) == 0 &&
        c->Save(zoq::kSaveIncremental, false) == 0;
   return ok ? path : QString();
 }

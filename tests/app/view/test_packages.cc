@@ -1,32 +1,20 @@
 #include "test_packages.h"
 
 #include <QColor>
-#include <QFile>
 
 #include <memory>
 #include <vector>
 
 #include "image_files.h"
+#include "window_test_util.h"
 #include "zoq/container.h"
 
 namespace zoqe_test {
 
 namespace {
 
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString SxcData(const char* name) {
   return QStringLiteral(ZOQ_TEST_DATA_DIR "/sxc/") + QString::fromLatin1(name);
-}
-
-int Add(zoq::Container* c, const char16_t* path, const QByteArray& bytes,
-        std::vector<zoq::EcsCodeArg> codes = {}) {
-  return c->AddPartFromMemory(path, bytes.constData(), bytes.size(),
-                              codes.empty() ? nullptr : codes.data(),
-                              static_cast<int>(codes.size()), false);
 }
 
 }  // namespace
@@ -50,22 +38,6 @@ QByteArray RichXml() {
          "<!-- after -->\n  \n";
 }
 
-// A new package at `path` for a document of `subset` and `version` (0, 0:
-// none), with its temporary files in `folder`; null on failure.
-static std::unique_ptr<zoq::Container> NewPackage(const QString& folder, const QString& path, int subset,
-                                           int version) {
-  zoq::ContainerOptions options;
-  options.temp_base_dir = QFile::encodeName(folder).toStdString();
-  options.resource_dir = QFile::encodeName(folder + QLatin1Char('/')).toStdString();
-  zoq::Container* raw = nullptr;
-  if (zoq::CreateContainer(&options, &raw) != 0) return nullptr;
-  std::unique_ptr<zoq::Container> c(raw);
-  if (c->CreatePackage(QFile::encodeName(path).toStdString(), subset, version, 4, 0) != 0) {
-    return nullptr;
-  }
-  return c;
-}
-
 QString BuildViewPackage(const QString& folder) {
   const QString path = folder + QStringLiteral("/view.zoq");
   std::unique_ptr<zoq::Container> c = NewPackage(folder, path, 0, 0);
@@ -83,24 +55,24 @@ QString BuildViewPackage(const QString& folder) {
 
   const QByteArray xml = DocumentXml();
   int failures = 0;
-  failures += Add(c.get(), u"/__ECSEnv/01/Schema.bsg", ReadFile(SxcData("doc_basic.bsg"))) != 0;
-  failures += Add(c.get(), u"/doc.xml", xml, {sxc}) != 0;
-  failures += Add(c.get(), u"/secret.xml", xml, {sxc, adm}) != 0;
-  failures += Add(c.get(), u"/plain.xml", "<a><b>x</b><c/></a>", {zip}) != 0;
-  failures += Add(c.get(), u"/bad.xml", "<a><!-- never closed </a>") != 0;
-  failures += Add(c.get(), u"/b.dat", QByteArray("binary\x01\x02 data", 14)) != 0;
-  failures += Add(c.get(), u"/notes.txt", "find me\nfind Find\nwhere FINDS\n") != 0;
-  failures += Add(c.get(), u"/img/small.png", PngBytes(50, 20, Qt::red)) != 0;
-  failures += Add(c.get(), u"/img/big.png", PngBytes(2000, 1500, Qt::green)) != 0;
-  failures += Add(c.get(), u"/img/pic.psd",
+  failures += PutPart(c.get(), u"/__ECSEnv/01/Schema.bsg", ReadFile(SxcData("doc_basic.bsg"))) != 0;
+  failures += PutPart(c.get(), u"/doc.xml", xml, {sxc}) != 0;
+  failures += PutPart(c.get(), u"/secret.xml", xml, {sxc, adm}) != 0;
+  failures += PutPart(c.get(), u"/plain.xml", "<a><b>x</b><c/></a>", {zip}) != 0;
+  failures += PutPart(c.get(), u"/bad.xml", "<a><!-- never closed </a>") != 0;
+  failures += PutPart(c.get(), u"/b.dat", QByteArray("binary\x01\x02 data", 14)) != 0;
+  failures += PutPart(c.get(), u"/notes.txt", "find me\nfind Find\nwhere FINDS\n") != 0;
+  failures += PutPart(c.get(), u"/img/small.png", PngBytes(50, 20, Qt::red)) != 0;
+  failures += PutPart(c.get(), u"/img/big.png", PngBytes(2000, 1500, Qt::green)) != 0;
+  failures += PutPart(c.get(), u"/img/pic.psd",
                   PsdBytes(30, 10, 3, 3, true, QByteArray("\x10\x20\x30", 3))) != 0;
-  failures += Add(c.get(), u"/img/pic.jp2", Jp2Bytes(40, 30, QColor(1, 2, 3))) != 0;
+  failures += PutPart(c.get(), u"/img/pic.jp2", Jp2Bytes(40, 30, QColor(1, 2, 3))) != 0;
   QByteArray deep = PsdBytes(4, 4, 3, 3, false, QByteArray("\x10\x20\x30", 3));
   deep[23] = 16;
-  failures += Add(c.get(), u"/img/deep.psd", deep) != 0;
-  failures += Add(c.get(), u"/rich.xml", RichXml(), {zip}) != 0;
-  failures += Add(c.get(), u"/wide.xml", QByteArray("\xff\xfe<\0a\0>\0\x2d\x4e<\0/\0a\0>\0", 18)) != 0;
-  failures += Add(c.get(), u"/long.txt", QByteArray(3 << 20, 'x'), {zip}) != 0;
+  failures += PutPart(c.get(), u"/img/deep.psd", deep) != 0;
+  failures += PutPart(c.get(), u"/rich.xml", RichXml(), {zip}) != 0;
+  failures += PutPart(c.get(), u"/wide.xml", QByteArray("\xff\xfe<\0a\0>\0\x2d\x4e<\0/\0a\0>\0", 18)) != 0;
+  failures += PutPart(c.get(), u"/long.txt", QByteArray(3 << 20, 'x'), {zip}) != 0;
   if (failures != 0 || c->Save(zoq::kSaveIncremental, false) != 0) return {};
   const QByteArray plain2("<a><b>y</b></a>");
   if (c->ReplacePartFromMemory(u"/plain.xml", plain2.constData(), plain2.size(), &zip, 1,
@@ -120,9 +92,9 @@ QString BuildIvPackage(const QString& folder, const QString& name, bool main_par
   key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
   key.key_length = static_cast<int>(key_bytes.size());
   const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
-  int failures = Add(c.get(), u"/secret.txt", "the secret text, long enough to tell", {adm}) != 0;
+  int failures = PutPart(c.get(), u"/secret.txt", "the secret text, long enough to tell", {adm}) != 0;
   if (main_part) {
-    failures += Add(c.get(), u"/__main.xml",
+    failures += PutPart(c.get(), u"/__main.xml",
                     "<Document SubsetType=\"PLIV_Full\" Version=\"1.2\"/>") != 0;
   }
   if (failures != 0 || c->Save(zoq::kSaveIncremental, false) != 0) return {};

@@ -41,6 +41,7 @@ using zoqe_test::NoticeOf;
 using zoqe_test::ViewerOf;
 using zoqe_test::ItemAt;
 using zoqe_test::MessageRecorder;
+using zoqe_test::PartBytes;
 using Sci = QsciScintillaBase;
 
 namespace {
@@ -49,22 +50,8 @@ QString ViewText(const CZOQEDlg& window) {
   return QString::fromUtf8(TextViewBytes(window.text_view()));
 }
 
-QString ReadPart(zoq::Container* package, const char16_t* path, const zoq::KeyInfo* key = nullptr) {
-  zoq::DecodeOptions options;
-  options.key = key;
-  QByteArray bytes;
-  if (!zoqe_test::ReadWholePart(package, path, 0, &options, &bytes)) return QStringLiteral("<fail>");
-  return QString::fromUtf8(bytes);
-}
-
 QStringList TempFilesIn(const QString& folder) {
   return QDir(folder).entryList({QStringLiteral("~~ZOQ*")}, QDir::Files);
-}
-
-QByteArray ReadBytes(zoq::Container* package, const char16_t* path) {
-  QByteArray bytes;
-  if (!zoqe_test::ReadWholePart(package, path, 0, nullptr, &bytes)) return "<fail>";
-  return bytes;
 }
 
 // Fills the key dialog once it is open: `text`, and the document version
@@ -488,7 +475,7 @@ class ViewWindowTest : public QObject {
     QCOMPARE(messages.shown[0].text, QStringLiteral("是否保存XML编辑结果?"));
     QByteArray rich = zoqe_test::RichXml();
     rich.replace("world", "World");
-    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
+    QCOMPARE(PartBytes(window_->document()->package(), u"/rich.xml"), rich);
 
     // An edit that breaks the XML: said with its place, text kept, nothing
     // stored; No then drops the edit.
@@ -506,7 +493,7 @@ class ViewWindowTest : public QObject {
              qPrintable(messages.shown[1].text));
     QCOMPARE(window_->CurrentTreeItem(), Child(root, "rich.xml"));
     QCOMPARE(TextViewBytes(view), broken);
-    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
+    QCOMPARE(PartBytes(window_->document()->package(), u"/rich.xml"), rich);
     messages.answers = {QMessageBox::No};
     Select(Child(root, "notes.txt"));
 
@@ -515,7 +502,7 @@ class ViewWindowTest : public QObject {
     type("\xe4\xb8\xad", "\xe6\x96\x87");
     messages.answers = {QMessageBox::Yes};
     QVERIFY(window_->SettleXmlEdit());
-    QCOMPARE(ReadBytes(window_->document()->package(), u"/wide.xml"),
+    QCOMPARE(PartBytes(window_->document()->package(), u"/wide.xml"),
              QByteArray("\xff\xfe<\0a\0>\0\x87\x65<\0/\0a\0>\0", 18));
     QVERIFY(window_->document()->IsPending(QStringLiteral("/wide.xml")));
 
@@ -559,10 +546,10 @@ class ViewWindowTest : public QObject {
     QCOMPARE(info.code_count, 1);
     QCOMPARE(int{info.codes[0]}, int{zoq::kEcsZip});
     QCOMPARE(info.revisions.front(), 2);
-    QCOMPARE(ReadBytes(window_->document()->package(), u"/rich.xml"), rich);
+    QCOMPARE(PartBytes(window_->document()->package(), u"/rich.xml"), rich);
     QCOMPARE(window_->document()->package()->GetPartInfoByPath(&info, u"/doc.xml", 0), 0);
     QCOMPARE(int{info.codes[0]}, int{zoq::kEcsSxc});
-    QVERIFY(ReadPart(window_->document()->package(), u"/doc.xml").contains(QStringLiteral("Edited report")));
+    QVERIFY(PartBytes(window_->document()->package(), u"/doc.xml").contains("Edited report"));
   }
 
   void refusesStoringIntoReadOnlyOrWithoutKey() {
@@ -604,8 +591,8 @@ class ViewWindowTest : public QObject {
     zoq::KeyInfo info;
     info.key = reinterpret_cast<const uint8_t*>(key.constData());
     info.key_length = 16;
-    QVERIFY(ReadPart(window_->document()->package(), u"/secret.xml", &info).contains(QStringLiteral("Someone")));
-    QCOMPARE(ReadPart(window_->document()->package(), u"/secret.xml"), QStringLiteral("<fail>"));
+    QVERIFY(PartBytes(window_->document()->package(), u"/secret.xml", &info).contains("Someone"));
+    QCOMPARE(PartBytes(window_->document()->package(), u"/secret.xml"), QByteArray("<fail>"));
   }
 
  private:
