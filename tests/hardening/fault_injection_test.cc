@@ -5,7 +5,6 @@
 // later operations; and after a failed save the package still holds what it
 // held before.
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <unistd.h>
 
 #include <functional>
@@ -373,19 +372,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Saving into files: writes fail past a file-size limit. -------------------
-
-std::vector<std::string> FolderNames(const std::string& dir) {
-  std::vector<std::string> out;
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return out;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") out.push_back(name);
-  }
-  closedir(d);
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 class FileSaveFaults : public SaveFaults {};
 

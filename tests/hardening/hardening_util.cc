@@ -1,7 +1,9 @@
 #include "hardening_util.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "stream/dynamic_memory_stream.h"
@@ -26,6 +28,19 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   ASSERT_NE(f, nullptr) << path;
   EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size()) << path;
   EXPECT_EQ(std::fclose(f), 0) << path;
+}
+
+std::vector<std::string> FolderNames(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> out;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return out;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != ".." && name.rfind(prefix, 0) == 0) out.push_back(name);
+  }
+  closedir(d);
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 int DecodeThrough(const std::vector<uint8_t>& sxc, std::shared_ptr<FaultPlan> plan,

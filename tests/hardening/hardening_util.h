@@ -1,7 +1,7 @@
 // Helpers shared by the hardening tests: the key the test packages are
-// encrypted with, the SXC test data, scratch files, SXC documents run
-// through the SXC stream over a stream that may fail, and the sweep of
-// fault positions.
+// encrypted with, the SXC test data, scratch files and folder listings, SXC
+// documents run through the SXC stream over a stream that may fail, and the
+// sweep of fault positions.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ std::string SxcData(const std::string& name);
 
 // Writes `bytes` to a new or truncated file (a test failure when it cannot).
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The names in folder `dir` (not below it) that start with `prefix`,
+// sorted; none when it cannot be read.
+std::vector<std::string> FolderNames(const std::string& dir, const std::string& prefix = {});
 
 // Decodes `sxc` through the SXC stream over a faulty memory stream; the code
 // of the first failure, the XML on success.

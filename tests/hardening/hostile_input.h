@@ -47,6 +47,10 @@ std::vector<uint8_t> SxcDocument(const std::vector<uint8_t>& identifier, const S
 // stood before (peak, in bytes); -1 when the system cannot tell.
 int64_t PeakGrowth(const std::function<void()>& action);
 
+// A growth PeakGrowth answered, or 0 where the system cannot tell, so that a
+// bound checked on it holds there.
+inline int64_t Measured(int64_t growth) { return growth >= 0 ? growth : 0; }
+
 // What an operation cost: peak growth of the resident set (as PeakGrowth)
 // and wall time.
 struct Cost {
