@@ -42,6 +42,7 @@ using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::Child;
 using zoqe_test::CommandsOf;
+using zoqe_test::ExpectInfo;
 using zoqe_test::Corpus;
 using zoqe_test::NoticeOf;
 using zoqe_test::MessageRecorder;
@@ -99,29 +100,21 @@ class AppWindowTest : public QObject {
     QCOMPARE(window_->CurrentTreeItem(), root);
     QVERIFY(window_->tree_view()->isExpanded(window_->tree_view()->currentIndex()));
     const InfoPanel* info = window_->info_panel();
-    QCOMPARE(info->ValueOf(QStringLiteral("文件名")), QStringLiteral("v_history.zoq"));
-    QCOMPARE(info->ValueOf(QStringLiteral("版本数")), QStringLiteral("8"));
-    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共4个"));
-    QCOMPARE(info->ValueOf(QStringLiteral("文件夹数")), QStringLiteral("共1个"));
-    QCOMPARE(info->ValueOf(QStringLiteral("打开方式")), QStringLiteral("只读"));
+    ExpectInfo(*info, {{"文件名", "v_history.zoq"}, {"版本数", "8"}, {"文件数", "共4个"}, {"文件夹数", "共1个"},
+                       {"打开方式", "只读"}});
     // The root lists its children, folders first, without "..".
     QCOMPARE(ListNames(*window_), (QStringList{"dir", "a.txt", "b.txt", "f.txt"}));
 
     // A part: every pair, other versions newest first.
     window_->SelectTreeItem(Child(root, QStringLiteral("a.txt")));
-    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("a.txt"));
-    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/"));
-    QCOMPARE(info->ValueOf(QStringLiteral("版本号")), QStringLiteral("7"));
-    QCOMPARE(info->ValueOf(QStringLiteral("其他版本号")), QStringLiteral("5,3,2,1"));
-    QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("1KB(895字节)"));
+    ExpectInfo(*info, {{"名称", "a.txt"}, {"包内路径", "/"}, {"版本号", "7"}, {"其他版本号", "5,3,2,1"},
+                       {"包内大小", "1KB(895字节)"}});
     QVERIFY(info->has_icon());
     QVERIFY(CommandsOf(*window_).open_text->isEnabled());
 
     // A folder below the root.
     window_->SelectTreeItem(Child(root, QStringLiteral("dir")));
-    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("dir"));
-    QCOMPARE(info->ValueOf(QStringLiteral("类型")), QStringLiteral("文件夹"));
-    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共1个"));
+    ExpectInfo(*info, {{"名称", "dir"}, {"类型", "文件夹"}, {"文件数", "共1个"}});
     QVERIFY(info->ValueOf(QStringLiteral("文件夹数")).isNull());
     QCOMPARE(ListNames(*window_), (QStringList{"..", "c.txt"}));
     QVERIFY(CommandsOf(*window_).export_files->isEnabled());
@@ -294,10 +287,7 @@ class AppWindowTest : public QObject {
     QVERIFY(tree->isExpanded(f_index));
     QCOMPARE(ListNames(*window_), (QStringList{"..", "z", "a9.txt", "a10.txt", "gone.txt"}));
     const InfoPanel* info = window_->info_panel();
-    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/"));
-    QCOMPARE(info->ValueOf(QStringLiteral("文件夹数")), QStringLiteral("共1个"));
-    QCOMPARE(info->ValueOf(QStringLiteral("文件数")), QStringLiteral("共3个"));
-    QCOMPARE(info->ValueOf(QStringLiteral("已删除")), QStringLiteral("共1个"));
+    ExpectInfo(*info, {{"包内路径", "/"}, {"文件夹数", "共1个"}, {"文件数", "共3个"}, {"已删除", "共1个"}});
 
     // Columns of a part row.
     const int a10 = ListRowOf(*window_, QStringLiteral("a10.txt"));
@@ -326,11 +316,8 @@ class AppWindowTest : public QObject {
     // Selecting a part row.
     const int a9 = ListRowOf(*window_, QStringLiteral("a9.txt"));
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
-    QCOMPARE(info->ValueOf(QStringLiteral("名称")), QStringLiteral("a9.txt"));
-    QCOMPARE(info->ValueOf(QStringLiteral("包内路径")), QStringLiteral("/f/"));
-    QCOMPARE(info->ValueOf(QStringLiteral("包内大小")), QStringLiteral("2MB"));
-    QCOMPARE(info->ValueOf(QStringLiteral("版本数")), QStringLiteral("2"));
-    QCOMPARE(info->ValueOf(QStringLiteral("版本号")), QStringLiteral("2"));
+    ExpectInfo(*info, {{"名称", "a9.txt"}, {"包内路径", "/f/"}, {"包内大小", "2MB"}, {"版本数", "2"},
+                       {"版本号", "2"}});
     QVERIFY(CommandsOf(*window_).open_text->isEnabled());
     // The ".." row greys the item commands.
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(0, 0));

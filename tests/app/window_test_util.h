@@ -18,9 +18,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/command_table.h"
+#include "app/info_panel.h"
 #include "app/notice_pane.h"
 #include "app/package_tree_model.h"
 #include "app/view/item_viewer.h"
@@ -80,6 +82,17 @@ inline QString NoticeOf(const QWidget& window) {
   auto* notice = window.findChild<zoqe::NoticePane*>();
   const auto* pane = notice ? qobject_cast<QStackedWidget*>(notice->parentWidget()) : nullptr;
   return pane && pane->currentWidget() == notice ? notice->text() : QString();
+}
+
+// Checks the information strip's value for each label (UTF-8 texts); a
+// failure names the label and the value shown.
+inline void ExpectInfo(const zoqe::InfoPanel& info,
+                       std::initializer_list<std::pair<const char*, const char*>> expected) {
+  for (const auto& [label, value] : expected) {
+    const QString shown = info.ValueOf(QString::fromUtf8(label));
+    QVERIFY2(shown == QString::fromUtf8(value),
+             qPrintable(QString::fromUtf8(label) + QStringLiteral(": ") + shown));
+  }
 }
 
 // The child of `parent` named `name`; null when there is none (or no parent).

@@ -143,9 +143,7 @@ class ExportWindowTest : public QObject {
     MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("page.xml")));
-    const QString target = temp_->path() + QStringLiteral("/out");
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), true);
+    const QString target = ExportInto(QStringLiteral("out"), true);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     ChooseFolder(window_.get(), target + QLatin1Char('/'));
     RunExport(window_.get(), false);
@@ -190,9 +188,7 @@ class ExportWindowTest : public QObject {
     // The ".." row is a failure, never the folder above.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
     SelectRows({"..", "c.txt"});
-    const QString below = temp_->path() + QStringLiteral("/below");
-    ChooseFolder(window_.get(), below);
-    RunExport(window_.get(), false);
+    const QString below = ExportInto(QStringLiteral("below"));
     QCOMPARE(messages.LastText(), QStringLiteral("部分导出失败"));
     QCOMPARE(Listing(below), QStringList{"c.txt"});
   }
@@ -203,17 +199,13 @@ class ExportWindowTest : public QObject {
     TreeItem* dir = Child(window_->tree_model()->root(), QStringLiteral("dir"));
     window_->SelectTreeItem(dir);
     window_->list_view()->clearSelection();
-    const QString flat = temp_->path() + QStringLiteral("/flat");
-    ChooseFolder(window_.get(), flat);
-    RunExport(window_.get(), false);
+    const QString flat = ExportInto(QStringLiteral("flat"));
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(flat), (QStringList{"c.txt", "sub/", "sub/d.txt"}));
 
     window_->SelectTreeItem(window_->tree_model()->root());
     SelectRows({"dir"});
-    const QString nested = temp_->path() + QStringLiteral("/nested");
-    ChooseFolder(window_.get(), nested);
-    RunExport(window_.get(), true);
+    const QString nested = ExportInto(QStringLiteral("nested"), true);
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(nested), (QStringList{"dir/", "dir/c.txt.zoqf", "dir/sub/",
                                            "dir/sub/d.txt.zoqf"}));
@@ -224,9 +216,7 @@ class ExportWindowTest : public QObject {
     QVERIFY(window_->OpenPackage(zoqe_test::Corpus("v_bad_check_byte.zoq"), true));
     window_->SelectTreeItem(window_->tree_model()->root());
     window_->list_view()->clearSelection();
-    const QString target = temp_->path() + QStringLiteral("/damaged");
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), false);
+    const QString target = ExportInto(QStringLiteral("damaged"));
     QVERIFY(messages.LastText().startsWith(QStringLiteral("导出完成\n")));
     QVERIFY(messages.LastText().endsWith(QStringLiteral("\n/bad.txt")));
     QCOMPARE(messages.shown.last().icon, QMessageBox::Warning);
@@ -257,16 +247,12 @@ class ExportWindowTest : public QObject {
         Child(Child(Child(window_->tree_model()->history(), "2"), "/"), QStringLiteral("a.txt"));
     QVERIFY(a_txt);
     window_->SelectTreeItem(a_txt);
-    const QString target = temp_->path() + QStringLiteral("/v2");
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), false);
+    const QString target = ExportInto(QStringLiteral("v2"));
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QVERIFY(export_test::WrittenAtVersion2(window_->document()->package(), target));
     // A version's folder holds the parts deleted since (e.txt until 6).
     window_->SelectTreeItem(Child(Child(window_->tree_model()->history(), "5"), "/"));
-    const QString v5 = temp_->path() + QStringLiteral("/v5");
-    ChooseFolder(window_.get(), v5);
-    RunExport(window_.get(), false);
+    const QString v5 = ExportInto(QStringLiteral("v5"));
     QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(v5), (QStringList{"a.txt", "dir/", "dir/c.txt", "dir/d.txt", "e.txt"}));
     QCOMPARE(ReadFile(v5 + QStringLiteral("/e.txt")), QByteArray("E2;"));
@@ -399,9 +385,7 @@ class ExportWindowTest : public QObject {
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("gone.txt")));
     container->hidden.insert(u"/gone.txt");
     container->extracted.clear();  // the part viewer's own extraction
-    const QString target = temp_->path() + QStringLiteral("/vanished");
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), true);
+    const QString target = ExportInto(QStringLiteral("vanished"), true);
     QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
     QVERIFY(container->extracted.empty());
 
@@ -477,6 +461,15 @@ class ExportWindowTest : public QObject {
   }
 
  private:
+  // Exports the selection (`raw`: the stored bytes) into temp/NAME, chosen
+  // in the target dialog; that folder's path.
+  QString ExportInto(const QString& name, bool raw = false) {
+    const QString target = temp_->path() + QLatin1Char('/') + name;
+    ChooseFolder(window_.get(), target);
+    RunExport(window_.get(), raw);
+    return target;
+  }
+
   void SelectRows(const QStringList& names) {
     QItemSelectionModel* selection = window_->list_view()->selectionModel();
     selection->clearSelection();
