@@ -11,7 +11,6 @@ ChunkPipeline::ChunkPipeline(size_t node_count, int level, int helpers, size_t c
       helper_count_(helpers > 0 ? helpers
                                 : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2u, 4u) - 1)),
       chunk_size_(std::clamp<size_t>(chunk_size, 1024, UINT_MAX / 2)),
-      shared_limit_(shared_limit),
       piece_size_(std::max<size_t>(piece_size, 1)),
       next_ship_(node_count, shared_limit + 1),
       streams_(node_count) {}

@@ -75,7 +75,6 @@ class ChunkPipeline {
   const int level_;
   const int helper_count_;
   const size_t chunk_size_;
-  const size_t shared_limit_;
   const size_t piece_size_;
   std::vector<size_t> next_ship_;  // per node: ship once the stream is this long
   std::vector<Stream> streams_;
