@@ -251,6 +251,26 @@ class ZOQ_EXPORT Container {
     (void)folder, (void)out;
     return kNotSupported;
   }
+  // ListPathHistories narrowed to the paths that have a record in a revision
+  // between the states after `from_revisions` and after `to_revisions`
+  // (0-based revisions min(from, to) up to, not including, max(from, to));
+  // either order, both 0 or more. Only these can differ between the two
+  // states: a path without such a record has the same newest record in
+  // both. Same order and records as ListPathHistories. (R)
+  virtual Status ListPathHistoriesChangedIn(const std::u16string& folder, int from_revisions,
+                                            int to_revisions, std::vector<PathHistory>* out) {
+    if (out == nullptr || from_revisions < 0 || to_revisions < 0) return kInvalidArgument;
+    if (Status code = ListPathHistories(folder, out); !code.ok()) return code;
+    const int low = from_revisions < to_revisions ? from_revisions : to_revisions;
+    const int high = from_revisions < to_revisions ? to_revisions : from_revisions;
+    std::erase_if(*out, [low, high](const PathHistory& history) {
+      for (const RecordMark& record : history.records) {
+        if (record.revision >= low && record.revision < high) return false;
+      }
+      return true;
+    });
+    return kOk;
+  }
   // GetPartInfoByPath for any path that has records, whether or not the
   // tree holds it (a deleted part); 5054 when the path has no records.
   virtual Status GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) {

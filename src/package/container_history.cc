@@ -9,6 +9,20 @@
 #include "package/path.h"
 
 namespace zoq {
+namespace {
+
+// The path and present records of one index entry, as a history.
+void AppendHistory(const PathIndex::Slot& entry, std::vector<PathHistory>* out) {
+  PathHistory& history = out->emplace_back();
+  history.path = entry.path;
+  history.records.reserve(entry.records.size());
+  for (const ItemRecord* record : entry.records) {
+    if (!record->present) continue;
+    history.records.push_back({record->revision, record->type, record->skippable});
+  }
+}
+
+}  // namespace
 
 Status PackageContainer::ListPathHistories(const std::u16string& folder,
                                         std::vector<PathHistory>* out) {
@@ -20,16 +34,51 @@ Status PackageContainer::ListPathHistories(const std::u16string& folder,
   out->clear();
   out->reserve(entries.size());
   for (const PathEntry* entry : entries) {
-    const RecordList& records = entry->records;
-    if (records.empty()) continue;
-    PathHistory& history = out->emplace_back();
-    history.path = entry->path;
-    history.records.reserve(records.size());
-    for (const ItemRecord* record : records) {
-      if (!record->present) continue;
-      history.records.push_back({record->revision, record->type, record->skippable});
+    if (!entry->records.empty()) AppendHistory(*entry, out);
+  }
+  return kOk;
+}
+
+Status PackageContainer::ListPathHistoriesChangedIn(const std::u16string& folder,
+                                                 int from_revisions, int to_revisions,
+                                                 std::vector<PathHistory>* out) {
+  ReadLockGuard guard(lock_);
+  if (out == nullptr || from_revisions < 0 || to_revisions < 0) return kInvalidArgument;
+  if (!IsOpenLocked()) return kNoStream;
+  std::u16string prefix;
+  if (Status code = NormalizePath(folder, &prefix); !code.ok()) return code;
+  if (prefix.back() != u'/') return kInvalidArgument;
+  const int low = std::min(from_revisions, to_revisions);
+  const int high = std::max(from_revisions, to_revisions);
+  auto in_range = [low, high](const ItemRecord* record) {
+    return record->present && record->revision >= low && record->revision < high;
+  };
+  // The records of the revisions in the range name the candidates: only
+  // those revisions are read, and only their paths are sorted (not every
+  // path of the package, as the ordinal order of all of them would need).
+  // A candidate counts when its own list holds a record in the range (a
+  // list can drop records its revision still holds: a re-embedded schema).
+  std::vector<const PathEntry*> changed;
+  std::vector<bool> seen(paths_.slot_count());
+  for (const auto& entry : entries_) {
+    const int revision = entry->facts.revision;
+    if (revision < low || revision >= high) continue;
+    for (const ItemRecord& record : entry->records) {
+      if (!in_range(&record) || record.path().substr(0, prefix.size()) != prefix) continue;
+      const PathEntry* slot = paths_.Find(record.path());
+      if (slot == nullptr || seen[paths_.IdOf(slot)]) continue;
+      seen[paths_.IdOf(slot)] = true;
+      if (std::any_of(slot->records.begin(), slot->records.end(), in_range)) {
+        changed.push_back(slot);
+      }
     }
   }
+  std::sort(changed.begin(), changed.end(), [](const PathEntry* a, const PathEntry* b) {
+    return PathLess()(a->path, b->path);
+  });
+  out->clear();
+  out->reserve(changed.size());
+  for (const PathEntry* slot : changed) AppendHistory(*slot, out);
   return kOk;
 }
 

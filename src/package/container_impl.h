@@ -128,6 +128,8 @@ class PackageContainer : public Container {
   Status AddEncodedPart(const std::u16string& path, EncodedPart* part, bool skippable,
                      bool append) override;
   Status ListPathHistories(const std::u16string& folder, std::vector<PathHistory>* out) override;
+  Status ListPathHistoriesChangedIn(const std::u16string& folder, int from_revisions,
+                                    int to_revisions, std::vector<PathHistory>* out) override;
   Status RestorePart(const std::u16string& path, int revision_limit, const KeyInfo* key) override;
   Status GetPathInfo(PartInfo* info, const std::u16string& path, int revision_limit) override;
 

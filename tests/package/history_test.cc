@@ -179,6 +179,65 @@ TEST_F(History, ComparesRevisionsByDecodedContent) {
   EXPECT_EQ(Compare(1, 2).back(), "! /secret " + std::to_string(kSiteNoKey));
 }
 
+// The histories of the paths with records between two states are those
+// that can differ: narrowing the list changes no comparison.
+TEST_F(History, ListsThePathsChangedBetweenTwoStates) {
+  // Pending (revision 3): /dir/y.txt appended, /new.txt deleted, /late.txt.
+  ASSERT_EQ(c_->AppendToPartFromMemory(u"/dir/y.txt", "z\n", 2, nullptr, 0), kOk);
+  ASSERT_EQ(c_->DeletePart(u"/new.txt"), kOk);
+  ASSERT_EQ(AddBytes(c_.get(), "/late.txt", Bytes("late\n")), kOk);
+  ASSERT_EQ(c_->ListPathHistories(u"/", &histories_), kOk);
+  auto text = [](const std::vector<PathHistory>& histories) {
+    std::string out;
+    for (const PathHistory& h : histories) {
+      out += U8(h.path);
+      for (const RecordMark& r : h.records) {
+        out += " " + std::to_string(r.revision) + ":" + std::to_string(r.type) +
+               (r.skippable ? "s" : "");
+      }
+      out += "\n";
+    }
+    return out;
+  };
+  const KeyInfo key = Key();
+  DecodeOptions decode;
+  decode.key = &key;
+  auto changes = [&](const std::vector<PathHistory>& histories, int from, int to) {
+    std::vector<PartChange> found;
+    std::vector<PartProblem> problems;
+    EXPECT_EQ(CompareRevisions(c_.get(), histories.data(), histories.size(), from, to, &decode,
+                               &found, &problems),
+              kOk);
+    std::string out;
+    for (const PartChange& change : found) out += change.status + U8(histories[change.history].path);
+    return out + std::to_string(problems.size());
+  };
+  std::vector<PathHistory> narrowed;
+  std::vector<PathHistory> filtered;
+  const int states[] = {0, 1, 2, 3, 4, kNewest};
+  for (const char16_t* folder : {u"/", u"/dir/"}) {
+    for (int from : states) {
+      for (int to : states) {
+        SCOPED_TRACE(U8(folder) + " " + std::to_string(from) + " " + std::to_string(to));
+        ASSERT_EQ(c_->ListPathHistoriesChangedIn(folder, from, to, &narrowed), kOk);
+        ASSERT_EQ(c_->Container::ListPathHistoriesChangedIn(folder, from, to, &filtered), kOk);
+        EXPECT_EQ(text(narrowed), text(filtered));
+        if (folder == std::u16string(u"/")) {
+          EXPECT_EQ(changes(narrowed, from, to), changes(histories_, from, to));
+        }
+      }
+    }
+  }
+  // Changed only before the range, only after it, in it, deleted and
+  // appended in it.
+  ASSERT_EQ(c_->ListPathHistoriesChangedIn(u"/", 2, 3, &narrowed), kOk);
+  EXPECT_EQ(text(narrowed), "/gone.txt 0:1 1:4 2:1\n");
+  ASSERT_EQ(c_->ListPathHistoriesChangedIn(u"/", kNewest, 3, &narrowed), kOk);
+  EXPECT_EQ(text(narrowed), "/dir/y.txt 1:1 3:2\n/late.txt 3:1\n/new.txt 1:1 3:4\n");
+  EXPECT_EQ(c_->ListPathHistoriesChangedIn(u"/dir", 1, 2, &narrowed), kInvalidArgument);
+  EXPECT_EQ(c_->ListPathHistoriesChangedIn(u"/", -1, 2, &narrowed), kInvalidArgument);
+}
+
 TEST_F(History, RestoresPartsFoldersAndDeletedParts) {
   ASSERT_EQ(c_->DeletePart(u"/a.txt"), kOk);
   ASSERT_EQ(c_->Save(kSaveIncremental, false), kOk);  // revision 4
