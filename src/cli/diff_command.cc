@@ -144,8 +144,13 @@ int RunDiff(const ParsedArgs& args) {
   if (given.size() >= 1) revisions.from = RevisionArgument(given[0], 0, count);
   if (given.size() == 2) revisions.to = RevisionArgument(given[1], 0, count);
 
+  // Without PATH only the paths with records between the two states can
+  // differ: the others are not even listed.
   std::vector<zoq::PathHistory> histories;
-  Check(container->ListPathHistories(u"/", &histories), "cannot read " + positionals[0]);
+  Check(paths.empty() ? container->ListPathHistoriesChangedIn(u"/", revisions.from, revisions.to,
+                                                              &histories)
+                      : container->ListPathHistories(u"/", &histories),
+        "cannot read " + positionals[0]);
   // Every path must name something in one of the two revisions before
   // anything is written.
   std::vector<HistoryRange> ranges;
