@@ -103,12 +103,13 @@ demo: release
 	bash scripts/demo.sh $(RELEASE_DIR)
 
 # The zoq tool side by side with unzip, zip, openssl, zlib-flate, xmllint and
-# gzip on the same generated data (kept in build/compare-data); prints the
+# gzip on the same generated data (kept in build/compare-data), and the
+# browser from its start to a painted 100,000-part tree; prints the
 # table and writes it into docs/PERFORMANCE.md. COMPARE_SCALE=small for a
 # quick run.
 compare: deps
 	cmake -S . -B $(RELEASE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZOQ_BUILD_TESTS=OFF -DZOQ_BUILD_BENCH=ON
-	cmake --build $(RELEASE_DIR) -j $(JOBS) --target zoq compare_data
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target zoq compare_data open_to_paint
 	python3 bench/compare/compare.py $(RELEASE_DIR)
 
 clean:

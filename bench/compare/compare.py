@@ -17,7 +17,7 @@ bench/compare/compare_data (default build/release). Environment:
   COMPARE_WARMUP 0 to skip the untimed first round of the light rows
                  (default 1; never for the extract and import rows)
   COMPARE_ONLY   a comma-separated subset of the groups list, extract,
-                 read, sxc, add, import, history (default: all)
+                 read, sxc, add, import, history, browser (default: all)
   COMPARE_DOC    1 to write the table into docs/PERFORMANCE.md also for the
                  small scale or a subset (a full run of every group always
                  writes it)
@@ -38,11 +38,11 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from inputs import IV, KEY, MiB, ROOT, SCALES, Data, log  # noqa: E402
-from measure import Measure, Row, peak_memory, system, table, wall  # noqa: E402
+from measure import Measure, Row, peak_memory, system, table, wall, wall_seconds  # noqa: E402
 
 BEGIN_MARK = "<!-- compare:begin -->"
 END_MARK = "<!-- compare:end -->"
-GROUPS = ["list", "extract", "read", "sxc", "add", "import", "history"]
+GROUPS = ["list", "extract", "read", "sxc", "add", "import", "history", "browser"]
 # A word of the generated text on about one line in 340 (10,734 of 3.65
 # million lines): both sides print little, the work is reading and searching.
 GREP_PATTERN = "mamameice"
@@ -223,11 +223,22 @@ def history(data, measure, sizes, zoq, p):
     return rows
 
 
+def browser(data, measure, sizes, zoq, p):
+    """The desktop program from its start to the painted tree of the listing
+    package, on Qt's offscreen platform (no display server needed; the
+    painting is done all the same)."""
+    program = shlex.quote(data.open_to_paint)
+    (ours,) = measure.time(["QT_QPA_PLATFORM=offscreen %s %s" % (program, p("list/list.zoq"))])
+    megabytes = ("peak RSS", ours.rss / 1e6, 80, "80 MB", "%.1f MB" % (ours.rss / 1e6))
+    return [Row("browser: start, open the %d-part package and paint its tree" %
+                sizes["list_parts"], ours, None, [wall_seconds(ours, 0.5), megabytes])]
+
+
 def compare(data, measure, sizes, groups):
     zoq = shlex.quote(data.zoq)
     p = lambda name: shlex.quote(data.path(name))
     steps = {"list": listing, "extract": extraction, "read": reading, "sxc": binary_xml,
-             "add": adding, "import": importing, "history": history}
+             "add": adding, "import": importing, "history": history, "browser": browser}
     rows = []
     for group in GROUPS:
         if group in groups:
@@ -268,7 +279,11 @@ def main():
                          (", ".join(GROUPS), ", ".join(sorted(unknown))))
     base = os.environ.get("COMPARE_DIR") or os.path.join(ROOT, "build", "compare-data")
     data = Data(build, os.path.join(os.path.abspath(base), scale), sizes)
-    for tool in [data.zoq, data.gen]:
+    data_only = os.environ.get("COMPARE_DATA_ONLY") == "1"
+    needed = [data.zoq, data.gen]
+    if "browser" in groups and not data_only:
+        needed.append(data.open_to_paint)
+    for tool in needed:
         if not os.access(tool, os.X_OK):
             raise SystemExit("compare: %s was not built" % tool)
     for tool in ["unzip", "zip", "zlib-flate", "xmllint", "openssl", "gzip", "/usr/bin/time"]:
@@ -276,7 +291,7 @@ def main():
             raise SystemExit("compare: %s is not installed (make deps)" % tool)
 
     data.generate()
-    if os.environ.get("COMPARE_DATA_ONLY") == "1":
+    if data_only:
         return
     load_before = os.getloadavg()
     started = time.time()

@@ -142,6 +142,7 @@ class Data:
     def __init__(self, build, folder, sizes):
         self.zoq = os.path.join(build, "src", "cli", "zoq")
         self.gen = os.path.join(build, "bench", "compare", "compare_data")
+        self.open_to_paint = os.path.join(build, "bench", "app", "open_to_paint")
         self.dir = folder
         self.sizes = sizes
         os.makedirs(folder, exist_ok=True)

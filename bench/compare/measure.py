@@ -102,8 +102,9 @@ class Row:
         self.peer = peer
         self.checks = list(checks)
         self.note = note
-        log("  %s: ours %.3f s (user %.3f, sys %.3f), peer %.3f s (user %.3f, sys %.3f)" %
-            (task, ours.wall, ours.user, ours.sys, peer.wall, peer.user, peer.sys))
+        log("  %s: ours %.3f s (user %.3f, sys %.3f)" % (task, ours.wall, ours.user, ours.sys) +
+            (", peer %.3f s (user %.3f, sys %.3f)" % (peer.wall, peer.user, peer.sys)
+             if peer else ""))
 
     def failed(self):
         return [c for c in self.checks if not c[1] <= c[2]]
@@ -111,9 +112,11 @@ class Row:
     def cells(self):
         def figures(f):
             return "%s (%s + %s)" % (seconds(f.wall), seconds(f.user), seconds(f.sys))
-        wall_ratio = self.ours.wall / self.peer.wall
-        peer_cpu = self.peer.user + self.peer.sys
-        cpu_ratio = (self.ours.user + self.ours.sys) / peer_cpu if peer_cpu > 0 else float("nan")
+        # A row without a peer is judged by absolute limits only.
+        peer = self.peer
+        wall_ratio = "%.2f" % (self.ours.wall / peer.wall) if peer else "-"
+        peer_cpu = peer.user + peer.sys if peer else 0
+        cpu_ratio = "%.2f" % ((self.ours.user + self.ours.sys) / peer_cpu) if peer_cpu > 0 else "-"
         target = ", ".join("%s <= %s" % (c[0], c[3] if len(c) > 3 else "%.2f" % c[2])
                            for c in self.checks) or "none"
         if not self.checks:
@@ -123,9 +126,8 @@ class Row:
             result = "pass" if not failed else "FAIL (%s)" % ", ".join(
                 "%s %s" % (c[0], c[4] if len(c) > 4 else "%.2f" % c[1]) for c in failed)
         task = self.task + (" (%s)" % self.note if self.note else "")
-        return [task, figures(self.ours), figures(self.peer), "%.2f" % wall_ratio,
-                "%.2f" % cpu_ratio, "%s / %s" % (mib(self.ours.rss), mib(self.peer.rss)), target,
-                result]
+        return [task, figures(self.ours), figures(peer) if peer else "-", wall_ratio, cpu_ratio,
+                "%s / %s" % (mib(self.ours.rss), mib(peer.rss) if peer else "-"), target, result]
 
 
 def ratio_check(what, ours, peer, limit):
@@ -138,6 +140,10 @@ def wall(ours, peer, limit):
 
 def system(ours, peer, limit):
     return ratio_check("system", ours.sys, peer.sys, limit)
+
+
+def wall_seconds(ours, limit):
+    return ("wall", ours.wall, limit, "%.1f s" % limit, seconds(ours.wall))
 
 
 def peak_memory(ours, limit_mib):
