@@ -16,6 +16,7 @@
 // stood after its first n revisions.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -263,12 +264,17 @@ class ZOQ_EXPORT Container {
     if (Status code = ListPathHistories(folder, out); !code.ok()) return code;
     const int low = from_revisions < to_revisions ? from_revisions : to_revisions;
     const int high = from_revisions < to_revisions ? to_revisions : from_revisions;
-    std::erase_if(*out, [low, high](const PathHistory& history) {
-      for (const RecordMark& record : history.records) {
-        if (record.revision >= low && record.revision < high) return false;
-      }
-      return true;
-    });
+    // C++17 spelling: programs outside the project include this header.
+    out->erase(std::remove_if(out->begin(), out->end(),
+                              [low, high](const PathHistory& history) {
+                                for (const RecordMark& record : history.records) {
+                                  if (record.revision >= low && record.revision < high) {
+                                    return false;
+                                  }
+                                }
+                                return true;
+                              }),
+               out->end());
     return kOk;
   }
   // GetPartInfoByPath for any path that has records, whether or not the
