@@ -73,9 +73,9 @@ def listing(data, measure, sizes, zoq, p):
 
 def extraction(data, measure, sizes, zoq, p):
     """Three file-system states: every run into a folder never used before;
-    into the folder the previous run of the same command wrote, removed
-    just before (untimed, no waiting after it); over the previous run's
-    files, every file replaced."""
+    into a folder the previous round wrote, removed just before (untimed,
+    no waiting after it); over a previous run's files, every file replaced.
+    In the last two the commands take the three folders in turns."""
     rows = []
     out = measure.scratch
     for label, tree, name in TREES:
@@ -93,14 +93,14 @@ def extraction(data, measure, sizes, zoq, p):
                 runs = [c.replace("{out}", "{new}") for c in commands]
                 prepare = None
             else:
-                runs = [c.replace("{out}", shlex.quote(f)) for c, f in zip(commands, folders)]
-                prepare = (["rm -rf " + shlex.quote(f) for f in folders]
-                           if state == "after removal" else None)
-                for command in runs:
+                runs = commands
+                prepare = "rm -rf {out}" if state == "after removal" else None
+                for command, folder in zip(commands, folders):
                     # The earlier extraction (or the output removed before
                     # the first timed run), untimed.
-                    measure.once(command, None)
-            one, two, peer = measure.time(runs, prepare=prepare, warmup=0, heavy=True)
+                    measure.once(command.replace("{out}", shlex.quote(folder)), None)
+            one, two, peer = measure.time(runs, prepare=prepare, warmup=0, heavy=True,
+                                          folders=None if state == "new folder" else folders)
             rows.append(Row("%s, single-threaded, %s" % (about, state), one, peer,
                             [wall(one, peer, 0.8), system(one, peer, 1.0)]))
             rows.append(Row("%s, `-j 2`, %s" % (about, state), two, peer,

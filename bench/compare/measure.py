@@ -64,11 +64,15 @@ class Measure:
             rss = int(f.read().split()[-1]) * 1024
         return wall, usage.ru_utime, usage.ru_stime, rss
 
-    def time(self, commands, prepare=None, warmup=1, heavy=False):
+    def time(self, commands, prepare=None, warmup=1, heavy=False, folders=None):
         """Figures of each command over the rounds after `warmup` rounds.
         "{new}" in a command stands for a folder never used before;
         `prepare` (one shell text for all, or one per command) runs before
-        each run, untimed."""
+        each run, untimed. With `folders`, "{out}" in a command and in its
+        `prepare` stands for one of them, a different one each round, so
+        that every command meets every folder: where a folder lies on the
+        disk, and what was freed there before, weighs on the cost of making
+        files in it."""
         runs = self.heavy_runs if heavy else self.runs
         warmup = min(warmup, self.warmup)
         if not isinstance(prepare, list):
@@ -77,7 +81,12 @@ class Measure:
         for round_number in range(warmup + runs):
             for step in range(len(commands)):
                 index = (round_number + step) % len(commands)
-                sample = self.once(commands[index], prepare[index])
+                command, before = commands[index], prepare[index]
+                if folders:
+                    out = shlex.quote(folders[(index + round_number) % len(folders)])
+                    command = command.replace("{out}", out)
+                    before = before and before.replace("{out}", out)
+                sample = self.once(command, before)
                 if round_number >= warmup:
                     samples[index].append(sample)
         return [Figures(c, s) for c, s in zip(commands, samples)]
