@@ -145,6 +145,7 @@ Status CVelFileStream::LoadWindowForRead() {
   int code = FlushWindow();
   if (code != kOk || dirty_ || position_ > length_) return code != kOk ? code : kSiteFileWindowLoad;
   int64_t want = std::min<int64_t>(kWindowSize, length_ - position_);
+  if (position_ < read_end_) want = std::min(want, read_end_ - position_);
   int64_t got = ReadAt(fd_, window_.get(), want, base_ + position_);
   EmptyWindowAt(position_);
   window_end_ = got;

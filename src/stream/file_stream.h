@@ -4,6 +4,7 @@
 // positions start at the file's size when it was opened.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,12 @@ class CVelFileStream : public Stream {
 
   const std::string& path() const { return path_; }
 
+  // Reads through the window stop at stream position `end`: a stream that
+  // serves one stored record of a larger file (a read-only sub-stream over
+  // a clone) then reads that record's bytes and not the 64 KiB after its
+  // start. Positions at or past `end` read as without the limit.
+  void LimitWindowReads(int64_t end) { read_end_ = end; }
+
  private:
   // Makes the window hold `position_` for reading (flushing and refilling).
   Status LoadWindowForRead();
@@ -72,6 +79,7 @@ class CVelFileStream : public Stream {
   int64_t window_offset_ = 0;  // stream position of window_[0]
   int64_t window_end_ = 0;     // valid bytes in the window
   bool dirty_ = false;
+  int64_t read_end_ = INT64_MAX;
 };
 
 }  // namespace zoq

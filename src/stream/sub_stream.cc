@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 #include "stream/byte_view.h"
 #include "stream/clone_over.h"
+#include "stream/file_stream.h"
 #include "stream/open_mode.h"
 #include "stream/stream_sites.h"
 
@@ -23,6 +25,12 @@ CVelReadOnlySubStream::CVelReadOnlySubStream(Stream*& inner, int64_t offset, int
   }
   // The sub-stream opens the inner stream for reading from now on.
   if (inner_->IsOpen()) inner_->Close().IgnoreError();
+  // A file read only here need not fill its window past the end (stored
+  // parts are mostly far smaller than the window). Exact type only, as a
+  // subclass may read differently.
+  if (typeid(*inner_) == typeid(CVelFileStream)) {
+    static_cast<CVelFileStream*>(inner_)->LimitWindowReads(offset_ + length_);
+  }
 }
 
 CVelReadOnlySubStream::~CVelReadOnlySubStream() {

@@ -56,6 +56,7 @@ TEST_F(FileStreamTest, SmallAndLargeTransfersMix) {
   struct Case {
     int64_t size;
     std::vector<int64_t> writes, reads;
+    int64_t read_end = INT64_MAX;  // LimitWindowReads
   };
   const Case cases[] = {
       {3 * w + 123, {777}, {}},  // odd pieces straddle window boundaries
@@ -64,6 +65,8 @@ TEST_F(FileStreamTest, SmallAndLargeTransfersMix) {
       // window-sized writes after a short head: filled up to each window
       // boundary of the file, then written a whole window at a time
       {4 * w + 30, {30, w, w, 2 * w + 3, w}, {w + 30}},
+      // window loads that stop at a limit, and reads across it
+      {2 * w + 9, {w}, {10, 50, 1, w + 3}, 37},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
@@ -71,6 +74,7 @@ TEST_F(FileStreamTest, SmallAndLargeTransfersMix) {
     WriteInPieces(path_, content, c.writes);
     CVelFileStream in(path_, false);
     ASSERT_EQ(in.Open(kModeRead), kOk);
+    in.LimitWindowReads(c.read_end);
     std::string back;
     for (int64_t n : c.reads) {
       std::string piece(n, '\0');
