@@ -41,10 +41,21 @@ std::string Join(const std::string& folder, const std::string& name) {
 // and tells a later run whether the owner is still running.
 constexpr char kHiddenPrefix[] = ".zoq-partial-";
 
-std::string HiddenName() {
+// A thread takes its last hidden name again unless `fresh` (after a clash):
+// each use ends with the name gone, and the kernel then answers the next
+// lookup of it from its cache of missing names, where a name never used
+// before has the file system search the whole folder for it.
+std::string HiddenName(bool fresh) {
   static std::atomic<unsigned> counter{0};
+  thread_local std::string name;
+  thread_local pid_t owner = 0;
   // Asked each time: a forked child is a process of its own.
-  return kHiddenPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  const pid_t pid = ::getpid();
+  if (fresh || pid != owner || name.empty()) {
+    owner = pid;
+    name = kHiddenPrefix + std::to_string(pid) + "-" + std::to_string(counter++);
+  }
+  return name;
 }
 
 // What the file system allows, found out at the first use and kept.
@@ -249,7 +260,7 @@ Status OutputFile::Replace(std::string* why) {
     // An unnamed file goes in under a hidden name first.
     int error = 0;
     for (int attempt = 0; attempt < 16 && hidden_.empty(); ++attempt) {
-      std::string hidden = HiddenName();
+      std::string hidden = HiddenName(attempt > 0);
       if (LinkUnnamed(fd_, folder_fd_, hidden) == 0) {
         hidden_ = std::move(hidden);
       } else if ((error = errno) != EEXIST) {
@@ -402,7 +413,7 @@ Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFil
   file.fd_ = OpenUnnamed(fd_);
   if (file.fd_ < 0) {
     for (int attempt = 0; attempt < 16 && file.fd_ < 0; ++attempt) {
-      file.hidden_ = HiddenName();
+      file.hidden_ = HiddenName(attempt > 0);
       file.fd_ = ::openat(fd_, file.hidden_.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
       if (file.fd_ < 0 && errno != EEXIST) break;
