@@ -16,14 +16,10 @@
 // writing leaves nothing under the name. An existing regular file of that
 // name is replaced in one step: the complete new file is linked in under a
 // hidden name, the two names swap their files, and the old file is removed,
-// so the name always holds the old or the new content, never part. The
-// hidden names of replaced files stand in a hidden folder
-// (".zoq-partial-PID-N/") at the top of the tree, there only while a
-// replacement uses it or HoldSwapFolder keeps it, or beside the file where
-// that folder cannot be used. A kill may leave a hidden file
-// (the new one before the swap, the old one after it, or a temporary of the
-// fallback) or that folder; the first replacement in a folder by a later run
-// removes those whose process no longer runs.
+// so the name always holds the old or the new content, never part. A kill
+// may leave a hidden file (the new one before the swap, the old one after
+// it, or a temporary of the fallback); the first replacement in that folder
+// by a later run removes those whose process no longer runs.
 #pragma once
 
 #include <sys/types.h>
@@ -38,8 +34,6 @@
 #include "zoq/result.h"
 
 namespace zoq {
-
-class SwapFolder;
 
 // Whether `name` (UTF-8) can stand as one file or folder name below a
 // folder under the rules above.
@@ -72,22 +66,14 @@ class ZOQ_EXPORT OutputFile {
  private:
   friend class OutputFolder;
 
-  // Forgets the hidden name (gone or taken by now).
-  void ClearHidden();
-
   // Puts the complete file in place of what stands at the name, when that
   // may be replaced.
   Status Replace(std::string* why);
-
-  // The folder that holds hidden_: its own or the tree's swap folder.
-  int HiddenFolder() const { return hidden_folder_fd_ >= 0 ? hidden_folder_fd_ : folder_fd_; }
 
   int fd_ = -1;
   int folder_fd_ = -1;  // not owned: the folder outlives its files
   std::string name_;    // the name it gets
   std::string hidden_;  // the hidden name it has meanwhile, if any
-  int hidden_folder_fd_ = -1;  // not owned; -1: hidden_ is in the file's folder
-  SwapFolder* swap_ = nullptr;  // the tree's, when it has one
   std::string shown_;   // folder path + name, for messages
   bool replace_ = true;
   dev_t keep_device_ = 0;  // a file that must never be replaced (0: none)
@@ -125,11 +111,6 @@ class ZOQ_EXPORT OutputFolder {
   Status CreateFile(const std::string& name, bool replace, OutputFile* out,
                  std::string* why = nullptr) const;
 
-  // While the returned handle lives, the hidden folder where replaced files
-  // wait for their swap stays once made, instead of going after each
-  // replacement: for runs that write many files below this folder.
-  std::shared_ptr<void> HoldSwapFolder() const;
-
   // Files that must never be replaced by anything written below this folder
   // or its subfolders made later (the package being read): the file at
   // `path`, when it exists.
@@ -143,9 +124,6 @@ class ZOQ_EXPORT OutputFolder {
   // Set once leftovers of killed runs have been looked for here; on the
   // heap so that its files keep pointing at it when the folder moves.
   std::unique_ptr<std::atomic<bool>> leftovers_checked_;
-  // Where replaced files stay hidden for their swap; shared by the folder
-  // it was opened as and every subfolder reached from it.
-  std::shared_ptr<SwapFolder> swap_;
 };
 
 }  // namespace zoq

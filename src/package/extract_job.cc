@@ -530,8 +530,6 @@ ExtractTotals ExtractJob::Measure(const std::vector<ExtractItem>& items, bool si
 }
 
 size_t ExtractJob::Run(const std::vector<ExtractItem>& items, const OutputFolder& target) {
-  // Files replaced during the run share one swap folder, made once.
-  const std::shared_ptr<void> swap_hold = target.HoldSwapFolder();
   State& s = *state_;
   s.failed.assign(items.size(), 0);
   s.ended.assign(items.size(), 0);

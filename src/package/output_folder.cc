@@ -11,7 +11,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -42,24 +41,19 @@ std::string Join(const std::string& folder, const std::string& name) {
 // and tells a later run whether the owner is still running.
 constexpr char kHiddenPrefix[] = ".zoq-partial-";
 
-std::atomic<unsigned> g_hidden_counter{0};
-
-std::string NewHiddenName(pid_t pid) {
-  return kHiddenPrefix + std::to_string(pid) + "-" + std::to_string(g_hidden_counter++);
-}
-
 // A thread takes its last hidden name again unless `fresh` (after a clash):
 // each use ends with the name gone, and the kernel then answers the next
 // lookup of it from its cache of missing names, where a name never used
 // before has the file system search the whole folder for it.
 std::string HiddenName(bool fresh) {
+  static std::atomic<unsigned> counter{0};
   thread_local std::string name;
   thread_local pid_t owner = 0;
   // Asked each time: a forked child is a process of its own.
   const pid_t pid = ::getpid();
   if (fresh || pid != owner || name.empty()) {
     owner = pid;
-    name = NewHiddenName(pid);
+    name = kHiddenPrefix + std::to_string(pid) + "-" + std::to_string(counter++);
   }
   return name;
 }
@@ -111,34 +105,8 @@ int LinkUnnamed(int fd, int folder_fd, const std::string& name) {
 // Whether a process with this id runs (one of another user counts).
 bool Running(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
 
-void RemoveLeftovers(int folder_fd);
-
-// Removes a killed run's swap folder: its hidden files of this user, then
-// the folder itself when nothing else is left in it.
-void RemoveSwapFolder(int parent_fd, const char* name) {
-  const int fd = ::openat(parent_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* listing = ::fdopendir(fd);
-  if (listing == nullptr) {
-    ::close(fd);
-    return;
-  }
-  const std::string_view prefix = kHiddenPrefix;
-  const uid_t me = ::geteuid();
-  while (const dirent* entry = ::readdir(listing)) {
-    struct stat st;
-    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix &&
-        ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-        st.st_uid == me) {
-      ::unlinkat(fd, entry->d_name, 0);
-    }
-  }
-  ::closedir(listing);
-  ::unlinkat(parent_fd, name, AT_REMOVEDIR);
-}
-
-// Removes this user's hidden files and swap folders left in the folder by
-// runs that were killed: a file on its way in, or one being replaced.
+// Removes this user's hidden files left in the folder by runs that were
+// killed: a file on its way in, or one being replaced.
 void RemoveLeftovers(int folder_fd) {
   const int listing_fd = ::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (listing_fd < 0) return;
@@ -159,97 +127,15 @@ void RemoveLeftovers(int folder_fd) {
       continue;
     }
     struct stat st;
-    if (::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_uid == me) {
-      if (S_ISREG(st.st_mode)) ::unlinkat(folder_fd, entry->d_name, 0);
-      if (S_ISDIR(st.st_mode)) RemoveSwapFolder(folder_fd, entry->d_name);
+    if (::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && st.st_uid == me) {
+      ::unlinkat(folder_fd, entry->d_name, 0);
     }
   }
   ::closedir(listing);
 }
 
 }  // namespace
-
-// A hidden folder at the top of an output tree where replaced files stand
-// under their hidden names for the swap. Linking a name in, swapping it and
-// removing it each search the folder that holds it entry by entry (ext4
-// folders without an index): in a folder of one entry per thread that costs
-// nothing, where in the file's own folder it was three searches of all its
-// names for every file replaced, against one for removing the old file and
-// creating the new. Made when a replacement needs it and removed when no
-// replacement uses it and nobody holds it (a run of many files holds it, so
-// that it is made once).
-class SwapFolder {
- public:
-  explicit SwapFolder(int top_fd) : top_fd_(::fcntl(top_fd, F_DUPFD_CLOEXEC, 0)) {}
-  SwapFolder(const SwapFolder&) = delete;
-  SwapFolder& operator=(const SwapFolder&) = delete;
-  ~SwapFolder() {
-    Remove();
-    if (top_fd_ >= 0) ::close(top_fd_);
-  }
-
-  // The folder's handle for one replacement, made when missing; -1 where it
-  // cannot be made (the file then stays hidden in its own folder). A handle
-  // given out is given back with Release.
-  int Acquire() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (fd_ < 0 && !Make()) return -1;
-    ++users_;
-    return fd_;
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (--users_ == 0 && holders_ == 0) Remove();
-  }
-  void Hold() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++holders_;
-  }
-  void Unhold() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (--holders_ == 0 && users_ == 0) Remove();
-  }
-
- private:
-  bool Make() {
-    if (top_fd_ < 0 || failed_) return false;
-    // Swap folders and hidden files of killed runs go first.
-    if (!swept_) RemoveLeftovers(top_fd_);
-    swept_ = true;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-      std::string name = NewHiddenName(::getpid());
-      if (::mkdirat(top_fd_, name.c_str(), 0700) == 0) {
-        fd_ = ::openat(top_fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd_ < 0) {
-          ::unlinkat(top_fd_, name.c_str(), AT_REMOVEDIR);
-          break;
-        }
-        name_ = std::move(name);
-        return true;
-      }
-      if (errno != EEXIST) break;
-    }
-    failed_ = true;  // not asked again for this tree
-    return false;
-  }
-  // Removes the folder; one still holding a file (something that came to
-  // stand at a name while it was being replaced) stays.
-  void Remove() {
-    if (fd_ < 0) return;
-    ::close(fd_);
-    fd_ = -1;
-    ::unlinkat(top_fd_, name_.c_str(), AT_REMOVEDIR);
-  }
-
-  std::mutex mutex_;
-  const int top_fd_;
-  int fd_ = -1;
-  std::string name_;
-  int users_ = 0;
-  int holders_ = 0;
-  bool swept_ = false;
-  bool failed_ = false;
-};
 
 void AllowUnnamedFiles(bool allowed) { g_unnamed = allowed ? Support::kUnknown : Support::kNo; }
 
@@ -269,9 +155,6 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     folder_fd_ = other.folder_fd_;
     name_ = std::move(other.name_);
     hidden_ = std::move(other.hidden_);
-    other.hidden_.clear();
-    hidden_folder_fd_ = std::exchange(other.hidden_folder_fd_, -1);
-    swap_ = other.swap_;
     shown_ = std::move(other.shown_);
     replace_ = other.replace_;
     keep_device_ = other.keep_device_;
@@ -285,16 +168,8 @@ OutputFile::~OutputFile() { Abandon(); }
 
 void OutputFile::Abandon() {
   if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-  if (!hidden_.empty()) ::unlinkat(HiddenFolder(), hidden_.c_str(), 0);
-  ClearHidden();
-}
-
-void OutputFile::ClearHidden() {
+  if (!hidden_.empty()) ::unlinkat(folder_fd_, hidden_.c_str(), 0);
   hidden_.clear();
-  if (hidden_folder_fd_ >= 0) {
-    hidden_folder_fd_ = -1;
-    swap_->Release();
-  }
 }
 
 Status OutputFile::Write(const void* bytes, size_t count, std::string* why) {
@@ -382,27 +257,16 @@ Status OutputFile::Replace(std::string* why) {
   }
 
   if (fd_ >= 0) {
-    // An unnamed file goes in under a hidden name first, in the swap folder
-    // when a file stands to be swapped with.
-    int in = folder_fd_;
-    if (stands && swap_ != nullptr && g_exchange.load(std::memory_order_relaxed) != Support::kNo) {
-      const int swap = swap_->Acquire();
-      if (swap >= 0) in = swap;
-    }
+    // An unnamed file goes in under a hidden name first.
     int error = 0;
     for (int attempt = 0; attempt < 16 && hidden_.empty(); ++attempt) {
       std::string hidden = HiddenName(attempt > 0);
-      if (LinkUnnamed(fd_, in, hidden) == 0) {
+      if (LinkUnnamed(fd_, folder_fd_, hidden) == 0) {
         hidden_ = std::move(hidden);
-        if (in != folder_fd_) hidden_folder_fd_ = in;
-      } else if ((error = errno) == EXDEV && in != folder_fd_) {
-        in = folder_fd_;  // another file system is mounted on the way
-        swap_->Release();
-      } else if (error != EEXIST) {
+      } else if ((error = errno) != EEXIST) {
         break;
       }
     }
-    if (hidden_.empty() && in != folder_fd_) swap_->Release();
     if (hidden_.empty()) {
       Abandon();
       return FailErrno(why, "cannot create " + shown_, error);
@@ -420,21 +284,21 @@ Status OutputFile::Replace(std::string* why) {
   // then starts writing the new file out at once, in the caller's time
   // (several times the cost of the swap and the removal together).
   if (stands && g_exchange.load(std::memory_order_relaxed) != Support::kNo) {
-    if (::renameat2(HiddenFolder(), hidden_.c_str(), folder_fd_, name_.c_str(),
-                    RENAME_EXCHANGE) == 0) {
+    if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_EXCHANGE) ==
+        0) {
       g_exchange = Support::kYes;
       struct stat swapped;
-      if (::fstatat(HiddenFolder(), hidden_.c_str(), &swapped, AT_SYMLINK_NOFOLLOW) == 0 &&
+      if (::fstatat(folder_fd_, hidden_.c_str(), &swapped, AT_SYMLINK_NOFOLLOW) == 0 &&
           swapped.st_dev == standing.st_dev && swapped.st_ino == standing.st_ino) {
         Abandon();  // removes the old file
         return kOk;
       }
       // Something else came to stand at the name meanwhile: it goes back.
-      if (::renameat2(HiddenFolder(), hidden_.c_str(), folder_fd_, name_.c_str(),
-                      RENAME_EXCHANGE) == 0) {
+      if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_EXCHANGE) ==
+          0) {
         Abandon();
       } else {
-        ClearHidden();  // the name holds the new file; what came stays hidden
+        hidden_.clear();  // the name holds the new file; what came stays hidden
       }
       return Fail(why, shown_ + " changed while it was being replaced; it is left as it is");
     }
@@ -448,12 +312,12 @@ Status OutputFile::Replace(std::string* why) {
   }
   // The name is free again, or the file system cannot swap: rename (which
   // replaces a link that appeared meanwhile instead of following it).
-  if (::renameat(HiddenFolder(), hidden_.c_str(), folder_fd_, name_.c_str()) != 0) {
+  if (::renameat(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str()) != 0) {
     const int error = errno;
     Abandon();
     return FailErrno(why, "cannot create " + shown_, error);
   }
-  ClearHidden();
+  hidden_.clear();
   return kOk;
 }
 
@@ -469,7 +333,6 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     keep_device_ = other.keep_device_;
     keep_inode_ = other.keep_inode_;
     leftovers_checked_ = std::move(other.leftovers_checked_);
-    swap_ = std::move(other.swap_);
   }
   return *this;
 }
@@ -486,7 +349,6 @@ Status OutputFolder::Open(const std::string& path, OutputFolder* out, std::strin
   folder.fd_ = fd;
   folder.path_ = path;
   folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
-  folder.swap_ = std::make_shared<SwapFolder>(fd);
   while (folder.path_.size() > 1 && folder.path_.back() == '/') folder.path_.pop_back();
   *out = std::move(folder);
   return kOk;
@@ -532,7 +394,6 @@ Status OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFol
   folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
   folder.keep_device_ = keep_device_;
   folder.keep_inode_ = keep_inode_;
-  folder.swap_ = swap_;
   *out = std::move(folder);
   return kOk;
 }
@@ -549,7 +410,6 @@ Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFil
   file.keep_device_ = keep_device_;
   file.keep_inode_ = keep_inode_;
   file.leftovers_checked_ = leftovers_checked_.get();
-  file.swap_ = swap_.get();
   file.fd_ = OpenUnnamed(fd_);
   if (file.fd_ < 0) {
     for (int attempt = 0; attempt < 16 && file.fd_ < 0; ++attempt) {
@@ -565,13 +425,6 @@ Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFil
   }
   *out = std::move(file);
   return kOk;
-}
-
-std::shared_ptr<void> OutputFolder::HoldSwapFolder() const {
-  if (swap_ == nullptr) return nullptr;
-  swap_->Hold();
-  std::shared_ptr<SwapFolder> swap = swap_;
-  return std::shared_ptr<void>(swap.get(), [swap](void*) { swap->Unhold(); });
 }
 
 void OutputFolder::KeepFile(const std::string& path) {
