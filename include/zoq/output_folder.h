@@ -19,7 +19,11 @@
 // so the name always holds the old or the new content, never part. A kill
 // may leave a hidden file (the new one before the swap, the old one after
 // it, or a temporary of the fallback); the first replacement in that folder
-// by a later run removes those whose process no longer runs.
+// by a later run removes those whose process no longer runs. Once a file of a
+// folder has been replaced, the folder's next files are written under a
+// hidden name from the start and go straight to the swap (an extraction over
+// an earlier one replaces nearly every file, and the kernel makes a named
+// file for less than it links an unnamed one in).
 #pragma once
 
 #include <sys/types.h>
@@ -78,7 +82,8 @@ class ZOQ_EXPORT OutputFile {
   bool replace_ = true;
   dev_t keep_device_ = 0;  // a file that must never be replaced (0: none)
   ino_t keep_inode_ = 0;
-  std::atomic<bool>* leftovers_checked_ = nullptr;  // the folder's, when it has one
+  std::atomic<bool>* replaced_in_folder_ = nullptr;  // the folder's, when it has one
+  bool expect_replace_ = false;  // made under a hidden name to replace a file
 };
 
 class ZOQ_EXPORT OutputFolder {
@@ -121,9 +126,10 @@ class ZOQ_EXPORT OutputFolder {
   std::string path_;
   dev_t keep_device_ = 0;
   ino_t keep_inode_ = 0;
-  // Set once leftovers of killed runs have been looked for here; on the
-  // heap so that its files keep pointing at it when the folder moves.
-  std::unique_ptr<std::atomic<bool>> leftovers_checked_;
+  // Set at the first replacement of a file here, when leftovers of killed
+  // runs are looked for; on the heap so that its files keep pointing at it
+  // when the folder moves.
+  std::unique_ptr<std::atomic<bool>> replaced_in_folder_;
 };
 
 }  // namespace zoq

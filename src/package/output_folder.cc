@@ -159,7 +159,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     replace_ = other.replace_;
     keep_device_ = other.keep_device_;
     keep_inode_ = other.keep_inode_;
-    leftovers_checked_ = other.leftovers_checked_;
+    replaced_in_folder_ = other.replaced_in_folder_;
+    expect_replace_ = other.expect_replace_;
   }
   return *this;
 }
@@ -210,6 +211,7 @@ Status OutputFile::Commit(std::string* why) {
       Abandon();
       return FailErrno(why, "cannot write " + shown_, error);
     }
+    if (expect_replace_) return Replace(why);
     if (::renameat2(folder_fd_, hidden_.c_str(), folder_fd_, name_.c_str(), RENAME_NOREPLACE) ==
         0) {
       hidden_.clear();
@@ -252,7 +254,7 @@ Status OutputFile::Replace(std::string* why) {
   }
   // Files of killed runs are cleared from a folder the first time one of
   // its files is replaced (running the same extraction again does that).
-  if (stands && leftovers_checked_ != nullptr && !leftovers_checked_->exchange(true)) {
+  if (stands && replaced_in_folder_ != nullptr && !replaced_in_folder_->exchange(true)) {
     RemoveLeftovers(folder_fd_);
   }
 
@@ -332,7 +334,7 @@ OutputFolder& OutputFolder::operator=(OutputFolder&& other) noexcept {
     path_ = std::move(other.path_);
     keep_device_ = other.keep_device_;
     keep_inode_ = other.keep_inode_;
-    leftovers_checked_ = std::move(other.leftovers_checked_);
+    replaced_in_folder_ = std::move(other.replaced_in_folder_);
   }
   return *this;
 }
@@ -348,7 +350,7 @@ Status OutputFolder::Open(const std::string& path, OutputFolder* out, std::strin
   OutputFolder folder;
   folder.fd_ = fd;
   folder.path_ = path;
-  folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
+  folder.replaced_in_folder_ = std::make_unique<std::atomic<bool>>(false);
   while (folder.path_.size() > 1 && folder.path_.back() == '/') folder.path_.pop_back();
   *out = std::move(folder);
   return kOk;
@@ -391,7 +393,7 @@ Status OutputFolder::Subfolder(const std::string& name, unsigned mode, OutputFol
   OutputFolder folder;
   folder.fd_ = fd;
   folder.path_ = shown;
-  folder.leftovers_checked_ = std::make_unique<std::atomic<bool>>(false);
+  folder.replaced_in_folder_ = std::make_unique<std::atomic<bool>>(false);
   folder.keep_device_ = keep_device_;
   folder.keep_inode_ = keep_inode_;
   *out = std::move(folder);
@@ -409,8 +411,11 @@ Status OutputFolder::CreateFile(const std::string& name, bool replace, OutputFil
   file.replace_ = replace;
   file.keep_device_ = keep_device_;
   file.keep_inode_ = keep_inode_;
-  file.leftovers_checked_ = leftovers_checked_.get();
-  file.fd_ = OpenUnnamed(fd_);
+  file.replaced_in_folder_ = replaced_in_folder_.get();
+  // After a replacement here the next file most likely replaces one too.
+  file.expect_replace_ = replace && replaced_in_folder_ != nullptr &&
+                         replaced_in_folder_->load(std::memory_order_relaxed);
+  file.fd_ = file.expect_replace_ ? -1 : OpenUnnamed(fd_);
   if (file.fd_ < 0) {
     for (int attempt = 0; attempt < 16 && file.fd_ < 0; ++attempt) {
       file.hidden_ = HiddenName(attempt > 0);
