@@ -147,6 +147,17 @@ TEST_P(OutputFolderTest, FileAppearsOnlyWhenCompleteAndReplacesInOneStep) {
   EXPECT_EQ(Listing(target_), (std::map<std::string, std::string>{{"a.txt", "old"}}));
 
   ASSERT_EQ(Put(folder_, "a.txt", "new", &why), kOk) << why;
+  // After a replacement the folder's next files start under a hidden name:
+  // nothing shows under the real name before Commit, a refusal leaves
+  // nothing behind, and a name not yet taken is taken.
+  {
+    OutputFile file;
+    ASSERT_EQ(folder_.CreateFile("a.txt", true, &file, &why), kOk) << why;
+    ASSERT_EQ(file.Write("newer", 5, &why), kOk);
+    EXPECT_EQ(ReadText(target_ + "/a.txt"), "new");
+  }
+  fs::create_symlink(outside_ + "/victim.xml", target_ + "/link.xml");
+  EXPECT_EQ(Put(folder_, "link.xml", "<new/>", &why), kTargetFileFailed);
   ASSERT_EQ(Put(folder_, "b.txt", "bee", &why), kOk) << why;
   EXPECT_EQ(Put(folder_, "b.txt", "other", &why, false), kTargetFileFailed);
   EXPECT_NE(why.find("already exists"), std::string::npos) << why;
@@ -166,7 +177,7 @@ TEST_P(OutputFolderTest, FileAppearsOnlyWhenCompleteAndReplacesInOneStep) {
   EXPECT_EQ(Put(below, "same", "over", &why), kTargetFileFailed);
   EXPECT_EQ(Listing(target_),
             (std::map<std::string, std::string>{
-                {"a.txt", "new"}, {"b.txt", "bee"}, {"d/", ""}, {"d/same", "new"}}));
+                {"a.txt", "new"}, {"b.txt", "bee"}, {"d/", ""}, {"d/same", "new"}, {"link.xml@", ""}}));
   EXPECT_TRUE(fs::is_directory(scratch_.File("made/below")));
 }
 
