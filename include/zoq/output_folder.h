@@ -12,18 +12,18 @@
 // A file appears under its name only when it is complete: its bytes go into
 // a file without a name (O_TMPFILE) that is linked in by Commit, or, where
 // the file system cannot make such files, into a hidden temporary file
-// (".zoq-partial-PID-N") renamed into place. A failure or a kill while
+// (".zoq-partial-PID-N-HOST") renamed into place. A failure or a kill while
 // writing leaves nothing under the name. An existing regular file of that
 // name is replaced in one step: the complete new file is linked in under a
 // hidden name, the two names swap their files, and the old file is removed,
 // so the name always holds the old or the new content, never part. A kill
 // may leave a hidden file (the new one before the swap, the old one after
 // it, or a temporary of the fallback); the first replacement in that folder
-// by a later run removes those whose process no longer runs. Once a file of a
-// folder has been replaced, the folder's next files are written under a
-// hidden name from the start and go straight to the swap (an extraction over
-// an earlier one replaces nearly every file, and the kernel makes a named
-// file for less than it links an unnamed one in).
+// by a later run on the same machine removes those whose process no longer
+// runs. Once a file of a folder has been replaced, the folder's next files
+// are written under a hidden name from the start and go straight to the swap
+// (an extraction over an earlier one replaces nearly every file, and the
+// kernel makes a named file for less than it links an unnamed one in).
 #pragma once
 
 #include <sys/types.h>

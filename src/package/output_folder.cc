@@ -37,9 +37,28 @@ std::string Join(const std::string& folder, const std::string& name) {
 }
 
 // Hidden names for files on their way in and for files being replaced:
-// unique within the process, and the process id keeps two processes apart
-// and tells a later run whether the owner is still running.
+// unique within the process; the process id and the machine's name keep two
+// processes apart and tell a later run whether the owner is still running.
 constexpr char kHiddenPrefix[] = ".zoq-partial-";
+
+// The machine's name as hidden names end in it: a folder shared between
+// machines (a network file system) may hold hidden files of runs on each,
+// and whether a run still goes on can only be told on its own machine.
+// Empty when the system gives no name.
+const std::string& HostTag() {
+  static const std::string tag = [] {
+    char host[256] = {};
+    std::string made;
+    if (::gethostname(host, sizeof host - 1) != 0) return made;
+    for (const char* c = host; *c != '\0' && made.size() < 64; ++c) {
+      const bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                         (*c >= '0' && *c <= '9') || *c == '.' || *c == '-' || *c == '_';
+      made += plain ? *c : '_';
+    }
+    return made;
+  }();
+  return tag;
+}
 
 // A thread takes its last hidden name again unless `fresh` (after a clash):
 // each use ends with the name gone, and the kernel then answers the next
@@ -54,6 +73,7 @@ std::string HiddenName(bool fresh) {
   if (fresh || pid != owner || name.empty()) {
     owner = pid;
     name = kHiddenPrefix + std::to_string(pid) + "-" + std::to_string(counter++);
+    if (!HostTag().empty()) name += "-" + HostTag();
   }
   return name;
 }
@@ -121,11 +141,21 @@ void RemoveLeftovers(int folder_fd) {
     const std::string_view name = entry->d_name;
     if (name.substr(0, prefix.size()) != prefix) continue;
     const std::string_view rest = name.substr(prefix.size());
+    // PID-N-HOST, or PID-N as older runs named them.
+    const char* const stop = rest.data() + rest.size();
     pid_t pid = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
-    if (error != std::errc() || end == rest.data() || *end != '-' || pid <= 0 || Running(pid)) {
+    const auto [end, error] = std::from_chars(rest.data(), stop, pid);
+    if (error != std::errc() || end == rest.data() || end == stop || *end != '-' || pid <= 0) {
       continue;
     }
+    unsigned long number = 0;
+    const auto [after, bad] = std::from_chars(end + 1, stop, number);
+    if (bad != std::errc() || after == end + 1) continue;
+    if (after != stop && (*after != '-' || std::string_view(after + 1, stop - after - 1) !=
+                                               std::string_view(HostTag()))) {
+      continue;  // a run on another machine
+    }
+    if (Running(pid)) continue;
     struct stat st;
     if (::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(st.st_mode) && st.st_uid == me) {

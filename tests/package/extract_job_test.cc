@@ -326,14 +326,22 @@ TEST_F(ExtractJobTest, KilledRunLeavesWholeFilesAndTheNextRunClearsUp) {
         EXPECT_TRUE(now == content || now == "old " + path) << path << " after kill " << attempt;
       }
     }
-    const std::string dead = out + "/many/.zoq-partial-" + std::to_string(killed) + "-0";
-    const std::string alive = out + "/many/.zoq-partial-" + std::to_string(::getpid()) + "-999";
-    WriteText(dead, "left by a killed run");
-    WriteText(alive, "in use");
+    // Hidden files of a dead run here (named with and without the machine's
+    // name) go; those of a running one and of a run on another machine stay.
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const std::string hidden = out + "/many/.zoq-partial-";
+    const std::string dead = hidden + std::to_string(killed) + "-0";
+    const std::string dead_here = hidden + std::to_string(killed) + "-1-" + host;
+    const std::string alive = hidden + std::to_string(::getpid()) + "-999-" + host;
+    const std::string elsewhere = hidden + std::to_string(killed) + "-2-other.example";
+    for (const std::string& name : {dead, dead_here, alive, elsewhere}) WriteText(name, "left");
     ExtractJob job(c, settings);
     ASSERT_EQ(RunInto(&job, {{c->GetNode(u"/"), false}}, "out"), 0u);
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(dead_here));
     EXPECT_TRUE(fs::remove(alive));
+    EXPECT_TRUE(fs::remove(elsewhere));
     std::vector<std::string> wrong;
     size_t files = 0;
     for (const auto& [path, content] : Listing(out)) {
