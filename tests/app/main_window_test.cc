@@ -45,6 +45,8 @@ using zoqe_test::CommandsOf;
 using zoqe_test::ExpectInfo;
 using zoqe_test::Corpus;
 using zoqe_test::NoticeOf;
+using zoqe_test::ShowExposed;
+using zoqe_test::VersionItem;
 using zoqe_test::MessageRecorder;
 
 namespace {
@@ -82,6 +84,7 @@ class AppWindowTest : public QObject {
   }
 
   void init() {
+    messages_.Reset();
     window_ = std::make_unique<CZOQEDlg>(nullptr, temp_.path() + QLatin1Char('/'));
     // An export that does nothing, so that its command shows the item rule.
     window_->SetExporter([](bool) {});
@@ -91,9 +94,8 @@ class AppWindowTest : public QObject {
   void cleanup() { window_.reset(); }
 
   void opensValidPackageAndShowsRoot() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), true));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     QCOMPARE(window_->windowTitle(), QStringLiteral("v_history.zoq - ZOQ Explorer"));
     TreeItem* root = window_->tree_model()->root();
     QCOMPARE(ChildNames(root), (QStringList{"a.txt", "b.txt", "dir", "f.txt"}));
@@ -137,13 +139,10 @@ class AppWindowTest : public QObject {
   void reportsBrokenPackages() {
     QFETCH(QString, file);
     QFETCH(QString, text);
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
     QVERIFY(!window_->OpenPackage(file, false));
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0].text, text);
-    QCOMPARE(messages.shown[0].caption, QStringLiteral("错误"));
-    QCOMPARE(messages.shown[0].icon, QMessageBox::Critical);
+    QCOMPARE(messages_.shown.size(), 1);
+    messages_.ExpectLast(text, QStringLiteral("错误"), QMessageBox::Critical);
     // The old package was closed first; the tree holds the root alone.
     QVERIFY(!window_->document()->package());
     QCOMPARE(window_->windowTitle(), QStringLiteral("ZOQ Explorer"));
@@ -152,18 +151,15 @@ class AppWindowTest : public QObject {
   }
 
   void reportsContainerCreationFailure() {
-    MessageRecorder messages;
     fake_.create_result = 5060;
     UseFake();
     QVERIFY(!window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
-    QCOMPARE(messages.LastText(), QStringLiteral("打开文件失败！(5060)"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("打开文件失败！(5060)"));
   }
 
   void historySubtreeOfRealPackage() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
     window_->OnToggleHistory();
-    QVERIFY(CommandsOf(*window_).history->isChecked());
     QVERIFY(CommandsOf(*window_).history->isChecked());
     TreeItem* history = window_->tree_model()->history();
     QVERIFY(history);
@@ -171,12 +167,12 @@ class AppWindowTest : public QObject {
     QVERIFY(window_->tree_view()->isExpanded(window_->tree_view()->model()->index(1, 0)));
     // a.txt has records in revisions 6, 4, 2, 1 and 0.
     for (const char* version : {"1", "2", "3", "5", "7"}) {
-      QVERIFY2(Child(Child(Child(history, QString::fromLatin1(version)), "/"), "a.txt"), version);
+      QVERIFY2(VersionItem(history, version, "a.txt"), version);
     }
     for (const char* version : {"4", "6", "8"}) {
-      QVERIFY2(!Child(Child(Child(history, QString::fromLatin1(version)), "/"), "a.txt"), version);
+      QVERIFY2(!VersionItem(history, version, "a.txt"), version);
     }
-    TreeItem* c_txt = Child(Child(Child(Child(history, "2"), "/"), "dir"), "c.txt");
+    TreeItem* c_txt = VersionItem(history, "2", "dir/c.txt");
     QVERIFY(c_txt);
     QCOMPARE(PackageTreeModel::PackagePath(c_txt), QStringLiteral("/dir/c.txt"));
     QCOMPARE(PackageTreeModel::VersionOf(c_txt), 2);
@@ -202,7 +198,7 @@ class AppWindowTest : public QObject {
 
     // e.txt, deleted in version 6, is reachable: under version 6 it says so
     // and offers version 3, where its content is shown.
-    TreeItem* e_deleted = Child(Child(Child(history, "6"), "/"), "e.txt");
+    TreeItem* e_deleted = VersionItem(history, "6", "e.txt");
     QVERIFY(e_deleted);
     QCOMPARE(e_deleted->image, TypeTable::kDeletedImage);
     window_->SelectTreeItem(e_deleted);
@@ -214,23 +210,21 @@ class AppWindowTest : public QObject {
     QCOMPARE(offer->text(), QStringLiteral("查看版本3"));
     offer->click();
     QVERIFY(window_->item_viewer()->WaitUntilShown());  // a slow read shows a notice first
-    QCOMPARE(window_->CurrentTreeItem(), Child(Child(Child(history, "3"), "/"), "e.txt"));
+    QCOMPARE(window_->CurrentTreeItem(), VersionItem(history, "3", "e.txt"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(window_->text_view()->text(), QStringLiteral("E2;"));
     QVERIFY(CommandsOf(*window_).export_files->isEnabled());
     // A click on the folder already selected brings its list back after a
     // part was opened from it.
-    TreeItem* dir7 = Child(Child(Child(history, "7"), "/"), "dir");
-    window_->SelectTreeItem(dir7);
+    window_->SelectTreeItem(VersionItem(history, "7", "dir"));
     QCOMPARE(ListNames(*window_), (QStringList{"..", "d.txt"}));
     window_->ActivateListRow(1);
     QVERIFY(window_->item_viewer()->WaitUntilShown());
-    QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
-    messages.shown.clear();
+    QCOMPARE(messages_.LastText(), QStringLiteral("不支持编辑该文件。"));
+    messages_.shown.clear();
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(window_->text_view()->text(), QStringLiteral("D6;"));
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     QTreeView* tree = window_->tree_view();
     const QModelIndex dir7_index = tree->currentIndex();
     tree->scrollTo(dir7_index);
@@ -239,7 +233,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(ListNames(*window_), (QStringList{"..", "d.txt"}));
 
     // A part inside version 3 shows that version.
-    window_->SelectTreeItem(Child(Child(Child(history, "3"), "/"), "a.txt"));
+    window_->SelectTreeItem(VersionItem(history, "3", "a.txt"));
     QVERIFY(CommandsOf(*window_).open_text->isEnabled());
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("其他版本号")),
@@ -249,7 +243,7 @@ class AppWindowTest : public QObject {
     window_->OnClose();
     QVERIFY(!CommandsOf(*window_).history->isChecked());
     QVERIFY(!window_->tree_model()->history());
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void historyOfRevisionsTwoAndZero() {
@@ -262,10 +256,10 @@ class AppWindowTest : public QObject {
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/h.zoq"), false));
     TreeItem* history = window_->tree_model()->history();
     QVERIFY(history);
-    QVERIFY(Child(Child(Child(Child(history, "1"), "/"), "doc"), "p.xml"));
-    QVERIFY(Child(Child(Child(Child(history, "3"), "/"), "doc"), "p.xml"));
+    QVERIFY(VersionItem(history, "1", "doc/p.xml"));
+    QVERIFY(VersionItem(history, "3", "doc/p.xml"));
     QVERIFY(Child(history, "2")->children.empty());
-    QCOMPARE(Child(Child(Child(Child(history, "3"), "/"), "doc"), "p.xml")->data, 1);
+    QCOMPARE(VersionItem(history, "3", "doc/p.xml")->data, 1);
   }
 
   void folderListSortsAndSelects() {
@@ -278,8 +272,7 @@ class AppWindowTest : public QObject {
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/f.zoq"), false));
     TreeItem* folder = Child(window_->tree_model()->root(), "f");
     // A click selects the folder and opens it.
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     QTreeView* tree = window_->tree_view();
     const QModelIndex f_index = tree->model()->index(0, 0, tree->model()->index(0, 0));
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(f_index).center());
@@ -331,11 +324,10 @@ class AppWindowTest : public QObject {
                     report).arg(mode);
       return true;
     });
-    MessageRecorder messages;
     window_->list_view()->clearSelection();
     window_->OnOpenPartAs(kViewText);
-    QCOMPARE(messages.LastText(), QStringLiteral("请选择一个文件"));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
+    QCOMPARE(messages_.LastText(), QStringLiteral("请选择一个文件"));
+    QCOMPARE(messages_.shown.last().icon, QMessageBox::Information);
     window_->list_view()->setCurrentIndex(window_->list_proxy()->index(a9, 0));
     QVERIFY(CommandsOf(*window_).open_text->isEnabled());
     CommandsOf(*window_).open_binary->trigger();
@@ -343,7 +335,7 @@ class AppWindowTest : public QObject {
     // A double-click on a part row shows it for editing, without reports.
     window_->ActivateListRow(a9);
     QCOMPARE(viewed.last(), QStringLiteral("/f/a9.txt 0 0 0 0"));
-    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages_.shown.size(), 1);
 
     // Double-clicks: a folder row opens the folder, ".." goes back up.
     window_->ActivateListRow(ListRowOf(*window_, QStringLiteral("z")));
@@ -365,9 +357,10 @@ class AppWindowTest : public QObject {
     // Items are made as folders open: "/" and its three children so far.
     QCOMPARE(window_->tree_model()->item_count(), 4);
     QAbstractItemModel* shown = window_->tree_view()->model();
+    QLineEdit* filter = window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"));
     // The filter finds names in folders never opened, at any depth.
-    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->setText(QStringLiteral("dee"));
-    QTest::keyClick(window_->findChild<QLineEdit*>(QStringLiteral("treeFilter")), Qt::Key_Return);  // at once
+    filter->setText(QStringLiteral("dee"));
+    QTest::keyClick(filter, Qt::Key_Return);  // at once
     QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
     QModelIndex deep = shown->index(0, 0, shown->index(0, 0));
     for (const char* name : {"f", "g", "h", "Deep.txt"}) {
@@ -375,7 +368,7 @@ class AppWindowTest : public QObject {
       QCOMPARE(shown->rowCount(deep), name[0] == 'D' ? 0 : 1);
       deep = shown->index(0, 0, deep);
     }
-    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->setText(QStringLiteral("BET"));  // applied after a pause
+    filter->setText(QStringLiteral("BET"));  // applied after a pause
     QTRY_COMPARE(shown->index(0, 0, shown->index(0, 0, shown->index(0, 0))).data().toString(),
                  QStringLiteral("beta.txt"));
     QCOMPARE(shown->rowCount(shown->index(0, 0)), 1);
@@ -383,7 +376,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(f.data().toString(), QStringLiteral("f"));
     QCOMPARE(shown->rowCount(f), 1);
     QCOMPARE(shown->index(0, 0, f).data().toString(), QStringLiteral("beta.txt"));
-    window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"))->clear();
+    filter->clear();
     QTRY_COMPARE(shown->rowCount(shown->index(0, 0)), 3);
 
     // A filter that matches nothing hides even "/"; cleared, the tree is
@@ -394,7 +387,6 @@ class AppWindowTest : public QObject {
     tree->collapseAll();
     tree->expand(shown->index(0, 0));
     tree->expand(shown->index(0, 0, shown->index(0, 0)));  // f
-    QLineEdit* filter = window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"));
     filter->setText(QStringLiteral("nothing like it"));
     QTest::keyClick(filter, Qt::Key_Return);
     QCOMPARE(shown->rowCount(), 0);
@@ -407,8 +399,7 @@ class AppWindowTest : public QObject {
 
     // A long name is not cut: the tree scrolls sideways to it.
     window_->resize(600, 400);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     const QModelIndex long_index = shown->index(2, 0, shown->index(0, 0));
     QCOMPARE(long_index.data().toString(), kLongName);
     QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
@@ -455,7 +446,6 @@ class AppWindowTest : public QObject {
   }
 
   void dropsOnlyPackages() {
-    MessageRecorder messages;
     QTemporaryDir dir;
     QVERIFY(QFile::copy(Corpus("v_history.zoq"), dir.filePath(QStringLiteral("b.ZOQ"))));
     QVERIFY(QFile::copy(Corpus("v_history.zoq"), dir.filePath(QStringLiteral(".zoq"))));
@@ -471,14 +461,13 @@ class AppWindowTest : public QObject {
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(a_txt),
                    QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.ZOQ")))});
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window_.get(), &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window_.get(), &drop);
-    QTRY_VERIFY2(window_->document()->package(), qPrintable(messages.LastText()));
+    QTRY_VERIFY2(window_->document()->package(), qPrintable(messages_.LastText()));
     QCOMPARE(window_->document()->file_name(), QStringLiteral("b.ZOQ"));
     QCOMPARE(window_->document()->folder(), dir.path() + QLatin1Char('/'));
     QVERIFY(!window_->document()->read_only());
@@ -486,7 +475,6 @@ class AppWindowTest : public QObject {
   }
 
   void closeAsksAboutRunningPrograms() {
-    MessageRecorder messages;
     UseFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
     qint64 pid = 0;
@@ -494,44 +482,42 @@ class AppWindowTest : public QObject {
                                     &pid));
     window_->AddProcess(pid);
     window_->AddProcess(999999999);  // ended long ago: dropped silently
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
     QVERIFY(window_->document()->package());
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.LastText(),
+    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(messages_.LastText(),
              QStringLiteral("存在临时文件正在被外部程序打开, 是否继续（可能遗留垃圾文件）?"));
-    QCOMPARE(messages.shown[0].caption, QStringLiteral("提示"));
-    messages.answers = {QMessageBox::Yes};
+    QCOMPARE(messages_.shown[0].caption, QStringLiteral("提示"));
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(window_->ClosePackage());
     QVERIFY(!window_->document()->package());
     ::kill(static_cast<pid_t>(pid), SIGKILL);
   }
 
   void closeAsksToSaveModifiedPackage() {
-    MessageRecorder messages;
     fake_.modified = true;
     UseFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/a.zoq"), false));
-    messages.answers = {QMessageBox::Cancel};
+    messages_.answers = {QMessageBox::Cancel};
     QVERIFY(!window_->ClosePackage());
-    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QVERIFY(window_->document()->package());
     fake_.save_result = 5004;
     // The library's reason, then the question; No keeps the package.
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
     QCOMPARE(fake_.saves, 1);
-    QCOMPARE(messages.shown[messages.shown.size() - 2].text, QStringLiteral("ZOQ:保存包头失败(5004)"));
-    QCOMPARE(messages.LastText(), QStringLiteral("文件保存失败, 是否关闭文件?"));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("ZOQ Explorer"));
+    QCOMPARE(messages_.shown[messages_.shown.size() - 2].text, QStringLiteral("ZOQ:保存包头失败(5004)"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("文件保存失败, 是否关闭文件?"));
+    QCOMPARE(messages_.shown.last().caption, QStringLiteral("ZOQ Explorer"));
     fake_.save_result = 0;
-    messages.answers = {QMessageBox::Yes};
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(window_->ClosePackage());
     QCOMPARE(fake_.saves, 2);
   }
 
   void commandStates() {
-    MessageRecorder messages;
     const CommandTable& c = CommandsOf(*window_);
     window_->UpdateCommands();
     QVERIFY(c.open->isEnabled());
@@ -543,7 +529,7 @@ class AppWindowTest : public QObject {
     QCOMPARE(c.open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     QCOMPARE(c.close->shortcut(), QKeySequence(QStringLiteral("Ctrl+W")));
     window_->OnClose();
-    QCOMPARE(messages.LastText(), QStringLiteral("文件未打开"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("文件未打开"));
     QVERIFY(window_->OpenPackage(Corpus("v_history.zoq"), false));
     QVERIFY(c.close->isEnabled());
     QVERIFY(c.statistics->isEnabled());
@@ -554,8 +540,7 @@ class AppWindowTest : public QObject {
     window_->ResetInfoPanel();
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
     // Ctrl+W closes through the accelerator.
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(!window_->document()->package());
     // Keys go to the control that uses them. Escape in the filter box
@@ -570,7 +555,7 @@ class AppWindowTest : public QObject {
       viewed << path + (read_only ? QStringLiteral(" r") : QStringLiteral(" w"));
       return true;
     });
-    const qsizetype shown_before = messages.shown.size();
+    const qsizetype shown_before = messages_.shown.size();
     QLineEdit* filter = window_->findChild<QLineEdit*>(QStringLiteral("treeFilter"));
     filter->setFocus();
     QTest::keyClicks(filter, QStringLiteral("p.t"));
@@ -581,7 +566,7 @@ class AppWindowTest : public QObject {
     QVERIFY(filter->text().isEmpty());
     QTest::keyClick(filter, Qt::Key_Escape);
     QVERIFY(window_->isVisible());
-    QCOMPARE(messages.shown.size(), shown_before);
+    QCOMPARE(messages_.shown.size(), shown_before);
     // Enter on a tree item opens it as a double-click would: a folder
     // opens and lists its children, a part is shown for editing.
     QTreeView* tree = window_->tree_view();
@@ -603,12 +588,12 @@ class AppWindowTest : public QObject {
     QVERIFY(window_->isVisible());
     // Elsewhere Escape and Enter end the window like Exit, unless the close
     // is cancelled.
-    messages.answers = {QMessageBox::Cancel};
+    messages_.answers = {QMessageBox::Cancel};
     QTest::keyClick(window_->info_panel(), Qt::Key_Escape);
-    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QVERIFY(window_->isVisible());
     QVERIFY(window_->document()->package());
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QTest::keyClick(window_.get(), Qt::Key_Return);
     QVERIFY(!window_->isVisible());
     QVERIFY(!window_->document()->package());
@@ -686,8 +671,7 @@ class AppWindowTest : public QObject {
 
   void splitterKeepsTwentyPixels() {
     window_->resize(600, 400);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(ShowExposed(window_.get()));
     QSplitter* splitter = window_->findChild<QSplitter*>(QStringLiteral("splitter"));
     const int total = splitter->sizes().value(0) + splitter->sizes().value(1);
     splitter->setSizes({0, total});
@@ -707,6 +691,7 @@ class AppWindowTest : public QObject {
   }
 
   QTemporaryDir temp_;
+  MessageRecorder messages_;  // answers in place of message boxes; reset for each test
   std::unique_ptr<CZOQEDlg> window_;
   FakePackage fake_;
 };

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMessageBox>
+#include <QTest>
 
 #include "app/message_box.h"
 
@@ -20,7 +21,22 @@ class MessageRecorder {
   }
   ~MessageRecorder() { zoqe::SetMessageHandler(previous_); }
 
+  // Forgets what was shown and answers as a new recorder would.
+  void Reset() {
+    shown.clear();
+    answers.clear();
+    default_answer = QMessageBox::Ok;
+  }
+
   QString LastText() const { return shown.isEmpty() ? QString() : shown.last().text; }
+
+  // Checks the text, caption and icon of the last message shown.
+  void ExpectLast(const QString& text, const QString& caption, QMessageBox::Icon icon) const {
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.last().text, text);
+    QCOMPARE(shown.last().caption, caption);
+    QCOMPARE(shown.last().icon, icon);
+  }
 
   QList<zoqe::MessageRequest> shown;
   QList<QMessageBox::StandardButton> answers;

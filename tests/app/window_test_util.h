@@ -111,6 +111,27 @@ inline zoqe::TreeItem* ItemAt(zoqe::TreeItem* root, const QString& path) {
   return item;
 }
 
+// The item at `path` below the "/" of history version `version`
+// ("dir/c.txt"); null when there is none.
+inline zoqe::TreeItem* VersionItem(zoqe::TreeItem* history, const char* version,
+                                   const QString& path) {
+  return ItemAt(Child(Child(history, QString::fromLatin1(version)), QStringLiteral("/")), path);
+}
+
+// Shows `window` and waits until it is on screen; false when it never is.
+inline bool ShowExposed(QWidget* window) {
+  window->show();
+  return QTest::qWaitForWindowExposed(window);
+}
+
+// A key over `bytes`, which must outlive it.
+inline zoq::KeyInfo KeyOf(const QByteArray& bytes) {
+  zoq::KeyInfo key;
+  key.key = reinterpret_cast<const uint8_t*>(bytes.constData());
+  key.key_length = static_cast<int>(bytes.size());
+  return key;
+}
+
 // The content of the part at `version` (0: the newest); false when the
 // package cannot hand it out.
 inline bool ReadWholePart(zoq::Container* package, const std::u16string& path, int version,

@@ -52,6 +52,7 @@ class EditWindowTest : public QObject {
   void initTestCase() { CZOQEApp::ConfigureEnvironment(); }
 
   void init() {
+    messages_.Reset();
     temp_ = std::make_unique<QTemporaryDir>();
     window_ = std::make_unique<CZOQEDlg>(nullptr, temp_->path() + QLatin1Char('/'));
     coding_ = AddCodesDialog::kZip;
@@ -72,8 +73,7 @@ class EditWindowTest : public QObject {
   void cleanup() { window_.reset(); }
 
   void createAddDeleteRenameSaveReopen() {
-    MessageRecorder messages;
-    messages.default_answer = QMessageBox::Yes;
+    messages_.default_answer = QMessageBox::Yes;
     const QString source = temp_->filePath(QStringLiteral("src"));
     WriteFile(source + QStringLiteral("/a.txt"), "alpha");
     WriteFile(source + QStringLiteral("/sub/b.txt"), QByteArray(5000, 'b'));
@@ -84,9 +84,9 @@ class EditWindowTest : public QObject {
     // A drop with no package open offers a new one and fills it.
     window_->DropFiles({source});
     PackageDocument* document = window_->document();
-    QVERIFY2(document->is_open(), qPrintable(messages.LastText()));
-    QVERIFY(messages.LastText().contains(QStringLiteral("link.txt")));
-    QVERIFY(messages.LastText().contains(QStringLiteral("pipe")));
+    QVERIFY2(document->is_open(), qPrintable(messages_.LastText()));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("link.txt")));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("pipe")));
     QCOMPARE(document->pending_count(), 3);
     TreeItem* src = Child(window_->tree_model()->root(), QStringLiteral("src"));
     QVERIFY(src && Italic(*window_, src));
@@ -97,15 +97,14 @@ class EditWindowTest : public QObject {
 
     // The first save writes the file; the marks go.
     CommandsOf(*window_).save->trigger();
-    QVERIFY2(QFile::exists(document->file_path()), qPrintable(messages.LastText()));
+    QVERIFY2(QFile::exists(document->file_path()), qPrintable(messages_.LastText()));
     QCOMPARE(document->pending_count(), 0);
     QVERIFY(!Italic(*window_, Child(window_->tree_model()->root(), QStringLiteral("src"))));
 
     // A drop onto a folder item goes below it; a real drop event finds it.
     const QString more = temp_->filePath(QStringLiteral("more.txt"));
     WriteFile(more, "more");
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(zoqe_test::ShowExposed(window_.get()));
     TreeItem* sub = Child(Child(window_->tree_model()->root(), QStringLiteral("src")),
                           QStringLiteral("sub"));
     QVERIFY(sub);
@@ -128,7 +127,7 @@ class EditWindowTest : public QObject {
     window_->SelectTreeItem(Child(Child(window_->tree_model()->root(), QStringLiteral("src")),
                                   QStringLiteral("a.txt")));
     QVERIFY(window_->editor()->DeleteSelection());
-    QCOMPARE(messages.LastText(), QStringLiteral("确定要删除这1个文件吗?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("确定要删除这1个文件吗?"));
     window_->SelectTreeItem(window_->tree_model()->root());
     window_->SelectTreeItem(zoqe_test::ItemAt(window_->tree_model()->root(),
                                               QStringLiteral("src/sub/b.txt")));
@@ -157,19 +156,18 @@ class EditWindowTest : public QObject {
     // A folder's delete counts every part below it.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("src")));
     QVERIFY(window_->editor()->DeleteSelection());
-    QCOMPARE(messages.LastText(), QStringLiteral("确定要删除这3个文件吗?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("确定要删除这3个文件吗?"));
   }
 
   void refusedAddsChangeNothing() {
-    MessageRecorder messages;
-    messages.default_answer = QMessageBox::Yes;
+    messages_.default_answer = QMessageBox::Yes;
     const QString package_path = OpenCopy();
     const QByteArray before = ReadFile(package_path);
     PackageDocument* document = window_->document();
     auto refused = [&](const QStringList& paths, const QString& target, const QString& code) {
       QVERIFY(!window_->editor()->AddPaths(paths, target, false));
-      QVERIFY2(messages.LastText().contains(code), qPrintable(messages.LastText()));
-      QCOMPARE(messages.shown.last().caption, QStringLiteral("错误"));
+      QVERIFY2(messages_.LastText().contains(code), qPrintable(messages_.LastText()));
+      QCOMPARE(messages_.shown.last().caption, QStringLiteral("错误"));
       QCOMPARE(document->pending_count(), 0);
       QVERIFY(!document->package()->IsModified());
     };
@@ -178,7 +176,7 @@ class EditWindowTest : public QObject {
     WriteFile(temp_->filePath(QStringLiteral("ok.txt")), "fine");
     refused({temp_->filePath(QStringLiteral("ok.txt")), temp_->filePath(QStringLiteral("a.txt"))},
             QStringLiteral("/"), QStringLiteral("(5051)"));
-    QVERIFY(messages.LastText().contains(QStringLiteral("添加路径节点失败")));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("添加路径节点失败")));
     // A path over the length limit.
     const QString long_name = QString(250, QLatin1Char('n'));
     WriteFile(temp_->filePath(QStringLiteral("deep/") + long_name), "x");
@@ -200,21 +198,20 @@ class EditWindowTest : public QObject {
     WriteFile(temp_->filePath(QStringLiteral("xml/2.xml")), "<Unknown><broken></Unknown>");
     QVERIFY(!window_->editor()->AddPaths({temp_->filePath(QStringLiteral("xml"))},
                                          QStringLiteral("/"), false));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("错误"));
-    QVERIFY(messages.LastText().contains(QStringLiteral("2.xml")));
+    QCOMPARE(messages_.shown.last().caption, QStringLiteral("错误"));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("2.xml")));
     QCOMPARE(document->package()->GetPathKind(u"/xml/1.txt"), zoq::kPathNotFound);
     QCOMPARE(document->pending_count(), 1);
     // Closed without saving, a new package leaves no file.
     const QString made = document->file_path();
     QVERIFY(QFile::exists(made));
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QVERIFY(window_->ClosePackage());
     QVERIFY(!QFile::exists(made));
   }
 
   void largeAddShowsProgressAndFailureOrCancelTakesItBack() {
-    MessageRecorder messages;
-    messages.default_answer = QMessageBox::Yes;
+    messages_.default_answer = QMessageBox::Yes;
     const QString source = temp_->filePath(QStringLiteral("many"));
     for (int i = 0; i < 400; ++i) {
       WriteFile(source + QStringLiteral("/f%1.txt").arg(i, 3, 10, QLatin1Char('0')),
@@ -233,7 +230,7 @@ class EditWindowTest : public QObject {
     QVERIFY(window_->editor()->AddPaths({source}, QStringLiteral("/"), true));
     watcher.stop();
     QVERIFY(shown > 0);
-    QCOMPARE(messages.LastText(), QStringLiteral("确定要将400个文件(7.7MB)添加到/吗?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("确定要将400个文件(7.7MB)添加到/吗?"));
     zoq::Container* package = window_->document()->package();
     std::vector<std::u16string> parts;
     QCOMPARE(static_cast<int>(package->ListParts(u"/", &parts)), 0);
@@ -262,7 +259,7 @@ class EditWindowTest : public QObject {
       return true;
     });
     QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/"), false));
-    QVERIFY2(messages.LastText().contains(QStringLiteral("f300.txt")), qPrintable(messages.LastText()));
+    QVERIFY2(messages_.LastText().contains(QStringLiteral("f300.txt")), qPrintable(messages_.LastText()));
     QCOMPARE(PartBytes(package, u"/many/f000.txt"), QByteArray(20000, 'a'));
     QCOMPARE(PartBytes(package, u"/many/f001.txt"), QByteArray("unsaved change"));
     zoq::PartInfo after;
@@ -279,13 +276,12 @@ class EditWindowTest : public QObject {
     watcher.start();
     QVERIFY(!window_->editor()->AddPaths({source}, QStringLiteral("/again/"), false));
     watcher.stop();
-    QCOMPARE(messages.LastText(), QStringLiteral("添加已取消, 包未改变。"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("添加已取消, 包未改变。"));
     QCOMPARE(package->GetPathKind(u"/again/"), zoq::kPathNotFound);
     QCOMPARE(window_->document()->pending_count(), 1);
   }
 
   void namesTakenMeanwhileAreNotWrittenOver() {
-    MessageRecorder messages;
     const QString first = temp_->filePath(QStringLiteral("new.zoq"));
     const QString second = temp_->filePath(QStringLiteral("new2.zoq"));
     // Another program makes a file at each first name after it was asked.
@@ -297,7 +293,7 @@ class EditWindowTest : public QObject {
     });
     QVERIFY(window_->editor()->NewPackage());
     QCOMPARE(asked, 2);
-    QVERIFY(messages.shown.first().text.contains(first));
+    QVERIFY(messages_.shown.first().text.contains(first));
     QCOMPARE(ReadFile(first), QByteArray("theirs"));
     QCOMPARE(window_->document()->file_path(), second);
 
@@ -311,7 +307,7 @@ class EditWindowTest : public QObject {
       if (asked == 1) WriteFile(copy, "theirs");
       return true;
     });
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QVERIFY(window_->editor()->SaveAs());
     QCOMPARE(asked, 2);
     QCOMPARE(ReadFile(copy), QByteArray("theirs"));
@@ -320,8 +316,7 @@ class EditWindowTest : public QObject {
   }
 
   void failedSaveKeepsChanges() {
-    MessageRecorder messages;
-    messages.default_answer = QMessageBox::Yes;
+    messages_.default_answer = QMessageBox::Yes;
     const QString package_path = OpenCopy();
     WriteFile(temp_->filePath(QStringLiteral("new.txt")), "new");
     QVERIFY(window_->editor()->AddPaths({temp_->filePath(QStringLiteral("new.txt"))},
@@ -339,15 +334,15 @@ class EditWindowTest : public QObject {
     }
     const QByteArray theirs = ReadFile(package_path);
     QVERIFY(!window_->editor()->Save());
-    QVERIFY2(messages.LastText().contains(QStringLiteral("(5073)")), qPrintable(messages.LastText()));
+    QVERIFY2(messages_.LastText().contains(QStringLiteral("(5073)")), qPrintable(messages_.LastText()));
     QCOMPARE(ReadFile(package_path), theirs);
     QCOMPARE(window_->document()->pending_count(), 1);
     QVERIFY(Italic(*window_, Child(window_->tree_model()->root(), QStringLiteral("new.txt"))));
     // Closing asks; a refused save again keeps the window's package when
     // the user says so.
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No};
     QVERIFY(!window_->ClosePackage());
-    QVERIFY(messages.shown[messages.shown.size() - 2].text.contains(QStringLiteral("(5073)")));
+    QVERIFY(messages_.shown[messages_.shown.size() - 2].text.contains(QStringLiteral("(5073)")));
     QVERIFY(window_->document()->is_open());
     QCOMPARE(window_->document()->pending_count(), 1);
   }
@@ -363,6 +358,7 @@ class EditWindowTest : public QObject {
   }
 
   std::unique_ptr<QTemporaryDir> temp_;
+  MessageRecorder messages_;  // answers in place of message boxes; reset for each test
   std::unique_ptr<CZOQEDlg> window_;
   AddCodesDialog::Coding coding_ = AddCodesDialog::kZip;
   bool sxc_ = false;

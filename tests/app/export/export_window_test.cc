@@ -58,6 +58,7 @@ class ExportWindowTest : public QObject {
   void initTestCase() { CZOQEApp::ConfigureEnvironment(); }
 
   void init() {
+    messages_.Reset();
     temp_ = std::make_unique<QTemporaryDir>();
     QVERIFY(temp_->isValid());
     QVERIFY(QDir(temp_->path()).mkpath(QStringLiteral("work")));
@@ -82,17 +83,13 @@ class ExportWindowTest : public QObject {
   }
 
   void withoutPackageReportsNotOpen() {
-    MessageRecorder messages;
     QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
     RunExport(window_.get(), false);
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0].text, QStringLiteral("文件未打开"));
-    QCOMPARE(messages.shown[0].caption, QStringLiteral("错误"));
-    QCOMPARE(messages.shown[0].icon, QMessageBox::Critical);
+    QCOMPARE(messages_.shown.size(), 1);
+    messages_.ExpectLast(QStringLiteral("文件未打开"), QStringLiteral("错误"), QMessageBox::Critical);
   }
 
   void nothingSelectedAsksAndNoWritesNothing() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     QVERIFY(CommandsOf(*window_).export_files->isEnabled());
     QVERIFY(CommandsOf(*window_).export_raw->isEnabled());
@@ -103,13 +100,13 @@ class ExportWindowTest : public QObject {
       asked = true;
       return false;
     });
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     const QStringList before = Listing(temp_->path());
     RunExport(window_.get(), false);
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0].text, QStringLiteral("没有项目被选中,是否导出所有文件夹和文件?"));
-    QCOMPARE(messages.shown[0].caption, QStringLiteral("提示"));
-    QCOMPARE(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(messages_.shown[0].text, QStringLiteral("没有项目被选中,是否导出所有文件夹和文件?"));
+    QCOMPARE(messages_.shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(messages_.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
     QVERIFY(!asked);
     QCOMPARE(Listing(temp_->path()), before);
     delete waiting;
@@ -124,15 +121,13 @@ class ExportWindowTest : public QObject {
       return true;
     });
     window_->document()->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
-    messages.shown.clear();
-    messages.answers = {QMessageBox::Yes};
+    messages_.shown.clear();
+    messages_.answers = {QMessageBox::Yes};
     RunExport(window_.get(), false);
     QCOMPARE(proposed, temp_->path() + QStringLiteral("/d/a/"));
     QCOMPARE(title, QStringLiteral("请选择目标文件夹"));
     QCOMPARE(browse, QStringLiteral("选择文件夹.."));
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("提示"));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::NoIcon);
+    messages_.ExpectLast(QStringLiteral("导出成功"), QStringLiteral("提示"), QMessageBox::NoIcon);
     QCOMPARE(Listing(temp_->path() + QStringLiteral("/d/a")),
              (QStringList{"dir/", "dir/c.txt", "dir/sub/", "dir/sub/d.txt", "enc1.txt",
                           "enc2.txt", "enc3.txt", "page.xml", "plain.txt"}));
@@ -140,14 +135,13 @@ class ExportWindowTest : public QObject {
   }
 
   void rawWritesStoredBytesWithSuffix() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("page.xml")));
     const QString target = ExportInto(QStringLiteral("out"), true);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     ChooseFolder(window_.get(), target + QLatin1Char('/'));
     RunExport(window_.get(), false);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(target), (QStringList{"page.xml", "page.xml.zoqf"}));
 
     const zoq::DecodeOptions stored{0, nullptr};
@@ -159,88 +153,81 @@ class ExportWindowTest : public QObject {
   }
 
   void selectedRowsReportPartialAndTotalFailure() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     const QString target = temp_->path() + QStringLiteral("/rows");
     // Without a key the encrypted parts cannot be extracted.
     SelectRows({"enc1.txt", "plain.txt", "enc2.txt"});
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.LastText(), QStringLiteral("部分导出失败"));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("错误"));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::Critical);
+    QCOMPARE(messages_.shown.size(), 1);
+    messages_.ExpectLast(QStringLiteral("部分导出失败"), QStringLiteral("错误"), QMessageBox::Critical);
     QCOMPARE(Listing(target), QStringList{"plain.txt"});
 
     SelectRows({"enc1.txt", "enc2.txt", "enc3.txt"});
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
-    QCOMPARE(messages.shown.size(), 2);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
+    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出失败"));
 
     // With the key they all decode.
     window_->document()->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), false);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(ReadFile(target + QStringLiteral("/enc3.txt")), QByteArray("secret three"));
 
     // The ".." row is a failure, never the folder above.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
     SelectRows({"..", "c.txt"});
     const QString below = ExportInto(QStringLiteral("below"));
-    QCOMPARE(messages.LastText(), QStringLiteral("部分导出失败"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("部分导出失败"));
     QCOMPARE(Listing(below), QStringList{"c.txt"});
   }
 
   void treeFolderExportsChildrenRowMakesFolder() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     TreeItem* dir = Child(window_->tree_model()->root(), QStringLiteral("dir"));
     window_->SelectTreeItem(dir);
     window_->list_view()->clearSelection();
     const QString flat = ExportInto(QStringLiteral("flat"));
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(flat), (QStringList{"c.txt", "sub/", "sub/d.txt"}));
 
     window_->SelectTreeItem(window_->tree_model()->root());
     SelectRows({"dir"});
     const QString nested = ExportInto(QStringLiteral("nested"), true);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(nested), (QStringList{"dir/", "dir/c.txt.zoqf", "dir/sub/",
                                            "dir/sub/d.txt.zoqf"}));
   }
 
   void damagedPartIsWrittenAndNamedInAWarning() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(zoqe_test::Corpus("v_bad_check_byte.zoq"), true));
     window_->SelectTreeItem(window_->tree_model()->root());
     window_->list_view()->clearSelection();
     const QString target = ExportInto(QStringLiteral("damaged"));
-    QVERIFY(messages.LastText().startsWith(QStringLiteral("导出完成\n")));
-    QVERIFY(messages.LastText().endsWith(QStringLiteral("\n/bad.txt")));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::Warning);
+    QVERIFY(messages_.LastText().startsWith(QStringLiteral("导出完成\n")));
+    QVERIFY(messages_.LastText().endsWith(QStringLiteral("\n/bad.txt")));
+    QCOMPARE(messages_.shown.last().icon, QMessageBox::Warning);
     QCOMPARE(ReadFile(target + QStringLiteral("/bad.txt")).size(), 25);
   }
 
   void cancelledOrFailedTargetWritesNothing() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     export_test::AnswerSelectDir(window_.get(), [](CSelectDir*) { return false; });
     RunExport(window_.get(), false);
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     // A folder whose parent is missing cannot be made.
     ChooseFolder(window_.get(), temp_->path() + QStringLiteral("/no/such"));
     RunExport(window_.get(), false);
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.LastText(), QStringLiteral("创建文件夹失败"));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::Critical);
+    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(messages_.LastText(), QStringLiteral("创建文件夹失败"));
+    QCOMPARE(messages_.shown.last().icon, QMessageBox::Critical);
     QVERIFY(!QFileInfo::exists(temp_->path() + QStringLiteral("/no")));
     QVERIFY(!QFileInfo::exists(temp_->path() + QStringLiteral("/d/a")));
   }
 
   void historyVersionPartIsExtractedAtItsVersion() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_history.zoq"), true));
     window_->OnToggleHistory();
     TreeItem* a_txt =
@@ -248,34 +235,25 @@ class ExportWindowTest : public QObject {
     QVERIFY(a_txt);
     window_->SelectTreeItem(a_txt);
     const QString target = ExportInto(QStringLiteral("v2"));
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QVERIFY(export_test::WrittenAtVersion2(window_->document()->package(), target));
     // A version's folder holds the parts deleted since (e.txt until 6).
     window_->SelectTreeItem(Child(Child(window_->tree_model()->history(), "5"), "/"));
     const QString v5 = ExportInto(QStringLiteral("v5"));
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(Listing(v5), (QStringList{"a.txt", "dir/", "dir/c.txt", "dir/d.txt", "e.txt"}));
     QCOMPARE(ReadFile(v5 + QStringLiteral("/e.txt")), QByteArray("E2;"));
   }
 
   void progressDialogCancelStopsAfterCurrentPart() {
-    MessageRecorder messages;
-    FakePackage& fake = fake_;
     for (int i = 0; i < 150; ++i) {
-      FakePart part;
-      part.revisions = {0};
-      part.content = "part " + std::to_string(i);
-      part.size = static_cast<int64_t>(part.content.size());
-      fake.AddPart(u"/p" + QString::number(i).toStdU16String() + u".txt", part);
+      const std::string content = "part " + std::to_string(i);
+      fake_.AddPart(u"/p" + QString::number(i).toStdU16String() + u".txt",
+                    FakePart{{0}, static_cast<int64_t>(content.size()), 0, {}, false, content});
     }
-    export_test::ExtractingContainer* container = nullptr;
-    window_->document()->SetContainerFactory([&fake, &container](const zoq::ContainerOptions&,
-                                                     zoq::Container** out) {
-      container = new export_test::ExtractingContainer(&fake);
-      *out = container;
-      return 0;
-    });
+    UseExtractingFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/big.zoq"), true));
+    export_test::ExtractingContainer* container = extracting_;
     container->extracted.clear();  // the document type's look at /__main.xml
     // Parts take a while, so that the window redraws its progress (and takes
     // the click) while they are written.
@@ -302,8 +280,8 @@ class ExportWindowTest : public QObject {
     const QStringList written = Listing(target);
     QVERIFY(!written.isEmpty() && written.size() < 150);
     QCOMPARE(static_cast<qsizetype>(container->extracted.size()), written.size());
-    QCOMPARE(messages.LastText(), QStringLiteral("导出已取消, 已导出%1个文件").arg(written.size()));
-    QCOMPARE(messages.shown.last().icon, QMessageBox::Information);
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出已取消, 已导出%1个文件").arg(written.size()));
+    QCOMPARE(messages_.shown.last().icon, QMessageBox::Information);
     QVERIFY(!window_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")));
   }
 
@@ -311,18 +289,12 @@ class ExportWindowTest : public QObject {
   // the extraction refuses them without reading the part, in both kinds of
   // export, and writes nothing beside the target.
   void hostileNamesNeverLeaveTheFolder() {
-    FakePart ok;
-    ok.revisions = {0};
-    ok.content = "ok";
-    ok.size = 2;
-    fake_.AddPart(u"/ok.txt", ok);
+    fake_.AddPart(u"/ok.txt", FakePart{{0}, 2, 0, {}, false, "ok"});
     export_test::ExtractingContainer container(&fake_);
     QCOMPARE(container.OpenFile("", true), 0);
     zoq::PathNode* root = container.GetNode(u"/");
     std::vector<zoq::ExtractItem> items;
-    for (const std::u16string& name : {std::u16string(u".."), std::u16string(u"."),
-                                       std::u16string(u"../outside/x"), std::u16string(u"a\\b"),
-                                       std::u16string(u"")}) {
+    for (const char16_t* name : {u"..", u".", u"../outside/x", u"a\\b", u""}) {
       zoq::PathNode* node = nullptr;
       root->AddPartChild(name, &node).IgnoreError();  // a name refused leaves no node
       if (node) items.push_back({node, true});
@@ -370,23 +342,17 @@ class ExportWindowTest : public QObject {
   }
 
   void vanishedNodeIsNoSuccess() {
-    MessageRecorder messages;
     fake_.AddPart(u"/gone.txt", FakePart{{0}, 4, 4, {}, false, "gone"});
     fake_.AddPart(u"/kept.txt", FakePart{{0}, 4, 4, {}, false, "kept"});
-    export_test::ExtractingContainer* container = nullptr;
-    window_->document()->SetContainerFactory([this, &container](const zoq::ContainerOptions&,
-                                                    zoq::Container** out) {
-      container = new export_test::ExtractingContainer(&fake_);
-      *out = container;
-      return 0;
-    });
+    UseExtractingFake();
     QVERIFY(window_->OpenPackage(QStringLiteral("/x/small.zoq"), true));
+    export_test::ExtractingContainer* container = extracting_;
     QVERIFY(container);
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("gone.txt")));
     container->hidden.insert(u"/gone.txt");
     container->extracted.clear();  // the part viewer's own extraction
     const QString target = ExportInto(QStringLiteral("vanished"), true);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出失败"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出失败"));
     QVERIFY(container->extracted.empty());
 
     // A raw export asks for the stored bytes, at the tree item's version.
@@ -395,19 +361,17 @@ class ExportWindowTest : public QObject {
     container->limits.clear();
     ChooseFolder(window_.get(), target);
     RunExport(window_.get(), true);
-    QCOMPARE(messages.LastText(), QStringLiteral("导出成功"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(container->codes, std::vector<int>{0});
     QCOMPARE(container->limits, std::vector<int>{0});
     QCOMPARE(Listing(target), QStringList{"kept.txt.zoqf"});
   }
 
   void dragOutCarriesWrittenFiles() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     auto* drag = window_->findChild<DragOut*>();
     QVERIFY(drag);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QVERIFY(zoqe_test::ShowExposed(window_.get()));
     // ".." never goes along.
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("dir")));
     SelectRows({"..", "c.txt"});
@@ -461,6 +425,18 @@ class ExportWindowTest : public QObject {
   }
 
  private:
+  // Makes the window open fake_ through an ExtractingContainer, which
+  // extracting_ then names.
+  void UseExtractingFake() {
+    extracting_ = nullptr;
+    window_->document()->SetContainerFactory([this](const zoq::ContainerOptions&,
+                                                    zoq::Container** out) {
+      extracting_ = new export_test::ExtractingContainer(&fake_);
+      *out = extracting_;
+      return 0;
+    });
+  }
+
   // Exports the selection (`raw`: the stored bytes) into temp/NAME, chosen
   // in the target dialog; that folder's path.
   QString ExportInto(const QString& name, bool raw = false) {
@@ -489,6 +465,8 @@ class ExportWindowTest : public QObject {
 
   std::unique_ptr<QTemporaryDir> temp_;
   FakePackage fake_;  // outlives the window that may hold a container over it
+  export_test::ExtractingContainer* extracting_ = nullptr;  // owned by the window's document
+  MessageRecorder messages_;  // answers in place of message boxes; reset for each test
   std::unique_ptr<CZOQEDlg> window_;
   QString package_;
   QByteArray page_;

@@ -87,6 +87,7 @@ class HistoryWindowTest : public QObject {
   }
 
   void init() {
+    messages_.Reset();
     work_ = std::make_unique<QTemporaryDir>();
     window_ = std::make_unique<CZOQEDlg>(nullptr, work_->path() + QLatin1Char('/'));
     // Each test works on its own copy.
@@ -102,7 +103,6 @@ class HistoryWindowTest : public QObject {
   }
 
   void comparesVersionsSideBySide() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     HistoryTools* tools = window_->history_tools();
 
@@ -150,12 +150,11 @@ class HistoryWindowTest : public QObject {
         QStringLiteral("版本1: 7 字节，SHA-256 ")));
     QVERIFY(CompareNow(tools, QStringLiteral("/cfg.xml"), 1, 2));
     QCOMPARE(compare->summary(), QStringLiteral("内容相同"));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void comparesOffTheWindowThread() {
-    MessageRecorder messages;
-    messages.default_answer = QMessageBox::No;
+    messages_.default_answer = QMessageBox::No;
     QVERIFY(window_->OpenPackage(package_, false));
     HistoryTools* tools = window_->history_tools();
     zoq::Container* package = window_->document()->package();
@@ -193,7 +192,6 @@ class HistoryWindowTest : public QObject {
   }
 
   void restoresADeletedPart() {
-    MessageRecorder messages;
     window_->OnToggleHistory();
     QVERIFY(window_->OpenPackage(package_, false));
     HistoryTools* tools = window_->history_tools();
@@ -213,9 +211,9 @@ class HistoryWindowTest : public QObject {
     // change, selected at the version the change makes.
     window_->SelectTreeItem(gone);
     emit window_->commands().view_menu->aboutToShow();
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     tools->restore_action()->trigger();
-    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     const TreeItem* back = zoqe_test::Child(window_->tree_model()->root(), QStringLiteral("gone.txt"));
     QVERIFY(back);
     QVERIFY(window_->tree_model()->IndexOf(back).data(Qt::FontRole).value<QFont>().italic());
@@ -223,16 +221,16 @@ class HistoryWindowTest : public QObject {
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("4"));
     // Leaving history mode opens the package again: the save question
     // first, and Yes keeps the change in a fourth revision.
-    messages.answers = {QMessageBox::Yes};
+    messages_.answers = {QMessageBox::Yes};
     window_->OnToggleHistory();
-    QCOMPARE(messages.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("是否保存当前PLIV文件?"));
     QCOMPARE(window_->document()->package()->GetRevisionCount(), 4);
     QByteArray content;
     QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/gone.txt", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("kept once\n"));
     window_->OnToggleHistory();
     // Restored and saved at once: the tree shows the new revision.
-    messages.answers = {QMessageBox::Yes};
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(tools->Restore(QStringLiteral("/notes.txt"), 1));
     QCOMPARE(window_->document()->package()->GetRevisionCount(), 5);
     QCOMPARE(PackageTreeModel::VersionOf(window_->CurrentTreeItem()), 5);
@@ -240,14 +238,13 @@ class HistoryWindowTest : public QObject {
     // Content that is already the newest is not stored again; a version
     // without the part says so and changes nothing.
     QVERIFY(tools->Restore(QStringLiteral("/cfg.xml"), 3));
-    QVERIFY(messages.LastText().contains(QStringLiteral("无需恢复")));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("无需恢复")));
     QVERIFY(!tools->Restore(QStringLiteral("/gone.txt"), 2));
-    QVERIFY(messages.LastText().contains(QStringLiteral("版本2中没有此文件")));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("版本2中没有此文件")));
     QVERIFY(!window_->document()->package()->IsModified());
   }
 
   void findsInThePackageAndOpensTheLine() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_, true));
     HistoryTools* tools = window_->history_tools();
     tools->find_action()->trigger();
@@ -285,7 +282,7 @@ class HistoryWindowTest : public QObject {
     QVERIFY(pane->status().startsWith(QStringLiteral("表达式有误")));
     QVERIFY(window_->ClosePackage());
     QCOMPARE(results->topLevelItemCount(), 0);
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void offersTheLastReadableRevisionOfADamagedPackage() {
@@ -294,11 +291,10 @@ class HistoryWindowTest : public QObject {
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.resize(file.size() - 80));
     file.close();
-    MessageRecorder messages;
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QVERIFY(!window_->OpenPackage(package_, false));
-    QVERIFY(messages.shown.first().text.contains(QStringLiteral("最后一个可读的版本（版本2）")));
-    messages.answers = {QMessageBox::Yes};
+    QVERIFY(messages_.shown.first().text.contains(QStringLiteral("最后一个可读的版本（版本2）")));
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(window_->OpenPackage(package_, false));
     QVERIFY(window_->document()->read_only());
     QCOMPARE(window_->document()->package()->GetRevisionCount(), 2);
@@ -307,9 +303,9 @@ class HistoryWindowTest : public QObject {
     QVERIFY(zoqe_test::ReadWholePart(window_->document()->package(), u"/cfg.xml", 0, nullptr, &content));
     QCOMPARE(content, QByteArray("<a><b>one</b><c>gamma</c></a>"));
     // History mode opens it again as it was opened, without asking again.
-    const qsizetype asked = messages.shown.size();
+    const qsizetype asked = messages_.shown.size();
     window_->OnToggleHistory();
-    QCOMPARE(messages.shown.size(), asked);
+    QCOMPARE(messages_.shown.size(), asked);
     QVERIFY(window_->document()->read_only());
     QCOMPARE(window_->document()->revision_limit(), 2);
     QVERIFY(window_->tree_model()->history());
@@ -320,6 +316,7 @@ class HistoryWindowTest : public QObject {
   QString source_;
   QString package_;
   std::unique_ptr<QTemporaryDir> work_;
+  MessageRecorder messages_;  // answers in place of message boxes; reset for each test
   std::unique_ptr<CZOQEDlg> window_;
 };
 

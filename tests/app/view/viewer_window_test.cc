@@ -82,6 +82,7 @@ class ViewWindowTest : public QObject {
   }
 
   void init() {
+    messages_.Reset();
     work_ = std::make_unique<QTemporaryDir>();
     window_ = std::make_unique<CZOQEDlg>(nullptr, work_->path() + QLatin1Char('/'));
     launched_.clear();
@@ -98,7 +99,6 @@ class ViewWindowTest : public QObject {
   }
 
   void showsPartsChosenByExtension() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     TreeItem* root = window_->tree_model()->root();
     QsciScintilla* view = window_->text_view();
@@ -107,7 +107,7 @@ class ViewWindowTest : public QObject {
     Select(Child(root, "b.dat"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(NoticeText().contains(QStringLiteral(".dat")));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     Press(ItemViewer::kShowAsHex);
     QVERIFY(ViewText(*window_).startsWith(QStringLiteral("000000000h : 62 69 6e")));
     // Open as text shows it, plain (no XML colours, no fold margin), and
@@ -171,11 +171,10 @@ class ViewWindowTest : public QObject {
     QCOMPARE(kept.size(), 2);  // and no placeholder per view
     QVERIFY(window_->ClosePackage());
     QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void showsImagesOfEveryDecoder() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     TreeItem* root = window_->tree_model()->root();
     auto* picture = ViewerOf(*window_)->picture();
@@ -208,11 +207,10 @@ class ViewWindowTest : public QObject {
     Select(ItemAt(root, "img/pic.psd"));
     Select(Child(root, "notes.txt"));
     QVERIFY(picture->image().isNull());
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void startsTheDefaultProgram() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     Select(Child(window_->tree_model()->root(), "b.dat"));
     Open(kViewDefaultProgram);
@@ -225,42 +223,38 @@ class ViewWindowTest : public QObject {
     file.close();
     QVERIFY(window_->ClosePackage());
     QVERIFY(!QFile::exists(launched_[0]));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void refusesEditingOtherThanCurrentXml() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, false));
     TreeItem* root = window_->tree_model()->root();
     // Double-click opens current XML for editing.
     Edit(Child(root, "plain.xml"));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     QVERIFY(!window_->text_view()->isReadOnly());
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("名称")), QStringLiteral("plain.xml"));
     // A text part cannot be edited: said, then shown read-only; a part of
     // unknown type is said and then noticed.
     Edit(Child(root, "notes.txt"));
-    QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("错误"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("不支持编辑该文件。"));
+    QCOMPARE(messages_.shown.last().caption, QStringLiteral("错误"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QVERIFY(window_->text_view()->isReadOnly());
-    messages.shown.clear();
+    messages_.shown.clear();
     Edit(Child(root, "b.dat"));
-    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     // An older version of an XML part neither.
-    messages.shown.clear();
+    messages_.shown.clear();
     window_->OnToggleHistory();
-    TreeItem* old = Child(Child(Child(window_->tree_model()->history(), "1"), "/"), "plain.xml");
-    Edit(old);
-    QCOMPARE(messages.LastText(), QStringLiteral("不支持编辑该文件。"));
+    Edit(zoqe_test::VersionItem(window_->tree_model()->history(), "1", "plain.xml"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("不支持编辑该文件。"));
     QVERIFY(window_->text_view()->isReadOnly());
     QCOMPARE(ViewText(*window_), QStringLiteral("\n<a>\n    <b>x</b>\n    <c/>\n</a>"));
-    QVERIFY(window_->text_view()->isReadOnly());
   }
 
   void noticesDecodingFailures() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_damaged_deflate.zoq"),
                                  true));
     TreeItem* root = window_->tree_model()->root();
@@ -269,11 +263,11 @@ class ViewWindowTest : public QObject {
     Select(Child(root, "broken.xml"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(NoticeText().contains(QStringLiteral("损坏")));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     Open(kViewText);
-    QCOMPARE(messages.shown.size(), 1);
-    QVERIFY(messages.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
-    QVERIFY(messages.LastText() != QStringLiteral("打开包内文件失败(0)"));
+    QCOMPARE(messages_.shown.size(), 1);
+    QVERIFY(messages_.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
+    QVERIFY(messages_.LastText() != QStringLiteral("打开包内文件失败(0)"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
     // The stored bytes can still be looked at.
@@ -299,25 +293,24 @@ class ViewWindowTest : public QObject {
   }
 
   void asksForTheRightKey() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     TreeItem* root = window_->tree_model()->root();
     Select(Child(root, "secret.xml"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kNotice);
     QVERIFY(NoticeText().contains(QStringLiteral("密钥")));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
     // Without a key the command reports 10052392 and offers key entry.
-    messages.answers = {QMessageBox::Ok, QMessageBox::No};
+    messages_.answers = {QMessageBox::Ok, QMessageBox::No};
     Open(kViewText);
-    QCOMPARE(messages.shown.size(), 2);
-    QCOMPARE(messages.shown[0].text, QStringLiteral("打开包内文件失败(10052392)"));
-    QCOMPARE(messages.shown[1].caption, QStringLiteral("提示"));
+    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(messages_.shown[0].text, QStringLiteral("打开包内文件失败(10052392)"));
+    QCOMPARE(messages_.shown[1].caption, QStringLiteral("提示"));
     // A wrong key fails in the SXC decoding: reported, noticed, not shown.
-    messages.shown.clear();
+    messages_.shown.clear();
     window_->document()->SetKey(QByteArray(16, '\x11'));
     Open(kViewText);
-    QCOMPARE(messages.shown.size(), 1);
-    QVERIFY(messages.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
+    QCOMPARE(messages_.shown.size(), 1);
+    QVERIFY(messages_.LastText().startsWith(QStringLiteral("打开包内文件失败(")));
     QVERIFY(NoticeText().contains(QStringLiteral("密钥可能不正确")));
     QVERIFY(TempFilesIn(window_->document()->work_folder()).isEmpty());
 
@@ -341,7 +334,6 @@ class ViewWindowTest : public QObject {
   }
 
   void readsEncryptedDataWithItsIvHeader() {
-    MessageRecorder messages;
     const QByteArray key_text = "2b 7e 15 16 28 ae d2 a6 ab f7 15 88 09 cf 4f 3c";
     // The main part says document version 1.2: read whatever the file is
     // called.
@@ -365,11 +357,10 @@ class ViewWindowTest : public QObject {
     QVERIFY(offered);
     QCOMPARE(window_->document()->version_code(), 258);
     QCOMPARE(ViewText(*window_), QStringLiteral("the secret text, long enough to tell"));
-    QVERIFY(messages.shown.isEmpty());
+    QVERIFY(messages_.shown.isEmpty());
   }
 
   void findsForwardAndBackward() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     Select(Child(window_->tree_model()->root(), "notes.txt"));
     QsciScintilla* view = window_->text_view();
@@ -395,8 +386,8 @@ class ViewWindowTest : public QObject {
     // Whole word skips FINDS: a miss keeps the selection and says so.
     dialog->whole_word()->setChecked(true);
     QVERIFY(!dialog->FindNext());
-    QCOMPARE(messages.LastText(), QStringLiteral("找不到\"find\""));
-    QCOMPARE(messages.shown.last().caption, QStringLiteral("提示"));
+    QCOMPARE(messages_.LastText(), QStringLiteral("找不到\"find\""));
+    QCOMPARE(messages_.shown.last().caption, QStringLiteral("提示"));
     QCOMPARE(selection(), qMakePair(13L, 17L));
     // Up with matching case: back to "find" at 8, then 0.
     dialog->match_case()->setChecked(true);
@@ -422,7 +413,6 @@ class ViewWindowTest : public QObject {
   }
 
   void foldsOnMarginClicks() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     // Shown after a plain text, which has no lexer: the XML lexer folds
     // again.
@@ -452,7 +442,6 @@ class ViewWindowTest : public QObject {
     const QString copy = temp_.path() + QStringLiteral("/edit.zoq");
     QFile::remove(copy);
     QVERIFY(QFile::copy(package_path_, copy));
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(copy, false));
     TreeItem* root = window_->tree_model()->root();
     QsciScintilla* view = window_->text_view();
@@ -469,10 +458,10 @@ class ViewWindowTest : public QObject {
     Edit(Child(root, "rich.xml"));
     QVERIFY(!window_->text_view()->isReadOnly());
     type("world", "World");
-    messages.answers = {QMessageBox::Yes};
+    messages_.answers = {QMessageBox::Yes};
     Select(Child(root, "notes.txt"));
-    QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0].text, QStringLiteral("是否保存XML编辑结果?"));
+    QCOMPARE(messages_.shown.size(), 1);
+    QCOMPARE(messages_.shown[0].text, QStringLiteral("是否保存XML编辑结果?"));
     QByteArray rich = zoqe_test::RichXml();
     rich.replace("world", "World");
     QCOMPARE(PartBytes(window_->document()->package(), u"/rich.xml"), rich);
@@ -482,25 +471,25 @@ class ViewWindowTest : public QObject {
     Edit(Child(root, "rich.xml"));
     type("</b>", "</b");
     const QByteArray broken = TextViewBytes(view);
-    messages.shown.clear();
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    messages_.shown.clear();
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok};
     window_->SelectTreeItem(Child(root, "notes.txt"));
-    QCOMPARE(messages.shown.size(), 2);
-    QVERIFY(messages.shown[1].text.startsWith(QStringLiteral("XML编辑结果不是格式正确的XML，未保存。")));
+    QCOMPARE(messages_.shown.size(), 2);
+    QVERIFY(messages_.shown[1].text.startsWith(QStringLiteral("XML编辑结果不是格式正确的XML，未保存。")));
     const long error_line = view->SendScintilla(
         Sci::SCI_LINEFROMPOSITION, static_cast<long>(broken.indexOf("</b") + 3)) + 1;
-    QVERIFY2(messages.shown[1].text.contains(QStringLiteral("第%1行").arg(error_line)),
-             qPrintable(messages.shown[1].text));
+    QVERIFY2(messages_.shown[1].text.contains(QStringLiteral("第%1行").arg(error_line)),
+             qPrintable(messages_.shown[1].text));
     QCOMPARE(window_->CurrentTreeItem(), Child(root, "rich.xml"));
     QCOMPARE(TextViewBytes(view), broken);
     QCOMPARE(PartBytes(window_->document()->package(), u"/rich.xml"), rich);
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     Select(Child(root, "notes.txt"));
 
     // UTF-16 text goes back as UTF-16.
     Edit(Child(root, "wide.xml"));
     type("\xe4\xb8\xad", "\xe6\x96\x87");
-    messages.answers = {QMessageBox::Yes};
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(window_->SettleXmlEdit());
     QCOMPARE(PartBytes(window_->document()->package(), u"/wide.xml"),
              QByteArray("\xff\xfe<\0a\0>\0\x87\x65<\0/\0a\0>\0", 18));
@@ -513,18 +502,18 @@ class ViewWindowTest : public QObject {
     QVERIFY(!window_->text_view()->isReadOnly());
     const QByteArray invalid("<document><nonsense/></document>");
     view->SendScintilla(Sci::SCI_SETTEXT, invalid.constData());
-    messages.shown.clear();
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    messages_.shown.clear();
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok};
     window_->SelectTreeItem(Child(root, "b.dat"));
-    QCOMPARE(messages.shown.size(), 2);
-    QCOMPARE(messages.shown[1].caption, QStringLiteral("错误"));
-    QVERIFY(messages.shown[1].text.contains(QStringLiteral("无法保存")));
-    QVERIFY2(messages.shown[1].text.contains(QStringLiteral("第1行")), qPrintable(messages.shown[1].text));
+    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(messages_.shown[1].caption, QStringLiteral("错误"));
+    QVERIFY(messages_.shown[1].text.contains(QStringLiteral("无法保存")));
+    QVERIFY2(messages_.shown[1].text.contains(QStringLiteral("第1行")), qPrintable(messages_.shown[1].text));
     QCOMPARE(window_->CurrentTreeItem(), Child(root, "doc.xml"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(TextViewBytes(view), invalid);
     QVERIFY(!window_->text_view()->isReadOnly());
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok};
     QVERIFY(!window_->ClosePackage());
     QVERIFY(window_->document()->package());
     QCOMPARE(TextViewBytes(view), invalid);
@@ -533,11 +522,11 @@ class ViewWindowTest : public QObject {
     QByteArray edited = zoqe_test::DocumentXml();
     edited.replace("Annual report", "Edited report");
     view->SendScintilla(Sci::SCI_SETTEXT, edited.constData());
-    messages.shown.clear();
-    messages.answers = {QMessageBox::Yes, QMessageBox::Yes};
+    messages_.shown.clear();
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Yes};
     QVERIFY(window_->ClosePackage());
-    QCOMPARE(messages.shown.size(), 2);
-    QCOMPARE(messages.shown[1].text, QStringLiteral("是否保存当前PLIV文件?"));
+    QCOMPARE(messages_.shown.size(), 2);
+    QCOMPARE(messages_.shown[1].text, QStringLiteral("是否保存当前PLIV文件?"));
 
     // Reopened: the edits are there, coded as before.
     QVERIFY(window_->OpenPackage(copy, true));
@@ -553,22 +542,21 @@ class ViewWindowTest : public QObject {
   }
 
   void refusesStoringIntoReadOnlyOrWithoutKey() {
-    MessageRecorder messages;
     QVERIFY(window_->OpenPackage(package_path_, true));
     TreeItem* root = window_->tree_model()->root();
     Edit(Child(root, "plain.xml"));
     window_->text_view()->SendScintilla(Sci::SCI_SETTEXT, "<z/>");
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok};
     QVERIFY(!window_->ClosePackage());
-    QVERIFY(messages.LastText().contains(QStringLiteral("只读")));
+    QVERIFY(messages_.LastText().contains(QStringLiteral("只读")));
     QVERIFY(!window_->document()->package()->IsModified());
     // Switching to history mode reopens the package: refused the same way.
-    messages.answers = {QMessageBox::Yes, QMessageBox::Ok};
+    messages_.answers = {QMessageBox::Yes, QMessageBox::Ok};
     window_->OnToggleHistory();
     QVERIFY(!CommandsOf(*window_).history->isChecked());
     QVERIFY(!window_->text_view()->isReadOnly());
     // No: the edit is dropped and the package closes unchanged.
-    messages.answers = {QMessageBox::No};
+    messages_.answers = {QMessageBox::No};
     QVERIFY(window_->ClosePackage());
 
     // An encrypted part needs the key to be stored again.
@@ -582,15 +570,13 @@ class ViewWindowTest : public QObject {
     QByteArray edited = zoqe_test::DocumentXml();
     edited.replace("Li Wei", "Someone");
     window_->text_view()->SendScintilla(Sci::SCI_SETTEXT, edited.constData());
-    messages.shown.clear();
-    messages.answers = {QMessageBox::Yes};
+    messages_.shown.clear();
+    messages_.answers = {QMessageBox::Yes};
     QVERIFY(window_->SettleXmlEdit());
-    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages_.shown.size(), 1);
     QVERIFY(window_->document()->package()->IsModified());
     const QByteArray key = zoqe_test::ViewKey();
-    zoq::KeyInfo info;
-    info.key = reinterpret_cast<const uint8_t*>(key.constData());
-    info.key_length = 16;
+    const zoq::KeyInfo info = zoqe_test::KeyOf(key);
     QVERIFY(PartBytes(window_->document()->package(), u"/secret.xml", &info).contains("Someone"));
     QCOMPARE(PartBytes(window_->document()->package(), u"/secret.xml"), QByteArray("<fail>"));
   }
@@ -628,6 +614,7 @@ class ViewWindowTest : public QObject {
   QTemporaryDir temp_;
   QString package_path_;
   std::unique_ptr<QTemporaryDir> work_;
+  MessageRecorder messages_;  // answers in place of message boxes; reset for each test
   std::unique_ptr<CZOQEDlg> window_;
   QStringList launched_;
 };
