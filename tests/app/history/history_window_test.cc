@@ -162,9 +162,7 @@ class HistoryWindowTest : public QObject {
     for (qsizetype i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
     QCOMPARE(package->AddPartFromMemory(u"/big.bin", big.constData(), big.size(), nullptr, 0, false), 0);
     const QByteArray key_bytes("0123456789abcdef");
-    zoq::KeyInfo key;
-    key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
-    key.key_length = 16;
+    const zoq::KeyInfo key = zoqe_test::KeyOf(key_bytes);
     const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
     QCOMPARE(package->AddPartFromMemory(u"/secret.txt", "hidden", 6, &adm, 1, false), 0);
 

@@ -47,8 +47,7 @@ QString BuildViewPackage(const QString& folder) {
   static QByteArray key_bytes;
   key_bytes = ViewKey();
   static zoq::KeyInfo key;
-  key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
-  key.key_length = static_cast<int>(key_bytes.size());
+  key = KeyOf(key_bytes);
   const zoq::EcsCodeArg sxc{zoq::kEcsSxc, nullptr};
   const zoq::EcsCodeArg zip{zoq::kEcsZip, nullptr};
   const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
@@ -88,9 +87,7 @@ QString BuildIvPackage(const QString& folder, const QString& name, bool main_par
   std::unique_ptr<zoq::Container> c = NewPackage(folder, path, 16, 258);
   if (!c) return {};
   const QByteArray key_bytes = ViewKey();
-  zoq::KeyInfo key;
-  key.key = reinterpret_cast<const uint8_t*>(key_bytes.constData());
-  key.key_length = static_cast<int>(key_bytes.size());
+  const zoq::KeyInfo key = KeyOf(key_bytes);
   const zoq::EcsCodeArg adm{zoq::kEcsAdm, &key};
   int failures = PutPart(c.get(), u"/secret.txt", "the secret text, long enough to tell", {adm}) != 0;
   if (main_part) {

@@ -4,7 +4,6 @@
 // placement.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -25,6 +24,7 @@
 #include "image_files.h"
 #include "message_recorder.h"
 #include "test_packages.h"
+#include "window_test_util.h"
 
 using namespace zoqe;
 
@@ -115,26 +115,24 @@ class ViewFormatsTest : public QObject {
     }
   }
 
+  void writesOneEditBackExactly_data() {
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    // Each edit replaces text the source holds as it is shown: the source
+    // changes by the same replacement.
+    const std::pair<const char*, const char*> edits[] = {
+        {"world", "World"}, {"\xe6\x96\x87", "\xe5\x9c\x8b"}, {"c ]]", "d ]]"}, {"1>2", "1>3"},
+        {"again", "again!"}, {"&e;", ""}, {"data > more", "data"}};
+    for (const auto& [from, to] : edits) QTest::newRow(from) << QByteArray(from) << QByteArray(to);
+  }
+
   void writesOneEditBackExactly() {
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
     const ShownText shown = LayoutXml(kRichXml, true).value();
-    const struct {
-      QByteArray needle, with, from, to;
-    } edits[] = {
-        {"world", "World", "world", "World"},
-        {"\xe6\x96\x87", "\xe5\x9c\x8b", "\xe6\x96\x87", "\xe5\x9c\x8b"},
-        {"c ]]", "d ]]", "c ]]", "d ]]"},
-        {"1>2", "1>3", "1>2", "1>3"},
-        {"again", "again!", "again", "again!"},
-        {"&e;", "", "&e;", ""},
-        {"data > more", "data", "data > more", "data"},
-    };
-    for (const auto& e : edits) {
-      EditedView view(shown);
-      view.Replace(e.needle, e.with);
-      QByteArray expected = kRichXml;
-      expected.replace(e.from, e.to);
-      QCOMPARE(WriteBack(kRichXml, shown, view), expected);
-    }
+    EditedView view(shown);
+    view.Replace(from, to);
+    QCOMPARE(WriteBack(kRichXml, shown, view), QByteArray(kRichXml).replace(from, to));
   }
 
   void writesLayoutEditsBackSensibly() {
@@ -389,22 +387,15 @@ class ViewFormatsTest : public QObject {
     const QByteArray jp2 = zoqe_test::Jp2Bytes(40, 30, QColor(200, 100, 50));
     QVERIFY(!jp2.isEmpty());
     const QString jp2_path = dir.filePath(QStringLiteral("a.jp2"));
-    QFile f(jp2_path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(jp2);
-    f.close();
+    zoqe_test::WriteFile(jp2_path, jp2);
     const QImage image = LoadImageFile(jp2_path);
     QCOMPARE(image.size(), QSize(40, 30));
     QCOMPARE(image.pixel(39, 29), qRgb(200, 100, 50));
     // A cut JP2 is refused rather than shown half-decoded.
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(jp2.left(jp2.size() / 2));
-    f.close();
+    zoqe_test::WriteFile(jp2_path, jp2.left(jp2.size() / 2));
     QVERIFY(LoadImageFile(jp2_path).isNull());
     // Not an image at all.
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("plain text");
-    f.close();
+    zoqe_test::WriteFile(jp2_path, "plain text");
     QString problem;
     QVERIFY(LoadImageFile(jp2_path, &problem).isNull());
     QVERIFY(!problem.isEmpty());
@@ -414,14 +405,8 @@ class ViewFormatsTest : public QObject {
     QTemporaryDir dir;
     const QString small = dir.filePath(QStringLiteral("s.png"));
     const QString large = dir.filePath(QStringLiteral("l.png"));
-    QFile f(small);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(zoqe_test::PngBytes(50, 20, Qt::red));
-    f.close();
-    QFile g(large);
-    QVERIFY(g.open(QIODevice::WriteOnly));
-    g.write(zoqe_test::PngBytes(800, 200, Qt::blue));
-    g.close();
+    zoqe_test::WriteFile(small, zoqe_test::PngBytes(50, 20, Qt::red));
+    zoqe_test::WriteFile(large, zoqe_test::PngBytes(800, 200, Qt::blue));
     CPictureCtrl control;
     control.resize(400, 300);
     QVERIFY(control.LoadFile(small));
