@@ -154,25 +154,21 @@ class ExportWindowTest : public QObject {
 
   void selectedRowsReportPartialAndTotalFailure() {
     QVERIFY(window_->OpenPackage(package_, true));
-    const QString target = temp_->path() + QStringLiteral("/rows");
     // Without a key the encrypted parts cannot be extracted.
     SelectRows({"enc1.txt", "plain.txt", "enc2.txt"});
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), false);
+    const QString target = ExportInto(QStringLiteral("rows"));
     QCOMPARE(messages_.shown.size(), 1);
     messages_.ExpectLast(QStringLiteral("部分导出失败"), QStringLiteral("错误"), QMessageBox::Critical);
     QCOMPARE(Listing(target), QStringList{"plain.txt"});
 
     SelectRows({"enc1.txt", "enc2.txt", "enc3.txt"});
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), false);
+    ExportInto(QStringLiteral("rows"));
     QCOMPARE(messages_.shown.size(), 2);
     QCOMPARE(messages_.LastText(), QStringLiteral("导出失败"));
 
     // With the key they all decode.
     window_->document()->SetKey(QByteArray(reinterpret_cast<const char*>(export_test::kKey), 16));
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), false);
+    ExportInto(QStringLiteral("rows"));
     QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(ReadFile(target + QStringLiteral("/enc3.txt")), QByteArray("secret three"));
 
@@ -218,8 +214,7 @@ class ExportWindowTest : public QObject {
     RunExport(window_.get(), false);
     QVERIFY(messages_.shown.isEmpty());
     // A folder whose parent is missing cannot be made.
-    ChooseFolder(window_.get(), temp_->path() + QStringLiteral("/no/such"));
-    RunExport(window_.get(), false);
+    ExportInto(QStringLiteral("no/such"));
     QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(messages_.LastText(), QStringLiteral("创建文件夹失败"));
     QCOMPARE(messages_.shown.last().icon, QMessageBox::Critical);
@@ -359,8 +354,7 @@ class ExportWindowTest : public QObject {
     window_->SelectTreeItem(Child(window_->tree_model()->root(), QStringLiteral("kept.txt")));
     container->codes.clear();
     container->limits.clear();
-    ChooseFolder(window_.get(), target);
-    RunExport(window_.get(), true);
+    ExportInto(QStringLiteral("vanished"), true);
     QCOMPARE(messages_.LastText(), QStringLiteral("导出成功"));
     QCOMPARE(container->codes, std::vector<int>{0});
     QCOMPARE(container->limits, std::vector<int>{0});
