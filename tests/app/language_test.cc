@@ -66,8 +66,7 @@ class LanguageTest : public QObject {
       QCOMPARE(messages.LastText(), QStringLiteral("Unrecognised file format!(5000)"));
       QVERIFY(window.OpenPackage(Corpus("v_history.zoq"), true));
       const InfoPanel* info = window.info_panel();
-      QCOMPARE(info->ValueOf(QStringLiteral("File name")), QStringLiteral("v_history.zoq"));
-      QCOMPARE(info->ValueOf(QStringLiteral("Files")), QStringLiteral("4"));
+      zoqe_test::ExpectInfo(*info, {{"File name", "v_history.zoq"}, {"Files", "4"}});
       window.SelectTreeItem(Child(window.tree_model()->root(), QStringLiteral("dir")));
       QCOMPARE(info->ValueOf(QStringLiteral("Type")), QStringLiteral("Folder"));
       window.SelectTreeItem(Child(window.tree_model()->root(), QStringLiteral("a.txt")));

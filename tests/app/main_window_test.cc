@@ -193,8 +193,7 @@ class AppWindowTest : public QObject {
     QVERIFY(!CommandsOf(*window_).export_files->isEnabled());
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kList);
     QCOMPARE(ListNames(*window_), (QStringList{"a.txt", "e.txt"}));
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("文件数")), QStringLiteral("共2个"));
+    ExpectInfo(*window_->info_panel(), {{"版本号", "3"}, {"文件数", "共2个"}});
 
     // e.txt, deleted in version 6, is reachable: under version 6 it says so
     // and offers version 3, where its content is shown.
@@ -235,9 +234,7 @@ class AppWindowTest : public QObject {
     // A part inside version 3 shows that version.
     window_->SelectTreeItem(VersionItem(history, "3", "a.txt"));
     QVERIFY(CommandsOf(*window_).open_text->isEnabled());
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本号")), QStringLiteral("3"));
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("其他版本号")),
-             QStringLiteral("7,5,2,1"));
+    ExpectInfo(*window_->info_panel(), {{"版本号", "3"}, {"其他版本号", "7,5,2,1"}});
 
     // Closing switches history mode off.
     window_->OnClose();

@@ -91,9 +91,7 @@ class EditWindowTest : public QObject {
     TreeItem* src = Child(window_->tree_model()->root(), QStringLiteral("src"));
     QVERIFY(src && Italic(*window_, src));
     window_->SelectTreeItem(window_->tree_model()->root());
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("未保存的更改")),
-             QStringLiteral("共3个"));
-    QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("版本数")), QStringLiteral("0"));
+    zoqe_test::ExpectInfo(*window_->info_panel(), {{"未保存的更改", "共3个"}, {"版本数", "0"}});
 
     // The first save writes the file; the marks go.
     CommandsOf(*window_).save->trigger();

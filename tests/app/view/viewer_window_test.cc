@@ -255,8 +255,7 @@ class ViewWindowTest : public QObject {
   }
 
   void noticesDecodingFailures() {
-    QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_damaged_deflate.zoq"),
-                                 true));
+    QVERIFY(window_->OpenPackage(zoqe_test::Corpus("v_damaged_deflate.zoq"), true));
     TreeItem* root = window_->tree_model()->root();
     // A plain selection notices it; the commands also report the code. The
     // cut-short content is never shown, nor left behind.
@@ -282,8 +281,7 @@ class ViewWindowTest : public QObject {
 
     // Stored data failing its check byte is shown as read, with a warning
     // in the information strip.
-    QVERIFY(window_->OpenPackage(QStringLiteral(ZOQ_TEST_DATA_DIR "/package/v_bad_check_byte.zoq"),
-                                 true));
+    QVERIFY(window_->OpenPackage(zoqe_test::Corpus("v_bad_check_byte.zoq"), true));
     Select(Child(window_->tree_model()->root(), "bad.txt"));
     QCOMPARE(window_->current_view(), CZOQEDlg::View::kText);
     QCOMPARE(window_->info_panel()->ValueOf(QStringLiteral("警告")),
