@@ -30,11 +30,8 @@
 using namespace zoqe;
 using export_test::ChooseFolder;
 using export_test::Listing;
-using export_test::PartSpec;
 using zoqe_test::Child;
 using zoqe_test::CommandsOf;
-using zoqe_test::NoticeOf;
-using zoqe_test::ViewerOf;
 using zoqe_test::FakePackage;
 using zoqe_test::FakePart;
 using zoqe_test::MessageRecorder;
