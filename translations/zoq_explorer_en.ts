@@ -515,6 +515,21 @@ It records %2 versions, of which the first %3 can be read. Open the last readabl
     </message>
 </context>
 <context>
+    <name>main</name>
+    <message>
+        <source>浏览 ZOQ 包与 PLIV 文档，以及它们的修订历史。</source>
+        <translation>Browses ZOQ packages and PLIV documents with their revision history.</translation>
+    </message>
+    <message>
+        <source>启动时打开的包（.zoq 或 .pliv）。</source>
+        <translation>The package to open at start (.zoq or .pliv).</translation>
+    </message>
+    <message>
+        <source>只能打开一个包。</source>
+        <translation>Only one package can be opened.</translation>
+    </message>
+</context>
+<context>
     <name>zoqe::AboutDialog</name>
     <message>
         <source>文本视图使用 QScintilla 编辑组件（Scintilla 的 Qt 移植）。

@@ -105,7 +105,7 @@ _zoq() {
   local tool=${words[0]}
   [[ $tool == "~/"* ]] && tool=$HOME/${tool#"~/"}
   if ((cword == 1)); then
-    mapfile -t COMPREPLY < <(compgen -W "$_zoq_commands help --help" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "$_zoq_commands help --help --version" -- "$cur")
     return 0
   fi
   local command=${words[1]}

@@ -193,7 +193,7 @@ std::string WriteManPage(const ToolHelp& help, const ManPageFacts& facts) {
   out += ".SH NAME\nzoq \\- " + Escape(NameLine(help)) + "\n";
   out += ".SH SYNOPSIS\n" + FormatUsage("zoq " + help.usage.substr(help.usage.find(' ') + 1)) +
          "\n.br\n" + FormatUsage("zoq help [COMMAND]") + "\n.br\n" +
-         FormatUsage("zoq COMMAND --help") + "\n";
+         FormatUsage("zoq COMMAND --help") + "\n.br\n" + FormatUsage("zoq --version") + "\n";
   out += ".SH DESCRIPTION\n";
   WriteBody(help.description, &out);
   std::vector<std::string> notes;

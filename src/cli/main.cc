@@ -33,7 +33,8 @@ void PrintOverview(std::FILE* out) {
   std::fprintf(out,
                "\n"
                "Revision numbers are 1-based: -r N is the package as it stood after its\n"
-               "first N revisions. Run \"zoq COMMAND --help\" for a command's options.\n"
+               "first N revisions. Run \"zoq COMMAND --help\" for a command's options,\n"
+               "\"zoq --version\" for the version of the tool.\n"
                "The texts of the package codes 5000-5075 are Chinese; with ZOQ_LANG=en\n"
                "in the environment they are English.\n"
                "Exit status: 0 success, 1 failure (zoq: error CODE: TEXT), 2 usage error.\n");
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   if (argc < 2) return UsageFailure(nullptr, "no command given");
   std::string name = argv[1];
+  if (name == "--version") {
+    std::printf("zoq %s\n", ZOQ_VERSION_TEXT);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (name == "--help" || name == "-h" || name == "help") {
     if (name == "help" && argc > 2) {
       if (const Command* command = zoqcli::FindCommand(argv[2])) {

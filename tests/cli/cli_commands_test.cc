@@ -33,6 +33,9 @@ bool NamesOption(const std::string& text, const std::string& option) {
 TEST(ZoqHelp, DescribesEveryCommandAndEachOfItsOptions) {
   RunResult overview = RunZoq({"--help"});
   EXPECT_EQ(overview.status, 0);
+  RunResult version = RunZoq({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("zoq ", 0), 0u) << version.out;
   RunResult help = RunZoq({"cat", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(HasText(help.out, "usage: zoq cat [-r N]")) << help.out;

@@ -45,7 +45,8 @@ commands=$("$zoq" help | awk '/^Commands:/ { listing = 1; next }
   listing && /^  [a-z]/ { print $1; next }
   listing { listing = 0 }' | sort)
 [ -n "$commands" ] || fail "no commands in \"zoq help\""
-offered=$(complete_line "" | grep -vx -e help -e --help)
+offered=$(complete_line "" | grep -vx -e help -e --help -e --version)
+expect "--version " --v
 [ "$offered" = "$commands" ] || fail "commands offered: $(echo $offered), zoq help lists: $(echo $commands)"
 [ "$(complete_line help "" | tr '\n' ' ')" = "$(echo $commands) " ] || fail "\"zoq help\" completes other words"
 
