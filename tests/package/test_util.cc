@@ -16,6 +16,11 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
 std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
   uint8_t digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -36,6 +41,21 @@ std::u16string U16(const std::string& utf8) {
 }
 
 std::string U8(const std::u16string& utf16) { return Utf16ToUtf8Lenient(utf16); }
+
+namespace {
+const uint8_t kTestKeyBytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+}  // namespace
+
+const KeyInfo kTestKey{kTestKeyBytes, 16};
+
+std::unique_ptr<Stream> MemoryReader(const void* data, size_t size) {
+  MemoryStreamArgs args;
+  args.buffer = const_cast<void*>(data);
+  args.capacity = args.length = static_cast<int64_t>(size);
+  Stream* raw = nullptr;
+  if (CreateStream(kModeRead, &args, &raw, kMemoryStream) != kOk) return nullptr;
+  return std::unique_ptr<Stream>(raw);
+}
 
 std::unique_ptr<Container> MakeContainer(bool no_temp_dir, bool no_tree) {
   ContainerOptions options;
@@ -66,6 +86,15 @@ int ReadContent(Container* container, const std::u16string& path, int revision_l
   if (code != kOk) return code;
   std::unique_ptr<Stream> stream(raw);
   return ReadAll(stream.get(), out);
+}
+
+std::vector<uint8_t> PartContent(Container* container, const std::u16string& path,
+                                 int revision_limit, const DecodeOptions* options) {
+  std::vector<uint8_t> out;
+  const int code = ReadContent(container, path, revision_limit, options, false, &out);
+  if (code == kOk) return out;
+  const std::string error = "<error " + std::to_string(code) + ">";
+  return {error.begin(), error.end()};
 }
 
 }  // namespace zoq::test
