@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "zoq/container.h"
+#include "forwarding_stream.h"
 #include "package_builder.h"
 #include "test_util.h"
 
@@ -16,22 +17,15 @@ struct ReadLog {
   std::vector<std::pair<int64_t, int64_t>> ranges;  // [start, end) of every read
 };
 
-// Forwards to a stream and notes the byte range of every read.
-class CountingStream : public Stream {
+// Forwards to a stream it owns and notes the byte range of every read.
+class CountingStream : public ForwardingStream {
  public:
-  CountingStream(Stream* inner, std::shared_ptr<ReadLog> log) : inner_(inner), log_(log) {}
-  zoq::Status Open(int mode) override { return inner_->Open(mode); }
-  zoq::Status Close() override { return inner_->Close(); }
-  bool IsOpen() override { return inner_->IsOpen(); }
-  zoq::Status Clear() override { return inner_->Clear(); }
+  CountingStream(Stream* inner, std::shared_ptr<ReadLog> log)
+      : ForwardingStream(inner), owned_(inner), log_(log) {}
   zoq::Status Release() override {
     delete this;
     return kOk;
   }
-  int64_t GetLength() override { return inner_->GetLength(); }
-  bool IsEof() override { return inner_->IsEof(); }
-  int GetType() override { return inner_->GetType(); }
-  zoq::Status PeekByte(int* out) override { return inner_->PeekByte(out); }
   zoq::Status Read(void* buffer, int64_t count, int64_t* done) override {
     int64_t at = inner_->Tell();
     int code = inner_->Read(buffer, count, done);
@@ -39,22 +33,13 @@ class CountingStream : public Stream {
     log_->ranges.emplace_back(at, at + *done);
     return code;
   }
-  zoq::Status Write(const void* buffer, int64_t count) override { return inner_->Write(buffer, count); }
-  zoq::Status Flush() override { return inner_->Flush(); }
-  int64_t Tell() override { return inner_->Tell(); }
-  zoq::Status Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
-  zoq::Status SetLength(int64_t size) override { return inner_->SetLength(size); }
-  bool IsStorageStream() override { return inner_->IsStorageStream(); }
   Stream* Clone() override {
     Stream* copy = inner_->Clone();
     return copy ? new CountingStream(copy, log_) : nullptr;
   }
-  int GetAccess() override { return inner_->GetAccess(); }
-  zoq::Status SetAccess(int access) override { return inner_->SetAccess(access); }
-  bool SupportsAccess(int access) override { return inner_->SupportsAccess(access); }
 
  private:
-  std::unique_ptr<Stream> inner_;
+  std::unique_ptr<Stream> owned_;
   std::shared_ptr<ReadLog> log_;
 };
 
@@ -77,13 +62,10 @@ TEST(OpenIoTest, OpeningTouchesNoDataRecord) {
     entries.push_back(entry);
   }
   BuiltPackage built = BuildPackage(entries);
-  MemoryStreamArgs args;
-  args.buffer = built.bytes.data();
-  args.capacity = args.length = static_cast<int64_t>(built.bytes.size());
-  Stream* memory = nullptr;
-  ASSERT_EQ(CreateStream(kModeRead, &args, &memory, kMemoryStream), kOk);
+  std::unique_ptr<Stream> memory = MemoryReader(built.bytes.data(), built.bytes.size());
+  ASSERT_NE(memory, nullptr);
   auto log = std::make_shared<ReadLog>();
-  CountingStream counting(memory, log);
+  CountingStream counting(memory.release(), log);
 
   auto container = MakeContainer();
   ASSERT_EQ(container->OpenStream(&counting, true), kOk);

@@ -10,75 +10,63 @@
 #include <random>
 
 #include "zoq/codes.h"
+#include "forwarding_stream.h"
 #include "save_test_util.h"
 #include "stream/dynamic_memory_stream.h"
 #include "test_util.h"
 
-namespace zoq {
+namespace zoq::test {
 namespace {
 
-using test::AddBytes;
-using test::Bytes;
-using test::MakeContainer;
-using test::Snapshot;
-using test::SnapshotBytes;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
-// Forwards to a memory stream; the fail_at-th call of Write, Flush or
-// SetLength (counting from 1) fails without effect, and once reopening is
-// refused so is every open for reading.
-class FaultyStream : public Stream {
+// A memory stream in which the fail_at-th call of Write, Flush or SetLength
+// (counting from 1) fails without effect, and once reopening is refused so
+// is every open for reading.
+class FaultyStream : public ForwardingStream {
  public:
-  explicit FaultyStream(int fail_at) : fail_at_(fail_at) {}
-  CVelDynamicMemoryStream& inner() { return inner_; }
+  explicit FaultyStream(int fail_at) : ForwardingStream(&memory_), fail_at_(fail_at) {}
+  CVelDynamicMemoryStream& inner() { return memory_; }
   int calls() const { return calls_; }
 
+  // Puts `bytes` into the stream, left closed: the first failing code.
+  int Load(const std::vector<uint8_t>& bytes) {
+    int code = memory_.Open(kModeReadWriteNew);
+    if (code == kOk) code = memory_.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+    const int closed = memory_.Close();
+    return code != kOk ? code : closed;
+  }
   void RefuseReopen(bool refuse) { refuse_reopen_ = refuse; }
   zoq::Status Open(int mode) override {
-    return refuse_reopen_ && mode == kModeRead ? kFailed : inner_.Open(mode);
-  }
-  zoq::Status Close() override { return inner_.Close(); }
-  bool IsOpen() override { return inner_.IsOpen(); }
-  zoq::Status Clear() override { return inner_.Clear(); }
-  zoq::Status Release() override { return inner_.Release(); }
-  int64_t GetLength() override { return inner_.GetLength(); }
-  bool IsEof() override { return inner_.IsEof(); }
-  int GetType() override { return inner_.GetType(); }
-  zoq::Status PeekByte(int* out) override { return inner_.PeekByte(out); }
-  zoq::Status Read(void* buffer, int64_t count, int64_t* done) override {
-    return inner_.Read(buffer, count, done);
+    return refuse_reopen_ && mode == kModeRead ? kFailed : memory_.Open(mode);
   }
   zoq::Status Write(const void* buffer, int64_t count) override {
-    return Fails() ? kFailed : inner_.Write(buffer, count);
+    return Fails() ? kFailed : memory_.Write(buffer, count);
   }
-  zoq::Status Flush() override { return Fails() ? kFailed : inner_.Flush(); }
-  int64_t Tell() override { return inner_.Tell(); }
-  zoq::Status Seek(int64_t offset, int origin) override { return inner_.Seek(offset, origin); }
-  zoq::Status SetLength(int64_t size) override { return Fails() ? kFailed : inner_.SetLength(size); }
+  zoq::Status Flush() override { return Fails() ? kFailed : memory_.Flush(); }
+  zoq::Status SetLength(int64_t size) override {
+    return Fails() ? kFailed : memory_.SetLength(size);
+  }
   bool IsStorageStream() override { return true; }
-  Stream* Clone() override { return inner_.Clone(); }
-  int GetAccess() override { return inner_.GetAccess(); }
-  zoq::Status SetAccess(int access) override { return inner_.SetAccess(access); }
-  bool SupportsAccess(int access) override { return inner_.SupportsAccess(access); }
 
  private:
   bool Fails() { return ++calls_ == fail_at_; }
   int fail_at_;
   int calls_ = 0;
   bool refuse_reopen_ = false;
-  CVelDynamicMemoryStream inner_;
+  CVelDynamicMemoryStream memory_;
 };
 
 std::vector<uint8_t> RawBytes(Stream* stream) {
   std::unique_ptr<Stream> copy(stream->Clone());
   std::vector<uint8_t> out;
   if (!copy || copy->Open(kModeRead) != kOk) return out;
-  test::ReadAll(copy.get(), &out);
+  ReadAll(copy.get(), &out);
   return out;
 }
 
 TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
-  const std::vector<uint8_t> original = test::RevisedPackage(2);
+  const std::vector<uint8_t> original = RevisedPackage(2);
   int code = 0;
   const Parts before = SnapshotBytes(original, &code);
   ASSERT_EQ(code, kOk);
@@ -86,9 +74,7 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
   int failures = 0;
   for (int k = 1;; ++k) {
     FaultyStream stream(k);
-    ASSERT_EQ(stream.inner().Open(kModeReadWriteNew), kOk);
-    ASSERT_EQ(stream.inner().Write(original.data(), original.size()), kOk);
-    ASSERT_EQ(stream.inner().Close(), kOk);
+    ASSERT_EQ(stream.Load(original), kOk);
     auto c = MakeContainer();
     ASSERT_EQ(c->OpenStream(&stream, false), kOk);
     const int writes_before_save = stream.calls();
@@ -96,7 +82,7 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
     ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha-2")), kOk);
     ASSERT_EQ(c->AppendToPartFromMemory(u"/c.txt", "+", 1, nullptr, 0), kOk);
     ASSERT_EQ(c->DeletePart(u"/b.txt"), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/d/e.txt", test::TextLike(2000, 2), {2}), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/d/e.txt", TextLike(2000, 2), {2}), kOk);
     const int result = c->Save(kSaveIncremental, false);
     const Parts now = SnapshotBytes(RawBytes(&stream.inner()), &code);
     ASSERT_EQ(code, kOk) << "fault at write " << k;
@@ -125,11 +111,9 @@ TEST(SaveFaults, IncrementalSaveFailingAtAnyWriteKeepsThePackageReadable) {
 // success: the container closes, and opening the package again shows the
 // revision the save wrote.
 TEST(SaveFaults, SaveReportsAStreamThatCannotBeReadAgain) {
-  const std::vector<uint8_t> original = test::RevisedPackage(2);
+  const std::vector<uint8_t> original = RevisedPackage(2);
   FaultyStream stream(0);
-  ASSERT_EQ(stream.inner().Open(kModeReadWriteNew), kOk);
-  ASSERT_EQ(stream.inner().Write(original.data(), original.size()), kOk);
-  ASSERT_EQ(stream.inner().Close(), kOk);
+  ASSERT_EQ(stream.Load(original), kOk);
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenStream(&stream, false), kOk);
   ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("alpha-2")), kOk);
@@ -140,7 +124,7 @@ TEST(SaveFaults, SaveReportsAStreamThatCannotBeReadAgain) {
   EXPECT_EQ(c->GetNode(u"/"), nullptr);
   stream.RefuseReopen(false);
   ASSERT_EQ(c->OpenStream(&stream, false), kOk);
-  EXPECT_EQ(test::Snapshot(c.get()).at("/a.txt"), Bytes("alpha-2"));
+  EXPECT_EQ(Snapshot(c.get()).at("/a.txt"), Bytes("alpha-2"));
 }
 
 // A child process saves and is killed at a seeded moment; the package then
@@ -155,15 +139,10 @@ void SaveInChild(const std::string& file, int mode, bool merge, const std::strin
 }
 
 TEST(SaveCrash, KilledSavesLeaveBeforeOrAfter) {
-  test::ScratchDir dir;
+  ScratchDir dir;
   const std::string big = dir.File("big.src");
-  {
-    std::vector<uint8_t> content = test::TextLike(6 << 20, 9);
-    FILE* f = fopen(big.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(fwrite(content.data(), 1, content.size(), f), content.size());
-    fclose(f);
-  }
+  WriteFileBytes(big, TextLike(6 << 20, 9));
+  ASSERT_EQ(ReadFileBytes(big).size(), size_t{6} << 20);
   std::mt19937 random(20261208);
   int seen_before = 0, seen_after = 0;
   for (int round = 0; round < 12; ++round) {
@@ -174,13 +153,13 @@ TEST(SaveCrash, KilledSavesLeaveBeforeOrAfter) {
       auto c = MakeContainer();
       ASSERT_EQ(c->CreatePackage(file, 0, 0, 8, 0), kOk);
       ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("original")), kOk);
-      ASSERT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(50000, 5), {2}), kOk);
+      ASSERT_EQ(AddBytes(c.get(), "/b.txt", TextLike(50000, 5), {2}), kOk);
       ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
       ASSERT_EQ(AddBytes(c.get(), "/c.txt", Bytes("third")), kOk);
       ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
     }
     int code = 0;
-    const Parts before = test::SnapshotFile(file, &code);
+    const Parts before = SnapshotFile(file, &code);
     ASSERT_EQ(code, kOk);
     const int delay_us = static_cast<int>(random() % 400000);
     pid_t child = fork();
@@ -193,7 +172,7 @@ TEST(SaveCrash, KilledSavesLeaveBeforeOrAfter) {
     if (WIFEXITED(status)) {
       ASSERT_EQ(WEXITSTATUS(status), 0);
     }
-    const Parts now = test::SnapshotFile(file, &code);
+    const Parts now = SnapshotFile(file, &code);
     ASSERT_EQ(code, kOk) << "round " << round << " killed after " << delay_us << " us";
     if (now == before) {
       ++seen_before;
@@ -207,55 +186,40 @@ TEST(SaveCrash, KilledSavesLeaveBeforeOrAfter) {
   EXPECT_EQ(seen_before + seen_after, 12);
 }
 
-std::vector<uint8_t> FileBytes(const std::string& file) {
-  std::vector<uint8_t> out;
-  if (FILE* f = fopen(file.c_str(), "rb")) {
-    uint8_t buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) out.insert(out.end(), buffer, buffer + got);
-    fclose(f);
-  }
-  return out;
-}
-
 // A killed save leaves unlinked bytes after the data; the next save cuts
 // them off before it appends (else, with 2-byte offsets, 60 KB of them
 // would leave no room for another revision). The result is the file a save
 // without them writes, and every revision reads.
 TEST(SaveCrash, BytesAKilledSaveLeftAreCutByTheNextSave) {
-  test::ScratchDir dir;
+  ScratchDir dir;
   const std::string clean = dir.File("clean.zoq");
   const std::string dirty = dir.File("dirty.zoq");
   {
     auto c = MakeContainer();
     ASSERT_EQ(c->CreatePackage(clean, 0, 0, 2, 0), kOk);
     ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("first")), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/b.txt", test::TextLike(3000, 5), {2}), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/b.txt", TextLike(3000, 5), {2}), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
     ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("second")), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   }
-  std::vector<uint8_t> bytes = FileBytes(clean);
+  std::vector<uint8_t> bytes = ReadFileBytes(clean);
   bytes.resize(bytes.size() + 60000, 0xA5);
-  {
-    FILE* f = fopen(dirty.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    fclose(f);
-  }
+  WriteFileBytes(dirty, bytes);
+  ASSERT_EQ(ReadFileBytes(dirty), bytes);
   for (const std::string& file : {clean, dirty}) {
     auto c = MakeContainer();
     ASSERT_EQ(c->OpenFile(file, false), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/c.txt", test::TextLike(2000, 7)), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/c.txt", TextLike(2000, 7)), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk) << file;
   }
-  EXPECT_EQ(FileBytes(dirty), FileBytes(clean));
+  EXPECT_EQ(ReadFileBytes(dirty), ReadFileBytes(clean));
   for (int revision = 1; revision <= 3; ++revision) {
     int code = 0;
-    EXPECT_FALSE(test::SnapshotFile(dirty, &code, revision).empty());
+    EXPECT_FALSE(SnapshotFile(dirty, &code, revision).empty());
     EXPECT_EQ(code, kOk) << "revision " << revision;
   }
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::test
