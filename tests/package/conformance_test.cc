@@ -2,12 +2,6 @@
 // .expected.json describes: open result, layout, tree, part information,
 // content (decoded, stored, first code kept) at every revision, and the
 // verification of check bytes.
-#include <dirent.h>
-
-#include <algorithm>
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "corpus_checks.h"
@@ -19,23 +13,6 @@
 namespace zoq::test {
 namespace {
 
-std::vector<std::string> CaseNames() {
-  std::vector<std::string> names;
-  const std::string suffix = ".expected.json";
-  if (DIR* dir = opendir(DataDir().c_str())) {
-    while (dirent* e = readdir(dir)) {
-      std::string name = e->d_name;
-      if (name.size() > suffix.size() &&
-          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-        names.push_back(name.substr(0, name.size() - suffix.size()));
-      }
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class ConformanceTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ConformanceTest, ReadsAsExpected) {
@@ -45,10 +22,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
   const JsonValue& args = expected["args"];
   const int limit = static_cast<int>(args["limit"].AsInt());
   std::vector<uint8_t> key_bytes;
-  if (!args["key"].IsNull()) key_bytes = HexBytes(args["key"].AsString());
-  KeyInfo key;
-  key.key = key_bytes.empty() ? nullptr : key_bytes.data();
-  key.key_length = static_cast<int>(key_bytes.size());
+  const KeyInfo key = CaseKey(args, &key_bytes);
 
   auto container = MakeContainer();
   ASSERT_NE(container, nullptr);
@@ -91,20 +65,7 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
   }
 
   // Tree and listing.
-  std::vector<std::string> tree;
-  PathNode* root = container->GetNode(u"/");
-  ASSERT_NE(root, nullptr);
-  CollectTree(root, &tree);
-  std::vector<std::string> want_tree;
-  for (const JsonValue& p : expected["tree"].Items()) want_tree.push_back(p.AsString());
-  EXPECT_EQ(tree, want_tree);
-  std::vector<std::u16string> listed;
-  ASSERT_EQ(container->ListParts(u"/", &listed), 0);
-  std::vector<std::string> listed8;
-  for (const auto& p : listed) listed8.push_back(U8(p));
-  std::vector<std::string> want_list;
-  for (const JsonValue& p : expected["list_parts"].Items()) want_list.push_back(p.AsString());
-  EXPECT_EQ(listed8, want_list);
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeAndListing(container.get(), expected));
   for (const JsonValue& gone : expected["deleted_paths"].Items()) {
     EXPECT_EQ(container->GetPathKind(U16(gone.AsString())), kPathNotFound) << gone.AsString();
     EXPECT_EQ(container->GetNode(U16(gone.AsString())), nullptr) << gone.AsString();
@@ -164,7 +125,8 @@ TEST_P(ConformanceTest, ReadsAsExpected) {
   EXPECT_EQ(container->ReleasePartCopies(u"*"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, ConformanceTest, ::testing::ValuesIn(CaseNames()),
+INSTANTIATE_TEST_SUITE_P(Corpus, ConformanceTest,
+                         ::testing::ValuesIn(CorpusNames(".expected.json")),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            return info.param;
                          });

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,12 +17,38 @@
 
 namespace zoq::test {
 
+// The names of the corpus files that end with `suffix`, without it, sorted.
+inline std::vector<std::string> CorpusNames(const std::string& suffix) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(DataDir().c_str())) {
+    while (dirent* e = readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name.size() > suffix.size() &&
+          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        names.push_back(name.substr(0, name.size() - suffix.size()));
+      }
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 inline std::vector<uint8_t> HexBytes(const std::string& hex) {
   std::vector<uint8_t> out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {
     out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
   }
   return out;
+}
+
+// The key a case's "args" name (none when null), its bytes kept in *bytes.
+inline KeyInfo CaseKey(const JsonValue& args, std::vector<uint8_t>* bytes) {
+  if (!args["key"].IsNull()) *bytes = HexBytes(args["key"].AsString());
+  KeyInfo key;
+  key.key = bytes->empty() ? nullptr : bytes->data();
+  key.key_length = static_cast<int>(bytes->size());
+  return key;
 }
 
 // Checks a content result against {"length", "sha256"} or {"error"}.
@@ -58,6 +87,27 @@ inline void ExpectInfo(const JsonValue& expected, const PartInfo& info, bool wit
 inline void CollectTree(PathNode* node, std::vector<std::string>* out) {
   out->push_back(U8(node->GetPath()));
   for (PathNode* child : node->Children()) CollectTree(child, out);
+}
+
+inline std::vector<std::string> Strings(const JsonValue& list) {
+  std::vector<std::string> out;
+  for (const JsonValue& item : list.Items()) out.push_back(item.AsString());
+  return out;
+}
+
+// The container's tree and its listing of parts against "tree" and
+// "list_parts".
+inline void ExpectTreeAndListing(Container* container, const JsonValue& expected) {
+  PathNode* root = container->GetNode(u"/");
+  ASSERT_NE(root, nullptr);
+  std::vector<std::string> tree;
+  CollectTree(root, &tree);
+  EXPECT_EQ(tree, Strings(expected["tree"]));
+  std::vector<std::u16string> listed;
+  ASSERT_EQ(container->ListParts(u"/", &listed), 0);
+  std::vector<std::string> listed8;
+  for (const auto& p : listed) listed8.push_back(U8(p));
+  EXPECT_EQ(listed8, Strings(expected["list_parts"]));
 }
 
 }  // namespace zoq::test

@@ -6,11 +6,6 @@
 // list and content, now and at every earlier revision. Stored sizes and
 // positions are left out: they depend on how the writer compresses and lays
 // out its data, where the format leaves a choice.
-#include <dirent.h>
-
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "corpus_checks.h"
@@ -31,19 +26,9 @@ namespace {
 // reads the same but verifies differently (checked apart below).
 std::vector<std::string> RebuildCases() {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(DataDir().c_str())) {
-    while (dirent* e = readdir(dir)) {
-      std::string name = e->d_name;
-      const std::string suffix = ".zoq";
-      if (name.rfind("v_", 0) == 0 && name.size() > suffix.size() &&
-          name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-        name.resize(name.size() - suffix.size());
-        if (name != "v_damaged_deflate") names.push_back(name);
-      }
-    }
-    closedir(dir);
+  for (const std::string& name : CorpusNames(".zoq")) {
+    if (name.rfind("v_", 0) == 0 && name != "v_damaged_deflate") names.push_back(name);
   }
-  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -141,10 +126,7 @@ TEST_P(RebuildTest, OurWriterReproducesTheCase) {
   const int limit = static_cast<int>(args["limit"].AsInt());
   const int docver = static_cast<int>(args["docver"].AsInt());
   std::vector<uint8_t> key_bytes;
-  if (!args["key"].IsNull()) key_bytes = HexBytes(args["key"].AsString());
-  KeyInfo key;
-  key.key = key_bytes.empty() ? nullptr : key_bytes.data();
-  key.key_length = static_cast<int>(key_bytes.size());
+  KeyInfo key = CaseKey(args, &key_bytes);
 
   PackageLayout layout;
   ASSERT_EQ(ReadPackageLayoutFile(base + ".zoq", 0, &layout), 0);
@@ -167,18 +149,7 @@ TEST_P(RebuildTest, OurWriterReproducesTheCase) {
     EXPECT_EQ(written.entries[i].table_flags, layout.entries[i].table_flags) << "entry " << i;
   }
 
-  std::vector<std::string> tree;
-  CollectTree(c->GetNode(u"/"), &tree);
-  std::vector<std::string> want_tree;
-  for (const JsonValue& p : expected["tree"].Items()) want_tree.push_back(p.AsString());
-  EXPECT_EQ(tree, want_tree);
-  std::vector<std::u16string> listed;
-  ASSERT_EQ(c->ListParts(u"/", &listed), 0);
-  std::vector<std::string> listed8;
-  for (const auto& p : listed) listed8.push_back(U8(p));
-  std::vector<std::string> want_list;
-  for (const JsonValue& p : expected["list_parts"].Items()) want_list.push_back(p.AsString());
-  EXPECT_EQ(listed8, want_list);
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeAndListing(c.get(), expected));
 
   DecodeOptions full{kEcsEnd, &key};
   for (const auto& [path8, part] : expected["parts"].Members()) {
