@@ -44,6 +44,13 @@ std::vector<uint8_t> ItemRecord(int type_byte, int64_t offset, int k, int width 
   return out;
 }
 
+// The records one after the other.
+std::vector<uint8_t> Items(std::initializer_list<std::vector<uint8_t>> records) {
+  std::vector<uint8_t> out;
+  for (const auto& record : records) out.insert(out.end(), record.begin(), record.end());
+  return out;
+}
+
 TEST(NameTableTest, ReadsNamesAndChecksCounts) {
   NameMap names;
   auto table = NameTableBuilder(2).Name(1, "/a.xml").Name(2, "/dir/b.xml").bytes;
@@ -52,17 +59,21 @@ TEST(NameTableTest, ReadsNamesAndChecksCounts) {
   EXPECT_EQ(*names.Lookup(KeyOf(1)), u"/a.xml");
   EXPECT_EQ(*names.Lookup(KeyOf(2)), u"/dir/b.xml");
 
-  EXPECT_EQ(ParseNameTable(table.data(), 3, &names), kNameTableReadFailed);
-  auto negative = NameTableBuilder(-1).bytes;
-  EXPECT_EQ(ParseNameTable(negative.data(), negative.size(), &names), kNameTableReadFailed);
-  // count x 16 must stay below the table size
-  auto too_many = NameTableBuilder(1000).Name(1, "/a").Name(2, "/b").bytes;
-  EXPECT_EQ(ParseNameTable(too_many.data(), too_many.size(), &names), kNameTableReadFailed);
-  auto unterminated = NameTableBuilder(1).Name(1, "/abc", false).bytes;
-  EXPECT_EQ(ParseNameTable(unterminated.data(), unterminated.size(), &names),
-            kNameTableReadFailed);
-  auto short_path = NameTableBuilder(1).Name(1, "/").bytes;
-  EXPECT_EQ(ParseNameTable(short_path.data(), short_path.size(), &names), kNameTableReadFailed);
+  const struct {
+    const char* what;
+    std::vector<uint8_t> table;
+  } bad[] = {
+      {"shorter than its count", {table.begin(), table.begin() + 3}},
+      {"negative count", NameTableBuilder(-1).bytes},
+      // count x 16 must stay below the table size
+      {"too many", NameTableBuilder(1000).Name(1, "/a").Name(2, "/b").bytes},
+      {"unterminated", NameTableBuilder(1).Name(1, "/abc", false).bytes},
+      {"short path", NameTableBuilder(1).Name(1, "/").bytes},
+  };
+  for (const auto& b : bad) {
+    EXPECT_EQ(ParseNameTable(b.table.data(), b.table.size(), &names), kNameTableReadFailed)
+        << b.what;
+  }
 }
 
 TEST(NameTableTest, SkipsInvalidUtf8AndUnnormalizedPaths) {
@@ -87,13 +98,9 @@ TEST(NameTableTest, SkipsInvalidUtf8AndUnnormalizedPaths) {
 
 TEST(ItemListTest, ReadsUpToEndRecordOrLastWholeRecord) {
   NameMap names{{KeyOf(1), u"/a"}, {KeyOf(2), u"/b"}};
-  std::vector<uint8_t> items = ItemRecord(0x11, 4, 1);
-  auto second = ItemRecord(4, 0, 2);
-  items.insert(items.end(), second.begin(), second.end());
-  std::vector<uint8_t> ended = items;
-  auto end = ItemRecord(15, 0, 0);
-  ended.insert(ended.end(), end.begin(), end.end());
-  ended.push_back(9);  // never looked at
+  const std::vector<uint8_t> items = Items({ItemRecord(0x11, 4, 1), ItemRecord(4, 0, 2)});
+  // The byte after the end record is never looked at.
+  const std::vector<uint8_t> ended = Items({items, ItemRecord(15, 0, 0), {9}});
 
   std::vector<RecordFacts> records;
   ASSERT_EQ(ParseItemList(ended.data(), ended.size(), 4, names, &records), kOk);
@@ -115,11 +122,8 @@ TEST(ItemListTest, RecordsMayShareAName) {
   // Of name records with the same key, the last one counts.
   NameMap names{{KeyOf(2), u"/b"}, {KeyOf(1), u"/ignored"}, {KeyOf(1), u"/a"}};
   EXPECT_EQ(names.size(), 2u);
-  std::vector<uint8_t> items;
-  for (int k : {1, 2, 1, 1}) {
-    auto record = ItemRecord(2, 4, k);
-    items.insert(items.end(), record.begin(), record.end());
-  }
+  const auto items =
+      Items({ItemRecord(2, 4, 1), ItemRecord(2, 4, 2), ItemRecord(2, 4, 1), ItemRecord(2, 4, 1)});
   std::vector<RecordFacts> records;
   ASSERT_EQ(ParseItemList(items.data(), items.size(), 4, names, &records), kOk);
   ASSERT_EQ(records.size(), 4u);
@@ -178,9 +182,7 @@ TEST(TableInflateTest, NameTablesAreReadAsTheyInflate) {
 }
 
 TEST(TableInflateTest, ItemListStopsAfterItsEndRecord) {
-  std::vector<uint8_t> items = ItemRecord(1, 4, 1);
-  auto end = ItemRecord(15, 0, 0);
-  items.insert(items.end(), end.begin(), end.end());
+  std::vector<uint8_t> items = Items({ItemRecord(1, 4, 1), ItemRecord(15, 0, 0)});
   items.resize(16 << 20, 0xAB);  // what follows the end record is never needed
   auto stored = Compress(items);
   std::vector<uint8_t> plain;
@@ -221,19 +223,15 @@ class TableBoundsTest : public ::testing::Test {
   }
 
   // Reads the package's one entry with the given budget.
-  static int ReadWithBudget(std::vector<uint8_t> bytes, TableBudget* budget,
+  static int ReadWithBudget(const std::vector<uint8_t>& bytes, TableBudget* budget,
                             std::vector<ItemRef>* items) {
-    MemoryStreamArgs memory;
-    memory.buffer = bytes.data();
-    memory.capacity = memory.length = static_cast<int64_t>(bytes.size());
-    Stream* raw = nullptr;
-    if (CreateStream(kModeRead, &memory, &raw, kMemoryStream) != kOk) return -1;
-    std::unique_ptr<Stream> stream(raw);
+    std::unique_ptr<Stream> stream = test::MemoryReader(bytes.data(), bytes.size());
+    if (stream == nullptr) return -1;
     const auto offset = static_cast<int64_t>(LoadU32At(bytes, 22));
     EntryFacts facts;
     NameMap names;
-    return ReadEntryRefs(stream.get(), offset, 4, 0x0101, memory.length, &facts, &names, items,
-                         budget);
+    return ReadEntryRefs(stream.get(), offset, 4, 0x0101, static_cast<int64_t>(bytes.size()),
+                         &facts, &names, items, budget);
   }
 };
 
@@ -242,8 +240,7 @@ TEST_F(TableBoundsTest, ManyEmptyRecordsInATinyItemListAreRefused) {
   std::vector<uint8_t> plain = ItemRecord(1, 4, 1);
   const auto empty = ItemRecord(0, 0, 1);
   for (int i = 0; i < 400000; ++i) plain.insert(plain.end(), empty.begin(), empty.end());
-  const auto end = ItemRecord(15, 0, 0);
-  plain.insert(plain.end(), end.begin(), end.end());
+  plain = Items({plain, ItemRecord(15, 0, 0)});
   const std::vector<uint8_t> stored = Compress(plain);
   ASSERT_LT(stored.size(), 64u * 1024);
 
@@ -272,9 +269,7 @@ TEST_F(TableBoundsTest, TablesInflatingBeyondTheirRatioAreRefused) {
   std::vector<uint8_t> out;
 
   // An Item List whose end record comes early reads, whatever follows it.
-  std::vector<uint8_t> items = ItemRecord(1, 4, 1);
-  const auto end = ItemRecord(15, 0, 0);
-  items.insert(items.end(), end.begin(), end.end());
+  std::vector<uint8_t> items = Items({ItemRecord(1, 4, 1), ItemRecord(15, 0, 0)});
   items.resize(8 << 20, 0);
   auto stored = Compress(items);
   ASSERT_EQ(InflateItemList(stored.data(), stored.size(), 4, &out, 1), kOk);

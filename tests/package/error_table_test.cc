@@ -87,17 +87,18 @@ TEST(PackageErrorTableTest, StatusCarriesTheCodeAndTextsEveryKind) {
   EXPECT_EQ(AtSite(kOutOfMemory, 12110100), kOutOfMemory);
   EXPECT_EQ(Status(5000).ToText(MessageLanguage::kChinese), "ZOQ:包头标识无效");
   EXPECT_EQ(Status(5000).ToText(MessageLanguage::kEnglish), "ZOQ: invalid header magic");
-  EXPECT_EQ(Status(kOutOfMemory).ToText(), "out of memory");
-  EXPECT_EQ(Status(12010101).ToText(),
-            "the inner stream cannot seek past the initial counter block (ADM stream, site 12010101)");
-  EXPECT_EQ(Status(12110219).ToText(),
-            "the compressed data cannot be written (deflate stream, site 12110219)");
-  EXPECT_EQ(Status(12100250).ToText(),
-            "the encoded SXC content cannot be copied into the inner stream (SXC stream, site 12100250)");
-  EXPECT_EQ(Status(10020622).ToText(),
-            "a data record lists more than 7 ECS codes (part records, site 10020622)");
-  EXPECT_EQ(Status(10050561).ToText(), "failed (package, site 10050561)");
-  EXPECT_EQ(Status(424242).ToText(), "error 424242");
+  const std::pair<int, const char*> texts[] = {
+      {kOutOfMemory, "out of memory"},
+      {12010101,
+       "the inner stream cannot seek past the initial counter block (ADM stream, site 12010101)"},
+      {12110219, "the compressed data cannot be written (deflate stream, site 12110219)"},
+      {12100250,
+       "the encoded SXC content cannot be copied into the inner stream (SXC stream, site 12100250)"},
+      {10020622, "a data record lists more than 7 ECS codes (part records, site 10020622)"},
+      {10050561, "failed (package, site 10050561)"},
+      {424242, "error 424242"},
+  };
+  for (const auto& [code, text] : texts) EXPECT_EQ(Status(code).ToText(), text) << code;
   // Without a language, ZOQ_LANG decides, as it does for the tool.
   setenv("ZOQ_LANG", "en_US.UTF-8", 1);
   EXPECT_EQ(Status(5054).ToText(), "ZOQ: no node data for the path inside the package");

@@ -14,66 +14,67 @@ std::u16string Normalized(const std::u16string& in, int* code) {
   return out;
 }
 
-TEST(NormalizePathTest, SeparatorsAndRelativePaths) {
-  int code = 0;
-  EXPECT_EQ(Normalized(u"Doc\\Pages\\\\Page_1.xml", &code), u"/Doc/Pages/Page_1.xml");
-  EXPECT_EQ(code, kOk);
-  EXPECT_EQ(Normalized(u"//a///b/", &code), u"/a/b/");
-  EXPECT_EQ(Normalized(u"/", &code), u"/");
-  EXPECT_EQ(Normalized(u"\\", &code), u"/");
-  EXPECT_EQ(Normalized(u"/Doc/A.xml", &code), u"/Doc/A.xml");
-}
-
-TEST(NormalizePathTest, DotComponents) {
-  int code = 0;
-  EXPECT_EQ(Normalized(u"/a/b/../c", &code), u"/a/c");
-  EXPECT_EQ(Normalized(u"/a/b/..", &code), u"/a/");
-  EXPECT_EQ(Normalized(u"/a/.", &code), u"/a");
-  EXPECT_EQ(Normalized(u"/a/./b", &code), u"/a/b");
-  EXPECT_EQ(Normalized(u"/.hidden/..x", &code), u"/.hidden/..x");
-  EXPECT_EQ(Normalized(u"/a.b/c..", &code), u"/a.b/c..");
-  Normalized(u"/..", &code);
-  EXPECT_EQ(code, kSitePathAboveRoot);
-  Normalized(u"/a/../../x", &code);
-  EXPECT_EQ(code, kSitePathAboveRoot);
-}
-
-TEST(NormalizePathTest, IllegalPaths) {
-  for (const char16_t* bad : {u"", u"/a/ b", u"/a /b", u"/a/b?.xml", u"/a:b", u"/a*", u"/a|b",
-                              u"/a<b", u"/a>b", u"/a\"b", u"/a\tb", u"/a\nb", u"/a\rb"}) {
-    int code = 0;
-    Normalized(bad, &code);
-    EXPECT_EQ(code, kIllegalPath) << std::u16string(bad).size();
+// Separators, relative paths, dot components, illegal characters and the
+// length limit of 259 code units.
+TEST(NormalizePathTest, NormalizesOrRefuses) {
+  const std::u16string longest = u"/" + std::u16string(258, u'x');
+  const struct {
+    std::u16string in;
+    std::u16string out;  // when accepted
+    int code;
+  } cases[] = {
+      {u"Doc\\Pages\\\\Page_1.xml", u"/Doc/Pages/Page_1.xml", kOk},
+      {u"//a///b/", u"/a/b/", kOk},
+      {u"/", u"/", kOk},
+      {u"\\", u"/", kOk},
+      {u"/Doc/A.xml", u"/Doc/A.xml", kOk},
+      {u"/a/b/../c", u"/a/c", kOk},
+      {u"/a/b/..", u"/a/", kOk},
+      {u"/a/.", u"/a", kOk},
+      {u"/a/./b", u"/a/b", kOk},
+      {u"/.hidden/..x", u"/.hidden/..x", kOk},
+      {u"/a.b/c..", u"/a.b/c..", kOk},
+      {u"/a b/c", u"/a b/c", kOk},
+      {u"/..", {}, kSitePathAboveRoot},
+      {u"/a/../../x", {}, kSitePathAboveRoot},
+      {u"", {}, kIllegalPath},
+      {u"/a/ b", {}, kIllegalPath},
+      {u"/a /b", {}, kIllegalPath},
+      {u"/a/b?.xml", {}, kIllegalPath},
+      {u"/a:b", {}, kIllegalPath},
+      {u"/a*", {}, kIllegalPath},
+      {u"/a|b", {}, kIllegalPath},
+      {u"/a<b", {}, kIllegalPath},
+      {u"/a>b", {}, kIllegalPath},
+      {u"/a\"b", {}, kIllegalPath},
+      {u"/a\tb", {}, kIllegalPath},
+      {u"/a\nb", {}, kIllegalPath},
+      {u"/a\rb", {}, kIllegalPath},
+      {std::u16string(u"/a\0", 3), {}, kIllegalPath},
+      {longest, longest, kOk},                                    // 259 units
+      {longest + u"x", {}, kIllegalPath},               // 260
+      {std::u16string(259, u'x'), {}, kIllegalPath},  // 260 with the implied "/"
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.in.begin(), c.in.end()) + " (" + std::to_string(c.in.size()) +
+                 " units)");
+    int code = -1;
+    const std::u16string out = Normalized(c.in, &code);
+    EXPECT_EQ(code, c.code);
+    if (c.code == kOk) {
+      EXPECT_EQ(out, c.out);
+    }
   }
-  int code = 0;
-  std::u16string nul = u"/a";
-  nul.push_back(u'\0');
-  Normalized(nul, &code);
-  EXPECT_EQ(code, kIllegalPath);
-  EXPECT_EQ(Normalized(u"/a b/c", &code), u"/a b/c");
-  EXPECT_EQ(code, kOk);
-}
-
-TEST(NormalizePathTest, LengthLimit) {
-  int code = 0;
-  std::u16string path = u"/" + std::u16string(258, u'x');  // 259 units
-  EXPECT_EQ(Normalized(path, &code), path);
-  EXPECT_EQ(code, kOk);
-  Normalized(path + u"x", &code);  // 260
-  EXPECT_EQ(code, kIllegalPath);
-  Normalized(std::u16string(259, u'x'), &code);  // 260 with the implied "/"
-  EXPECT_EQ(code, kIllegalPath);
 }
 
 TEST(NormalizePathTest, StoredPathsMustAlreadyBeNormalized) {
-  EXPECT_TRUE(IsNormalizedPath(u"/a/b.xml"));
-  EXPECT_TRUE(IsNormalizedPath(u"/folder/"));
-  EXPECT_FALSE(IsNormalizedPath(u"a/b.xml"));
-  EXPECT_FALSE(IsNormalizedPath(u"\\x"));
-  EXPECT_FALSE(IsNormalizedPath(u"/a//b"));
-  EXPECT_FALSE(IsNormalizedPath(u"/a/../b"));
-  EXPECT_FALSE(IsNormalizedPath(u"/a/../../x"));
-  EXPECT_FALSE(IsNormalizedPath(u"/a/./b"));
+  for (const std::u16string path : {u"/a/b.xml", u"/folder/"}) {
+    EXPECT_TRUE(IsNormalizedPath(path)) << std::string(path.begin(), path.end());
+  }
+  for (const std::u16string path :
+       {u"a/b.xml", u"\\x", u"/a//b", u"/a/../b", u"/a/../../x", u"/a/./b"}) {
+    EXPECT_FALSE(IsNormalizedPath(path)) << std::string(path.begin(), path.end());
+  }
 }
 
 TEST(NormalizePathTest, InPlaceCheckAgreesWithNormalization) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "zoq/container.h"
 #include "zoq/main_document.h"
 #include "package_builder.h"
@@ -10,54 +12,52 @@
 namespace zoq::test {
 namespace {
 
-PlivDocumentType Detect(const std::string& text, bool* ok) {
-  PlivDocumentType type;
-  *ok = DetectPlivType(reinterpret_cast<const uint8_t*>(text.data()),
-                       static_cast<int64_t>(text.size()), &type);
-  return type;
+std::string Utf16Le(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
 }
 
+// Subset and version codes from 8-bit text. Values agree over their own
+// length; a refusal answers both codes 0.
 TEST(PlivDetectionTest, SubsetAndVersionCodes) {
-  bool ok = false;
-  auto type = Detect(R"(<Doc SubsetType="PLIV_M" Version="1.1"/>)", &ok);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(type.subset, 8);
-  EXPECT_EQ(type.version, 0x101);
-  EXPECT_EQ(Detect(R"(<Doc Version="1.0" SubsetType="PLIV_A">)", &ok).version, 0x100);
-  EXPECT_EQ(Detect(R"(<Doc SubsetType="PLIV_P" Version="2.0">)", &ok).version, 0x102);
-  type = Detect(R"(<Doc SubsetType="PLIV_Full">)", &ok);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(type.subset, 16);
-  EXPECT_EQ(type.version, 0);
-}
-
-TEST(PlivDetectionTest, ValuesAgreeOverTheirOwnLength) {
-  bool ok = false;
-  EXPECT_EQ(Detect(R"(SubsetType="PLIV_")", &ok).subset, 16);
-  EXPECT_EQ(Detect(R"(SubsetType="")", &ok).subset, 16);
-  EXPECT_EQ(Detect(R"(SubsetType="PLIV_A" Version="1")", &ok).version, 0x100);
-  Detect(R"(SubsetType="PLIV_Mx")", &ok);
-  EXPECT_FALSE(ok);
-  Detect(R"(SubsetType="Other")", &ok);
-  EXPECT_FALSE(ok);
-  Detect(R"(SubsetType=PLIV_M)", &ok);
-  EXPECT_FALSE(ok);
-  Detect(R"(SubsetType="PLIV_M)", &ok);
-  EXPECT_FALSE(ok);
-  auto type = Detect("", &ok);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(type.subset, 0);
+  const struct {
+    const char* text;
+    bool ok;
+    int subset, version;
+  } cases[] = {
+      {R"(<Doc SubsetType="PLIV_M" Version="1.1"/>)", true, 8, 0x101},
+      {R"(<Doc Version="1.0" SubsetType="PLIV_A">)", true, 1, 0x100},
+      {R"(<Doc SubsetType="PLIV_P" Version="2.0">)", true, 2, 0x102},
+      {R"(<Doc SubsetType="PLIV_Full">)", true, 16, 0},
+      {R"(SubsetType="PLIV_")", true, 16, 0},
+      {R"(SubsetType="")", true, 16, 0},
+      {R"(SubsetType="PLIV_A" Version="1")", true, 1, 0x100},
+      {R"(SubsetType="PLIV_Mx")", false, 0, 0},
+      {R"(SubsetType="Other")", false, 0, 0},
+      {R"(SubsetType=PLIV_M)", false, 0, 0},
+      {R"(SubsetType="PLIV_M)", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    PlivDocumentType type;
+    EXPECT_EQ(DetectPlivType(reinterpret_cast<const uint8_t*>(c.text),
+                             static_cast<int64_t>(std::strlen(c.text)), &type),
+              c.ok);
+    EXPECT_EQ(type.subset, c.subset);
+    EXPECT_EQ(type.version, c.version);
+  }
 }
 
 TEST(PlivDetectionTest, Utf16Text) {
-  std::u16string text = u"\uFEFF<D SubsetType=\"PLIV_P\" Version=\"1.1\"/>";
-  std::vector<uint8_t> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
+  const std::string bytes = Utf16Le(u"\uFEFF<D SubsetType=\"PLIV_P\" Version=\"1.1\"/>");
   PlivDocumentType type;
-  ASSERT_TRUE(DetectPlivType(bytes.data(), static_cast<int64_t>(bytes.size()), &type));
+  ASSERT_TRUE(DetectPlivType(reinterpret_cast<const uint8_t*>(bytes.data()),
+                             static_cast<int64_t>(bytes.size()), &type));
   EXPECT_EQ(type.subset, 2);
   EXPECT_EQ(type.version, 0x101);
 }
@@ -69,11 +69,7 @@ TEST(PlivDetectionTest, AMainPartOfAnySizeIsScannedInPieces) {
   std::string narrow = std::string(65530, ' ') + attributes;
   std::u16string wide = u"\uFEFF" + std::u16string(32764, u' ') +
                         std::u16string(attributes.begin(), attributes.end());
-  std::string wide_bytes;
-  for (char16_t c : wide) {
-    wide_bytes.push_back(static_cast<char>(c & 0xFF));
-    wide_bytes.push_back(static_cast<char>(c >> 8));
-  }
+  std::string wide_bytes = Utf16Le(wide);
   wide_bytes.push_back('x');  // an odd last byte is no code unit
   // A value longer than any name never agrees, however long it runs.
   std::string long_value = "SubsetType=\"PLIV_" + std::string(100000, 'M') + "\"";
@@ -120,11 +116,10 @@ TEST(PlivDetectionTest, ANewDocumentsMainPartNamesItsType) {
 }
 
 TEST(PlivDetectionTest, FileNames) {
-  EXPECT_TRUE(IsPlivFileName("/x/doc.pliv"));
-  EXPECT_TRUE(IsPlivFileName("DOC.PLIV"));
-  EXPECT_TRUE(IsPlivFileName("a.PLiv"));
-  EXPECT_FALSE(IsPlivFileName("doc.zoq"));
-  EXPECT_FALSE(IsPlivFileName("pliv"));
+  for (const char* name : {"/x/doc.pliv", "DOC.PLIV", "a.PLiv"}) {
+    EXPECT_TRUE(IsPlivFileName(name)) << name;
+  }
+  for (const char* name : {"doc.zoq", "pliv"}) EXPECT_FALSE(IsPlivFileName(name)) << name;
 }
 
 TEST(PlivDetectionTest, AppliesTheDocumentTypeToTheContainer) {
