@@ -65,16 +65,10 @@ int ReadSlowly(Container* c, const std::u16string& path, bool keep, std::vector<
 
 TEST(ConcurrencyTest, ThreadsShareOneContainer) {
   std::vector<TestEntry> entries(2);
-  auto part = [](const std::string& path, size_t size, int type) {
-    TestRecord r;
-    r.type = type;
-    r.path = path;
-    r.data = TextLike(size, static_cast<uint32_t>(size));
-    return r;
-  };
   for (int p = 0; p < 20; ++p) {
-    entries[0].records.push_back(part("/p" + std::to_string(p), 5000 + p, 1));
-    if (p % 2) entries[1].records.push_back(part("/p" + std::to_string(p), 100, 2));
+    const std::string path = "/p" + std::to_string(p);
+    entries[0].records.push_back({1, path, TextLike(5000 + p, 5000 + p), {}, false});
+    if (p % 2) entries[1].records.push_back({2, path, TextLike(100, 100), {}, false});
   }
   BuiltPackage built = BuildPackage(entries);
   auto container = MakeContainer();

@@ -14,16 +14,9 @@
 #include "save_test_util.h"
 #include "test_util.h"
 
-namespace zoq {
+namespace zoq::test {
 namespace {
 
-using test::AddBytes;
-using test::Bytes;
-using test::MakeContainer;
-using test::ScratchDir;
-using test::Snapshot;
-using test::SnapshotFile;
-using test::U16;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
 
 std::vector<std::string> RootNames(Container* container) {
@@ -31,9 +24,17 @@ std::vector<std::string> RootNames(Container* container) {
   PathNode* root = container->GetNode(u"/");
   if (root == nullptr) return names;
   for (PathNode* child = root->FirstChild(); child != nullptr; child = root->NextChild()) {
-    names.push_back(test::U8(child->GetName()));
+    names.push_back(U8(child->GetName()));
   }
   return names;
+}
+
+// The layout of the package file; empty, with a failure reported, when it
+// cannot be read.
+PackageLayout LayoutOf(const std::string& file) {
+  PackageLayout layout;
+  EXPECT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk) << file;
+  return layout;
 }
 
 using Records = std::vector<std::pair<std::string, int>>;
@@ -41,15 +42,23 @@ using Records = std::vector<std::pair<std::string, int>>;
 // Path and type of each record of one entry of the package file, after
 // checking how many entries it has.
 Records RecordsOf(const std::string& file, size_t entries, size_t entry) {
-  PackageLayout layout;
-  EXPECT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  const PackageLayout layout = LayoutOf(file);
   EXPECT_EQ(layout.entries.size(), entries);
   Records records;
   if (entry >= layout.entries.size()) return records;
   for (const RecordFacts& r : layout.entries[entry].records) {
-    records.emplace_back(test::U8(r.path), r.type);
+    records.emplace_back(U8(r.path), r.type);
   }
   return records;
+}
+
+// The parts of the package file (at a revision limit), after checking that
+// it opens.
+Parts FileParts(const std::string& file, int revision_limit = 0) {
+  int code = 0;
+  Parts parts = SnapshotFile(file, &code, revision_limit);
+  EXPECT_EQ(code, kOk) << file;
+  return parts;
 }
 
 int64_t FileSize(const std::string& path) {
@@ -85,24 +94,19 @@ TEST(ContainerSave, CreatedPackageSavesBitStreamFirstAndReadsBack) {
     EXPECT_TRUE(c->IsModified());
     ASSERT_EQ(AddBytes(c.get(), "/Doc/main.xml", Bytes("<doc/>"), {2}), kOk);
     ASSERT_EQ(AddBytes(c.get(), "/Doc/empty.bin", {}), kOk);
-    ASSERT_EQ(AddBytes(c.get(), "/readme.txt", test::TextLike(100000, 7), {2, 2}), kOk);
+    ASSERT_EQ(AddBytes(c.get(), "/readme.txt", TextLike(100000, 7), {2, 2}), kOk);
     // Pending parts already read back before the save.
-    std::vector<uint8_t> content;
-    ASSERT_EQ(test::ReadContent(c.get(), u"/Doc/main.xml", 0, nullptr, false, &content), kOk);
-    EXPECT_EQ(content, Bytes("<doc/>"));
+    EXPECT_EQ(PartContent(c.get(), u"/Doc/main.xml"), Bytes("<doc/>"));
     const Parts before = Snapshot(c.get());
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
     EXPECT_FALSE(c->IsModified());
     EXPECT_EQ(Snapshot(c.get()), before);
 
-    PackageLayout layout;
-    ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+    const PackageLayout layout = LayoutOf(file);
     EXPECT_EQ(layout.header.width, width);
     ASSERT_EQ(layout.entries.size(), 1u);
     EXPECT_LT(layout.entries[0].bitstream, layout.entries[0].offset);
-    int code = 0;
-    EXPECT_EQ(SnapshotFile(file, &code), before);
-    EXPECT_EQ(code, kOk);
+    EXPECT_EQ(FileParts(file), before);
   }
 }
 
@@ -120,27 +124,25 @@ TEST(ContainerSave, VersionFollowsDocumentVersionCode) {
 TEST(ContainerSave, IncrementalSavesAddRevisionsAndKeepHistory) {
   ScratchDir dir;
   const std::string file = MakeThreeRevisions(dir);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  const PackageLayout layout = LayoutOf(file);
   ASSERT_EQ(layout.entries.size(), 3u);
   EXPECT_EQ(layout.entries[1].records[0].type, kRecordReplaced);
   EXPECT_EQ(layout.entries[1].records[1].type, kRecordAppended);
   EXPECT_EQ(layout.entries[2].records[0].type, kRecordDeleted);
   EXPECT_GT(layout.entries[2].offset, layout.entries[1].offset);
 
-  int code = 0;
-  EXPECT_EQ(SnapshotFile(file, &code),
+  EXPECT_EQ(FileParts(file),
             (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2c3")}}));
-  EXPECT_EQ(SnapshotFile(file, &code, 1),
+  EXPECT_EQ(FileParts(file, 1),
             (Parts{{"/a.txt", Bytes("a1")}, {"/c.txt", Bytes("c1")}, {"/dir/b.txt", Bytes("b1")}}));
-  EXPECT_EQ(SnapshotFile(file, &code, 2),
+  EXPECT_EQ(FileParts(file, 2),
             (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2")}, {"/dir/b.txt", Bytes("b1")}}));
 }
 
 TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   ScratchDir dir;
   const std::string file = dir.File("rules.zoq");
-  auto c = test::SavedPackage(file, {{"/b.xml", "b"}, {"/a.xml", "a"}});
+  auto c = SavedPackage(file, {{"/b.xml", "b"}, {"/a.xml", "a"}});
   ASSERT_TRUE(c);
   const int64_t saved_size = FileSize(file);
 
@@ -180,9 +182,7 @@ TEST(ContainerSave, PendingChangesFollowTheRecordRules) {
   ASSERT_EQ(reopened->OpenFile(file, true), kOk);
   EXPECT_EQ(RootNames(reopened.get()),
             (std::vector<std::string>{"b.xml", "new.txt", "z.txt", "twice.txt"}));
-  std::vector<uint8_t> content;
-  ASSERT_EQ(test::ReadContent(reopened.get(), u"/twice.txt", 0, nullptr, false, &content), kOk);
-  EXPECT_EQ(content, Bytes("second"));
+  EXPECT_EQ(PartContent(reopened.get(), u"/twice.txt"), Bytes("second"));
 }
 
 // Loaded paths take edits like new ones: a deleted part created again, a
@@ -208,13 +208,12 @@ TEST(ContainerSave, EditsOfALoadedPackageSaveAndReadBack) {
   }
   EXPECT_EQ(c->GetPathKind(u"\\dir\\b.txt"), kPathPart);
   EXPECT_EQ(c->GetPathKind(u"/DIR/b.txt"), kPathNotFound);
-  EXPECT_EQ(test::Snapshot(c.get()), expected);
+  EXPECT_EQ(Snapshot(c.get()), expected);
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   ASSERT_EQ(c->SaveAs(dir.File("compact.zoq"), kSaveCompact, false), kOk);
 
   for (const std::string& saved : {file, dir.File("compact.zoq")}) {
-    int code = 0;
-    EXPECT_EQ(SnapshotFile(saved, &code), expected) << saved;
+    EXPECT_EQ(FileParts(saved), expected) << saved;
   }
   auto reopened = MakeContainer();
   ASSERT_EQ(reopened->OpenFile(file, true), kOk);
@@ -264,15 +263,11 @@ TEST(ContainerSave, ReadOnlyPackageSavesOnlyElsewhere) {
   EXPECT_EQ(c->SaveAs(file, kSaveIncremental, false), kReadOnlyPackage);
   const std::string copy = dir.File("copy.zoq");
   ASSERT_EQ(c->SaveAs(copy, kSaveIncremental, false), kOk);
-  int code = 0;
-  Parts parts = SnapshotFile(copy, &code);
+  Parts parts = FileParts(copy);
   EXPECT_EQ(parts["/more.txt"], Bytes("m"));
   EXPECT_EQ(parts.size(), 3u);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(copy, 0, &layout), kOk);
-  EXPECT_EQ(layout.entries.size(), 4u);
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  EXPECT_EQ(layout.entries.size(), 3u);
+  EXPECT_EQ(LayoutOf(copy).entries.size(), 4u);
+  EXPECT_EQ(LayoutOf(file).entries.size(), 3u);
   EXPECT_EQ(c->SaveAs("", kSaveIncremental, false), 10051196);
 }
 
@@ -280,23 +275,19 @@ TEST(ContainerSave, CompactOfThreeRevisionsKeepsNewestContent) {
   ScratchDir dir;
   const std::string file = MakeThreeRevisions(dir);
   chmod(file.c_str(), 0640);
-  int code = 0;
-  const Parts newest = SnapshotFile(file, &code);
+  const Parts newest = FileParts(file);
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenFile(file, false), kOk);
   ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
   EXPECT_EQ(c->GetRevisionCount(), 1);
   EXPECT_EQ(Snapshot(c.get()), newest);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  EXPECT_EQ(layout.header.entry_count, 1);
-  ASSERT_EQ(layout.entries.size(), 1u);
-  std::vector<int> types;
-  for (const RecordFacts& r : layout.entries[0].records) types.push_back(r.type);
+  EXPECT_EQ(LayoutOf(file).header.entry_count, 1);
   // a (created); c: created then two appends.
-  EXPECT_EQ(types, (std::vector<int>{kRecordCreated, kRecordCreated, kRecordAppended,
-                                     kRecordAppended}));
-  EXPECT_EQ(SnapshotFile(file, &code), newest);
+  EXPECT_EQ(RecordsOf(file, 1, 0), (Records{{"/a.txt", kRecordCreated},
+                                           {"/c.txt", kRecordCreated},
+                                           {"/c.txt", kRecordAppended},
+                                           {"/c.txt", kRecordAppended}}));
+  EXPECT_EQ(FileParts(file), newest);
   struct stat st;
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -307,24 +298,21 @@ TEST(ContainerSave, CompactOfThreeRevisionsKeepsNewestContent) {
 TEST(ContainerSave, CompactLeavesOutPartsEndedByAnEmptyRecord) {
   ScratchDir dir;
   const std::string file = dir.File("empty-record.zoq");
-  std::vector<test::TestEntry> entries(2);
+  std::vector<TestEntry> entries(2);
   entries[0].records = {{kRecordCreated, "/a", Bytes("a"), {}, false},
                         {kRecordCreated, "/b", Bytes("b"), {}, false}};
   entries[1].records = {{kRecordNone, "/b", {}, {}, false}};
-  const std::vector<uint8_t> bytes = test::BuildPackage(entries).bytes;
-  std::ofstream(file, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  WriteFileBytes(file, BuildPackage(entries).bytes);
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenFile(file, false), kOk);
   ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
-  int code = 0;
-  EXPECT_EQ(SnapshotFile(file, &code), (Parts{{"/a", Bytes("a")}}));
+  EXPECT_EQ(FileParts(file), (Parts{{"/a", Bytes("a")}}));
 }
 
 TEST(ContainerSave, CompactPutsSkippableAppendsAfterOtherParts) {
   ScratchDir dir;
   const std::string file = dir.File("skip.zoq");
-  auto c = test::SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
+  auto c = SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
   ASSERT_TRUE(c);
   ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("A"), {}, false), kOk);
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
@@ -332,18 +320,17 @@ TEST(ContainerSave, CompactPutsSkippableAppendsAfterOtherParts) {
   ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   EXPECT_TRUE(c->IsPartSkippable(u"/s"));
   ASSERT_EQ(c->Save(kSaveCompact, false), kOk);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
+  const PackageLayout layout = LayoutOf(file);
+  ASSERT_EQ(layout.entries.size(), 1u);
   std::vector<std::string> paths;
-  for (const RecordFacts& r : layout.entries[0].records) paths.push_back(test::U8(r.path));
-  EXPECT_EQ(paths, (std::vector<std::string>{"/a", "/b", "/s"}));
+  for (const RecordFacts& r : layout.entries[0].records) paths.push_back(U8(r.path));
+  ASSERT_EQ(paths, (std::vector<std::string>{"/a", "/b", "/s"}));
   EXPECT_TRUE(layout.entries[0].records[2].skippable);
 }
 
 TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
   ScratchDir dir;
   const std::string file = MakeThreeRevisions(dir);
-  int code = 0;
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenFile(file, false), kOk);
   // Rows of the merge table against revision 2 (b deleted, c appended):
@@ -357,9 +344,9 @@ TEST(ContainerSave, MergeFoldsTheWorkingRevisionIntoThePreviousOne) {
   EXPECT_EQ(RecordsOf(file, 3, 2), (Records{{"/dir/b.txt", kRecordCreated},
                                            {"/c.txt", kRecordAppended},
                                            {"/c.txt", kRecordAppended}}));
-  EXPECT_EQ(SnapshotFile(file, &code),
+  EXPECT_EQ(FileParts(file),
             (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2c3c4")}, {"/dir/b.txt", Bytes("b2")}}));
-  EXPECT_EQ(SnapshotFile(file, &code, 2),
+  EXPECT_EQ(FileParts(file, 2),
             (Parts{{"/a.txt", Bytes("a2")}, {"/c.txt", Bytes("c1c2")}, {"/dir/b.txt", Bytes("b1")}}));
 
   // A creation in the previous revision followed by a deletion: both go.
@@ -386,20 +373,19 @@ TEST(ContainerSave, WritersOfOneFileNeverOverwriteEachOther) {
   EXPECT_EQ(second->Save(kSaveIncremental, false), kPackageChanged);
   EXPECT_EQ(second->Save(kSaveCompact, false), kPackageChanged);
   EXPECT_EQ(second->Save(kSaveIncremental, true), kPackageChanged);
-  int code = 0;
-  Parts parts = SnapshotFile(file, &code);
+  Parts parts = FileParts(file);
   EXPECT_EQ(parts.count("/one.txt"), 1u);
   EXPECT_EQ(parts.count("/two.txt"), 0u);
   // The refused changes are still there to be saved elsewhere.
   ASSERT_EQ(second->SaveAs(dir.File("other.zoq"), kSaveIncremental, false), kOk);
-  parts = SnapshotFile(dir.File("other.zoq"), &code);
+  parts = FileParts(dir.File("other.zoq"));
   EXPECT_EQ(parts.count("/two.txt"), 1u);
 
   // A writer that still holds a file that was replaced notices it.
   ASSERT_EQ(first->Save(kSaveCompact, false), kOk);
   ASSERT_EQ(AddBytes(third.get(), "/three.txt", Bytes("3")), kOk);
   EXPECT_EQ(third->Save(kSaveIncremental, false), kPackageChanged);
-  EXPECT_EQ(SnapshotFile(file, &code).count("/one.txt"), 1u);
+  EXPECT_EQ(FileParts(file).count("/one.txt"), 1u);
 
   // Another program holding the package makes a save wait, then give up
   // with a code of its own, writing nothing.
@@ -418,7 +404,7 @@ TEST(ContainerSave, WritersOfOneFileNeverOverwriteEachOther) {
   EXPECT_EQ(FileSize(file), size);
   close(holder);
   ASSERT_EQ(fourth->Save(kSaveIncremental, false), kOk);
-  EXPECT_EQ(SnapshotFile(file, &code).count("/four.txt"), 1u);
+  EXPECT_EQ(FileParts(file).count("/four.txt"), 1u);
 }
 
 // 2-byte offsets address 64 KiB: what goes beyond is refused before
@@ -426,7 +412,7 @@ TEST(ContainerSave, WritersOfOneFileNeverOverwriteEachOther) {
 TEST(ContainerSave, OffsetWidthIsCheckedBeforeWriting) {
   ScratchDir dir;
   const std::string file = dir.File("narrow.zoq");
-  const std::vector<uint8_t> big = test::TextLike(100000, 2);
+  const std::vector<uint8_t> big = TextLike(100000, 2);
   {
     auto c = MakeContainer();
     ASSERT_EQ(c->CreatePackage(file, 0, 0, 2, 0), kOk);
@@ -436,21 +422,18 @@ TEST(ContainerSave, OffsetWidthIsCheckedBeforeWriting) {
     ASSERT_EQ(AddBytes(c.get(), "/a.txt", Bytes("a")), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   }
-  const std::vector<uint8_t> saved = test::ReadFileBytes(file);
+  const std::vector<uint8_t> saved = ReadFileBytes(file);
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenFile(file, false), kOk);
   ASSERT_EQ(AddBytes(c.get(), "/big.bin", big), kOk);
   EXPECT_EQ(c->Save(kSaveIncremental, false), kOffsetWidthTooSmall);
-  EXPECT_EQ(test::ReadFileBytes(file), saved);
+  EXPECT_EQ(ReadFileBytes(file), saved);
   EXPECT_EQ(c->SaveCompactWithWidth("", 3), kInvalidArgument);
   EXPECT_EQ(c->SaveCompactWithWidth(dir.File("copy.zoq"), 2), kOffsetWidthTooSmall);
   EXPECT_EQ(FileSize(dir.File("copy.zoq")), -1);
   ASSERT_EQ(c->SaveCompactWithWidth("", 4), kOk);
-  PackageLayout layout;
-  ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
-  EXPECT_EQ(layout.header.width, 4);
-  int code = 0;
-  EXPECT_EQ(SnapshotFile(file, &code), (Parts{{"/a.txt", Bytes("a")}, {"/big.bin", big}}));
+  EXPECT_EQ(LayoutOf(file).header.width, 4);
+  EXPECT_EQ(FileParts(file), (Parts{{"/a.txt", Bytes("a")}, {"/big.bin", big}}));
 }
 
 // A part cannot stand below another part, nor where a folder is: every way
@@ -485,21 +468,17 @@ TEST(ContainerSave, APartBelowAPartIsRefused) {
 TEST(ContainerSave, EncryptedAndReencodedPartsRoundTrip) {
   ScratchDir dir;
   const std::string file = dir.File("enc.zoq");
-  const uint8_t key_bytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  KeyInfo key;
-  key.key = key_bytes;
-  key.key_length = 16;
   auto c = MakeContainer();
   ASSERT_EQ(c->CreatePackage(file, 0, 0, 4, 0), kOk);
   EcsCodeArg codes[3];
   codes[0].code = kEcsZip;
   codes[1].code = kEcsAdm;
-  codes[1].key = &key;
+  codes[1].key = &kTestKey;
   codes[2].code = kEcsEnd;
-  const std::vector<uint8_t> secret = test::TextLike(200000, 3);
+  const std::vector<uint8_t> secret = TextLike(200000, 3);
   ASSERT_EQ(c->AddPartFromMemory(u"/secret.txt", secret.data(), secret.size(), codes, 3, false),
             kOk);
-  ASSERT_EQ(AddBytes(c.get(), "/plain.txt", test::TextLike(5000, 4)), kOk);
+  ASSERT_EQ(AddBytes(c.get(), "/plain.txt", TextLike(5000, 4)), kOk);
   EXPECT_EQ(c->AddPartFromMemory(u"/x", "x", 1, codes + 1, 1, false), kOk);
   EcsCodeArg no_key;
   no_key.code = kEcsAdm;
@@ -514,12 +493,9 @@ TEST(ContainerSave, EncryptedAndReencodedPartsRoundTrip) {
   auto r = MakeContainer();
   ASSERT_EQ(r->OpenFile(file, true), kOk);
   DecodeOptions options;
-  options.key = &key;
-  std::vector<uint8_t> content;
-  ASSERT_EQ(test::ReadContent(r.get(), u"/secret.txt", 0, &options, false, &content), kOk);
-  EXPECT_EQ(content, secret);
-  ASSERT_EQ(test::ReadContent(r.get(), u"/plain.txt", 0, nullptr, false, &content), kOk);
-  EXPECT_EQ(content, test::TextLike(5000, 4));
+  options.key = &kTestKey;
+  EXPECT_EQ(PartContent(r.get(), u"/secret.txt", 0, &options), secret);
+  EXPECT_EQ(PartContent(r.get(), u"/plain.txt"), TextLike(5000, 4));
   PartInfo info;
   ASSERT_EQ(r->GetPartInfoByPath(&info, u"/plain.txt", 0), kOk);
   EXPECT_EQ(info.code_count, 1);
@@ -561,4 +537,4 @@ TEST(ContainerSave, EditingNeedsAnOpenPackage) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::test

@@ -130,9 +130,10 @@ TEST_F(ContainerTest, EntryChainThatLoopsFails) {
 }
 
 TEST_F(ContainerTest, RevisionLimitsAndHistory) {
-  Open(BuildPackage({{{Rec(1, "/a", "one"), Rec(1, "/gone", "g")}},
-                     {{Rec(2, "/a", "+two"), Rec(4, "/gone")}},
-                     {{Rec(3, "/a", "three"), Rec(1, "/new", "n")}}}));
+  const BuiltPackage built = BuildPackage({{{Rec(1, "/a", "one"), Rec(1, "/gone", "g")}},
+                                          {{Rec(2, "/a", "+two"), Rec(4, "/gone")}},
+                                          {{Rec(3, "/a", "three"), Rec(1, "/new", "n")}}});
+  Open(built);
   EXPECT_EQ(container_->GetRevisionCount(), 3);
   EXPECT_EQ(Content(container_.get(), u"/a"), "three");
   EXPECT_EQ(Content(container_.get(), u"/a", 2), "one+two");
@@ -180,11 +181,8 @@ TEST_F(ContainerTest, RevisionLimitsAndHistory) {
   EXPECT_FALSE(info.deleted);
   EXPECT_EQ(info.size, 1);
 
-  // The same package opened at limit 2: the tree as it stood then.
-  Open(BuildPackage({{{Rec(1, "/a", "one"), Rec(1, "/gone", "g")}},
-                     {{Rec(2, "/a", "+two"), Rec(4, "/gone")}},
-                     {{Rec(3, "/a", "three"), Rec(1, "/new", "n")}}}),
-       5);
+  // The same package opened at limit 5.
+  Open(built, 5);
   EXPECT_EQ(container_->GetRevisionCount(), 3);  // a limit above the count reads all
 }
 

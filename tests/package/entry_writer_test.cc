@@ -29,6 +29,16 @@ std::unique_ptr<Stream> MemoryOf(const std::vector<uint8_t>& bytes) {
   return stream;
 }
 
+// A package in memory that holds only its header.
+std::unique_ptr<Stream> HeaderOnly(int width, int version) {
+  auto package = MemoryOf({});
+  HeaderFacts header;
+  header.version = version;
+  header.width = width;
+  EXPECT_EQ(WriteHeader(package.get(), header), kOk);
+  return package;
+}
+
 std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
 
 struct Fixture {
@@ -69,11 +79,7 @@ class EntryWriterWidths : public ::testing::TestWithParam<std::tuple<int, int>> 
 
 TEST_P(EntryWriterWidths, EntryReadsBackWithEveryTableFlag) {
   const auto [width, flags] = GetParam();
-  auto package = MemoryOf({});
-  HeaderFacts header;
-  header.version = 0x0101;
-  header.width = width;
-  ASSERT_EQ(WriteHeader(package.get(), header), kOk);
+  auto package = HeaderOnly(width, 0x0101);
 
   Fixture fixture;
   fixture.Add(kRecordCreated, "/Doc/a.xml", Text("alpha"), {2});
@@ -105,18 +111,16 @@ TEST_P(EntryWriterWidths, EntryReadsBackWithEveryTableFlag) {
   EXPECT_EQ(entry.records[0].data_offset, 4);
 
   ItemRecord first, appended, empty;
-  EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[0].data_offset,
-                           &first),
-            Text("alpha"));
+  auto data_of = [&](size_t record, ItemRecord* read) {
+    return ReadRecordData(package.get(), entry.bitstream, width, entry.records[record].data_offset,
+                          read);
+  };
+  EXPECT_EQ(data_of(0, &first), Text("alpha"));
   EXPECT_EQ(first.Stored().code_count, 1);
   EXPECT_EQ(first.Stored().codes[0], 2);
   EXPECT_EQ(first.Stored().check_byte, 'a' ^ 'l' ^ 'p' ^ 'h' ^ 'a');
-  EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[2].data_offset,
-                           &appended),
-            Text("beta"));
-  EXPECT_EQ(ReadRecordData(package.get(), entry.bitstream, width, entry.records[3].data_offset,
-                           &empty),
-            std::vector<uint8_t>{});
+  EXPECT_EQ(data_of(2, &appended), Text("beta"));
+  EXPECT_EQ(data_of(3, &empty), std::vector<uint8_t>{});
   EXPECT_EQ(empty.Stored().code_count, 3);
   EXPECT_EQ(empty.Stored().check_byte, 0);
 }
@@ -126,11 +130,7 @@ INSTANTIATE_TEST_SUITE_P(All, EntryWriterWidths,
                                             ::testing::Values(0, 1, 2, 3)));
 
 TEST(EntryWriter, SecondEntryLinksAfterFirstAndKeepsIt) {
-  auto package = MemoryOf({});
-  HeaderFacts header;
-  header.version = 0x0101;
-  header.width = 4;
-  ASSERT_EQ(WriteHeader(package.get(), header), kOk);
+  auto package = HeaderOnly(4, 0x0101);
   Fixture one, two;
   one.Add(kRecordCreated, "/a", Text("1"));
   two.Add(kRecordReplaced, "/a", Text("22"));
@@ -153,11 +153,7 @@ TEST(EntryWriter, SecondEntryLinksAfterFirstAndKeepsIt) {
 }
 
 TEST(EntryWriter, BitStreamBeforeEntryHeader) {
-  auto package = MemoryOf({});
-  HeaderFacts header;
-  header.version = 0x0100;
-  header.width = 2;
-  ASSERT_EQ(WriteHeader(package.get(), header), kOk);
+  auto package = HeaderOnly(2, 0x0100);
   ASSERT_EQ(package->Seek(0, kSeekEnd), kOk);
   const int64_t bitstream = package->Tell();
   ASSERT_EQ(package->Write("C.BS", 4), kOk);

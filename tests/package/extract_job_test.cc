@@ -27,9 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const uint8_t kKeyBytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-const KeyInfo kKey{kKeyBytes, 16};
-
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -225,7 +222,7 @@ std::map<std::string, std::string> WriteMixedPackage(const std::string& file) {
     add("/many/p" + std::to_string(i) + ".txt", TextLike(100 + 37 * i, 10 + i), {kEcsZip});
   }
   const std::vector<uint8_t> secret = TextLike(5000, 3);
-  EcsCodeArg adm{kEcsAdm, &kKey};
+  EcsCodeArg adm{kEcsAdm, &kTestKey};
   EXPECT_EQ(c->AddPartFromMemory(u"/d/k.txt", secret.data(), 5000, &adm, 1, false), kOk);
   parts["d/k.txt"] = Text(secret);
   EXPECT_EQ(c->Save(kSaveIncremental, false), kOk);
@@ -254,7 +251,7 @@ TEST_F(ExtractJobTest, WritesTheTreeOnAnyNumberOfWorkers) {
   };
   for (const Way way : {Way{1, false}, Way{1, true}, Way{3, false}}) {
     ExtractSettings settings;
-    settings.key = &kKey;
+    settings.key = &kTestKey;
     settings.workers = way.workers;
     settings.off_calling_thread = way.off_calling_thread;
     settings.release_copies = way.workers > 1;
@@ -301,7 +298,7 @@ TEST_F(ExtractJobTest, KilledRunLeavesWholeFilesAndTheNextRunClearsUp) {
   Container* c = Open(package);
   const std::string out = scratch_.File("out");
   ExtractSettings settings;
-  settings.key = &kKey;
+  settings.key = &kTestKey;
   for (const bool unnamed : {true, false}) {
     AllowUnnamedFiles(unnamed);
     for (const auto& [path, content] : parts) {
@@ -361,7 +358,7 @@ TEST_F(ExtractJobTest, FirstFailureEndsItsItemOnly) {
   auto c = MakeContainer();
   ASSERT_EQ(c->CreatePackage(package, 0, 0, 4, 0), kOk);
   for (const std::string path : {"/d/x.txt", "/d/locked.txt", "/d/y.txt", "/z.txt"}) {
-    EcsCodeArg adm{kEcsAdm, &kKey};
+    EcsCodeArg adm{kEcsAdm, &kTestKey};
     const bool locked = path == "/d/locked.txt";
     ASSERT_EQ(c->AddPartFromMemory(U16(path), path.data(), static_cast<int64_t>(path.size()),
                                    locked ? &adm : nullptr, locked, false),
@@ -426,7 +423,7 @@ TEST_F(ExtractJobTest, StopEndsAfterThePartsUnderWay) {
   Container* c = Open(package);
   for (int workers : {1, 2}) {
     ExtractSettings settings;
-    settings.key = &kKey;
+    settings.key = &kTestKey;
     settings.workers = workers;
     ExtractJob job(c, settings);
     const ExtractTotals totals = job.Measure({{c->GetNode(u"/many/"), true}}, true);

@@ -9,14 +9,9 @@
 #include "zoq/history.h"
 #include "zoq/package_layout.h"
 
-namespace zoq {
+namespace zoq::test {
 namespace {
 
-using test::AddBytes;
-using test::Bytes;
-using test::MakeContainer;
-using test::U16;
-using test::U8;
 
 const uint8_t kKeyBytes[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
@@ -43,7 +38,7 @@ std::string Read(Container* c, const std::string& path, int limit, bool with_key
   DecodeOptions decode;
   decode.key = with_key ? &key : nullptr;
   std::vector<uint8_t> content;
-  int code = test::ReadContent(c, U16(path), limit, &decode, false, &content);
+  int code = ReadContent(c, U16(path), limit, &decode, false, &content);
   return code == kOk ? std::string(content.begin(), content.end())
                      : "<error " + std::to_string(code) + ">";
 }
@@ -111,18 +106,21 @@ class History : public testing::Test {
     ASSERT_EQ(c_->ListPathHistories(u"/", &histories_), kOk);
   }
 
-  // "M /a.txt" for each change, then "! /path code" for each problem.
-  std::vector<std::string> Compare(int from, int to, const KeyInfo* key = nullptr) {
+  // "M /a.txt" for each change, then "! /path code" for each problem, over
+  // `histories` (by default every path's).
+  std::vector<std::string> Compare(int from, int to, const KeyInfo* key = nullptr,
+                                   const std::vector<PathHistory>* histories = nullptr) {
+    const std::vector<PathHistory>& compared = histories ? *histories : histories_;
     DecodeOptions decode;
     decode.key = key;
     std::vector<PartChange> changes;
     std::vector<PartProblem> problems;
-    EXPECT_EQ(CompareRevisions(c_.get(), histories_.data(), histories_.size(), from, to, &decode,
+    EXPECT_EQ(CompareRevisions(c_.get(), compared.data(), compared.size(), from, to, &decode,
                                &changes, &problems),
               kOk);
     std::vector<std::string> out;
     for (const PartChange& change : changes) {
-      out.push_back(std::string(1, change.status) + " " + U8(histories_[change.history].path));
+      out.push_back(std::string(1, change.status) + " " + U8(compared[change.history].path));
     }
     for (const PartProblem& problem : problems) {
       out.push_back("! " + U8(problem.path) + " " + std::to_string(problem.code));
@@ -130,7 +128,7 @@ class History : public testing::Test {
     return out;
   }
 
-  test::ScratchDir dir_;
+  ScratchDir dir_;
   std::string file_;
   std::unique_ptr<Container> c_;
   std::vector<PathHistory> histories_;
@@ -200,18 +198,6 @@ TEST_F(History, ListsThePathsChangedBetweenTwoStates) {
     return out;
   };
   const KeyInfo key = Key();
-  DecodeOptions decode;
-  decode.key = &key;
-  auto changes = [&](const std::vector<PathHistory>& histories, int from, int to) {
-    std::vector<PartChange> found;
-    std::vector<PartProblem> problems;
-    EXPECT_EQ(CompareRevisions(c_.get(), histories.data(), histories.size(), from, to, &decode,
-                               &found, &problems),
-              kOk);
-    std::string out;
-    for (const PartChange& change : found) out += change.status + U8(histories[change.history].path);
-    return out + std::to_string(problems.size());
-  };
   std::vector<PathHistory> narrowed;
   std::vector<PathHistory> filtered;
   const int states[] = {0, 1, 2, 3, 4, kNewest};
@@ -223,7 +209,7 @@ TEST_F(History, ListsThePathsChangedBetweenTwoStates) {
         ASSERT_EQ(c_->Container::ListPathHistoriesChangedIn(folder, from, to, &filtered), kOk);
         EXPECT_EQ(text(narrowed), text(filtered));
         if (folder == std::u16string(u"/")) {
-          EXPECT_EQ(changes(narrowed, from, to), changes(histories_, from, to));
+          EXPECT_EQ(Compare(from, to, &key, &narrowed), Compare(from, to, &key));
         }
       }
     }
@@ -273,8 +259,8 @@ TEST_F(History, RestoresPartsFoldersAndDeletedParts) {
   std::vector<uint8_t> stored_now;
   DecodeOptions raw;
   raw.code = 0;
-  ASSERT_EQ(test::ReadContent(c_.get(), u"/secret", 1, &raw, false, &stored_then), kOk);
-  ASSERT_EQ(test::ReadContent(c_.get(), u"/secret", 0, &raw, false, &stored_now), kOk);
+  ASSERT_EQ(ReadContent(c_.get(), u"/secret", 1, &raw, false, &stored_then), kOk);
+  ASSERT_EQ(ReadContent(c_.get(), u"/secret", 0, &raw, false, &stored_now), kOk);
   EXPECT_EQ(stored_now, stored_then);
 }
 
@@ -304,4 +290,4 @@ TEST_F(History, RestoreOfAppendedContentEncodesItAgainAndNeedsTheKey) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::test

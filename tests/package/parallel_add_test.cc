@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -20,11 +19,6 @@ namespace zoq::test {
 namespace {
 
 using Parts = std::map<std::string, std::vector<uint8_t>>;
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<std::u16string> ChildNames(Container* c) {
   std::vector<std::u16string> names;
@@ -124,16 +118,12 @@ TEST(ParallelAdd, PartsEncodedOnThreadsAreFiledInTheCallersOrder) {
         if (p % 2 == 0) {
           // From a file...
           const std::string source = dir.File("s" + std::to_string(p));
-          WriteFile(source, contents[p]);
+          WriteFileBytes(source, contents[p]);
           codes[p] = c->EncodePartFromFile(source, &zip, 1, &encoded[p]);
         } else {
           // ... and from a stream.
-          MemoryStreamArgs args;
-          args.buffer = contents[p].data();
-          args.capacity = args.length = static_cast<int64_t>(contents[p].size());
-          Stream* raw = nullptr;
-          ASSERT_EQ(CreateStream(kModeRead, &args, &raw, kMemoryStream), kOk);
-          std::unique_ptr<Stream> source(raw);
+          std::unique_ptr<Stream> source = MemoryReader(contents[p].data(), contents[p].size());
+          ASSERT_NE(source, nullptr);
           codes[p] = c->EncodePartFromStream(source.get(), &zip, 1, &encoded[p]);
         }
       }
@@ -190,18 +180,10 @@ TEST(ParallelAdd, FailedEncodingLeavesTheContainerUnchanged) {
 TEST(ParallelAdd, AdmContentEncodedBeforeTheDocumentTypeChangedIsEncodedAgain) {
   auto c = MakeContainer();
   ASSERT_EQ(c->CreatePackage("", 0, 0, 4, 0), kOk);
-  uint8_t key_bytes[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  KeyInfo key;
-  key.key = key_bytes;
-  key.key_length = 16;
-  const EcsCodeArg adm{kEcsAdm, &key};
+  const EcsCodeArg adm{kEcsAdm, &kTestKey};
   const std::vector<uint8_t> content = TextLike(4000, 5);
-  MemoryStreamArgs args;
-  args.buffer = const_cast<uint8_t*>(content.data());
-  args.capacity = args.length = static_cast<int64_t>(content.size());
-  Stream* raw = nullptr;
-  ASSERT_EQ(CreateStream(kModeRead, &args, &raw, kMemoryStream), kOk);
-  std::unique_ptr<Stream> source(raw);
+  std::unique_ptr<Stream> source = MemoryReader(content.data(), content.size());
+  ASSERT_NE(source, nullptr);
   std::unique_ptr<EncodedPart> part;
   ASSERT_EQ(c->EncodePartFromStream(source.get(), &adm, 1, &part), kOk);
   // Version code 258 adds the IV header to ADM data: the part no longer fits.
@@ -210,7 +192,7 @@ TEST(ParallelAdd, AdmContentEncodedBeforeTheDocumentTypeChangedIsEncodedAgain) {
   EXPECT_EQ(c->GetPathKind(u"/secret"), kPathNotFound);
   ASSERT_EQ(c->AddPartFromStream(u"/secret", source.get(), &adm, 1, false), kOk);
   DecodeOptions decode;
-  decode.key = &key;
+  decode.key = &kTestKey;
   EXPECT_EQ(Snapshot(c.get(), &decode), (Parts{{"/secret", content}}));
 }
 

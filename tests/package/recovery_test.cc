@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "save_test_util.h"
 #include "test_util.h"
@@ -13,21 +12,10 @@
 #include "zoq/package_layout.h"
 #include "zoq/recovery.h"
 
-namespace zoq {
+namespace zoq::test {
 namespace {
 
-using test::AddBytes;
-using test::Bytes;
-using test::MakeContainer;
-using test::ScratchDir;
-using test::SnapshotFile;
-using test::TextLike;
 using Parts = std::map<std::string, std::vector<uint8_t>>;
-
-void WriteBytes(const std::string& file, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> names;
@@ -62,7 +50,7 @@ std::string FourRevisions(const ScratchDir& dir) {
 TEST(Recovery, CutAnywhereKeepsTheRevisionsThatLieWhollyBeforeTheCut) {
   ScratchDir dir;
   const std::string file = FourRevisions(dir);
-  const std::vector<uint8_t> bytes = test::ReadFileBytes(file);
+  const std::vector<uint8_t> bytes = ReadFileBytes(file);
   PackageLayout layout;
   ASSERT_EQ(ReadPackageLayoutFile(file, 0, &layout), kOk);
   ASSERT_EQ(layout.entries.size(), 4u);
@@ -84,7 +72,7 @@ TEST(Recovery, CutAnywhereKeepsTheRevisionsThatLieWhollyBeforeTheCut) {
     const std::string damaged = dir.File("cut.zoq");
     const std::string out = dir.File("out.zoq");
     std::filesystem::remove(out);
-    WriteBytes(damaged, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut));
+    WriteFileBytes(damaged, std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut));
     int kept = 0;
     while (kept < 4 && ends[static_cast<size_t>(kept)] <= cut) ++kept;
 
@@ -127,7 +115,7 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
   ScratchDir dir;
   const std::string file = dir.File("p.zoq");
   {
-    auto c = test::SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
+    auto c = SavedPackage(file, {{"/a", "a1"}, {"/b", "b1"}});
     ASSERT_TRUE(c);
     ASSERT_EQ(AddBytes(c.get(), "/a", Bytes("a2-DAMAGED")), kOk);
     ASSERT_EQ(AddBytes(c.get(), "/c", Bytes("c2")), kOk);
@@ -138,13 +126,13 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
     ASSERT_EQ(AddBytes(c.get(), "/d", Bytes("d3")), kOk);
     ASSERT_EQ(c->Save(kSaveIncremental, false), kOk);
   }
-  std::vector<uint8_t> bytes = test::ReadFileBytes(file);
+  std::vector<uint8_t> bytes = ReadFileBytes(file);
   const std::string marker = "DAMAGED";
   auto at = std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end());
   ASSERT_NE(at, bytes.end());
   *at ^= 0x20;  // the check byte no longer agrees
   const std::string damaged = dir.File("damaged.zoq");
-  WriteBytes(damaged, bytes);
+  WriteFileBytes(damaged, bytes);
 
   RecoveryReport report;
   ASSERT_EQ(RecoverPackage(damaged, dir.File("kept.zoq"), {}, &report), kOk);
@@ -155,7 +143,7 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
   EXPECT_EQ(report.revisions[0].records[0].fate, RecordFate::kDamaged);
   EXPECT_EQ(report.revisions[0].records[1].fate, RecordFate::kNotCopied);
   EXPECT_EQ(report.revisions[1].problem, kOk);
-  EXPECT_EQ(test::ReadFileBytes(damaged), bytes);  // only read
+  EXPECT_EQ(ReadFileBytes(damaged), bytes);  // only read
 
   RecoverOptions salvage;
   salvage.salvage = true;
@@ -183,26 +171,26 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
 TEST(Recovery, RefusesWithoutWritingAnything) {
   ScratchDir dir;
   const std::string file = FourRevisions(dir);
-  const std::vector<uint8_t> original = test::ReadFileBytes(file);
+  const std::vector<uint8_t> original = ReadFileBytes(file);
   const std::string out = dir.File("out.zoq");
-  WriteBytes(out, Bytes("keep me"));
+  WriteFileBytes(out, Bytes("keep me"));
   RecoveryReport report;
   EXPECT_EQ(RecoverPackage(file, out, {}, &report), kTargetFileFailed);
-  EXPECT_EQ(test::ReadFileBytes(out), Bytes("keep me"));
+  EXPECT_EQ(ReadFileBytes(out), Bytes("keep me"));
   RecoverOptions replace;
   replace.replace = true;
   EXPECT_EQ(RecoverPackage(file, file, replace, &report), kTargetFileFailed);
-  EXPECT_EQ(test::ReadFileBytes(file), original);
+  EXPECT_EQ(ReadFileBytes(file), original);
   EXPECT_EQ(RecoverPackage(dir.File("missing.zoq"), dir.File("x.zoq"), {}, &report),
             kSourceOpenFailed);
   // An intact package is copied whole; --force replaces.
   ASSERT_EQ(RecoverPackage(file, out, replace, &report), kOk);
-  EXPECT_EQ(test::ReadFileBytes(out), original);
+  EXPECT_EQ(ReadFileBytes(out), original);
   EXPECT_TRUE(report.revisions.empty());
 
   std::vector<uint8_t> bad = original;
   bad[1] = 'X';
-  WriteBytes(dir.File("bad.zoq"), bad);
+  WriteFileBytes(dir.File("bad.zoq"), bad);
   EXPECT_EQ(RecoverPackage(dir.File("bad.zoq"), dir.File("none.zoq"), {}, &report),
             kBadHeaderMagic);
   EXPECT_EQ(report.header_problem, kBadHeaderMagic);
@@ -214,7 +202,7 @@ TEST(Recovery, RefusesWithoutWritingAnything) {
 TEST(Recovery, CorpusKeepsEveryRevisionThatOpensAndChecks) {
   ScratchDir dir;
   int damaged_cases = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(test::DataDir())) {
+  for (const auto& entry : std::filesystem::directory_iterator(DataDir())) {
     if (entry.path().extension() != ".zoq") continue;
     const std::string file = entry.path().string();
     SCOPED_TRACE(entry.path().filename().string());
@@ -257,4 +245,4 @@ TEST(Recovery, CorpusKeepsEveryRevisionThatOpensAndChecks) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::test
