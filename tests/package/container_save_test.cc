@@ -52,15 +52,6 @@ Records RecordsOf(const std::string& file, size_t entries, size_t entry) {
   return records;
 }
 
-// The parts of the package file (at a revision limit), after checking that
-// it opens.
-Parts FileParts(const std::string& file, int revision_limit = 0) {
-  int code = 0;
-  Parts parts = SnapshotFile(file, &code, revision_limit);
-  EXPECT_EQ(code, kOk) << file;
-  return parts;
-}
-
 int64_t FileSize(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_size : -1;

@@ -37,10 +37,8 @@ std::string Read(Container* c, const std::string& path, int limit, bool with_key
   KeyInfo key = Key();
   DecodeOptions decode;
   decode.key = with_key ? &key : nullptr;
-  std::vector<uint8_t> content;
-  int code = ReadContent(c, U16(path), limit, &decode, false, &content);
-  return code == kOk ? std::string(content.begin(), content.end())
-                     : "<error " + std::to_string(code) + ">";
+  const std::vector<uint8_t> content = PartContent(c, U16(path), limit, &decode);
+  return std::string(content.begin(), content.end());
 }
 
 TEST(PathHistory, StateAfterFollowsEveryRecordKind) {

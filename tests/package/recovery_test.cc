@@ -98,12 +98,7 @@ TEST(Recovery, CutAnywhereKeepsTheRevisionsThatLieWhollyBeforeTheCut) {
       EXPECT_EQ(lost.records_known, tables_whole);
       EXPECT_EQ(lost.problem, tables_whole ? kBitStreamReadFailed : kEntryReadFailed);
     }
-    int opened = -1;
-    Parts expected = SnapshotFile(file, &opened, kept);
-    ASSERT_EQ(opened, kOk);
-    Parts got = SnapshotFile(out, &opened);
-    ASSERT_EQ(opened, kOk);
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(FileParts(out), FileParts(file, kept));
     PackageLayout written;
     ASSERT_EQ(ReadPackageLayoutFile(out, 0, &written), kOk);
     EXPECT_EQ(written.entries.size(), static_cast<size_t>(kept));
@@ -158,10 +153,9 @@ TEST(Recovery, DamagedDataLosesItsRevisionAndSalvageKeepsWhatStillStands) {
                                             RecordFate::kBaseLost, RecordFate::kSalvaged,
                                             RecordFate::kSalvaged, RecordFate::kSalvaged}));
   EXPECT_EQ(report.revisions[1].output_revision, 2);
-  int opened = -1;
-  EXPECT_EQ(SnapshotFile(dir.File("salvaged.zoq"), &opened),
+  EXPECT_EQ(FileParts(dir.File("salvaged.zoq")),
             (Parts{{"/a", Bytes("a1")}, {"/b", Bytes("b3")}, {"/d", Bytes("d3")}}));
-  EXPECT_EQ(SnapshotFile(dir.File("salvaged.zoq"), &opened, 2),
+  EXPECT_EQ(FileParts(dir.File("salvaged.zoq"), 2),
             (Parts{{"/a", Bytes("a1")}, {"/b", Bytes("b1")}, {"/c", Bytes("c2")}}));
   auto c = MakeContainer();
   ASSERT_EQ(c->OpenFile(dir.File("salvaged.zoq"), true), kOk);
@@ -234,11 +228,9 @@ TEST(Recovery, CorpusKeepsEveryRevisionThatOpensAndChecks) {
       continue;
     }
     ASSERT_EQ(code, kOk);
-    int opened = -1;
-    Parts got = SnapshotFile(out, &opened);
-    ASSERT_EQ(opened, kOk);
+    const Parts got = FileParts(out);
     if (kept > 0) {
-      EXPECT_EQ(got, SnapshotFile(file, &opened, kept));
+      EXPECT_EQ(got, FileParts(file, kept));
     }
   }
   EXPECT_GE(damaged_cases, 13);

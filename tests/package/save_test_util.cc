@@ -60,6 +60,14 @@ std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file
   return Snapshot(container.get());
 }
 
+std::map<std::string, std::vector<uint8_t>> FileParts(const std::string& file,
+                                                      int revision_limit) {
+  int code = 0;
+  auto parts = SnapshotFile(file, &code, revision_limit);
+  EXPECT_EQ(code, kOk) << file;
+  return parts;
+}
+
 std::map<std::string, std::vector<uint8_t>> SnapshotBytes(const std::vector<uint8_t>& bytes,
                                                           int* code) {
   auto container = MakeContainer();

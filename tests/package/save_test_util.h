@@ -37,6 +37,10 @@ std::map<std::string, std::vector<uint8_t>> Snapshot(Container* container,
 std::map<std::string, std::vector<uint8_t>> SnapshotFile(const std::string& file, int* code,
                                                          int revision_limit = 0);
 
+// SnapshotFile after checking that the file opens (a failure is reported).
+std::map<std::string, std::vector<uint8_t>> FileParts(const std::string& file,
+                                                      int revision_limit = 0);
+
 // Opens `bytes` in a new container and snapshots it; empty map with *code
 // set when it does not open.
 std::map<std::string, std::vector<uint8_t>> SnapshotBytes(const std::vector<uint8_t>& bytes,
