@@ -173,26 +173,40 @@ TEST_F(DecoderTest, HeaderChecks) {
   }
 }
 
-TEST_F(DecoderTest, CorruptCompressedDataFails) {
-  std::string xml, error;
-  SxcParts parts = Valid();
-  parts.corrupt_structure = true;
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  parts = Valid();
-  parts.corrupt_block = true;
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  EXPECT_NE(error.find("corrupt"), std::string::npos) << error;
+// Each damage to the valid document fails the decode; where `says` is set,
+// the error names the cause.
+TEST_F(DecoderTest, DamagedDocumentsFail) {
+  const struct {
+    const char* name;
+    void (*damage)(SxcParts*);
+    const char* says;
+  } cases[] = {
+      {"corrupt structure", [](SxcParts* p) { p->corrupt_structure = true; }, nullptr},
+      {"corrupt value block", [](SxcParts* p) { p->corrupt_block = true; }, "corrupt"},
+      {"block passes the end of the value blocks", [](SxcParts* p) { p->block_size_delta = 1000; }, nullptr},
+      {"one byte more than declared", [](SxcParts* p) { p->undeclared_tail = "x"; }, nullptr},
+      {"two x, one value", [](SxcParts* p) { p->groups[0][0].second = std::string("one\0", 4); }, "run out"},
+      {"no terminating zero", [](SxcParts* p) { p->groups[0][0].second = "one"; }, nullptr},
+      {"half an int", [](SxcParts* p) { p->groups[1][0].second = "\x01\x02"; }, nullptr},
+      {"no stream at all for a", [](SxcParts* p) { p->groups.pop_back(); }, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SxcParts parts = Valid();
+    c.damage(&parts);
+    std::string xml, error;
+    EXPECT_FALSE(Decode(parts, &xml, &error));
+    if (c.says) {
+      EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+  }
 }
 
-TEST_F(DecoderTest, MalformedDirectoryFails) {
-  std::string xml, error;
+TEST_F(DecoderTest, UnreadValuesAreHarmless) {
   SxcParts parts = Valid();
-  parts.block_size_delta = 1000;  // the block would pass the end of the value blocks
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  parts = Valid();
   parts.groups[0][0].second += "extra";
-  std::vector<uint8_t> sxc = BuildSxc(*codec_->schema(), parts);
-  EXPECT_TRUE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error)) << "unread values are harmless";
+  std::string xml, error;
+  EXPECT_TRUE(Decode(parts, &xml, &error)) << error;
 }
 
 // A small document whose value block inflates far past what its directory
@@ -207,24 +221,6 @@ TEST_F(DecoderTest, BlockInflatingPastItsDeclaredSizeFails) {
   EXPECT_FALSE(codec_->DecodeToString(sxc.data(), sxc.size(), &xml, &error));
   EXPECT_NE(error.find("inflates to more than"), std::string::npos) << error;
   EXPECT_TRUE(xml.empty());
-  parts.undeclared_tail = "x";  // even one byte more is not what was declared
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-}
-
-TEST_F(DecoderTest, ValuesThatRunOutFail) {
-  std::string xml, error;
-  SxcParts parts = Valid();
-  parts.groups[0][0].second = std::string("one\0", 4);  // two x, one value
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  EXPECT_NE(error.find("run out"), std::string::npos) << error;
-  parts.groups[0][0].second = "one";  // no terminating zero
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  parts = Valid();
-  parts.groups[1][0].second = "\x01\x02";  // half an int
-  EXPECT_FALSE(Decode(parts, &xml, &error));
-  parts = Valid();
-  parts.groups.pop_back();  // no stream at all for a
-  EXPECT_FALSE(Decode(parts, &xml, &error));
 }
 
 TEST(DecoderDepthTest, HostileNestingFailsCleanly) {
