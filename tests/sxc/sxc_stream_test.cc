@@ -134,30 +134,24 @@ TEST_F(SxcStreamTest, InvalidDocumentFailsTheEncode) {
 }
 
 TEST_F(SxcStreamTest, ConstructorRefusesBadArguments) {
-  auto make = [&](const std::string& schema) {
+  // What constructing a stream over `schema` throws, or "no exception".
+  auto thrown = [&](const std::string& schema) -> std::string {
     Stream* inner = new CVelFileStream(stored_, false);
-    CVelSXCStream stream(inner, schema, dir_);
+    try {
+      CVelSXCStream stream(inner, schema, dir_);
+    } catch (const std::runtime_error& e) {
+      return e.what();
+    }
+    return "no exception";
   };
-  try {
-    make("");
-    FAIL();
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "CVelSXCStream -- Cannot Decorate Stream - Argument path is empty!");
-  }
-  try {
-    make(dir_ + "/missing.bsg");
-    FAIL();
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "CFileStream -- Cannot open file!");
-  }
   const std::string bad = dir_ + "/bad.bsg";
   test::WriteFile(bad, "not a schema at all, but long enough to hold a header");
-  try {
-    make(bad);
-    FAIL();
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "CVelSXCStream -- Cannot Decorate Stream - Init filter error!");
-  }
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "CVelSXCStream -- Cannot Decorate Stream - Argument path is empty!"},
+      {dir_ + "/missing.bsg", "CFileStream -- Cannot open file!"},
+      {bad, "CVelSXCStream -- Cannot Decorate Stream - Init filter error!"},
+  };
+  for (const auto& [schema, message] : cases) EXPECT_EQ(thrown(schema), message) << "schema '" << schema << "'";
   remove(bad.c_str());
   Stream* inner = new CVelFileStream(stored_, false);
   CVelSXCStream stream(inner, schema_, "");
