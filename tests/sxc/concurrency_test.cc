@@ -45,17 +45,17 @@ void DecodeAndEncode(const std::string& name, Work* work) {
 
 TEST(SxcConcurrencyTest, TwoThreadsDecodeAndEncodeAtOnce) {
   SchemaCache::Clear();  // both threads race to load the schema
-  Work first, second, third;
-  std::thread a(DecodeAndEncode, "doc_large", &first);
-  std::thread b(DecodeAndEncode, "doc_basic", &second);
-  std::thread c(DecodeAndEncode, "doc_mixed", &third);
-  a.join();
-  b.join();
-  c.join();
-  EXPECT_EQ(first.failure, "");
-  EXPECT_EQ(second.failure, "");
-  EXPECT_EQ(third.failure, "");
-  EXPECT_EQ(first.rounds + second.rounds + third.rounds, 12);
+  const char* const names[] = {"doc_large", "doc_basic", "doc_mixed"};
+  Work work[3];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; ++i) threads.emplace_back(DecodeAndEncode, names[i], &work[i]);
+  int rounds = 0;
+  for (int i = 0; i < 3; ++i) {
+    threads[i].join();
+    EXPECT_EQ(work[i].failure, "") << names[i];
+    rounds += work[i].rounds;
+  }
+  EXPECT_EQ(rounds, 12);
   EXPECT_EQ(SchemaCache::Size(), 1u) << "doc_* share one identifier";
 }
 
