@@ -11,9 +11,7 @@ namespace {
 
 using Stream = std::pair<int, std::string>;  // node index, value bytes
 
-void PutInt(std::vector<uint8_t>* out, int32_t v) {
-  for (int s = 0; s < 32; s += 8) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> s));
-}
+using test::PutInt;
 
 std::string Int32(int32_t v) {
   std::vector<uint8_t> b;

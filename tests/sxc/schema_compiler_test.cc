@@ -149,10 +149,7 @@ TEST(SchemaCompilerTest, BundledModelsCompileAndCarryADocument) {
   BinarySchema schema;
   std::string error;
   ASSERT_TRUE(CompileXmlSchema(BundledSchema("pliv_full_v1.1.xsd"), &schema, &error)) << error;
-  const std::vector<uint8_t> bsg = SerializeBinarySchema(schema);
-  const std::string path = test::TempPath(".bsg");
-  test::WriteFile(path, std::string(bsg.begin(), bsg.end()));
-  auto codec = SchemaCodec::Create(path);
+  auto codec = test::CodecFor(SerializeBinarySchema(schema));
   ASSERT_NE(codec, nullptr);
   const std::string xml =
       "<document id='d1' version='1.1' lang='en' draft='true'>"
@@ -177,7 +174,6 @@ TEST(SchemaCompilerTest, BundledModelsCompileAndCarryADocument) {
             std::string::npos)
       << decoded;
   EXPECT_NE(decoded.find("<metadata><author>Ann</author><title>Report</title>"), std::string::npos) << decoded;
-  remove(path.c_str());
 }
 
 TEST(SchemaToolsTest, CompileDumpDecodeEncodeFiles) {

@@ -43,6 +43,18 @@ std::string TempPath(const std::string& suffix) {
          "_" + std::to_string(counter++) + suffix;
 }
 
+void PutInt(std::vector<uint8_t>* out, int32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> shift));
+}
+
+std::unique_ptr<SchemaCodec> CodecFor(const std::vector<uint8_t>& bsg) {
+  const std::string path = TempPath(".bsg");
+  WriteFile(path, std::string(bsg.begin(), bsg.end()));
+  auto codec = SchemaCodec::Create(path);
+  remove(path.c_str());
+  return codec;
+}
+
 std::unique_ptr<SchemaCodec> CorpusCodec(const std::string& name) {
   return SchemaCodec::Create(DataDir() + "/" + name + ".bsg");
 }
@@ -64,40 +76,20 @@ std::string RoundTrip(SchemaCodec& codec, const std::string& xml) {
 }  // namespace zoq::test
 
 namespace zoq::test {
-namespace {
-void PutInt(std::vector<uint8_t>* out, int32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> shift));
-}
-}  // namespace
 
 int BsgBuilder::Attribute(const std::string& name, int value_type, bool required) {
-  Node node;
-  node.kind = 1;
-  node.name = name;
-  node.value_type = value_type;
-  node.required = required;
-  nodes_.push_back(node);
+  nodes_.push_back({.kind = 1, .name = name, .value_type = value_type, .required = required});
   return static_cast<int>(nodes_.size() - 1);
 }
 
 int BsgBuilder::Element(const std::string& name, int value_type, int min_occurs, int max_occurs, bool mixed) {
-  Node node;
-  node.kind = 2;
-  node.name = name;
-  node.value_type = value_type;
-  node.min_occurs = min_occurs;
-  node.max_occurs = max_occurs;
-  node.mixed = mixed;
-  nodes_.push_back(node);
+  nodes_.push_back({.kind = 2, .name = name, .value_type = value_type, .min_occurs = min_occurs,
+                    .max_occurs = max_occurs, .mixed = mixed});
   return static_cast<int>(nodes_.size() - 1);
 }
 
 int BsgBuilder::Group(int kind, int min_occurs, int max_occurs) {
-  Node node;
-  node.kind = kind;
-  node.min_occurs = min_occurs;
-  node.max_occurs = max_occurs;
-  nodes_.push_back(node);
+  nodes_.push_back({.kind = kind, .min_occurs = min_occurs, .max_occurs = max_occurs});
   return static_cast<int>(nodes_.size() - 1);
 }
 
@@ -149,11 +141,6 @@ std::string BsgBuilder::WriteTemp() const {
   return path;
 }
 
-std::unique_ptr<SchemaCodec> BsgBuilder::Codec() const {
-  const std::string path = WriteTemp();
-  auto codec = SchemaCodec::Create(path);
-  remove(path.c_str());
-  return codec;
-}
+std::unique_ptr<SchemaCodec> BsgBuilder::Codec() const { return CodecFor(Bytes()); }
 
 }  // namespace zoq::test

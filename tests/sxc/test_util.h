@@ -17,6 +17,12 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // A fresh path in the temporary directory.
 std::string TempPath(const std::string& suffix);
 
+// Appends `value` as four little-endian bytes.
+void PutInt(std::vector<uint8_t>* out, int32_t value);
+
+// A codec for the .bsg bytes (null when they do not load), read from a
+// temporary file that is gone again.
+std::unique_ptr<SchemaCodec> CodecFor(const std::vector<uint8_t>& bsg);
 // A codec for tests/data/sxc/NAME.bsg.
 std::unique_ptr<SchemaCodec> CorpusCodec(const std::string& name);
 
@@ -48,19 +54,18 @@ class BsgBuilder {
   std::vector<uint8_t> Bytes() const;
   // Writes a temporary file and answers its path.
   std::string WriteTemp() const;
-  // A codec for the built schema (null when it does not load); the
-  // temporary file is gone again.
+  // CodecFor(Bytes()).
   std::unique_ptr<SchemaCodec> Codec() const;
 
  private:
   struct Node {
     int kind = 0;
-    std::string name;
+    std::string name{};
     int value_type = 4;
     bool required = false;
     int min_occurs = 1, max_occurs = 1;
     bool mixed = false;
-    std::vector<int> attributes, children;
+    std::vector<int> attributes{}, children{};
   };
   std::vector<Node> nodes_;
   std::vector<int> roots_;
