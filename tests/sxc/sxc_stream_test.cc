@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -38,9 +39,9 @@ class SxcStreamTest : public ::testing::Test {
     remove(stored_.c_str());
     rmdir(dir_.c_str());
   }
-  CVelSXCStream* Make(const std::string& stored) {
+  std::unique_ptr<CVelSXCStream> Make(const std::string& stored) {
     Stream* inner = new CVelFileStream(stored, false);
-    return new CVelSXCStream(inner, schema_, dir_);
+    return std::make_unique<CVelSXCStream>(inner, schema_, dir_);
   }
   std::string ReadAll(Stream* stream, int* code) {
     std::string text;
@@ -58,32 +59,30 @@ class SxcStreamTest : public ::testing::Test {
 
 TEST_F(SxcStreamTest, ReadsDecodedTextAndRewindsWithoutDecodingAgain) {
   test::WriteFile(stored_, test::ReadFile(test::DataDir() + "/doc_large.sxc"));
-  CVelSXCStream* stream = Make(stored_);
+  auto stream = Make(stored_);
   ASSERT_EQ(stream->Open(kModeRead), kOk);
   EXPECT_EQ(stream->GetType(), kSxcStream);
   int code;
   const std::string expected = test::ReadFile(test::DataDir() + "/doc_large.expected.xml");
-  EXPECT_EQ(ReadAll(stream, &code), expected);
+  EXPECT_EQ(ReadAll(stream.get(), &code), expected);
   EXPECT_EQ(code, kOk);
   EXPECT_EQ(stream->GetLength(), static_cast<int64_t>(expected.size()));
   EXPECT_EQ(CountConversionFiles(dir_), 0) << "temporary files are deleted";
   ASSERT_EQ(stream->Rewind(), kOk);
   ASSERT_EQ(stream->Seek(100, kSeekSet), kOk);
-  EXPECT_EQ(ReadAll(stream, &code), expected.substr(100));
+  EXPECT_EQ(ReadAll(stream.get(), &code), expected.substr(100));
   EXPECT_EQ(CountConversionFiles(dir_), 0);
   EXPECT_EQ(stream->Close(), kOk);
-  delete stream;
 }
 
 TEST_F(SxcStreamTest, EmptyStoredBytesReadAsEmptyContent) {
   test::WriteFile(stored_, "");
-  CVelSXCStream* stream = Make(stored_);
+  auto stream = Make(stored_);
   ASSERT_EQ(stream->Open(kModeRead), kOk);
   int code;
-  EXPECT_EQ(ReadAll(stream, &code), "");
+  EXPECT_EQ(ReadAll(stream.get(), &code), "");
   EXPECT_EQ(code, kOk);
   EXPECT_TRUE(stream->IsEof());
-  delete stream;
 }
 
 TEST_F(SxcStreamTest, CorruptStoredBytesFailTheRead) {
@@ -91,20 +90,19 @@ TEST_F(SxcStreamTest, CorruptStoredBytesFailTheRead) {
   bytes[bytes.size() / 2] ^= 0x5A;
   bytes.resize(bytes.size() - 3);
   test::WriteFile(stored_, bytes);
-  CVelSXCStream* stream = Make(stored_);
+  auto stream = Make(stored_);
   ASSERT_EQ(stream->Open(kModeRead), kOk);
   int peeked = 0;
   EXPECT_NE(stream->PeekByte(&peeked), kOk);
   int code;
-  EXPECT_EQ(ReadAll(stream, &code), "");
+  EXPECT_EQ(ReadAll(stream.get(), &code), "");
   EXPECT_NE(code, kOk);
   EXPECT_EQ(CountConversionFiles(dir_), 0);
-  delete stream;
 }
 
 TEST_F(SxcStreamTest, WritesEncodedDocumentOnClose) {
   const std::string xml = test::ReadFile(test::DataDir() + "/doc_mixed.xml");
-  CVelSXCStream* stream = Make(stored_);
+  auto stream = Make(stored_);
   ASSERT_EQ(stream->Open(kModeWrite), kOk);
   // Written in pieces, with a seek back and an overwrite in the middle.
   ASSERT_EQ(stream->Write(xml.data(), 10), kOk);
@@ -112,7 +110,7 @@ TEST_F(SxcStreamTest, WritesEncodedDocumentOnClose) {
   ASSERT_EQ(stream->Seek(10, kSeekSet), kOk);
   ASSERT_EQ(stream->Write(xml.data() + 10, static_cast<int64_t>(xml.size()) - 10), kOk);
   ASSERT_EQ(stream->Close(), kOk);
-  delete stream;
+  stream.reset();
   EXPECT_EQ(CountConversionFiles(dir_), 0);
   auto codec = SchemaCodec::Create(schema_);
   const std::vector<uint8_t> sxc = test::ReadBytes(stored_);
@@ -122,7 +120,7 @@ TEST_F(SxcStreamTest, WritesEncodedDocumentOnClose) {
 }
 
 TEST_F(SxcStreamTest, InvalidDocumentFailsTheEncode) {
-  CVelSXCStream* stream = Make(stored_);
+  auto stream = Make(stored_);
   ASSERT_EQ(stream->Open(kModeWrite), kOk);
   const std::string xml = "<document id='x' version='1'><unknown/></document>";
   ASSERT_EQ(stream->Write(xml.data(), static_cast<int64_t>(xml.size())), kOk);
@@ -130,7 +128,6 @@ TEST_F(SxcStreamTest, InvalidDocumentFailsTheEncode) {
   EXPECT_EQ(stream->Flush(), kEncodeFailed);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\ninvalidate node found in endElement: unknown(localname)");
   EXPECT_EQ(CountConversionFiles(dir_), 0);
-  delete stream;
 }
 
 TEST_F(SxcStreamTest, ConstructorRefusesBadArguments) {
@@ -189,11 +186,10 @@ TEST_F(SxcStreamTest, ParallelConversionsUseTheirOwnFiles) {
   for (std::string& result : results) {
     threads.emplace_back([&] {
       for (int i = 0; i < 5 && result.empty(); ++i) {
-        CVelSXCStream* stream = Make(stored_);
+        auto stream = Make(stored_);
         int code = stream->Open(kModeRead);
-        const std::string text = ReadAll(stream, &code);
+        const std::string text = ReadAll(stream.get(), &code);
         if (code != kOk || text != expected) result = "differs";
-        delete stream;
       }
       if (result.empty()) result = "ok";
     });
